@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+namespace corvan {
+
+// Every value placed between single quotes in a statement goes through here: embedded
+// quotes are doubled, so a value is stored exactly as typed and can never end the
+// literal early. The caller writes the surrounding quotes, so ordinary values give
+// exactly the usual statement texts.
+QString sqlText(const QString& value);
+
+// An identifier that statements compare bare (city_id = 12). A plain number is sent
+// as it is; anything else is sent as a quoted literal, so it can neither break nor
+// extend the statement.
+QString sqlBareId(const QString& value);
+
+// The network letter in lower case for table, view and column names, or an empty text
+// when the letter is not G, C or D: names built into SQL come from those letters only.
+QString networkName(const QString& net);
+
+} // namespace corvan

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#include "corvan/controls/property_item.h"
+
+namespace corvan {
+
+PropertyItem::PropertyItem(PropertyItems* owner, QString key, QString caption, int type)
+    : m_owner(owner), m_key(std::move(key)), m_caption(std::move(caption)), m_type(type), m_children(this)
+{
+}
+
+void PropertyItem::setCaption(const QString& caption)
+{
+    if (m_caption == caption)
+        return;
+    m_caption = caption;
+    changed(PropertyItems::Change::State);
+}
+
+void PropertyItem::setValue(const QVariant& value)
+{
+    if (m_value == value && m_value.typeId() == value.typeId())
+        return;
+    m_value = value;
+    changed(PropertyItems::Change::Value);
+}
+
+void PropertyItem::setVisible(bool visible)
+{
+    if (m_visible == visible)
+        return;
+    m_visible = visible;
+    changed(PropertyItems::Change::State);
+}
+
+void PropertyItem::setSelected(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    changed(PropertyItems::Change::State);
+}
+
+void PropertyItem::setGroupFlag(bool folded)
+{
+    if (m_groupFlag == folded)
+        return;
+    m_groupFlag = folded;
+    changed(PropertyItems::Change::State);
+}
+
+void PropertyItem::setGeometry(float left, float top, float width, float height)
+{
+    // The view reports geometry; that is no change a view must redraw for.
+    m_left = left;
+    m_top = top;
+    m_width = width;
+    m_height = height;
+}
+
+void PropertyItem::changed(PropertyItems::Change change)
+{
+    if (m_owner)
+        m_owner->notify(this, change);
+}
+
+} // namespace corvan

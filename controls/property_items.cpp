@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#include "corvan/controls/property_items.h"
+
+#include "corvan/controls/property_item.h"
+
+namespace corvan {
+
+PropertyItems::PropertyItems(PropertyItem* parent) : m_parent(parent) {}
+
+PropertyItems::~PropertyItems() = default;
+
+PropertyItem* PropertyItems::AddItem(int /*relative*/, const QString& key, const QString& caption, int type)
+{
+    if (m_index.contains(key))
+        return nullptr;
+    m_items.push_back(std::make_unique<PropertyItem>(this, key, caption, type));
+    PropertyItem* item = m_items.back().get();
+    m_index.insert(key, item);
+    notify(item, Change::Structure);
+    return item;
+}
+
+void PropertyItems::ClearItems()
+{
+    if (m_items.empty())
+        return;
+    m_index.clear();
+    m_items.clear();
+    notify(nullptr, Change::Structure);
+}
+
+PropertyItem* PropertyItems::GetItem(const QString& key) const
+{
+    return m_index.value(key, nullptr);
+}
+
+PropertyItem* PropertyItems::GetItem(long position) const
+{
+    if (position < 1 || position > ItemCount())
+        return nullptr;
+    return m_items[std::size_t(position - 1)].get();
+}
+
+void PropertyItems::notify(PropertyItem* item, Change change)
+{
+    if (m_listener)
+        m_listener(item, change);
+    // Changes below an item reach the grid's root list, where the view listens.
+    if (m_parent && m_parent->owner())
+        m_parent->owner()->notify(item, change);
+}
+
+} // namespace corvan

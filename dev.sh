@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# One entry point for a fresh Debian machine:
+#   ./dev.sh run    install what is missing, build, open the main window on the demo database
+#   ./dev.sh test   install what is missing, build (plain and sanitized), run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
+          libqt6sql6-psql libsqlite3-dev sqlite3 libgtest-dev postgresql postgresql-client
+          fonts-noto-cjk libgl-dev)
+JOBS=$(nproc 2>/dev/null || echo 2)
+
+need_packages() {
+    local missing=()
+    for p in "${PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        [[ $(id -u) -ne 0 ]] && sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() { # build DIR [cmake options...]
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j"$JOBS"
+}
+
+case "${1:-}" in
+run)
+    need_packages
+    build build
+    shift
+    if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" && -z "${QT_QPA_PLATFORM:-}" ]]; then
+        echo "dev.sh: no display to open the window on (set DISPLAY, or QT_QPA_PLATFORM=offscreen)" >&2
+        exit 2
+    fi
+    exec build/bin/corvan --user demo "$@"
+    ;;
+test)
+    need_packages
+    build build
+    (cd build && ctest --output-on-failure -j1)
+    # The same suite again under the address and undefined-behaviour sanitizers.
+    build build-asan -DCORVAN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCORVAN_PG_PORT=55438
+    (cd build-asan && ctest --output-on-failure -j1)
+    ;;
+*)
+    echo "usage: ./dev.sh run [corvan options] | ./dev.sh test" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// What a host sees of the component: the entry class's interface, the factory a
+// plug-in offers, and the one exception type that carries failures back.
+
+#include <exception>
+#include <utility>
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QVector>
+#include <QtPlugin>
+
+namespace corvan {
+
+// Error numbers returned to the host, as the original platform numbered them.
+enum class ComponentErrorNumber : int { SubscriptOutOfRange = 9, TypeMismatch = 13 };
+
+class ComponentError : public std::exception {
+public:
+    ComponentError(int number, QString text) : m_number(number), m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}
+    int number() const noexcept { return m_number; }
+    QString text() const { return m_text; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    int m_number;
+    QString m_text;
+    QByteArray m_utf8;
+};
+
+// Subscripts of the host's object array that initEnv reads.
+namespace HostSlot {
+inline constexpr int Sheet = 1;
+inline constexpr int Ui = 2;
+inline constexpr int Context = 3;
+inline constexpr int Application = 4;
+inline constexpr int Message = 5;
+inline constexpr int Data = 6;
+inline constexpr int Right = 7;
+inline constexpr int ResourceView = 14;
+inline constexpr int ArraySize = 15; // subscripts 0..14
+} // namespace HostSlot
+
+class Component {
+public:
+    virtual ~Component() = default;
+    // Reads subscripts 1..7 and 14 of the array. Throws ComponentError.
+    virtual void initEnv(const QVector<QObject*>& objArr) = 0;
+    // Unloads every window. Throws ComponentError.
+    virtual void clearEnv() = 0;
+    // Hides every window, remembering which were visible. Throws ComponentError.
+    virtual void hildFrm() = 0;
+    // Restores the visibility remembered by the last hildFrm. Throws ComponentError.
+    virtual void showFrm() = 0;
+    // (Re)opens the main window; never throws.
+    virtual void ShowMainForm() = 0;
+};
+
+// The plug-in's root object implements this; the host asks it for a new clsMain.
+class ComponentFactory {
+public:
+    virtual ~ComponentFactory() = default;
+    virtual Component* createComponent(QObject* parent) = 0;
+};
+
+} // namespace corvan
+
+#define CorvanComponentFactory_iid "prjCorvan.clsMain"
+Q_DECLARE_INTERFACE(corvan::Component, "corvan.Component/1.0")
+Q_DECLARE_INTERFACE(corvan::ComponentFactory, CorvanComponentFactory_iid)

@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include "corvan/controls/property_items.h"
+
+namespace corvan {
+
+// Item types of the property grid.
+enum ItemType : int {
+    ITEM_MENU = 203,
+    ITEM_MENUENTRY = 206,
+    ITEM_OPTION = 901,
+    ITEM_STEP = 1000,
+    ITEM_GROUP = 1200,
+    ITEM_TEXT = 1201,
+    ITEM_EDIT = 1206,
+};
+
+// One row of a property grid: a step, group header, property, option or menu entry.
+// Items are created by PropertyItems::AddItem and owned by the list that holds them.
+class PropertyItem {
+public:
+    PropertyItem(PropertyItems* owner, QString key, QString caption, int type);
+    PropertyItem(const PropertyItem&) = delete;
+    PropertyItem& operator=(const PropertyItem&) = delete;
+
+    const QString& Key() const { return m_key; }
+    const QString& Caption() const { return m_caption; }
+    void setCaption(const QString& caption);
+    int Type() const { return m_type; }
+
+    // For a list property, the caption of the chosen option.
+    const QVariant& Value() const { return m_value; }
+    void setValue(const QVariant& value);
+
+    bool Visible() const { return m_visible; }
+    void setVisible(bool visible);
+    bool Selected() const { return m_selected; }
+    void setSelected(bool selected);
+    // A group header whose GroupFlag is false shows its rows; true folds them away.
+    bool GroupFlag() const { return m_groupFlag; }
+    void setGroupFlag(bool folded);
+
+    // Geometry of the item's row, in the grid's mouse coordinates; set by the view.
+    float Left() const { return m_left; }
+    float Top() const { return m_top; }
+    float Width() const { return m_width; }
+    float Height() const { return m_height; }
+    void setGeometry(float left, float top, float width, float height);
+
+    PropertyItems& Children() { return m_children; }
+    const PropertyItems& Children() const { return m_children; }
+
+    // The list that holds this item.
+    PropertyItems* owner() const { return m_owner; }
+
+private:
+    void changed(PropertyItems::Change change);
+
+    PropertyItems* m_owner;
+    QString m_key;
+    QString m_caption;
+    int m_type;
+    QVariant m_value;
+    bool m_visible = true;
+    bool m_selected = false;
+    bool m_groupFlag = false;
+    float m_left = 0;
+    float m_top = 0;
+    float m_width = 0;
+    float m_height = 0;
+    PropertyItems m_children;
+};
+
+} // namespace corvan

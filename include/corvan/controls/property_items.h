@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QHash>
+#include <QString>
+
+namespace corvan {
+
+class PropertyItem;
+
+// An ordered list of items with unique keys: a grid's Items or an item's Children.
+// Positions count from 1, as the grid's callers count them.
+class PropertyItems {
+public:
+    enum class Change { Structure, Value, State };
+    // Told of every change in this list and in the lists below it, so a view can follow.
+    using Listener = std::function<void(PropertyItem* item, Change change)>;
+
+    explicit PropertyItems(PropertyItem* parent = nullptr);
+    ~PropertyItems();
+    PropertyItems(const PropertyItems&) = delete;
+    PropertyItems& operator=(const PropertyItems&) = delete;
+
+    // Appends an item. The first argument is the grid's unused relative position and
+    // is ignored. A key already in the list adds nothing and gives nullptr.
+    PropertyItem* AddItem(int relative, const QString& key, const QString& caption, int type);
+    void ClearItems();
+    long ItemCount() const { return long(m_items.size()); }
+    // By key, or by position from 1; nullptr when there is none.
+    PropertyItem* GetItem(const QString& key) const;
+    PropertyItem* GetItem(long position) const;
+    bool HasItem(const QString& key) const { return m_index.contains(key); }
+
+    // The item that owns this list, nullptr for a grid's root list.
+    PropertyItem* parentItem() const { return m_parent; }
+
+    void setListener(Listener listener) { m_listener = std::move(listener); }
+    void notify(PropertyItem* item, Change change);
+
+    auto begin() const { return m_items.begin(); }
+    auto end() const { return m_items.end(); }
+
+private:
+    PropertyItem* m_parent;
+    std::vector<std::unique_ptr<PropertyItem>> m_items;
+    QHash<QString, PropertyItem*> m_index;
+    Listener m_listener;
+};
+
+} // namespace corvan

@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The services a host hands to the component. Each is an abstract interface that a
+// host QObject implements and declares with Q_INTERFACES; the component reaches
+// them through qobject_cast, so a host object that lacks one is detected at once.
+
+#include <memory>
+
+#include <QObject>
+#include <QString>
+#include <QtPlugin>
+
+#include "corvan/record_set.h"
+
+class QWidget;
+
+namespace corvan {
+
+class Sheet;
+
+// The name under which the component reaches the resource database.
+inline constexpr auto SystemDatabase = "systemDB";
+
+// Element 6: all database access. Neither call throws.
+class DataService {
+public:
+    virtual ~DataService() = default;
+    // The rows of a query, or none when the statement fails or the database is unknown.
+    virtual std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
+                                                     qint32 options = 0) = 0;
+    // True when the statement ran.
+    virtual bool ExecuteSql(const QString& database, const QString& sql) = 0;
+    // Why the last call failed; empty after a success.
+    virtual QString LastError() const = 0;
+};
+
+// Optional second interface of the data service object: one transaction per database.
+class TransactionService {
+public:
+    virtual ~TransactionService() = default;
+    virtual bool BeginTrans(const QString& database) = 0;
+    virtual bool CommitTrans(const QString& database) = 0;
+    virtual bool RollbackTrans(const QString& database) = 0;
+};
+
+// Element 3: who and where the user is.
+class ContextService {
+public:
+    virtual ~ContextService() = default;
+    virtual qint16 CurrentProvinceId() = 0;
+    virtual QString CurrentProvinceName() = 0;
+    virtual QString CurrentUser() = 0;
+};
+
+// Element 7: the user's rights per function number.
+class RightService {
+public:
+    virtual ~RightService() = default;
+    // City identifiers, separated by commas, ready to stand inside an SQL in-list.
+    virtual QString GetRightCityList(const QString& function) = 0;
+    virtual bool HasCityRight(const QString& function, const QString& cityId) = 0;
+};
+
+// Element 5: messages to the user.
+class MessageService {
+public:
+    virtual ~MessageService() = default;
+    virtual void ShowMessage(const QString& text) = 0;
+};
+
+// Element 2: busy indication and small text helpers.
+class UiService {
+public:
+    virtual ~UiService() = default;
+    // Calls nest; every BeginWait is balanced by one EndWait.
+    virtual void BeginWait(QWidget* window) = 0;
+    virtual void EndWait() = 0;
+    // The item at a position (from 1) of the text split at the separator; empty past the end.
+    virtual QString GetTextField(const QString& text, const QString& separator, int position) = 0;
+};
+
+// Element 1: styling, clearing, export and print of the component's sheets.
+// Colours are numbers in 0x00BBGGRR order.
+class SheetService {
+public:
+    virtual ~SheetService() = default;
+    virtual void StyleRange(Sheet* sheet, int row1, int col1, int row2, int col2, qint32 foreground,
+                            qint32 background, int bold, int fontSize, int wrap) = 0;
+    virtual void AlignRange(Sheet* sheet, int row1, int col1, int row2, int col2, bool merge) = 0;
+    virtual void PrepareSheet(Sheet* sheet) = 0;
+    virtual void PrepareSheetView(Sheet* sheet) = 0;
+    virtual void ClearSheet(Sheet* sheet, bool all) = 0;
+    virtual bool ExportSheet(Sheet* sheet, const QString& title, bool ask) = 0;
+    virtual bool PrintSheet(Sheet* sheet) = 0;
+};
+
+// Element 4: the host application itself. The component keeps it and calls nothing on it.
+class ApplicationService {
+public:
+    virtual ~ApplicationService() = default;
+    virtual QString ApplicationName() const = 0;
+};
+
+// Element 14 is a plain QObject whose invokable members are called by name:
+//   bool ShowProperty(QString view, QString code)
+//   bool GetResourceData(QString view, QString code, corvan::AttrTable* out, bool,
+//                        QString keyView, bool, QObject** outObject)
+
+} // namespace corvan
+
+Q_DECLARE_INTERFACE(corvan::DataService, "corvan.DataService/1.0")
+Q_DECLARE_INTERFACE(corvan::TransactionService, "corvan.TransactionService/1.0")
+Q_DECLARE_INTERFACE(corvan::ContextService, "corvan.ContextService/1.0")
+Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
+Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")
+Q_DECLARE_INTERFACE(corvan::UiService, "corvan.UiService/1.0")
+Q_DECLARE_INTERFACE(corvan::SheetService, "corvan.SheetService/1.0")
+Q_DECLARE_INTERFACE(corvan::ApplicationService, "corvan.ApplicationService/1.0")
