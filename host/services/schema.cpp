@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: MIT
+#include "schema.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace corvan::host {
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// The schema files hold one block of network tables written once with '@' for the letter.
+constexpr auto NetworkBegin = "-- @network-begin"_L1;
+constexpr auto NetworkEnd = "-- @network-end"_L1;
+constexpr char16_t NetworkLetters[] = {u'g', u'c', u'd'};
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+QString expandNetworks(const QString& script)
+{
+    QStringList out;
+    QStringList block;
+    bool inBlock = false;
+    for (const QString& line : script.split(u'\n')) {
+        const QString marker = line.trimmed();
+        if (marker == NetworkBegin) {
+            inBlock = true;
+            block.clear();
+        } else if (marker == NetworkEnd) {
+            inBlock = false;
+            const QString text = block.join(u'\n');
+            for (const char16_t letter : NetworkLetters)
+                out << QString(text).replace(u'@', QChar(letter));
+        } else if (inBlock) {
+            block << line;
+        } else {
+            out << line;
+        }
+    }
+    return out.join(u'\n');
+}
+
+bool isNameStart(QChar c)
+{
+    return c.isLetter() || c == u'_';
+}
+
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// The length of a dollar-quote opener ("$$" or "$tag$") starting at i, or 0.
+qsizetype dollarTagLength(const QString& s, qsizetype i)
+{
+    if (s.at(i) != u'$' || (i > 0 && isNameChar(s.at(i - 1))))
+        return 0;
+    qsizetype j = i + 1;
+    if (j < s.size() && isNameStart(s.at(j))) {
+        while (j < s.size() && isNameChar(s.at(j)))
+            ++j;
+    }
+    return j < s.size() && s.at(j) == u'$' ? j - i + 1 : 0;
+}
+
+QString loadScript(Engine engine)
+{
+    QFile file(engine == Engine::PostgreSQL ? u":/corvan/db/schema-postgresql.sql"_s
+                                            : u":/corvan/db/schema-sqlite.sql"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll());
+}
+
+// The statements that undo the schema: views before the tables they read, tables in the
+// reverse order of creation so that no table goes while another still refers to it.
+QStringList dropStatements(Engine engine)
+{
+    static const QRegularExpression created(
+        uR"(^create\s+(?:or\s+replace\s+)?(table|view|function)\s+(\w+)\s*(\([^)]*\))?)"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList drops;
+    for (const QString& statement : schemaStatements(engine)) {
+        const QRegularExpressionMatch m = created.match(statement);
+        if (!m.hasMatch())
+            continue;
+        const QString kind = m.captured(1).toLower();
+        QString drop = u"drop "_s + kind + u" if exists "_s + m.captured(2);
+        if (kind == u"function"_s)
+            drop += m.captured(3);
+        drops.prepend(drop);
+    }
+    // "does not exist, skipping" for every object of an empty database is noise, not news.
+    if (engine == Engine::PostgreSQL && !drops.isEmpty())
+        drops.prepend(u"set local client_min_messages = warning"_s);
+    return drops;
+}
+
+bool runInTransaction(QSqlDatabase& db, const QStringList& statements, const QString& what, QString* error)
+{
+    if (!db.isOpen()) {
+        setError(error, what + u": the database is not open"_s);
+        return false;
+    }
+    if (statements.isEmpty()) {
+        setError(error, what + u": the schema file for the driver "_s + db.driverName() + u" is missing"_s);
+        return false;
+    }
+    if (!db.transaction()) {
+        setError(error, what + u": cannot begin a transaction: "_s + db.lastError().text());
+        return false;
+    }
+    QSqlQuery query(db);
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            const QString reason = query.lastError().text();
+            query.finish();
+            db.rollback();
+            setError(error, what + u": "_s + reason + u"\nStatement: "_s + statement);
+            return false;
+        }
+    }
+    query.finish();
+    if (!db.commit()) {
+        const QString reason = db.lastError().text();
+        db.rollback();
+        setError(error, what + u": cannot commit: "_s + reason);
+        return false;
+    }
+    setError(error, {});
+    return true;
+}
+
+} // namespace
+
+Engine engineOf(const QSqlDatabase& db)
+{
+    return db.driverName() == u"QPSQL"_s ? Engine::PostgreSQL : Engine::SQLite;
+}
+
+QStringList splitSqlStatements(const QString& script)
+{
+    QStringList statements;
+    QString current;
+    bool hasSql = false;
+    auto finish = [&] {
+        if (hasSql)
+            statements << current.trimmed();
+        current.clear();
+        hasSql = false;
+    };
+
+    const qsizetype n = script.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = script.at(i);
+        const QChar next = i + 1 < n ? script.at(i + 1) : QChar();
+        if (c == u'-' && next == u'-') {
+            while (i < n && script.at(i) != u'\n')
+                ++i;
+            continue;
+        }
+        if (c == u'/' && next == u'*') {
+            const qsizetype end = script.indexOf(u"*/"_s, i + 2);
+            i = end < 0 ? n : end + 2;
+            current += u' ';
+            continue;
+        }
+        if (c == u';') {
+            finish();
+            ++i;
+            continue;
+        }
+        qsizetype end = i + 1;
+        if (c == u'\'' || c == u'"') {
+            // A doubled quote inside stays part of the text.
+            while (end < n) {
+                if (script.at(end) == c) {
+                    if (end + 1 < n && script.at(end + 1) == c) {
+                        end += 2;
+                        continue;
+                    }
+                    ++end;
+                    break;
+                }
+                ++end;
+            }
+        } else if (const qsizetype tag = dollarTagLength(script, i); tag > 0) {
+            const qsizetype close = script.indexOf(script.mid(i, tag), i + tag);
+            end = close < 0 ? n : close + tag;
+        }
+        current += QStringView(script).mid(i, end - i);
+        if (!c.isSpace())
+            hasSql = true;
+        i = end;
+    }
+    finish();
+    return statements;
+}
+
+QStringList schemaStatements(Engine engine)
+{
+    return splitSqlStatements(expandNetworks(loadScript(engine)));
+}
+
+bool createSchema(QSqlDatabase db, QString* error)
+{
+    return runInTransaction(db, schemaStatements(engineOf(db)), u"Cannot create the schema"_s, error);
+}
+
+bool dropSchema(QSqlDatabase db, QString* error)
+{
+    return runInTransaction(db, dropStatements(engineOf(db)), u"Cannot drop the schema"_s, error);
+}
+
+} // namespace corvan::host
