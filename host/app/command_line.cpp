@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+#include "command_line.h"
+
+namespace corvan::host {
+
+CommandLine::CommandLine()
+    : m_databaseOption(QStringLiteral("database"),
+                       QStringLiteral("The resource database: a file path, sqlite:PATH, or "
+                                      "postgresql://USER@HOST:PORT/NAME with the password in PGPASSWORD. "
+                                      "Default: the demo database in the user's data folder, created on "
+                                      "first run."),
+                       QStringLiteral("location")),
+      m_createDemoOption(QStringLiteral("create-demo"),
+                         QStringLiteral("Create the demo database at --database (or the default place), "
+                                        "print its row counts and exit.")),
+      m_scaleOption(QStringLiteral("scale"),
+                    QStringLiteral("With --create-demo: the number of machine rooms, 1 to 1000000 "
+                                   "(default 1000)."),
+                    QStringLiteral("rooms")),
+      m_forceOption(QStringLiteral("force"),
+                    QStringLiteral("With --create-demo: replace a database that already exists.")),
+      m_userOption(QStringLiteral("user"),
+                   QStringLiteral("The user whose rights apply and who is recorded (default: the login "
+                                  "name)."),
+                   QStringLiteral("name")),
+      m_provinceOption(QStringLiteral("province"),
+                       QStringLiteral("The province, by pro_id or name (default: the first one in the "
+                                      "database)."),
+                       QStringLiteral("id|name")),
+      m_pluginOption(QStringLiteral("plugin"),
+                     QStringLiteral("The component plug-in (default: libprjCorvan.so in $CORVAN_PLUGIN_DIR, "
+                                    "else in ../plugins beside corvan)."),
+                     QStringLiteral("path")),
+      m_sqlTraceOption(QStringLiteral("sql-trace"),
+                       QStringLiteral("Append one line per call that reaches the data service to this file."),
+                       QStringLiteral("file")),
+      m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                   QStringLiteral("Show this help and exit.")),
+      m_versionOption(QStringLiteral("version"), QStringLiteral("Show the version and exit."))
+{
+    m_parser.setApplicationDescription(
+        QStringLiteral("The reference host of the BTS relocation component: opens the resource database, "
+                       "loads the component and shows its main window."));
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    m_parser.addOptions({m_databaseOption, m_createDemoOption, m_scaleOption, m_forceOption, m_userOption,
+                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_helpOption, m_versionOption});
+}
+
+bool CommandLine::parse(const QStringList& arguments, QString* error)
+{
+    auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!m_parser.parse(arguments))
+        return fail(m_parser.errorText());
+    if (!m_parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument '%1' (see --help)")
+                        .arg(m_parser.positionalArguments().constFirst()));
+
+    if (m_parser.isSet(m_helpOption)) {
+        m_action = Action::Help;
+        return true;
+    }
+    if (m_parser.isSet(m_versionOption)) {
+        m_action = Action::Version;
+        return true;
+    }
+
+    const bool createDemo = m_parser.isSet(m_createDemoOption);
+    m_action = createDemo ? Action::CreateDemo : Action::Run;
+    m_database = m_parser.value(m_databaseOption);
+    m_force = m_parser.isSet(m_forceOption);
+    m_user = m_parser.value(m_userOption);
+    m_province = m_parser.value(m_provinceOption);
+    m_plugin = m_parser.value(m_pluginOption);
+    m_sqlTrace = m_parser.value(m_sqlTraceOption);
+
+    if (m_parser.isSet(m_databaseOption) && m_database.trimmed().isEmpty())
+        return fail(QStringLiteral("--database needs a location"));
+    if (m_parser.isSet(m_sqlTraceOption) && m_sqlTrace.isEmpty())
+        return fail(QStringLiteral("--sql-trace needs a file"));
+    if (m_parser.isSet(m_pluginOption) && m_plugin.isEmpty())
+        return fail(QStringLiteral("--plugin needs a path"));
+    if (!createDemo && m_parser.isSet(m_scaleOption))
+        return fail(QStringLiteral("--scale is only used with --create-demo"));
+    if (!createDemo && m_force)
+        return fail(QStringLiteral("--force is only used with --create-demo"));
+    if (m_parser.isSet(m_scaleOption)) {
+        bool ok = false;
+        const QString text = m_parser.value(m_scaleOption);
+        const int rooms = text.trimmed().toInt(&ok);
+        if (!ok || rooms < 1 || rooms > MaxRooms)
+            return fail(QStringLiteral("--scale must be a whole number from 1 to %1, not '%2'")
+                            .arg(QString::number(MaxRooms), text));
+        m_rooms = rooms;
+    }
+    return true;
+}
+
+QString CommandLine::helpText() const
+{
+    // The parser names the program by its full path; the user knows it as corvan.
+    QString text = m_parser.helpText();
+    const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
+    return QStringLiteral("Usage: corvan [options]") + (lineEnd < 0 ? QString() : text.mid(lineEnd));
+}
+
+} // namespace corvan::host

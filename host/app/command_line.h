@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+namespace corvan::host {
+
+// corvan's options. Parsed before any application object exists, so that a bad option
+// is reported without a display and before anything is opened or created.
+class CommandLine {
+public:
+    enum class Action { Run, CreateDemo, Help, Version };
+
+    static constexpr int DefaultRooms = 1000;
+    static constexpr int MaxRooms = 1000000;
+
+    CommandLine();
+
+    // arguments[0] is the program. False, with a one-line reason, for a bad command line.
+    bool parse(const QStringList& arguments, QString* error);
+
+    Action action() const { return m_action; }
+    // Empty when --database was not given.
+    QString database() const { return m_database; }
+    int rooms() const { return m_rooms; }
+    bool force() const { return m_force; }
+    QString user() const { return m_user; }
+    QString province() const { return m_province; }
+    QString plugin() const { return m_plugin; }
+    QString sqlTrace() const { return m_sqlTrace; }
+
+    QString helpText() const;
+
+private:
+    QCommandLineParser m_parser;
+    QCommandLineOption m_databaseOption;
+    QCommandLineOption m_createDemoOption;
+    QCommandLineOption m_scaleOption;
+    QCommandLineOption m_forceOption;
+    QCommandLineOption m_userOption;
+    QCommandLineOption m_provinceOption;
+    QCommandLineOption m_pluginOption;
+    QCommandLineOption m_sqlTraceOption;
+    QCommandLineOption m_helpOption;
+    QCommandLineOption m_versionOption;
+
+    Action m_action = Action::Run;
+    QString m_database;
+    int m_rooms = DefaultRooms;
+    bool m_force = false;
+    QString m_user;
+    QString m_province;
+    QString m_plugin;
+    QString m_sqlTrace;
+};
+
+} // namespace corvan::host

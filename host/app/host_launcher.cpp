@@ -1,0 +1,263 @@
+// SPDX-License-Identifier: MIT
+#include "host_launcher.h"
+
+#include "corvan/component.h"
+#include "demo_creator.h"
+#include "services/context_service_impl.h"
+#include "services/host_services.h"
+#include "services/sql_data_service.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPluginLoader>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QWidget>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+namespace corvan::host {
+
+namespace {
+
+void printLine(const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+bool anyVisibleWindow()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::any_of(windows.cbegin(), windows.cend(), [](const QWidget* w) { return w->isVisible(); });
+}
+
+QString componentErrorText(const ComponentError& error)
+{
+    return QStringLiteral("%1 (error %2)").arg(error.text()).arg(error.number());
+}
+
+void dropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+} // namespace
+
+void HostLauncher::setQuiet(bool quiet)
+{
+    if (quiet && qEnvironmentVariableIsEmpty("QT_DEBUG_PLUGINS"))
+        qInstallMessageHandler(dropMessage);
+    else
+        qInstallMessageHandler(nullptr);
+}
+
+int HostLauncher::fail(const QString& text)
+{
+    // Driver messages can span lines; support scripts read exactly one.
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    std::fputs((QStringLiteral("corvan: ") + line.trimmed() + QLatin1Char('\n')).toUtf8().constData(),
+               stderr);
+    std::fflush(stderr);
+    return Failure;
+}
+
+QString HostLauncher::defaultDatabasePath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? QString() : QDir(folder).filePath(QStringLiteral("corvan-demo.sqlite"));
+}
+
+QString HostLauncher::pluginPath() const
+{
+    if (!m_commandLine.plugin().isEmpty())
+        return m_commandLine.plugin();
+    const QString fileName = QStringLiteral("libprjCorvan.so");
+    const QString folder = qEnvironmentVariable("CORVAN_PLUGIN_DIR");
+    if (!folder.isEmpty())
+        return QDir(folder).filePath(fileName);
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1String("/../plugins/") + fileName);
+}
+
+bool HostLauncher::databaseLocation(DatabaseLocation* location, bool* isDefault, QString* error) const
+{
+    *isDefault = m_commandLine.database().isEmpty();
+    if (!*isDefault)
+        return DatabaseLocation::parse(m_commandLine.database(), location, error);
+    const QString path = defaultDatabasePath();
+    if (path.isEmpty()) {
+        if (error)
+            *error =
+                QStringLiteral("there is no data folder for the default database; name one with --database");
+        return false;
+    }
+    *location = DatabaseLocation::sqliteFile(path);
+    return true;
+}
+
+bool HostLauncher::ensureDefaultDatabase(const DatabaseLocation& location, QString* error) const
+{
+    const QFileInfo info(location.filePath());
+    if (!QDir().mkpath(info.absolutePath())) {
+        if (error)
+            *error = QStringLiteral("cannot create the folder %1").arg(info.absolutePath());
+        return false;
+    }
+    DemoReport report;
+    if (!DemoCreator::create(location, CommandLine::DefaultRooms, false, {}, &report, error))
+        return false;
+    printLine(QStringLiteral("Created demo database: %1").arg(info.absoluteFilePath()));
+    return true;
+}
+
+bool HostLauncher::checkResourceFile(const QString& path, QString* error)
+{
+    // Opening through the data service switches the file to WAL journaling: a change that
+    // a file which is not a resource database must not get. Reading its catalogue does not.
+    const QString connection = QStringLiteral("corvan-probe");
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(path);
+        QSqlQuery query(db);
+        if (!db.open()) {
+            failure = QStringLiteral("cannot open the database %1: %2").arg(path, db.lastError().text());
+        } else if (!query.exec(QStringLiteral("select count(*) from sqlite_master where type = 'table' and "
+                                              "name = 'com_province'"))) {
+            const QSqlError sqlError = query.lastError();
+            failure =
+                QStringLiteral("cannot open the database %1: %2")
+                    .arg(path, sqlError.databaseText().isEmpty() ? sqlError.text() : sqlError.databaseText());
+        } else if (!query.next() || query.value(0).toInt() == 0) {
+            failure =
+                QStringLiteral("%1 is not a resource database (it has no table com_province)").arg(path);
+        }
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    if (failure.isEmpty())
+        return true;
+    if (error)
+        *error = failure;
+    return false;
+}
+
+int HostLauncher::run()
+{
+    // The checks that create nothing come first: a bad plug-in or trace folder must not
+    // leave a fresh demo database behind.
+    const QString plugin = pluginPath();
+    if (!QFileInfo::exists(plugin))
+        return fail(QStringLiteral("the plug-in %1 does not exist").arg(plugin));
+    QPluginLoader loader(plugin);
+    QObject* root = loader.instance();
+    if (!root)
+        return fail(QStringLiteral("cannot load the plug-in %1: %2").arg(plugin, loader.errorString()));
+    auto* factory = qobject_cast<ComponentFactory*>(root);
+    if (!factory)
+        return fail(QStringLiteral("%1 is not a component plug-in (it offers no %2 factory)")
+                        .arg(plugin, QLatin1String(CorvanComponentFactory_iid)));
+
+    const QString trace = m_commandLine.sqlTrace();
+    if (!trace.isEmpty()) {
+        const QFileInfo info(trace);
+        if (!info.absoluteDir().exists())
+            return fail(QStringLiteral("cannot write the SQL trace %1: the folder %2 does not exist")
+                            .arg(trace, info.absolutePath()));
+        if (info.exists() && (!info.isFile() || !info.isWritable()))
+            return fail(QStringLiteral("cannot write the SQL trace %1").arg(trace));
+    }
+
+    QString error;
+    DatabaseLocation location;
+    bool isDefault = false;
+    if (!databaseLocation(&location, &isDefault, &error))
+        return fail(error);
+    if (location.isSqlite() && !QFileInfo::exists(location.filePath())) {
+        // Opening would create an empty file; only the default place gets a demo database.
+        if (!isDefault)
+            return fail(QStringLiteral("the database %1 does not exist (make one with --create-demo)")
+                            .arg(location.filePath()));
+        if (!ensureDefaultDatabase(location, &error))
+            return fail(error);
+    }
+
+    if (location.isSqlite() && !checkResourceFile(location.filePath(), &error))
+        return fail(error);
+    SqlDataService data;
+    if (!data.open(location, &error))
+        return fail(error);
+    HostServices services(&data);
+    services.configure(m_commandLine.user(), m_commandLine.province());
+    if (!services.context()->resolve(&error))
+        return fail(error);
+    if (!trace.isEmpty() && !data.setTraceFile(trace, &error))
+        return fail(error);
+
+    setQuiet(false);
+    std::unique_ptr<Component> component(factory->createComponent(nullptr));
+    if (!component)
+        return fail(QStringLiteral("the plug-in %1 made no component").arg(plugin));
+    try {
+        component->initEnv(services.objectArray());
+    } catch (const ComponentError& e) {
+        return fail(
+            QStringLiteral("the component refused the host's services: %1").arg(componentErrorText(e)));
+    }
+    component->ShowMainForm();
+    int status = 0;
+    if (anyVisibleWindow())
+        status = QApplication::exec();
+    else
+        status = fail(QStringLiteral("the component showed no window"));
+    try {
+        component->clearEnv();
+    } catch (const ComponentError& e) {
+        status = fail(QStringLiteral("the component failed to close: %1").arg(componentErrorText(e)));
+    }
+    return status;
+}
+
+int HostLauncher::createDemo()
+{
+    QString error;
+    DatabaseLocation location;
+    bool isDefault = false;
+    if (!databaseLocation(&location, &isDefault, &error))
+        return fail(error);
+    if (isDefault && !QDir().mkpath(QFileInfo(location.filePath()).absolutePath()))
+        return fail(
+            QStringLiteral("cannot create the folder %1").arg(QFileInfo(location.filePath()).absolutePath()));
+
+    // Progress only for a person watching; scripts and tests read the lines that follow.
+    std::function<void(int)> progress;
+    if (isatty(fileno(stderr))) {
+        progress = [](int percent) {
+            std::fprintf(stderr, "\rCreating the demo database: %3d%%", percent);
+            if (percent >= 100)
+                std::fputc('\n', stderr);
+            std::fflush(stderr);
+        };
+    }
+    DemoReport report;
+    if (!DemoCreator::create(location, m_commandLine.rooms(), m_commandLine.force(), progress, &report,
+                             &error))
+        return fail(error);
+
+    const QString shown =
+        location.isSqlite() ? QFileInfo(location.filePath()).absoluteFilePath() : location.displayText();
+    printLine(QStringLiteral("Created demo database: %1").arg(shown));
+    for (auto it = report.rowCounts.cbegin(); it != report.rowCounts.cend(); ++it)
+        printLine(QStringLiteral("  %1 %2").arg(it.key(), -24).arg(it.value()));
+    return 0;
+}
+
+} // namespace corvan::host

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "command_line.h"
+#include "services/database_location.h"
+
+#include <QString>
+
+namespace corvan::host {
+
+// What corvan does once its command line is understood. Every failure prints one line
+// starting "corvan: " on stderr and gives exit status 2; checks that create nothing
+// (plug-in, options, trace folder) run before anything is created.
+class HostLauncher {
+public:
+    static constexpr int Failure = 2;
+
+    explicit HostLauncher(const CommandLine& commandLine) : m_commandLine(commandLine) {}
+
+    // Opens the database, loads the component, shows its main window and runs until the
+    // last window closes. Needs a QApplication.
+    int run();
+    // --create-demo. Needs a QCoreApplication.
+    int createDemo();
+
+    static QString defaultDatabasePath();
+    // --plugin, else libprjCorvan.so in $CORVAN_PLUGIN_DIR, else in ../plugins beside corvan.
+    QString pluginPath() const;
+
+    // Prints "corvan: <text>" as one line on stderr and returns Failure.
+    static int fail(const QString& text);
+
+    // While corvan checks and opens things, Qt's own diagnostics (a plug-in loader's
+    // warning, say) would add lines to the one line a failure prints; they are dropped
+    // until the component runs, unless QT_DEBUG_PLUGINS asks for them.
+    static void setQuiet(bool quiet);
+
+private:
+    bool databaseLocation(DatabaseLocation* location, bool* isDefault, QString* error) const;
+    bool ensureDefaultDatabase(const DatabaseLocation& location, QString* error) const;
+    static bool checkResourceFile(const QString& path, QString* error);
+
+    const CommandLine& m_commandLine;
+};
+
+} // namespace corvan::host

@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#include "application_service_impl.h"
+
+namespace corvan::host {
+
+ApplicationServiceImpl::ApplicationServiceImpl(QObject* parent) : QObject(parent) {}
+
+QString ApplicationServiceImpl::ApplicationName() const
+{
+    return QStringLiteral("corvan");
+}
+
+} // namespace corvan::host

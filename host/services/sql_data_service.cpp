@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: MIT
+#include "sql_data_service.h"
+
+#include "sqlite_dialect.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVector>
+#include <atomic>
+
+namespace corvan::host {
+
+namespace {
+
+QString nextConnectionName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("corvan-data-%1").arg(++counter);
+}
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+SqlDataService::SqlDataService(QObject* parent) : QObject(parent), m_connectionName(nextConnectionName()) {}
+
+SqlDataService::~SqlDataService()
+{
+    close();
+}
+
+bool SqlDataService::open(const QString& location, QString* error)
+{
+    DatabaseLocation parsed;
+    if (!DatabaseLocation::parse(location, &parsed, error))
+        return false;
+    return open(parsed, error);
+}
+
+bool SqlDataService::open(const DatabaseLocation& location, QString* error)
+{
+    close();
+    const bool sqlite = location.isSqlite();
+    const QString driver = sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+    if (!QSqlDatabase::isDriverAvailable(driver))
+        return fail(error, QStringLiteral("the Qt SQL driver %1 is not installed").arg(driver));
+
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connectionName);
+        if (sqlite) {
+            db.setDatabaseName(location.filePath());
+        } else {
+            db.setHostName(location.hostName());
+            db.setPort(location.port());
+            db.setUserName(location.userName());
+            db.setPassword(location.password());
+            db.setDatabaseName(location.databaseName());
+            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        }
+        // Numbers come as exact text, so a NUMERIC column never loses digits to a double.
+        db.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        if (!db.open())
+            failure = db.lastError().text();
+        else if (sqlite && !SqliteDialect::install(db, &failure))
+            db.close();
+    }
+    if (!failure.isNull()) {
+        QSqlDatabase::removeDatabase(m_connectionName);
+        return fail(
+            error,
+            QStringLiteral("cannot open the database %1: %2").arg(location.displayText(), failure.trimmed()));
+    }
+    m_location = location;
+    m_lastError.clear();
+    return true;
+}
+
+void SqlDataService::close()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (m_inTransaction)
+            db.rollback();
+        db.close();
+    }
+    m_inTransaction = false;
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool SqlDataService::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && database().isOpen();
+}
+
+QSqlDatabase SqlDataService::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool SqlDataService::setTraceFile(const QString& path, QString* error)
+{
+    return m_trace.setFile(path, error);
+}
+
+bool SqlDataService::checkTarget(const QString& database)
+{
+    if (database != QLatin1String(SystemDatabase)) {
+        m_lastError = QStringLiteral("unknown database \"%1\": the only database is \"%2\"")
+                          .arg(database, QLatin1String(SystemDatabase));
+        return false;
+    }
+    if (!isOpen()) {
+        m_lastError = QStringLiteral("no database is open");
+        return false;
+    }
+    m_lastError.clear();
+    return true;
+}
+
+// options: the original platform's cursor flags; every set is read whole into memory,
+// so they change nothing here.
+std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, const QString& database,
+                                                         qint32 options)
+{
+    Q_UNUSED(options)
+    if (!checkTarget(database)) {
+        m_trace.write(SqlTrace::Call::Open, false, -1, sql);
+        return nullptr;
+    }
+    QSqlQuery query(this->database());
+    query.setForwardOnly(true);
+    if (!query.exec(sql)) {
+        m_lastError = query.lastError().text().trimmed();
+        m_trace.write(SqlTrace::Call::Open, false, -1, sql);
+        return nullptr;
+    }
+
+    const QSqlRecord record = query.record();
+    QStringList names;
+    names.reserve(record.count());
+    for (int i = 0; i < record.count(); ++i)
+        names.append(record.fieldName(i));
+    QVector<QVector<QVariant>> rows;
+    while (query.next()) {
+        QVector<QVariant> row(names.size());
+        for (int i = 0; i < record.count(); ++i)
+            row[i] = query.value(i);
+        rows.append(std::move(row));
+    }
+    // A statement can fail after its first rows (SQLite evaluates lazily).
+    if (query.lastError().type() != QSqlError::NoError) {
+        m_lastError = query.lastError().text().trimmed();
+        m_trace.write(SqlTrace::Call::Open, false, -1, sql);
+        return nullptr;
+    }
+    m_trace.write(SqlTrace::Call::Open, true, rows.size(), sql);
+    return std::make_unique<RecordSet>(std::move(names), std::move(rows));
+}
+
+bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
+{
+    if (!checkTarget(database)) {
+        m_trace.write(SqlTrace::Call::Exec, false, -1, sql);
+        return false;
+    }
+    QSqlQuery query(this->database());
+    const bool ok = query.exec(sql);
+    if (!ok)
+        m_lastError = query.lastError().text().trimmed();
+    m_trace.write(SqlTrace::Call::Exec, ok, -1, sql);
+    return ok;
+}
+
+bool SqlDataService::BeginTrans(const QString& database)
+{
+    bool ok = checkTarget(database);
+    if (ok && m_inTransaction) {
+        // PostgreSQL would only warn about a nested BEGIN; refuse it on every engine alike.
+        m_lastError = QStringLiteral("a transaction is already open on \"%1\"").arg(database);
+        ok = false;
+    }
+    if (ok) {
+        QSqlDatabase db = this->database();
+        ok = db.transaction();
+        if (ok)
+            m_inTransaction = true;
+        else
+            m_lastError = db.lastError().text().trimmed();
+    }
+    m_trace.write(SqlTrace::Call::Begin, ok, -1, QString());
+    return ok;
+}
+
+bool SqlDataService::CommitTrans(const QString& database)
+{
+    return finishTransaction(SqlTrace::Call::Commit, database);
+}
+
+bool SqlDataService::RollbackTrans(const QString& database)
+{
+    return finishTransaction(SqlTrace::Call::Rollback, database);
+}
+
+bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& database)
+{
+    bool ok = checkTarget(database);
+    if (ok && !m_inTransaction) {
+        m_lastError = QStringLiteral("no transaction is open on \"%1\"").arg(database);
+        ok = false;
+    }
+    if (ok) {
+        QSqlDatabase db = this->database();
+        ok = call == SqlTrace::Call::Commit ? db.commit() : db.rollback();
+        if (!ok) {
+            m_lastError = db.lastError().text().trimmed();
+            // SQLite keeps a transaction whose COMMIT failed (PostgreSQL has already rolled
+            // it back); end it, so that a failed commit never leaves half of the work
+            // waiting for a later one.
+            if (call == SqlTrace::Call::Commit && engine() == Engine::SQLite)
+                db.rollback();
+        }
+        m_inTransaction = false;
+    }
+    m_trace.write(call, ok, -1, QString());
+    return ok;
+}
+
+} // namespace corvan::host

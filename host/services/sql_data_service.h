@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "corvan/services.h"
+#include "database_location.h"
+#include "schema.h"
+#include "sql_trace.h"
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <memory>
+
+namespace corvan::host {
+
+// The host's data service over Qt SQL: one connection, reached by the component under
+// the name "systemDB". Record sets are read whole into memory, so the component can
+// walk them after the statement is gone and no read lock outlives the call.
+class SqlDataService : public QObject, public DataService, public TransactionService {
+    Q_OBJECT
+    Q_INTERFACES(corvan::DataService corvan::TransactionService)
+
+public:
+    explicit SqlDataService(QObject* parent = nullptr);
+    ~SqlDataService() override;
+
+    // Opens the connection; a previous one is closed first. On SQLite the dialect
+    // functions and pragmas are installed before any statement can run.
+    bool open(const DatabaseLocation& location, QString* error);
+    bool open(const QString& location, QString* error);
+    void close();
+    bool isOpen() const;
+
+    // The connection itself, for the host's own queries (context, rights, demo data),
+    // which must not show up in the trace.
+    QSqlDatabase database() const;
+    Engine engine() const { return m_location.engine(); }
+    DatabaseLocation location() const { return m_location; }
+
+    // Appends one line per call to the file; an empty path stops tracing.
+    bool setTraceFile(const QString& path, QString* error = nullptr);
+
+    std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
+                                             qint32 options = 0) override;
+    bool ExecuteSql(const QString& database, const QString& sql) override;
+    QString LastError() const override { return m_lastError; }
+
+    bool BeginTrans(const QString& database) override;
+    bool CommitTrans(const QString& database) override;
+    bool RollbackTrans(const QString& database) override;
+    bool inTransaction() const { return m_inTransaction; }
+
+private:
+    // Clears the last error, or sets it and returns false when the call cannot go on.
+    bool checkTarget(const QString& database);
+    bool finishTransaction(SqlTrace::Call call, const QString& database);
+
+    QString m_connectionName;
+    DatabaseLocation m_location;
+    QString m_lastError;
+    bool m_inTransaction = false;
+    SqlTrace m_trace;
+};
+
+} // namespace corvan::host

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+namespace corvan::host {
+
+// The statement log that support staff and audits read: one tab-separated line per
+// call that reached the data service, appended and flushed at once so that a crash
+// loses nothing that ran before it.
+class SqlTrace {
+public:
+    enum class Call { Open, Exec, Begin, Commit, Rollback };
+
+    SqlTrace() = default;
+    SqlTrace(const SqlTrace&) = delete;
+    SqlTrace& operator=(const SqlTrace&) = delete;
+
+    // Opens (creates) the file for appending; an empty path stops tracing.
+    bool setFile(const QString& path, QString* error);
+    bool isActive() const { return m_file.isOpen(); }
+
+    // rows < 0 is written as "-".
+    void write(Call call, bool ok, qint64 rows, const QString& statement);
+
+    // One physical line per statement: backslash, tab, CR and LF become \\, \t, \r, \n.
+    static QString escape(const QString& statement);
+    static QString line(Call call, bool ok, qint64 rows, const QString& statement);
+
+private:
+    QFile m_file;
+};
+
+} // namespace corvan::host

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# A throw-away PostgreSQL server for the database suites.
+#   pg_server.sh start DIR PORT   initdb into DIR and start on 127.0.0.1:PORT (trust auth)
+#   pg_server.sh stop DIR PORT    stop it and remove DIR
+# PostgreSQL refuses to run as root, so as root the server runs as the postgres user.
+set -euo pipefail
+
+usage() { echo "usage: $0 start|stop DIR PORT" >&2; exit 2; }
+[ $# -eq 3 ] || usage
+action=$1
+dir=$2
+port=$3
+
+pg_bin=${CORVAN_PG_BIN:-}
+if [ -z "$pg_bin" ]; then
+  for candidate in /usr/lib/postgresql/*/bin; do
+    [ -x "$candidate/pg_ctl" ] && pg_bin=$candidate
+  done
+fi
+if [ -z "$pg_bin" ] || [ ! -x "$pg_bin/pg_ctl" ]; then
+  echo "pg_server.sh: no PostgreSQL server binaries found (set CORVAN_PG_BIN)" >&2
+  exit 1
+fi
+
+as_server_user() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+# The data folder must be reachable by the server's user. Under root that user is postgres,
+# which may not be able to enter DIR's parents (a build tree in /root, say); the data then
+# lives in a folder of its own under /tmp, and DIR remembers where.
+data_dir_of() {
+  if [ -f "$dir/datadir" ]; then cat "$dir/datadir"; else echo "$dir/data"; fi
+}
+
+stop_server() {
+  local data
+  [ -d "$dir" ] || return 0
+  data=$(data_dir_of)
+  if [ -f "$data/postmaster.pid" ]; then
+    as_server_user "$pg_bin/pg_ctl" -D "$data" -m fast -w -t 60 stop >/dev/null 2>&1 ||
+      as_server_user "$pg_bin/pg_ctl" -D "$data" -m immediate -w -t 60 stop >/dev/null 2>&1 || true
+  fi
+  case "$data" in
+    "$dir"/*) ;;
+    *) rm -rf "$(dirname "$data")" ;;
+  esac
+  rm -rf "$dir"
+}
+
+port_in_use() {
+  "$pg_bin/pg_isready" -q -h 127.0.0.1 -p "$port" -t 1 >/dev/null 2>&1
+}
+
+start_server() {
+  # A server left over from an earlier run of the same tree goes first.
+  stop_server
+  if port_in_use; then
+    echo "pg_server.sh: another server already listens on 127.0.0.1:$port" >&2
+    exit 1
+  fi
+  mkdir -p "$dir"
+  local data="$dir/data"
+  if [ "$(id -u)" -eq 0 ]; then
+    if ! getent passwd postgres >/dev/null; then
+      echo "pg_server.sh: running as root needs the postgres user" >&2
+      exit 1
+    fi
+    chown postgres: "$dir"
+    if ! runuser -u postgres -- test -w "$dir"; then
+      data=$(mktemp -d /tmp/corvan-pg.XXXXXX)
+      chown postgres: "$data"
+      data="$data/data"
+      echo "$data" >"$dir/datadir"
+    fi
+  fi
+  local sockets
+  sockets=$(dirname "$data")
+  if ! as_server_user "$pg_bin/initdb" -D "$data" -U postgres -A trust -E UTF8 --locale=C.UTF-8 \
+      >"$sockets/initdb.log" 2>&1; then
+    cat "$sockets/initdb.log" >&2
+    exit 1
+  fi
+  if ! as_server_user "$pg_bin/pg_ctl" -D "$data" -l "$sockets/server.log" -w -t 60 \
+      -o "-c listen_addresses=127.0.0.1 -p $port -c fsync=off -k $sockets" start >/dev/null; then
+    cat "$sockets/server.log" >&2 || true
+    exit 1
+  fi
+  for _ in $(seq 1 60); do
+    if "$pg_bin/pg_isready" -q -h 127.0.0.1 -p "$port" -t 1; then
+      echo "PostgreSQL ready on 127.0.0.1:$port"
+      return 0
+    fi
+    sleep 0.5
+  done
+  echo "pg_server.sh: the server on port $port did not get ready" >&2
+  cat "$sockets/server.log" >&2 || true
+  exit 1
+}
+
+case "$action" in
+  start) start_server ;;
+  stop) stop_server; echo "PostgreSQL on port $port stopped" ;;
+  *) usage ;;
+esac

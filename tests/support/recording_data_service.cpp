@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+#include "recording_data_service.h"
+
+namespace corvan::test {
+
+RecordingDataService::RecordingDataService(QObject* real, QObject* parent)
+    : QObject(parent), m_realObject(real), m_real(qobject_cast<DataService*>(real)),
+      m_transactions(qobject_cast<TransactionService*>(real))
+{
+    Q_ASSERT_X(m_real, "RecordingDataService", "the wrapped object offers no DataService");
+}
+
+void RecordingDataService::clear()
+{
+    m_statements.clear();
+    m_calls.clear();
+}
+
+void RecordingDataService::failWhen(std::function<bool(const QString& sql)> predicate)
+{
+    m_failWhen = std::move(predicate);
+}
+
+bool RecordingDataService::simulateFailure(const QString& sql)
+{
+    if (!m_realObject || !m_real) {
+        m_lastSimulated = true;
+        m_ownError = QStringLiteral("the wrapped object is gone or offers no data service");
+        return true;
+    }
+    m_lastSimulated = m_failWhen && m_failWhen(sql);
+    m_ownError = m_lastSimulated ? simulatedError() : QString();
+    return m_lastSimulated;
+}
+
+std::unique_ptr<RecordSet> RecordingDataService::OpenRecordset(const QString& sql, const QString& database,
+                                                               qint32 options)
+{
+    m_statements.append(sql);
+    m_calls.append(QStringLiteral("OPEN ") + sql);
+    if (simulateFailure(sql))
+        return nullptr;
+    return m_real->OpenRecordset(sql, database, options);
+}
+
+bool RecordingDataService::ExecuteSql(const QString& database, const QString& sql)
+{
+    m_statements.append(sql);
+    m_calls.append(QStringLiteral("EXEC ") + sql);
+    if (simulateFailure(sql))
+        return false;
+    return m_real->ExecuteSql(database, sql);
+}
+
+QString RecordingDataService::LastError() const
+{
+    if (m_lastSimulated)
+        return m_ownError;
+    return m_real->LastError();
+}
+
+bool RecordingDataService::transactionsOffered()
+{
+    const bool offered = m_realObject && m_transactions;
+    m_lastSimulated = !offered;
+    m_ownError = offered ? QString() : QStringLiteral("the wrapped data service has no transactions");
+    return offered;
+}
+
+bool RecordingDataService::BeginTrans(const QString& database)
+{
+    m_calls.append(QStringLiteral("BEGIN"));
+    return transactionsOffered() && m_transactions->BeginTrans(database);
+}
+
+bool RecordingDataService::CommitTrans(const QString& database)
+{
+    m_calls.append(QStringLiteral("COMMIT"));
+    return transactionsOffered() && m_transactions->CommitTrans(database);
+}
+
+bool RecordingDataService::RollbackTrans(const QString& database)
+{
+    m_calls.append(QStringLiteral("ROLLBACK"));
+    return transactionsOffered() && m_transactions->RollbackTrans(database);
+}
+
+} // namespace corvan::test

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "corvan/services.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace corvan::test {
+
+// Stands between the component and a real data service: records every statement sent,
+// in order, and can make chosen statements fail without them reaching the database.
+class RecordingDataService : public QObject, public DataService, public TransactionService {
+    Q_OBJECT
+    Q_INTERFACES(corvan::DataService corvan::TransactionService)
+
+public:
+    // real must offer DataService; its TransactionService is used when it offers one.
+    explicit RecordingDataService(QObject* real, QObject* parent = nullptr);
+
+    // The SQL texts of OpenRecordset and ExecuteSql calls, in order, failed ones included.
+    QStringList statements() const { return m_statements; }
+    // Every call in order: "OPEN <sql>", "EXEC <sql>", "BEGIN", "COMMIT", "ROLLBACK".
+    QStringList calls() const { return m_calls; }
+    void clear();
+
+    // Statements for which the predicate holds fail without reaching the database;
+    // LastError() then says so. An empty predicate lets everything through again.
+    void failWhen(std::function<bool(const QString& sql)> predicate);
+    static QString simulatedError() { return QStringLiteral("simulated failure"); }
+
+    std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
+                                             qint32 options = 0) override;
+    bool ExecuteSql(const QString& database, const QString& sql) override;
+    QString LastError() const override;
+
+    bool BeginTrans(const QString& database) override;
+    bool CommitTrans(const QString& database) override;
+    bool RollbackTrans(const QString& database) override;
+
+private:
+    bool simulateFailure(const QString& sql);
+    bool transactionsOffered();
+
+    QPointer<QObject> m_realObject;
+    DataService* m_real = nullptr;
+    TransactionService* m_transactions = nullptr;
+    std::function<bool(const QString&)> m_failWhen;
+    QStringList m_statements;
+    QStringList m_calls;
+    bool m_lastSimulated = false;
+    QString m_ownError;
+};
+
+} // namespace corvan::test
