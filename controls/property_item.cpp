@@ -5,8 +5,7 @@ namespace corvan {
 
 PropertyItem::PropertyItem(PropertyItems* owner, QString key, QString caption, int type)
     : m_owner(owner), m_key(std::move(key)), m_caption(std::move(caption)), m_type(type), m_children(this)
-{
-}
+{}
 
 void PropertyItem::setCaption(const QString& caption)
 {
@@ -55,6 +54,12 @@ void PropertyItem::setGeometry(float left, float top, float width, float height)
     m_top = top;
     m_width = width;
     m_height = height;
+}
+
+void PropertyItem::ShowPopup(float x, float y)
+{
+    if (m_owner)
+        m_owner->presentPopup(this, x, y);
 }
 
 void PropertyItem::changed(PropertyItems::Change change)

@@ -50,4 +50,15 @@ void PropertyItems::notify(PropertyItem* item, Change change)
         m_parent->owner()->notify(item, change);
 }
 
+bool PropertyItems::presentPopup(PropertyItem* holder, float x, float y)
+{
+    PropertyItems* top = this;
+    while (top->m_parent && top->m_parent->owner())
+        top = top->m_parent->owner();
+    if (!top->m_presenter)
+        return false;
+    top->m_presenter(holder, x, y);
+    return true;
+}
+
 } // namespace corvan

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include <gtest/gtest.h>
+#include "corvan/controls/property_item.h"
 
 #include <QStringList>
-
-#include "corvan/controls/property_item.h"
+#include <gtest/gtest.h>
 
 using namespace corvan;
 
@@ -22,7 +21,8 @@ QStringList keys(const PropertyItems& items)
 TEST(PropertyItems, AddItemKeepsOrderAndRefusesDuplicateKeys)
 {
     PropertyItems items;
-    PropertyItem* group = items.AddItem(0, QStringLiteral("G:M"), QStringLiteral("需要修改的属性"), ITEM_GROUP);
+    PropertyItem* group =
+        items.AddItem(0, QStringLiteral("G:M"), QStringLiteral("需要修改的属性"), ITEM_GROUP);
     ASSERT_NE(group, nullptr);
     EXPECT_EQ(group->Key(), QStringLiteral("G:M"));
     EXPECT_EQ(group->Caption(), QStringLiteral("需要修改的属性"));
@@ -36,7 +36,8 @@ TEST(PropertyItems, AddItemKeepsOrderAndRefusesDuplicateKeys)
     EXPECT_EQ(items.AddItem(0, QStringLiteral("city"), QStringLiteral("again"), ITEM_TEXT), nullptr);
 
     EXPECT_EQ(items.ItemCount(), 3);
-    EXPECT_EQ(keys(items), (QStringList{QStringLiteral("G:M"), QStringLiteral("city"), QStringLiteral("belongroom")}));
+    EXPECT_EQ(keys(items),
+              (QStringList{QStringLiteral("G:M"), QStringLiteral("city"), QStringLiteral("belongroom")}));
     // The refused duplicate left the first item untouched.
     EXPECT_EQ(items.GetItem(QStringLiteral("city"))->Caption(), QStringLiteral("地市"));
     EXPECT_EQ(items.GetItem(QStringLiteral("city"))->Type(), ITEM_EDIT);
@@ -76,8 +77,10 @@ TEST(PropertyItems, ClearItemsEmptiesListAndAllowsKeysAgain)
 TEST(PropertyItems, ChildrenAreTheirOwnListWithTheirOwnKeys)
 {
     PropertyItems items;
-    PropertyItem* room = items.AddItem(0, QStringLiteral("belongroom"), QStringLiteral("所属机房"), ITEM_EDIT);
-    PropertyItem* option = room->Children().AddItem(0, QStringLiteral("K:001"), QStringLiteral("一号机房"), ITEM_OPTION);
+    PropertyItem* room =
+        items.AddItem(0, QStringLiteral("belongroom"), QStringLiteral("所属机房"), ITEM_EDIT);
+    PropertyItem* option =
+        room->Children().AddItem(0, QStringLiteral("K:001"), QStringLiteral("一号机房"), ITEM_OPTION);
     ASSERT_NE(option, nullptr);
     // The same key may appear in another list: options of two properties, or a child
     // named like a root item.
@@ -120,4 +123,26 @@ TEST(PropertyItems, ListenerHearsChangesBelowTheRoot)
     EXPECT_FLOAT_EQ(menu->Height(), 4);
     EXPECT_TRUE(menu->GroupFlag());
     EXPECT_FALSE(menu->Visible());
+}
+
+TEST(PropertyItems, ShowPopupReachesThePresenterOfTheTopList)
+{
+    PropertyItems items;
+    PropertyItem* holder = items.AddItem(0, QStringLiteral("P:1"), QString(), ITEM_MENU);
+    PropertyItem* entry =
+        holder->Children().AddItem(0, QStringLiteral("Pop1"), QStringLiteral("查看原有属性"), ITEM_MENUENTRY);
+    // No grid shows the list: nothing happens.
+    holder->ShowPopup(3, 4);
+    EXPECT_FALSE(items.presentPopup(holder, 3, 4));
+
+    QStringList shown;
+    items.setPopupPresenter([&shown](PropertyItem* item, float x, float y) {
+        shown << item->Key() + QStringLiteral(" %1,%2").arg(double(x)).arg(double(y));
+    });
+    holder->ShowPopup(3.5f, 4);
+    // An item deep below reaches the same presenter.
+    entry->ShowPopup(1, 2);
+    EXPECT_TRUE(holder->Children().presentPopup(entry, 0, 0));
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("P:1 3.5,4"), QStringLiteral("Pop1 1,2"),
+                                  QStringLiteral("Pop1 0,0")}));
 }

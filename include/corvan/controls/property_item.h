@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "corvan/controls/property_items.h"
+
 #include <QString>
 #include <QVariant>
-
-#include "corvan/controls/property_items.h"
 
 namespace corvan {
 
@@ -50,6 +50,10 @@ public:
     float Width() const { return m_width; }
     float Height() const { return m_height; }
     void setGeometry(float left, float top, float width, float height);
+
+    // Shows Children as a popup menu of the grid that holds this item, at a point in the
+    // grid's mouse coordinates; nothing happens for an item that is in no grid.
+    void ShowPopup(float x, float y);
 
     PropertyItems& Children() { return m_children; }
     const PropertyItems& Children() const { return m_children; }

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QHash>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <vector>
-
-#include <QHash>
-#include <QString>
 
 namespace corvan {
 
@@ -19,6 +18,8 @@ public:
     enum class Change { Structure, Value, State };
     // Told of every change in this list and in the lists below it, so a view can follow.
     using Listener = std::function<void(PropertyItem* item, Change change)>;
+    // Shows a holder's Children as a popup menu at a point in the grid's mouse coordinates.
+    using PopupPresenter = std::function<void(PropertyItem* holder, float x, float y)>;
 
     explicit PropertyItems(PropertyItem* parent = nullptr);
     ~PropertyItems();
@@ -41,6 +42,13 @@ public:
     void setListener(Listener listener) { m_listener = std::move(listener); }
     void notify(PropertyItem* item, Change change);
 
+    // A grid installs a presenter on its root list; items anywhere below reach it through
+    // PropertyItem::ShowPopup without knowing the grid.
+    void setPopupPresenter(PopupPresenter presenter) { m_presenter = std::move(presenter); }
+    // Hands the holder to the presenter of the top list above this one; false when no grid
+    // shows that list.
+    bool presentPopup(PropertyItem* holder, float x, float y);
+
     auto begin() const { return m_items.begin(); }
     auto end() const { return m_items.end(); }
 
@@ -49,6 +57,7 @@ private:
     std::vector<std::unique_ptr<PropertyItem>> m_items;
     QHash<QString, PropertyItem*> m_index;
     Listener m_listener;
+    PopupPresenter m_presenter;
 };
 
 } // namespace corvan

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QPersistentModelIndex>
+#include <QTreeView>
+#include <vector>
+
+namespace corvan {
+
+// The rows area of a PropertyGrid. It reports what the grid turns into the grid's events:
+// presses and releases anywhere on the rows, Enter and Space on a row, a keyboard request
+// for the context menu, and every moment the rows may have moved.
+class PropertyGridView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit PropertyGridView(QWidget* parent = nullptr);
+
+    // Runs a pending relayout now, so row rectangles are current.
+    void flushLayout() { executeDelayedItemsLayout(); }
+    // Spans the row's first column across the row at the next layout. Spanning at once lays
+    // out every row each time, which turns filling a long list quadratic.
+    void spanLater(const QModelIndex& index);
+    void doItemsLayout() override;
+
+signals:
+    void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF viewportPos);
+    void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF viewportPos);
+    void keyActivated(const QModelIndex& index, int key);
+    void contextKeyPressed();
+    void rowsPlaced();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    std::vector<QPersistentModelIndex> m_pendingSpans;
+};
+
+} // namespace corvan
