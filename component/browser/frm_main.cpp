@@ -1,47 +1,272 @@
 // SPDX-License-Identifier: MIT
 #include "browser/frm_main.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDockWidget>
+#include <QFrame>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
 
-#include "browser/frm_q_in_base_room.h"
+#include "browser/active_bar.h"
+#include "browser/bts_property_layout.h"
+#include "corvan/controls/sheet.h"
 #include "entry/mdl_pub_var.h"
+#include "history/frm_view_history.h"
+#include "lookups/busy_cursor.h"
+#include "lookups/mdl_pub_fun.h"
+#include "lookups/resource_view.h"
+#include "lookups/sql_literal.h"
+#include "relocation/frm_move_bts.h"
 
 namespace corvan {
 
+const QString frmMain::Caption = QStringLiteral("基站调整");
+const QString frmMain::NoBtsMessage = QStringLiteral("当前没有可调整的基站，请重新选择！");
+
 namespace {
-const QString MainCaption = QStringLiteral("基站调整");
+
+const QString Letters[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
+constexpr qint32 White = 0xFFFFFF;
+// Red 181, green 235, blue 255 in the host's 0x00BBGGRR order.
+constexpr qint32 EmphasisBackground = 0xFFEBB5;
+constexpr int FontSize = 10;
+
+int networkIndex(const QString& net)
+{
+    const QString upper = net.toUpper();
+    for (int i = 0; i < 3; ++i)
+        if (Letters[i] == upper)
+            return i;
+    return -1;
 }
+
+} // namespace
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(MainCaption);
+    // Load: an empty attrMap comes with the object.
+    setWindowTitle(Caption);
 
-    m_treePane = new QDockWidget(this);
-    m_treePane->setObjectName(QStringLiteral("tlbTree"));
-    m_treePane->setFeatures(QDockWidget::DockWidgetMovable);
+    m_bar = new ActiveBar(QStringLiteral("atbMain"), this);
+    auto* toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("tlbToolBar"));
+    toolBar->setMovable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuDispatch"), QStringLiteral("基站调整"),
+                                      QStringLiteral("调整当前显示的基站")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuHistory"), QStringLiteral("调整记录"),
+                                      QStringLiteral("查看基站调整记录")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExit"), QStringLiteral("    退   出   ")));
+    // Defined on the bar but answered by nothing, so not offered to the user.
+    m_bar->addTool(QStringLiteral("mnuExport"), QStringLiteral("   导   出 "))->setVisible(false);
+    m_bar->addTool(QStringLiteral("mnuPrint"), QStringLiteral("   打   印   "))->setVisible(false);
+    m_bar->addTool(QStringLiteral("mnuExecl"), QStringLiteral("导出"))->setVisible(false);
+    m_bar->tool(QStringLiteral("mnuDispatch"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_bar->tool(QStringLiteral("mnuHistory"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    addToolBar(Qt::TopToolBarArea, toolBar);
+    connect(m_bar, &ActiveBar::ToolClick, this, &frmMain::atbMainToolClick);
+
     // The room search window loads with the main window, so it comes first in load order.
+    m_tlbTree = new QDockWidget(this);
+    m_tlbTree->setObjectName(QStringLiteral("tlbTree"));
+    m_tlbTree->setFeatures(QDockWidget::DockWidgetMovable);
+    m_frmTree = new QWidget(m_tlbTree);
+    m_frmTree->setObjectName(QStringLiteral("frmTree"));
+    auto* treeLayout = new QVBoxLayout(m_frmTree);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
     m_roomSearch = new frmQInBaseRoom();
-    m_treePane->setWidget(m_roomSearch);
-    addDockWidget(Qt::LeftDockWidgetArea, m_treePane);
+    treeLayout->addWidget(m_roomSearch);
+    m_tlbTree->setWidget(m_frmTree);
+    addDockWidget(Qt::LeftDockWidgetArea, m_tlbTree);
+    connect(m_roomSearch, &frmQInBaseRoom::roomChosen, this, &frmMain::showBts);
 
-    auto* back = new QWidget(this);
-    back->setObjectName(QStringLiteral("picBack"));
-    setCentralWidget(back);
-    resize(1024, 700);
+    auto* picBack = new QWidget(this);
+    picBack->setObjectName(QStringLiteral("picBack"));
+    auto* backLayout = new QVBoxLayout(picBack);
+    backLayout->setContentsMargins(0, 0, 0, 0);
+    m_sstMain = new QTabWidget(picBack);
+    m_sstMain->setObjectName(QStringLiteral("sstMain"));
+    backLayout->addWidget(m_sstMain);
+    const QString frameNames[3] = {QStringLiteral("fraGbts"), QStringLiteral("fraCbts"), QStringLiteral("fraDbts")};
+    const QString sheetNames[3] = {QStringLiteral("fbGbts"), QStringLiteral("fbCbts"), QStringLiteral("fbDbts")};
+    for (int i = 0; i < 3; ++i) {
+        m_frames[i] = new QFrame();
+        m_frames[i]->setObjectName(frameNames[i]);
+        m_frames[i]->setFrameShape(QFrame::NoFrame);
+        auto* frameLayout = new QVBoxLayout(m_frames[i]);
+        // 100 twips around the sheet.
+        frameLayout->setContentsMargins(7, 7, 7, 7);
+        m_sheets[i] = new Sheet(m_frames[i]);
+        m_sheets[i]->setObjectName(sheetNames[i]);
+        frameLayout->addWidget(m_sheets[i]);
+        m_sstMain->addTab(m_frames[i], Letters[i] + QStringLiteral("BTS"));
+    }
+    setCentralWidget(picBack);
+    resize(1100, 720);
 
+    prepareSheets();
+    if (SheetService* sheets = mdlPubVar::instance().SheetService()) {
+        for (int i : {0, 1, 2})
+            sheets->PrepareSheet(m_sheets[i]);
+        for (int i : {0, 2, 1})
+            sheets->PrepareSheetView(m_sheets[i]);
+    }
     mdlPubVar::instance().registerForm(this);
 }
 
 frmMain::~frmMain()
 {
-    // Unloading only detaches the room search window: it stays loaded on its own.
-    if (m_roomSearch && m_treePane && m_treePane->widget() == m_roomSearch) {
-        m_treePane->setWidget(nullptr);
-        m_roomSearch->setParent(nullptr);
+    // Unloading detaches the room search window from its pane; it stays loaded on its own.
+    if (m_roomSearch && m_roomSearch->parent() == m_frmTree) {
         m_roomSearch->hide();
+        m_roomSearch->setParent(nullptr);
     }
+}
+
+void frmMain::prepareSheets()
+{
+    if (SheetService* sheets = mdlPubVar::instance().SheetService()) {
+        for (Sheet* sheet : m_sheets)
+            sheets->StyleRange(sheet, 1, 1, 5, 5, 0, White, -1, FontSize, -1);
+        sheets->PrepareSheet(m_sheets[0]);
+        sheets->PrepareSheetView(m_sheets[1]);
+        sheets->PrepareSheetView(m_sheets[2]);
+    }
+    for (Sheet* sheet : m_sheets) {
+        sheet->setMaxCol(3);
+        sheet->setMaxRow(1);
+        const int width = int(std::lround(1.5 * sheet->DefaultColWidth()));
+        sheet->setColWidth(1, width);
+        sheet->setColWidth(2, sheet->ColWidth(1));
+        sheet->setColWidth(3, 2 * sheet->ColWidth(1));
+        sheet->setColText(1, QStringLiteral("属性组"));
+        sheet->setColText(2, QStringLiteral("属性名称"));
+        sheet->setColText(3, QStringLiteral("属性值"));
+    }
+    m_sstMain->setCurrentIndex(0);
+}
+
+Sheet* frmMain::sheet(const QString& net) const
+{
+    const int i = networkIndex(net);
+    return i < 0 ? nullptr : m_sheets[i];
+}
+
+void frmMain::hideBts()
+{
+    setWindowTitle(Caption);
+    for (Sheet* sheet : m_sheets)
+        sheet->setVisible(false);
+}
+
+void frmMain::showBts(const QString& cityId, const QString& roomName)
+{
+    m_sstMain->setVisible(true);
+    const QString roomCode = mdlPubFun::GetRoomCodeByName(cityId, roomName);
+    DataService* dataService = mdlPubVar::instance().DataService();
+    if (!dataService)
+        return;
+    auto rs = dataService->OpenRecordset(QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
+                                      QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"),
+                                  QLatin1String(SystemDatabase), 0);
+    if (!rs)
+        return;
+    hideBts();
+    setWindowTitle(QStringLiteral("基站调整     当前基站:") + mdlPubFun::GetCityName(cityId) + QStringLiteral("—") +
+                   roomName);
+    if (rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        for (int i = 0; i < rs->RecordCount(); ++i, rs->MoveNext()) {
+            const QString net = rs->Text(QStringLiteral("net")).toUpper();
+            // Rows of another network are not this window's; of two rows of one network
+            // the later wins.
+            if (Sheet* target = sheet(net))
+                showBtsProperties(target, net.toLower(), rs->Text(QStringLiteral("city")),
+                                  rs->Text(QStringLiteral("basecode")));
+        }
+    }
+    m_sstMain->setCurrentIndex(0);
+}
+
+void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString& /*city*/, const QString& code)
+{
+    SheetService* sheets = mdlPubVar::instance().SheetService();
+    if (!sheet || !sheets || networkIndex(net) < 0)
+        return;
+    BusyCursor busy;
+    sheet->setVisible(true);
+    sheet->clearSpans();
+    sheet->clearRange(1, 1, sheet->MaxRow(), sheet->MaxCol());
+
+    AttrTable table;
+    if (!ResourceView::GetResourceData(QStringLiteral("v_res_") + net.toLower() + QStringLiteral("bts"), code, &table))
+        return;
+    m_attrMap.insert(net.toUpper(), table);
+
+    sheet->setMaxRow(table.FieldCount());
+    const BtsPropertyLayout layout = BtsPropertyLayout::of(table);
+    for (int r = 1; r <= layout.rows.size(); ++r) {
+        const auto& row = layout.rows.at(r - 1);
+        sheet->setTextRC(r, 1, row.group);
+        sheet->setTextRC(r, 2, row.caption);
+        sheet->setTextRC(r, 3, row.value);
+    }
+    // A table without a shown field keeps its rows, empty.
+    if (!layout.rows.isEmpty())
+        sheet->setMaxRow(int(layout.rows.size()));
+    for (const auto& group : layout.groups)
+        sheets->AlignRange(sheet, group.first, 1, group.last, 1, true);
+    for (int r : layout.emphasised)
+        sheets->StyleRange(sheet, r, 2, r, 3, 0, EmphasisBackground, -1, FontSize, -1);
+    QApplication::processEvents();
+}
+
+void frmMain::atbMainToolClick(const QString& name)
+{
+    if (name == QLatin1String("mnuDispatch"))
+        startRelocation();
+    else if (name == QLatin1String("mnuHistory"))
+        showHistory();
+    else if (name == QLatin1String("mnuExit"))
+        close();
+}
+
+void frmMain::startRelocation()
+{
+    auto& state = mdlPubVar::instance();
+    UiService* ui = state.UiService();
+    if (ui)
+        ui->BeginWait(this);
+    const int tab = m_sstMain->currentIndex();
+    const QString net = tab >= 0 && tab < 3 ? Letters[tab] : QString();
+    // A sheet is shown only while the room on show has a BTS of that network; attrMap
+    // may still hold an earlier room's BTS.
+    const bool available = !net.isEmpty() && m_attrMap.contains(net) && !m_sheets[tab]->isHidden();
+    if (available) {
+        auto* wizard = qobject_cast<frmMoveBts*>(state.form(QStringLiteral("frmMoveBts")));
+        if (!wizard)
+            wizard = new frmMoveBts();
+        wizard->showBts(net, m_attrMap, true);
+        wizard->show();
+        wizard->raise();
+        wizard->activateWindow();
+    }
+    if (ui)
+        ui->EndWait();
+    if (!available)
+        if (MessageService* messages = state.MessageService())
+            messages->ShowMessage(NoBtsMessage);
+}
+
+void frmMain::showHistory()
+{
+    auto* history = new frmViewHistory(this);
+    history->exec();
+    delete history;
 }
 
 } // namespace corvan

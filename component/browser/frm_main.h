@@ -2,29 +2,65 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
 #include <QPointer>
 
 #include "browser/frm_q_in_base_room.h"
+#include "corvan/attr_table.h"
 
 class QDockWidget;
+class QFrame;
+class QTabWidget;
+class QToolBar;
 
 namespace corvan {
 
+class ActiveBar;
+class Sheet;
 
-// The component's main window: the room search pane docked on the left and the
-// network tabs in the client area.
+// The component's main window: the room search pane docked on the left, and per
+// network G, C and D a tab with the property sheet of the BTS standing in the room on
+// show. From its bar the user starts a relocation or opens the relocation history.
 class frmMain : public QMainWindow {
     Q_OBJECT
 
 public:
+    static const QString Caption;
+    static const QString NoBtsMessage;
+
     explicit frmMain(QWidget* parent = nullptr);
     ~frmMain() override;
 
+    // Shows the BTSs of a room (city identifier and room name).
+    Q_INVOKABLE void showBts(const QString& cityId, const QString& roomName);
+    // Back to no room on show: plain caption, the three sheets hidden.
+    Q_INVOKABLE void hideBts();
+    // Fills one network's sheet with the fields of a BTS and keeps its table in attrMap.
+    void showBtsProperties(Sheet* sheet, const QString& net, const QString& city, const QString& code);
+
+    // The table of the BTS last shown per network letter ("G", "C", "D").
+    const QMap<QString, AttrTable>& attrMap() const { return m_attrMap; }
+    // The sheet of a network letter, either case; nullptr for another letter.
+    Sheet* sheet(const QString& net) const;
     frmQInBaseRoom* roomSearch() const { return m_roomSearch; }
+    ActiveBar* bar() const { return m_bar; }
+
+    // The bar's command handler, by tool name.
+    void atbMainToolClick(const QString& name);
 
 private:
-    QDockWidget* m_treePane = nullptr;
+    void prepareSheets();
+    void startRelocation();
+    void showHistory();
+
+    ActiveBar* m_bar = nullptr;
+    QDockWidget* m_tlbTree = nullptr;
+    QWidget* m_frmTree = nullptr;
     QPointer<frmQInBaseRoom> m_roomSearch;
+    QTabWidget* m_sstMain = nullptr;
+    QFrame* m_frames[3] = {};
+    Sheet* m_sheets[3] = {};
+    QMap<QString, AttrTable> m_attrMap;
 };
 
 } // namespace corvan

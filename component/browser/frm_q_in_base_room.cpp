@@ -1,14 +1,164 @@
 // SPDX-License-Identifier: MIT
 #include "browser/frm_q_in_base_room.h"
 
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "browser/room_query.h"
 #include "entry/mdl_pub_var.h"
+#include "lookups/busy_cursor.h"
+#include "lookups/mdl_pub_fun.h"
 
 namespace corvan {
+
+namespace {
+const QString RightFunction = QStringLiteral("13");
+const QString RootKey = QStringLiteral("L1Root");
+} // namespace
 
 frmQInBaseRoom::frmQInBaseRoom(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmQInBaseRoom"));
-    mdlPubVar::instance().registerForm(this);
+
+    auto* layout = new QGridLayout(this);
+    const auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    m_cboCity = new QComboBox(this);
+    m_cboCity->setObjectName(QStringLiteral("cboCity"));
+    m_cboCityBack = new QComboBox(this);
+    m_cboCityBack->setObjectName(QStringLiteral("cboCityBack"));
+    m_cboCityBack->setVisible(false);
+    m_txtName = new QLineEdit(this);
+    m_txtName->setObjectName(QStringLiteral("txtName"));
+    m_txtNo = new QLineEdit(this);
+    m_txtNo->setObjectName(QStringLiteral("txtNo"));
+    m_cmdOk = new QPushButton(QStringLiteral("查  询"), this);
+    m_cmdOk->setObjectName(QStringLiteral("cmdOk"));
+    m_cmdOk->setDefault(true);
+    m_tvwRoom = new QTreeWidget(this);
+    m_tvwRoom->setObjectName(QStringLiteral("tvwRoom"));
+    m_tvwRoom->setHeaderHidden(true);
+    m_tvwRoom->setUniformRowHeights(true);
+
+    layout->addWidget(label(QStringLiteral("地  市："), m_cboCity), 0, 0);
+    layout->addWidget(m_cboCity, 0, 1);
+    layout->addWidget(label(QStringLiteral("机房名称："), m_txtName), 1, 0);
+    layout->addWidget(m_txtName, 1, 1);
+    layout->addWidget(label(QStringLiteral("机房编号："), m_txtNo), 2, 0);
+    layout->addWidget(m_txtNo, 2, 1);
+    // The button's right edge lines up with the boxes.
+    layout->addWidget(m_cmdOk, 3, 1, Qt::AlignRight);
+    layout->addWidget(m_tvwRoom, 4, 0, 1, 2);
+    layout->setColumnStretch(1, 1);
+    layout->setRowStretch(4, 1);
+
+    connect(m_cmdOk, &QPushButton::clicked, this, &frmQInBaseRoom::cmdOkClick);
+    connect(m_txtName, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
+    connect(m_txtNo, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
+    connect(m_tvwRoom, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { nodeClick(item); });
+    connect(m_tvwRoom, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { nodeClick(item); });
+
+    // Load.
+    auto& state = mdlPubVar::instance();
+    if (RightService* rights = state.RightService())
+        state.rightCityList = rights->GetRightCityList(RightFunction);
+    mdlPubFun::InitQueryCity(m_cboCity, m_cboCityBack, true);
+    FillRoomTree(QString());
+
+    state.registerForm(this);
+}
+
+QString frmQInBaseRoom::roomQuery() const
+{
+    const int chosen = m_cboCity->currentIndex();
+    return RoomQuery::build(chosen <= 0, m_cboCityBack->itemText(chosen), mdlPubVar::instance().rightCityList,
+                            m_txtName->text(), m_txtNo->text());
+}
+
+void frmQInBaseRoom::cmdOkClick()
+{
+    BusyCursor busy;
+    FillRoomTree(roomQuery());
+}
+
+QTreeWidgetItem* frmQInBaseRoom::addNode(QTreeWidgetItem* parent, const QString& key, const QString& text)
+{
+    auto* item = new QTreeWidgetItem(QStringList{text});
+    item->setData(0, KeyRole, key);
+    if (parent)
+        parent->addChild(item);
+    m_nodes.insert(key, item);
+    return item;
+}
+
+void frmQInBaseRoom::FillRoomTree(const QString& sql)
+{
+    m_tvwRoom->clear();
+    m_nodes.clear();
+    if (sql.isEmpty())
+        return;
+    DataService* dataService = mdlPubVar::instance().DataService();
+    if (!dataService)
+        return;
+    auto rs = dataService->OpenRecordset(sql, QLatin1String(SystemDatabase), 0);
+    if (!rs || rs->RecordCount() <= 0)
+        return;
+
+    ContextService* context = mdlPubVar::instance().ContextService();
+    // The tree is built apart and shown whole: a province of a hundred thousand rooms
+    // would otherwise pay for every insertion into a live view. Division names are
+    // looked up only when their node is new, so once per city and county.
+    QTreeWidgetItem* root = addNode(nullptr, RootKey, context ? context->CurrentProvinceName() : QString());
+    const QString cityField = QStringLiteral("city");
+    const QString countyField = QStringLiteral("county");
+    const QString nameField = QStringLiteral("RoomName");
+    const QString numberField = QStringLiteral("RoomNo");
+    rs->MoveFirst();
+    for (int i = 0; i < rs->RecordCount(); ++i, rs->MoveNext()) {
+        const QString city = rs->Text(cityField);
+        const QString county = rs->Text(countyField);
+        const QString roomName = rs->Text(nameField);
+        const QString roomNo = rs->Text(numberField);
+        const QString cityKey = QStringLiteral("L2") + city;
+        QTreeWidgetItem* cityNode = node(cityKey);
+        if (!cityNode)
+            cityNode = addNode(root, cityKey, mdlPubFun::GetCityName(city));
+        const QString countyKey = QStringLiteral("L3") + city + county;
+        QTreeWidgetItem* countyNode = node(countyKey);
+        if (!countyNode)
+            countyNode = addNode(cityNode, countyKey, mdlPubFun::GetCountyName(county));
+        // A room is known by its city and name: a second room of the same name is skipped.
+        const QString roomKey = QStringLiteral("L4") + city + roomName;
+        if (mdlPubFun::NodeExists(m_nodes, roomKey))
+            continue;
+        QTreeWidgetItem* roomNode = addNode(
+            countyNode, roomKey, roomNo.isEmpty() ? roomName : roomName + QLatin1Char('(') + roomNo + QLatin1Char(')'));
+        roomNode->setData(0, TagRole, roomNo);
+    }
+    m_tvwRoom->addTopLevelItem(root);
+    root->setExpanded(true);
+}
+
+void frmQInBaseRoom::nodeClick(QTreeWidgetItem* item)
+{
+    if (!item)
+        return;
+    const QString key = item->data(0, KeyRole).toString();
+    if (key.size() < 2 || key.at(1) != QLatin1Char('4'))
+        return;
+    QTreeWidgetItem* cityNode = item->parent() ? item->parent()->parent() : nullptr;
+    if (!cityNode)
+        return;
+    const QString cityKey = cityNode->data(0, KeyRole).toString();
+    emit roomChosen(cityKey.mid(2), key.mid(cityKey.size()));
 }
 
 } // namespace corvan

@@ -1,17 +1,53 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QHash>
 #include <QWidget>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace corvan {
 
-// The room search window, docked in the main window's left pane. It stays loaded when
-// the main window closes, until the component unloads it.
+// The room search window, docked in the main window's left pane: rooms of the province
+// by city, name and number, as a tree province / city / county / room. It stays loaded
+// when the main window closes, until the component unloads it.
 class frmQInBaseRoom : public QWidget {
     Q_OBJECT
 
 public:
+    // The item data roles of a tree node: its key, and a room node's room number (its tag).
+    static constexpr int KeyRole = Qt::UserRole;
+    static constexpr int TagRole = Qt::UserRole + 1;
+
     explicit frmQInBaseRoom(QWidget* parent = nullptr);
+
+    // Rebuilds the tree from a room query; an empty text only empties it.
+    void FillRoomTree(const QString& sql);
+    // The statement the query button would run now.
+    QString roomQuery() const;
+    // The node with that key, or nullptr.
+    QTreeWidgetItem* node(const QString& key) const { return m_nodes.value(key, nullptr); }
+
+signals:
+    // A room node was clicked (or activated from the keyboard).
+    void roomChosen(const QString& cityId, const QString& roomName);
+
+private:
+    void cmdOkClick();
+    void nodeClick(QTreeWidgetItem* item);
+    QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text);
+
+    QComboBox* m_cboCity;
+    QComboBox* m_cboCityBack;
+    QLineEdit* m_txtName;
+    QLineEdit* m_txtNo;
+    QPushButton* m_cmdOk;
+    QTreeWidget* m_tvwRoom;
+    QHash<QString, QTreeWidgetItem*> m_nodes;
 };
 
 } // namespace corvan

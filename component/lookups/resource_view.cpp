@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#include "lookups/resource_view.h"
+
+#include <QMetaObject>
+
+#include "entry/mdl_pub_var.h"
+
+namespace corvan {
+
+bool ResourceView::GetResourceData(const QString& view, const QString& code, AttrTable* table)
+{
+    QObject* service = mdlPubVar::instance().ResourceViewService();
+    if (!service || !table)
+        return false;
+    bool found = false;
+    QObject* detail = nullptr;
+    // The host's answer and its detail object are not needed: the table is the result.
+    return QMetaObject::invokeMethod(service, "GetResourceData", Qt::DirectConnection, Q_RETURN_ARG(bool, found),
+                                     Q_ARG(QString, view), Q_ARG(QString, code), Q_ARG(corvan::AttrTable*, table),
+                                     Q_ARG(bool, true), Q_ARG(QString, QStringLiteral("queryfromview")),
+                                     Q_ARG(bool, true), Q_ARG(QObject**, &detail));
+}
+
+bool ResourceView::ShowProperty(const QString& view, const QString& code)
+{
+    QObject* service = mdlPubVar::instance().ResourceViewService();
+    if (!service)
+        return false;
+    bool shown = false;
+    return QMetaObject::invokeMethod(service, "ShowProperty", Qt::DirectConnection, Q_RETURN_ARG(bool, shown),
+                                     Q_ARG(QString, view), Q_ARG(QString, code));
+}
+
+} // namespace corvan
