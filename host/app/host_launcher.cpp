@@ -150,6 +150,20 @@ bool HostLauncher::checkResourceFile(const QString& path, QString* error)
     return false;
 }
 
+bool HostLauncher::displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+bool HostLauncher::refuseHeadless(QString* error) const
+{
+    if (!m_headless)
+        return false;
+    *error = QStringLiteral("no display to show the main window on (set DISPLAY, or QT_QPA_PLATFORM=offscreen)");
+    return true;
+}
+
 int HostLauncher::run()
 {
     // The checks that create nothing come first: a bad plug-in or trace folder must not
@@ -186,6 +200,8 @@ int HostLauncher::run()
         if (!isDefault)
             return fail(QStringLiteral("the database %1 does not exist (make one with --create-demo)")
                             .arg(location.filePath()));
+        if (refuseHeadless(&error))
+            return fail(error);
         if (!ensureDefaultDatabase(location, &error))
             return fail(error);
     }
@@ -198,6 +214,8 @@ int HostLauncher::run()
     HostServices services(&data);
     services.configure(m_commandLine.user(), m_commandLine.province());
     if (!services.context()->resolve(&error))
+        return fail(error);
+    if (refuseHeadless(&error))
         return fail(error);
     if (!trace.isEmpty() && !data.setTraceFile(trace, &error))
         return fail(error);

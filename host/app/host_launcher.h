@@ -17,6 +17,11 @@ public:
 
     explicit HostLauncher(const CommandLine& commandLine) : m_commandLine(commandLine) {}
 
+    // Without a display corvan still runs its checks (on Qt's offscreen platform) and
+    // then refuses to open a window nobody can see.
+    void setHeadless(bool headless) { m_headless = headless; }
+    static bool displayAvailable();
+
     // Opens the database, loads the component, shows its main window and runs until the
     // last window closes. Needs a QApplication.
     int run();
@@ -40,7 +45,10 @@ private:
     bool ensureDefaultDatabase(const DatabaseLocation& location, QString* error) const;
     static bool checkResourceFile(const QString& path, QString* error);
 
+    bool refuseHeadless(QString* error) const;
+
     const CommandLine& m_commandLine;
+    bool m_headless = false;
 };
 
 } // namespace corvan::host

@@ -43,6 +43,13 @@ int main(int argc, char* argv[])
     case CommandLine::Action::Run:
         break;
     }
+    // Without a display the checks still run, on the offscreen platform, so a bad
+    // database or plug-in is reported as such; only then is the missing display.
+    const bool headless = !HostLauncher::displayAvailable();
+    if (headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    return HostLauncher(commandLine).run();
+    HostLauncher launcher(commandLine);
+    launcher.setHeadless(headless);
+    return launcher.run();
 }

@@ -78,10 +78,12 @@ protected:
         return env;
     }
 
-    Outcome corvan(const QStringList& arguments) const
+    Outcome corvan(const QStringList& arguments) const { return corvan(arguments, environment()); }
+
+    Outcome corvan(const QStringList& arguments, const QProcessEnvironment& env) const
     {
         QProcess process;
-        process.setProcessEnvironment(environment());
+        process.setProcessEnvironment(env);
         process.start(corvanBinary(), arguments);
         Outcome outcome;
         if (!process.waitForFinished(120000)) {
@@ -181,6 +183,31 @@ TEST_F(CorvanCommand, PluginThatDoesNotLoadFailsBeforeTheDatabaseIsCreated)
 
     EXPECT_TRUE(filesUnder(m_home.path()).isEmpty())
         << filesUnder(m_home.path()).join(QLatin1Char(' ')).toStdString();
+}
+
+TEST_F(CorvanCommand, NoDisplayIsReportedAfterTheChecksAndCreatesNothing)
+{
+    QProcessEnvironment headless = environment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        headless.remove(QString::fromLatin1(name));
+
+    // A missing database is still told as such, not as a missing display.
+    const QString missing = m_home.filePath(QStringLiteral("missing.sqlite"));
+    Outcome outcome = corvan({QStringLiteral("--database"), missing}, headless);
+    expectFailure(outcome, QStringLiteral("headless, missing database"));
+    EXPECT_EQ(outcome.err,
+              QStringLiteral("corvan: the database %1 does not exist (make one with --create-demo)\n").arg(missing));
+
+    // The first run would create the demo database; without a display it must not.
+    outcome = corvan({}, headless);
+    expectFailure(outcome, QStringLiteral("headless first run"));
+    EXPECT_EQ(outcome.err, QStringLiteral("corvan: no display to show the main window on (set DISPLAY, or "
+                                          "QT_QPA_PLATFORM=offscreen)\n"));
+    EXPECT_TRUE(filesUnder(m_home.path()).isEmpty()) << filesUnder(m_home.path()).join(QLatin1Char(' ')).toStdString();
+
+    // Commands that need no window work without a display.
+    outcome = corvan({QStringLiteral("--version")}, headless);
+    EXPECT_EQ(outcome.exitCode, 0);
 }
 
 TEST_F(CorvanCommand, DatabaseThatCannotBeOpenedIsLeftAlone)
