@@ -228,6 +228,26 @@ QColor Sheet::CellBackground(int row, int col) const
     return item->background().color();
 }
 
+QColor Sheet::CellForeground(int row, int col) const
+{
+    const QTableWidgetItem* item = cell(row, col);
+    if (!item || !item->data(Qt::ForegroundRole).isValid())
+        return {};
+    return item->foreground().color();
+}
+
+void Sheet::setCellForeground(int row, int col, const QColor& color)
+{
+    if (!contains(row, col) || (!color.isValid() && !cell(row, col)))
+        return;
+    QScopedValueRollback guard(m_updating, true);
+    QTableWidgetItem* item = makeCell(row, col);
+    if (color.isValid())
+        item->setForeground(color);
+    else
+        item->setData(Qt::ForegroundRole, QVariant());
+}
+
 void Sheet::setCellBackground(int row, int col, const QColor& color)
 {
     if (!contains(row, col) || (!color.isValid() && !cell(row, col)))

@@ -34,6 +34,15 @@ CommandLine::CommandLine()
       m_sqlTraceOption(QStringLiteral("sql-trace"),
                        QStringLiteral("Append one line per call that reaches the data service to this file."),
                        QStringLiteral("file")),
+      m_screenshotOption(QStringLiteral("screenshot"),
+                         QStringLiteral("Show the main window, save a PNG picture of it to this file and exit."),
+                         QStringLiteral("file")),
+      m_roomOption(QStringLiteral("room"),
+                   QStringLiteral("With --screenshot: the room on show, as CITY_ID:ROOM_NAME."),
+                   QStringLiteral("city:name")),
+      m_tabOption(QStringLiteral("tab"),
+                  QStringLiteral("With --screenshot: the network tab chosen, 0 (G), 1 (C) or 2 (D)."),
+                  QStringLiteral("n")),
       m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                    QStringLiteral("Show this help and exit.")),
       m_versionOption(QStringLiteral("version"), QStringLiteral("Show the version and exit."))
@@ -43,7 +52,8 @@ CommandLine::CommandLine()
                        "loads the component and shows its main window."));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_databaseOption, m_createDemoOption, m_scaleOption, m_forceOption, m_userOption,
-                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_helpOption, m_versionOption});
+                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_screenshotOption, m_roomOption, m_tabOption,
+                         m_helpOption, m_versionOption});
 }
 
 bool CommandLine::parse(const QStringList& arguments, QString* error)
@@ -87,6 +97,30 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
         return fail(QStringLiteral("--scale is only used with --create-demo"));
     if (!createDemo && m_force)
         return fail(QStringLiteral("--force is only used with --create-demo"));
+    m_screenshot = m_parser.value(m_screenshotOption);
+    if (m_parser.isSet(m_screenshotOption) && m_screenshot.isEmpty())
+        return fail(QStringLiteral("--screenshot needs a file"));
+    if (createDemo && m_parser.isSet(m_screenshotOption))
+        return fail(QStringLiteral("--screenshot cannot be used with --create-demo"));
+    if (m_parser.isSet(m_roomOption)) {
+        if (m_screenshot.isEmpty())
+            return fail(QStringLiteral("--room is only used with --screenshot"));
+        const QString room = m_parser.value(m_roomOption);
+        const qsizetype colon = room.indexOf(QLatin1Char(':'));
+        if (colon <= 0 || colon == room.size() - 1)
+            return fail(QStringLiteral("--room must be CITY_ID:ROOM_NAME, not '%1'").arg(room));
+        m_roomCity = room.left(colon);
+        m_roomName = room.mid(colon + 1);
+    }
+    if (m_parser.isSet(m_tabOption)) {
+        if (m_screenshot.isEmpty())
+            return fail(QStringLiteral("--tab is only used with --screenshot"));
+        bool ok = false;
+        const QString text = m_parser.value(m_tabOption);
+        m_tab = text.toInt(&ok);
+        if (!ok || m_tab < 0 || m_tab > 2)
+            return fail(QStringLiteral("--tab must be 0, 1 or 2, not '%1'").arg(text));
+    }
     if (m_parser.isSet(m_scaleOption)) {
         bool ok = false;
         const QString text = m_parser.value(m_scaleOption);

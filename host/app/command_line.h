@@ -30,6 +30,13 @@ public:
     QString province() const { return m_province; }
     QString plugin() const { return m_plugin; }
     QString sqlTrace() const { return m_sqlTrace; }
+    // --screenshot: save a picture of the main window to this file and exit.
+    QString screenshot() const { return m_screenshot; }
+    // --room CITY_ID:ROOM_NAME, the room on show in the screenshot; empty when not given.
+    QString roomCity() const { return m_roomCity; }
+    QString roomName() const { return m_roomName; }
+    // --tab N, the network tab chosen in the screenshot; -1 when not given.
+    int tab() const { return m_tab; }
 
     QString helpText() const;
 
@@ -43,6 +50,9 @@ private:
     QCommandLineOption m_provinceOption;
     QCommandLineOption m_pluginOption;
     QCommandLineOption m_sqlTraceOption;
+    QCommandLineOption m_screenshotOption;
+    QCommandLineOption m_roomOption;
+    QCommandLineOption m_tabOption;
     QCommandLineOption m_helpOption;
     QCommandLineOption m_versionOption;
 
@@ -54,6 +64,10 @@ private:
     QString m_province;
     QString m_plugin;
     QString m_sqlTrace;
+    QString m_screenshot;
+    QString m_roomCity;
+    QString m_roomName;
+    int m_tab = -1;
 };
 
 } // namespace corvan::host

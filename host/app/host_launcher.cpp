@@ -7,7 +7,13 @@
 #include "services/host_services.h"
 #include "services/sql_data_service.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTreeWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QPluginLoader>
@@ -158,7 +164,8 @@ bool HostLauncher::displayAvailable()
 
 bool HostLauncher::refuseHeadless(QString* error) const
 {
-    if (!m_headless)
+    // A screenshot needs no screen: it is drawn offscreen.
+    if (!m_headless || !m_commandLine.screenshot().isEmpty())
         return false;
     *error = QStringLiteral("no display to show the main window on (set DISPLAY, or QT_QPA_PLATFORM=offscreen)");
     return true;
@@ -232,7 +239,9 @@ int HostLauncher::run()
     }
     component->ShowMainForm();
     int status = 0;
-    if (anyVisibleWindow())
+    if (!m_commandLine.screenshot().isEmpty())
+        status = takeScreenshot();
+    else if (anyVisibleWindow())
         status = QApplication::exec();
     else
         status = fail(QStringLiteral("the component showed no window"));
@@ -242,6 +251,57 @@ int HostLauncher::run()
         status = fail(QStringLiteral("the component failed to close: %1").arg(componentErrorText(e)));
     }
     return status;
+}
+
+int HostLauncher::takeScreenshot() const
+{
+    // The host drives the component only through what any host can reach: the window
+    // and control names and the window's invokable operations.
+    QWidget* main = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("frmMain") && w->isVisible())
+            main = w;
+    if (!main)
+        return fail(QStringLiteral("the component showed no main window"));
+    if (!m_commandLine.roomCity().isEmpty()) {
+        // Search the room the way a user would, so the tree shows it too.
+        auto* cities = main->findChild<QComboBox*>(QStringLiteral("cboCity"));
+        auto* cityIds = main->findChild<QComboBox*>(QStringLiteral("cboCityBack"));
+        auto* name = main->findChild<QLineEdit*>(QStringLiteral("txtName"));
+        auto* search = main->findChild<QAbstractButton*>(QStringLiteral("cmdOk"));
+        const int city = cityIds ? cityIds->findText(m_commandLine.roomCity()) : -1;
+        if (cities && name && search && city > 0) {
+            cities->setCurrentIndex(city);
+            name->setText(m_commandLine.roomName());
+            search->click();
+            // Open the tree down to the room, as a user who clicked it would see it.
+            if (auto* tree = main->findChild<QTreeWidget*>(QStringLiteral("tvwRoom"))) {
+                const auto found = tree->findItems(m_commandLine.roomName(), Qt::MatchStartsWith | Qt::MatchRecursive);
+                if (!found.isEmpty()) {
+                    tree->scrollToItem(found.constFirst());
+                    tree->setCurrentItem(found.constFirst());
+                }
+            }
+        }
+        if (!QMetaObject::invokeMethod(main, "showBts", Qt::DirectConnection,
+                                       Q_ARG(QString, m_commandLine.roomCity()),
+                                       Q_ARG(QString, m_commandLine.roomName())))
+            return fail(QStringLiteral("the main window cannot show a room"));
+    }
+    if (m_commandLine.tab() >= 0) {
+        auto* tabs = main->findChild<QTabWidget*>(QStringLiteral("sstMain"));
+        if (!tabs)
+            return fail(QStringLiteral("the main window has no network tabs"));
+        tabs->setCurrentIndex(m_commandLine.tab());
+    }
+    // Let layouts and pending paints settle before the picture is taken.
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+    const QPixmap picture = main->grab();
+    if (picture.isNull() || !picture.save(m_commandLine.screenshot(), "PNG"))
+        return fail(QStringLiteral("cannot save the screenshot %1").arg(m_commandLine.screenshot()));
+    printLine(QStringLiteral("Saved screenshot: %1").arg(QFileInfo(m_commandLine.screenshot()).absoluteFilePath()));
+    return 0;
 }
 
 int HostLauncher::createDemo()

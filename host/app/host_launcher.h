@@ -46,6 +46,7 @@ private:
     static bool checkResourceFile(const QString& path, QString* error);
 
     bool refuseHeadless(QString* error) const;
+    int takeScreenshot() const;
 
     const CommandLine& m_commandLine;
     bool m_headless = false;

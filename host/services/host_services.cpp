@@ -30,6 +30,7 @@ void HostServices::configure(const QString& user, const QString& provinceChoice)
     if (m_data) {
         m_context->setSource(m_data->database(), provinceChoice);
         m_rights->setSource(m_data->database(), name);
+        m_resourceView->setSource(m_data->database());
     }
 }
 

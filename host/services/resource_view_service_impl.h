@@ -3,24 +3,61 @@
 
 #include "corvan/attr_table.h"
 
+#include <QHash>
 #include <QObject>
+#include <QPointer>
+#include <QSqlDatabase>
 #include <QString>
+#include <QVector>
+
+class QWidget;
 
 namespace corvan::host {
 
-// Showing and fetching resource records. The component calls these members by name
+// Showing and fetching resource records from the host's field metadata (host_field):
+// per view or table its fields in order, with caption, type, group and flags; the field
+// numbered 1 is the record's code. Coded columns marked with a lookup are shown by
+// their division's name. The component calls these members by name
 // (QMetaObject::invokeMethod), so their names and parameter types are the contract.
-// They find nothing yet: the record display and the metadata reader come later.
 class ResourceViewServiceImpl : public QObject {
     Q_OBJECT
 
 public:
     explicit ResourceViewServiceImpl(QObject* parent = nullptr);
+    ~ResourceViewServiceImpl() override;
 
+    void setSource(const QSqlDatabase& db);
+
+    // Opens a read-only window with every stored field of the record; false when the
+    // view or the record is unknown.
     Q_INVOKABLE bool ShowProperty(const QString& view, const QString& code);
+    // Fills out with one field per metadata row, values of the record with that code.
+    // False when the view has no metadata or no such record (the table then holds the
+    // fields with empty values). outObject is set to null: no object comes with it.
     Q_INVOKABLE bool GetResourceData(const QString& view, const QString& code, corvan::AttrTable* out,
                                      bool withValues, const QString& keyView, bool withCaptions,
                                      QObject** outObject);
+
+    // The windows ShowProperty opened and that are still open.
+    QList<QWidget*> propertyWindows() const;
+
+private:
+    struct Field {
+        QString name;
+        QString caption;
+        QString type;
+        QString group;
+        QString display;
+        QString emphasis;
+        QString required;
+        QString lookup;
+    };
+    const QVector<Field>* fields(const QString& view);
+    QString displayText(const Field& field, const QVariant& value);
+
+    QSqlDatabase m_db;
+    QHash<QString, QVector<Field>> m_fields;
+    QList<QPointer<QWidget>> m_windows;
 };
 
 } // namespace corvan::host

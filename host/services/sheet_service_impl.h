@@ -3,15 +3,14 @@
 
 #include "corvan/services.h"
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 
 namespace corvan::host {
 
-// Styling, clearing, export and print of the component's sheets.
-// The sheet widget does not exist yet; until it does, every call accepts any sheet,
-// a null one included, and leaves it as it is. Export and print report that nothing
-// was written.
+// Styling, clearing, export and print of the component's sheets. Every call accepts a
+// null sheet and does nothing with it; ranges are cut to the sheet's rows and columns.
 class SheetServiceImpl : public QObject, public SheetService {
     Q_OBJECT
     Q_INTERFACES(corvan::SheetService)
@@ -27,6 +26,11 @@ public:
     void ClearSheet(Sheet* sheet, bool all) override;
     bool ExportSheet(Sheet* sheet, const QString& title, bool ask) override;
     bool PrintSheet(Sheet* sheet) override;
+
+    // A colour number in 0x00BBGGRR order as a colour.
+    static QColor colour(qint32 bbggrr);
+    // The font size prepared sheets start with.
+    static constexpr int DefaultFontSize = 10;
 };
 
 } // namespace corvan::host

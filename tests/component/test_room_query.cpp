@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include "support/qt_printers.h"
+
 #include "browser/bts_property_layout.h"
 #include "browser/room_query.h"
 

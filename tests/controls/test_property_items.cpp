@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include "support/qt_printers.h"
+
 using namespace corvan;
 
 namespace {

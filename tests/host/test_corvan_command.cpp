@@ -2,6 +2,7 @@
 // corvan run as a process: what it prints, its exit status, and what it leaves on disk.
 
 #include "services/sql_data_service.h"
+#include "support/fixture.h"
 #include "support/test_database.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -208,6 +210,35 @@ TEST_F(CorvanCommand, NoDisplayIsReportedAfterTheChecksAndCreatesNothing)
     // Commands that need no window work without a display.
     outcome = corvan({QStringLiteral("--version")}, headless);
     EXPECT_EQ(outcome.exitCode, 0);
+}
+
+TEST_F(CorvanCommand, ScreenshotShowsTheChosenRoomWithoutADisplay)
+{
+    TestDatabase db;
+    corvan::test::Fixture::load(db);
+    QProcessEnvironment headless = environment();
+    headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    headless.remove(QStringLiteral("DISPLAY"));
+    const QString picture = m_home.filePath(QStringLiteral("main.png"));
+    Outcome outcome = corvan({QStringLiteral("--database"), db.location(), QStringLiteral("--user"),
+                              QStringLiteral("demo"), QStringLiteral("--screenshot"), picture,
+                              QStringLiteral("--room"), QStringLiteral("11:一号机房"), QStringLiteral("--tab"),
+                              QStringLiteral("1")},
+                             headless);
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
+    EXPECT_EQ(outcome.out, QStringLiteral("Saved screenshot: %1\n").arg(picture));
+    const QImage image(picture);
+    EXPECT_GT(image.width(), 600);
+    EXPECT_GT(image.height(), 400);
+
+    for (const QStringList& bad : {QStringList{QStringLiteral("--tab"), QStringLiteral("1")},
+                                   QStringList{QStringLiteral("--screenshot"), picture, QStringLiteral("--tab"),
+                                               QStringLiteral("3")},
+                                   QStringList{QStringLiteral("--screenshot"), picture, QStringLiteral("--room"),
+                                               QStringLiteral("一号机房")}}) {
+        outcome = corvan(bad);
+        expectFailure(outcome, bad.join(QLatin1Char(' ')));
+    }
 }
 
 TEST_F(CorvanCommand, DatabaseThatCannotBeOpenedIsLeftAlone)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "qt_printers.h"
 #include "services/database_location.h"
 #include "services/sql_data_service.h"
 

@@ -52,6 +52,9 @@ public:
     QColor CellBackground(int row, int col) const;
     void setCellBackground(int row, int col, const QColor& color);
     // The sheet's own size for cells without one; 0 or less returns a cell to it.
+    // The text colour of a cell; invalid when the cell has none of its own.
+    QColor CellForeground(int row, int col) const;
+    void setCellForeground(int row, int col, const QColor& color);
     int CellFontSize(int row, int col) const;
     void setCellFontSize(int row, int col, int points);
     void setCellAlignment(int row, int col, Qt::Alignment alignment);

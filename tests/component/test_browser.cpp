@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "browser/active_bar.h"
+#include "browser/frm_main.h"
+#include "corvan/controls/sheet.h"
+#include "entry/cls_main.h"
+#include "entry/mdl_pub_var.h"
+#include "relocation/frm_move_bts.h"
+#include "support/fixture.h"
+#include "support/test_host.h"
+
+using namespace corvan;
+using corvan::test::Fixture;
+using corvan::test::TestDatabase;
+using corvan::test::TestHost;
+
+namespace {
+
+template <class T>
+T* child(QWidget* parent, const char* name)
+{
+    T* found = parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+QString key(const QTreeWidgetItem* item)
+{
+    return item->data(0, frmQInBaseRoom::KeyRole).toString();
+}
+
+// Every node of the tree as "key=text", depth first.
+QStringList nodes(const QTreeWidget* tree)
+{
+    QStringList out;
+    std::function<void(const QTreeWidgetItem*)> walk = [&](const QTreeWidgetItem* item) {
+        out << key(item) + QLatin1Char('=') + item->text(0);
+        for (int i = 0; i < item->childCount(); ++i)
+            walk(item->child(i));
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        walk(tree->topLevelItem(i));
+    return out;
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Fixture::load(db);
+        component.initEnv(host.objectArray());
+        component.ShowMainForm();
+        main = qobject_cast<frmMain*>(mdlPubVar::instance().form(QStringLiteral("frmMain")));
+        ASSERT_NE(main, nullptr);
+        search = main->roomSearch();
+        tree = child<QTreeWidget>(search, "tvwRoom");
+        host.recorder()->clear();
+    }
+    void TearDown() override
+    {
+        component.clearEnv();
+        mdlPubVar::instance().reset();
+    }
+
+    QStringList sentLike(const QString& start) const
+    {
+        QStringList found;
+        for (const QString& sql : host.recorder()->statements())
+            if (sql.startsWith(start))
+                found << sql;
+        return found;
+    }
+
+    void query(int city, const QString& name, const QString& number)
+    {
+        child<QComboBox>(search, "cboCity")->setCurrentIndex(city);
+        child<QLineEdit>(search, "txtName")->setText(name);
+        child<QLineEdit>(search, "txtNo")->setText(number);
+        QTest::mouseClick(child<QPushButton>(search, "cmdOk"), Qt::LeftButton);
+    }
+
+    QStringList sheetRow(const QString& net, int row) const
+    {
+        Sheet* sheet = main->sheet(net);
+        return {sheet->TextRC(row, 1), sheet->TextRC(row, 2), sheet->TextRC(row, 3)};
+    }
+
+    TestDatabase db;
+    TestHost host{db};
+    clsMain component;
+    frmMain* main = nullptr;
+    frmQInBaseRoom* search = nullptr;
+    QTreeWidget* tree = nullptr;
+};
+
+TEST_F(BrowserTest, CityListAndEmptyTreeOnLoad)
+{
+    auto* cities = child<QComboBox>(search, "cboCity");
+    auto* ids = child<QComboBox>(search, "cboCityBack");
+    ASSERT_EQ(cities->count(), 3);
+    EXPECT_EQ(cities->itemText(0), QStringLiteral("全部"));
+    EXPECT_EQ(cities->itemText(1), QStringLiteral("乙市"));
+    EXPECT_EQ(ids->itemText(2), QStringLiteral("11"));
+    EXPECT_FALSE(ids->isVisibleTo(search));
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_EQ(mdlPubVar::instance().rightCityList, QStringLiteral("'11','12'"));
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
+    EXPECT_EQ(child<QPushButton>(search, "cmdOk")->text(), QStringLiteral("查  询"));
+}
+
+TEST_F(BrowserTest, AllCitiesTreeHasOneNodePerCityAndCountyAndSkipsDuplicateNames)
+{
+    query(0, QStringLiteral("  "), QString());
+    EXPECT_EQ(host.recorder()->statements().value(0),
+              QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom  where  "
+                             "city in ( '11','12' )  order  by city,county, roomno "));
+    EXPECT_EQ(nodes(tree), (QStringList{QStringLiteral("L1Root=测试省"), QStringLiteral("L211=甲市"),
+                                        QStringLiteral("L3111101=东区"), QStringLiteral("L411一号机房=一号机房(JF-001)"),
+                                        QStringLiteral("L411二号机房=二号机房(JF-002)"), QStringLiteral("L3111102=西区"),
+                                        QStringLiteral("L411三号机房=三号机房"), QStringLiteral("L212=乙市"),
+                                        QStringLiteral("L3121201=北县"), QStringLiteral("L412空机房=空机房(JF-005)")}));
+    EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
+    EXPECT_EQ(search->node(QStringLiteral("L412空机房"))->data(0, frmQInBaseRoom::TagRole).toString(),
+              QStringLiteral("JF-005"));
+    // Division names are looked up once per city and county, not once per room.
+    EXPECT_EQ(sentLike(QStringLiteral("select city_name from com_city")).size(), 2);
+    EXPECT_EQ(sentLike(QStringLiteral("select county_name from com_county")).size(), 3);
+}
+
+TEST_F(BrowserTest, OneCityWithNameAndNumber)
+{
+    query(2, QStringLiteral(" 号 "), QStringLiteral("JF-00"));
+    EXPECT_EQ(host.recorder()->statements().value(0),
+              QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom  where  "
+                             "city = '11'  and roomname like '%号%'  and roomno like '%JF-00%'  order  by city,"
+                             "county, roomno "));
+    EXPECT_EQ(nodes(tree).size(), 6); // root, city, two counties, 一号机房 and 二号机房 (三号 has no number)
+
+    query(2, QStringLiteral("不存在"), QString());
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+}
+
+TEST_F(BrowserTest, UnknownDivisionsShowAsUnknown)
+{
+    search->FillRoomTree(QStringLiteral("select roomname,roomno,county,city from res_baseroom where city='99'"));
+    EXPECT_EQ(nodes(tree), (QStringList{QStringLiteral("L1Root=测试省"), QStringLiteral("L299=未知"),
+                                        QStringLiteral("L3999901=未知"), QStringLiteral("L499远方机房=远方机房(JF-006)")}));
+    search->FillRoomTree(QString());
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+}
+
+TEST_F(BrowserTest, ClickingARoomNodeShowsItsBtsOnTheNetworkTabs)
+{
+    query(2, QStringLiteral("一号"), QString());
+    QTreeWidgetItem* room = search->node(QStringLiteral("L411一号机房"));
+    ASSERT_NE(room, nullptr);
+    tree->scrollToItem(room);
+    host.recorder()->clear();
+    // Clicks on a city or county node do nothing.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                      tree->visualItemRect(search->node(QStringLiteral("L211"))).center());
+    EXPECT_TRUE(host.recorder()->statements().isEmpty());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(room).center());
+
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:甲市—一号机房"));
+    EXPECT_EQ(sentLike(QStringLiteral("select net,")),
+              QStringList{QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts where "
+                                         "roomcode='00000000000000000001'")});
+    EXPECT_FALSE(main->sheet(QStringLiteral("G"))->isHidden());
+    EXPECT_FALSE(main->sheet(QStringLiteral("C"))->isHidden());
+    EXPECT_TRUE(main->sheet(QStringLiteral("D"))->isHidden());
+    EXPECT_EQ(child<QTabWidget>(main, "sstMain")->currentIndex(), 0);
+    EXPECT_EQ(main->attrMap().keys(), (QStringList{QStringLiteral("C"), QStringLiteral("G")}));
+
+    // Hidden fields and pictures leave no gap; divisions show by name.
+    Sheet* g = main->sheet(QStringLiteral("G"));
+    EXPECT_EQ(g->MaxRow(), 9);
+    EXPECT_EQ(g->ColText(1), QStringLiteral("属性组"));
+    EXPECT_EQ(sheetRow(QStringLiteral("G"), 1),
+              (QStringList{QStringLiteral("基本信息"), QStringLiteral("基站编码"), Fixture::btsCode(101)}));
+    EXPECT_EQ(sheetRow(QStringLiteral("G"), 4),
+              (QStringList{QStringLiteral("位置信息"), QStringLiteral("所属地市"), QStringLiteral("甲市")}));
+    EXPECT_EQ(sheetRow(QStringLiteral("G"), 6),
+              (QStringList{QStringLiteral("位置信息"), QStringLiteral("所属机房"), QStringLiteral("一号机房")}));
+    EXPECT_EQ(sheetRow(QStringLiteral("G"), 7),
+              (QStringList{QStringLiteral("设备信息"), QStringLiteral("所属BSC"), QStringLiteral("BSC1")}));
+    EXPECT_EQ(sheetRow(QStringLiteral("G"), 9),
+              (QStringList{QStringLiteral("其他信息"), QStringLiteral("备注"), QStringLiteral("老站")}));
+    // Group ranges are merged blocks of column 1; emphasis marks caption and value cells.
+    EXPECT_EQ(g->table()->rowSpan(0, 0), 3);
+    EXPECT_EQ(g->table()->rowSpan(3, 0), 3);
+    EXPECT_EQ(g->table()->rowSpan(6, 0), 2);
+    const QColor emphasis(181, 235, 255);
+    EXPECT_EQ(g->CellBackground(2, 2), emphasis);
+    EXPECT_EQ(g->CellBackground(3, 3), emphasis);
+    EXPECT_NE(g->CellBackground(1, 2), emphasis);
+    EXPECT_NE(g->CellBackground(2, 1), emphasis);
+    EXPECT_EQ(main->attrMap().value(QStringLiteral("G")).at(AttrTable::DisplayValue, 1), Fixture::btsCode(101));
+}
+
+TEST_F(BrowserTest, RoomWithoutBtsAndUnknownRoomShowTheEmptyState)
+{
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    child<QTabWidget>(main, "sstMain")->setCurrentIndex(2);
+    main->showBts(QStringLiteral("12"), QStringLiteral("空机房"));
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:乙市—空机房"));
+    for (const char* net : {"G", "C", "D"})
+        EXPECT_TRUE(main->sheet(QString::fromLatin1(net))->isHidden()) << net;
+    EXPECT_EQ(child<QTabWidget>(main, "sstMain")->currentIndex(), 0);
+
+    host.recorder()->clear();
+    main->showBts(QStringLiteral("12"), QStringLiteral("没有这个机房"));
+    EXPECT_EQ(sentLike(QStringLiteral("select net,")).value(0),
+              QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts where roomcode=''"));
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:乙市—没有这个机房"));
+
+    main->hideBts();
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
+}
+
+TEST_F(BrowserTest, LowerCaseNetworkAndTheLaterOfTwoRowsWins)
+{
+    // A view that hands back what an operator's database might: a lower-case letter,
+    // two BTSs of one network in one room, and a network the window does not know.
+    db.exec(QStringLiteral("create table t_rows (serial integer, net text, basecode text, basenum text, city text, "
+                           "county text, belongroom text, roomcode text)"));
+    db.exec(QStringLiteral("insert into t_rows values (1,'g','%1','101','11','1101','一号机房','%3'),"
+                           "(2,'G','%2','102','11','1102','一号机房','%3'),(3,'X','%1','101','11','1101','','%3')")
+                .arg(Fixture::btsCode(101), Fixture::btsCode(102), Fixture::roomCode(1)));
+    db.exec(QStringLiteral("drop view v_res_bts"));
+    db.exec(QStringLiteral("create view v_res_bts as select net,basecode,basenum,city,county,belongroom,roomcode "
+                           "from t_rows order by serial"));
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    EXPECT_FALSE(main->sheet(QStringLiteral("G"))->isHidden());
+    EXPECT_TRUE(main->sheet(QStringLiteral("C"))->isHidden());
+    EXPECT_EQ(main->sheet(QStringLiteral("G"))->TextRC(1, 3), Fixture::btsCode(102));
+    EXPECT_EQ(main->attrMap().value(QStringLiteral("G")).at(AttrTable::DisplayValue, 3), QStringLiteral("甲二G基站"));
+    EXPECT_EQ(main->attrMap().size(), 1);
+}
+
+TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
+{
+    ActiveBar* bar = main->bar();
+    EXPECT_EQ(bar->tool(QStringLiteral("mnuDispatch"))->text(), QStringLiteral("基站调整"));
+    EXPECT_EQ(bar->tool(QStringLiteral("mnuDispatch"))->toolTip(), QStringLiteral("调整当前显示的基站"));
+    EXPECT_EQ(bar->tool(QStringLiteral("mnuHistory"))->toolTip(), QStringLiteral("查看基站调整记录"));
+    EXPECT_EQ(bar->tool(QStringLiteral("mnuExit"))->text(), QStringLiteral("    退   出   "));
+
+    // No room on show: nothing to relocate.
+    bar->tool(QStringLiteral("mnuDispatch"))->trigger();
+    EXPECT_EQ(host.messages()->messages, QStringList{frmMain::NoBtsMessage});
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A room with only a C BTS after a room with a G one: the map still holds G, but its
+    // sheet is hidden.
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    main->showBts(QStringLiteral("11"), QStringLiteral("二号机房"));
+    EXPECT_TRUE(main->attrMap().contains(QStringLiteral("G")));
+    bar->tool(QStringLiteral("mnuDispatch"))->trigger();
+    EXPECT_EQ(host.messages()->messages.size(), 2);
+    EXPECT_EQ(mdlPubVar::instance().form(QStringLiteral("frmMoveBts")), nullptr);
+
+    child<QTabWidget>(main, "sstMain")->setCurrentIndex(1);
+    bar->tool(QStringLiteral("mnuDispatch"))->trigger();
+    EXPECT_EQ(host.messages()->messages.size(), 2);
+    auto* wizard = qobject_cast<frmMoveBts*>(mdlPubVar::instance().form(QStringLiteral("frmMoveBts")));
+    ASSERT_NE(wizard, nullptr);
+    EXPECT_TRUE(wizard->isVisible());
+    EXPECT_EQ(wizard->net(), QStringLiteral("C"));
+    EXPECT_TRUE(wizard->simpleMode());
+    EXPECT_EQ(wizard->attrMap().value(QStringLiteral("C")).at(AttrTable::DisplayValue, 1), Fixture::btsCode(202));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A wizard already open is filled again, not opened twice.
+    bar->tool(QStringLiteral("mnuDispatch"))->trigger();
+    int wizards = 0;
+    for (QWidget* form : mdlPubVar::instance().forms())
+        wizards += form->objectName() == QLatin1String("frmMoveBts");
+    EXPECT_EQ(wizards, 1);
+}
+
+TEST_F(BrowserTest, HistoryOpensModalAndExitClosesTheMainWindow)
+{
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            seen = modal->objectName() + QLatin1Char(' ') + modal->windowTitle();
+            modal->close();
+        }
+    });
+    main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
+    EXPECT_EQ(seen, QStringLiteral("frmViewHistory 基站调整历史记录"));
+
+    QPointer<frmMain> guard(main);
+    main->bar()->tool(QStringLiteral("mnuExit"))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    // The room search window stays loaded on its own.
+    EXPECT_NE(mdlPubVar::instance().form(QStringLiteral("frmQInBaseRoom")), nullptr);
+}
+
+} // namespace
