@@ -15,6 +15,7 @@ void MoveBtsState::clearLoaded()
     btsAttr = AttrTable();
     btsDisp.clear();
     btsValue.clear();
+    btsText.clear();
     btsCode.clear();
     cityCode.clear();
     oldRoomValue.clear();

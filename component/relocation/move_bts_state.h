@@ -43,6 +43,7 @@ struct MoveBtsState {
     AttrTable btsAttr;
     QStringList btsDisp;  // disposition letter per field
     QStringList btsValue; // value to write per field
+    QStringList btsText;  // per field, the text the user saw for that value (a list's caption)
     QString btsCode;      // basecode
     QString cityCode;     // the BTS's city identifier before the move
     QString oldRoomValue; // the BTS's present room as shown (belongroom)
