@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+#include "relocation/relocation_record.h"
+
+#include "corvan/controls/sheet.h"
+#include "entry/mdl_pub_var.h"
+#include "lookups/mdl_pub_fun.h"
+#include "lookups/sql_literal.h"
+
+namespace corvan {
+
+const QString RelocationRecord::LineMarker = QStringLiteral("H=62s2Q");
+
+namespace {
+
+constexpr int SummaryColumns = 4;
+
+// Resource kinds in column 1 of the summary, and its word for a deletion.
+const QString KindBts = QStringLiteral("BTS");
+const QString KindCell = QStringLiteral("CELL");
+const QString KindAntenna = QStringLiteral("天线");
+const QString KindFeeder = QStringLiteral("馈线");
+const QString Deleted = QStringLiteral("删除");
+
+const QString BtsAttribute = QStringLiteral("BTS属性:");
+const QString From = QStringLiteral(",从:");
+const QString ChangedTo = QStringLiteral(",修改为:");
+const QString Nothing = QStringLiteral("空");
+const QString CellDeleted = QStringLiteral("删除BTS所属小区:");
+const QString LineDeleted = QStringLiteral("删除:");
+const QString FeederWord = QStringLiteral("馈线");
+const QString EntryEnd = QStringLiteral(";");
+
+QString quoted(const QString& value)
+{
+    return QStringLiteral(",'") + sqlText(value) + QLatin1Char('\'');
+}
+
+QString twoDigits(int number)
+{
+    return (QStringLiteral("00") + QString::number(number)).right(2);
+}
+
+} // namespace
+
+QString RelocationRecord::entry(const QString& c1, const QString& c2, const QString& c3, const QString& c4)
+{
+    if (c1.isEmpty())
+        return {};
+    if (c1 == KindBts)
+        return BtsAttribute + c2 + From + c3 + ChangedTo + (c4.isEmpty() ? Nothing : c4) + EntryEnd;
+    if (c1 == KindCell)
+        return c4 == Deleted ? CellDeleted + c3 + EntryEnd : QString();
+    if (c1 == KindAntenna)
+        return c4 == Deleted ? LineDeleted + c2 + c3 + EntryEnd : QString();
+    if (c1 == KindFeeder)
+        // A feeder's lineid carries no kind word, unlike an antenna's "天线" + number.
+        return c4 == Deleted ? LineDeleted + c2 + FeederWord + c3 + EntryEnd : QString();
+    // The title row.
+    return c1 + QLatin1Char(' ');
+}
+
+QString RelocationRecord::disinfo(const QList<QStringList>& rows)
+{
+    QString text;
+    for (const QStringList& row : rows) {
+        const auto column = [&row](qsizetype i) {
+            return i < row.size() ? row.at(i) : QString();
+        };
+        text += entry(column(0), column(1), column(2), column(3));
+        text += LineMarker;
+    }
+    return text;
+}
+
+QList<QStringList> RelocationRecord::rowsOf(const Sheet* sheet)
+{
+    QList<QStringList> rows;
+    if (!sheet)
+        return rows;
+    const int count = sheet->MaxRow();
+    rows.reserve(count);
+    for (int r = 1; r <= count; ++r) {
+        QStringList row;
+        for (int c = 1; c <= SummaryColumns; ++c)
+            row.append(sheet->TextRC(r, c));
+        rows.append(row);
+    }
+    return rows;
+}
+
+QString RelocationRecord::insertStatement(const QString& code, const QDate& date, const QString& user,
+                                          const MoveBtsState& state, const QString& disinfo)
+{
+    if (!date.isValid())
+        return {};
+    return QStringLiteral(
+               "insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
+               "simplemode,disinfo)") +
+           QStringLiteral(" values('") + sqlText(code) + QLatin1Char('\'') + QStringLiteral(",to_date('") +
+           QString::number(date.year()) + QLatin1Char('-') + twoDigits(date.month()) + QLatin1Char('-') +
+           twoDigits(date.day()) + QStringLiteral("','yyyy-mm-dd')") + quoted(user) + quoted(state.net) +
+           quoted(state.cityCode) + quoted(state.newCityCode) + quoted(state.oldRoomCode) +
+           quoted(state.newRoomCode) + (state.simpleMode ? QStringLiteral(",'Y'") : QStringLiteral(",'N'")) +
+           QStringLiteral(",'") + sqlText(disinfo) + QStringLiteral("')");
+}
+
+bool RelocationRecord::saveModifyLog(const MoveBtsState& state, const Sheet* sheet)
+{
+    auto& services = mdlPubVar::instance();
+    corvan::DataService* data = services.DataService();
+    corvan::ContextService* context = services.ContextService();
+    if (!sheet || !data || !context)
+        return false;
+    const QString code = mdlPubFun::NewCode(QStringLiteral("h_btsdispatch"), QStringLiteral("discode"));
+    // Twenty zeros is the generator's answer to a failed lookup, not a code: a record
+    // written with it would clash with the next such record, or hide the failure.
+    if (code.isEmpty() || code == mdlPubFun::ZeroCode)
+        return false;
+    const QString text = disinfo(rowsOf(sheet));
+    // One reading of the clock: year, month and day read apart could straddle midnight.
+    const QString sql = insertStatement(code, QDate::currentDate(), context->CurrentUser(), state, text);
+    if (sql.isEmpty())
+        return false;
+    return data->ExecuteSql(QLatin1String(SystemDatabase), sql);
+}
+
+} // namespace corvan
