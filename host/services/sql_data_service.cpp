@@ -190,11 +190,30 @@ bool SqlDataService::BeginTrans(const QString& database)
     }
     if (ok) {
         QSqlDatabase db = this->database();
-        ok = db.transaction();
+        // Writers are serialised from the start, on both engines: the checks a client makes
+        // inside its transaction (a room still free, the next code) then hold until it
+        // commits, and two clients can never deadlock on upgrading a read to a write.
+        if (engine() == Engine::SQLite) {
+            QSqlQuery begin(db);
+            ok = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            if (!ok)
+                m_lastError = begin.lastError().text().trimmed();
+        } else {
+            ok = db.transaction();
+            if (!ok) {
+                m_lastError = db.lastError().text().trimmed();
+            } else {
+                QSqlQuery lock(db);
+                ok = lock.exec(QStringLiteral("set local lock_timeout = '15s'")) &&
+                     lock.exec(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(WriterLockKey));
+                if (!ok) {
+                    m_lastError = lock.lastError().text().trimmed();
+                    db.rollback();
+                }
+            }
+        }
         if (ok)
             m_inTransaction = true;
-        else
-            m_lastError = db.lastError().text().trimmed();
     }
     m_trace.write(SqlTrace::Call::Begin, ok, -1, QString());
     return ok;

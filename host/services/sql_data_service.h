@@ -50,6 +50,9 @@ public:
     bool RollbackTrans(const QString& database) override;
     bool inTransaction() const { return m_inTransaction; }
 
+    // The PostgreSQL advisory lock every transaction of this host takes first.
+    static constexpr qint64 WriterLockKey = 0x636f7276616e; // "corvan"
+
 private:
     // Clears the last error, or sets it and returns false when the call cannot go on.
     bool checkTarget(const QString& database);
