@@ -264,9 +264,11 @@ void frmMain::startRelocation()
 
 void frmMain::showHistory()
 {
-    auto* history = new frmViewHistory(this);
+    // The host may unload every window while the dialog runs (clearEnv); the guard
+    // keeps the dialog from being deleted twice.
+    QPointer<frmViewHistory> history = new frmViewHistory(this);
     history->exec();
-    delete history;
+    delete history.data();
 }
 
 } // namespace corvan

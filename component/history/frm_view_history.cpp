@@ -1,18 +1,253 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_view_history.h"
 
+#include "browser/active_bar.h"
+#include "corvan/controls/sheet.h"
 #include "entry/mdl_pub_var.h"
+#include "history/frm_q_dispath_his.h"
+#include "history/history_query.h"
+#include "lookups/busy_cursor.h"
+#include "lookups/mdl_pub_fun.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
 
 namespace corvan {
 
 const QString frmViewHistory::Caption = QStringLiteral("基站调整历史记录");
+const QString frmViewHistory::ExportTitle = QStringLiteral("基站调整记录");
+
+namespace {
+
+constexpr qint32 White = 0xFFFFFF;
+constexpr int FontSize = 10;
+// The host's "true" for the bold and wrap switches of StyleRange.
+constexpr int On = -1;
+constexpr int DetailRow = 8;
+constexpr int SpareRow = 9;
+
+const QString InfoCaption = QStringLiteral("详细信息");
+// Column 1 of rows 1 to 7, the record's header fields.
+const QString RowCaptions[frmViewHistory::ShownRows] = {
+    QStringLiteral("调整时间"), QStringLiteral("操作用户"), QStringLiteral("网络类型"),
+    QStringLiteral("来源城市"), QStringLiteral("去往城市"), QStringLiteral("来源机房"),
+    QStringLiteral("去往机房")};
+
+// Twips at 96 dpi: 15 make one pixel.
+constexpr int px(int twips)
+{
+    return twips / 15;
+}
+
+} // namespace
 
 frmViewHistory::frmViewHistory(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmViewHistory"));
     setWindowTitle(Caption);
+
+    m_bar = new ActiveBar(QStringLiteral("atbMain"), this);
+    auto* toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("tlbToolBar"));
+    toolBar->setMovable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExit"), QStringLiteral("   退    出  ")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExcel"), QStringLiteral("导出到Execl")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPrint"), QStringLiteral("打印记录")));
+    connect(m_bar, &ActiveBar::ToolClick, this, &frmViewHistory::atbMainToolClick);
+
+    // The left pane: the query panel, loaded before this window and so first in load order.
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    auto* tlbTree = new QFrame(m_splitter);
+    tlbTree->setObjectName(QStringLiteral("tlbTree"));
+    auto* paneLayout = new QVBoxLayout(tlbTree);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    auto* frmTree = new QWidget(tlbTree);
+    frmTree->setObjectName(QStringLiteral("frmTree"));
+    auto* treeLayout = new QVBoxLayout(frmTree);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
+    m_query = new frmQDispathHis(frmTree);
+    treeLayout->addWidget(m_query);
+    paneLayout->addWidget(frmTree);
+    connect(m_query, &frmQDispathHis::recordChosen, this, &frmViewHistory::showHistory);
+
+    // The client area: the sheet across the top at its own height, the change text below
+    // it taking the rest.
+    auto* picBack = new QWidget(m_splitter);
+    picBack->setObjectName(QStringLiteral("picBack"));
+    auto* backLayout = new QVBoxLayout(picBack);
+    backLayout->setContentsMargins(0, 0, 0, 0);
+    backLayout->setSpacing(0);
+    m_fbHis = new Sheet(picBack);
+    m_fbHis->setObjectName(QStringLiteral("fbHis"));
+    backLayout->addWidget(m_fbHis);
+    m_fraInfo = new QGroupBox(InfoCaption, picBack);
+    m_fraInfo->setObjectName(QStringLiteral("fraInfo"));
+    auto* infoLayout = new QVBoxLayout(m_fraInfo);
+    infoLayout->setContentsMargins(px(50), px(50), px(50), px(80));
+    m_txtInfo = new QPlainTextEdit(m_fraInfo);
+    m_txtInfo->setObjectName(QStringLiteral("txtInfo"));
+    m_txtInfo->setReadOnly(true);
+    infoLayout->addWidget(m_txtInfo);
+    backLayout->addWidget(m_fraInfo, 1);
+
+    m_splitter->addWidget(tlbTree);
+    m_splitter->addWidget(picBack);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setSizes({280, 620});
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(toolBar);
+    layout->addWidget(m_splitter, 1);
     resize(900, 600);
+
+    prepareSheet();
+    m_txtInfo->clear();
     mdlPubVar::instance().registerForm(this);
+}
+
+void frmViewHistory::prepareSheet()
+{
+    SheetService* sheets = mdlPubVar::instance().SheetService();
+    if (sheets) {
+        sheets->StyleRange(m_fbHis, 1, 1, 5, 5, 0, White, On, FontSize, On);
+        sheets->PrepareSheetView(m_fbHis);
+    }
+    m_fbHis->setMaxCol(2);
+    m_fbHis->setMaxRow(AllRows);
+    m_fbHis->setColWidth(1, 2 * m_fbHis->ColWidth(1));
+    m_fbHis->setColWidth(2, 2 * m_fbHis->ColWidth(2));
+    if (sheets) {
+        sheets->AlignRange(m_fbHis, DetailRow, 1, DetailRow, 2, true);
+        sheets->AlignRange(m_fbHis, SpareRow, 1, SpareRow, 2, true);
+    }
+    m_fbHis->setRowHidden(DetailRow, true);
+    m_fbHis->setRowHidden(SpareRow, true);
+    if (sheets) {
+        sheets->PrepareSheet(m_fbHis);
+        sheets->PrepareSheetView(m_fbHis);
+    }
+    m_fbHis->setMaxRow(ShownRows);
+    restyle();
+
+    // The sheet keeps the height of its seven rows; the change text takes what is left.
+    QTableWidget* table = m_fbHis->table();
+    const int header =
+        table->horizontalHeader()->isVisible() ? table->horizontalHeader()->sizeHint().height() : 0;
+    m_fbHis->setFixedHeight(header + ShownRows * table->verticalHeader()->defaultSectionSize() +
+                            2 * table->frameWidth() + px(100));
+}
+
+void frmViewHistory::restyle()
+{
+    if (SheetService* sheets = mdlPubVar::instance().SheetService())
+        sheets->StyleRange(m_fbHis, 1, 1, m_fbHis->MaxRow(), m_fbHis->MaxCol(), 0, White, On, FontSize, On);
+}
+
+void frmViewHistory::clearView()
+{
+    if (SheetService* sheets = mdlPubVar::instance().SheetService())
+        sheets->ClearSheet(m_fbHis, true);
+    m_txtInfo->clear();
+}
+
+void frmViewHistory::showHistory(const QString& code)
+{
+    if (code.isEmpty()) {
+        clearView();
+        return;
+    }
+    BusyCursor busy;
+    m_fbHis->setMaxRow(AllRows);
+    m_fbHis->setRowHidden(DetailRow, true);
+    m_fbHis->setRowHidden(SpareRow, true);
+
+    DataService* database = mdlPubVar::instance().DataService();
+    if (!database)
+        return;
+    const auto rs =
+        database->OpenRecordset(HistoryQuery::recordStatement(code), QLatin1String(SystemDatabase), 0);
+    if (!rs)
+        return;
+    if (rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        const QString values[ShownRows] = {
+            HistoryQuery::distimeText(rs->Value(QStringLiteral("distime"))),
+            rs->Text(QStringLiteral("disuser")),
+            rs->Text(QStringLiteral("net")) + QStringLiteral(" 网"),
+            mdlPubFun::GetCityName(rs->Text(QStringLiteral("fromcity"))),
+            mdlPubFun::GetCityName(rs->Text(QStringLiteral("tocity"))),
+            mdlPubFun::GetRoomName(rs->Text(QStringLiteral("fromroom"))),
+            mdlPubFun::GetRoomName(rs->Text(QStringLiteral("toroom"))),
+        };
+        for (int row = 1; row <= ShownRows; ++row) {
+            m_fbHis->setTextRC(row, 1, RowCaptions[row - 1]);
+            m_fbHis->setTextRC(row, 2, values[row - 1]);
+        }
+        const QString disinfo = rs->Text(QStringLiteral("disinfo"));
+        m_txtInfo->setPlainText(HistoryQuery::infoText(disinfo));
+        m_fbHis->setTextRC(DetailRow, 1, InfoCaption);
+        m_fbHis->setTextRC(DetailRow, 2, disinfo);
+    }
+    restyle();
+}
+
+void frmViewHistory::setHiddenRowsShown(bool shown)
+{
+    m_fbHis->setRowHidden(DetailRow, !shown);
+    m_fbHis->setRowHidden(SpareRow, !shown);
+}
+
+bool frmViewHistory::exportSheet()
+{
+    SheetService* sheets = mdlPubVar::instance().SheetService();
+    if (!sheets)
+        return false;
+    setHiddenRowsShown(true);
+    const bool done = sheets->ExportSheet(m_fbHis, ExportTitle, true);
+    setHiddenRowsShown(false);
+    return done;
+}
+
+bool frmViewHistory::printSheet()
+{
+    SheetService* sheets = mdlPubVar::instance().SheetService();
+    if (!sheets)
+        return false;
+    setHiddenRowsShown(true);
+    const bool done = sheets->PrintSheet(m_fbHis);
+    setHiddenRowsShown(false);
+    return done;
+}
+
+void frmViewHistory::atbMainToolClick(const QString& name)
+{
+    if (name == QLatin1String("mnuExit"))
+        close();
+    else if (name == QLatin1String("mnuExcel"))
+        exportSheet();
+    else if (name == QLatin1String("mnuPrint"))
+        printSheet();
+}
+
+void frmViewHistory::closeEvent(QCloseEvent* event)
+{
+    QDialog::closeEvent(event);
+    // Whoever runs the window modal owns it and deletes it once exec() returns; a window
+    // shown modeless has nobody else to do that.
+    if (event->isAccepted() && !isModal())
+        deleteLater();
 }
 
 } // namespace corvan

@@ -3,16 +3,63 @@
 
 #include <QDialog>
 
+class QGroupBox;
+class QPlainTextEdit;
+class QSplitter;
+
 namespace corvan {
 
-// The relocation history window, opened modal from the main window.
+class ActiveBar;
+class Sheet;
+class frmQDispathHis;
+
+// The relocation history window, opened modal from the main window: the query panel in
+// a pane on the left, and one record in full on the right, as a small two-column sheet
+// of its header fields above its change text. The sheet is exported or printed with
+// two more rows that the screen does not show: the change text as stored.
 class frmViewHistory : public QDialog {
     Q_OBJECT
 
 public:
     static const QString Caption;
+    // The title the exported sheet carries.
+    static const QString ExportTitle;
+    // Rows of the sheet: those shown on screen, and all of them with the hidden ones.
+    static constexpr int ShownRows = 7;
+    static constexpr int AllRows = 9;
 
     explicit frmViewHistory(QWidget* parent = nullptr);
+
+    // Shows the record with that discode; the empty code clears the view. A code that
+    // matches nothing leaves the cells as they are.
+    void showHistory(const QString& code);
+    // Empties the sheet and the text box.
+    void clearView();
+    // The bar's command handler, by tool name.
+    void atbMainToolClick(const QString& name);
+    // The sheet through the host, rows 8 and 9 shown for the call only; the host's result.
+    bool exportSheet();
+    bool printSheet();
+
+    frmQDispathHis* queryPanel() const { return m_query; }
+    ActiveBar* bar() const { return m_bar; }
+    Sheet* sheet() const { return m_fbHis; }
+    QPlainTextEdit* infoBox() const { return m_txtInfo; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void prepareSheet();
+    void setHiddenRowsShown(bool shown);
+    void restyle();
+
+    ActiveBar* m_bar = nullptr;
+    QSplitter* m_splitter = nullptr;
+    frmQDispathHis* m_query = nullptr;
+    Sheet* m_fbHis = nullptr;
+    QGroupBox* m_fraInfo = nullptr;
+    QPlainTextEdit* m_txtInfo = nullptr;
 };
 
 } // namespace corvan

@@ -1,0 +1,602 @@
+// SPDX-License-Identifier: MIT
+#include "browser/active_bar.h"
+#include "corvan/component.h"
+#include "corvan/controls/property_grid.h"
+#include "corvan/controls/sheet.h"
+#include "entry/cls_main.h"
+#include "entry/mdl_pub_var.h"
+#include "history/frm_q_dispath_his.h"
+#include "history/frm_view_history.h"
+#include "history/history_query.h"
+#include "services/host_services.h"
+#include "services/sheet_service_impl.h"
+#include "support/fixture.h"
+#include "support/test_host.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace corvan;
+using corvan::test::Fixture;
+using corvan::test::TestDatabase;
+using corvan::test::TestHost;
+
+namespace {
+
+// Stands in for the host's sheet service: styling goes on to the real one, every call is
+// noted, and export and print note what the sheet looked like at that moment instead of
+// writing a file or opening a preview.
+class ObservingSheetService : public QObject, public SheetService {
+    Q_OBJECT
+    Q_INTERFACES(corvan::SheetService)
+
+public:
+    explicit ObservingSheetService(SheetService* real) : m_real(real) {}
+
+    void StyleRange(Sheet* sheet, int row1, int col1, int row2, int col2, qint32 foreground,
+                    qint32 background, int bold, int fontSize, int wrap) override
+    {
+        calls << QStringLiteral("StyleRange %1,%2,%3,%4 %5 %6 %7 %8 %9")
+                     .arg(row1)
+                     .arg(col1)
+                     .arg(row2)
+                     .arg(col2)
+                     .arg(foreground)
+                     .arg(background, 0, 16)
+                     .arg(bold)
+                     .arg(fontSize)
+                     .arg(wrap);
+        m_real->StyleRange(sheet, row1, col1, row2, col2, foreground, background, bold, fontSize, wrap);
+    }
+    void AlignRange(Sheet* sheet, int row1, int col1, int row2, int col2, bool merge) override
+    {
+        calls
+            << QStringLiteral("AlignRange %1,%2,%3,%4 %5").arg(row1).arg(col1).arg(row2).arg(col2).arg(merge);
+        m_real->AlignRange(sheet, row1, col1, row2, col2, merge);
+    }
+    void PrepareSheet(Sheet* sheet) override
+    {
+        calls << QStringLiteral("PrepareSheet");
+        m_real->PrepareSheet(sheet);
+    }
+    void PrepareSheetView(Sheet* sheet) override
+    {
+        calls << QStringLiteral("PrepareSheetView");
+        m_real->PrepareSheetView(sheet);
+    }
+    void ClearSheet(Sheet* sheet, bool all) override
+    {
+        calls << QStringLiteral("ClearSheet %1").arg(all);
+        m_real->ClearSheet(sheet, all);
+    }
+    bool ExportSheet(Sheet* sheet, const QString& title, bool ask) override
+    {
+        calls << QStringLiteral("ExportSheet %1 %2 | %3").arg(title).arg(ask).arg(seen(sheet));
+        return result;
+    }
+    bool PrintSheet(Sheet* sheet) override
+    {
+        calls << QStringLiteral("PrintSheet | %1").arg(seen(sheet));
+        return result;
+    }
+
+    QStringList calls;
+    bool result = true;
+
+private:
+    // Rows, and which of rows 8 and 9 the user would get.
+    static QString seen(const Sheet* sheet)
+    {
+        return QStringLiteral("rows %1, row 8 %2, row 9 %3")
+            .arg(sheet->MaxRow())
+            .arg(sheet->RowHidden(8) ? QStringLiteral("hidden") : QStringLiteral("shown"))
+            .arg(sheet->RowHidden(9) ? QStringLiteral("hidden") : QStringLiteral("shown"));
+    }
+
+    SheetService* m_real;
+};
+
+const QString Marker = QStringLiteral("H=62s2Q");
+const QString Info1 = QStringLiteral(" 基站调整 H=62s2QBTS属性:所属地市,从:甲市,修改为:乙市;H=62s2Q"
+                                     "删除BTS所属小区:甲一小区;H=62s2Q  ");
+
+QString code(int n)
+{
+    return Fixture::roomCode(n);
+}
+
+template <class T> T* child(QWidget* parent, const char* name)
+{
+    T* found = parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+class HistoryTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Fixture::load(db);
+        // Records 1 and 2 in November 2006, 3 on the first of December, 4 on the last of
+        // October; record 3 goes to a room that no longer exists.
+        db.exec(QStringLiteral(
+                    "insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,"
+                    "toroom,simplemode,disinfo) values "
+                    "('%1',to_date('2006-11-03','yyyy-mm-dd'),'demo','G','11','12','%5','%6','1','%9'),"
+                    "('%2',to_date('2006-11-10','yyyy-mm-dd'),'admin','C','12','11','%6','%7','1',"
+                    "'BTS属性:备注,从:老站,修改为:空;H=62s2Q'),"
+                    "('%3',to_date('2006-12-01','yyyy-mm-dd'),'demo','D','11','11','%5','%8','0',null),"
+                    "('%4',to_date('2006-10-31','yyyy-mm-dd'),'demo','G','11','11','%7','%5','1','')")
+                    .arg(code(1), code(2), code(3), code(4), Fixture::roomCode(1), Fixture::roomCode(5),
+                         Fixture::roomCode(2), code(99), Info1));
+        auto services = host.objectArray();
+        services[HostSlot::Sheet] = &sheets;
+        component.initEnv(services);
+        window = new frmViewHistory();
+        window->show();
+        QApplication::processEvents();
+        panel = window->queryPanel();
+        sheet = window->sheet();
+        list = child<PropertyGrid>(panel, "smHisList");
+        host.recorder()->clear();
+        sheets.calls.clear();
+    }
+    void TearDown() override
+    {
+        delete window.data();
+        mdlPubVar::instance().reset();
+    }
+
+    void criteria(int city, int net, QDate begin, QDate end)
+    {
+        child<QComboBox>(panel, "cbxCity")->setCurrentIndex(city);
+        child<QComboBox>(panel, "cbxNet")->setCurrentIndex(net);
+        child<QDateEdit>(panel, "dtBegin")->setDate(begin);
+        child<QDateEdit>(panel, "dtEnd")->setDate(end);
+    }
+    void query(int city, int net, QDate begin, QDate end)
+    {
+        criteria(city, net, begin, end);
+        QTest::mouseClick(child<QPushButton>(panel, "cmdQuery"), Qt::LeftButton);
+    }
+    // The index of a city name in the city list (the list follows the database's order).
+    int city(const char* name) const
+    {
+        return panel->findChild<QComboBox*>(QStringLiteral("cbxCity"))->findText(QString::fromUtf8(name));
+    }
+
+    // "key=caption" per listed record, sorted: the query sends no ordering clause.
+    QStringList listed() const
+    {
+        QStringList out;
+        for (const auto& item : list->Items()) {
+            EXPECT_EQ(item->Type(), ITEM_OPTION);
+            out << item->Key() + QLatin1Char('=') + item->Caption();
+        }
+        out.sort();
+        return out;
+    }
+    QStringList sheetRows() const
+    {
+        QStringList out;
+        for (int r = 1; r <= sheet->MaxRow(); ++r)
+            out << sheet->TextRC(r, 1) + QLatin1Char('|') + sheet->TextRC(r, 2);
+        return out;
+    }
+    QStringList sentLike(const QString& start) const
+    {
+        QStringList found;
+        for (const QString& sql : host.recorder()->statements())
+            if (sql.startsWith(start))
+                found << sql;
+        return found;
+    }
+    QTreeView* listView() const { return list->findChild<QTreeView*>(); }
+    void clickRow(PropertyItem* item)
+    {
+        QApplication::processEvents();
+        const QRectF rect = list->itemRect(item);
+        ASSERT_FALSE(rect.isEmpty());
+        QWidget* viewport = listView()->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, viewport->mapFrom(list, rect.center().toPoint()));
+    }
+
+    TestDatabase db;
+    TestHost host{db};
+    ObservingSheetService sheets{host.services()->sheets()};
+    clsMain component;
+    QPointer<frmViewHistory> window;
+    frmQDispathHis* panel = nullptr;
+    Sheet* sheet = nullptr;
+    PropertyGrid* list = nullptr;
+};
+
+const QString Select =
+    QStringLiteral("select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode"
+                   " from h_btsdispatch where ");
+const QString Record1Sheet[] = {QStringLiteral("调整时间|2006-11-03"),
+                                QStringLiteral("操作用户|demo"),
+                                QStringLiteral("网络类型|G 网"),
+                                QStringLiteral("来源城市|甲市"),
+                                QStringLiteral("去往城市|乙市"),
+                                QStringLiteral("来源机房|一号机房"),
+                                QStringLiteral("去往机房|空机房"),
+                                QStringLiteral("详细信息|") + Info1,
+                                QStringLiteral("|")};
+
+TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("基站调整历史记录"));
+    EXPECT_EQ(window->bar()->objectName(), QStringLiteral("atbMain"));
+    QStringList tools;
+    for (QAction* action : child<QToolBar>(window, "tlbToolBar")->actions())
+        tools << action->objectName() + QLatin1Char('=') + action->text();
+    EXPECT_EQ(tools,
+              (QStringList{QStringLiteral("mnuExit=   退    出  "), QStringLiteral("mnuExcel=导出到Execl"),
+                           QStringLiteral("mnuPrint=打印记录")}));
+
+    // The panel sits in the left pane, beside the background panel with sheet and text.
+    auto* pane = child<QWidget>(window, "tlbTree");
+    auto* back = child<QWidget>(window, "picBack");
+    EXPECT_EQ(panel->parentWidget(), child<QWidget>(pane, "frmTree"));
+    EXPECT_LT(pane->geometry().right(), back->geometry().left());
+    EXPECT_EQ(sheet->parentWidget(), back);
+    auto* frame = child<QGroupBox>(back, "fraInfo");
+    EXPECT_EQ(frame->title(), QStringLiteral("详细信息"));
+    EXPECT_EQ(window->infoBox()->parentWidget(), frame);
+    EXPECT_TRUE(window->infoBox()->isReadOnly());
+    EXPECT_LT(sheet->geometry().bottom(), frame->geometry().top());
+
+    // Panel first, as they load.
+    QStringList forms;
+    for (QWidget* form : mdlPubVar::instance().forms())
+        forms << form->objectName();
+    EXPECT_EQ(forms, (QStringList{QStringLiteral("frmQDispathHis"), QStringLiteral("frmViewHistory")}));
+
+    // Criteria as they load.
+    auto* cities = child<QComboBox>(panel, "cbxCity");
+    QStringList cityNames;
+    for (int i = 0; i < cities->count(); ++i)
+        cityNames << cities->itemText(i);
+    EXPECT_EQ(cityNames.value(0), QStringLiteral("全部"));
+    EXPECT_EQ(cityNames.mid(1).size(), 3);
+    for (const char* name : {"甲市", "乙市", "丙市"})
+        EXPECT_TRUE(cityNames.contains(QString::fromUtf8(name))) << name;
+    auto* nets = child<QComboBox>(panel, "cbxNet");
+    QStringList netNames;
+    for (int i = 0; i < nets->count(); ++i)
+        netNames << nets->itemText(i);
+    EXPECT_EQ(netNames, (QStringList{QStringLiteral("全部"), QStringLiteral("G 网"), QStringLiteral("C 网"),
+                                     QStringLiteral("D 网")}));
+    for (const auto& [name, caption] : {std::pair{"cbxCity", "所属地市:"}, std::pair{"cbxNet", "网络类型:"},
+                                        std::pair{"dtBegin", "开始日期:"}, std::pair{"dtEnd", "结束日期:"}}) {
+        bool labelled = false;
+        for (QLabel* label : panel->findChildren<QLabel*>())
+            labelled |=
+                label->buddy() == child<QWidget>(panel, name) && label->text() == QString::fromUtf8(caption);
+        EXPECT_TRUE(labelled) << name;
+    }
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(child<QDateEdit>(panel, "dtBegin")->date(), QDate(today.year(), today.month(), 1));
+    EXPECT_EQ(child<QDateEdit>(panel, "dtEnd")->date(), today);
+    EXPECT_TRUE(child<QDateEdit>(panel, "dtEnd")->calendarPopup());
+    EXPECT_EQ(child<QPushButton>(panel, "cmdQuery")->text(), QStringLiteral("确定"));
+    EXPECT_EQ(child<QPushButton>(panel, "cmdReset")->text(), QStringLiteral("重置"));
+    EXPECT_EQ(list->Items().ItemCount(), 0);
+
+    // The sheet: two columns of doubled width, seven rows on screen, 8 and 9 hidden.
+    EXPECT_EQ(sheet->MaxCol(), 2);
+    EXPECT_EQ(sheet->MaxRow(), 7);
+    EXPECT_EQ(sheet->ColWidth(1), 2 * sheet->DefaultColWidth());
+    // The last column also stretches to the sheet's edge.
+    EXPECT_GE(sheet->ColWidth(2), 2 * sheet->DefaultColWidth());
+    EXPECT_TRUE(window->infoBox()->toPlainText().isEmpty());
+
+    // Closing destroys both windows and takes them out of the collection.
+    QPointer<frmQDispathHis> panelGuard(panel);
+    window->bar()->tool(QStringLiteral("mnuExit"))->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(panelGuard.isNull());
+    EXPECT_TRUE(mdlPubVar::instance().forms().isEmpty());
+}
+
+TEST_F(HistoryTest, SheetIsPreparedInTheHostsOrder)
+{
+    sheets.calls.clear();
+    frmViewHistory another;
+    EXPECT_EQ(sheets.calls,
+              (QStringList{QStringLiteral("StyleRange 1,1,5,5 0 ffffff -1 10 -1"),
+                           QStringLiteral("PrepareSheetView"), QStringLiteral("AlignRange 8,1,8,2 1"),
+                           QStringLiteral("AlignRange 9,1,9,2 1"), QStringLiteral("PrepareSheet"),
+                           QStringLiteral("PrepareSheetView"),
+                           QStringLiteral("StyleRange 1,1,7,2 0 ffffff -1 10 -1")}));
+    EXPECT_EQ(host.recorder()->statements(),
+              QStringList{QStringLiteral("select city_id,city_name from com_city where pro_id=4")});
+}
+
+TEST_F(HistoryTest, QueryTextForEveryCombinationOfCriteria)
+{
+    const QDate begin(2006, 11, 1);
+    const QDate end(2006, 11, 10);
+    const QString dates = QStringLiteral("distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
+                                         "<=to_date('2006-11-10','yyyy-mm-dd')");
+    criteria(0, 0, begin, end);
+    EXPECT_EQ(panel->queryStatement(), Select + dates);
+    EXPECT_TRUE(host.recorder()->statements().isEmpty()) << "every city needs no lookup";
+
+    criteria(city("乙市"), 0, begin, end);
+    EXPECT_EQ(panel->queryStatement(), Select + QStringLiteral(" fromcity='12' and ") + dates);
+    EXPECT_EQ(host.recorder()->statements().value(0),
+              QStringLiteral("select city_id from com_city where city_name = '乙市'"));
+
+    criteria(0, 1, begin, end);
+    EXPECT_EQ(panel->queryStatement(), Select + QStringLiteral(" net='G' and ") + dates);
+    criteria(0, 3, begin, end);
+    EXPECT_EQ(panel->queryStatement(), Select + QStringLiteral(" net='D' and ") + dates);
+
+    criteria(city("乙市"), 2, begin, end);
+    EXPECT_EQ(panel->queryStatement(),
+              QStringLiteral(
+                  "select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode from "
+                  "h_btsdispatch where  fromcity='12' and  net='C' and distime "
+                  ">=to_date('2006-11-01','yyyy-mm-dd') and distime <=to_date('2006-11-10','yyyy-mm-dd')"));
+
+    // Month and day always take two digits.
+    criteria(0, 0, QDate(2006, 3, 7), QDate(2006, 12, 25));
+    EXPECT_EQ(panel->queryStatement(),
+              Select + QStringLiteral("distime >=to_date('2006-03-07','yyyy-mm-dd') and "
+                                      "distime <=to_date('2006-12-25','yyyy-mm-dd')"));
+
+    // The button sends exactly that statement.
+    host.recorder()->clear();
+    QTest::mouseClick(child<QPushButton>(panel, "cmdQuery"), Qt::LeftButton);
+    EXPECT_EQ(sentLike(QStringLiteral("select discode")), QStringList{panel->queryStatement()});
+
+    // A city the database no longer knows matches nothing; quotes in values are doubled.
+    EXPECT_EQ(HistoryQuery::statement(QString(), HistoryQuery::All, begin, end),
+              Select + QStringLiteral(" fromcity='' and ") + dates);
+    EXPECT_EQ(HistoryQuery::statement(QStringLiteral("1'2"), QStringLiteral("g 网"), begin, end),
+              Select + QStringLiteral(" fromcity='1''2' and  net='G' and ") + dates);
+}
+
+TEST_F(HistoryTest, ListShowsOneRowPerRecordWithRoomsByName)
+{
+    query(0, 0, QDate(2006, 11, 1), QDate(2006, 11, 30));
+    EXPECT_EQ(listed(),
+              (QStringList{QStringLiteral("K:00000000000000000001=2006-11-03,G网,从一号机房到空机房"),
+                           QStringLiteral("K:00000000000000000002=2006-11-10,C网,从空机房到二号机房")}));
+
+    // The end date counts; a room that is gone shows as nothing.
+    query(0, 0, QDate(2006, 10, 31), QDate(2006, 12, 1));
+    EXPECT_EQ(listed().size(), 4);
+    EXPECT_TRUE(listed().contains(QStringLiteral("K:00000000000000000003=2006-12-01,D网,从一号机房到")));
+
+    query(city("甲市"), 1, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    EXPECT_EQ(listed(),
+              (QStringList{QStringLiteral("K:00000000000000000001=2006-11-03,G网,从一号机房到空机房"),
+                           QStringLiteral("K:00000000000000000004=2006-10-31,G网,从二号机房到一号机房")}));
+
+    // No rows, and a begin after the end, empty the list.
+    query(city("丙市"), 0, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    EXPECT_TRUE(listed().isEmpty());
+    query(0, 0, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    ASSERT_EQ(listed().size(), 4);
+    query(0, 0, QDate(2006, 12, 31), QDate(2006, 1, 1));
+    EXPECT_TRUE(listed().isEmpty());
+
+    // A failing query shows no records rather than the previous criteria's.
+    query(0, 0, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    ASSERT_EQ(listed().size(), 4);
+    host.recorder()->failWhen(
+        [](const QString& sql) { return sql.startsWith(QLatin1String("select discode")); });
+    query(0, 0, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    EXPECT_TRUE(listed().isEmpty());
+}
+
+TEST_F(HistoryTest, ChoosingARecordShowsItInFull)
+{
+    query(0, 0, QDate(2006, 11, 1), QDate(2006, 12, 31));
+    host.recorder()->clear();
+    clickRow(list->Items().GetItem(QStringLiteral("K:") + code(1)));
+    EXPECT_EQ(
+        host.recorder()->statements().value(0),
+        QStringLiteral("select distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo from "
+                       "h_btsdispatch a where discode ='00000000000000000001'"));
+    EXPECT_EQ(sheetRows(), QStringList(std::begin(Record1Sheet), std::end(Record1Sheet)));
+    EXPECT_TRUE(sheet->RowHidden(8));
+    EXPECT_TRUE(sheet->RowHidden(9));
+    for (int r = 1; r <= 7; ++r)
+        EXPECT_FALSE(sheet->RowHidden(r)) << r;
+    EXPECT_EQ(sheets.calls.value(0), QStringLiteral("StyleRange 1,1,9,2 0 ffffff -1 10 -1"));
+    // The text box: trimmed, one line per marker, the last marker leaving an empty line.
+    EXPECT_EQ(
+        window->infoBox()->toPlainText().split(QLatin1Char('\n')),
+        (QStringList{QStringLiteral("基站调整 "), QStringLiteral("BTS属性:所属地市,从:甲市,修改为:乙市;"),
+                     QStringLiteral("删除BTS所属小区:甲一小区;"), QString()}));
+
+    // Enter in the list picks the current row, and only that: no query is sent again.
+    host.recorder()->clear();
+    QTreeView* view = listView();
+    view->setFocus();
+    const long count = list->Items().ItemCount();
+    for (long i = 1; i <= count; ++i)
+        if (list->Items().GetItem(i)->Key() == QStringLiteral("K:") + code(3))
+            view->setCurrentIndex(view->model()->index(int(i - 1), 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_TRUE(sentLike(QStringLiteral("select discode")).isEmpty());
+    EXPECT_EQ(sentLike(QStringLiteral("select distime")).size(), 1);
+    EXPECT_EQ(sheet->TextRC(1, 2), QStringLiteral("2006-12-01"));
+    EXPECT_EQ(sheet->TextRC(3, 2), QStringLiteral("D 网"));
+    EXPECT_EQ(sheet->TextRC(5, 2), QStringLiteral("甲市"));
+    EXPECT_EQ(sheet->TextRC(7, 1), QStringLiteral("去往机房"));
+    EXPECT_EQ(sheet->TextRC(7, 2), QString()) << "the lookup's default for a room that is gone";
+    EXPECT_EQ(sheet->TextRC(8, 2), QString());
+    EXPECT_TRUE(window->infoBox()->toPlainText().isEmpty());
+
+    // Enter in the criteria runs the query instead.
+    host.recorder()->clear();
+    QTest::keyClick(child<QDateEdit>(panel, "dtEnd"), Qt::Key_Return);
+    EXPECT_EQ(sentLike(QStringLiteral("select discode")).size(), 1);
+}
+
+TEST_F(HistoryTest, CodeThatMatchesNothingKeepsTheCells)
+{
+    window->showHistory(code(1));
+    sheets.calls.clear();
+    host.recorder()->clear();
+    window->showHistory(QStringLiteral("00000000000000000777"));
+    EXPECT_EQ(
+        host.recorder()->statements(),
+        QStringList{QStringLiteral("select distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,"
+                                   "disinfo from h_btsdispatch a where discode ='00000000000000000777'")});
+    EXPECT_EQ(sheetRows(), QStringList(std::begin(Record1Sheet), std::end(Record1Sheet)));
+    EXPECT_EQ(sheets.calls, QStringList{QStringLiteral("StyleRange 1,1,9,2 0 ffffff -1 10 -1")});
+    EXPECT_TRUE(window->infoBox()->toPlainText().startsWith(QStringLiteral("基站调整")));
+
+    // A failing read stops there: nothing changes, not even the style.
+    sheets.calls.clear();
+    host.recorder()->failWhen([](const QString&) { return true; });
+    window->showHistory(code(2));
+    EXPECT_EQ(sheetRows(), QStringList(std::begin(Record1Sheet), std::end(Record1Sheet)));
+    EXPECT_TRUE(sheets.calls.isEmpty());
+
+    // A quote in a code cannot end the literal early.
+    host.recorder()->failWhen({});
+    host.recorder()->clear();
+    window->showHistory(QStringLiteral("1' or '1'='1"));
+    EXPECT_EQ(host.recorder()->statements().value(0).section(QStringLiteral(" where "), 1),
+              QStringLiteral("discode ='1'' or ''1''=''1'"));
+    EXPECT_EQ(sheet->TextRC(2, 2), QStringLiteral("demo"));
+}
+
+TEST_F(HistoryTest, ResetRestoresCriteriaAndClearsListAndView)
+{
+    query(city("甲市"), 2, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    window->showHistory(code(1));
+    ASSERT_FALSE(window->infoBox()->toPlainText().isEmpty());
+    sheets.calls.clear();
+    QTest::mouseClick(child<QPushButton>(panel, "cmdReset"), Qt::LeftButton);
+
+    EXPECT_EQ(list->Items().ItemCount(), 0);
+    EXPECT_EQ(child<QComboBox>(panel, "cbxCity")->currentText(), QStringLiteral("全部"));
+    EXPECT_EQ(child<QComboBox>(panel, "cbxCity")->count(), 4) << "the cities are not added twice";
+    EXPECT_EQ(child<QComboBox>(panel, "cbxNet")->currentText(), QStringLiteral("全部"));
+    EXPECT_EQ(child<QComboBox>(panel, "cbxNet")->count(), 4);
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(child<QDateEdit>(panel, "dtBegin")->date(), QDate(today.year(), today.month(), 1));
+    EXPECT_EQ(child<QDateEdit>(panel, "dtEnd")->date(), today);
+    EXPECT_EQ(sheets.calls, QStringList{QStringLiteral("ClearSheet 1")});
+    EXPECT_EQ(sheet->TextRC(1, 1), QString());
+    EXPECT_EQ(sheet->TextRC(1, 2), QString());
+    EXPECT_TRUE(window->infoBox()->toPlainText().isEmpty());
+
+    // A record shown after a reset has all its rows again, 8 and 9 hidden.
+    window->showHistory(code(1));
+    EXPECT_EQ(sheetRows(), QStringList(std::begin(Record1Sheet), std::end(Record1Sheet)));
+    EXPECT_TRUE(sheet->RowHidden(8));
+    EXPECT_TRUE(sheet->RowHidden(9));
+}
+
+TEST_F(HistoryTest, InfoTextTurnsEveryMarkerIntoALineBreak)
+{
+    EXPECT_EQ(HistoryQuery::infoText(QStringLiteral("  a;H=62s2Qb;H=62s2Q ")),
+              QStringLiteral("a;\r\nb;\r\n"));
+    EXPECT_EQ(HistoryQuery::infoText(QStringLiteral("H=62s2QH=62s2Q")), QStringLiteral("\r\n\r\n"));
+    EXPECT_EQ(HistoryQuery::infoText(QString()), QString());
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDate(2006, 3, 7))), QStringLiteral("2006-03-07"));
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDateTime(QDate(2006, 3, 7), QTime(13, 5)))),
+              QStringLiteral("2006-03-07"));
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QStringLiteral("2006-03-07 13:05:00"))),
+              QStringLiteral("2006-03-07"));
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant()), QString());
+
+    // As the window shows a record with two entries: two lines and an empty one, while
+    // the hidden row keeps the markers for export.
+    const QString two =
+        QStringLiteral("BTS属性:备注,从:老站,修改为:空;") + Marker + QStringLiteral("删除:1天线1;") + Marker;
+    db.exec(QStringLiteral("update h_btsdispatch set disinfo='%1' where discode='%2'").arg(two, code(2)));
+    window->showHistory(code(2));
+    EXPECT_EQ(window->infoBox()->toPlainText().split(QLatin1Char('\n')),
+              (QStringList{QStringLiteral("BTS属性:备注,从:老站,修改为:空;"), QStringLiteral("删除:1天线1;"),
+                           QString()}));
+    EXPECT_EQ(sheet->TextRC(8, 2), two);
+}
+
+TEST_F(HistoryTest, ExportAndPrintShowRowsEightAndNineForTheCallOnly)
+{
+    window->showHistory(code(1));
+    sheets.calls.clear();
+    window->bar()->tool(QStringLiteral("mnuExcel"))->trigger();
+    window->bar()->tool(QStringLiteral("mnuPrint"))->trigger();
+    window->atbMainToolClick(QStringLiteral("mnuExport"));
+    EXPECT_EQ(sheets.calls,
+              (QStringList{QStringLiteral("ExportSheet 基站调整记录 1 | rows 9, row 8 shown, row 9 shown"),
+                           QStringLiteral("PrintSheet | rows 9, row 8 shown, row 9 shown")}));
+    EXPECT_TRUE(sheet->RowHidden(8));
+    EXPECT_TRUE(sheet->RowHidden(9));
+    EXPECT_EQ(sheet->MaxRow(), 9);
+    EXPECT_EQ(sheet->TextRC(8, 2), Info1);
+
+    // The host's answer comes back unchanged, and the rows are hidden again either way.
+    sheets.result = false;
+    EXPECT_FALSE(window->exportSheet());
+    EXPECT_FALSE(window->printSheet());
+    sheets.result = true;
+    EXPECT_TRUE(window->exportSheet());
+    EXPECT_TRUE(window->printSheet());
+    EXPECT_TRUE(sheet->RowHidden(8));
+    EXPECT_TRUE(sheet->RowHidden(9));
+    EXPECT_TRUE(host.messages()->messages.isEmpty());
+}
+
+TEST_F(HistoryTest, EachRoomIsLookedUpOncePerQuery)
+{
+    // Two hundred records between three rooms.
+    QStringList values;
+    const int rooms[] = {1, 2, 5};
+    for (int i = 0; i < 200; ++i)
+        values << QStringLiteral(
+                      "('%1',to_date('2007-02-%2','yyyy-mm-dd'),'demo','G','11','11','%3','%4','1','')")
+                      .arg(code(1000 + i))
+                      .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                      .arg(Fixture::roomCode(rooms[i % 3]), Fixture::roomCode(rooms[(i + 1) % 3]));
+    db.exec(QStringLiteral(
+                "insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
+                "simplemode,disinfo) values ") +
+            values.join(QLatin1Char(',')));
+    const QString lookup = QStringLiteral("select roomname from res_baseroom where roomcode=");
+    query(0, 0, QDate(2007, 2, 1), QDate(2007, 2, 28));
+    EXPECT_EQ(list->Items().ItemCount(), 200);
+    QStringList sent = sentLike(lookup);
+    sent.sort();
+    EXPECT_EQ(sent, (QStringList{lookup + QStringLiteral("'00000000000000000001'"),
+                                 lookup + QStringLiteral("'00000000000000000002'"),
+                                 lookup + QStringLiteral("'00000000000000000005'")}));
+    EXPECT_EQ(list->Items().GetItem(QStringLiteral("K:") + code(1000))->Caption(),
+              QStringLiteral("2007-02-01,G网,从一号机房到二号机房"));
+
+    // The names are not kept from one query to the next: a renamed room shows its new name.
+    db.exec(QStringLiteral("update res_baseroom set roomname='新一号机房' where roomcode='%1'")
+                .arg(Fixture::roomCode(1)));
+    host.recorder()->clear();
+    query(0, 0, QDate(2007, 2, 1), QDate(2007, 2, 28));
+    EXPECT_EQ(sentLike(lookup).size(), 3);
+    EXPECT_EQ(list->Items().GetItem(QStringLiteral("K:") + code(1000))->Caption(),
+              QStringLiteral("2007-02-01,G网,从新一号机房到二号机房"));
+}
+
+} // namespace
+
+#include "test_history.moc"
