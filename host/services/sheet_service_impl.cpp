@@ -1,11 +1,25 @@
 // SPDX-License-Identifier: MIT
 #include "sheet_service_impl.h"
 
+#include "corvan/controls/sheet.h"
+#include "sheet_printer.h"
+#include "xlsx_export.h"
+
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QStandardPaths>
 #include <QTableWidget>
 
-#include "corvan/controls/sheet.h"
+using namespace Qt::StringLiterals;
 
 namespace corvan::host {
 
@@ -23,6 +37,30 @@ bool clip(const Sheet* sheet, int& row1, int& col1, int& row2, int& col2)
     row2 = std::min(row2, sheet->MaxRow());
     col2 = std::min(col2, sheet->MaxCol());
     return row1 <= row2 && col1 <= col2;
+}
+
+const QString ExportCaption = u"导出到Excel"_s;
+const QString ExportFilter = u"Excel 工作簿 (*.xlsx)"_s;
+const QString ExportFailed = u"导出失败："_s;
+const QString PreviewCaption = u"打印预览"_s;
+const QString ExcelSuffix = u".xlsx"_s;
+
+// The busy pointer for as long as this lives.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+bool showPreview(QPrinter* printer, const std::function<void(QPrinter*)>& paint, QWidget* parent)
+{
+    QPrintPreviewDialog dialog(printer, parent);
+    dialog.setWindowTitle(PreviewCaption);
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, paint);
+    dialog.exec();
+    return true;
 }
 
 } // namespace
@@ -101,14 +139,104 @@ void SheetServiceImpl::ClearSheet(Sheet* sheet, bool /*all*/)
     sheet->setMaxRow(1);
 }
 
-bool SheetServiceImpl::ExportSheet(Sheet*, const QString&, bool)
+void SheetServiceImpl::setFileChooser(std::function<QString(const QString& suggested)> chooser)
 {
-    return false;
+    m_fileChooser = std::move(chooser);
 }
 
-bool SheetServiceImpl::PrintSheet(Sheet*)
+void SheetServiceImpl::setMessageSink(std::function<void(QString)> sink)
 {
-    return false;
+    m_messageSink = std::move(sink);
+}
+
+void SheetServiceImpl::setPreviewRunner(std::function<bool(QPrinter*, std::function<void(QPrinter*)>)> runner)
+{
+    m_previewRunner = std::move(runner);
+}
+
+QString SheetServiceImpl::defaultExportPath(const QString& title, const QDate& day)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    // The title becomes part of a file name; what a file system would take for a folder
+    // or refuse is replaced.
+    QString name = title.trimmed();
+    for (QChar& ch : name) {
+        if (u"/\\:*?\"<>|"_s.contains(ch) || ch.category() == QChar::Other_Control)
+            ch = u'_';
+    }
+    if (name.isEmpty() || name.startsWith(u'.'))
+        name.prepend(u"导出"_s);
+    return QDir(folder).filePath(name + u'-' + day.toString(u"yyyyMMdd"_s) + ExcelSuffix);
+}
+
+QString SheetServiceImpl::choosePath(Sheet* sheet, const QString& suggested) const
+{
+    if (m_fileChooser)
+        return m_fileChooser(suggested);
+    return QFileDialog::getSaveFileName(sheet->window(), ExportCaption, suggested, ExportFilter);
+}
+
+void SheetServiceImpl::tell(Sheet* sheet, const QString& text) const
+{
+    if (m_messageSink)
+        m_messageSink(text);
+    else
+        QMessageBox::warning(sheet->window(), ExportCaption, text);
+}
+
+bool SheetServiceImpl::ExportSheet(Sheet* sheet, const QString& title, bool ask)
+{
+    if (!sheet)
+        return false;
+    const QString suggested = defaultExportPath(title);
+    QString path = suggested;
+    if (ask) {
+        path = choosePath(sheet, suggested);
+        if (path.isEmpty())
+            return false;
+    } else {
+        // The documents folder need not exist yet on a fresh account.
+        QDir().mkpath(QFileInfo(path).absolutePath());
+    }
+    if (!path.endsWith(ExcelSuffix, Qt::CaseInsensitive))
+        path += ExcelSuffix;
+
+    QString error;
+    bool done = false;
+    {
+        const BusyCursor busy;
+        done = XlsxExport::write(*sheet, title, path, &error);
+    }
+    if (!done)
+        tell(sheet, ExportFailed + error);
+    return done;
+}
+
+bool SheetServiceImpl::PrintSheet(Sheet* sheet)
+{
+    if (!sheet)
+        return false;
+    QPrinter printer(QPrinter::HighResolution);
+    SheetPrinter::setUpPage(&printer);
+    printer.setDocName(SheetPrinter::titleOf(*sheet));
+    // The preview paints again whenever the user changes the page set-up; the sheet may
+    // be gone by then if its window closed meanwhile.
+    const QPointer<Sheet> source(sheet);
+    auto paint = [source](QPrinter* target) {
+        if (!source || !target)
+            return;
+        const BusyCursor busy;
+        SheetPrinter::render(*source, target);
+    };
+    const bool shown =
+        m_previewRunner ? m_previewRunner(&printer, paint) : showPreview(&printer, paint, sheet->window());
+    // Printed to a PDF file from the preview, the file gets its text put right.
+    const QString pdf = printer.outputFileName();
+    if (source && printer.outputFormat() == QPrinter::PdfFormat && !pdf.isEmpty() && QFile::exists(pdf))
+        SheetPrinter::repairPdfText(*source, pdf);
+    return shown;
 }
 
 } // namespace corvan::host

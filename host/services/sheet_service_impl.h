@@ -4,13 +4,20 @@
 #include "corvan/services.h"
 
 #include <QColor>
+#include <QDate>
 #include <QObject>
 #include <QString>
+#include <functional>
+
+class QPrinter;
 
 namespace corvan::host {
 
 // Styling, clearing, export and print of the component's sheets. Every call accepts a
 // null sheet and does nothing with it; ranges are cut to the sheet's rows and columns.
+// Export and print take every row of a sheet, rows hidden on screen included. The file
+// dialog, the message box and the print preview can be replaced, for hosts that ask
+// their users in their own way and for tests.
 class SheetServiceImpl : public QObject, public SheetService {
     Q_OBJECT
     Q_INTERFACES(corvan::SheetService)
@@ -27,10 +34,30 @@ public:
     bool ExportSheet(Sheet* sheet, const QString& title, bool ask) override;
     bool PrintSheet(Sheet* sheet) override;
 
+    // Gives the path to export to, given the one suggested; empty when the user cancelled.
+    // By default a file dialog asks.
+    void setFileChooser(std::function<QString(const QString& suggested)> chooser);
+    // Tells the user why an export failed. By default a warning box does.
+    void setMessageSink(std::function<void(QString)> sink);
+    // Shows the printout of a sheet: paint renders it on the printer given, as often as the
+    // preview needs; true when it was shown. By default a print preview dialog does.
+    void setPreviewRunner(std::function<bool(QPrinter*, std::function<void(QPrinter*)> paint)> runner);
+
+    // The file an export suggests: title + "-" + yyyyMMdd + ".xlsx" in the user's documents.
+    static QString defaultExportPath(const QString& title, const QDate& day = QDate::currentDate());
+
     // A colour number in 0x00BBGGRR order as a colour.
     static QColor colour(qint32 bbggrr);
     // The font size prepared sheets start with.
     static constexpr int DefaultFontSize = 10;
+
+private:
+    QString choosePath(Sheet* sheet, const QString& suggested) const;
+    void tell(Sheet* sheet, const QString& text) const;
+
+    std::function<QString(const QString&)> m_fileChooser;
+    std::function<void(QString)> m_messageSink;
+    std::function<bool(QPrinter*, std::function<void(QPrinter*)>)> m_previewRunner;
 };
 
 } // namespace corvan::host

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+namespace corvan {
+class Sheet;
+}
+
+namespace corvan::host {
+
+// Writes a sheet as an Excel workbook of one worksheet: the title in bold over the
+// sheet's columns in the first row, then every row of the sheet (rows hidden on screen
+// written visible), cell texts as strings, widths and merged blocks as on screen.
+class XlsxExport {
+public:
+    // The file at path appears complete or not at all: the workbook is written beside it
+    // under a hidden temporary name and renamed over it, so an existing file is replaced
+    // only by a finished one. On failure nothing is left behind and *error says why.
+    static bool write(const Sheet& sheet, const QString& title, const QString& path, QString* error);
+
+    // A worksheet name Excel accepts, made from the title: at most 31 characters, none
+    // of []:*?/\ and no apostrophe at either end. An empty title gives "Sheet1".
+    static QString worksheetName(const QString& title);
+
+    // Excel holds at most this many characters in a cell; longer texts are cut to it.
+    static constexpr int MaxCellText = 32767;
+};
+
+} // namespace corvan::host

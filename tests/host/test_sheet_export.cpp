@@ -1,0 +1,565 @@
+// SPDX-License-Identifier: MIT
+// Export of a sheet to an Excel workbook and its printout, read back the way a user's
+// tools would: the workbook's XML through unzip, the printout's text through pdftotext.
+
+#include "corvan/controls/sheet.h"
+#include "services/pdf_text_repair.h"
+#include "services/sheet_printer.h"
+#include "services/sheet_service_impl.h"
+#include "services/xlsx_export.h"
+#include "support/qt_printers.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <QXmlStreamReader>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
+using corvan::Sheet;
+using corvan::host::PdfTextRepair;
+using corvan::host::SheetPrinter;
+using corvan::host::SheetServiceImpl;
+using corvan::host::XlsxExport;
+
+namespace {
+
+const QString Title = u"基站调整记录"_s;
+const QString WindowCaption = u"基站调整历史记录"_s;
+const QString Detail = u"基站名称：由 杭州滨江 改为 杭州高新H=62s2Q小区 滨江1 已删除H=62s2Q"_s;
+const QString Remark = u"备注：小区、天线与馈线需重新录入"_s;
+
+// A record sheet as the history window has it: two columns, nine rows, the last two
+// hidden on screen and each merged over both columns. Row 8's block hides the change
+// text in its second cell; row 9's block hides nothing.
+struct RecordWindow {
+    RecordWindow()
+    {
+        window.setWindowTitle(WindowCaption);
+        auto* layout = new QVBoxLayout(&window);
+        sheet = new Sheet(&window);
+        layout->addWidget(sheet);
+        sheet->setMaxCol(2);
+        sheet->setMaxRow(9);
+        sheet->setColWidth(1, 160);
+        sheet->setColWidth(2, 320);
+        const QStringList cells = {
+            u"调整时间"_s, u"2024-03-05 10:21:07"_s,
+            u"操作用户"_s, u"张三"_s,
+            u"网络类型"_s, u"G 网"_s,
+            u"来源城市"_s, u"杭州"_s,
+            u"去往城市"_s, u"宁波"_s,
+            u"来源机房"_s, u"滨江<一号>&机房"_s,
+            u"去往机房"_s, u"鄞州 \"二号\" 机房"_s,
+            u"详细信息"_s, Detail,
+        };
+        for (int i = 0; i < cells.size(); ++i)
+            sheet->setTextRC(int(i / 2) + 1, int(i % 2) + 1, cells.at(i));
+        sheet->setTextRC(9, 1, Remark);
+        sheet->setSpan(8, 1, 8, 2);
+        sheet->setSpan(9, 1, 9, 2);
+        sheet->setRowHidden(8, true);
+        sheet->setRowHidden(9, true);
+        texts = cells;
+        texts << Remark;
+    }
+
+    QWidget window;
+    Sheet* sheet = nullptr;
+    QStringList texts; // every non-empty cell, row by row
+};
+
+QString unzipEntry(const QString& file, const QString& entry)
+{
+    QProcess unzip;
+    unzip.start(u"unzip"_s, {u"-p"_s, file, entry});
+    if (!unzip.waitForFinished(30000) || unzip.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(unzip.readAllStandardOutput());
+}
+
+QString pdfText(const QString& file)
+{
+    QProcess pdftotext;
+    pdftotext.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, file, u"-"_s});
+    if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
+
+// Each page's words with their tops and bottoms, in points from the top of the page.
+struct PdfWord {
+    QString text;
+    double top = 0;
+    double bottom = 0;
+};
+
+QList<QList<PdfWord>> pdfWords(const QString& file)
+{
+    QProcess pdftotext;
+    pdftotext.start(u"pdftotext"_s, {u"-bbox"_s, u"-enc"_s, u"UTF-8"_s, file, u"-"_s});
+    if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0)
+        return {};
+    QList<QList<PdfWord>> pages;
+    QXmlStreamReader reader(pdftotext.readAllStandardOutput());
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == u"page") {
+            pages.append(QList<PdfWord>());
+        } else if (reader.isStartElement() && reader.name() == u"word" && !pages.isEmpty()) {
+            PdfWord word;
+            word.top = reader.attributes().value(QLatin1String("yMin")).toDouble();
+            word.bottom = reader.attributes().value(QLatin1String("yMax")).toDouble();
+            word.text = reader.readElementText();
+            pages.last().append(word);
+        }
+    }
+    return pages;
+}
+
+QString withoutBlanks(QString text)
+{
+    return text.remove(QRegularExpression(u"\\s+"_s));
+}
+
+QStringList sharedStrings(const QString& xml)
+{
+    QStringList strings;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement() && reader.name() == u"si")
+            strings << QString();
+        else if (reader.isStartElement() && reader.name() == u"t" && !strings.isEmpty())
+            strings.last() += reader.readElementText();
+    }
+    return strings;
+}
+
+// What a worksheet's XML holds: cell texts by address, its rows and its merged ranges.
+struct WorksheetXml {
+    WorksheetXml(const QString& xml, const QStringList& strings)
+    {
+        QXmlStreamReader reader(xml);
+        QString address;
+        bool shared = false;
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (!reader.isStartElement())
+                continue;
+            const auto attributes = reader.attributes();
+            if (reader.name() == u"row") {
+                rows << attributes.value(QLatin1String("r")).toInt();
+                if (attributes.hasAttribute(QLatin1String("hidden")))
+                    hiddenRows << attributes.value(QLatin1String("r")).toInt();
+            } else if (reader.name() == u"c") {
+                address = attributes.value(QLatin1String("r")).toString();
+                shared = attributes.value(QLatin1String("t")) == u"s";
+            } else if (reader.name() == u"v" && shared) {
+                cells.insert(address, strings.value(reader.readElementText().toInt()));
+            } else if (reader.name() == u"mergeCell") {
+                merged << attributes.value(QLatin1String("ref")).toString();
+            }
+        }
+    }
+
+    QMap<QString, QString> cells;
+    QList<int> rows;
+    QList<int> hiddenRows;
+    QStringList merged;
+};
+
+QStringList folderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray contents(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& file, const QByteArray& bytes)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// An export service whose dialog answers with a fixed path and whose messages are kept.
+struct ExportService {
+    explicit ExportService(const QString& answer = {})
+    {
+        service.setFileChooser([this, answer](const QString& suggested) {
+            suggestions << suggested;
+            return answer;
+        });
+        service.setMessageSink([this](const QString& text) { messages << text; });
+    }
+
+    SheetServiceImpl service;
+    QStringList suggestions;
+    QStringList messages;
+};
+
+// Sets an environment variable for the lifetime of this object.
+class EnvironmentChange {
+public:
+    EnvironmentChange(const char* name, const QByteArray& value)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvironmentChange()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+TEST(SheetExport, WritesEveryRowWithTheTitleAndMergedBlocks)
+{
+    RecordWindow record;
+    QTemporaryDir folder;
+    ExportService exporter(folder.filePath(u"记录"_s));
+
+    ASSERT_TRUE(exporter.service.ExportSheet(record.sheet, Title, true));
+
+    const QString today = QDate::currentDate().toString(u"yyyyMMdd"_s);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    ASSERT_EQ(exporter.suggestions.size(), 1);
+    EXPECT_EQ(exporter.suggestions.first(),
+              QDir(documents).filePath(u"基站调整记录-"_s + today + u".xlsx"_s));
+    EXPECT_TRUE(exporter.messages.isEmpty());
+    // The suffix is added to a name given without it, and nothing else is left behind.
+    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+    // The file shows the hidden rows; the screen still hides them.
+    EXPECT_TRUE(record.sheet->RowHidden(8));
+    EXPECT_TRUE(record.sheet->RowHidden(9));
+
+    const QString file = folder.filePath(u"记录.xlsx"_s);
+    const QStringList strings = sharedStrings(unzipEntry(file, u"xl/sharedStrings.xml"_s));
+    EXPECT_EQ(strings, QStringList{Title} + record.texts);
+
+    const WorksheetXml worksheet(unzipEntry(file, u"xl/worksheets/sheet1.xml"_s), strings);
+    EXPECT_EQ(worksheet.rows, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_TRUE(worksheet.hiddenRows.isEmpty());
+    EXPECT_EQ(worksheet.cells.value(u"A1"_s), Title);
+    for (int row = 1; row <= 8; ++row) {
+        for (int col = 1; col <= 2; ++col) {
+            const QString address = QChar(u'A' + col - 1) + QString::number(row + 1);
+            EXPECT_EQ(worksheet.cells.value(address), record.sheet->TextRC(row, col)) << qPrintable(address);
+        }
+    }
+    EXPECT_EQ(worksheet.cells.value(u"A10"_s), Remark);
+    EXPECT_FALSE(worksheet.cells.contains(u"B10"_s));
+    EXPECT_EQ(worksheet.merged, (QStringList{u"A1:B1"_s, u"A10:B10"_s}));
+
+    EXPECT_TRUE(unzipEntry(file, u"xl/workbook.xml"_s).contains(u"<sheet name=\"基站调整记录\""_s));
+    EXPECT_TRUE(unzipEntry(file, u"docProps/core.xml"_s).contains(u"<dc:title>基站调整记录</dc:title>"_s));
+}
+
+TEST(SheetExport, ReplacesAnExistingFileKeepingItsPermissions)
+{
+    RecordWindow record;
+    QTemporaryDir folder;
+    const QString file = folder.filePath(u"记录.xlsx"_s);
+    writeFile(file, "an earlier export");
+    const auto permissions = QFile::Permissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    ASSERT_TRUE(QFile::setPermissions(file, permissions));
+    ExportService exporter(file);
+
+    ASSERT_TRUE(exporter.service.ExportSheet(record.sheet, Title, true));
+    EXPECT_EQ(sharedStrings(unzipEntry(file, u"xl/sharedStrings.xml"_s)).value(0), Title);
+    EXPECT_EQ(QFile::permissions(file) & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser),
+              permissions);
+    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+
+    // A new file gets the permissions any new file in that folder gets.
+    const QString fresh = folder.filePath(u"新.xlsx"_s);
+    ExportService second(fresh);
+    ASSERT_TRUE(second.service.ExportSheet(record.sheet, Title, true));
+    const QString plain = folder.filePath(u"plain"_s);
+    writeFile(plain, "x");
+    EXPECT_EQ(QFile::permissions(fresh), QFile::permissions(plain));
+}
+
+TEST(SheetExport, CancelledOrImpossibleExportsWriteNothing)
+{
+    RecordWindow record;
+    QTemporaryDir folder;
+
+    ExportService cancelled;
+    EXPECT_FALSE(cancelled.service.ExportSheet(record.sheet, Title, true));
+    EXPECT_EQ(cancelled.suggestions.size(), 1);
+    EXPECT_TRUE(cancelled.messages.isEmpty());
+    EXPECT_TRUE(folderEntries(folder.path()).isEmpty());
+
+    // A folder below a plain file can be neither found nor made, not even by root.
+    const QString plain = folder.filePath(u"x.txt"_s);
+    writeFile(plain, "plain text");
+    ExportService underFile(folder.filePath(u"x.txt/sub/out.xlsx"_s));
+    EXPECT_FALSE(underFile.service.ExportSheet(record.sheet, Title, true));
+    ASSERT_EQ(underFile.messages.size(), 1);
+    EXPECT_TRUE(underFile.messages.first().startsWith(u"导出失败："_s))
+        << qPrintable(underFile.messages.first());
+    EXPECT_GT(underFile.messages.first().size(), 5);
+    EXPECT_EQ(contents(plain), "plain text");
+    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"x.txt"_s});
+
+    // A folder in the file's place stays as it is.
+    const QString taken = folder.filePath(u"taken.xlsx"_s);
+    ASSERT_TRUE(QDir().mkdir(taken));
+    ExportService onFolder(taken);
+    EXPECT_FALSE(onFolder.service.ExportSheet(record.sheet, Title, true));
+    ASSERT_EQ(onFolder.messages.size(), 1);
+    EXPECT_TRUE(onFolder.messages.first().startsWith(u"导出失败："_s));
+    EXPECT_TRUE(QFileInfo(taken).isDir());
+    EXPECT_EQ(folderEntries(folder.path()), (QStringList{u"taken.xlsx"_s, u"x.txt"_s}));
+
+    // Without a sheet nothing is asked and nothing is told.
+    ExportService none(folder.filePath(u"none.xlsx"_s));
+    EXPECT_FALSE(none.service.ExportSheet(nullptr, Title, true));
+    EXPECT_TRUE(none.suggestions.isEmpty());
+    EXPECT_TRUE(none.messages.isEmpty());
+}
+
+TEST(SheetExport, AWriteFailingHalfwayLeavesTheOldFileAsItWas)
+{
+    RecordWindow record;
+    QTemporaryDir folder;
+    const QString file = folder.filePath(u"记录.xlsx"_s);
+    const QByteArray earlier = QByteArray("an earlier export, ").repeated(10);
+    writeFile(file, earlier);
+    ExportService exporter(file);
+
+    // A file size limit makes the disk refuse the workbook part way, as a full disk would.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1024;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool done = exporter.service.ExportSheet(record.sheet, Title, true);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(done);
+    EXPECT_EQ(contents(file), earlier);
+    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+    ASSERT_EQ(exporter.messages.size(), 1);
+    EXPECT_TRUE(exporter.messages.first().startsWith(u"导出失败："_s))
+        << qPrintable(exporter.messages.first());
+}
+
+TEST(SheetExport, WithoutAskingGoesToTheDocumentsFolder)
+{
+    RecordWindow record;
+    QTemporaryDir home;
+    const EnvironmentChange homeChange("HOME", QFile::encodeName(home.path()));
+    const EnvironmentChange configChange("XDG_CONFIG_HOME", QByteArray());
+    ExportService exporter(home.filePath(u"never.xlsx"_s));
+
+    ASSERT_TRUE(exporter.service.ExportSheet(record.sheet, Title, false));
+    EXPECT_TRUE(exporter.suggestions.isEmpty());
+    const QString expected = SheetServiceImpl::defaultExportPath(Title);
+    EXPECT_TRUE(expected.startsWith(home.path() + u'/')) << qPrintable(expected);
+    EXPECT_TRUE(QFileInfo(expected).isFile()) << qPrintable(expected);
+}
+
+TEST(SheetExport, TitlesBecomeNamesExcelAndFileSystemsAccept)
+{
+    EXPECT_EQ(XlsxExport::worksheetName(Title), Title);
+    EXPECT_EQ(XlsxExport::worksheetName(u"基站/调整:记录[1]"_s), u"基站_调整_记录_1_"_s);
+    EXPECT_EQ(XlsxExport::worksheetName(u"'引号'"_s), u"引号"_s);
+    EXPECT_EQ(XlsxExport::worksheetName(QString()), u"Sheet1"_s);
+    EXPECT_EQ(XlsxExport::worksheetName(u"History"_s), u"History_"_s);
+    const QString longTitle = QString(40, u'站');
+    EXPECT_EQ(XlsxExport::worksheetName(longTitle), QString(31, u'站'));
+
+    const QString path = SheetServiceImpl::defaultExportPath(u"基站/调整:记录"_s, QDate(2024, 3, 5));
+    EXPECT_TRUE(path.endsWith(u"/基站_调整_记录-20240305.xlsx"_s)) << qPrintable(path);
+    EXPECT_TRUE(
+        SheetServiceImpl::defaultExportPath(QString(), QDate(2024, 3, 5)).endsWith(u"/导出-20240305.xlsx"_s));
+}
+
+TEST(SheetPrint, PdfShowsTheTitleAndEveryRowInOrder)
+{
+    RecordWindow record;
+    QTemporaryDir folder;
+    const QString pdf = folder.filePath(u"记录.pdf"_s);
+    QString error;
+    ASSERT_TRUE(SheetPrinter::printToPdf(*record.sheet, pdf, &error)) << qPrintable(error);
+
+    const QString text = withoutBlanks(pdfText(pdf));
+    ASSERT_FALSE(text.isEmpty());
+    qsizetype at = text.indexOf(WindowCaption);
+    EXPECT_GE(at, 0);
+    for (const QString& cell : record.texts) {
+        const qsizetype found = text.indexOf(withoutBlanks(cell), at);
+        EXPECT_GT(found, at) << qPrintable(cell);
+        at = std::max(at, found);
+    }
+    EXPECT_TRUE(text.contains(u"第1页，共1页"_s)) << qPrintable(text);
+    EXPECT_TRUE(record.sheet->RowHidden(8));
+
+    EXPECT_FALSE(SheetPrinter::printToPdf(*record.sheet, folder.filePath(u"no/such/folder.pdf"_s), &error));
+    EXPECT_TRUE(error.contains(u"no/such/folder.pdf"_s)) << qPrintable(error);
+}
+
+TEST(SheetPrint, LongSheetsBreakBetweenRowsAndBetweenLines)
+{
+    QWidget window;
+    window.setWindowTitle(WindowCaption);
+    Sheet sheet(&window);
+    sheet.setMaxCol(2);
+    sheet.setMaxRow(120);
+    sheet.setColText(1, u"项目"_s);
+    sheet.setColText(2, u"内容"_s);
+    for (int row = 1; row <= 120; ++row)
+        sheet.setTextRC(row, 1, u"行%1"_s.arg(row, 4, 10, QChar(u'0')));
+    // One cell taller than a page.
+    QStringList words;
+    for (int i = 1; i <= 1500; ++i)
+        words << u"seg%1"_s.arg(i, 4, 10, QChar(u'0'));
+    sheet.setTextRC(60, 2, words.join(u' '));
+    sheet.setTextRC(61, 2, u"合并"_s);
+    sheet.setSpan(61, 2, 63, 2);
+
+    QTemporaryDir folder;
+    const QString pdf = folder.filePath(u"long.pdf"_s);
+    QString error;
+    ASSERT_TRUE(SheetPrinter::printToPdf(sheet, pdf, &error)) << qPrintable(error);
+    const QStringList pages = pdfText(pdf).split(u'\f', Qt::SkipEmptyParts);
+    ASSERT_GE(pages.size(), 5);
+
+    for (qsizetype page = 0; page < pages.size(); ++page) {
+        const QString text = withoutBlanks(pages.at(page));
+        EXPECT_TRUE(text.contains(u"项目"_s) && text.contains(u"内容"_s)) << "page " << page + 1;
+        EXPECT_TRUE(text.contains(u"第%1页，共%2页"_s.arg(page + 1).arg(pages.size())))
+            << "page " << page + 1;
+        EXPECT_EQ(text.contains(WindowCaption), page == 0) << "page " << page + 1;
+    }
+    // Every row and every word once, in order: no line was cut in two at a page end.
+    const QString all = pages.join(u'\n');
+    QList<int> rows;
+    for (const auto& match : QRegularExpression(u"行(\\d{4})"_s).globalMatch(all))
+        rows << match.captured(1).toInt();
+    QList<int> expectedRows;
+    for (int row = 1; row <= 120; ++row)
+        expectedRows << row;
+    EXPECT_EQ(rows, expectedRows);
+    QList<int> seen;
+    for (const auto& match : QRegularExpression(u"seg(\\d{4})"_s).globalMatch(all))
+        seen << match.captured(1).toInt();
+    ASSERT_EQ(seen.size(), 1500);
+    for (int i = 0; i < seen.size(); ++i)
+        ASSERT_EQ(seen.at(i), i + 1);
+    EXPECT_EQ(all.count(u"合并"_s), 1);
+
+    // No line runs past the end of its page's table into the page number.
+    const QList<QList<PdfWord>> placed = pdfWords(pdf);
+    ASSERT_EQ(placed.size(), pages.size());
+    for (qsizetype page = 0; page < placed.size(); ++page) {
+        double footer = 1e9;
+        double lowest = 0;
+        for (const PdfWord& word : placed.at(page)) {
+            if (word.text == u"第")
+                footer = std::min(footer, word.top);
+            else if (word.text.startsWith(u"seg"))
+                lowest = std::max(lowest, word.bottom);
+        }
+        EXPECT_LT(lowest, footer - 2) << "page " << page + 1;
+    }
+}
+
+TEST(SheetPrint, PrintSheetPaintsThePreviewOnAnA4Printer)
+{
+    RecordWindow record;
+    QTemporaryDir folder;
+    const QString pdf = folder.filePath(u"preview.pdf"_s);
+    SheetServiceImpl service;
+    int painted = 0;
+    service.setPreviewRunner([&](QPrinter* printer, std::function<void(QPrinter*)> paint) {
+        EXPECT_EQ(printer->pageLayout().pageSize().id(), QPageSize::A4);
+        EXPECT_GE(printer->resolution(), 300);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(pdf);
+        paint(printer);
+        ++painted;
+        return true;
+    });
+
+    EXPECT_TRUE(service.PrintSheet(record.sheet));
+    EXPECT_EQ(painted, 1);
+    const QString text = withoutBlanks(pdfText(pdf));
+    EXPECT_TRUE(text.contains(withoutBlanks(Detail))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(Remark)) << qPrintable(text);
+    EXPECT_TRUE(text.contains(u"滨江<一号>&机房"_s)) << qPrintable(text);
+    EXPECT_TRUE(text.contains(u"操作用户张三网络类型G网"_s)) << qPrintable(text);
+    EXPECT_TRUE(text.contains(u"第1页，共1页"_s)) << qPrintable(text);
+    EXPECT_TRUE(record.sheet->RowHidden(8));
+    EXPECT_TRUE(record.sheet->RowHidden(9));
+    EXPECT_FALSE(service.PrintSheet(nullptr));
+    EXPECT_EQ(painted, 1);
+
+    // A preview the host did not show, and one that repaints after the sheet is gone.
+    service.setPreviewRunner([](QPrinter*, std::function<void(QPrinter*)>) { return false; });
+    EXPECT_FALSE(service.PrintSheet(record.sheet));
+    const QString late = folder.filePath(u"late.pdf"_s);
+    auto* doomed = new Sheet;
+    service.setPreviewRunner([&](QPrinter* printer, std::function<void(QPrinter*)> paint) {
+        delete doomed;
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(late);
+        paint(printer);
+        return true;
+    });
+    EXPECT_TRUE(service.PrintSheet(doomed));
+    EXPECT_FALSE(QFile::exists(late));
+}
+
+TEST(SheetPrint, RadicalsInThePdfTextBecomeTheCharactersDrawn)
+{
+    // 一 用 页 share their glyphs with the radicals ⼀ ⽤ ⻚ in the CJK fonts.
+    QFont font;
+    font.setFamilies({u"Noto Sans CJK SC"_s});
+    const QByteArray before = "1 beginbfchar\n<0003> <2F64>\nendbfchar\n"
+                              "3 beginbfrange\n<0001> <0002> [<2F00> <2EDA>]\n<0005> <0005> <2F64>\n"
+                              "<0006> <0007> <2F64>\nendbfrange\n<0009> <2F64>";
+    QByteArray pdf = before;
+    EXPECT_EQ(PdfTextRepair::repairBytes(pdf, u"用一页"_s, font), 4);
+    EXPECT_EQ(pdf, QByteArray("1 beginbfchar\n<0003> <7528>\nendbfchar\n"
+                              "3 beginbfrange\n<0001> <0002> [<4E00> <9875>]\n<0005> <0005> <7528>\n"
+                              "<0006> <0007> <2F64>\nendbfrange\n<0009> <2F64>"));
+    // A radical that was drawn as such stays; text without CJK leaves the file alone.
+    pdf = before;
+    EXPECT_EQ(PdfTextRepair::repairBytes(pdf, u"用⼀页"_s, font), 3);
+    EXPECT_TRUE(pdf.contains("[<2F00> <9875>]"));
+    pdf = before;
+    EXPECT_EQ(PdfTextRepair::repairBytes(pdf, u"abc"_s, font), 0);
+    EXPECT_EQ(pdf, before);
+}
+
+} // namespace
