@@ -5,6 +5,7 @@
 #include "entry/mdl_pub_var.h"
 #include "lookups/mdl_pub_fun.h"
 #include "lookups/sql_literal.h"
+#include "relocation/change_summary.h"
 
 namespace corvan {
 
@@ -14,12 +15,12 @@ namespace {
 
 constexpr int SummaryColumns = 4;
 
-// Resource kinds in column 1 of the summary, and its word for a deletion.
-const QString KindBts = QStringLiteral("BTS");
-const QString KindCell = QStringLiteral("CELL");
-const QString KindAntenna = QStringLiteral("天线");
-const QString KindFeeder = QStringLiteral("馈线");
-const QString Deleted = QStringLiteral("删除");
+// The record reads back the kinds the summary writes in column 1, and its word for a deletion.
+const QString& KindBts = ChangeSummary::BtsKind;
+const QString& KindCell = ChangeSummary::CellKind;
+const QString& KindAntenna = ChangeSummary::AntennaKind;
+const QString& KindFeeder = ChangeSummary::FeederKind;
+const QString& Deleted = ChangeSummary::Deleted;
 
 const QString BtsAttribute = QStringLiteral("BTS属性:");
 const QString From = QStringLiteral(",从:");
