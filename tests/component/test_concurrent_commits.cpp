@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -44,7 +45,20 @@ protected:
     // Lets both commit once both are ready, and returns what each printed.
     QStringList release(const QList<QProcess*>& processes)
     {
-        QThread::msleep(1500); // both pass Next meanwhile; the probes wait for the go file
+        // Each probe leaves a ready file once it has passed Next, then waits for the go file.
+        QElapsedTimer waited;
+        waited.start();
+        const auto readyCount = [this] {
+            return QDir(folder.path()).entryList({QStringLiteral("go.ready.*")}, QDir::Files).size();
+        };
+        while (readyCount() < processes.size() && waited.elapsed() < 120000) {
+            for (QProcess* process : processes)
+                if (process->state() == QProcess::NotRunning)
+                    waited.invalidate();
+            if (!waited.isValid())
+                break;
+            QThread::msleep(5);
+        }
         QFile(go()).open(QIODevice::WriteOnly);
         QStringList outcomes;
         for (QProcess* process : processes) {

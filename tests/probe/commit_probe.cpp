@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTabWidget>
 #include <QThread>
@@ -69,7 +70,12 @@ int main(int argc, char* argv[])
         std::printf("NEXT-REFUSED %s\n", qPrintable(told));
         return 0;
     }
-    // Both users have passed Next; now they commit at the same moment.
+    // This user has passed Next: say so, and commit when the test says go, at the same
+    // moment as the other user.
+    {
+        QFile ready(args.at(6) + QStringLiteral(".ready.") + QString::number(QCoreApplication::applicationPid()));
+        ready.open(QIODevice::WriteOnly);
+    }
     QElapsedTimer waited;
     waited.start();
     while (!QFileInfo::exists(args.at(6)) && waited.elapsed() < 30000)
