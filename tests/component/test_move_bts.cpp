@@ -16,6 +16,7 @@
 #include "entry/mdl_pub_var.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
+#include "support/plain_data_service.h"
 #include "support/test_host.h"
 #include "support/wizard_fixture.h"
 
@@ -304,6 +305,41 @@ TEST_F(MoveBtsTest, QuotesAndTheMarkerInValuesAreStoredAsTyped)
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gbts")), QStringList{QStringLiteral("2")});
     const QString disinfo = db.rows(QStringLiteral("select disinfo from h_btsdispatch")).value(0);
     EXPECT_TRUE(disinfo.contains(QStringLiteral("BTS属性:备注,从:老站,修改为:") + remark + QStringLiteral(";H=62s2Q")));
+}
+
+TEST_F(MoveBtsTest, WithoutTransactionsTheStepsRunOneByOneAsBefore)
+{
+    fillAndNext();
+    ASSERT_EQ(wizard->currentPage(), 2);
+    // A host whose data service offers no transactions: the steps run one by one, and a
+    // failure keeps what the steps before it wrote.
+    corvan::test::PlainDataService plain(host.recorder());
+    QVector<QObject*> objArr = host.objectArray();
+    objArr[HostSlot::Data] = &plain;
+    component.initEnv(objArr);
+    ASSERT_EQ(mdlPubVar::instance().TransactionService(), nullptr);
+
+    plain.failWhen([](const QString& sql) { return sql.startsWith(QStringLiteral("delete from res_gcell")); });
+    EXPECT_FALSE(wizard->commit());
+    // Nothing is said for the first three steps, as before.
+    EXPECT_TRUE(told.isEmpty()) << told.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(db.rows(QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4))),
+              QStringList{QStringLiteral("101")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")), QStringList{QStringLiteral("4")});
+    EXPECT_FALSE(host.recorder()->calls().contains(QStringLiteral("BEGIN")));
+
+    // The record failing is told; a second Commit then runs all four steps again.
+    plain.failWhen([](const QString& sql) { return sql.startsWith(QStringLiteral("insert into h_btsdispatch")); });
+    EXPECT_FALSE(wizard->commit());
+    EXPECT_EQ(told, QStringList{QStringLiteral("保存调整记录失败")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(wizard->currentPage(), 2);
+
+    plain.failWhen({});
+    told.clear();
+    EXPECT_TRUE(wizard->commit());
+    EXPECT_EQ(told.size(), 1);
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
 }
 
 } // namespace
