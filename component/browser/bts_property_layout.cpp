@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "browser/bts_property_layout.h"
 
+#include "relocation/disposition_rules.h"
+
 namespace corvan {
 
 bool BtsPropertyLayout::shows(const AttrTable& table, int field)
 {
-    return table.at(AttrTable::Display, field) == QLatin1String("Y") &&
-           table.at(AttrTable::DataType, field) != QLatin1String("pic");
+    // The same rule decides which fields a relocation may show.
+    return DispositionRules::isShown(table, field);
 }
 
 BtsPropertyLayout BtsPropertyLayout::of(const AttrTable& table)

@@ -9,6 +9,7 @@
 
 #include "corvan/controls/property_item.h"
 #include "entry/mdl_pub_var.h"
+#include "lookups/system_db.h"
 #include "lookups/sql_literal.h"
 
 namespace corvan::mdlPubFun {
@@ -23,13 +24,7 @@ constexpr int CodeLength = 20;
 const QString RightFunction = QStringLiteral("13");
 const QString DefaultProvinceId = QStringLiteral("4");
 
-std::unique_ptr<RecordSet> open(const QString& sql)
-{
-    DataService* data = mdlPubVar::instance().DataService();
-    if (!data)
-        return nullptr;
-    return data->OpenRecordset(sql, QLatin1String(SystemDatabase), 0);
-}
+using SystemDb::open;
 
 // Field 0 of the first row when the query gave at least one row, else nothing.
 std::optional<QString> firstValue(const QString& sql)

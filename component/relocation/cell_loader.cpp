@@ -4,6 +4,7 @@
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "entry/mdl_pub_var.h"
+#include "lookups/system_db.h"
 #include "lookups/resource_view.h"
 #include "lookups/sql_literal.h"
 
@@ -21,13 +22,7 @@ const QString CellPrefix = QStringLiteral("小区");
 const QString AntennaKind = QStringLiteral("A");
 const QString FeederKind = QStringLiteral("L");
 
-std::unique_ptr<RecordSet> open(const QString& sql)
-{
-    DataService* data = mdlPubVar::instance().DataService();
-    if (sql.isEmpty() || !data)
-        return nullptr;
-    return data->OpenRecordset(sql, QLatin1String(SystemDatabase), 0);
-}
+using SystemDb::open;
 
 // " ci='a' or ci='b'": every condition starts with a blank, which the statements' texts
 // rely on.

@@ -5,6 +5,7 @@
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
 #include "entry/mdl_pub_var.h"
+#include "lookups/system_db.h"
 #include "lookups/mdl_pub_fun.h"
 #include "lookups/sql_literal.h"
 #include "relocation/wizard_prompt.h"
@@ -25,13 +26,7 @@ const QString RoomField = QStringLiteral("belongroom");
 const QString Modified = QStringLiteral("M");
 const QString MustNotBeEmpty = QStringLiteral("N");
 
-std::unique_ptr<RecordSet> open(const QString& sql)
-{
-    DataService* data = mdlPubVar::instance().DataService();
-    if (!data || sql.isEmpty())
-        return nullptr;
-    return data->OpenRecordset(sql, QLatin1String(SystemDatabase), 0);
-}
+using SystemDb::open;
 
 // The host splits the rule's pair; a host without the helper gets the same answer here.
 QString textField(const QString& text, const QString& separator, int position)
