@@ -2,8 +2,8 @@
 // Builds a demo database on SQLite and prints how long it took, how large the file is and
 // how many rows each table holds: corvan-bench [--scale N] [--seed S] [--keep DIR]
 
-#include "services/demo_database.h"
-#include "services/schema.h"
+#include "data/demo_database.h"
+#include "data/schema.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

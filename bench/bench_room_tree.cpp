@@ -15,8 +15,8 @@
 #include "corvan/component.h"
 #include "entry/cls_main.h"
 #include "entry/mdl_pub_var.h"
-#include "services/host_services.h"
-#include "services/sql_data_service.h"
+#include "desktop/host_services.h"
+#include "data/sql_data_service.h"
 
 namespace {
 

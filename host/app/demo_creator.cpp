@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "demo_creator.h"
 
-#include "services/schema.h"
-#include "services/sql_data_service.h"
+#include "data/schema.h"
+#include "data/sql_data_service.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "services/database_location.h"
-#include "services/demo_database.h"
+#include "data/database_location.h"
+#include "data/demo_database.h"
 
 #include <QString>
 #include <functional>

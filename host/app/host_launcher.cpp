@@ -3,9 +3,9 @@
 
 #include "corvan/component.h"
 #include "demo_creator.h"
-#include "services/context_service_impl.h"
-#include "services/host_services.h"
-#include "services/sql_data_service.h"
+#include "data/context_service_impl.h"
+#include "desktop/host_services.h"
+#include "data/sql_data_service.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "command_line.h"
-#include "services/database_location.h"
+#include "data/database_location.h"
 
 #include <QString>
 

@@ -5,8 +5,8 @@
 #include "entry/mdl_pub_var.h"
 #include "lookups/mdl_pub_fun.h"
 #include "relocation/grid_handlers.h"
-#include "services/host_services.h"
-#include "services/resource_view_service_impl.h"
+#include "desktop/host_services.h"
+#include "desktop/resource_view_service_impl.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 

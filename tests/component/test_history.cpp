@@ -8,8 +8,8 @@
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
 #include "history/history_query.h"
-#include "services/host_services.h"
-#include "services/sheet_service_impl.h"
+#include "desktop/host_services.h"
+#include "desktop/sheet_service_impl.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // corvan run as a process: what it prints, its exit status, and what it leaves on disk.
 
-#include "services/sql_data_service.h"
+#include "data/sql_data_service.h"
 #include "support/fixture.h"
 #include "support/test_database.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "scratch_database.h"
-#include "services/demo_database.h"
-#include "services/schema.h"
+#include "data/demo_database.h"
+#include "data/schema.h"
 
 #include <QSet>
 #include <QSqlQuery>

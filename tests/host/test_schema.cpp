@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "scratch_database.h"
-#include "services/schema.h"
+#include "data/schema.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>

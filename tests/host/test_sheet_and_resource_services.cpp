@@ -6,8 +6,8 @@
 #include <QTableWidget>
 
 #include "corvan/controls/sheet.h"
-#include "services/resource_view_service_impl.h"
-#include "services/sheet_service_impl.h"
+#include "desktop/resource_view_service_impl.h"
+#include "desktop/sheet_service_impl.h"
 #include "support/fixture.h"
 #include "support/test_database.h"
 

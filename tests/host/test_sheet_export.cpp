@@ -3,10 +3,10 @@
 // tools would: the workbook's XML through unzip, the printout's text through pdftotext.
 
 #include "corvan/controls/sheet.h"
-#include "services/pdf_text_repair.h"
-#include "services/sheet_printer.h"
-#include "services/sheet_service_impl.h"
-#include "services/xlsx_export.h"
+#include "desktop/pdf_text_repair.h"
+#include "desktop/sheet_printer.h"
+#include "desktop/sheet_service_impl.h"
+#include "desktop/xlsx_export.h"
 #include "support/qt_printers.h"
 
 #include <QDate>

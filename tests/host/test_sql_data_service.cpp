@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The data service on the engine of this run: record sets, failures, transactions, the trace.
 
-#include "services/database_location.h"
-#include "services/sql_data_service.h"
-#include "services/sql_trace.h"
+#include "data/database_location.h"
+#include "data/sql_data_service.h"
+#include "data/sql_trace.h"
 #include "support/test_database.h"
 
 #include <QFile>

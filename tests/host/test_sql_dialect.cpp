@@ -2,8 +2,8 @@
 // The component's statements run unchanged on both engines: to_number, to_date, bare
 // numbers against text columns, and the rights list inside an in-list.
 
-#include "services/right_service_impl.h"
-#include "services/sqlite_dialect.h"
+#include "data/right_service_impl.h"
+#include "data/sqlite_dialect.h"
 #include "support/test_database.h"
 
 #include <cmath>

@@ -22,8 +22,8 @@
 #include "entry/mdl_pub_var.h"
 #include "lookups/mdl_pub_fun.h"
 #include "relocation/frm_move_bts.h"
-#include "services/host_services.h"
-#include "services/sql_data_service.h"
+#include "desktop/host_services.h"
+#include "data/sql_data_service.h"
 #include "support/recording_message_service.h"
 
 using namespace corvan;

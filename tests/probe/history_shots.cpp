@@ -17,10 +17,10 @@
 #include "entry/cls_main.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
-#include "services/host_services.h"
-#include "services/sheet_printer.h"
-#include "services/sheet_service_impl.h"
-#include "services/sql_data_service.h"
+#include "desktop/host_services.h"
+#include "desktop/sheet_printer.h"
+#include "desktop/sheet_service_impl.h"
+#include "data/sql_data_service.h"
 
 using namespace corvan;
 

@@ -2,7 +2,7 @@
 #include "test_database.h"
 
 #include "corvan/record_set.h"
-#include "services/schema.h"
+#include "data/schema.h"
 
 #include <QCoreApplication>
 #include <QSqlError>

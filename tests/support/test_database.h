@@ -2,8 +2,8 @@
 #pragma once
 
 #include "qt_printers.h"
-#include "services/database_location.h"
-#include "services/sql_data_service.h"
+#include "data/database_location.h"
+#include "data/sql_data_service.h"
 
 #include <QSqlDatabase>
 #include <QString>

@@ -3,7 +3,7 @@
 
 #include "recording_data_service.h"
 #include "recording_message_service.h"
-#include "services/host_services.h"
+#include "desktop/host_services.h"
 #include "test_database.h"
 
 #include <QObject>

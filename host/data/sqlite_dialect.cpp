@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sqlite_dialect.h"
+#include "data/sqlite_dialect.h"
 
 #include <QDate>
 #include <QSqlDriver>

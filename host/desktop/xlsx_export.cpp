@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "xlsx_export.h"
+#include "desktop/xlsx_export.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,7 +24,7 @@
 #endif
 
 #include "corvan/controls/sheet.h"
-#include "sheet_blocks.h"
+#include "desktop/sheet_blocks.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui_service_impl.h"
+#include "desktop/ui_service_impl.h"
 
 #include <QCursor>
 #include <QGuiApplication>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "corvan/services.h"
-#include "database_location.h"
-#include "schema.h"
-#include "sql_trace.h"
+#include "data/database_location.h"
+#include "data/schema.h"
+#include "data/sql_trace.h"
 
 #include <QObject>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "sql_data_service.h"
+#include "data/sql_data_service.h"
 
-#include "sqlite_dialect.h"
+#include "data/sqlite_dialect.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "demo_database.h"
+#include "data/demo_database.h"
 
-#include "schema.h"
+#include "data/schema.h"
 
 #include <QSqlDriver>
 #include <QSqlError>

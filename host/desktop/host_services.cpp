@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-#include "host_services.h"
+#include "desktop/host_services.h"
 
-#include "application_service_impl.h"
-#include "context_service_impl.h"
+#include "desktop/application_service_impl.h"
+#include "data/context_service_impl.h"
 #include "corvan/component.h"
-#include "message_service_impl.h"
-#include "resource_view_service_impl.h"
-#include "right_service_impl.h"
-#include "sheet_service_impl.h"
-#include "sql_data_service.h"
-#include "ui_service_impl.h"
+#include "desktop/message_service_impl.h"
+#include "desktop/resource_view_service_impl.h"
+#include "data/right_service_impl.h"
+#include "desktop/sheet_service_impl.h"
+#include "data/sql_data_service.h"
+#include "desktop/ui_service_impl.h"
 
 namespace corvan::host {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "resource_view_service_impl.h"
+#include "desktop/resource_view_service_impl.h"
 
 #include "corvan/controls/sheet.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sheet_blocks.h"
+#include "desktop/sheet_blocks.h"
 
 #include "corvan/controls/sheet.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "pdf_text_repair.h"
+#include "desktop/pdf_text_repair.h"
 
 #include <QFile>
 #include <QFont>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "sheet_service_impl.h"
+#include "desktop/sheet_service_impl.h"
 
 #include "corvan/controls/sheet.h"
-#include "sheet_printer.h"
-#include "xlsx_export.h"
+#include "desktop/sheet_printer.h"
+#include "desktop/xlsx_export.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "schema.h"
+#include "data/schema.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "context_service_impl.h"
+#include "data/context_service_impl.h"
 
 #include <QDir>
 #include <QSqlError>

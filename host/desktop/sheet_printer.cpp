@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "sheet_printer.h"
+#include "desktop/sheet_printer.h"
 
 #include "corvan/controls/sheet.h"
-#include "pdf_text_repair.h"
-#include "sheet_blocks.h"
+#include "desktop/pdf_text_repair.h"
+#include "desktop/sheet_blocks.h"
 
 #include <QCoreApplication>
 #include <QFontInfo>

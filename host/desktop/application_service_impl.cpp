@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "application_service_impl.h"
+#include "desktop/application_service_impl.h"
 
 namespace corvan::host {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "database_location.h"
+#include "data/database_location.h"
 
 #include <QDir>
 #include <QUrl>

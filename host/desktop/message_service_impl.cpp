@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "message_service_impl.h"
+#include "desktop/message_service_impl.h"
 
 #include <QApplication>
 #include <QMessageBox>

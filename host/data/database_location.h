@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "schema.h"
+#include "data/schema.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "right_service_impl.h"
+#include "data/right_service_impl.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

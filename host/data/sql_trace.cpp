@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "sql_trace.h"
+#include "data/sql_trace.h"
 
 namespace corvan::host {
 
