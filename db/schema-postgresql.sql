@@ -157,6 +157,16 @@ create table h_btsdispatch (
 );
 create index ix_h_btsdispatch_time on h_btsdispatch(distime);
 
+-- The component's own: the longitudes and latitudes a province spans, so that a
+-- coordinate typed for a BTS can be checked against the province it stands in.
+create table corvan_province_extent (
+  pro_id  text not null primary key,
+  lon_min double precision not null,
+  lon_max double precision not null,
+  lat_min double precision not null,
+  lat_max double precision not null
+);
+
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
 create table host_field (

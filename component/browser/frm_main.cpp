@@ -173,11 +173,13 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
     auto rs = dataService->OpenRecordset(QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
                                       QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"),
                                   QLatin1String(SystemDatabase), 0);
-    if (!rs)
-        return;
+    // The room's caption shows, and the earlier room's sheets go, even when its BTSs
+    // cannot be read.
     hideBts();
     setWindowTitle(QStringLiteral("基站调整     当前基站:") + mdlPubFun::GetCityName(cityId) + QStringLiteral("—") +
                    roomName);
+    if (!rs)
+        return;
     if (rs->RecordCount() > 0) {
         rs->MoveFirst();
         for (int i = 0; i < rs->RecordCount(); ++i, rs->MoveNext()) {
@@ -264,11 +266,12 @@ void frmMain::startRelocation()
 
 void frmMain::showHistory()
 {
-    // The host may unload every window while the dialog runs (clearEnv); the guard
-    // keeps the dialog from being deleted twice.
-    QPointer<frmViewHistory> history = new frmViewHistory(this);
-    history->exec();
-    delete history.data();
+    // The window belongs to the component's collection alone, not to this window: the
+    // host may unload or reload the main window while it is open. It is modal to this
+    // window without a modal loop of its own, so hiding and showing it never ends it.
+    auto* history = new frmViewHistory();
+    history->setOwnerWindow(this);
+    history->show();
 }
 
 } // namespace corvan

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,8 +64,11 @@ frmQInBaseRoom::frmQInBaseRoom(QWidget* parent) : QWidget(parent)
     connect(m_cmdOk, &QPushButton::clicked, this, &frmQInBaseRoom::cmdOkClick);
     connect(m_txtName, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
     connect(m_txtNo, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
+    // A click shows the room, and so does Enter. The view's own "activated" is not used: a
+    // double click, or a click on a style that activates on click, would also raise it, and
+    // one action would show the room twice.
     connect(m_tvwRoom, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { nodeClick(item); });
-    connect(m_tvwRoom, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) { nodeClick(item); });
+    m_tvwRoom->installEventFilter(this);
 
     // Load.
     auto& state = mdlPubVar::instance();
@@ -145,6 +149,18 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     }
     m_tvwRoom->addTopLevelItem(root);
     root->setExpanded(true);
+}
+
+bool frmQInBaseRoom::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_tvwRoom && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            nodeClick(m_tvwRoom->currentItem());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmQInBaseRoom::nodeClick(QTreeWidgetItem* item)

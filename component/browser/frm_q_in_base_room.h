@@ -36,6 +36,9 @@ signals:
     // A room node was clicked (or activated from the keyboard).
     void roomChosen(const QString& cityId, const QString& roomName);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void cmdOkClick();
     void nodeClick(QTreeWidgetItem* item);

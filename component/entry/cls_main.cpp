@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "entry/cls_main.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include "browser/frm_main.h"
 #include "entry/mdl_pub_var.h"
+#include "history/frm_view_history.h"
 
 namespace corvan {
 
@@ -54,8 +56,10 @@ void clsMain::initEnv(const QVector<QObject*>& objArr)
 
 void clsMain::clearEnv()
 {
-    for (QWidget* form : mdlPubVar::instance().forms())
-        mdlPubVar::unloadForm(form);
+    // Unloading one window may take others with it (a docked pane goes with its host
+    // window): each is unloaded once, and one already gone is passed over.
+    for (const QPointer<QWidget>& form : mdlPubVar::instance().guardedForms())
+        mdlPubVar::unloadForm(form.data());
 }
 
 void clsMain::hildFrm()
@@ -89,6 +93,11 @@ void clsMain::ShowMainForm()
         mdlPubVar::unloadForm(state.form(QStringLiteral("frmMain")));
         auto* main = new frmMain();
         main->show();
+        // A history window opened from the earlier main window stays open, now owned by
+        // this one.
+        for (QWidget* form : state.forms())
+            if (auto* history = qobject_cast<frmViewHistory*>(form))
+                history->setOwnerWindow(main);
     } catch (...) {
     }
 }

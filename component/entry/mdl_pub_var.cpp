@@ -56,6 +56,15 @@ QList<QWidget*> mdlPubVar::forms() const
     return live;
 }
 
+QList<QPointer<QWidget>> mdlPubVar::guardedForms() const
+{
+    QList<QPointer<QWidget>> live;
+    for (const auto& form : m_forms)
+        if (form)
+            live.append(form);
+    return live;
+}
+
 QWidget* mdlPubVar::form(const QString& objectName) const
 {
     for (const auto& form : m_forms)

@@ -62,6 +62,8 @@ public:
     // once it has loaded and leaves the collection when it is destroyed.
     void registerForm(QWidget* form);
     QList<QWidget*> forms() const;
+    // The same, each guarded, for walks during which windows may be destroyed.
+    QList<QPointer<QWidget>> guardedForms() const;
     // The loaded window with that object name, or nullptr.
     QWidget* form(const QString& objectName) const;
     // Runs the window's close handling and destroys it.

@@ -9,7 +9,7 @@
 #include "lookups/busy_cursor.h"
 #include "lookups/mdl_pub_fun.h"
 
-#include <QCloseEvent>
+#include <QWindow>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -51,6 +51,8 @@ constexpr int px(int twips)
 frmViewHistory::frmViewHistory(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmViewHistory"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::WindowModal);
     setWindowTitle(Caption);
 
     m_bar = new ActiveBar(QStringLiteral("atbMain"), this);
@@ -241,13 +243,15 @@ void frmViewHistory::atbMainToolClick(const QString& name)
         printSheet();
 }
 
-void frmViewHistory::closeEvent(QCloseEvent* event)
+void frmViewHistory::setOwnerWindow(QWidget* owner)
 {
-    QDialog::closeEvent(event);
-    // Whoever runs the window modal owns it and deletes it once exec() returns; a window
-    // shown modeless has nobody else to do that.
-    if (event->isAccepted() && !isModal())
-        deleteLater();
+    if (!owner)
+        return;
+    // Window modality follows the window system's owner link, which a window without a
+    // Qt parent gets only through its native handle.
+    winId();
+    owner->window()->winId();
+    windowHandle()->setTransientParent(owner->window()->windowHandle());
 }
 
 } // namespace corvan

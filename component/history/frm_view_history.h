@@ -30,6 +30,9 @@ public:
 
     explicit frmViewHistory(QWidget* parent = nullptr);
 
+    // The window this one is modal to and stays above, without being its Qt child.
+    void setOwnerWindow(QWidget* owner);
+
     // Shows the record with that discode; the empty code clears the view. A code that
     // matches nothing leaves the cells as they are.
     void showHistory(const QString& code);
@@ -45,9 +48,6 @@ public:
     ActiveBar* bar() const { return m_bar; }
     Sheet* sheet() const { return m_fbHis; }
     QPlainTextEdit* infoBox() const { return m_txtInfo; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void prepareSheet();

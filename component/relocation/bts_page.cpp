@@ -3,10 +3,12 @@
 
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
+#include "entry/mdl_pub_var.h"
 #include "lookups/mdl_pub_fun.h"
 #include "lookups/sql_literal.h"
 #include "relocation/disposition_rules.h"
 #include "relocation/field_rules.h"
+#include "relocation/room_options.h"
 
 namespace corvan {
 
@@ -23,6 +25,25 @@ const QString KeepGroupKey = QStringLiteral("G:C");
 const QString MenuKey = QStringLiteral("P:1");
 const QString MenuEntryKey = QStringLiteral("Pop1");
 const QString YesNoRule = QStringLiteral("YN");
+const QString RightFunction = QStringLiteral("13");
+
+// A BTS may only be moved where its user may still see it: the target city list holds
+// the cities of the user's right, as the room search does.
+void keepRightCities(PropertyItem* row)
+{
+    RightService* rights = mdlPubVar::instance().RightService();
+    if (!rights || row->Children().ItemCount() == 0)
+        return;
+    QList<std::pair<QString, QString>> kept;
+    for (const auto& option : row->Children())
+        if (rights->HasCityRight(RightFunction, option->Key().mid(2)))
+            kept.append({option->Key(), option->Caption()});
+    if (kept.size() == row->Children().ItemCount())
+        return;
+    row->Children().ClearItems();
+    for (const auto& [key, caption] : kept)
+        row->Children().AddItem(0, key, caption, ITEM_OPTION);
+}
 
 bool isEdited(const QString& letter)
 {
@@ -95,8 +116,12 @@ bool BtsPage::build(MoveBtsState& state, PropertyItems& grid, QString* caption, 
             mdlPubFun::AddListOptions(row, YesNoOptions);
         else if (!rule.isEmpty())
             mdlPubFun::FillListOptions(row, rule);
-        if (name == QLatin1String("belongroom"))
+        if (name == QLatin1String("belongroom")) {
             mdlPubFun::FillListOptions(row, roomStatement(state.cityCode));
+            RoomOptions::distinguish(row, state.cityCode);
+        } else if (name == QLatin1String("city")) {
+            keepRightCities(row);
+        }
     }
 
     PropertyItem* keep = grid.AddItem(0, KeepGroupKey, KeepGroupCaption, ITEM_GROUP);

@@ -6,12 +6,21 @@
 #include "corvan/record_set.h"
 #include "lookups/mdl_pub_fun.h"
 #include "lookups/sql_literal.h"
+#include "entry/mdl_pub_var.h"
 #include "relocation/field_rules.h"
+#include "relocation/room_options.h"
+#include "relocation/value_checks.h"
 #include "relocation/wizard_prompt.h"
 
 namespace corvan {
 
 namespace {
+
+QString provinceId()
+{
+    ContextService* context = mdlPubVar::instance().ContextService();
+    return context ? QString::number(context->CurrentProvinceId()) : QString();
+}
 
 const QString CityField = QStringLiteral("city");
 const QString RoomField = QStringLiteral("belongroom");
@@ -69,7 +78,9 @@ bool BtsSave::saveBtsData(MoveBtsState& state, const PropertyItems& grid, Wizard
                 state.btsValue[i] = mdlPubFun::GetOptionCode(row, shown);
             } else if (name == RoomField) {
                 state.btsValue[i] = mdlPubFun::GetOptionCode(row, shown);
-                state.newRoomName = shown;
+                // An option may carry the room number beside a name that two rooms share;
+                // the BTS row and the summary take the name alone.
+                state.newRoomName = RoomOptions::nameOf(row, shown);
                 if (state.btsValue.at(i).isEmpty()) {
                     prompt.showMessage(roomCodeMissingMessage(shown));
                     return false;
@@ -79,7 +90,7 @@ bool BtsSave::saveBtsData(MoveBtsState& state, const PropertyItems& grid, Wizard
             } else {
                 state.btsValue[i] = optionCodeOrTyped(row, shown);
             }
-            state.btsText[i] = shown;
+            state.btsText[i] = name == RoomField ? state.newRoomName : shown;
         }
 
         const QString letter = state.btsDisp.value(i);
@@ -92,6 +103,14 @@ bool BtsSave::saveBtsData(MoveBtsState& state, const PropertyItems& grid, Wizard
             state.btsValue[i] = attr.at(AttrTable::DisplayValue, j);
             state.btsText[i] = state.btsValue.at(i);
         }
+    }
+
+    // What the database would store otherwise than meant (a text in a number column, a
+    // point off the globe, a county apart from the room) is refused before it is checked.
+    const QString wrong = ValueChecks::check(state, grid, provinceId());
+    if (!wrong.isEmpty()) {
+        prompt.showMessage(wrong);
+        return false;
     }
 
     const FieldRules::Check check = FieldRules::checkBtsData(state, grid, prompt);
@@ -142,6 +161,10 @@ QStringList BtsSave::updateStatements(const MoveBtsState& state)
         statements << QStringLiteral("update res_") + n + QStringLiteral("bts set ") +
                           sets.join(QLatin1Char(',')) + QStringLiteral(" where basecode='") +
                           sqlText(state.btsCode) + QLatin1Char('\'');
+    // A BTS whose room is kept stays in it: neither room changes, so the BTS and the room
+    // that holds it keep naming each other.
+    if (!state.movesRoom())
+        return statements;
     statements << QStringLiteral("update res_baseroom set ") + n + QStringLiteral("bts='") +
                       sqlText(newNumber) + QLatin1Char('\'') + QStringLiteral(" where roomcode='") +
                       sqlText(newRoomCode) + QLatin1Char('\'');

@@ -8,6 +8,7 @@
 #include "lookups/system_db.h"
 #include "lookups/mdl_pub_fun.h"
 #include "lookups/sql_literal.h"
+#include "relocation/room_options.h"
 #include "relocation/wizard_prompt.h"
 
 #include <QRegularExpression>
@@ -100,13 +101,18 @@ bool FieldRules::isNumberType(const QString& type)
     return type == QLatin1String("num") || type == QLatin1String("int");
 }
 
-QString FieldRules::numberLiteral(const QString& value)
+bool FieldRules::isNumber(const QString& value)
 {
     static const QRegularExpression Number(
         QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    return Number.match(value).hasMatch();
+}
+
+QString FieldRules::numberLiteral(const QString& value)
+{
     if (value.isEmpty())
         return QStringLiteral("null");
-    if (Number.match(value).hasMatch())
+    if (isNumber(value))
         return value;
     return QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
 }
@@ -151,6 +157,12 @@ FieldRules::Check FieldRules::checkBtsData(MoveBtsState& state, const PropertyIt
                                            WizardPrompt& prompt)
 {
     Check check;
+    // A check that could not be made leaves the message as far as it was built; only a
+    // finished message loses its last separator.
+    const auto stopped = [&check](const QString& message) {
+        check.message = message;
+        return check;
+    };
     const auto finish = [&check](QString message) {
         if (message.endsWith(PartSeparator))
             message.chop(1);
@@ -158,10 +170,15 @@ FieldRules::Check FieldRules::checkBtsData(MoveBtsState& state, const PropertyIt
         return check;
     };
 
-    if (grid.HasItem(RoomField)) {
+    if (!state.movesRoom()) {
+        // The BTS stays in its room, which holds it already: there is no target to check.
+        state.newRoomName = state.oldRoomValue;
+        state.newRoomCode = state.oldRoomCode;
+    } else if (grid.HasItem(RoomField)) {
         const PropertyItem* room = grid.GetItem(RoomField);
-        state.newRoomName = variantText(room->Value());
-        state.newRoomCode = mdlPubFun::GetOptionCode(room, state.newRoomName);
+        const QString shown = variantText(room->Value());
+        state.newRoomName = RoomOptions::nameOf(room, shown);
+        state.newRoomCode = mdlPubFun::GetOptionCode(room, shown);
         auto rs = open(roomCheckStatement(state.net, state.newRoomCode));
         if (!rs)
             return check;
@@ -198,14 +215,14 @@ FieldRules::Check FieldRules::checkBtsData(MoveBtsState& state, const PropertyIt
     if (!count.isEmpty()) {
         auto rs = open(count);
         if (!rs)
-            return finish(message);
+            return stopped(message);
         if (rs->RecordCount() > 0) {
             rs->MoveFirst();
             // A count of one is the BTS itself keeping its own key values.
             bool numeric = false;
             const double rows = rs->Text(0).toDouble(&numeric);
             if (!numeric)
-                return finish(message);
+                return stopped(message);
             if (rows > 1)
                 message += DuplicateKeys + PartSeparator;
         }

@@ -36,6 +36,8 @@ public:
     // A value for a "num" or "int" column: a number goes bare, an empty value is null, and
     // anything else is a quoted literal, so a typed text can never extend the statement.
     static QString numberLiteral(const QString& value);
+    // Whether a text is a plain decimal number, the only kind written bare.
+    static bool isNumber(const QString& value);
     // Whether a data type is written bare.
     static bool isNumberType(const QString& type);
 

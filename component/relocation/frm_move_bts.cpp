@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "relocation/frm_move_bts.h"
 
+#include <optional>
+
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
@@ -42,6 +44,9 @@ constexpr int FontSize = 10;
 const QString CommitUndoneMessage = QStringLiteral("基站调整未能完成，数据库未作任何修改。");
 const QString StaleBtsMessage =
     QStringLiteral("该基站已被其他用户调整，本次调整未作任何修改。请重新选择机房和基站后再调整。");
+const QString BusyMessage =
+    QStringLiteral("其他用户正在保存数据，数据库暂时无法写入，本次调整未作任何修改。\r\n是否重试？");
+const QString NewLine = QStringLiteral("\r\n");
 
 } // namespace
 
@@ -145,7 +150,10 @@ void frmMoveBts::setUp()
 
     PropertyItems& grid = m_smBtsNew->Items();
     connect(m_smBtsNew, &PropertyGrid::ItemValueChanged, this,
-            [&grid](PropertyItem* item) { GridHandlers::cityCascade(grid, item); });
+            [&grid](PropertyItem* item) {
+                GridHandlers::cityCascade(grid, item);
+                GridHandlers::roomCascade(grid, item);
+            });
     connect(m_smBtsNew, &PropertyGrid::GridEdited, this,
             [this] { GridHandlers::recordCityAndBaseNum(m_state, m_smBtsNew->Items(), cellGridItems()); });
     connect(m_smBtsNew, &PropertyGrid::GridMouseDown, this, [this](int button, int, float x, float y) {
@@ -207,7 +215,8 @@ void frmMoveBts::syncPage()
         m_sstMain->setTabEnabled(i, i == page);
     const bool last = page == LastPage;
     m_cmdPrev->setEnabled(last);
-    m_cmdNext->setEnabled(!last);
+    // Without a BTS page there is nothing to check or to write.
+    m_cmdNext->setEnabled(!last && m_state.pageBuilt);
     m_cmdNext->setVisible(!last);
     m_cmdOk->setVisible(last);
     (last ? m_cmdOk : m_cmdNext)->setDefault(true);
@@ -277,6 +286,8 @@ void frmMoveBts::showBts(const QString& net, const QMap<QString, AttrTable>& att
     QString btsNumber;
     if (!BtsPage::build(m_state, m_smBtsNew->Items(), &caption, &btsNumber))
         return;
+    m_state.pageBuilt = true;
+    syncPage();
     setWindowTitle(caption);
     if (m_state.simpleMode)
         CellLoader::viewCell(
@@ -288,7 +299,7 @@ void frmMoveBts::showBts(const QString& net, const QMap<QString, AttrTable>& att
 
 void frmMoveBts::cmdNextClick()
 {
-    if (currentPage() != 0)
+    if (currentPage() != 0 || !m_state.pageBuilt)
         return;
     // The record needs the city and base number the page shows, whenever the grid last
     // told of an edit.
@@ -331,103 +342,156 @@ void frmMoveBts::showMessage(const QString& text, Icon icon)
     box.exec();
 }
 
+bool frmMoveBts::askRetry(const QString& text, const QString& details)
+{
+    m_shown.append(text);
+    if (m_retryPresenter)
+        return m_retryPresenter(text, details);
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Retry);
+    box.setDetailedText(details);
+    return box.exec() == QMessageBox::Retry;
+}
+
 bool frmMoveBts::commit()
 {
-    auto& pubVar = mdlPubVar::instance();
-    DataService* dataService = pubVar.DataService();
-    if (!dataService)
+    // Nothing was loaded for a BTS: there is nothing to write and no record to keep.
+    if (!m_state.pageBuilt || !mdlPubVar::instance().DataService())
         return false;
-    const QString db = QLatin1String(SystemDatabase);
-    TransactionService* transactions = pubVar.TransactionService();
-    BusyCursor busy;
-    // The four steps are one transaction where the host offers one: any failure undoes
-    // them all, and the database is as it was before Commit.
-    const bool atomic = transactions != nullptr;
-    if (atomic && !transactions->BeginTrans(db)) {
-        // Without its transaction the commit could be left half done: it does not start.
-        showMessage(CommitUndoneMessage + QStringLiteral("\r\n") + dataService->LastError());
-        return false;
-    }
-    const auto undo = [&](const QString& why) {
-        if (!atomic)
-            return;
-        const QString reason = dataService->LastError();
-        transactions->RollbackTrans(db);
-        if (!why.isEmpty())
-            showMessage(why + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason));
-    };
-
-    if (atomic) {
-        // Another user may have filled the target room, or moved this BTS, since Next;
-        // the lock the transaction holds keeps the answer true until Commit ends.
-        const QString refusal = staleChange();
-        if (!refusal.isEmpty()) {
-            transactions->RollbackTrans(db);
-            showMessage(refusal);
+    for (;;) {
+        Attempt attempt;
+        {
+            // The busy pointer covers the work, waiting for another user's lock included,
+            // and is gone before the user is told anything.
+            BusyCursor busy;
+            attempt = attemptCommit();
+        }
+        switch (attempt.result) {
+        case Attempt::Result::Done:
+            break;
+        case Attempt::Result::Busy:
+            if (askRetry(BusyMessage, attempt.details))
+                continue;
+            return false;
+        case Attempt::Result::RecordFailed:
+            showMessage(RecordFailedMessage);
+            return false;
+        case Attempt::Result::Refused:
+        case Attempt::Result::Failed:
+            if (!attempt.message.isEmpty())
+                showMessage(attempt.message);
             return false;
         }
-    }
-    if (!saveBtsDataInDB() || !CommitSteps::delCellDataFromDB(m_state) ||
-        !CommitSteps::delLineDataFromDB(m_state, m_smLine->Items())) {
-        undo(CommitUndoneMessage);
-        return false;
-    }
-    if (!RelocationRecord::saveModifyLog(m_state, m_fbModify)) {
-        undo(QString());
-        showMessage(RecordFailedMessage);
-        return false;
-    }
-    if (atomic && !transactions->CommitTrans(db)) {
-        showMessage(CommitUndoneMessage + QStringLiteral("\r\n") + dataService->LastError());
-        return false;
+        break;
     }
     showMessage(SuccessMessage, Icon::Information);
-    if (auto* main = qobject_cast<frmMain*>(pubVar.form(QStringLiteral("frmMain"))))
+    if (auto* main = qobject_cast<frmMain*>(mdlPubVar::instance().form(QStringLiteral("frmMain"))))
         main->hideBts();
     close();
     return true;
 }
 
+frmMoveBts::Attempt frmMoveBts::attemptCommit()
+{
+    auto& pubVar = mdlPubVar::instance();
+    DataService* dataService = pubVar.DataService();
+    const QString db = QLatin1String(SystemDatabase);
+    TransactionService* transactions = pubVar.TransactionService();
+    // The four steps are one transaction where the host offers one: any failure undoes
+    // them all, and the database is as it was before Commit.
+    const bool atomic = transactions != nullptr;
+    const auto failure = [&](Attempt::Result result = Attempt::Result::Failed) {
+        Attempt attempt;
+        attempt.details = dataService->LastError();
+        // Only work undone as a whole may simply be tried again.
+        attempt.result = atomic && dataService->LastErrorIsBusy() ? Attempt::Result::Busy : result;
+        // Without a transaction a failed step says nothing, as it always did.
+        if (atomic && attempt.result == Attempt::Result::Failed)
+            attempt.message = CommitUndoneMessage +
+                              (attempt.details.isEmpty() ? QString() : NewLine + attempt.details);
+        return attempt;
+    };
+    // Without its transaction the commit could be left half done: it does not start.
+    if (atomic && !transactions->BeginTrans(db))
+        return failure();
+    const auto undo = [&](Attempt attempt) {
+        if (atomic)
+            transactions->RollbackTrans(db);
+        return attempt;
+    };
+    if (atomic) {
+        // Another user may have filled the target room, or moved this BTS, since Next;
+        // the lock the transaction holds keeps the answer true until Commit ends.
+        const Attempt refusal = staleChange();
+        if (refusal.result != Attempt::Result::Done)
+            return undo(refusal);
+    }
+    if (!saveBtsDataInDB() || !CommitSteps::delCellDataFromDB(m_state) ||
+        !CommitSteps::delLineDataFromDB(m_state, m_smLine->Items()))
+        return undo(failure());
+    if (!RelocationRecord::saveModifyLog(m_state, m_fbModify))
+        return undo(failure(Attempt::Result::RecordFailed));
+    if (atomic && !transactions->CommitTrans(db))
+        return failure();
+    return Attempt{Attempt::Result::Done, {}, {}};
+}
+
 bool frmMoveBts::saveBtsDataInDB()
 {
     DataService* dataService = mdlPubVar::instance().DataService();
-    if (!dataService)
+    const QStringList statements = BtsSave::updateStatements(m_state);
+    // A network without tables has nothing to write, which is a failure, not a success.
+    if (!dataService || statements.isEmpty())
         return false;
     // Each statement runs only after the one before it succeeded.
-    for (const QString& statement : BtsSave::updateStatements(m_state))
+    for (const QString& statement : statements)
         if (!dataService->ExecuteSql(QLatin1String(SystemDatabase), statement))
             return false;
     return true;
 }
 
-QString frmMoveBts::staleChange()
+frmMoveBts::Attempt frmMoveBts::staleChange()
 {
     DataService* dataService = mdlPubVar::instance().DataService();
     const QString n = m_state.n();
-    if (!dataService || n.isEmpty())
-        return StaleBtsMessage;
-    const auto column = [&](const QString& roomCode, bool* ok) {
-        auto rs = dataService->OpenRecordset(FieldRules::roomCheckStatement(m_state.net, roomCode),
-                                      QLatin1String(SystemDatabase), 0);
-        *ok = rs != nullptr;
+    const auto refused = [](const QString& message) { return Attempt{Attempt::Result::Refused, message, {}}; };
+    if (n.isEmpty())
+        return refused(StaleBtsMessage);
+    // A query that fails is the database's failure, not a sign that someone else was here.
+    bool failed = false;
+    const auto firstText = [&](const QString& sql) {
+        auto rs = dataService->OpenRecordset(sql, QLatin1String(SystemDatabase), 0);
+        failed = failed || !rs;
         if (!rs || rs->RecordCount() <= 0)
-            return QString();
+            return std::optional<QString>();
         rs->MoveFirst();
-        return rs->Text(0).trimmed();
+        return std::optional<QString>(rs->Text(0).trimmed());
     };
-    bool ok = false;
-    if (!column(m_state.newRoomCode, &ok).isEmpty() || !ok)
-        return ok ? QStringLiteral("您所选择的机房:") + m_state.newCityName + QStringLiteral("的") +
-                        m_state.newRoomName + QStringLiteral(" 已经存在") + m_state.net + QStringLiteral("网基站")
-                  : StaleBtsMessage;
-    // The BTS must still stand where the wizard found it.
-    if (!m_state.oldRoomCode.isEmpty()) {
-        const int field = m_state.btsAttr.findField(QStringLiteral("basenum"));
-        const QString number = m_state.btsAttr.at(AttrTable::DisplayValue, field).trimmed();
-        if (column(m_state.oldRoomCode, &ok) != number || !ok)
-            return StaleBtsMessage;
+    const auto databaseFailure = [&] {
+        const QString reason = dataService->LastError();
+        return Attempt{dataService->LastErrorIsBusy() ? Attempt::Result::Busy : Attempt::Result::Failed,
+                       CommitUndoneMessage + (reason.isEmpty() ? QString() : NewLine + reason), reason};
+    };
+    if (m_state.movesRoom()) {
+        const auto target = firstText(FieldRules::roomCheckStatement(m_state.net, m_state.newRoomCode));
+        if (failed)
+            return databaseFailure();
+        if (target && !target->isEmpty())
+            return refused(FieldRules::roomTakenMessage(m_state));
     }
-    return {};
+    // The BTS must still stand where the wizard found it: its room holds its number, as
+    // stored (a number the host shows in its own format never matches its display text).
+    if (!m_state.oldRoomCode.isEmpty()) {
+        const auto number = firstText(QStringLiteral("select basenum from res_") + n +
+                                      QStringLiteral("bts where basecode='") + sqlText(m_state.btsCode) +
+                                      QLatin1Char('\''));
+        const auto room = failed ? std::nullopt : firstText(FieldRules::roomCheckStatement(m_state.net, m_state.oldRoomCode));
+        if (failed)
+            return databaseFailure();
+        if (!number || !room || *number != *room)
+            return refused(StaleBtsMessage);
+    }
+    return Attempt{Attempt::Result::Done, {}, {}};
 }
 
 } // namespace corvan

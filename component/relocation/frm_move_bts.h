@@ -56,12 +56,18 @@ public:
 
     // WizardPrompt: a message box titled with the window's caption, OK only.
     void showMessage(const QString& text, Icon icon = Icon::None) override;
+    // A question titled with the window's caption: Retry or Cancel, the details folded away.
+    bool askRetry(const QString& text, const QString& details) override;
     // What the user was told, in order.
     const QStringList& shownMessages() const { return m_shown; }
     // Replaces the message box (tests, hosts that show messages their own way).
     void setMessagePresenter(std::function<void(const QString&, Icon)> presenter)
     {
         m_presenter = std::move(presenter);
+    }
+    void setRetryPresenter(std::function<bool(const QString&, const QString&)> presenter)
+    {
+        m_retryPresenter = std::move(presenter);
     }
 
     // The commit's four steps, for the window's Commit and for tests.
@@ -78,8 +84,15 @@ private:
     void clearLoadedPages();
     PropertyItems& cellGrid(int index);
     QList<PropertyItems*> cellGridItems() const;
+    // What one attempt at the commit came to; the messages are shown once the work is over.
+    struct Attempt {
+        enum class Result { Done, Refused, Busy, RecordFailed, Failed } result = Result::Failed;
+        QString message;
+        QString details;
+    };
+    Attempt attemptCommit();
     // Inside the commit's transaction: why the relocation can no longer go ahead, or empty.
-    QString staleChange();
+    Attempt staleChange();
 
     MoveBtsState m_state;
     PropertyGrid* m_smMoveTask = nullptr;
@@ -95,6 +108,7 @@ private:
     QPushButton* m_cmdCancel = nullptr;
     QStringList m_shown;
     std::function<void(const QString&, Icon)> m_presenter;
+    std::function<bool(const QString&, const QString&)> m_retryPresenter;
 };
 
 } // namespace corvan

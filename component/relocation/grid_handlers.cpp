@@ -7,6 +7,7 @@
 #include "lookups/mdl_pub_fun.h"
 #include "lookups/resource_view.h"
 #include "lookups/sql_literal.h"
+#include "relocation/room_options.h"
 
 namespace corvan {
 
@@ -52,7 +53,16 @@ void GridHandlers::cityCascade(PropertyItems& grid, PropertyItem* item)
     // The rows keep what the user picked before; a room no longer offered is reported
     // when the page is left.
     refill(grid, RoomKey, roomStatement(id));
+    if (grid.HasItem(RoomKey))
+        RoomOptions::distinguish(grid.GetItem(RoomKey), id);
     refill(grid, CountyKey, countyStatement(id));
+}
+
+void GridHandlers::roomCascade(PropertyItems& grid, PropertyItem* item)
+{
+    if (!item || item->Key() != RoomKey)
+        return;
+    RoomOptions::followRoom(grid, item);
 }
 
 void GridHandlers::recordCityAndBaseNum(MoveBtsState& state, const PropertyItems& grid,
@@ -61,7 +71,11 @@ void GridHandlers::recordCityAndBaseNum(MoveBtsState& state, const PropertyItems
     if (grid.HasItem(CityKey)) {
         const PropertyItem* city = grid.GetItem(CityKey);
         state.newCityName = variantText(city->Value());
-        state.newCityCode = mdlPubFun::GetOptionCode(city, state.newCityName);
+        // A kept city shows its name and offers no options: the BTS stays in its city,
+        // whose identifier is known, and a name must never stand in for it.
+        state.newCityCode = state.letterOf(CityKey) == QLatin1String("C")
+                                ? state.cityCode
+                                : mdlPubFun::GetOptionCode(city, state.newCityName);
         for (PropertyItems* cells : cellGrids)
             if (cells && cells->HasItem(CityKey))
                 cells->GetItem(CityKey)->setValue(state.newCityName);

@@ -19,6 +19,8 @@ public:
     // ItemValueChanged: a new city refills the options of "belongroom" and "county" with
     // that city's rooms and counties. The rows keep their values.
     static void cityCascade(PropertyItems& grid, PropertyItem* item);
+    // ItemValueChanged: a chosen room sets the county row to the room's own county.
+    static void roomCascade(PropertyItems& grid, PropertyItem* item);
     // GridEdited: newCityName, newCityCode and newBaseNum from the grid, copied into the
     // "city" and "bts" rows of every cell grid.
     static void recordCityAndBaseNum(MoveBtsState& state, const PropertyItems& grid,

@@ -25,12 +25,25 @@ void MoveBtsState::clearLoaded()
     newCityCode.clear();
     newCityName.clear();
     newBaseNum.clear();
+    pageBuilt = false;
     cellList.clear();
     cellCount = 0;
     cellMap.clear();
     lineList.clear();
     antCount = 0;
     lineCount = 0;
+}
+
+QString MoveBtsState::letterOf(const QString& field) const
+{
+    const int j = btsAttr.findField(field);
+    return j > 0 ? btsDisp.value(j - 1) : QString();
+}
+
+bool MoveBtsState::movesRoom() const
+{
+    const QString letter = letterOf(QStringLiteral("belongroom"));
+    return letter == QLatin1String("M") || letter == QLatin1String("R");
 }
 
 } // namespace corvan

@@ -56,6 +56,9 @@ struct MoveBtsState {
     QString newCityName;
     QString newBaseNum;
 
+    // Whether the BTS page was built for this BTS; without it nothing may be written.
+    bool pageBuilt = false;
+
     // The BTS's cells and the antennas and feeders of those cells, in load order, without
     // any limit on their number.
     QList<CellEntry> cellList;
@@ -70,6 +73,11 @@ struct MoveBtsState {
     QString n() const;
     // Back to nothing loaded; the showBts arguments stay.
     void clearLoaded();
+    // The disposition letter of a field by name; empty when the table has no such field.
+    QString letterOf(const QString& field) const;
+    // Whether the relocation takes the BTS out of its room: its room is to be modified or
+    // removed. Under any other rule the BTS stays where it stands.
+    bool movesRoom() const;
 };
 
 } // namespace corvan

@@ -13,6 +13,8 @@ public:
     enum class Icon { None, Information };
     virtual ~WizardPrompt() = default;
     virtual void showMessage(const QString& text, Icon icon = Icon::None) = 0;
+    // Asks whether to try the same work again; details holds the database's own words.
+    virtual bool askRetry(const QString& text, const QString& details) = 0;
 };
 
 } // namespace corvan

@@ -418,6 +418,21 @@ bool DemoLoad::writeReferenceData()
     province->add({text(ProvinceId), text(ProvinceName)});
     if (!done(province))
         return false;
+    // The province spans its cities' centres with room to spare for the BTSs around them
+    // (a quarter of a degree) and for sites yet to come.
+    int lonMin = Cities[0].lonMicro, lonMax = lonMin, latMin = Cities[0].latMicro, latMax = latMin;
+    for (const CityDef& c : Cities) {
+        lonMin = std::min(lonMin, c.lonMicro);
+        lonMax = std::max(lonMax, c.lonMicro);
+        latMin = std::min(latMin, c.latMicro);
+        latMax = std::max(latMax, c.latMicro);
+    }
+    constexpr int Margin = 1'000'000;
+    TableWriter* extent = writer(u"corvan_province_extent"_s, u"pro_id,lon_min,lon_max,lat_min,lat_max"_s);
+    extent->add({text(ProvinceId), (lonMin - Margin) / 1e6, (lonMax + Margin) / 1e6, (latMin - Margin) / 1e6,
+                 (latMax + Margin) / 1e6});
+    if (!done(extent))
+        return false;
     TableWriter* cities = writer(u"com_city"_s, u"city_id,city_name,pro_id,showserial"_s);
     for (int c = 0; c < CityCount; ++c)
         cities->add({text(Cities[c].id), text(Cities[c].name), text(ProvinceId), c + 1});
@@ -686,7 +701,8 @@ bool DemoLoad::run(QString* error)
 const QStringList& demoTables()
 {
     static const QStringList tables = [] {
-        QStringList t{u"com_province"_s,       u"com_city"_s,      u"com_county"_s, u"gui_option"_s,
+        QStringList t{u"com_province"_s,       u"corvan_province_extent"_s, u"com_city"_s, u"com_county"_s,
+                      u"gui_option"_s,
                       u"tabledictionarynew"_s, u"tablebaseinfo"_s, u"host_field"_s, u"host_user"_s,
                       u"host_right"_s,         u"res_baseroom"_s};
         for (const NetworkDef& net : Networks) {

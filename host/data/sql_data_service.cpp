@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVector>
+#include <algorithm>
 #include <atomic>
 
 namespace corvan::host {
@@ -79,7 +80,34 @@ bool SqlDataService::open(const DatabaseLocation& location, QString* error)
     }
     m_location = location;
     m_lastError.clear();
+    m_lastErrorBusy = false;
+    setLockWait(m_lockWait);
     return true;
+}
+
+bool SqlDataService::setLockWait(int milliseconds, QString* error)
+{
+    m_lockWait = std::max(0, milliseconds);
+    // PostgreSQL takes it per transaction (BeginTrans); SQLite per connection.
+    if (!isOpen() || engine() != Engine::SQLite)
+        return true;
+    QSqlQuery pragma(database());
+    if (pragma.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(m_lockWait)))
+        return true;
+    if (error)
+        *error = pragma.lastError().text().trimmed();
+    return false;
+}
+
+void SqlDataService::setError(const QSqlError& error)
+{
+    m_lastError = error.text().trimmed();
+    const QString code = error.nativeErrorCode();
+    // SQLite: SQLITE_BUSY, SQLITE_LOCKED; PostgreSQL: lock_not_available (a lock_timeout
+    // that ran out), deadlock_detected.
+    m_lastErrorBusy = engine() == Engine::SQLite
+                          ? code == QLatin1String("5") || code == QLatin1String("6")
+                          : code == QLatin1String("55P03") || code == QLatin1String("40P01");
 }
 
 void SqlDataService::close()
@@ -114,10 +142,12 @@ bool SqlDataService::setTraceFile(const QString& path, QString* error)
 bool SqlDataService::checkTarget(const QString& database)
 {
     if (database != QLatin1String(SystemDatabase)) {
+        m_lastErrorBusy = false;
         m_lastError = QStringLiteral("unknown database \"%1\": the only database is \"%2\"")
                           .arg(database, QLatin1String(SystemDatabase));
         return false;
     }
+    m_lastErrorBusy = false;
     if (!isOpen()) {
         m_lastError = QStringLiteral("no database is open");
         return false;
@@ -139,7 +169,7 @@ std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, con
     QSqlQuery query(this->database());
     query.setForwardOnly(true);
     if (!query.exec(sql)) {
-        m_lastError = query.lastError().text().trimmed();
+        setError(query.lastError());
         m_trace.write(SqlTrace::Call::Open, false, -1, sql);
         return nullptr;
     }
@@ -158,7 +188,7 @@ std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, con
     }
     // A statement can fail after its first rows (SQLite evaluates lazily).
     if (query.lastError().type() != QSqlError::NoError) {
-        m_lastError = query.lastError().text().trimmed();
+        setError(query.lastError());
         m_trace.write(SqlTrace::Call::Open, false, -1, sql);
         return nullptr;
     }
@@ -175,7 +205,7 @@ bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
     QSqlQuery query(this->database());
     const bool ok = query.exec(sql);
     if (!ok)
-        m_lastError = query.lastError().text().trimmed();
+        setError(query.lastError());
     m_trace.write(SqlTrace::Call::Exec, ok, -1, sql);
     return ok;
 }
@@ -197,17 +227,17 @@ bool SqlDataService::BeginTrans(const QString& database)
             QSqlQuery begin(db);
             ok = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
             if (!ok)
-                m_lastError = begin.lastError().text().trimmed();
+                setError(begin.lastError());
         } else {
             ok = db.transaction();
             if (!ok) {
-                m_lastError = db.lastError().text().trimmed();
+                setError(db.lastError());
             } else {
                 QSqlQuery lock(db);
-                ok = lock.exec(QStringLiteral("set local lock_timeout = '15s'")) &&
+                ok = lock.exec(QStringLiteral("set local lock_timeout = %1").arg(m_lockWait)) &&
                      lock.exec(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(WriterLockKey));
                 if (!ok) {
-                    m_lastError = lock.lastError().text().trimmed();
+                    setError(lock.lastError());
                     db.rollback();
                 }
             }
@@ -240,7 +270,7 @@ bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& datab
         QSqlDatabase db = this->database();
         ok = call == SqlTrace::Call::Commit ? db.commit() : db.rollback();
         if (!ok) {
-            m_lastError = db.lastError().text().trimmed();
+            setError(db.lastError());
             // SQLite keeps a transaction whose COMMIT failed (PostgreSQL has already rolled
             // it back); end it, so that a failed commit never leaves half of the work
             // waiting for a later one.

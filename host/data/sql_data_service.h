@@ -7,6 +7,7 @@
 #include "data/sql_trace.h"
 
 #include <QObject>
+#include <QSqlError>
 #include <QSqlDatabase>
 #include <QString>
 #include <memory>
@@ -44,6 +45,11 @@ public:
                                              qint32 options = 0) override;
     bool ExecuteSql(const QString& database, const QString& sql) override;
     QString LastError() const override { return m_lastError; }
+    bool LastErrorIsBusy() const override { return m_lastErrorBusy; }
+
+    // How long a writer waits for another one's transaction before its own fails as busy.
+    bool setLockWait(int milliseconds, QString* error = nullptr);
+    int lockWait() const { return m_lockWait; }
 
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
@@ -52,15 +58,20 @@ public:
 
     // The PostgreSQL advisory lock every transaction of this host takes first.
     static constexpr qint64 WriterLockKey = 0x636f7276616e; // "corvan"
+    static constexpr int DefaultLockWait = 10000;
 
 private:
     // Clears the last error, or sets it and returns false when the call cannot go on.
     bool checkTarget(const QString& database);
     bool finishTransaction(SqlTrace::Call call, const QString& database);
+    // Keeps the driver's account of a failure, and whether it was a lock held by another.
+    void setError(const QSqlError& error);
 
     QString m_connectionName;
     DatabaseLocation m_location;
     QString m_lastError;
+    bool m_lastErrorBusy = false;
+    int m_lockWait = DefaultLockWait;
     bool m_inTransaction = false;
     SqlTrace m_trace;
 };

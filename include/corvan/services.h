@@ -33,6 +33,10 @@ public:
     virtual bool ExecuteSql(const QString& database, const QString& sql) = 0;
     // Why the last call failed; empty after a success.
     virtual QString LastError() const = 0;
+    // Whether the last call failed only because another user held the database past the
+    // wait (a lock), so that the same work may succeed when tried again. Hosts that cannot
+    // tell keep the default.
+    virtual bool LastErrorIsBusy() const { return false; }
 };
 
 // Optional second interface of the data service object: one transaction per database.

@@ -10,7 +10,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
+#include <QWindow>
 #include <QTreeWidget>
 
 #include "browser/active_bar.h"
@@ -176,9 +176,19 @@ TEST_F(BrowserTest, ClickingARoomNodeShowsItsBtsOnTheNetworkTabs)
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(room).center());
 
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:甲市—一号机房"));
-    EXPECT_EQ(sentLike(QStringLiteral("select net,")),
-              QStringList{QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts where "
-                                         "roomcode='00000000000000000001'")});
+    const QStringList once{QStringLiteral(
+        "select net,basecode,basenum,city,county,belongroom from v_res_bts where roomcode='00000000000000000001'")};
+    EXPECT_EQ(sentLike(QStringLiteral("select net,")), once);
+    // A double click is one action, and so is Enter on the chosen node: the room is shown once each.
+    host.recorder()->clear();
+    // A double click: the first click, then the second that the view takes as the double one.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(room).center());
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(room).center());
+    EXPECT_EQ(sentLike(QStringLiteral("select net,")), once);
+    host.recorder()->clear();
+    tree->setCurrentItem(room);
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(sentLike(QStringLiteral("select net,")), once);
     EXPECT_FALSE(main->sheet(QStringLiteral("G"))->isHidden());
     EXPECT_FALSE(main->sheet(QStringLiteral("C"))->isHidden());
     EXPECT_TRUE(main->sheet(QStringLiteral("D"))->isHidden());
@@ -292,18 +302,46 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
     EXPECT_EQ(wizards, 1);
 }
 
-TEST_F(BrowserTest, HistoryOpensModalAndExitClosesTheMainWindow)
+TEST_F(BrowserTest, HistoryWindowOutlivesTheHostsCallsAndStaysModalToTheMainWindow)
 {
-    QString seen;
-    QTimer::singleShot(0, [&seen] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            seen = modal->objectName() + QLatin1Char(' ') + modal->windowTitle();
-            modal->close();
-        }
-    });
     main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
-    EXPECT_EQ(seen, QStringLiteral("frmViewHistory 基站调整历史记录"));
+    QPointer<QWidget> history = mdlPubVar::instance().form(QStringLiteral("frmViewHistory"));
+    ASSERT_TRUE(history);
+    const auto modalToMain = [&](QWidget* owner) {
+        return history->isVisible() && QApplication::activeModalWidget() == history &&
+               history->windowModality() == Qt::WindowModal && history->parentWidget() == nullptr &&
+               history->windowHandle()->transientParent() == owner->windowHandle();
+    };
+    EXPECT_TRUE(modalToMain(main));
+    EXPECT_EQ(history->windowTitle(), QStringLiteral("基站调整历史记录"));
 
+    // Hidden and shown by the host: back exactly as it was, still modal.
+    component.hildFrm();
+    EXPECT_FALSE(history->isVisible());
+    component.showFrm();
+    EXPECT_TRUE(modalToMain(main));
+
+    // A fresh main window leaves it open, now owned by the new one.
+    component.ShowMainForm();
+    auto* second = qobject_cast<frmMain*>(mdlPubVar::instance().form(QStringLiteral("frmMain")));
+    ASSERT_TRUE(history);
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(modalToMain(second));
+
+    // Unloading everything with it open unloads each window once, none left behind.
+    QStringList unloaded;
+    for (QWidget* form : mdlPubVar::instance().forms())
+        QObject::connect(form, &QObject::destroyed, [&unloaded, name = form->objectName()] { unloaded << name; });
+    component.clearEnv();
+    EXPECT_TRUE(history.isNull());
+    EXPECT_TRUE(mdlPubVar::instance().forms().isEmpty());
+    // In load order: the history windows came before the fresh main window.
+    EXPECT_EQ(unloaded, (QStringList{QStringLiteral("frmQDispathHis"), QStringLiteral("frmViewHistory"),
+                                     QStringLiteral("frmQInBaseRoom"), QStringLiteral("frmMain")}));
+}
+
+TEST_F(BrowserTest, ExitClosesTheMainWindowAndKeepsTheRoomSearch)
+{
     QPointer<frmMain> guard(main);
     main->bar()->tool(QStringLiteral("mnuExit"))->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

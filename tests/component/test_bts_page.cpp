@@ -113,8 +113,8 @@ TEST_F(BtsPageTest, SplitsTheFieldsIntoGroupsWithTheirOptions)
     EXPECT_EQ(rows(grid.GetItem(QStringLiteral("P:1"))->Children()),
               QStringList{QStringLiteral("Pop1|查看原有属性|206|")});
 
-    EXPECT_EQ(options(grid, QStringLiteral("city")),
-              (QStringList{QStringLiteral("12=乙市"), QStringLiteral("11=甲市"), QStringLiteral("13=丙市")}));
+    // Only the cities of the user's right: 丙市 is not among them.
+    EXPECT_EQ(options(grid, QStringLiteral("city")), (QStringList{QStringLiteral("12=乙市"), QStringLiteral("11=甲市")}));
     EXPECT_EQ(sorted(options(grid, QStringLiteral("county"))),
               (QStringList{QStringLiteral("1101=东区"), QStringLiteral("1102=西区")}));
     // "YN" with blanks around it is the keyword; in lower case it is run as a query.
@@ -127,12 +127,14 @@ TEST_F(BtsPageTest, SplitsTheFieldsIntoGroupsWithTheirOptions)
     const QStringList rooms = options(grid, QStringLiteral("belongroom"));
     ASSERT_EQ(rooms.size(), 5);
     EXPECT_EQ(rooms.first(), Fixture::roomCode(5) + QStringLiteral("=空机房"));
-    EXPECT_EQ(sorted(rooms.mid(1)), (QStringList{Fixture::roomCode(1) + QStringLiteral("=一号机房"),
+    // Two rooms of one name are told apart by their numbers, and each keeps its own code.
+    EXPECT_EQ(sorted(rooms.mid(1)), (QStringList{Fixture::roomCode(1) + QStringLiteral("=一号机房(JF-001)"),
                                                  Fixture::roomCode(2) + QStringLiteral("=二号机房"),
-                                                 Fixture::roomCode(3) + QStringLiteral("=一号机房"),
+                                                 Fixture::roomCode(3) + QStringLiteral("=一号机房(JF-003)"),
                                                  Fixture::roomCode(4) + QStringLiteral("=三号机房")}));
     EXPECT_TRUE(
         sent().contains(QStringLiteral("select roomcode,roomname from res_baseroom  where city='11'")));
+    EXPECT_TRUE(sent().contains(QStringLiteral("select roomcode,roomno from res_baseroom where city='11'")));
 
     EXPECT_EQ(caption, QStringLiteral("甲市甲一G基站基站调整"));
     EXPECT_EQ(number, QStringLiteral("101"));

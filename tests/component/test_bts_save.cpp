@@ -8,23 +8,20 @@
 #include "relocation/bts_save.h"
 #include "relocation/grid_handlers.h"
 #include "relocation/wizard_prompt.h"
+#include "relocation/value_checks.h"
 #include "support/fixture.h"
+#include "support/prompt_recorder.h"
 #include "support/test_host.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvan;
 using corvan::test::Fixture;
+using corvan::test::PromptRecorder;
 using corvan::test::TestDatabase;
 using corvan::test::TestHost;
 
 namespace {
-
-class SavePromptRecorder : public WizardPrompt {
-public:
-    void showMessage(const QString& text, Icon) override { shown << text; }
-    QStringList shown;
-};
 
 class BtsSaveTest : public ::testing::Test {
 protected:
@@ -50,7 +47,7 @@ protected:
         // What a user relocating the BTS to 二号机房 fills in.
         set("basenum", QStringLiteral("12"));
         set("city", QStringLiteral("甲市"));
-        set("county", QStringLiteral("西区"));
+        set("county", QStringLiteral("东区"));
         set("belongroom", QStringLiteral("二号机房"));
         set("remark", QStringLiteral("是"));
         set("belongbsc", QStringLiteral("BSC9"));
@@ -87,7 +84,7 @@ protected:
     clsMain component;
     MoveBtsState state;
     PropertyItems grid;
-    SavePromptRecorder prompt;
+    PromptRecorder prompt;
 };
 
 TEST_F(BtsSaveTest, CollectsCodesForListsAndWritesTheBtsAndBothRooms)
@@ -100,11 +97,11 @@ TEST_F(BtsSaveTest, CollectsCodesForListsAndWritesTheBtsAndBothRooms)
     // removed fields empty, kept and hidden ones as the host showed them.
     EXPECT_EQ(state.btsValue,
               (QStringList{Fixture::btsCode(101), QStringLiteral("12"), QString(), QStringLiteral("11"),
-                           QStringLiteral("1102"), Fixture::roomCode(2), Fixture::roomCode(1),
+                           QStringLiteral("1101"), Fixture::roomCode(2), Fixture::roomCode(1),
                            QStringLiteral("BSC9"), QString(), QStringLiteral("Y"), QString()}));
     EXPECT_EQ(state.btsText,
               (QStringList{Fixture::btsCode(101), QStringLiteral("12"), QString(), QStringLiteral("甲市"),
-                           QStringLiteral("西区"), QStringLiteral("二号机房"), Fixture::roomCode(1),
+                           QStringLiteral("东区"), QStringLiteral("二号机房"), Fixture::roomCode(1),
                            QStringLiteral("BSC9"), QString(), QStringLiteral("是"), QString()}));
     EXPECT_EQ(state.newRoomName, QStringLiteral("二号机房"));
     EXPECT_EQ(state.newRoomCode, Fixture::roomCode(2));
@@ -112,7 +109,7 @@ TEST_F(BtsSaveTest, CollectsCodesForListsAndWritesTheBtsAndBothRooms)
     const QStringList statements = BtsSave::updateStatements(state);
     EXPECT_EQ(
         statements,
-        (QStringList{QStringLiteral("update res_gbts set basenum=12,basename='',city='11',county='1102',"
+        (QStringList{QStringLiteral("update res_gbts set basenum=12,basename='',city='11',county='1101',"
                                     "belongroom='二号机房',belongbsc='BSC9',carriers=null,remark='Y' "
                                     "where basecode='00000000000000000101'"),
                      QStringLiteral("update res_baseroom set gbts='12' where roomcode='") +
@@ -123,7 +120,7 @@ TEST_F(BtsSaveTest, CollectsCodesForListsAndWritesTheBtsAndBothRooms)
     EXPECT_EQ(
         db.rows(QStringLiteral("select basenum,basename,city,county,belongroom,belongbsc,carriers,remark "
                                "from res_gbts where basecode='00000000000000000101'")),
-        QStringList{QStringLiteral("12||11|1102|二号机房|BSC9||Y")});
+        QStringList{QStringLiteral("12||11|1101|二号机房|BSC9||Y")});
     EXPECT_EQ(roomColumn().mid(0, 2), (QStringList{Fixture::roomCode(1) + QLatin1Char('|'),
                                                    Fixture::roomCode(2) + QStringLiteral("|12")}));
 }
@@ -168,7 +165,7 @@ TEST_F(BtsSaveTest, ReportsOnlyTheFirstProblemInFieldOrder)
     db.exec(QStringLiteral("insert into tablebaseinfo(queryfromview,tablename,judgeunique) values "
                            "('v_res_gbts','res_gbts','county')"));
     db.exec(QStringLiteral("insert into res_gbts(basecode,basenum,basename,city,county) values "
-                           "('00000000000000000103','103','甲三G基站','11','1102')"));
+                           "('00000000000000000103','103','甲三G基站','11','1101')"));
     EXPECT_FALSE(save());
     EXPECT_EQ(prompt.shown, QStringList{QStringLiteral("关键字段重复")});
 
@@ -199,12 +196,80 @@ TEST_F(BtsSaveTest, TypedValuesReachTheDatabaseExactly)
     EXPECT_EQ(db.rows(QStringLiteral("select belongbsc from res_gbts where basecode='00000000000000000101'")),
               QStringList{QStringLiteral("B'9")});
 
-    // A number field given words cannot extend the statement: the text is a literal.
-    db.exec(QStringLiteral("update res_baseroom set gbts=null"));
-    set("basenum", QStringLiteral("12,remark='x'"));
-    ASSERT_TRUE(save());
-    EXPECT_TRUE(BtsSave::updateStatements(state).first().startsWith(
-        QStringLiteral("update res_gbts set basenum='12,remark=''x''',")));
+}
+
+// What the user means is what is written: values the database would store otherwise are
+// refused at Next, with a message naming the field, before any check reaches the database.
+TEST_F(BtsSaveTest, RefusesValuesThatWouldBeStoredOtherwiseThanMeant)
+{
+    struct Case {
+        const char* field;
+        QString value;
+        QString told;
+    };
+    const Case cases[] = {
+        {"basenum", QStringLiteral("abc"), QStringLiteral("基站编号必须是数字")},
+        {"basenum", QStringLiteral("12,remark='x'"), QStringLiteral("基站编号必须是数字")},
+        {"basenum", QStringLiteral(" 12"), QStringLiteral("基站编号必须是数字")},
+        // The county of another room than the one chosen.
+        {"county", QStringLiteral("西区"), QStringLiteral("所属区县与所选机房所在的区县不一致")},
+    };
+    for (const Case& c : cases) {
+        set(c.field, c.value);
+        prompt.shown.clear();
+        host.recorder()->clear();
+        EXPECT_FALSE(save()) << c.field;
+        EXPECT_EQ(prompt.shown, QStringList{c.told}) << c.field;
+        EXPECT_FALSE(host.recorder()->statements().join(QLatin1Char('/')).contains(QLatin1String("tablebaseinfo")));
+        set("basenum", QStringLiteral("12"));
+        set("county", QStringLiteral("东区"));
+    }
+
+    // Choosing a room sets the county to the room's own; of two rooms sharing a name, the
+    // second is the one reached.
+    PropertyItem* room = grid.GetItem(QStringLiteral("belongroom"));
+    room->setValue(QStringLiteral("一号机房(JF-003)"));
+    GridHandlers::roomCascade(grid, room);
+    EXPECT_EQ(variantText(grid.GetItem(QStringLiteral("county"))->Value()), QStringLiteral("西区"));
+    prompt.shown.clear();
+    ASSERT_TRUE(save()) << prompt.shown.join(QLatin1Char('/')).toStdString();
+    EXPECT_EQ(state.newRoomCode, Fixture::roomCode(3));
+    EXPECT_EQ(state.newRoomName, QStringLiteral("一号机房"));
+    EXPECT_TRUE(BtsSave::updateStatements(state).first().contains(QStringLiteral("belongroom='一号机房'")));
+}
+
+// Coordinates lie on the globe, and within the province where the database knows its extent.
+TEST_F(BtsSaveTest, CoordinatesStayOnTheGlobeAndInTheProvince)
+{
+    MoveBtsState coordinates;
+    coordinates.net = QStringLiteral("G");
+    PropertyItems rows;
+    for (const auto& [name, caption, type] : {std::tuple{"longitude", "经度", "num"},
+                                              std::tuple{"latitude", "纬度", "num"},
+                                              std::tuple{"carriers", "载频数", "int"}}) {
+        const int j = coordinates.btsAttr.appendField();
+        coordinates.btsAttr.set(AttrTable::FieldName, j, QString::fromUtf8(name));
+        coordinates.btsAttr.set(AttrTable::Caption, j, QString::fromUtf8(caption));
+        coordinates.btsAttr.set(AttrTable::DataType, j, QString::fromUtf8(type));
+        coordinates.btsDisp << QStringLiteral("M");
+        rows.AddItem(0, QString::fromUtf8(name), QString::fromUtf8(caption), ITEM_EDIT);
+    }
+    const auto told = [&](const QString& lon, const QString& lat, const QString& carriers) {
+        coordinates.btsValue = QStringList{lon, lat, carriers};
+        return ValueChecks::check(coordinates, rows, QStringLiteral("4"));
+    };
+    EXPECT_EQ(told(QStringLiteral("113.2"), QStringLiteral("-999"), QString()), QStringLiteral("纬度超出范围(-90～90)"));
+    EXPECT_EQ(told(QStringLiteral("180.5"), QString(), QString()), QStringLiteral("经度超出范围(-180～180)"));
+    EXPECT_EQ(told(QStringLiteral("-180"), QStringLiteral("90"), QStringLiteral("3")), QString());
+    EXPECT_EQ(told(QString(), QString(), QStringLiteral("2.5")), QStringLiteral("载频数必须是整数"));
+    EXPECT_EQ(told(QStringLiteral("1e400"), QString(), QString()), QStringLiteral("经度必须是数字"));
+    db.exec(QStringLiteral("insert into corvan_province_extent values ('4',110.5,115,26,30.25)"));
+    EXPECT_EQ(told(QStringLiteral("113.2"), QStringLiteral("31"), QString()), QStringLiteral("纬度超出范围(26～30.25)"));
+    EXPECT_EQ(told(QStringLiteral("109"), QString(), QString()), QStringLiteral("经度超出范围(110.5～115)"));
+    EXPECT_EQ(told(QStringLiteral("113.2"), QStringLiteral("28"), QString()), QString());
+    // A field that is kept is not the user's to answer for.
+    coordinates.btsDisp[1] = QStringLiteral("C");
+    EXPECT_EQ(told(QStringLiteral("113.2"), QStringLiteral("31"), QString()), QString());
 }
 
 // Statements from a state made by hand, for the cases a page does not easily produce.
@@ -244,16 +309,28 @@ TEST(BtsSaveStatements, RemovedFieldsRoomNameAndEmptySetList)
                            QStringLiteral("update res_baseroom set cbts='' where roomcode='R''NEW'"),
                            QStringLiteral("update res_baseroom set cbts=null where roomcode='R''OLD'")}));
 
-    // Nothing to write on the BTS row: the rooms still change hands. A kept room sends
-    // its shown text as the code.
+    // A number field given words cannot extend the statement: the text is a literal.
+    state.btsValue[4] = QStringLiteral("1,remark='x'");
+    EXPECT_TRUE(BtsSave::updateStatements(state).first().contains(QStringLiteral("carriers='1,remark=''x''',")));
+
+    // Nothing to write on the BTS row: the rooms still change hands.
     for (QString& letter : state.btsDisp)
         letter = QStringLiteral("C");
     state.btsDisp[0] = QStringLiteral("M");
+    // The room moves, but a field that is not shown is not written.
+    state.btsDisp[2] = QStringLiteral("M");
+    state.btsAttr.set(AttrTable::Display, 3, QStringLiteral("N"));
     state.btsValue[1] = QStringLiteral("12");
-    state.btsValue[2] = QStringLiteral("一号机房");
     EXPECT_EQ(BtsSave::updateStatements(state),
-              (QStringList{QStringLiteral("update res_baseroom set cbts='12' where roomcode='一号机房'"),
+              (QStringList{QStringLiteral("update res_baseroom set cbts='12' where roomcode='R''NEW'"),
                            QStringLiteral("update res_baseroom set cbts=null where roomcode='R''OLD'")}));
+    // A kept room keeps the BTS where it stands: neither room is touched.
+    state.btsDisp[2] = QStringLiteral("C");
+    state.btsDisp[3] = QStringLiteral("R");
+    EXPECT_EQ(BtsSave::updateStatements(state),
+              QStringList{QStringLiteral("update res_cbts set belongbsc='' where basecode='0001'")});
+    state.btsDisp[3] = QStringLiteral("C");
+    EXPECT_EQ(BtsSave::updateStatements(state), QStringList());
 
     state.net = QStringLiteral("cbts");
     EXPECT_EQ(BtsSave::updateStatements(state), QStringList());

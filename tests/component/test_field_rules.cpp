@@ -7,22 +7,18 @@
 #include "relocation/field_rules.h"
 #include "relocation/wizard_prompt.h"
 #include "support/fixture.h"
+#include "support/prompt_recorder.h"
 #include "support/test_host.h"
 
 #include <gtest/gtest.h>
 
 using namespace corvan;
 using corvan::test::Fixture;
+using corvan::test::PromptRecorder;
 using corvan::test::TestDatabase;
 using corvan::test::TestHost;
 
 namespace {
-
-class PromptRecorder : public WizardPrompt {
-public:
-    void showMessage(const QString& text, Icon) override { shown << text; }
-    QStringList shown;
-};
 
 struct Field {
     const char* name;
@@ -79,11 +75,12 @@ protected:
                                  {"basenum", "基站编号", "101", "int", "N"},
                                  {"basename", "基站名称", "甲一G基站", "char", "N"},
                                  {"county", "所属区县", "东区", "custom", "Y"},
-                                 {"belongbsc", "所属BSC", "BSC1", "char", "N"}});
+                                 {"belongbsc", "所属BSC", "BSC1", "char", "N"},
+                                 {"belongroom", "所属机房", "一号机房", "char", "Y"}});
         state.btsDisp = QStringList{QStringLiteral("C"), QStringLiteral("M"), QStringLiteral("M"),
-                                    QStringLiteral("M"), QStringLiteral("R")};
-        state.btsValue =
-            QStringList{state.btsAttr.at(AttrTable::DisplayValue, 1), number, name, county, QString()};
+                                    QStringLiteral("M"), QStringLiteral("R"), QStringLiteral("M")};
+        state.btsValue = QStringList{
+            state.btsAttr.at(AttrTable::DisplayValue, 1), number, name, county, QString(), QString()};
         state.newCityName = QStringLiteral("甲市");
         return state;
     }
@@ -300,7 +297,8 @@ TEST_F(FieldRulesTest, CheckBtsDataFailsQuietlyWhenAQueryFails)
         [](const QString& sql) { return sql.startsWith(QLatin1String("select count(*)")); });
     FieldRules::Check check = FieldRules::checkBtsData(state, grid, prompt);
     EXPECT_FALSE(check.ok);
-    EXPECT_EQ(check.message, QStringLiteral("基站名称不能为空"));
+    // The message as far as it was built when the check stopped, its separator included.
+    EXPECT_EQ(check.message, QStringLiteral("基站名称不能为空;"));
 
     host.recorder()->failWhen(
         [](const QString& sql) { return sql.contains(QLatin1String("tablebaseinfo")); });

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -19,6 +20,7 @@
 #include "support/plain_data_service.h"
 #include "support/test_host.h"
 #include "support/wizard_fixture.h"
+#include "data/sql_data_service.h"
 
 using namespace corvan;
 using corvan::test::Fixture;
@@ -44,6 +46,8 @@ protected:
     {
         component.clearEnv();
         mdlPubVar::instance().reset();
+        // Whatever a test did, the busy pointer was gone whenever the user was told something.
+        EXPECT_EQ(busyWhileTold, 0);
     }
 
     void openWizard()
@@ -52,7 +56,13 @@ protected:
         wizard = qobject_cast<frmMoveBts*>(mdlPubVar::instance().form(QStringLiteral("frmMoveBts")));
         ASSERT_NE(wizard, nullptr);
         wizard->setMessagePresenter([this](const QString& text, WizardPrompt::Icon icon) {
+            busyWhileTold += QGuiApplication::overrideCursor() != nullptr;
             told << text + (icon == WizardPrompt::Icon::Information ? QStringLiteral(" [i]") : QString());
+        });
+        wizard->setRetryPresenter([this](const QString& text, const QString& details) {
+            busyWhileTold += QGuiApplication::overrideCursor() != nullptr;
+            told << text + QStringLiteral(" [?] ") + details;
+            return retry && retry();
         });
         grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
         ASSERT_NE(grid, nullptr);
@@ -97,6 +107,8 @@ protected:
     frmMoveBts* wizard = nullptr;
     PropertyGrid* grid = nullptr;
     QStringList told;
+    int busyWhileTold = 0;
+    std::function<bool()> retry;
 };
 
 QStringList keys(const PropertyItems& items)
@@ -142,9 +154,9 @@ TEST_F(MoveBtsTest, NextChecksTheValuesAndBuildsTheSummary)
     EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空")});
     EXPECT_EQ(wizard->currentPage(), 0);
 
-    // The room the BTS stands in is refused.
+    // The room the BTS stands in is refused; its name is shared, so its option shows its number.
     told.clear();
-    fillAndNext(QStringLiteral("一号机房"));
+    fillAndNext(QStringLiteral("一号机房(JF-001)"));
     EXPECT_EQ(told, QStringList{QStringLiteral("您所选择的机房:甲市的一号机房 已经存在G网基站")});
     EXPECT_EQ(wizard->currentPage(), 0);
 
@@ -255,12 +267,115 @@ TEST_F(MoveBtsTest, EveryInjectedFailureLeavesTheDatabaseAsItWas)
         ++injected;
         changed += WizardFixture::dump(db) != before;
         EXPECT_EQ(wizard->currentPage(), 2);
-        EXPECT_EQ(told.size(), 1) << "statement " << k;
+        // A failed statement, the checks' own queries included, is the database's failure.
+        ASSERT_EQ(told.size(), 1) << "statement " << k;
+        EXPECT_TRUE(told.first().startsWith(QStringLiteral("基站调整未能完成，数据库未作任何修改。\r\nsimulated failure")) ||
+                    told.first() == QStringLiteral("保存调整记录失败"))
+            << "statement " << k << ": " << told.first().toStdString();
     }
     std::printf("[ figures ] %d injected failures, %d left the database changed\n", injected, changed);
     EXPECT_TRUE(committed);
     EXPECT_GE(injected, 18);
     EXPECT_EQ(changed, 0);
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+}
+
+// Without a BTS page the wizard has nothing to check and nothing to write: it never reaches
+// the finish page, and a commit forced on it writes no row, record included.
+TEST_F(MoveBtsTest, AWizardWhosePageCouldNotBeBuiltWritesNothing)
+{
+    const QStringList before = WizardFixture::dump(db);
+    const auto failed = [&](const char* why) {
+        EXPECT_FALSE(button("cmdNext")->isEnabled()) << why;
+        QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+        wizard->cmdNextClick();
+        EXPECT_EQ(wizard->currentPage(), 0) << why;
+        EXPECT_FALSE(wizard->commit()) << why;
+        EXPECT_FALSE(wizard->saveBtsDataInDB()) << why;
+        EXPECT_EQ(WizardFixture::dump(db), before) << why;
+        EXPECT_FALSE(told.join(QLatin1Char('/')).contains(QStringLiteral("成功"))) << why;
+    };
+    host.recorder()->failWhen([](const QString& sql) { return sql.contains(QLatin1String("gui_option")); });
+    wizard->showBts(QStringLiteral("G"), main->attrMap(), true);
+    failed("rules unreadable");
+    host.recorder()->failWhen({});
+    wizard->showBts(QStringLiteral("D"), main->attrMap(), true);
+    failed("no table for the network");
+    // Built again for a real BTS, Next is open once more.
+    wizard->showBts(QStringLiteral("G"), main->attrMap(), true);
+    EXPECT_TRUE(button("cmdNext")->isEnabled());
+}
+
+// What the rules keep stays as it is, and the BTS and its rooms still name each other: a
+// kept room means the BTS stays where it stands, a kept city that it stays in its city.
+TEST_F(MoveBtsTest, KeptRoomAndCityLeaveTheBtsWhereItStands)
+{
+    db.exec(QStringLiteral("update gui_option set g_value='remark' where g_name='GBtsDispatchModify'"));
+    db.exec(QStringLiteral("update gui_option set g_value='basecode,basenum,basename,county,city,belongroom' "
+                           "where g_name='GBtsDispatchChangeless'"));
+    wizard->showBts(QStringLiteral("G"), main->attrMap(), true);
+    ASSERT_TRUE(choose("remark", QStringLiteral("留在原机房")));
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    ASSERT_EQ(wizard->currentPage(), 2) << told.join(QLatin1Char('/')).toStdString();
+    host.recorder()->clear();
+    ASSERT_TRUE(wizard->commit()) << told.join(QLatin1Char('/')).toStdString();
+    EXPECT_FALSE(host.recorder()->statements().join(QLatin1Char('/')).contains(QStringLiteral("update res_baseroom")));
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")),
+              QStringList{Fixture::roomCode(1)});
+    EXPECT_EQ(db.rows(QStringLiteral("select city,belongroom,remark from res_gbts where basenum='101'")),
+              QStringList{QStringLiteral("11|一号机房|留在原机房")});
+    EXPECT_EQ(db.rows(QStringLiteral("select fromcity,tocity,fromroom,toroom from h_btsdispatch")),
+              QStringList{QStringLiteral("11|11|%1|%1").arg(Fixture::roomCode(1))});
+}
+
+// Of two rooms sharing a name the one chosen is the one reached; a number the host shows
+// in its own format does not make the commit think the BTS was moved meanwhile.
+TEST_F(MoveBtsTest, TheChosenRoomOfASharedNameIsReached)
+{
+    QMap<QString, AttrTable> shown = main->attrMap();
+    AttrTable& bts = shown[QStringLiteral("G")];
+    bts.set(AttrTable::DisplayValue, bts.findField(QStringLiteral("basenum")), QStringLiteral("101号"));
+    wizard->showBts(QStringLiteral("G"), shown, true);
+    ASSERT_TRUE(choose("city", QStringLiteral("甲市")));
+    ASSERT_TRUE(choose("belongroom", QStringLiteral("一号机房(JF-003)")));
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    ASSERT_EQ(wizard->currentPage(), 2) << told.join(QLatin1Char('/')).toStdString();
+    ASSERT_TRUE(wizard->commit()) << told.join(QLatin1Char('/')).toStdString();
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts is not null and gbts<>''")),
+              QStringList{Fixture::roomCode(3)});
+    EXPECT_EQ(db.rows(QStringLiteral("select belongroom from res_gbts where basecode='%1'").arg(Fixture::btsCode(101))),
+              QStringList{QStringLiteral("一号机房")});
+    EXPECT_EQ(db.rows(QStringLiteral("select toroom from h_btsdispatch")), QStringList{Fixture::roomCode(3)});
+}
+
+// Another user's commit holds the database: the wait shows the busy pointer, the user is
+// told in Chinese that nothing changed and may try again; the database's words come along.
+TEST_F(MoveBtsTest, ABusyDatabaseIsToldAndTriedAgain)
+{
+    fillAndNext();
+    ASSERT_EQ(wizard->currentPage(), 2);
+    db.service()->setLockWait(200);
+    host::SqlDataService other;
+    QString error;
+    ASSERT_TRUE(other.open(db.location(), &error)) << error.toStdString();
+    ASSERT_TRUE(other.BeginTrans(QLatin1String(SystemDatabase))) << other.LastError().toStdString();
+    const QStringList before = WizardFixture::dump(db);
+
+    // Cancel: nothing written, the wizard stays on its last page.
+    EXPECT_FALSE(wizard->commit());
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told.first().startsWith(
+        QStringLiteral("其他用户正在保存数据，数据库暂时无法写入，本次调整未作任何修改。\r\n是否重试？ [?] ")));
+    EXPECT_GT(told.first().size(), 45);
+    EXPECT_EQ(wizard->currentPage(), 2);
+    EXPECT_EQ(WizardFixture::dump(db), before);
+
+    // Retry once the other user is done: the commit goes through.
+    told.clear();
+    retry = [&] { return other.RollbackTrans(QLatin1String(SystemDatabase)); };
+    EXPECT_TRUE(wizard->commit());
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_EQ(told.last(), QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息 [i]"));
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
 }
 

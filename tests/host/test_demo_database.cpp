@@ -106,11 +106,17 @@ TEST_F(DemoDatabaseTest, DefaultLoadIsConsistent)
     QSqlDatabase db = scratch.db();
 
     // The report tells the truth about every table written.
-    EXPECT_EQ(report.rowCounts.size(), 22);
+    EXPECT_EQ(report.rowCounts.size(), 23);
     for (auto it = report.rowCounts.cbegin(); it != report.rowCounts.cend(); ++it)
         EXPECT_EQ(number(db, u"select count(*) from "_s + it.key()), it.value()) << it.key().toStdString();
     const qint64 roomCount = report.rowCounts.value(u"res_baseroom"_s);
     EXPECT_EQ(roomCount, 1000);
+    // Every BTS stands inside the province's extent, which a typed coordinate is checked against.
+    for (const char* net : {"g", "c", "d"})
+        EXPECT_EQ(number(db, u"select count(*) from res_%1bts b, corvan_province_extent e where b.longitude is not null "
+                             u"and (b.longitude not between e.lon_min and e.lon_max or b.latitude not between "
+                             u"e.lat_min and e.lat_max)"_s.arg(QLatin1String(net))),
+                  0);
 
     // Divisions: province 4 with at least eight cities, each with counties; rooms in their city's counties.
     EXPECT_EQ(rows(db, u"select pro_name from com_province where pro_id = '4'"_s).size(), 1);

@@ -31,6 +31,7 @@ public:
         return !fails(sql) && m_real->ExecuteSql(database, sql);
     }
     QString LastError() const override { return m_real->LastError(); }
+    bool LastErrorIsBusy() const override { return m_real->LastErrorIsBusy(); }
 
     void failWhen(std::function<bool(const QString&)> predicate) { m_failWhen = std::move(predicate); }
     QStringList statements() const { return m_statements; }

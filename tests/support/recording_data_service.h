@@ -37,6 +37,7 @@ public:
                                              qint32 options = 0) override;
     bool ExecuteSql(const QString& database, const QString& sql) override;
     QString LastError() const override;
+    bool LastErrorIsBusy() const override { return !m_lastSimulated && m_real->LastErrorIsBusy(); }
 
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
