@@ -14,7 +14,7 @@
 
 #include "corvan/component.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
+#include "core/mdl_pub_var.h"
 #include "desktop/host_services.h"
 #include "data/sql_data_service.h"
 
@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
     component.initEnv(services.objectArray());
     const long before = peakKiB();
     component.ShowMainForm();
-    QWidget* search = corvan::mdlPubVar::instance().form(QStringLiteral("frmQInBaseRoom"));
+    auto* search = component.context().form<QWidget>(QStringLiteral("frmQInBaseRoom"));
     auto* tree = search->findChild<QTreeWidget*>(QStringLiteral("tvwRoom"));
     search->findChild<QComboBox*>(QStringLiteral("cboCity"))->setCurrentIndex(0);
 

@@ -9,16 +9,14 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "browser/active_bar.h"
-#include "browser/bts_property_layout.h"
+#include "ui/active_bar.h"
+#include "core/bts_property_layout.h"
 #include "corvan/controls/sheet.h"
-#include "entry/mdl_pub_var.h"
-#include "history/frm_view_history.h"
-#include "lookups/busy_cursor.h"
-#include "lookups/mdl_pub_fun.h"
-#include "lookups/resource_view.h"
-#include "lookups/sql_literal.h"
-#include "relocation/frm_move_bts.h"
+#include "core/mdl_pub_var.h"
+#include "ui/busy_cursor.h"
+#include "core/mdl_pub_fun.h"
+#include "core/resource_view.h"
+#include "core/sql_literal.h"
 
 namespace corvan {
 
@@ -44,7 +42,7 @@ int networkIndex(const QString& net)
 
 } // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
+frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmMain"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -78,7 +76,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     m_frmTree->setObjectName(QStringLiteral("frmTree"));
     auto* treeLayout = new QVBoxLayout(m_frmTree);
     treeLayout->setContentsMargins(0, 0, 0, 0);
-    m_roomSearch = new frmQInBaseRoom();
+    m_roomSearch = new frmQInBaseRoom(m_context);
     treeLayout->addWidget(m_roomSearch);
     m_tlbTree->setWidget(m_frmTree);
     addDockWidget(Qt::LeftDockWidgetArea, m_tlbTree);
@@ -109,13 +107,13 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     resize(1100, 720);
 
     prepareSheets();
-    if (SheetService* sheets = mdlPubVar::instance().SheetService()) {
+    if (SheetService* sheets = m_context.SheetService()) {
         for (int i : {0, 1, 2})
             sheets->PrepareSheet(m_sheets[i]);
         for (int i : {0, 2, 1})
             sheets->PrepareSheetView(m_sheets[i]);
     }
-    mdlPubVar::instance().registerForm(this);
+    m_context.registerForm(this);
 }
 
 frmMain::~frmMain()
@@ -129,7 +127,7 @@ frmMain::~frmMain()
 
 void frmMain::prepareSheets()
 {
-    if (SheetService* sheets = mdlPubVar::instance().SheetService()) {
+    if (SheetService* sheets = m_context.SheetService()) {
         for (Sheet* sheet : m_sheets)
             sheets->StyleRange(sheet, 1, 1, 5, 5, 0, White, -1, FontSize, -1);
         sheets->PrepareSheet(m_sheets[0]);
@@ -166,17 +164,13 @@ void frmMain::hideBts()
 void frmMain::showBts(const QString& cityId, const QString& roomName)
 {
     m_sstMain->setVisible(true);
-    const QString roomCode = mdlPubFun::GetRoomCodeByName(cityId, roomName);
-    DataService* dataService = mdlPubVar::instance().DataService();
-    if (!dataService)
-        return;
-    auto rs = dataService->OpenRecordset(QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
-                                      QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"),
-                                  QLatin1String(SystemDatabase), 0);
+    const QString roomCode = mdlPubFun::GetRoomCodeByName(m_context, cityId, roomName);
+    auto rs = m_context.db().open(QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
+                                  QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"));
     // The room's caption shows, and the earlier room's sheets go, even when its BTSs
     // cannot be read.
     hideBts();
-    setWindowTitle(QStringLiteral("基站调整     当前基站:") + mdlPubFun::GetCityName(cityId) + QStringLiteral("—") +
+    setWindowTitle(QStringLiteral("基站调整     当前基站:") + mdlPubFun::GetCityName(m_context, cityId) + QStringLiteral("—") +
                    roomName);
     if (!rs)
         return;
@@ -196,7 +190,7 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
 
 void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString& /*city*/, const QString& code)
 {
-    SheetService* sheets = mdlPubVar::instance().SheetService();
+    SheetService* sheets = m_context.SheetService();
     if (!sheet || !sheets || networkIndex(net) < 0)
         return;
     BusyCursor busy;
@@ -205,7 +199,7 @@ void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString&
     sheet->clearRange(1, 1, sheet->MaxRow(), sheet->MaxCol());
 
     AttrTable table;
-    if (!ResourceView::GetResourceData(QStringLiteral("v_res_") + net.toLower() + QStringLiteral("bts"), code, &table))
+    if (!ResourceView::GetResourceData(m_context, QStringLiteral("v_res_") + net.toLower() + QStringLiteral("bts"), code, &table))
         return;
     m_attrMap.insert(net.toUpper(), table);
 
@@ -239,8 +233,7 @@ void frmMain::atbMainToolClick(const QString& name)
 
 void frmMain::startRelocation()
 {
-    auto& state = mdlPubVar::instance();
-    UiService* ui = state.UiService();
+    UiService* ui = m_context.UiService();
     if (ui)
         ui->BeginWait(this);
     const int tab = m_sstMain->currentIndex();
@@ -248,30 +241,18 @@ void frmMain::startRelocation()
     // A sheet is shown only while the room on show has a BTS of that network; attrMap
     // may still hold an earlier room's BTS.
     const bool available = !net.isEmpty() && m_attrMap.contains(net) && !m_sheets[tab]->isHidden();
-    if (available) {
-        auto* wizard = qobject_cast<frmMoveBts*>(state.form(QStringLiteral("frmMoveBts")));
-        if (!wizard)
-            wizard = new frmMoveBts();
-        wizard->showBts(net, m_attrMap, true);
-        wizard->show();
-        wizard->raise();
-        wizard->activateWindow();
-    }
+    if (available)
+        emit relocationRequested(net, m_attrMap);
     if (ui)
         ui->EndWait();
     if (!available)
-        if (MessageService* messages = state.MessageService())
+        if (MessageService* messages = m_context.MessageService())
             messages->ShowMessage(NoBtsMessage);
 }
 
 void frmMain::showHistory()
 {
-    // The window belongs to the component's collection alone, not to this window: the
-    // host may unload or reload the main window while it is open. It is modal to this
-    // window without a modal loop of its own, so hiding and showing it never ends it.
-    auto* history = new frmViewHistory();
-    history->setOwnerWindow(this);
-    history->show();
+    emit historyRequested();
 }
 
 } // namespace corvan

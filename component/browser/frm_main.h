@@ -17,10 +17,12 @@ namespace corvan {
 
 class ActiveBar;
 class Sheet;
+class mdlPubVar;
 
 // The component's main window: the room search pane docked on the left, and per
 // network G, C and D a tab with the property sheet of the BTS standing in the room on
-// show. From its bar the user starts a relocation or opens the relocation history.
+// show. From its bar the user starts a relocation or opens the relocation history; the
+// windows for those are opened by whoever listens to its requests.
 class frmMain : public QMainWindow {
     Q_OBJECT
 
@@ -28,7 +30,7 @@ public:
     static const QString Caption;
     static const QString NoBtsMessage;
 
-    explicit frmMain(QWidget* parent = nullptr);
+    explicit frmMain(mdlPubVar& context, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // Shows the BTSs of a room (city identifier and room name).
@@ -48,11 +50,19 @@ public:
     // The bar's command handler, by tool name.
     void atbMainToolClick(const QString& name);
 
+signals:
+    // The user asks to relocate the BTS of that network shown in attrMap; the wizard is to
+    // be shown, filled anew when it is open already.
+    void relocationRequested(const QString& net, const QMap<QString, corvan::AttrTable>& attrMap);
+    // The user asks for the relocation history, modal to this window.
+    void historyRequested();
+
 private:
     void prepareSheets();
     void startRelocation();
     void showHistory();
 
+    mdlPubVar& m_context;
     ActiveBar* m_bar = nullptr;
     QDockWidget* m_tlbTree = nullptr;
     QWidget* m_frmTree = nullptr;

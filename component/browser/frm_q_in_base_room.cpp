@@ -10,19 +10,33 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "browser/room_query.h"
-#include "entry/mdl_pub_var.h"
-#include "lookups/busy_cursor.h"
-#include "lookups/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
+#include "ui/busy_cursor.h"
+#include "core/mdl_pub_fun.h"
 
 namespace corvan {
 
 namespace {
-const QString RightFunction = QStringLiteral("13");
 const QString RootKey = QStringLiteral("L1Root");
+
+// The city names into the visible list, their identifiers into its hidden companion.
+void fillCityLists(const mdlPubVar& context, QComboBox* names, QComboBox* ids)
+{
+    QStringList nameList;
+    QStringList idList;
+    mdlPubFun::InitQueryCity(context, nameList, idList, true);
+    names->clear();
+    ids->clear();
+    names->addItems(nameList);
+    ids->addItems(idList);
+    if (names->count() > 0)
+        names->setCurrentIndex(0);
+    if (ids->count() > 0)
+        ids->setCurrentIndex(0);
+}
 } // namespace
 
-frmQInBaseRoom::frmQInBaseRoom(QWidget* parent) : QWidget(parent)
+frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmQInBaseRoom"));
 
@@ -71,20 +85,19 @@ frmQInBaseRoom::frmQInBaseRoom(QWidget* parent) : QWidget(parent)
     m_tvwRoom->installEventFilter(this);
 
     // Load.
-    auto& state = mdlPubVar::instance();
-    if (RightService* rights = state.RightService())
-        state.rightCityList = rights->GetRightCityList(RightFunction);
-    mdlPubFun::InitQueryCity(m_cboCity, m_cboCityBack, true);
+    if (RightService* rights = m_context.RightService())
+        m_context.rightCityList = rights->GetRightCityList(mdlPubFun::RightFunction);
+    fillCityLists(m_context, m_cboCity, m_cboCityBack);
     FillRoomTree(QString());
 
-    state.registerForm(this);
+    m_context.registerForm(this);
 }
 
 QString frmQInBaseRoom::roomQuery() const
 {
     const int chosen = m_cboCity->currentIndex();
-    return RoomQuery::build(chosen <= 0, m_cboCityBack->itemText(chosen), mdlPubVar::instance().rightCityList,
-                            m_txtName->text(), m_txtNo->text());
+    return mdlPubFun::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen), m_context.rightCityList,
+                                          m_txtName->text(), m_txtNo->text());
 }
 
 void frmQInBaseRoom::cmdOkClick()
@@ -109,14 +122,11 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     m_nodes.clear();
     if (sql.isEmpty())
         return;
-    DataService* dataService = mdlPubVar::instance().DataService();
-    if (!dataService)
-        return;
-    auto rs = dataService->OpenRecordset(sql, QLatin1String(SystemDatabase), 0);
+    auto rs = m_context.db().open(sql);
     if (!rs || rs->RecordCount() <= 0)
         return;
 
-    ContextService* context = mdlPubVar::instance().ContextService();
+    ContextService* context = m_context.ContextService();
     // The tree is built apart and shown whole: a province of a hundred thousand rooms
     // would otherwise pay for every insertion into a live view. Division names are
     // looked up only when their node is new, so once per city and county.
@@ -134,14 +144,14 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
         const QString cityKey = QStringLiteral("L2") + city;
         QTreeWidgetItem* cityNode = node(cityKey);
         if (!cityNode)
-            cityNode = addNode(root, cityKey, mdlPubFun::GetCityName(city));
+            cityNode = addNode(root, cityKey, mdlPubFun::GetCityName(m_context, city));
         const QString countyKey = QStringLiteral("L3") + city + county;
         QTreeWidgetItem* countyNode = node(countyKey);
         if (!countyNode)
-            countyNode = addNode(cityNode, countyKey, mdlPubFun::GetCountyName(county));
+            countyNode = addNode(cityNode, countyKey, mdlPubFun::GetCountyName(m_context, county));
         // A room is known by its city and name: a second room of the same name is skipped.
         const QString roomKey = QStringLiteral("L4") + city + roomName;
-        if (mdlPubFun::NodeExists(m_nodes, roomKey))
+        if (node(roomKey))
             continue;
         QTreeWidgetItem* roomNode = addNode(
             countyNode, roomKey, roomNo.isEmpty() ? roomName : roomName + QLatin1Char('(') + roomNo + QLatin1Char(')'));

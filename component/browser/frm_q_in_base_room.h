@@ -12,6 +12,8 @@ class QTreeWidgetItem;
 
 namespace corvan {
 
+class mdlPubVar;
+
 // The room search window, docked in the main window's left pane: rooms of the province
 // by city, name and number, as a tree province / city / county / room. It stays loaded
 // when the main window closes, until the component unloads it.
@@ -23,7 +25,7 @@ public:
     static constexpr int KeyRole = Qt::UserRole;
     static constexpr int TagRole = Qt::UserRole + 1;
 
-    explicit frmQInBaseRoom(QWidget* parent = nullptr);
+    explicit frmQInBaseRoom(mdlPubVar& context, QWidget* parent = nullptr);
 
     // Rebuilds the tree from a room query; an empty text only empties it.
     void FillRoomTree(const QString& sql);
@@ -44,6 +46,7 @@ private:
     void nodeClick(QTreeWidgetItem* item);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text);
 
+    mdlPubVar& m_context;
     QComboBox* m_cboCity;
     QComboBox* m_cboCityBack;
     QLineEdit* m_txtName;

@@ -5,8 +5,8 @@
 #include <QWidget>
 
 #include "browser/frm_main.h"
-#include "entry/mdl_pub_var.h"
 #include "history/frm_view_history.h"
+#include "relocation/frm_move_bts.h"
 
 namespace corvan {
 
@@ -30,57 +30,73 @@ const QString TypeMismatchText = QStringLiteral("Type mismatch");
 
 clsMain::clsMain(QObject* parent) : QObject(parent) {}
 
+clsMain::~clsMain()
+{
+    clearEnv();
+}
+
+QList<QWidget*> clsMain::forms() const
+{
+    QList<QWidget*> windows;
+    for (QObject* form : m_context.forms())
+        if (auto* window = qobject_cast<QWidget*>(form))
+            windows.append(window);
+    return windows;
+}
+
+void clsMain::unloadForm(QWidget* form)
+{
+    if (!form)
+        return;
+    QPointer<QWidget> guard(form);
+    form->close();
+    // close() may already have destroyed it (or scheduled it); destroying it now keeps
+    // the collection exact for the caller.
+    delete guard.data();
+}
+
 void clsMain::initEnv(const QVector<QObject*>& objArr)
 {
-    auto& state = mdlPubVar::instance();
-    // Subscripts are absolute, read one after the other: a failure leaves the fields
-    // stored before it with their new values.
-    const auto element = [&objArr](int subscript) -> QObject* {
-        if (subscript >= objArr.size())
-            subscriptOutOfRange();
-        return objArr.at(subscript);
-    };
-    const auto require = [](bool stored) {
-        if (!stored)
-            typeMismatch();
-    };
-    require(state.setSheetService(element(HostSlot::Sheet)));
-    require(state.setUiService(element(HostSlot::Ui)));
-    require(state.setContextService(element(HostSlot::Context)));
-    require(state.setApplicationService(element(HostSlot::Application)));
-    require(state.setMessageService(element(HostSlot::Message)));
-    require(state.setDataService(element(HostSlot::Data)));
-    require(state.setRightService(element(HostSlot::Right)));
-    require(state.setResourceViewService(element(HostSlot::ResourceView)));
+    switch (m_context.setServices(objArr)) {
+    case mdlPubVar::Services::Stored:
+        return;
+    case mdlPubVar::Services::SubscriptOutOfRange:
+        subscriptOutOfRange();
+    case mdlPubVar::Services::TypeMismatch:
+        typeMismatch();
+    }
 }
 
 void clsMain::clearEnv()
 {
     // Unloading one window may take others with it (a docked pane goes with its host
     // window): each is unloaded once, and one already gone is passed over.
-    for (const QPointer<QWidget>& form : mdlPubVar::instance().guardedForms())
-        mdlPubVar::unloadForm(form.data());
+    QList<QPointer<QWidget>> guarded;
+    for (QWidget* form : forms())
+        guarded.append(form);
+    for (const QPointer<QWidget>& form : guarded)
+        unloadForm(form.data());
 }
 
 void clsMain::hildFrm()
 {
-    const QList<QWidget*> forms = mdlPubVar::instance().forms();
-    m_visible = QVector<bool>(forms.size() + 1, false);
-    for (qsizetype i = 0; i < forms.size(); ++i) {
-        m_visible[i] = forms.at(i)->isVisible();
-        forms.at(i)->setVisible(false);
+    const QList<QWidget*> windows = forms();
+    m_visible = QVector<bool>(windows.size() + 1, false);
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        m_visible[i] = windows.at(i)->isVisible();
+        windows.at(i)->setVisible(false);
     }
 }
 
 void clsMain::showFrm()
 {
-    const QList<QWidget*> forms = mdlPubVar::instance().forms();
-    for (qsizetype i = 0; i < forms.size(); ++i) {
+    const QList<QWidget*> windows = forms();
+    for (qsizetype i = 0; i < windows.size(); ++i) {
         // A window loaded since the last hildFrm reads the spare entry (hidden); two or
         // more such windows run past the record, as does a showFrm without hildFrm.
         if (i >= m_visible.size())
             subscriptOutOfRange();
-        forms.at(i)->setVisible(m_visible.at(i));
+        windows.at(i)->setVisible(m_visible.at(i));
     }
 }
 
@@ -88,18 +104,47 @@ void clsMain::ShowMainForm()
 {
     // The host expects this call to come back normally whatever happens.
     try {
-        auto& state = mdlPubVar::instance();
-        mdlPubVar::unloadForm(state.form(QStringLiteral("frmQInBaseRoom")));
-        mdlPubVar::unloadForm(state.form(QStringLiteral("frmMain")));
-        auto* main = new frmMain();
+        unloadForm(m_context.form<QWidget>(QStringLiteral("frmQInBaseRoom")));
+        unloadForm(m_context.form<QWidget>(QStringLiteral("frmMain")));
+        auto* main = new frmMain(m_context);
+        connect(main, &frmMain::relocationRequested, this, &clsMain::openWizard);
+        connect(main, &frmMain::historyRequested, this, [this, main] { openHistory(main); });
         main->show();
         // A history window opened from the earlier main window stays open, now owned by
         // this one.
-        for (QWidget* form : state.forms())
-            if (auto* history = qobject_cast<frmViewHistory*>(form))
-                history->setOwnerWindow(main);
+        if (auto* history = m_context.form<frmViewHistory>(QStringLiteral("frmViewHistory")))
+            history->setOwnerWindow(main);
     } catch (...) {
     }
+}
+
+void clsMain::openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap)
+{
+    // A wizard already open is filled again, not opened twice; it has no owner.
+    auto* wizard = m_context.form<frmMoveBts>(QStringLiteral("frmMoveBts"));
+    if (!wizard) {
+        wizard = new frmMoveBts(m_context);
+        // A relocated BTS no longer stands where the main window (whichever is loaded
+        // then) shows it.
+        connect(wizard, &frmMoveBts::relocated, this, [this] {
+            if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
+                main->hideBts();
+        });
+    }
+    wizard->showBts(net, attrMap, true);
+    wizard->show();
+    wizard->raise();
+    wizard->activateWindow();
+}
+
+void clsMain::openHistory(frmMain* owner)
+{
+    // The window belongs to the component's collection alone, not to the main window: the
+    // host may unload or reload the main window while it is open. It is modal to the main
+    // window without a modal loop of its own, so hiding and showing it never ends it.
+    auto* history = new frmViewHistory(m_context);
+    history->setOwnerWindow(owner);
+    history->show();
 }
 
 } // namespace corvan

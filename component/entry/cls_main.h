@@ -1,21 +1,32 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QVector>
 
+#include "core/mdl_pub_var.h"
+#include "corvan/attr_table.h"
 #include "corvan/component.h"
+
+class QWidget;
 
 namespace corvan {
 
+class frmMain;
+
 // The component's one public class: the host creates it, hands it its services and
-// drives the component's windows through it.
+// drives the component's windows through it. It owns the component's context, creates
+// the windows with it and wires them to each other: a window that needs another asks
+// through a signal, and this class opens the window it asks for.
 class clsMain : public QObject, public Component {
     Q_OBJECT
     Q_INTERFACES(corvan::Component)
 
 public:
     explicit clsMain(QObject* parent = nullptr);
+    // Unloads every window still loaded: none may outlive the context it works with.
+    ~clsMain() override;
 
     void initEnv(const QVector<QObject*>& objArr) override;
     void clearEnv() override;
@@ -26,8 +37,18 @@ public:
     // The visibility recorded by the last hildFrm: one entry per window then loaded, plus
     // a spare entry that stays false.
     const QVector<bool>& visibilityRecord() const { return m_visible; }
+    mdlPubVar& context() { return m_context; }
+    // The loaded windows, in load order.
+    QList<QWidget*> forms() const;
+
+    // Runs a window's close handling and destroys it.
+    static void unloadForm(QWidget* form);
 
 private:
+    void openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap);
+    void openHistory(frmMain* owner);
+
+    mdlPubVar m_context;
     QVector<bool> m_visible;
 };
 

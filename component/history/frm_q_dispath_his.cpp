@@ -2,10 +2,10 @@
 #include "history/frm_q_dispath_his.h"
 
 #include "corvan/controls/property_grid.h"
-#include "entry/mdl_pub_var.h"
-#include "history/history_query.h"
-#include "lookups/busy_cursor.h"
-#include "lookups/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
+#include "core/history_query.h"
+#include "ui/busy_cursor.h"
+#include "core/mdl_pub_fun.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -21,7 +21,7 @@ const QString DateFormat = QStringLiteral("yyyy-MM-dd");
 const QString KeyPrefix = QStringLiteral("K:");
 } // namespace
 
-frmQDispathHis::frmQDispathHis(QWidget* parent) : QWidget(parent)
+frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmQDispathHis"));
 
@@ -78,26 +78,14 @@ frmQDispathHis::frmQDispathHis(QWidget* parent) : QWidget(parent)
 
     // Load.
     fillCriteria();
-    mdlPubVar::instance().registerForm(this);
+    m_context.registerForm(this);
 }
 
 void frmQDispathHis::fillCriteria()
 {
     m_cbxCity->clear();
     m_cbxCity->addItem(HistoryQuery::All);
-    auto& state = mdlPubVar::instance();
-    ContextService* context = state.ContextService();
-    DataService* database = state.DataService();
-    if (context && database) {
-        // No ordering: the cities come as the database hands them back.
-        const auto rs =
-            database->OpenRecordset(QStringLiteral("select city_id,city_name from com_city where pro_id=") +
-                                        QString::number(context->CurrentProvinceId()),
-                                    QLatin1String(SystemDatabase), 0);
-        if (rs && rs->RecordCount() > 0)
-            for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-                m_cbxCity->addItem(rs->Text(QStringLiteral("city_name")));
-    }
+    m_cbxCity->addItems(HistoryQuery::cityNames(m_context));
     m_cbxCity->setCurrentIndex(0);
 
     m_cbxNet->clear();
@@ -118,14 +106,14 @@ QString frmQDispathHis::queryStatement() const
     const QString city = m_cbxCity->currentText();
     std::optional<QString> cityId;
     if (city != HistoryQuery::All)
-        cityId = mdlPubFun::GetCityId(city);
+        cityId = mdlPubFun::GetCityId(m_context, city);
     return HistoryQuery::statement(cityId, m_cbxNet->currentText(), m_dtBegin->date(), m_dtEnd->date());
 }
 
 void frmQDispathHis::query()
 {
     BusyCursor busy;
-    HistoryQuery::fillList(m_smHisList->Items(), queryStatement());
+    HistoryQuery::fillList(m_context, m_smHisList->Items(), queryStatement());
 }
 
 void frmQDispathHis::reset()

@@ -11,6 +11,7 @@ namespace corvan {
 
 class PropertyGrid;
 class PropertyItem;
+class mdlPubVar;
 
 // The history window's query panel: relocation records by city of origin, network and
 // date range, listed one per row. Choosing a row hands its record code to the window;
@@ -19,7 +20,7 @@ class frmQDispathHis : public QWidget {
     Q_OBJECT
 
 public:
-    explicit frmQDispathHis(QWidget* parent = nullptr);
+    explicit frmQDispathHis(mdlPubVar& context, QWidget* parent = nullptr);
 
     // Back to every city, every network, from the first of this month to today, and no
     // records listed.
@@ -40,6 +41,7 @@ signals:
 private:
     void itemChosen(PropertyItem* item);
 
+    mdlPubVar& m_context;
     QComboBox* m_cbxCity;
     QComboBox* m_cbxNet;
     QDateEdit* m_dtBegin;

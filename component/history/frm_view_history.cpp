@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_view_history.h"
 
-#include "browser/active_bar.h"
+#include "ui/active_bar.h"
 #include "corvan/controls/sheet.h"
-#include "entry/mdl_pub_var.h"
+#include "core/mdl_pub_var.h"
 #include "history/frm_q_dispath_his.h"
-#include "history/history_query.h"
-#include "lookups/busy_cursor.h"
-#include "lookups/mdl_pub_fun.h"
+#include "core/history_query.h"
+#include "ui/busy_cursor.h"
 
 #include <QWindow>
 #include <QFrame>
@@ -48,7 +47,7 @@ constexpr int px(int twips)
 
 } // namespace
 
-frmViewHistory::frmViewHistory(QWidget* parent) : QDialog(parent)
+frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmViewHistory"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -75,7 +74,7 @@ frmViewHistory::frmViewHistory(QWidget* parent) : QDialog(parent)
     frmTree->setObjectName(QStringLiteral("frmTree"));
     auto* treeLayout = new QVBoxLayout(frmTree);
     treeLayout->setContentsMargins(0, 0, 0, 0);
-    m_query = new frmQDispathHis(frmTree);
+    m_query = new frmQDispathHis(m_context, frmTree);
     treeLayout->addWidget(m_query);
     paneLayout->addWidget(frmTree);
     connect(m_query, &frmQDispathHis::recordChosen, this, &frmViewHistory::showHistory);
@@ -116,12 +115,12 @@ frmViewHistory::frmViewHistory(QWidget* parent) : QDialog(parent)
 
     prepareSheet();
     m_txtInfo->clear();
-    mdlPubVar::instance().registerForm(this);
+    m_context.registerForm(this);
 }
 
 void frmViewHistory::prepareSheet()
 {
-    SheetService* sheets = mdlPubVar::instance().SheetService();
+    SheetService* sheets = m_context.SheetService();
     if (sheets) {
         sheets->StyleRange(m_fbHis, 1, 1, 5, 5, 0, White, On, FontSize, On);
         sheets->PrepareSheetView(m_fbHis);
@@ -153,13 +152,13 @@ void frmViewHistory::prepareSheet()
 
 void frmViewHistory::restyle()
 {
-    if (SheetService* sheets = mdlPubVar::instance().SheetService())
+    if (SheetService* sheets = m_context.SheetService())
         sheets->StyleRange(m_fbHis, 1, 1, m_fbHis->MaxRow(), m_fbHis->MaxCol(), 0, White, On, FontSize, On);
 }
 
 void frmViewHistory::clearView()
 {
-    if (SheetService* sheets = mdlPubVar::instance().SheetService())
+    if (SheetService* sheets = m_context.SheetService())
         sheets->ClearSheet(m_fbHis, true);
     m_txtInfo->clear();
 }
@@ -175,32 +174,17 @@ void frmViewHistory::showHistory(const QString& code)
     m_fbHis->setRowHidden(DetailRow, true);
     m_fbHis->setRowHidden(SpareRow, true);
 
-    DataService* database = mdlPubVar::instance().DataService();
-    if (!database)
+    const auto record = HistoryQuery::read(m_context, code);
+    if (!record)
         return;
-    const auto rs =
-        database->OpenRecordset(HistoryQuery::recordStatement(code), QLatin1String(SystemDatabase), 0);
-    if (!rs)
-        return;
-    if (rs->RecordCount() > 0) {
-        rs->MoveFirst();
-        const QString values[ShownRows] = {
-            HistoryQuery::distimeText(rs->Value(QStringLiteral("distime"))),
-            rs->Text(QStringLiteral("disuser")),
-            rs->Text(QStringLiteral("net")) + QStringLiteral(" 网"),
-            mdlPubFun::GetCityName(rs->Text(QStringLiteral("fromcity"))),
-            mdlPubFun::GetCityName(rs->Text(QStringLiteral("tocity"))),
-            mdlPubFun::GetRoomName(rs->Text(QStringLiteral("fromroom"))),
-            mdlPubFun::GetRoomName(rs->Text(QStringLiteral("toroom"))),
-        };
+    if (!record->values.isEmpty()) {
         for (int row = 1; row <= ShownRows; ++row) {
             m_fbHis->setTextRC(row, 1, RowCaptions[row - 1]);
-            m_fbHis->setTextRC(row, 2, values[row - 1]);
+            m_fbHis->setTextRC(row, 2, record->values.value(row - 1));
         }
-        const QString disinfo = rs->Text(QStringLiteral("disinfo"));
-        m_txtInfo->setPlainText(HistoryQuery::infoText(disinfo));
+        m_txtInfo->setPlainText(HistoryQuery::infoText(record->disinfo));
         m_fbHis->setTextRC(DetailRow, 1, InfoCaption);
-        m_fbHis->setTextRC(DetailRow, 2, disinfo);
+        m_fbHis->setTextRC(DetailRow, 2, record->disinfo);
     }
     restyle();
 }
@@ -213,7 +197,7 @@ void frmViewHistory::setHiddenRowsShown(bool shown)
 
 bool frmViewHistory::exportSheet()
 {
-    SheetService* sheets = mdlPubVar::instance().SheetService();
+    SheetService* sheets = m_context.SheetService();
     if (!sheets)
         return false;
     setHiddenRowsShown(true);
@@ -224,7 +208,7 @@ bool frmViewHistory::exportSheet()
 
 bool frmViewHistory::printSheet()
 {
-    SheetService* sheets = mdlPubVar::instance().SheetService();
+    SheetService* sheets = m_context.SheetService();
     if (!sheets)
         return false;
     setHiddenRowsShown(true);

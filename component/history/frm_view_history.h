@@ -12,6 +12,7 @@ namespace corvan {
 class ActiveBar;
 class Sheet;
 class frmQDispathHis;
+class mdlPubVar;
 
 // The relocation history window, opened modal from the main window: the query panel in
 // a pane on the left, and one record in full on the right, as a small two-column sheet
@@ -28,7 +29,7 @@ public:
     static constexpr int ShownRows = 7;
     static constexpr int AllRows = 9;
 
-    explicit frmViewHistory(QWidget* parent = nullptr);
+    explicit frmViewHistory(mdlPubVar& context, QWidget* parent = nullptr);
 
     // The window this one is modal to and stays above, without being its Qt child.
     void setOwnerWindow(QWidget* owner);
@@ -54,6 +55,7 @@ private:
     void setHiddenRowsShown(bool shown);
     void restyle();
 
+    mdlPubVar& m_context;
     ActiveBar* m_bar = nullptr;
     QSplitter* m_splitter = nullptr;
     frmQDispathHis* m_query = nullptr;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "relocation/frm_move_bts.h"
 
-#include <optional>
-
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,28 +8,17 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "browser/frm_main.h"
+#include "core/change_summary.h"
+#include "core/grid_handlers.h"
+#include "core/mdl_pub_var.h"
+#include "core/relocation_session.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
-#include "entry/mdl_pub_var.h"
-#include "lookups/busy_cursor.h"
-#include "lookups/sql_literal.h"
-#include "relocation/bts_page.h"
-#include "relocation/bts_save.h"
-#include "relocation/cell_loader.h"
-#include "relocation/change_summary.h"
-#include "relocation/commit_steps.h"
-#include "relocation/field_rules.h"
-#include "relocation/grid_handlers.h"
-#include "relocation/relocation_record.h"
 
 namespace corvan {
 
 const QString frmMoveBts::Caption = QStringLiteral("基站调整");
-const QString frmMoveBts::SuccessMessage =
-    QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息");
-const QString frmMoveBts::RecordFailedMessage = QStringLiteral("保存调整记录失败");
 
 namespace {
 
@@ -40,25 +27,24 @@ const QString StepCaptions[3] = {QStringLiteral("基站属性修改"), QStringLi
 const QString StepKeys[3] = {QStringLiteral("k1"), QStringLiteral("k2"), QStringLiteral("k3")};
 constexpr qint32 White = 0xFFFFFF;
 constexpr int FontSize = 10;
-// Told when a commit did not go through and left the database as it was; the reason follows.
-const QString CommitUndoneMessage = QStringLiteral("基站调整未能完成，数据库未作任何修改。");
-const QString StaleBtsMessage =
-    QStringLiteral("该基站已被其他用户调整，本次调整未作任何修改。请重新选择机房和基站后再调整。");
-const QString BusyMessage =
-    QStringLiteral("其他用户正在保存数据，数据库暂时无法写入，本次调整未作任何修改。\r\n是否重试？");
-const QString NewLine = QStringLiteral("\r\n");
+constexpr int SummaryColumns = 4;
 
 } // namespace
 
-frmMoveBts::frmMoveBts(QWidget* parent) : QWidget(parent, Qt::Window)
+frmMoveBts::frmMoveBts(mdlPubVar& context, QWidget* parent) : QWidget(parent, Qt::Window), m_context(context)
 {
     setObjectName(QStringLiteral("frmMoveBts"));
     setAttribute(Qt::WA_DeleteOnClose);
     setUp();
-    mdlPubVar::instance().registerForm(this);
+    m_context.registerForm(this);
 }
 
 frmMoveBts::~frmMoveBts() = default;
+
+const MoveBtsState& frmMoveBts::state() const
+{
+    return m_session->state();
+}
 
 void frmMoveBts::setUp()
 {
@@ -78,19 +64,16 @@ void frmMoveBts::setUp()
     m_smBtsNew->setObjectName(QStringLiteral("smBtsNew"));
     btsLayout->addWidget(m_smBtsNew);
 
-    // The page the user never sees: it holds the BTS's cells, antennas and feeders.
+    // The page the user never sees. The BTS's cells, antennas and feeders that the commit
+    // deletes are held by the session; the page keeps its frames and idle buttons.
     auto* fraCell = new QWidget();
     fraCell->setObjectName(QStringLiteral("fraCell"));
     auto* cellLayout = new QVBoxLayout(fraCell);
-    m_sstCell = new QTabWidget(fraCell);
-    m_sstCell->setObjectName(QStringLiteral("sstCell"));
-    cellLayout->addWidget(m_sstCell);
+    auto* sstCell = new QTabWidget(fraCell);
+    sstCell->setObjectName(QStringLiteral("sstCell"));
+    cellLayout->addWidget(sstCell);
     auto* fraLine = new QWidget(fraCell);
     fraLine->setObjectName(QStringLiteral("fraLine"));
-    auto* lineLayout = new QVBoxLayout(fraLine);
-    m_smLine = new PropertyGrid(fraLine);
-    m_smLine->setObjectName(QStringLiteral("smLine"));
-    lineLayout->addWidget(m_smLine);
     cellLayout->addWidget(fraLine);
     auto* cellButtons = new QHBoxLayout();
     for (const auto& [name, caption] : {std::pair{"cmdNewCell", "新增"}, std::pair{"cmdDelCell", "删除"},
@@ -148,14 +131,13 @@ void frmMoveBts::setUp()
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmMoveBts::cmdCancelClick);
     connect(m_sstMain, &QTabWidget::tabBarClicked, this, [this] { syncPage(); });
 
-    PropertyItems& grid = m_smBtsNew->Items();
-    connect(m_smBtsNew, &PropertyGrid::ItemValueChanged, this,
-            [&grid](PropertyItem* item) {
-                GridHandlers::cityCascade(grid, item);
-                GridHandlers::roomCascade(grid, item);
-            });
-    connect(m_smBtsNew, &PropertyGrid::GridEdited, this,
-            [this] { GridHandlers::recordCityAndBaseNum(m_state, m_smBtsNew->Items(), cellGridItems()); });
+    m_session = new RelocationSession(m_context, m_smBtsNew->Items(), *this, this);
+    connect(m_session, &RelocationSession::relocated, this, [this] {
+        emit relocated();
+        close();
+    });
+    connect(m_smBtsNew, &PropertyGrid::ItemValueChanged, m_session, &RelocationSession::valueChanged);
+    connect(m_smBtsNew, &PropertyGrid::GridEdited, m_session, &RelocationSession::edited);
     connect(m_smBtsNew, &PropertyGrid::GridMouseDown, this, [this](int button, int, float x, float y) {
         m_smBtsNew->setFocus();
         GridHandlers::rightClickSelect(m_smBtsNew->Items(), button, x, y);
@@ -163,8 +145,7 @@ void frmMoveBts::setUp()
     connect(m_smBtsNew, &PropertyGrid::GridMouseUp, this, [this](int button, int, float x, float y) {
         GridHandlers::popup(m_smBtsNew->Items(), button, x, y);
     });
-    connect(m_smBtsNew, &PropertyGrid::ItemChosen, this,
-            [this](PropertyItem* item) { GridHandlers::popupChosen(m_state, item); });
+    connect(m_smBtsNew, &PropertyGrid::ItemChosen, m_session, &RelocationSession::popupChosen);
 
     prepareFinishSheet();
     buildSteps();
@@ -186,7 +167,7 @@ void frmMoveBts::buildSteps()
 
 void frmMoveBts::prepareFinishSheet()
 {
-    if (SheetService* sheets = mdlPubVar::instance().SheetService()) {
+    if (SheetService* sheets = m_context.SheetService()) {
         sheets->StyleRange(m_fbModify, 1, 1, 5, 5, 0, White, -1, FontSize, -1);
         sheets->PrepareSheet(m_fbModify);
     }
@@ -216,7 +197,7 @@ void frmMoveBts::syncPage()
     const bool last = page == LastPage;
     m_cmdPrev->setEnabled(last);
     // Without a BTS page there is nothing to check or to write.
-    m_cmdNext->setEnabled(!last && m_state.pageBuilt);
+    m_cmdNext->setEnabled(!last && m_session->ready());
     m_cmdNext->setVisible(!last);
     m_cmdOk->setVisible(last);
     (last ? m_cmdOk : m_cmdNext)->setDefault(true);
@@ -234,80 +215,56 @@ void frmMoveBts::goToPage(int page)
     syncPage();
 }
 
-PropertyItems& frmMoveBts::cellGrid(int index)
+void frmMoveBts::paintSummary()
 {
-    // One tab per cell, however many cells the BTS has.
-    while (m_smCell.size() <= index) {
-        auto* grid = new PropertyGrid();
-        grid->setObjectName(QStringLiteral("smCell"));
-        grid->setProperty("index", int(m_smCell.size()));
-        m_sstCell->addTab(grid, QString::number(m_smCell.size() + 1));
-        m_smCell.append(grid);
+    SheetService* service = m_context.SheetService();
+    if (!service)
+        return;
+    service->ClearSheet(m_fbModify, true);
+    // Rows from an earlier visit must never survive, whatever the host's clearing leaves.
+    m_fbModify->setMaxRow(1);
+    if (m_fbModify->MaxCol() < SummaryColumns)
+        m_fbModify->setMaxCol(SummaryColumns);
+    const QList<QStringList>& rows = m_session->summary();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const int r = int(i) + 1;
+        const QStringList& row = rows.at(i);
+        m_fbModify->setMaxRow(r);
+        // The title and each section's band span the sheet; a band is styled as one.
+        if (i == 0) {
+            service->AlignRange(m_fbModify, r, 1, r, SummaryColumns, true);
+            m_fbModify->setTextRC(r, 1, row.value(0));
+        } else if (ChangeSummary::isBand(row)) {
+            service->AlignRange(m_fbModify, r, 1, r, SummaryColumns, true);
+            service->StyleRange(m_fbModify, r, 1, r, 1, ChangeSummary::BandForeground, ChangeSummary::BandBackground,
+                                -1, ChangeSummary::BandFontSize, -1);
+        } else {
+            for (int c = 1; c <= SummaryColumns; ++c)
+                m_fbModify->setTextRC(r, c, row.value(c - 1));
+        }
     }
-    return m_smCell.at(index)->Items();
-}
-
-QList<PropertyItems*> frmMoveBts::cellGridItems() const
-{
-    QList<PropertyItems*> grids;
-    for (PropertyGrid* grid : m_smCell)
-        grids.append(&grid->Items());
-    return grids;
-}
-
-void frmMoveBts::clearLoadedPages()
-{
-    m_state.clearLoaded();
-    m_smBtsNew->Items().ClearItems();
-    m_smLine->Items().ClearItems();
-    while (!m_smCell.isEmpty()) {
-        PropertyGrid* grid = m_smCell.takeLast();
-        m_sstCell->removeTab(m_sstCell->indexOf(grid));
-        delete grid;
-    }
-    if (SheetService* sheets = mdlPubVar::instance().SheetService())
-        sheets->ClearSheet(m_fbModify, true);
 }
 
 void frmMoveBts::showBts(const QString& net, const QMap<QString, AttrTable>& attrMap, bool simpleMode)
 {
-    // The arguments are kept before anything else touches the window.
-    m_state.net = net;
-    m_state.attrMap = attrMap;
-    m_state.simpleMode = simpleMode;
-    if (net.isEmpty())
-        return;
-    BusyCursor busy;
-    // A wizard already open starts over for the new BTS: nothing of the earlier one (its
-    // values, summary or cells) can reach a commit.
-    clearLoadedPages();
-    goToPage(0);
-    QString caption;
-    QString btsNumber;
-    if (!BtsPage::build(m_state, m_smBtsNew->Items(), &caption, &btsNumber))
-        return;
-    m_state.pageBuilt = true;
+    if (!net.isEmpty()) {
+        // A wizard already open starts over for the new BTS, on its first page, with no
+        // summary of the earlier one.
+        if (SheetService* sheets = m_context.SheetService())
+            sheets->ClearSheet(m_fbModify, true);
+        goToPage(0);
+    }
+    if (m_session->start(net, attrMap, simpleMode))
+        setWindowTitle(m_session->caption());
     syncPage();
-    setWindowTitle(caption);
-    if (m_state.simpleMode)
-        CellLoader::viewCell(
-            m_state, m_state.cityCode, btsNumber, [this](int index) -> PropertyItems& { return cellGrid(index); },
-            m_smLine->Items());
-    if (!m_smCell.isEmpty())
-        m_sstCell->setCurrentIndex(0);
 }
 
 void frmMoveBts::cmdNextClick()
 {
-    if (currentPage() != 0 || !m_state.pageBuilt)
-        return;
-    // The record needs the city and base number the page shows, whenever the grid last
-    // told of an edit.
-    GridHandlers::recordCityAndBaseNum(m_state, m_smBtsNew->Items(), cellGridItems());
-    if (!BtsSave::saveBtsData(m_state, m_smBtsNew->Items(), *this))
+    if (currentPage() != 0 || !m_session->next())
         return;
     goToPage(LastPage);
-    ChangeSummary::showModify(m_state, m_fbModify);
+    paintSummary();
     syncPage();
 }
 
@@ -322,7 +279,7 @@ void frmMoveBts::cmdOkClick()
 {
     if (currentPage() != LastPage)
         return;
-    commit();
+    m_session->commit();
 }
 
 void frmMoveBts::cmdCancelClick()
@@ -332,7 +289,6 @@ void frmMoveBts::cmdCancelClick()
 
 void frmMoveBts::showMessage(const QString& text, Icon icon)
 {
-    m_shown.append(text);
     if (m_presenter) {
         m_presenter(text, icon);
         return;
@@ -344,154 +300,12 @@ void frmMoveBts::showMessage(const QString& text, Icon icon)
 
 bool frmMoveBts::askRetry(const QString& text, const QString& details)
 {
-    m_shown.append(text);
     if (m_retryPresenter)
         return m_retryPresenter(text, details);
     QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Retry);
     box.setDetailedText(details);
     return box.exec() == QMessageBox::Retry;
-}
-
-bool frmMoveBts::commit()
-{
-    // Nothing was loaded for a BTS: there is nothing to write and no record to keep.
-    if (!m_state.pageBuilt || !mdlPubVar::instance().DataService())
-        return false;
-    for (;;) {
-        Attempt attempt;
-        {
-            // The busy pointer covers the work, waiting for another user's lock included,
-            // and is gone before the user is told anything.
-            BusyCursor busy;
-            attempt = attemptCommit();
-        }
-        switch (attempt.result) {
-        case Attempt::Result::Done:
-            break;
-        case Attempt::Result::Busy:
-            if (askRetry(BusyMessage, attempt.details))
-                continue;
-            return false;
-        case Attempt::Result::RecordFailed:
-            showMessage(RecordFailedMessage);
-            return false;
-        case Attempt::Result::Refused:
-        case Attempt::Result::Failed:
-            if (!attempt.message.isEmpty())
-                showMessage(attempt.message);
-            return false;
-        }
-        break;
-    }
-    showMessage(SuccessMessage, Icon::Information);
-    if (auto* main = qobject_cast<frmMain*>(mdlPubVar::instance().form(QStringLiteral("frmMain"))))
-        main->hideBts();
-    close();
-    return true;
-}
-
-frmMoveBts::Attempt frmMoveBts::attemptCommit()
-{
-    auto& pubVar = mdlPubVar::instance();
-    DataService* dataService = pubVar.DataService();
-    const QString db = QLatin1String(SystemDatabase);
-    TransactionService* transactions = pubVar.TransactionService();
-    // The four steps are one transaction where the host offers one: any failure undoes
-    // them all, and the database is as it was before Commit.
-    const bool atomic = transactions != nullptr;
-    const auto failure = [&](Attempt::Result result = Attempt::Result::Failed) {
-        Attempt attempt;
-        attempt.details = dataService->LastError();
-        // Only work undone as a whole may simply be tried again.
-        attempt.result = atomic && dataService->LastErrorIsBusy() ? Attempt::Result::Busy : result;
-        // Without a transaction a failed step says nothing, as it always did.
-        if (atomic && attempt.result == Attempt::Result::Failed)
-            attempt.message = CommitUndoneMessage +
-                              (attempt.details.isEmpty() ? QString() : NewLine + attempt.details);
-        return attempt;
-    };
-    // Without its transaction the commit could be left half done: it does not start.
-    if (atomic && !transactions->BeginTrans(db))
-        return failure();
-    const auto undo = [&](Attempt attempt) {
-        if (atomic)
-            transactions->RollbackTrans(db);
-        return attempt;
-    };
-    if (atomic) {
-        // Another user may have filled the target room, or moved this BTS, since Next;
-        // the lock the transaction holds keeps the answer true until Commit ends.
-        const Attempt refusal = staleChange();
-        if (refusal.result != Attempt::Result::Done)
-            return undo(refusal);
-    }
-    if (!saveBtsDataInDB() || !CommitSteps::delCellDataFromDB(m_state) ||
-        !CommitSteps::delLineDataFromDB(m_state, m_smLine->Items()))
-        return undo(failure());
-    if (!RelocationRecord::saveModifyLog(m_state, m_fbModify))
-        return undo(failure(Attempt::Result::RecordFailed));
-    if (atomic && !transactions->CommitTrans(db))
-        return failure();
-    return Attempt{Attempt::Result::Done, {}, {}};
-}
-
-bool frmMoveBts::saveBtsDataInDB()
-{
-    DataService* dataService = mdlPubVar::instance().DataService();
-    const QStringList statements = BtsSave::updateStatements(m_state);
-    // A network without tables has nothing to write, which is a failure, not a success.
-    if (!dataService || statements.isEmpty())
-        return false;
-    // Each statement runs only after the one before it succeeded.
-    for (const QString& statement : statements)
-        if (!dataService->ExecuteSql(QLatin1String(SystemDatabase), statement))
-            return false;
-    return true;
-}
-
-frmMoveBts::Attempt frmMoveBts::staleChange()
-{
-    DataService* dataService = mdlPubVar::instance().DataService();
-    const QString n = m_state.n();
-    const auto refused = [](const QString& message) { return Attempt{Attempt::Result::Refused, message, {}}; };
-    if (n.isEmpty())
-        return refused(StaleBtsMessage);
-    // A query that fails is the database's failure, not a sign that someone else was here.
-    bool failed = false;
-    const auto firstText = [&](const QString& sql) {
-        auto rs = dataService->OpenRecordset(sql, QLatin1String(SystemDatabase), 0);
-        failed = failed || !rs;
-        if (!rs || rs->RecordCount() <= 0)
-            return std::optional<QString>();
-        rs->MoveFirst();
-        return std::optional<QString>(rs->Text(0).trimmed());
-    };
-    const auto databaseFailure = [&] {
-        const QString reason = dataService->LastError();
-        return Attempt{dataService->LastErrorIsBusy() ? Attempt::Result::Busy : Attempt::Result::Failed,
-                       CommitUndoneMessage + (reason.isEmpty() ? QString() : NewLine + reason), reason};
-    };
-    if (m_state.movesRoom()) {
-        const auto target = firstText(FieldRules::roomCheckStatement(m_state.net, m_state.newRoomCode));
-        if (failed)
-            return databaseFailure();
-        if (target && !target->isEmpty())
-            return refused(FieldRules::roomTakenMessage(m_state));
-    }
-    // The BTS must still stand where the wizard found it: its room holds its number, as
-    // stored (a number the host shows in its own format never matches its display text).
-    if (!m_state.oldRoomCode.isEmpty()) {
-        const auto number = firstText(QStringLiteral("select basenum from res_") + n +
-                                      QStringLiteral("bts where basecode='") + sqlText(m_state.btsCode) +
-                                      QLatin1Char('\''));
-        const auto room = failed ? std::nullopt : firstText(FieldRules::roomCheckStatement(m_state.net, m_state.oldRoomCode));
-        if (failed)
-            return databaseFailure();
-        if (!number || !room || *number != *room)
-            return refused(StaleBtsMessage);
-    }
-    return Attempt{Attempt::Result::Done, {}, {}};
 }
 
 } // namespace corvan

@@ -3,15 +3,13 @@
 
 #include <functional>
 
-#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
+#include "core/wizard_prompt.h"
 #include "corvan/attr_table.h"
-#include "relocation/move_bts_state.h"
-#include "relocation/wizard_prompt.h"
 
 class QPushButton;
 class QTabWidget;
@@ -19,22 +17,23 @@ class QTabWidget;
 namespace corvan {
 
 class PropertyGrid;
-class PropertyItems;
+class RelocationSession;
 class Sheet;
+class mdlPubVar;
+struct MoveBtsState;
 
-// The relocation wizard: the BTS page, a hidden page holding the BTS's cells, antennas
-// and feeders, and the finish page with the summary of every change; Commit writes it
-// all at once. Opened modeless by the main window through showBts.
+// The relocation wizard: the BTS page, a hidden page the user never sees, and the finish
+// page with the summary of every change; Commit writes it all at once. The window lays
+// out the pages, keeps them in step and passes the user's actions to its relocation
+// session, which does the work. Opened modeless through showBts.
 class frmMoveBts : public QWidget, public WizardPrompt {
     Q_OBJECT
 
 public:
     static const QString Caption;
-    static const QString SuccessMessage;
-    static const QString RecordFailedMessage;
     static constexpr int LastPage = 2;
 
-    explicit frmMoveBts(QWidget* parent = nullptr);
+    explicit frmMoveBts(mdlPubVar& context, QWidget* parent = nullptr);
     ~frmMoveBts() override;
 
     // The wizard's entry: relocate the BTS of network net from the tables on show. A
@@ -42,10 +41,8 @@ public:
     // the earlier BTS can reach a commit.
     void showBts(const QString& net, const QMap<QString, AttrTable>& attrMap, bool simpleMode);
 
-    QString net() const { return m_state.net; }
-    const QMap<QString, AttrTable>& attrMap() const { return m_state.attrMap; }
-    bool simpleMode() const { return m_state.simpleMode; }
-    const MoveBtsState& state() const { return m_state; }
+    RelocationSession& session() const { return *m_session; }
+    const MoveBtsState& state() const;
     int currentPage() const;
 
     // The buttons' work, also reachable from tests and the keyboard.
@@ -58,9 +55,7 @@ public:
     void showMessage(const QString& text, Icon icon = Icon::None) override;
     // A question titled with the window's caption: Retry or Cancel, the details folded away.
     bool askRetry(const QString& text, const QString& details) override;
-    // What the user was told, in order.
-    const QStringList& shownMessages() const { return m_shown; }
-    // Replaces the message box (tests, hosts that show messages their own way).
+    // Replace the message boxes (tests, hosts that show messages their own way).
     void setMessagePresenter(std::function<void(const QString&, Icon)> presenter)
     {
         m_presenter = std::move(presenter);
@@ -70,43 +65,28 @@ public:
         m_retryPresenter = std::move(presenter);
     }
 
-    // The commit's four steps, for the window's Commit and for tests.
-    bool commit();
-    // saveBtsDataInDB: the BTS row, then the new room, then the old room.
-    bool saveBtsDataInDB();
+signals:
+    // A relocation was written; the main window forgets the BTS it showed.
+    void relocated();
 
 private:
     void setUp();
     void buildSteps();
     void prepareFinishSheet();
+    void paintSummary();
     void syncPage();
     void goToPage(int page);
-    void clearLoadedPages();
-    PropertyItems& cellGrid(int index);
-    QList<PropertyItems*> cellGridItems() const;
-    // What one attempt at the commit came to; the messages are shown once the work is over.
-    struct Attempt {
-        enum class Result { Done, Refused, Busy, RecordFailed, Failed } result = Result::Failed;
-        QString message;
-        QString details;
-    };
-    Attempt attemptCommit();
-    // Inside the commit's transaction: why the relocation can no longer go ahead, or empty.
-    Attempt staleChange();
 
-    MoveBtsState m_state;
+    mdlPubVar& m_context;
+    RelocationSession* m_session = nullptr;
     PropertyGrid* m_smMoveTask = nullptr;
     QTabWidget* m_sstMain = nullptr;
     PropertyGrid* m_smBtsNew = nullptr;
-    QTabWidget* m_sstCell = nullptr;
-    QList<PropertyGrid*> m_smCell;
-    PropertyGrid* m_smLine = nullptr;
     Sheet* m_fbModify = nullptr;
     QPushButton* m_cmdPrev = nullptr;
     QPushButton* m_cmdNext = nullptr;
     QPushButton* m_cmdOk = nullptr;
     QPushButton* m_cmdCancel = nullptr;
-    QStringList m_shown;
     std::function<void(const QString&, Icon)> m_presenter;
     std::function<bool(const QString&, const QString&)> m_retryPresenter;
 };

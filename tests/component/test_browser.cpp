@@ -13,11 +13,11 @@
 #include <QWindow>
 #include <QTreeWidget>
 
-#include "browser/active_bar.h"
+#include "ui/active_bar.h"
 #include "browser/frm_main.h"
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
+#include "core/mdl_pub_var.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
 #include "support/test_host.h"

@@ -2,9 +2,9 @@
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
-#include "lookups/resource_view.h"
-#include "relocation/bts_page.h"
+#include "core/mdl_pub_var.h"
+#include "core/resource_view.h"
+#include "core/bts_page.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 

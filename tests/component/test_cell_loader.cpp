@@ -2,8 +2,8 @@
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
-#include "relocation/cell_loader.h"
+#include "core/mdl_pub_var.h"
+#include "core/cell_loader.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
-#include "relocation/change_summary.h"
+#include "core/mdl_pub_var.h"
+#include "core/change_summary.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 

@@ -8,7 +8,7 @@
 
 #include "corvan/component.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
+#include "core/mdl_pub_var.h"
 #include "support/test_host.h"
 
 using namespace corvan;

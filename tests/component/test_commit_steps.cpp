@@ -2,9 +2,9 @@
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
-#include "relocation/commit_steps.h"
-#include "relocation/move_bts_state.h"
+#include "core/mdl_pub_var.h"
+#include "core/commit_steps.h"
+#include "core/move_bts_state.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
-#include "relocation/disposition_rules.h"
+#include "core/mdl_pub_var.h"
+#include "core/disposition_rules.h"
 #include "support/test_host.h"
 
 using namespace corvan;

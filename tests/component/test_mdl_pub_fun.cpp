@@ -6,8 +6,8 @@
 
 #include "corvan/controls/property_item.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
-#include "lookups/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
+#include "core/mdl_pub_fun.h"
 #include "support/test_host.h"
 
 using namespace corvan;

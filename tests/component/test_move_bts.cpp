@@ -8,13 +8,13 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "browser/active_bar.h"
+#include "ui/active_bar.h"
 #include "browser/frm_main.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
+#include "core/mdl_pub_var.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
 #include "support/plain_data_service.h"

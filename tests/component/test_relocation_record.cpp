@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
-#include "entry/mdl_pub_var.h"
-#include "relocation/move_bts_state.h"
-#include "relocation/relocation_record.h"
+#include "core/mdl_pub_var.h"
+#include "core/move_bts_state.h"
+#include "core/relocation_record.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 

@@ -3,8 +3,8 @@
 
 #include "support/qt_printers.h"
 
-#include "browser/bts_property_layout.h"
-#include "browser/room_query.h"
+#include "core/bts_property_layout.h"
+#include "core/room_query.h"
 
 using namespace corvan;
 

@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-#include "relocation/wizard_prompt.h"
+#include "core/wizard_prompt.h"
 
 namespace corvan::test {
 

@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+#include "core/relocation_commit.h"
+
+#include "core/bts_save.h"
+#include "core/commit_steps.h"
+#include "core/field_rules.h"
+#include "core/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
+#include "core/relocation_record.h"
+#include "core/sql_literal.h"
+
+namespace corvan {
+
+const QString RelocationCommit::SuccessMessage =
+    QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息");
+const QString RelocationCommit::RecordFailedMessage = QStringLiteral("保存调整记录失败");
+// Told when a commit did not go through and left the database as it was; the reason follows.
+const QString RelocationCommit::UndoneMessage = QStringLiteral("基站调整未能完成，数据库未作任何修改。");
+const QString RelocationCommit::StaleBtsMessage =
+    QStringLiteral("该基站已被其他用户调整，本次调整未作任何修改。请重新选择机房和基站后再调整。");
+const QString RelocationCommit::BusyMessage =
+    QStringLiteral("其他用户正在保存数据，数据库暂时无法写入，本次调整未作任何修改。\r\n是否重试？");
+
+namespace {
+
+const QString NewLine = QStringLiteral("\r\n");
+
+CommitOutcome outcome(CommitOutcome::Result result, const QString& message = {}, const QString& details = {})
+{
+    return CommitOutcome{result, message, details, {}};
+}
+
+// A failed step: the database's words, and whether trying again may help. Only work
+// undone as a whole may simply be tried again; without a transaction a failed step says
+// nothing, as it always did.
+CommitOutcome failure(const SystemDb& db, bool atomic, CommitOutcome::Result result = CommitOutcome::Result::Failed)
+{
+    CommitOutcome failed = outcome(result, {}, db.lastError());
+    if (atomic && db.lastErrorIsBusy())
+        failed.result = CommitOutcome::Result::Busy;
+    if (atomic && failed.result == CommitOutcome::Result::Failed)
+        failed.message =
+            RelocationCommit::UndoneMessage + (failed.details.isEmpty() ? QString() : NewLine + failed.details);
+    return failed;
+}
+
+} // namespace
+
+QString RelocationCommit::storedNumberStatement(const MoveBtsState& state)
+{
+    return QStringLiteral("select basenum from res_") + state.n() + QStringLiteral("bts where basecode='") +
+           sqlText(state.btsCode) + QLatin1Char('\'');
+}
+
+bool RelocationCommit::saveBtsDataInDB(const mdlPubVar& context, const MoveBtsState& state)
+{
+    const QStringList statements = BtsSave::updateStatements(state);
+    // A network without tables has nothing to write, which is a failure, not a success.
+    if (statements.isEmpty())
+        return false;
+    for (const QString& statement : statements)
+        if (!context.db().execute(statement))
+            return false;
+    return true;
+}
+
+CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const MoveBtsState& state)
+{
+    const SystemDb& db = context.db();
+    if (state.n().isEmpty())
+        return outcome(CommitOutcome::Result::Refused, StaleBtsMessage);
+    // A query that fails is the database's failure, not a sign that someone else was here.
+    bool failed = false;
+    const auto read = [&](const QString& sql) {
+        auto rs = db.open(sql);
+        failed = failed || !rs;
+        if (!rs || rs->RecordCount() <= 0)
+            return std::optional<QString>();
+        rs->MoveFirst();
+        return std::optional<QString>(rs->Text(0).trimmed());
+    };
+    if (state.movesRoom()) {
+        const auto target = read(mdlPubFun::roomCheckStatement(state.net, state.newRoomCode));
+        if (failed)
+            return failure(db, true);
+        if (target && !target->isEmpty())
+            return outcome(CommitOutcome::Result::Refused, FieldRules::roomTakenMessage(state));
+    }
+    // The BTS must still stand where the wizard found it: its room holds its number, as
+    // stored (a number the host shows in its own format never matches its display text).
+    if (!state.oldRoomCode.isEmpty()) {
+        const auto number = read(storedNumberStatement(state));
+        const auto room = failed ? std::nullopt : read(mdlPubFun::roomCheckStatement(state.net, state.oldRoomCode));
+        if (failed)
+            return failure(db, true);
+        if (!number || !room || *number != *room)
+            return outcome(CommitOutcome::Result::Refused, StaleBtsMessage);
+    }
+    return outcome(CommitOutcome::Result::Done);
+}
+
+CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsState& state,
+                                      const PropertyItems& lineGrid, const QList<QStringList>& summary, bool atomic)
+{
+    const SystemDb& db = context.db();
+    if (!saveBtsDataInDB(context, state) || !CommitSteps::delCellDataFromDB(context, state) ||
+        !CommitSteps::delLineDataFromDB(context, state, lineGrid))
+        return failure(db, atomic);
+    QString code;
+    if (!RelocationRecord::saveModifyLog(context, state, summary, &code))
+        return failure(db, atomic, CommitOutcome::Result::RecordFailed);
+    CommitOutcome done = outcome(CommitOutcome::Result::Done);
+    done.recordCode = code;
+    return done;
+}
+
+CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState& state,
+                                    const PropertyItems& lineGrid, const QList<QStringList>& summary)
+{
+    const SystemDb& db = context.db();
+    // The four steps are one transaction where the host offers one: any failure undoes
+    // them all, and the database is as it was before Commit.
+    const bool atomic = db.hasTransactions();
+    if (!atomic)
+        return write(context, state, lineGrid, summary, false);
+    // Without its transaction the commit could be left half done: it does not start.
+    if (!db.begin())
+        return failure(db, true);
+    // Another user may have filled the target room, or moved this BTS, since Next; the
+    // lock the transaction holds keeps the answer true until the commit ends.
+    CommitOutcome result = staleChange(context, state);
+    if (result.done())
+        result = write(context, state, lineGrid, summary, true);
+    if (!result.done()) {
+        db.rollback();
+        return result;
+    }
+    if (!db.commit())
+        return failure(db, true);
+    return result;
+}
+
+} // namespace corvan

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+#include "corvan/attr_table.h"
+
+namespace corvan {
+
+class mdlPubVar;
+
+// The host's resource view service, called by member name as hosts expect.
+class ResourceView {
+public:
+    // Fills the table with the record of the view or table with that code. False when
+    // the host has no such service or the call could not be made.
+    static bool GetResourceData(const mdlPubVar& context, const QString& view, const QString& code,
+                                AttrTable* table);
+    // Has the host show the stored record.
+    static bool ShowProperty(const mdlPubVar& context, const QString& view, const QString& code);
+};
+
+} // namespace corvan
