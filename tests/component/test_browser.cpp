@@ -17,7 +17,8 @@
 #include "browser/frm_main.h"
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
-#include "core/mdl_pub_var.h"
+
+#include "core/move_bts_state.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
@@ -63,7 +64,7 @@ protected:
         Fixture::load(db);
         component.initEnv(host.objectArray());
         component.ShowMainForm();
-        main = qobject_cast<frmMain*>(mdlPubVar::instance().form(QStringLiteral("frmMain")));
+        main = qobject_cast<frmMain*>(component.context().form<QWidget>(QStringLiteral("frmMain")));
         ASSERT_NE(main, nullptr);
         search = main->roomSearch();
         tree = child<QTreeWidget>(search, "tvwRoom");
@@ -72,7 +73,6 @@ protected:
     void TearDown() override
     {
         component.clearEnv();
-        mdlPubVar::instance().reset();
     }
 
     QStringList sentLike(const QString& start) const
@@ -116,7 +116,7 @@ TEST_F(BrowserTest, CityListAndEmptyTreeOnLoad)
     EXPECT_EQ(ids->itemText(2), QStringLiteral("11"));
     EXPECT_FALSE(ids->isVisibleTo(search));
     EXPECT_EQ(tree->topLevelItemCount(), 0);
-    EXPECT_EQ(mdlPubVar::instance().rightCityList, QStringLiteral("'11','12'"));
+    EXPECT_EQ(component.context().rightCityList, QStringLiteral("'11','12'"));
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
     EXPECT_EQ(child<QPushButton>(search, "cmdOk")->text(), QStringLiteral("查  询"));
 }
@@ -281,23 +281,23 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
     EXPECT_TRUE(main->attrMap().contains(QStringLiteral("G")));
     bar->tool(QStringLiteral("mnuDispatch"))->trigger();
     EXPECT_EQ(host.messages()->messages.size(), 2);
-    EXPECT_EQ(mdlPubVar::instance().form(QStringLiteral("frmMoveBts")), nullptr);
+    EXPECT_EQ(component.context().form<QWidget>(QStringLiteral("frmMoveBts")), nullptr);
 
     child<QTabWidget>(main, "sstMain")->setCurrentIndex(1);
     bar->tool(QStringLiteral("mnuDispatch"))->trigger();
     EXPECT_EQ(host.messages()->messages.size(), 2);
-    auto* wizard = qobject_cast<frmMoveBts*>(mdlPubVar::instance().form(QStringLiteral("frmMoveBts")));
+    auto* wizard = qobject_cast<frmMoveBts*>(component.context().form<QWidget>(QStringLiteral("frmMoveBts")));
     ASSERT_NE(wizard, nullptr);
     EXPECT_TRUE(wizard->isVisible());
-    EXPECT_EQ(wizard->net(), QStringLiteral("C"));
-    EXPECT_TRUE(wizard->simpleMode());
-    EXPECT_EQ(wizard->attrMap().value(QStringLiteral("C")).at(AttrTable::DisplayValue, 1), Fixture::btsCode(202));
+    EXPECT_EQ(wizard->state().net, QStringLiteral("C"));
+    EXPECT_TRUE(wizard->state().simpleMode);
+    EXPECT_EQ(wizard->state().attrMap.value(QStringLiteral("C")).at(AttrTable::DisplayValue, 1), Fixture::btsCode(202));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // A wizard already open is filled again, not opened twice.
     bar->tool(QStringLiteral("mnuDispatch"))->trigger();
     int wizards = 0;
-    for (QWidget* form : mdlPubVar::instance().forms())
+    for (QWidget* form : component.forms())
         wizards += form->objectName() == QLatin1String("frmMoveBts");
     EXPECT_EQ(wizards, 1);
 }
@@ -305,7 +305,7 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
 TEST_F(BrowserTest, HistoryWindowOutlivesTheHostsCallsAndStaysModalToTheMainWindow)
 {
     main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
-    QPointer<QWidget> history = mdlPubVar::instance().form(QStringLiteral("frmViewHistory"));
+    QPointer<QWidget> history = component.context().form<QWidget>(QStringLiteral("frmViewHistory"));
     ASSERT_TRUE(history);
     const auto modalToMain = [&](QWidget* owner) {
         return history->isVisible() && QApplication::activeModalWidget() == history &&
@@ -323,18 +323,18 @@ TEST_F(BrowserTest, HistoryWindowOutlivesTheHostsCallsAndStaysModalToTheMainWind
 
     // A fresh main window leaves it open, now owned by the new one.
     component.ShowMainForm();
-    auto* second = qobject_cast<frmMain*>(mdlPubVar::instance().form(QStringLiteral("frmMain")));
+    auto* second = qobject_cast<frmMain*>(component.context().form<QWidget>(QStringLiteral("frmMain")));
     ASSERT_TRUE(history);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(modalToMain(second));
 
     // Unloading everything with it open unloads each window once, none left behind.
     QStringList unloaded;
-    for (QWidget* form : mdlPubVar::instance().forms())
+    for (QWidget* form : component.forms())
         QObject::connect(form, &QObject::destroyed, [&unloaded, name = form->objectName()] { unloaded << name; });
     component.clearEnv();
     EXPECT_TRUE(history.isNull());
-    EXPECT_TRUE(mdlPubVar::instance().forms().isEmpty());
+    EXPECT_TRUE(component.forms().isEmpty());
     // In load order: the history windows came before the fresh main window.
     EXPECT_EQ(unloaded, (QStringList{QStringLiteral("frmQDispathHis"), QStringLiteral("frmViewHistory"),
                                      QStringLiteral("frmQInBaseRoom"), QStringLiteral("frmMain")}));
@@ -347,7 +347,7 @@ TEST_F(BrowserTest, ExitClosesTheMainWindowAndKeepsTheRoomSearch)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
     // The room search window stays loaded on its own.
-    EXPECT_NE(mdlPubVar::instance().form(QStringLiteral("frmQInBaseRoom")), nullptr);
+    EXPECT_NE(component.context().form<QWidget>(QStringLiteral("frmQInBaseRoom")), nullptr);
 }
 
 } // namespace

@@ -8,7 +8,6 @@
 
 #include "corvan/component.h"
 #include "entry/cls_main.h"
-#include "core/mdl_pub_var.h"
 #include "support/test_host.h"
 
 using namespace corvan;
@@ -24,7 +23,6 @@ protected:
         component.clearEnv();
         for (QWidget* extra : std::as_const(extras))
             delete extra;
-        mdlPubVar::instance().reset();
     }
 
     // A window of the component's collection besides the main window and room search,
@@ -33,24 +31,24 @@ protected:
     {
         auto* window = new QWidget();
         window->setObjectName(QStringLiteral("extra%1").arg(extras.size()));
-        mdlPubVar::instance().registerForm(window);
+        component.context().registerForm(window);
         window->setVisible(visible);
         extras.append(window);
         return window;
     }
 
-    static QStringList formNames()
+    QStringList formNames() const
     {
         QStringList names;
-        for (QWidget* form : mdlPubVar::instance().forms())
+        for (QWidget* form : component.forms())
             names << form->objectName();
         return names;
     }
 
-    static QVector<bool> visibility()
+    QVector<bool> visibility() const
     {
         QVector<bool> shown;
-        for (QWidget* form : mdlPubVar::instance().forms())
+        for (QWidget* form : component.forms())
             shown << form->isVisible();
         return shown;
     }
@@ -82,7 +80,7 @@ TEST_F(ClsMainTest, InitEnvReadsSubscriptsOneToSevenAndFourteen)
         objArr[i] = i % 2 ? &stranger : nullptr;
     component.initEnv(objArr);
 
-    const auto& state = mdlPubVar::instance();
+    const auto& state = component.context();
     EXPECT_EQ(state.SheetService(), qobject_cast<SheetService*>(objArr[1]));
     EXPECT_EQ(state.UiService(), qobject_cast<UiService*>(objArr[2]));
     EXPECT_EQ(state.ContextService(), qobject_cast<ContextService*>(objArr[3]));
@@ -100,7 +98,7 @@ TEST_F(ClsMainTest, InitEnvFailuresKeepTheElementsStoredBeforeThem)
     TestHost first(database);
     TestHost second(database);
     component.initEnv(first.objectArray());
-    auto& state = mdlPubVar::instance();
+    auto& state = component.context();
 
     // An array that ends at subscript 13: 1 to 7 are stored, 14 is out of range.
     QVector<QObject*> shortArr = second.objectArray();
@@ -140,8 +138,8 @@ TEST_F(ClsMainTest, ShowMainFormLoadsFreshWindowsEachTime)
     component.initEnv(host.objectArray());
     component.ShowMainForm();
     EXPECT_EQ(formNames(), (QStringList{QStringLiteral("frmQInBaseRoom"), QStringLiteral("frmMain")}));
-    QPointer<QWidget> firstMain = mdlPubVar::instance().form(QStringLiteral("frmMain"));
-    QPointer<QWidget> firstSearch = mdlPubVar::instance().form(QStringLiteral("frmQInBaseRoom"));
+    QPointer<QWidget> firstMain = component.context().form<QWidget>(QStringLiteral("frmMain"));
+    QPointer<QWidget> firstSearch = component.context().form<QWidget>(QStringLiteral("frmQInBaseRoom"));
     ASSERT_TRUE(firstMain);
     EXPECT_TRUE(firstMain->isVisible());
     EXPECT_EQ(firstMain->windowTitle(), QStringLiteral("基站调整"));
@@ -154,7 +152,7 @@ TEST_F(ClsMainTest, ShowMainFormLoadsFreshWindowsEachTime)
     EXPECT_EQ(formNames(), (QStringList{other->objectName(), QStringLiteral("frmQInBaseRoom"),
                                         QStringLiteral("frmMain")}));
     EXPECT_TRUE(other->isVisible());
-    QWidget* main = mdlPubVar::instance().form(QStringLiteral("frmMain"));
+    auto* main = component.context().form<QWidget>(QStringLiteral("frmMain"));
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(main->findChild<QWidget*>(QStringLiteral("frmQInBaseRoom")));
@@ -204,14 +202,41 @@ TEST_F(ClsMainTest, ShowFrmWithoutHildFrmFailsAtTheFirstWindow)
 {
     TestHost host(database);
     component.initEnv(host.objectArray());
-    component.ShowMainForm();
-    component.hildFrm();
-    clsMain fresh;
-    EXPECT_EQ(errorNumber([&] { fresh.showFrm(); }), 9);
-    EXPECT_EQ(visibility(), (QVector<bool>{false, false}));
     // With no window loaded there is nothing to restore and nothing fails.
-    component.clearEnv();
-    EXPECT_EQ(errorNumber([&] { fresh.showFrm(); }), 0);
+    EXPECT_EQ(errorNumber([&] { component.showFrm(); }), 0);
+    component.ShowMainForm();
+    EXPECT_EQ(errorNumber([&] { component.showFrm(); }), 9);
+    EXPECT_EQ(visibility(), (QVector<bool>{true, true}));
+}
+
+TEST_F(ClsMainTest, TwoComponentsInOneProcessDoNotSeeEachOther)
+{
+    TestDatabase otherDatabase;
+    TestHost first(database);
+    TestHost second(otherDatabase, QStringLiteral("admin"));
+    clsMain other;
+    component.initEnv(first.objectArray());
+    other.initEnv(second.objectArray());
+    component.ShowMainForm();
+    other.ShowMainForm();
+    EXPECT_EQ(component.context().DataService(), first.recorder());
+    EXPECT_EQ(other.context().DataService(), second.recorder());
+    ASSERT_EQ(component.forms().size(), 2);
+    ASSERT_EQ(other.forms().size(), 2);
+    EXPECT_NE(component.forms().at(1), other.forms().at(1));
+    // Each hides and unloads its own windows only.
+    other.hildFrm();
+    EXPECT_EQ(visibility(), (QVector<bool>{true, true}));
+    other.clearEnv();
+    EXPECT_EQ(formNames(), (QStringList{QStringLiteral("frmQInBaseRoom"), QStringLiteral("frmMain")}));
+    EXPECT_TRUE(other.forms().isEmpty());
+    // A component the host destroys takes its windows with it.
+    auto* third = new clsMain();
+    third->initEnv(first.objectArray());
+    third->ShowMainForm();
+    QPointer<QWidget> thirdMain = third->context().form<QWidget>(QStringLiteral("frmMain"));
+    delete third;
+    EXPECT_TRUE(thirdMain.isNull());
 }
 
 TEST(Plugin, LoadsAndCreatesTheEntryClass)

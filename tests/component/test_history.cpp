@@ -3,7 +3,6 @@
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
-#include "entry/cls_main.h"
 #include "core/mdl_pub_var.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
@@ -107,7 +106,6 @@ private:
     SheetService* m_real;
 };
 
-const QString Marker = QStringLiteral("H=62s2Q");
 const QString Info1 = QStringLiteral(" 基站调整 H=62s2QBTS属性:所属地市,从:甲市,修改为:乙市;H=62s2Q"
                                      "删除BTS所属小区:甲一小区;H=62s2Q  ");
 
@@ -142,8 +140,8 @@ protected:
                          Fixture::roomCode(2), code(99), Info1));
         auto services = host.objectArray();
         services[HostSlot::Sheet] = &sheets;
-        component.initEnv(services);
-        window = new frmViewHistory();
+        ASSERT_EQ(context.setServices(services), mdlPubVar::Services::Stored);
+        window = new frmViewHistory(context);
         window->show();
         QApplication::processEvents();
         panel = window->queryPanel();
@@ -152,11 +150,7 @@ protected:
         host.recorder()->clear();
         sheets.calls.clear();
     }
-    void TearDown() override
-    {
-        delete window.data();
-        mdlPubVar::instance().reset();
-    }
+    void TearDown() override { delete window.data(); }
 
     void criteria(int city, int net, QDate begin, QDate end)
     {
@@ -215,16 +209,13 @@ protected:
     TestDatabase db;
     TestHost host{db};
     ObservingSheetService sheets{host.services()->sheets()};
-    clsMain component;
+    mdlPubVar context;
     QPointer<frmViewHistory> window;
     frmQDispathHis* panel = nullptr;
     Sheet* sheet = nullptr;
     PropertyGrid* list = nullptr;
 };
 
-const QString Select =
-    QStringLiteral("select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode"
-                   " from h_btsdispatch where ");
 const QString Record1Sheet[] = {QStringLiteral("调整时间|2006-11-03"),
                                 QStringLiteral("操作用户|demo"),
                                 QStringLiteral("网络类型|G 网"),
@@ -260,7 +251,7 @@ TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
 
     // Panel first, as they load.
     QStringList forms;
-    for (QWidget* form : mdlPubVar::instance().forms())
+    for (QObject* form : context.forms())
         forms << form->objectName();
     EXPECT_EQ(forms, (QStringList{QStringLiteral("frmQDispathHis"), QStringLiteral("frmViewHistory")}));
 
@@ -309,13 +300,13 @@ TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     EXPECT_TRUE(panelGuard.isNull());
-    EXPECT_TRUE(mdlPubVar::instance().forms().isEmpty());
+    EXPECT_TRUE(context.forms().isEmpty());
 }
 
 TEST_F(HistoryTest, SheetIsPreparedInTheHostsOrder)
 {
     sheets.calls.clear();
-    frmViewHistory another;
+    frmViewHistory another(context);
     EXPECT_EQ(sheets.calls,
               (QStringList{QStringLiteral("StyleRange 1,1,5,5 0 ffffff -1 10 -1"),
                            QStringLiteral("PrepareSheetView"), QStringLiteral("AlignRange 8,1,8,2 1"),
@@ -326,49 +317,19 @@ TEST_F(HistoryTest, SheetIsPreparedInTheHostsOrder)
               QStringList{QStringLiteral("select city_id,city_name from com_city where pro_id=4")});
 }
 
-TEST_F(HistoryTest, QueryTextForEveryCombinationOfCriteria)
+TEST_F(HistoryTest, TheQueryButtonSendsTheCriteriasStatement)
 {
-    const QDate begin(2006, 11, 1);
-    const QDate end(2006, 11, 10);
-    const QString dates = QStringLiteral("distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
-                                         "<=to_date('2006-11-10','yyyy-mm-dd')");
-    criteria(0, 0, begin, end);
-    EXPECT_EQ(panel->queryStatement(), Select + dates);
-    EXPECT_TRUE(host.recorder()->statements().isEmpty()) << "every city needs no lookup";
-
-    criteria(city("乙市"), 0, begin, end);
-    EXPECT_EQ(panel->queryStatement(), Select + QStringLiteral(" fromcity='12' and ") + dates);
-    EXPECT_EQ(host.recorder()->statements().value(0),
-              QStringLiteral("select city_id from com_city where city_name = '乙市'"));
-
-    criteria(0, 1, begin, end);
-    EXPECT_EQ(panel->queryStatement(), Select + QStringLiteral(" net='G' and ") + dates);
-    criteria(0, 3, begin, end);
-    EXPECT_EQ(panel->queryStatement(), Select + QStringLiteral(" net='D' and ") + dates);
-
-    criteria(city("乙市"), 2, begin, end);
+    criteria(city("乙市"), 2, QDate(2006, 11, 1), QDate(2006, 11, 10));
     EXPECT_EQ(panel->queryStatement(),
               QStringLiteral(
                   "select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode from "
                   "h_btsdispatch where  fromcity='12' and  net='C' and distime "
                   ">=to_date('2006-11-01','yyyy-mm-dd') and distime <=to_date('2006-11-10','yyyy-mm-dd')"));
-
-    // Month and day always take two digits.
-    criteria(0, 0, QDate(2006, 3, 7), QDate(2006, 12, 25));
-    EXPECT_EQ(panel->queryStatement(),
-              Select + QStringLiteral("distime >=to_date('2006-03-07','yyyy-mm-dd') and "
-                                      "distime <=to_date('2006-12-25','yyyy-mm-dd')"));
-
-    // The button sends exactly that statement.
+    EXPECT_EQ(host.recorder()->statements().value(0),
+              QStringLiteral("select city_id from com_city where city_name = '乙市'"));
     host.recorder()->clear();
     QTest::mouseClick(child<QPushButton>(panel, "cmdQuery"), Qt::LeftButton);
     EXPECT_EQ(sentLike(QStringLiteral("select discode")), QStringList{panel->queryStatement()});
-
-    // A city the database no longer knows matches nothing; quotes in values are doubled.
-    EXPECT_EQ(HistoryQuery::statement(QString(), HistoryQuery::All, begin, end),
-              Select + QStringLiteral(" fromcity='' and ") + dates);
-    EXPECT_EQ(HistoryQuery::statement(QStringLiteral("1'2"), QStringLiteral("g 网"), begin, end),
-              Select + QStringLiteral(" fromcity='1''2' and  net='G' and ") + dates);
 }
 
 TEST_F(HistoryTest, ListShowsOneRowPerRecordWithRoomsByName)
@@ -509,31 +470,6 @@ TEST_F(HistoryTest, ResetRestoresCriteriaAndClearsListAndView)
     EXPECT_TRUE(sheet->RowHidden(9));
 }
 
-TEST_F(HistoryTest, InfoTextTurnsEveryMarkerIntoALineBreak)
-{
-    EXPECT_EQ(HistoryQuery::infoText(QStringLiteral("  a;H=62s2Qb;H=62s2Q ")),
-              QStringLiteral("a;\r\nb;\r\n"));
-    EXPECT_EQ(HistoryQuery::infoText(QStringLiteral("H=62s2QH=62s2Q")), QStringLiteral("\r\n\r\n"));
-    EXPECT_EQ(HistoryQuery::infoText(QString()), QString());
-    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDate(2006, 3, 7))), QStringLiteral("2006-03-07"));
-    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDateTime(QDate(2006, 3, 7), QTime(13, 5)))),
-              QStringLiteral("2006-03-07"));
-    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QStringLiteral("2006-03-07 13:05:00"))),
-              QStringLiteral("2006-03-07"));
-    EXPECT_EQ(HistoryQuery::distimeText(QVariant()), QString());
-
-    // As the window shows a record with two entries: two lines and an empty one, while
-    // the hidden row keeps the markers for export.
-    const QString two =
-        QStringLiteral("BTS属性:备注,从:老站,修改为:空;") + Marker + QStringLiteral("删除:1天线1;") + Marker;
-    db.exec(QStringLiteral("update h_btsdispatch set disinfo='%1' where discode='%2'").arg(two, code(2)));
-    window->showHistory(code(2));
-    EXPECT_EQ(window->infoBox()->toPlainText().split(QLatin1Char('\n')),
-              (QStringList{QStringLiteral("BTS属性:备注,从:老站,修改为:空;"), QStringLiteral("删除:1天线1;"),
-                           QString()}));
-    EXPECT_EQ(sheet->TextRC(8, 2), two);
-}
-
 TEST_F(HistoryTest, ExportAndPrintShowRowsEightAndNineForTheCallOnly)
 {
     window->showHistory(code(1));
@@ -559,42 +495,6 @@ TEST_F(HistoryTest, ExportAndPrintShowRowsEightAndNineForTheCallOnly)
     EXPECT_TRUE(sheet->RowHidden(8));
     EXPECT_TRUE(sheet->RowHidden(9));
     EXPECT_TRUE(host.messages()->messages.isEmpty());
-}
-
-TEST_F(HistoryTest, EachRoomIsLookedUpOncePerQuery)
-{
-    // Two hundred records between three rooms.
-    QStringList values;
-    const int rooms[] = {1, 2, 5};
-    for (int i = 0; i < 200; ++i)
-        values << QStringLiteral(
-                      "('%1',to_date('2007-02-%2','yyyy-mm-dd'),'demo','G','11','11','%3','%4','1','')")
-                      .arg(code(1000 + i))
-                      .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                      .arg(Fixture::roomCode(rooms[i % 3]), Fixture::roomCode(rooms[(i + 1) % 3]));
-    db.exec(QStringLiteral(
-                "insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
-                "simplemode,disinfo) values ") +
-            values.join(QLatin1Char(',')));
-    const QString lookup = QStringLiteral("select roomname from res_baseroom where roomcode=");
-    query(0, 0, QDate(2007, 2, 1), QDate(2007, 2, 28));
-    EXPECT_EQ(list->Items().ItemCount(), 200);
-    QStringList sent = sentLike(lookup);
-    sent.sort();
-    EXPECT_EQ(sent, (QStringList{lookup + QStringLiteral("'00000000000000000001'"),
-                                 lookup + QStringLiteral("'00000000000000000002'"),
-                                 lookup + QStringLiteral("'00000000000000000005'")}));
-    EXPECT_EQ(list->Items().GetItem(QStringLiteral("K:") + code(1000))->Caption(),
-              QStringLiteral("2007-02-01,G网,从一号机房到二号机房"));
-
-    // The names are not kept from one query to the next: a renamed room shows its new name.
-    db.exec(QStringLiteral("update res_baseroom set roomname='新一号机房' where roomcode='%1'")
-                .arg(Fixture::roomCode(1)));
-    host.recorder()->clear();
-    query(0, 0, QDate(2007, 2, 1), QDate(2007, 2, 28));
-    EXPECT_EQ(sentLike(lookup).size(), 3);
-    EXPECT_EQ(list->Items().GetItem(QStringLiteral("K:") + code(1000))->Caption(),
-              QStringLiteral("2007-02-01,G网,从新一号机房到二号机房"));
 }
 
 } // namespace

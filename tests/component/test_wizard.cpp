@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: MIT
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+
+#include "ui/active_bar.h"
+#include "browser/frm_main.h"
+#include "corvan/controls/property_grid.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/sheet.h"
+#include "entry/cls_main.h"
+
+#include "core/move_bts_state.h"
+#include "core/relocation_session.h"
+#include "relocation/frm_move_bts.h"
+#include "support/fixture.h"
+#include "support/test_host.h"
+#include "support/wizard_fixture.h"
+
+using namespace corvan;
+using corvan::test::Fixture;
+using corvan::test::TestDatabase;
+using corvan::test::TestHost;
+using corvan::test::WizardFixture;
+
+namespace {
+
+class MoveBtsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WizardFixture::load(db);
+        component.initEnv(host.objectArray());
+        component.ShowMainForm();
+        main = component.context().form<frmMain>(QStringLiteral("frmMain"));
+        ASSERT_NE(main, nullptr);
+        main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+        openWizard();
+    }
+    void TearDown() override { component.clearEnv(); }
+
+    void openWizard()
+    {
+        main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
+        wizard = component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
+        ASSERT_NE(wizard, nullptr);
+        wizard->setMessagePresenter([this](const QString& text, WizardPrompt::Icon icon) {
+            told << text + (icon == WizardPrompt::Icon::Information ? QStringLiteral(" [i]") : QString());
+        });
+        grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
+        ASSERT_NE(grid, nullptr);
+    }
+
+    bool choose(const char* key, const QString& value)
+    {
+        PropertyItem* item = grid->Items().GetItem(QString::fromLatin1(key));
+        return item && grid->editValue(item, value);
+    }
+
+    QPushButton* button(const char* name) const
+    {
+        return wizard->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+
+    QStringList summary() const
+    {
+        QStringList rows;
+        const Sheet* sheet = wizard->findChild<Sheet*>(QStringLiteral("fbModify"));
+        for (int r = 1; r <= sheet->MaxRow(); ++r) {
+            QStringList cells;
+            for (int c = 1; c <= 4; ++c)
+                cells << sheet->TextRC(r, c);
+            rows << cells.join(QLatin1Char('|'));
+        }
+        return rows;
+    }
+
+    void fillAndNext(const QString& room = QStringLiteral("三号机房"))
+    {
+        ASSERT_TRUE(choose("city", QStringLiteral("甲市")));
+        ASSERT_TRUE(choose("belongroom", room));
+        ASSERT_TRUE(choose("remark", QStringLiteral("迁至三号机房")));
+        QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    }
+
+    TestDatabase db;
+    TestHost host{db};
+    clsMain component;
+    frmMain* main = nullptr;
+    frmMoveBts* wizard = nullptr;
+    PropertyGrid* grid = nullptr;
+    QStringList told;
+};
+
+QStringList keys(const PropertyItems& items)
+{
+    QStringList out;
+    for (long i = 1; i <= items.ItemCount(); ++i)
+        out << items.GetItem(i)->Key();
+    return out;
+}
+
+TEST_F(MoveBtsTest, OpensOnTheBtsPageWithTwoVisibleSteps)
+{
+    EXPECT_EQ(wizard->windowTitle(), QStringLiteral("甲市甲一G基站基站调整"));
+    const PropertyItems& steps = wizard->findChild<PropertyGrid*>(QStringLiteral("smMoveTask"))->Items();
+    EXPECT_EQ(keys(steps), (QStringList{QStringLiteral("k1"), QStringLiteral("k2"), QStringLiteral("k3")}));
+    EXPECT_FALSE(steps.GetItem(QStringLiteral("k2"))->Visible());
+    EXPECT_TRUE(steps.GetItem(QStringLiteral("k1"))->Selected());
+    auto* tabs = wizard->findChild<QTabWidget*>(QStringLiteral("sstMain"));
+    EXPECT_FALSE(tabs->isTabVisible(1));
+    EXPECT_EQ(tabs->tabText(2), QStringLiteral("完成基站调整"));
+    EXPECT_FALSE(tabs->isTabEnabled(2));
+    EXPECT_FALSE(button("cmdPrev")->isEnabled());
+    EXPECT_TRUE(button("cmdNext")->isVisible());
+    EXPECT_FALSE(button("cmdOk")->isVisible());
+    EXPECT_EQ(keys(grid->Items()),
+              (QStringList{QStringLiteral("G:M"), QStringLiteral("city"), QStringLiteral("belongroom"),
+                           QStringLiteral("belongbsc"), QStringLiteral("carriers"), QStringLiteral("remark"),
+                           QStringLiteral("G:C"), QStringLiteral("basecode"), QStringLiteral("basenum"),
+                           QStringLiteral("basename"), QStringLiteral("county"), QStringLiteral("P:1")}));
+    // Clicking the finish tab does not leave the page.
+    tabs->tabBar()->tabBarClicked(2);
+    EXPECT_EQ(wizard->currentPage(), 0);
+}
+
+TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
+{
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空")});
+    EXPECT_EQ(wizard->currentPage(), 0);
+
+    told.clear();
+    fillAndNext();
+    EXPECT_TRUE(told.isEmpty()) << told.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(wizard->currentPage(), 2);
+    EXPECT_TRUE(button("cmdOk")->isVisible());
+    EXPECT_FALSE(button("cmdNext")->isVisible());
+    EXPECT_TRUE(button("cmdPrev")->isEnabled());
+    // The sheet shows the session's rows, four columns each.
+    const QStringList rows = summary();
+    ASSERT_EQ(rows.size(), wizard->session().summary().size());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows.at(i), wizard->session().summary().at(i).join(QLatin1Char('|'))) << i;
+    EXPECT_EQ(rows.at(2), QStringLiteral("BTS|所属机房|一号机房|三号机房"));
+
+    // Back keeps the values; Next again paints the summary from scratch.
+    QTest::mouseClick(button("cmdPrev"), Qt::LeftButton);
+    EXPECT_EQ(wizard->currentPage(), 0);
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(), QStringLiteral("三号机房"));
+    QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
+    EXPECT_EQ(summary(), rows);
+
+    // Commit: the user is told, the wizard closes, the main window forgets the BTS.
+    QPointer<frmMoveBts> guard(wizard);
+    QTest::mouseClick(button("cmdOk"), Qt::LeftButton);
+    EXPECT_EQ(told, QStringList{QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息 [i]")});
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
+    EXPECT_TRUE(main->sheet(QStringLiteral("G"))->isHidden());
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+}
+
+TEST_F(MoveBtsTest, CancelWritesNothing)
+{
+    const QStringList before = WizardFixture::dump(db);
+    fillAndNext();
+    QPointer<frmMoveBts> guard(wizard);
+    QTest::mouseClick(button("cmdCancel"), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_EQ(WizardFixture::dump(db), before);
+}
+
+TEST_F(MoveBtsTest, ShowBtsWhileOpenStartsOverForTheNewBts)
+{
+    fillAndNext();
+    ASSERT_EQ(wizard->currentPage(), 2);
+    // The main window shows another room and the user starts a relocation of its C BTS.
+    main->showBts(QStringLiteral("11"), QStringLiteral("二号机房"));
+    main->findChild<QTabWidget*>(QStringLiteral("sstMain"))->setCurrentIndex(1);
+    main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
+    EXPECT_EQ(component.context().form<QWidget>(QStringLiteral("frmMoveBts")), wizard);
+    EXPECT_EQ(wizard->currentPage(), 0);
+    EXPECT_EQ(wizard->state().btsCode, Fixture::btsCode(202));
+    EXPECT_TRUE(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString().isEmpty());
+    EXPECT_EQ(summary(), QStringList{QStringLiteral("|||")});
+}
+
+// A page that could not be built leaves Next closed: the finish page is out of reach.
+TEST_F(MoveBtsTest, WithoutABtsPageNextStaysClosed)
+{
+    host.recorder()->failWhen([](const QString& sql) { return sql.contains(QLatin1String("gui_option")); });
+    wizard->showBts(QStringLiteral("G"), main->attrMap(), true);
+    EXPECT_FALSE(button("cmdNext")->isEnabled());
+    wizard->cmdNextClick();
+    EXPECT_EQ(wizard->currentPage(), 0);
+    host.recorder()->failWhen({});
+    wizard->showBts(QStringLiteral("G"), main->attrMap(), true);
+    EXPECT_TRUE(button("cmdNext")->isEnabled());
+}
+
+} // namespace
