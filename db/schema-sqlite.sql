@@ -157,6 +157,21 @@ create table h_btsdispatch (
 );
 create index ix_h_btsdispatch_time on h_btsdispatch(distime);
 
+-- The component's own: what each relocation overwrote and deleted, keyed by the code of
+-- its record in h_btsdispatch, so that it can be reversed and nothing is lost. The entry is
+-- JSON text; reversedby names the record that reversed it, reverses the one it reverses.
+create table corvan_journal (
+  discode    text not null primary key,
+  net        text not null,
+  basecode   text not null,
+  fromroom   text,
+  toroom     text,
+  reverses   text,
+  reversedby text,
+  entry      text not null
+);
+create index ix_corvan_journal_bts on corvan_journal(basecode, net);
+
 -- The component's own: the longitudes and latitudes a province spans, so that a
 -- coordinate typed for a BTS can be checked against the province it stands in.
 create table corvan_province_extent (

@@ -63,6 +63,8 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
     m_bar->addTool(QStringLiteral("mnuExport"), QStringLiteral("   导   出 "))->setVisible(false);
     m_bar->addTool(QStringLiteral("mnuPrint"), QStringLiteral("   打   印   "))->setVisible(false);
     m_bar->addTool(QStringLiteral("mnuExecl"), QStringLiteral("导出"))->setVisible(false);
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuTrack"), QStringLiteral("调整轨迹"),
+                                      QStringLiteral("查看当前基站和机房的调整轨迹")));
     m_bar->tool(QStringLiteral("mnuDispatch"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_bar->tool(QStringLiteral("mnuHistory"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     addToolBar(Qt::TopToolBarArea, toolBar);
@@ -165,6 +167,8 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
 {
     m_sstMain->setVisible(true);
     const QString roomCode = mdlPubFun::GetRoomCodeByName(m_context, cityId, roomName);
+    m_roomCode = roomCode;
+    m_roomName = roomName;
     auto rs = m_context.db().open(QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
                                   QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"));
     // The room's caption shows, and the earlier room's sheets go, even when its BTSs
@@ -229,6 +233,8 @@ void frmMain::atbMainToolClick(const QString& name)
         showHistory();
     else if (name == QLatin1String("mnuExit"))
         close();
+    else if (name == QLatin1String("mnuTrack"))
+        showTrack();
 }
 
 void frmMain::startRelocation()
@@ -253,6 +259,26 @@ void frmMain::startRelocation()
 void frmMain::showHistory()
 {
     emit historyRequested();
+}
+
+void frmMain::showTrack()
+{
+    if (m_roomCode.isEmpty()) {
+        if (MessageService* messages = m_context.MessageService())
+            messages->ShowMessage(NoBtsMessage);
+        return;
+    }
+    const int tab = m_sstMain->currentIndex();
+    const QString net = tab >= 0 && tab < 3 ? Letters[tab] : QString();
+    QString basecode;
+    QString btsName;
+    // The BTS of the current tab, when the room on show has one of that network.
+    if (!net.isEmpty() && m_attrMap.contains(net) && !m_sheets[tab]->isHidden()) {
+        const AttrTable& table = m_attrMap[net];
+        basecode = table.at(AttrTable::DisplayValue, table.findField(QStringLiteral("basecode")));
+        btsName = table.at(AttrTable::DisplayValue, table.findField(QStringLiteral("basename")));
+    }
+    emit trackRequested(basecode.isEmpty() ? QString() : net, basecode, btsName, m_roomCode, m_roomName);
 }
 
 } // namespace corvan

@@ -56,11 +56,16 @@ signals:
     void relocationRequested(const QString& net, const QMap<QString, corvan::AttrTable>& attrMap);
     // The user asks for the relocation history, modal to this window.
     void historyRequested();
+    // The user asks where the BTS on the current tab has been (net and basecode empty when
+    // the tab shows none) and what went into or out of the room on show.
+    void trackRequested(const QString& net, const QString& basecode, const QString& btsName,
+                        const QString& roomCode, const QString& roomName);
 
 private:
     void prepareSheets();
     void startRelocation();
     void showHistory();
+    void showTrack();
 
     mdlPubVar& m_context;
     ActiveBar* m_bar = nullptr;
@@ -71,6 +76,8 @@ private:
     QFrame* m_frames[3] = {};
     Sheet* m_sheets[3] = {};
     QMap<QString, AttrTable> m_attrMap;
+    QString m_roomCode;
+    QString m_roomName;
 };
 
 } // namespace corvan

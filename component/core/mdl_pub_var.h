@@ -41,6 +41,8 @@ public:
     {
         return qobject_cast<corvan::TransactionService*>(m_data);
     }
+    // Offered by some sheet services only.
+    corvan::WorkbookService* WorkbookService() const { return qobject_cast<corvan::WorkbookService*>(m_sheet); }
     corvan::RightService* RightService() const { return qobject_cast<corvan::RightService*>(m_right); }
     // Called by member name.
     QObject* ResourceViewService() const { return m_resourceView; }

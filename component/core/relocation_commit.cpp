@@ -4,6 +4,7 @@
 #include "core/bts_save.h"
 #include "core/commit_steps.h"
 #include "core/field_rules.h"
+#include "core/journal.h"
 #include "core/mdl_pub_fun.h"
 #include "core/mdl_pub_var.h"
 #include "core/relocation_record.h"
@@ -103,12 +104,19 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
                                       const PropertyItems& lineGrid, const QList<QStringList>& summary, bool atomic)
 {
     const SystemDb& db = context.db();
+    // What the steps overwrite and delete, read before they run, so that nothing is lost.
+    const auto journal = Journal::before(context, state);
+    if (!journal)
+        return failure(db, atomic);
     if (!saveBtsDataInDB(context, state) || !CommitSteps::delCellDataFromDB(context, state) ||
         !CommitSteps::delLineDataFromDB(context, state, lineGrid))
         return failure(db, atomic);
     QString code;
     if (!RelocationRecord::saveModifyLog(context, state, summary, &code))
         return failure(db, atomic, CommitOutcome::Result::RecordFailed);
+    if (!Journal::write(context, *journal, code, state.oldRoomCode,
+                        state.movesRoom() ? state.newRoomCode : state.oldRoomCode))
+        return failure(db, atomic);
     CommitOutcome done = outcome(CommitOutcome::Result::Done);
     done.recordCode = code;
     return done;

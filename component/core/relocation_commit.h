@@ -37,7 +37,8 @@ public:
     // Inside an open transaction: why this relocation can no longer go ahead (the target
     // room filled, the BTS moved by someone else), a database failure, or Done.
     static CommitOutcome staleChange(const mdlPubVar& context, const MoveBtsState& state);
-    // The four steps; Done with the record's code, or the step's failure.
+    // The four steps and the journal entry of what they overwrote and deleted; Done with
+    // the record's code, or the step's failure.
     static CommitOutcome write(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& lineGrid,
                                const QList<QStringList>& summary, bool atomic);
     // saveBtsDataInDB: the BTS row, the new room, the old room, each only after the one

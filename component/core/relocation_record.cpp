@@ -23,8 +23,12 @@ const QString BtsAttribute = QStringLiteral("BTS属性:");
 const QString From = QStringLiteral(",从:");
 const QString ChangedTo = QStringLiteral(",修改为:");
 const QString Nothing = QStringLiteral("空");
-const QString CellDeleted = QStringLiteral("删除BTS所属小区:");
-const QString LineDeleted = QStringLiteral("删除:");
+// "删除BTS所属小区:" and "删除:" for deletions; a reversal's restorations read "恢复…".
+const QString DeletedWord = QStringLiteral("删除");
+const QString RestoredWord = QStringLiteral("恢复");
+const QString CellWord = QStringLiteral("BTS所属小区:");
+const QString Colon = QStringLiteral(":");
+const QString RoomWord = QStringLiteral("机房");
 const QString FeederWord = QStringLiteral("馈线");
 const QString EntryEnd = QStringLiteral(";");
 
@@ -46,13 +50,18 @@ QString RelocationRecord::entry(const QString& c1, const QString& c2, const QStr
         return {};
     if (c1 == KindBts)
         return BtsAttribute + c2 + From + c3 + ChangedTo + (c4.isEmpty() ? Nothing : c4) + EntryEnd;
+    // A reversal restores what a relocation deleted, and says so in the same words.
+    const QString* done = c4 == Deleted ? &DeletedWord : c4 == RestoredWord ? &RestoredWord : nullptr;
     if (c1 == KindCell)
-        return c4 == Deleted ? CellDeleted + c3 + EntryEnd : QString();
+        return done ? *done + CellWord + c3 + EntryEnd : QString();
     if (c1 == KindAntenna)
-        return c4 == Deleted ? LineDeleted + c2 + c3 + EntryEnd : QString();
+        return done ? *done + Colon + c2 + c3 + EntryEnd : QString();
     if (c1 == KindFeeder)
         // A feeder's lineid carries no kind word, unlike an antenna's "天线" + number.
-        return c4 == Deleted ? LineDeleted + c2 + FeederWord + c3 + EntryEnd : QString();
+        return done ? *done + Colon + c2 + FeederWord + c3 + EntryEnd : QString();
+    // A room's network column changes with the BTS's room, which the BTS rows tell.
+    if (c1 == RoomWord)
+        return {};
     // The title row.
     return c1 + QLatin1Char(' ');
 }

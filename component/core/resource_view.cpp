@@ -32,4 +32,21 @@ bool ResourceView::ShowProperty(const mdlPubVar& context, const QString& view, c
                                      Q_ARG(QString, view), Q_ARG(QString, code));
 }
 
+QStringList ResourceView::FieldCaptions(const mdlPubVar& context, const QString& view, const QStringList& columns)
+{
+    QStringList fields;
+    QStringList captions;
+    bool known = false;
+    if (QObject* service = context.ResourceViewService())
+        // A host without the member answers no: the columns keep their names.
+        QMetaObject::invokeMethod(service, "GetFieldCaptions", Qt::DirectConnection, Q_RETURN_ARG(bool, known),
+                                  Q_ARG(QString, view), Q_ARG(QStringList*, &fields), Q_ARG(QStringList*, &captions));
+    QStringList result;
+    for (const QString& column : columns) {
+        const qsizetype at = known ? fields.indexOf(column) : -1;
+        result << (at >= 0 && !captions.value(at).isEmpty() ? captions.at(at) : column);
+    }
+    return result;
+}
+
 } // namespace corvan

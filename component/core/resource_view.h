@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include "corvan/attr_table.h"
 
@@ -18,6 +19,8 @@ public:
                                 AttrTable* table);
     // Has the host show the stored record.
     static bool ShowProperty(const mdlPubVar& context, const QString& view, const QString& code);
+    // The host's caption of each column, where it offers them; the column's own name where not.
+    static QStringList FieldCaptions(const mdlPubVar& context, const QString& view, const QStringList& columns);
 };
 
 } // namespace corvan

@@ -5,8 +5,12 @@
 #include <QWidget>
 
 #include "browser/frm_main.h"
+#include "history/frm_q_dispath_his.h"
+#include "history/frm_reverse_bts.h"
+#include "history/frm_track.h"
 #include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"
+#include "ui/window_owner.h"
 
 namespace corvan {
 
@@ -109,6 +113,11 @@ void clsMain::ShowMainForm()
         auto* main = new frmMain(m_context);
         connect(main, &frmMain::relocationRequested, this, &clsMain::openWizard);
         connect(main, &frmMain::historyRequested, this, [this, main] { openHistory(main); });
+        connect(main, &frmMain::trackRequested, this,
+                [this, main](const QString& net, const QString& basecode, const QString& btsName,
+                             const QString& roomCode, const QString& roomName) {
+                    openTrack(main, net, basecode, btsName, roomCode, roomName);
+                });
         main->show();
         // A history window opened from the earlier main window stays open, now owned by
         // this one.
@@ -137,14 +146,50 @@ void clsMain::openWizard(const QString& net, const QMap<QString, AttrTable>& att
     wizard->activateWindow();
 }
 
-void clsMain::openHistory(frmMain* owner)
+frmViewHistory* clsMain::openHistory(frmMain* owner)
 {
     // The window belongs to the component's collection alone, not to the main window: the
     // host may unload or reload the main window while it is open. It is modal to the main
     // window without a modal loop of its own, so hiding and showing it never ends it.
     auto* history = new frmViewHistory(m_context);
     history->setOwnerWindow(owner);
+    connect(history, &frmViewHistory::reverseRequested, this,
+            [this, history](const QString& discode) { openReversal(history, discode); });
     history->show();
+    return history;
+}
+
+void clsMain::openReversal(frmViewHistory* history, const QString& discode)
+{
+    auto* reversal = new frmReverseBts(m_context, discode);
+    setWindowOwner(reversal, history);
+    // The history lists the reversal's own record at once, and shows it.
+    connect(reversal, &frmReverseBts::reversed, history, [history](const QString&, const QString& code) {
+        history->queryPanel()->query();
+        history->showHistory(code);
+    });
+    connect(reversal, &frmReverseBts::reversed, this, [this] {
+        if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
+            main->hideBts();
+    });
+    reversal->show();
+}
+
+void clsMain::openTrack(frmMain* owner, const QString& net, const QString& basecode, const QString& btsName,
+                        const QString& roomCode, const QString& roomName)
+{
+    auto* track = new frmTrack(m_context, net, basecode, btsName, roomCode, roomName);
+    setWindowOwner(track, owner);
+    // A line chosen opens its record in the history window, the one open or a new one.
+    connect(track, &frmTrack::recordChosen, this, [this](const QString& discode) {
+        auto* history = m_context.form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+        if (!history)
+            history = openHistory(m_context.form<frmMain>(QStringLiteral("frmMain")));
+        history->showHistory(discode);
+        history->raise();
+        history->activateWindow();
+    });
+    track->show();
 }
 
 } // namespace corvan

@@ -14,6 +14,7 @@ class QWidget;
 namespace corvan {
 
 class frmMain;
+class frmViewHistory;
 
 // The component's one public class: the host creates it, hands it its services and
 // drives the component's windows through it. It owns the component's context, creates
@@ -46,7 +47,10 @@ public:
 
 private:
     void openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap);
-    void openHistory(frmMain* owner);
+    frmViewHistory* openHistory(frmMain* owner);
+    void openReversal(frmViewHistory* history, const QString& discode);
+    void openTrack(frmMain* owner, const QString& net, const QString& basecode, const QString& btsName,
+                   const QString& roomCode, const QString& roomName);
 
     mdlPubVar m_context;
     QVector<bool> m_visible;

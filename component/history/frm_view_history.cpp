@@ -6,9 +6,15 @@
 #include "core/mdl_pub_var.h"
 #include "history/frm_q_dispath_his.h"
 #include "core/history_query.h"
+#include "core/journal.h"
+#include "core/reentry.h"
 #include "ui/busy_cursor.h"
+#include "ui/window_owner.h"
 
+#include <QAction>
 #include <QWindow>
+#include <memory>
+#include <vector>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -33,6 +39,7 @@ constexpr int DetailRow = 8;
 constexpr int SpareRow = 9;
 
 const QString InfoCaption = QStringLiteral("详细信息");
+const QString ReentryTitle = QStringLiteral("小区天馈清单-");
 // Column 1 of rows 1 to 7, the record's header fields.
 const QString RowCaptions[frmViewHistory::ShownRows] = {
     QStringLiteral("调整时间"), QStringLiteral("操作用户"), QStringLiteral("网络类型"),
@@ -62,6 +69,10 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExit"), QStringLiteral("   退    出  ")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExcel"), QStringLiteral("导出到Execl")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPrint"), QStringLiteral("打印记录")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReverse"), QStringLiteral("撤销调整"),
+                                      QStringLiteral("撤销所显示的这次调整")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReentry"), QStringLiteral("导出小区天馈清单"),
+                                      QStringLiteral("导出这次调整删除的小区、天线和馈线，以便重新录入")));
     connect(m_bar, &ActiveBar::ToolClick, this, &frmViewHistory::atbMainToolClick);
 
     // The left pane: the query panel, loaded before this window and so first in load order.
@@ -115,6 +126,7 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
 
     prepareSheet();
     m_txtInfo->clear();
+    enableJournalCommands();
     m_context.registerForm(this);
 }
 
@@ -156,8 +168,18 @@ void frmViewHistory::restyle()
         sheets->StyleRange(m_fbHis, 1, 1, m_fbHis->MaxRow(), m_fbHis->MaxCol(), 0, White, On, FontSize, On);
 }
 
+void frmViewHistory::enableJournalCommands()
+{
+    const auto entry = m_code.isEmpty() ? std::nullopt : Journal::read(m_context, m_code);
+    const bool journalled = entry && entry->exists();
+    m_bar->tool(QStringLiteral("mnuReverse"))->setEnabled(journalled && entry->reversedBy.isEmpty());
+    m_bar->tool(QStringLiteral("mnuReentry"))->setEnabled(journalled);
+}
+
 void frmViewHistory::clearView()
 {
+    m_code.clear();
+    enableJournalCommands();
     if (SheetService* sheets = m_context.SheetService())
         sheets->ClearSheet(m_fbHis, true);
     m_txtInfo->clear();
@@ -178,6 +200,7 @@ void frmViewHistory::showHistory(const QString& code)
     if (!record)
         return;
     if (!record->values.isEmpty()) {
+        m_code = code;
         for (int row = 1; row <= ShownRows; ++row) {
             m_fbHis->setTextRC(row, 1, RowCaptions[row - 1]);
             m_fbHis->setTextRC(row, 2, record->values.value(row - 1));
@@ -185,6 +208,7 @@ void frmViewHistory::showHistory(const QString& code)
         m_txtInfo->setPlainText(HistoryQuery::infoText(record->disinfo));
         m_fbHis->setTextRC(DetailRow, 1, InfoCaption);
         m_fbHis->setTextRC(DetailRow, 2, record->disinfo);
+        enableJournalCommands();
     }
     restyle();
 }
@@ -217,6 +241,38 @@ bool frmViewHistory::printSheet()
     return done;
 }
 
+bool frmViewHistory::exportReentry()
+{
+    WorkbookService* books = m_context.WorkbookService();
+    if (!books || m_code.isEmpty())
+        return false;
+    QList<Reentry::Table> tables;
+    {
+        BusyCursor busy;
+        tables = Reentry::tables(m_context, m_code);
+    }
+    if (tables.isEmpty())
+        return false;
+    // Sheets of our own for the host to write, never shown: the captions in the first row.
+    std::vector<std::unique_ptr<Sheet>> sheets;
+    QList<Sheet*> parts;
+    QStringList names;
+    for (const Reentry::Table& table : tables) {
+        auto sheet = std::make_unique<Sheet>();
+        sheet->setMaxCol(int(table.columns.size()));
+        sheet->setMaxRow(int(table.rows.size()) + 1);
+        for (qsizetype c = 0; c < table.columns.size(); ++c)
+            sheet->setTextRC(1, int(c) + 1, table.columns.at(c));
+        for (qsizetype r = 0; r < table.rows.size(); ++r)
+            for (qsizetype c = 0; c < table.rows.at(r).size(); ++c)
+                sheet->setTextRC(int(r) + 2, int(c) + 1, table.rows.at(r).at(c));
+        parts << sheet.get();
+        names << table.name;
+        sheets.push_back(std::move(sheet));
+    }
+    return books->ExportWorkbook(parts, names, ReentryTitle + m_code, true);
+}
+
 void frmViewHistory::atbMainToolClick(const QString& name)
 {
     if (name == QLatin1String("mnuExit"))
@@ -225,17 +281,15 @@ void frmViewHistory::atbMainToolClick(const QString& name)
         exportSheet();
     else if (name == QLatin1String("mnuPrint"))
         printSheet();
+    else if (name == QLatin1String("mnuReverse") && !m_code.isEmpty())
+        emit reverseRequested(m_code);
+    else if (name == QLatin1String("mnuReentry"))
+        exportReentry();
 }
 
 void frmViewHistory::setOwnerWindow(QWidget* owner)
 {
-    if (!owner)
-        return;
-    // Window modality follows the window system's owner link, which a window without a
-    // Qt parent gets only through its native handle.
-    winId();
-    owner->window()->winId();
-    windowHandle()->setTransientParent(owner->window()->windowHandle());
+    setWindowOwner(this, owner);
 }
 
 } // namespace corvan

@@ -44,6 +44,17 @@ public:
     // The sheet through the host, rows 8 and 9 shown for the call only; the host's result.
     bool exportSheet();
     bool printSheet();
+    // The cells, antennas and feeders the shown record's relocation deleted, one worksheet
+    // each, every stored column under the host's caption, through the host's workbook export.
+    bool exportReentry();
+    // The record on show, empty when none.
+    const QString& code() const { return m_code; }
+
+signals:
+    // The user asks to reverse the record on show.
+    void reverseRequested(const QString& discode);
+
+public:
 
     frmQDispathHis* queryPanel() const { return m_query; }
     ActiveBar* bar() const { return m_bar; }
@@ -54,6 +65,8 @@ private:
     void prepareSheet();
     void setHiddenRowsShown(bool shown);
     void restyle();
+    // Reversal and re-entry need the record's journal entry, and reversal one not yet reversed.
+    void enableJournalCommands();
 
     mdlPubVar& m_context;
     ActiveBar* m_bar = nullptr;
@@ -62,6 +75,7 @@ private:
     Sheet* m_fbHis = nullptr;
     QGroupBox* m_fraInfo = nullptr;
     QPlainTextEdit* m_txtInfo = nullptr;
+    QString m_code;
 };
 
 } // namespace corvan

@@ -8,13 +8,13 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "core/change_summary.h"
 #include "core/grid_handlers.h"
 #include "core/mdl_pub_var.h"
 #include "core/relocation_session.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
+#include "ui/summary_sheet.h"
 
 namespace corvan {
 
@@ -25,9 +25,6 @@ namespace {
 const QString StepCaptions[3] = {QStringLiteral("基站属性修改"), QStringLiteral("小区天馈线参数"),
                                  QStringLiteral("完成基站调整")};
 const QString StepKeys[3] = {QStringLiteral("k1"), QStringLiteral("k2"), QStringLiteral("k3")};
-constexpr qint32 White = 0xFFFFFF;
-constexpr int FontSize = 10;
-constexpr int SummaryColumns = 4;
 
 } // namespace
 
@@ -167,20 +164,7 @@ void frmMoveBts::buildSteps()
 
 void frmMoveBts::prepareFinishSheet()
 {
-    if (SheetService* sheets = m_context.SheetService()) {
-        sheets->StyleRange(m_fbModify, 1, 1, 5, 5, 0, White, -1, FontSize, -1);
-        sheets->PrepareSheet(m_fbModify);
-    }
-    m_fbModify->setMaxCol(4);
-    m_fbModify->setMaxRow(1);
-    const int first = m_fbModify->ColWidth(1);
-    m_fbModify->setColWidth(2, int(std::lround(1.5 * first)));
-    m_fbModify->setColWidth(3, 2 * first);
-    m_fbModify->setColWidth(4, 2 * first);
-    m_fbModify->setColText(1, QStringLiteral("资源类型"));
-    m_fbModify->setColText(2, QStringLiteral("属性名称"));
-    m_fbModify->setColText(3, QStringLiteral("原有属性"));
-    m_fbModify->setColText(4, QStringLiteral("修改属性"));
+    SummarySheet::prepare(m_context.SheetService(), m_fbModify);
 }
 
 int frmMoveBts::currentPage() const
@@ -217,32 +201,7 @@ void frmMoveBts::goToPage(int page)
 
 void frmMoveBts::paintSummary()
 {
-    SheetService* service = m_context.SheetService();
-    if (!service)
-        return;
-    service->ClearSheet(m_fbModify, true);
-    // Rows from an earlier visit must never survive, whatever the host's clearing leaves.
-    m_fbModify->setMaxRow(1);
-    if (m_fbModify->MaxCol() < SummaryColumns)
-        m_fbModify->setMaxCol(SummaryColumns);
-    const QList<QStringList>& rows = m_session->summary();
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const int r = int(i) + 1;
-        const QStringList& row = rows.at(i);
-        m_fbModify->setMaxRow(r);
-        // The title and each section's band span the sheet; a band is styled as one.
-        if (i == 0) {
-            service->AlignRange(m_fbModify, r, 1, r, SummaryColumns, true);
-            m_fbModify->setTextRC(r, 1, row.value(0));
-        } else if (ChangeSummary::isBand(row)) {
-            service->AlignRange(m_fbModify, r, 1, r, SummaryColumns, true);
-            service->StyleRange(m_fbModify, r, 1, r, 1, ChangeSummary::BandForeground, ChangeSummary::BandBackground,
-                                -1, ChangeSummary::BandFontSize, -1);
-        } else {
-            for (int c = 1; c <= SummaryColumns; ++c)
-                m_fbModify->setTextRC(r, c, row.value(c - 1));
-        }
-    }
+    SummarySheet::paint(m_context.SheetService(), m_fbModify, m_session->summary());
 }
 
 void frmMoveBts::showBts(const QString& net, const QMap<QString, AttrTable>& attrMap, bool simpleMode)

@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+#include <cctype>
 #include <charconv>
 #include <sqlite3.h>
 
@@ -63,6 +64,28 @@ void toNumberFunction(sqlite3_context* context, int, sqlite3_value** argv)
         sqlite3_result_null(context);
         break;
     }
+}
+
+// corvan_blob(hex): the bytes a hex text spells, as PostgreSQL's decode(text, 'hex') gives
+// them; a text that is not hex is an error rather than a half-written picture.
+void blobFunction(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const QByteArray hex = valueBytes(argv[0]);
+    for (const char c : hex)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            sqlite3_result_error(context, "corvan_blob: not a hex text", -1);
+            return;
+        }
+    if (hex.size() % 2 != 0) {
+        sqlite3_result_error(context, "corvan_blob: not a hex text", -1);
+        return;
+    }
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    sqlite3_result_blob(context, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
 }
 
 void toDateFunction(sqlite3_context* context, int, sqlite3_value** argv)
@@ -199,6 +222,8 @@ bool SqliteDialect::install(QSqlDatabase db, QString* error)
     if (sqlite3_create_function_v2(handle, "to_number", 1, flags, nullptr, toNumberFunction, nullptr, nullptr,
                                    nullptr) != SQLITE_OK ||
         sqlite3_create_function_v2(handle, "to_date", 2, flags, nullptr, toDateFunction, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK ||
+        sqlite3_create_function_v2(handle, "corvan_blob", 1, flags, nullptr, blobFunction, nullptr, nullptr,
                                    nullptr) != SQLITE_OK)
         return fail(error, QStringLiteral("cannot register the SQL functions: %1")
                                .arg(QString::fromUtf8(sqlite3_errmsg(handle))));

@@ -167,6 +167,20 @@ bool ResourceViewServiceImpl::ShowProperty(const QString& view, const QString& c
     return true;
 }
 
+bool ResourceViewServiceImpl::GetFieldCaptions(const QString& view, QStringList* fieldNames, QStringList* captions)
+{
+    const QVector<Field>* known = fields(view);
+    if (!known || known->isEmpty() || !fieldNames || !captions)
+        return false;
+    fieldNames->clear();
+    captions->clear();
+    for (const Field& field : *known) {
+        *fieldNames << field.name;
+        *captions << field.caption;
+    }
+    return true;
+}
+
 QList<QWidget*> ResourceViewServiceImpl::propertyWindows() const
 {
     QList<QWidget*> open;

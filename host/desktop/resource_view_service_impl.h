@@ -38,6 +38,10 @@ public:
                                      bool withValues, const QString& keyView, bool withCaptions,
                                      QObject** outObject);
 
+    // The fields of a view or table with their captions, in the metadata's order; false
+    // when the view has none.
+    Q_INVOKABLE bool GetFieldCaptions(const QString& view, QStringList* fields, QStringList* captions);
+
     // The windows ShowProperty opened and that are still open.
     QList<QWidget*> propertyWindows() const;
 

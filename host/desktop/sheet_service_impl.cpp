@@ -186,22 +186,53 @@ void SheetServiceImpl::tell(Sheet* sheet, const QString& text) const
         QMessageBox::warning(sheet->window(), ExportCaption, text);
 }
 
-bool SheetServiceImpl::ExportSheet(Sheet* sheet, const QString& title, bool ask)
+QString SheetServiceImpl::exportPath(Sheet* sheet, const QString& title, bool ask) const
 {
-    if (!sheet)
-        return false;
     const QString suggested = defaultExportPath(title);
     QString path = suggested;
     if (ask) {
         path = choosePath(sheet, suggested);
         if (path.isEmpty())
-            return false;
+            return {};
     } else {
         // The documents folder need not exist yet on a fresh account.
         QDir().mkpath(QFileInfo(path).absolutePath());
     }
     if (!path.endsWith(ExcelSuffix, Qt::CaseInsensitive))
         path += ExcelSuffix;
+    return path;
+}
+
+bool SheetServiceImpl::ExportWorkbook(const QList<Sheet*>& sheets, const QStringList& names, const QString& title,
+                                      bool ask)
+{
+    QList<XlsxExport::Part> parts;
+    for (qsizetype i = 0; i < sheets.size(); ++i)
+        if (sheets.at(i))
+            parts << XlsxExport::Part{sheets.at(i), names.value(i)};
+    if (parts.isEmpty())
+        return false;
+    const QString path = exportPath(sheets.first(), title, ask);
+    if (path.isEmpty())
+        return false;
+    QString error;
+    bool done = false;
+    {
+        const BusyCursor busy;
+        done = XlsxExport::write(parts, title, path, &error);
+    }
+    if (!done)
+        tell(sheets.first(), ExportFailed + error);
+    return done;
+}
+
+bool SheetServiceImpl::ExportSheet(Sheet* sheet, const QString& title, bool ask)
+{
+    if (!sheet)
+        return false;
+    const QString path = exportPath(sheet, title, ask);
+    if (path.isEmpty())
+        return false;
 
     QString error;
     bool done = false;

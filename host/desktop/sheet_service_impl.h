@@ -18,9 +18,9 @@ namespace corvan::host {
 // Export and print take every row of a sheet, rows hidden on screen included. The file
 // dialog, the message box and the print preview can be replaced, for hosts that ask
 // their users in their own way and for tests.
-class SheetServiceImpl : public QObject, public SheetService {
+class SheetServiceImpl : public QObject, public SheetService, public WorkbookService {
     Q_OBJECT
-    Q_INTERFACES(corvan::SheetService)
+    Q_INTERFACES(corvan::SheetService corvan::WorkbookService)
 
 public:
     explicit SheetServiceImpl(QObject* parent = nullptr);
@@ -33,6 +33,8 @@ public:
     void ClearSheet(Sheet* sheet, bool all) override;
     bool ExportSheet(Sheet* sheet, const QString& title, bool ask) override;
     bool PrintSheet(Sheet* sheet) override;
+    bool ExportWorkbook(const QList<Sheet*>& sheets, const QStringList& names, const QString& title,
+                        bool ask) override;
 
     // Gives the path to export to, given the one suggested; empty when the user cancelled.
     // By default a file dialog asks.
@@ -53,6 +55,8 @@ public:
 
 private:
     QString choosePath(Sheet* sheet, const QString& suggested) const;
+    // The file to write to, asked for or suggested; empty when the user cancelled.
+    QString exportPath(Sheet* sheet, const QString& title, bool ask) const;
     void tell(Sheet* sheet, const QString& text) const;
 
     std::function<QString(const QString&)> m_fileChooser;

@@ -157,11 +157,11 @@ private:
     bool m_committed = false;
 };
 
-// One workbook made from one sheet. The sheet's row r is the worksheet's row r (0-based),
-// so row 0 is free for the title.
+// One workbook made from sheets, one worksheet each. A sheet's row r is its worksheet's row
+// r (0-based), so row 0 is free for the title.
 class WorkbookWriter {
 public:
-    WorkbookWriter(const Sheet& sheet, const QString& title) : m_sheet(sheet), m_title(title) {}
+    WorkbookWriter(const QList<XlsxExport::Part>& parts, const QString& title) : m_parts(parts), m_title(title) {}
 
     bool write(const QString& path, QString* error)
     {
@@ -176,21 +176,34 @@ public:
         properties.title = titleText.data();
         check(workbook_set_properties(m_book, &properties));
 
-        const QByteArray name = XlsxExport::worksheetName(m_title).toUtf8();
-        m_worksheet = workbook_add_worksheet(m_book, name.constData());
-        if (m_worksheet) {
+        QStringList used;
+        QString missing;
+        for (const XlsxExport::Part& part : m_parts) {
+            // Names must differ between worksheets, without regard to case.
+            const QString base = XlsxExport::worksheetName(part.title);
+            QString name = base;
+            for (int n = 2; used.contains(name, Qt::CaseInsensitive); ++n)
+                name = base.left(28) + u'(' + QString::number(n) + u')';
+            used << name;
+            const QByteArray utf8 = name.toUtf8();
+            m_sheet = part.sheet;
+            m_worksheet = workbook_add_worksheet(m_book, utf8.constData());
+            if (!m_worksheet) {
+                missing = name;
+                break;
+            }
             // Printed from Excel, the table fits the width of an A4 page as our printout does.
             worksheet_set_paper(m_worksheet, PaperA4);
             worksheet_fit_to_pages(m_worksheet, 1, 0);
-            writeTitle(titleText);
+            writeTitle(cellText(part.title));
             writeColumns();
             writeCells();
         }
         // Closing also frees the workbook, so it is closed on every path.
         const lxw_error closed = workbook_close(m_book);
         m_book = nullptr;
-        if (!m_worksheet) {
-            *error = u"无法建立工作表“%1”"_s.arg(QString::fromUtf8(name));
+        if (!missing.isEmpty()) {
+            *error = u"无法建立工作表“%1”"_s.arg(missing);
             return false;
         }
         if (m_error == LXW_NO_ERROR)
@@ -209,12 +222,12 @@ private:
             m_error = result;
     }
 
-    int columns() const { return m_sheet.MaxCol(); }
+    int columns() const { return m_sheet->MaxCol(); }
 
     int columnPixels(int col) const
     {
-        const int width = m_sheet.ColWidth(col);
-        return width > 0 ? width : m_sheet.DefaultColWidth();
+        const int width = m_sheet->ColWidth(col);
+        return width > 0 ? width : m_sheet->DefaultColWidth();
     }
 
     void writeTitle(const QByteArray& text)
@@ -243,9 +256,9 @@ private:
 
     void writeCells()
     {
-        std::vector<int> heights(std::size_t(m_sheet.MaxRow()) + 1, 0);
-        for (const SheetBlocks::Block& block : SheetBlocks::of(m_sheet)) {
-            const QString raw = m_sheet.TextRC(block.row, block.col);
+        std::vector<int> heights(std::size_t(m_sheet->MaxRow()) + 1, 0);
+        for (const SheetBlocks::Block& block : SheetBlocks::of(*m_sheet)) {
+            const QString raw = m_sheet->TextRC(block.row, block.col);
             const QByteArray text = cellText(raw);
             lxw_format* format = cellFormat(block.row, block.col);
             const auto row = lxw_row_t(block.row);
@@ -280,8 +293,8 @@ private:
         int width = 0;
         for (int c = block.col; c < block.col + block.cols; ++c)
             width += columnPixels(c);
-        QFont font = m_sheet.table()->font();
-        const int points = m_sheet.CellFontSize(block.row, block.col);
+        QFont font = m_sheet->table()->font();
+        const int points = m_sheet->CellFontSize(block.row, block.col);
         if (points > 0)
             font.setPointSize(points);
         const QRect room(0, 0, std::max(width - CellPaddingPixels, 1), MaxRowPixels * 4);
@@ -291,16 +304,16 @@ private:
 
     lxw_format* cellFormat(int row, int col)
     {
-        const Qt::Alignment align = m_sheet.CellAlignment(row, col);
+        const Qt::Alignment align = m_sheet->CellAlignment(row, col);
         const std::uint8_t across = align & Qt::AlignHCenter ? LXW_ALIGN_CENTER
                                     : align & Qt::AlignRight ? LXW_ALIGN_RIGHT
                                                              : LXW_ALIGN_LEFT;
         const std::uint8_t down = align & Qt::AlignTop      ? LXW_ALIGN_VERTICAL_TOP
                                   : align & Qt::AlignBottom ? LXW_ALIGN_VERTICAL_BOTTOM
                                                             : LXW_ALIGN_VERTICAL_CENTER;
-        const int points = m_sheet.CellFontSize(row, col);
-        const QColor back = m_sheet.CellBackground(row, col);
-        const QColor fore = m_sheet.CellForeground(row, col);
+        const int points = m_sheet->CellFontSize(row, col);
+        const QColor back = m_sheet->CellBackground(row, col);
+        const QColor fore = m_sheet->CellForeground(row, col);
         const qint64 backKey = back.isValid() ? qint64(excelColour(back)) : -1;
         const qint64 foreKey = fore.isValid() ? qint64(excelColour(fore)) : -1;
         const auto key = std::make_tuple(across, down, points, backKey, foreKey);
@@ -324,8 +337,9 @@ private:
         return format;
     }
 
-    const Sheet& m_sheet;
+    QList<XlsxExport::Part> m_parts;
     QString m_title;
+    const Sheet* m_sheet = nullptr;
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_worksheet = nullptr;
     std::map<std::tuple<std::uint8_t, std::uint8_t, int, qint64, qint64>, lxw_format*> m_formats;
@@ -363,13 +377,25 @@ QString XlsxExport::worksheetName(const QString& title)
 
 bool XlsxExport::write(const Sheet& sheet, const QString& title, const QString& path, QString* error)
 {
+    return write(QList<Part>{{&sheet, title}}, title, path, error);
+}
+
+bool XlsxExport::write(const QList<Part>& parts, const QString& title, const QString& path, QString* error)
+{
     QString reason;
     const bool done = [&] {
-        // The title takes the first row of the worksheet.
-        if (sheet.MaxRow() >= LXW_ROW_MAX || sheet.MaxCol() > LXW_COL_MAX) {
-            reason =
-                u"表格有 %1 行 %2 列，超出了 Excel 工作表的容量"_s.arg(sheet.MaxRow()).arg(sheet.MaxCol());
+        if (parts.isEmpty()) {
+            reason = u"没有要导出的表格"_s;
             return false;
+        }
+        for (const Part& part : parts) {
+            // The title takes the first row of the worksheet.
+            if (!part.sheet || part.sheet->MaxRow() >= LXW_ROW_MAX || part.sheet->MaxCol() > LXW_COL_MAX) {
+                reason = part.sheet ? u"表格有 %1 行 %2 列，超出了 Excel 工作表的容量"_s.arg(part.sheet->MaxRow())
+                                          .arg(part.sheet->MaxCol())
+                                    : u"没有要导出的表格"_s;
+                return false;
+            }
         }
         // Exporting to a link replaces the file it points to and keeps the link.
         const QFileInfo info(path);
@@ -377,7 +403,7 @@ bool XlsxExport::write(const Sheet& sheet, const QString& title, const QString& 
         StagingFile staging(target);
         if (!staging.create(&reason))
             return false;
-        WorkbookWriter writer(sheet, title);
+        WorkbookWriter writer(parts, title);
         return writer.write(staging.path(), &reason) && staging.commit(&reason);
     }();
     if (!done && error)

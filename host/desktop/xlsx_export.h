@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace corvan {
@@ -18,6 +19,15 @@ public:
     // under a hidden temporary name and renamed over it, so an existing file is replaced
     // only by a finished one. On failure nothing is left behind and *error says why.
     static bool write(const Sheet& sheet, const QString& title, const QString& path, QString* error);
+
+    // Several sheets in one workbook, one worksheet each, in order: each worksheet named
+    // after its part's title (made unique) with that title over its columns; the workbook
+    // carries the document title. The same guarantees as for one sheet.
+    struct Part {
+        const Sheet* sheet;
+        QString title;
+    };
+    static bool write(const QList<Part>& parts, const QString& title, const QString& path, QString* error);
 
     // A worksheet name Excel accepts, made from the title: at most 31 characters, none
     // of []:*?/\ and no apostrophe at either end. An empty title gives "Sheet1".

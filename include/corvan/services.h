@@ -8,7 +8,9 @@
 #include <memory>
 
 #include <QObject>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QtPlugin>
 
 #include "corvan/record_set.h"
@@ -99,6 +101,16 @@ public:
     virtual bool PrintSheet(Sheet* sheet) = 0;
 };
 
+// Optional second interface of the sheet service object: several sheets as the worksheets
+// of one workbook, each under its name, in order; the user is asked where the file goes
+// when ask is set. True when the workbook was written.
+class WorkbookService {
+public:
+    virtual ~WorkbookService() = default;
+    virtual bool ExportWorkbook(const QList<Sheet*>& sheets, const QStringList& names, const QString& title,
+                                bool ask) = 0;
+};
+
 // Element 4: the host application itself. The component keeps it and calls nothing on it.
 class ApplicationService {
 public:
@@ -110,6 +122,8 @@ public:
 //   bool ShowProperty(QString view, QString code)
 //   bool GetResourceData(QString view, QString code, corvan::AttrTable* out, bool,
 //                        QString keyView, bool, QObject** outObject)
+// and, where the host offers it, the captions of a view's or table's columns:
+//   bool GetFieldCaptions(QString view, QStringList* fields, QStringList* captions)
 
 } // namespace corvan
 
@@ -120,4 +134,5 @@ Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
 Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")
 Q_DECLARE_INTERFACE(corvan::UiService, "corvan.UiService/1.0")
 Q_DECLARE_INTERFACE(corvan::SheetService, "corvan.SheetService/1.0")
+Q_DECLARE_INTERFACE(corvan::WorkbookService, "corvan.WorkbookService/1.0")
 Q_DECLARE_INTERFACE(corvan::ApplicationService, "corvan.ApplicationService/1.0")

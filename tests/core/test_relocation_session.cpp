@@ -142,7 +142,21 @@ TEST_F(SessionTest, CommitWritesEverythingInOneTransaction)
                                                .arg(Fixture::btsCode(101)),
                                            QStringLiteral("select gbts from res_baseroom where roomcode='%1'")
                                                .arg(Fixture::roomCode(1))}));
-    EXPECT_EQ(sent.mid(3, 5),
+    // What the steps will overwrite and delete, read for the journal before they run.
+    EXPECT_EQ(sent.mid(3, 6),
+              (QStringList{QStringLiteral("select * from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)),
+                           QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(1)),
+                           QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4)),
+                           QStringLiteral("select * from res_gcell where cellcode in ('%1','%2','%3','%4')")
+                               .arg(Fixture::roomCode(301), Fixture::roomCode(302), Fixture::roomCode(303),
+                                    Fixture::roomCode(304)),
+                           QStringLiteral("select * from res_gant where antcode in ('%1','%2','%3','%4','%5','%6')")
+                               .arg(Fixture::roomCode(401), Fixture::roomCode(402), Fixture::roomCode(403),
+                                    Fixture::roomCode(404), Fixture::roomCode(405), Fixture::roomCode(406)),
+                           QStringLiteral("select * from res_gantline where linecode in ('%1','%2','%3','%4','%5')")
+                               .arg(Fixture::roomCode(501), Fixture::roomCode(502), Fixture::roomCode(503),
+                                    Fixture::roomCode(504), Fixture::roomCode(505))}));
+    EXPECT_EQ(sent.mid(9, 5),
               (QStringList{QStringLiteral("update res_gbts set city='11',belongroom='三号机房',belongbsc='',"
                                           "carriers=null,remark='迁至三号机房' where basecode='%1'")
                                .arg(Fixture::btsCode(101)),
@@ -155,11 +169,16 @@ TEST_F(SessionTest, CommitWritesEverythingInOneTransaction)
                                .arg(Fixture::roomCode(301), Fixture::roomCode(302), Fixture::roomCode(303),
                                     Fixture::roomCode(304)),
                            QStringLiteral("delete from res_gant where antcode='%1'").arg(Fixture::roomCode(401))}));
-    EXPECT_EQ(sent.at(18), QStringLiteral("select max(to_number(discode)) from h_btsdispatch"));
-    EXPECT_TRUE(sent.at(19).startsWith(QStringLiteral(
+    EXPECT_EQ(sent.at(24), QStringLiteral("select max(to_number(discode)) from h_btsdispatch"));
+    EXPECT_TRUE(sent.at(25).startsWith(QStringLiteral(
         "insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo) "
         "values('00000000000000000001',to_date('")));
-    EXPECT_EQ(sent.size(), 20);
+    // The journal entry, after the record: the BTS row as it stands now, then the entry.
+    EXPECT_EQ(sent.at(26), QStringLiteral("select * from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)));
+    EXPECT_TRUE(sent.at(27).startsWith(QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,"
+                                                      "toroom,reverses,entry) values('00000000000000000001','G','%1','%2','%3',null,'{")
+                                           .arg(Fixture::btsCode(101), Fixture::roomCode(1), Fixture::roomCode(4))));
+    EXPECT_EQ(sent.size(), 28);
 
     EXPECT_EQ(db.rows(QStringLiteral("select city,belongroom,belongbsc,carriers,remark from res_gbts where "
                                      "basecode='%1'").arg(Fixture::btsCode(101))),
@@ -209,7 +228,7 @@ TEST_F(SessionTest, EveryInjectedFailureLeavesTheDatabaseAsItWas)
     }
     std::printf("[ figures ] %d injected failures, %d left the database changed\n", injected, changed);
     EXPECT_TRUE(committed);
-    EXPECT_EQ(injected, 20);
+    EXPECT_EQ(injected, 28);
     EXPECT_EQ(changed, 0);
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
 }
