@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: MIT
+// The suite's entry: widgets, cursors and message boxes need a QApplication, and the
+// suite must run headless when no platform was chosen.
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
