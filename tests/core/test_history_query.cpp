@@ -1,0 +1,176 @@
+// SPDX-License-Identifier: MIT
+// What the relocation history reads from h_btsdispatch: the list query and its captions,
+// and one record as the user reads it.
+
+#include "core/history_query.h"
+#include "support/context_test.h"
+#include "support/core_helpers.h"
+
+#include <QDateTime>
+#include <optional>
+#include <tuple>
+
+using namespace corvan;
+using namespace corvan::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr auto code = &Fixture::roomCode;
+
+const QString Info1 =
+    u" 基站调整 H=62s2QBTS属性:所属地市,从:甲市,修改为:乙市;H=62s2Q删除BTS所属小区:甲一小区;H=62s2Q  "_s;
+
+TEST(HistoryQueryTexts, StatementsCaptionsDatesAndInfo)
+{
+    const QString select = u"select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode"
+                           " from h_btsdispatch where "_s;
+    const QString dates = u"distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
+                          "<=to_date('2006-11-10','yyyy-mm-dd')"_s;
+    const QString& all = HistoryQuery::All;
+    // city, network entry, the conditions
+    const std::tuple<std::optional<QString>, QString, QString> cases[] = {
+        {std::nullopt, all, dates},
+        {u"12"_s, all, u" fromcity='12' and "_s + dates},
+        {std::nullopt, HistoryQuery::NetworkEntries[0], u" net='G' and "_s + dates},
+        {std::nullopt, HistoryQuery::NetworkEntries[2], u" net='D' and "_s + dates},
+        {u"12"_s, HistoryQuery::NetworkEntries[1], u" fromcity='12' and  net='C' and "_s + dates},
+        // A city the database no longer knows matches nothing; quotes in values are doubled.
+        {QString(), all, u" fromcity='' and "_s + dates},
+        {u"1'2"_s, u"g 网"_s, u" fromcity='1''2' and  net='G' and "_s + dates},
+    };
+    for (const auto& [city, net, condition] : cases)
+        EXPECT_EQ(HistoryQuery::statement(city, net, QDate(2006, 11, 1), QDate(2006, 11, 10)),
+                  select + condition);
+    // Month and day always take two digits.
+    EXPECT_EQ(HistoryQuery::statement(std::nullopt, all, QDate(2006, 3, 7), QDate(2006, 12, 25)),
+              select + u"distime >=to_date('2006-03-07','yyyy-mm-dd') and distime "
+                       "<=to_date('2006-12-25','yyyy-mm-dd')"_s);
+    // A quote in a code cannot end the literal early.
+    EXPECT_EQ(HistoryQuery::recordStatement(u"1' or '1'='1"_s),
+              u"select distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo from "
+              "h_btsdispatch a where discode ='1'' or ''1''=''1'"_s);
+    EXPECT_EQ(HistoryQuery::caption(u"2006-11-03"_s, u"G"_s, u"一号机房"_s, {}),
+              u"2006-11-03,G网,从一号机房到"_s);
+
+    // The date alone, whatever the engine hands back.
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDate(2006, 3, 7))), u"2006-03-07"_s);
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDateTime(QDate(2006, 3, 7), QTime(13, 5)))),
+              u"2006-03-07"_s);
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-03-07 13:05:00"_s)), u"2006-03-07"_s);
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant()), QString());
+    // disinfo for reading: trimmed, every marker a line break.
+    EXPECT_EQ(HistoryQuery::infoText(u"  a;H=62s2Qb;H=62s2Q "_s), u"a;\r\nb;\r\n"_s);
+    EXPECT_EQ(HistoryQuery::infoText(u"H=62s2QH=62s2Q"_s), u"\r\n\r\n"_s);
+    EXPECT_EQ(HistoryQuery::infoText({}), QString());
+}
+
+class HistoryQueryTest : public ContextTest {
+protected:
+    void SetUp() override
+    {
+        ContextTest::SetUp();
+        // Records 1 and 2 in November 2006, 3 on the first of December, 4 on the last of
+        // October; record 3 goes to a room that no longer exists.
+        db.exec(u"insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
+                "simplemode,disinfo) values "
+                "('%1',to_date('2006-11-03','yyyy-mm-dd'),'demo','G','11','12','%5','%6','1','%9'),"
+                "('%2',to_date('2006-11-10','yyyy-mm-dd'),'admin','C','12','11','%6','%7','1','x'),"
+                "('%3',to_date('2006-12-01','yyyy-mm-dd'),'demo','D','11','11','%5','%8','0',null),"
+                "('%4',to_date('2006-10-31','yyyy-mm-dd'),'demo','G','11','11','%7','%5','1','')"_s.arg(
+                    code(1), code(2), code(3), code(4), code(1), code(5), code(2), code(99), Info1));
+        host.recorder()->clear();
+    }
+    // "key=caption" per listed record, sorted (the query sends no ordering clause), and
+    // "failed" when the list could not be filled.
+    QStringList listed(const std::optional<QString>& city, const QString& net, QDate begin, QDate end)
+    {
+        const bool filled =
+            HistoryQuery::fillList(context, list, HistoryQuery::statement(city, net, begin, end));
+        QStringList out;
+        for (const auto& item : list) {
+            EXPECT_EQ(item->Type(), ITEM_OPTION);
+            out << item->Key() + u'=' + item->Caption();
+        }
+        if (!filled)
+            out << u"failed"_s;
+        return sorted(out);
+    }
+
+    PropertyItems list;
+};
+
+TEST_F(HistoryQueryTest, FillListShowsOneRowPerRecordWithRoomsByName)
+{
+    const QString& all = HistoryQuery::All;
+    const QString first = u"K:00000000000000000001=2006-11-03,G网,从一号机房到空机房"_s;
+    EXPECT_EQ(listed(std::nullopt, all, QDate(2006, 11, 1), QDate(2006, 11, 30)),
+              (QStringList{first, u"K:00000000000000000002=2006-11-10,C网,从空机房到二号机房"_s}));
+    // The end date counts; a room that is gone shows as nothing.
+    const QStringList spanned = listed(std::nullopt, all, QDate(2006, 10, 31), QDate(2006, 12, 1));
+    EXPECT_EQ(spanned.size(), 4);
+    EXPECT_TRUE(spanned.contains(u"K:00000000000000000003=2006-12-01,D网,从一号机房到"_s));
+    EXPECT_EQ(listed(u"11"_s, HistoryQuery::NetworkEntries[0], QDate(2006, 1, 1), QDate(2006, 12, 31)),
+              (QStringList{first, u"K:00000000000000000004=2006-10-31,G网,从二号机房到一号机房"_s}));
+    // No rows, and a begin after the end, empty the list.
+    EXPECT_EQ(listed(u"13"_s, all, QDate(2006, 1, 1), QDate(2006, 12, 31)), QStringList());
+    EXPECT_EQ(listed(std::nullopt, all, QDate(2006, 12, 31), QDate(2006, 1, 1)), QStringList());
+    // A failing query shows no records rather than the previous criteria's.
+    ASSERT_EQ(listed(std::nullopt, all, QDate(2006, 1, 1), QDate(2006, 12, 31)).size(), 4);
+    host.recorder()->failWhen([](const QString& sql) { return sql.startsWith(u"select discode"_s); });
+    EXPECT_EQ(listed(std::nullopt, all, QDate(2006, 1, 1), QDate(2006, 12, 31)), QStringList{u"failed"_s});
+}
+
+TEST_F(HistoryQueryTest, EachRoomIsLookedUpOncePerList)
+{
+    // Two hundred records between three rooms.
+    QStringList values;
+    const int rooms[] = {1, 2, 5};
+    for (int i = 0; i < 200; ++i)
+        values << u"('%1',to_date('2007-02-%2','yyyy-mm-dd'),'demo','G','11','11','%3','%4','1','')"_s
+                      .arg(code(1000 + i))
+                      .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                      .arg(code(rooms[i % 3]), code(rooms[(i + 1) % 3]));
+    db.exec(
+        u"insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,"
+        "disinfo) values "_s +
+        values.join(u','));
+    const QString lookup = u"select roomname from res_baseroom where roomcode="_s;
+    EXPECT_EQ(listed(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28)).size(), 200);
+    EXPECT_EQ(sorted(sentLike(lookup)),
+              (QStringList{lookup + u"'00000000000000000001'"_s, lookup + u"'00000000000000000002'"_s,
+                           lookup + u"'00000000000000000005'"_s}));
+    EXPECT_EQ(list.GetItem(u"K:"_s + code(1000))->Caption(), u"2007-02-01,G网,从一号机房到二号机房"_s);
+    // The names are not kept from one list to the next: a renamed room shows its new name.
+    db.exec(u"update res_baseroom set roomname='新一号机房' where roomcode='%1'"_s.arg(code(1)));
+    host.recorder()->clear();
+    listed(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28));
+    EXPECT_EQ(sentLike(lookup).size(), 3);
+    EXPECT_EQ(list.GetItem(u"K:"_s + code(1000))->Caption(), u"2007-02-01,G网,从新一号机房到二号机房"_s);
+}
+
+TEST_F(HistoryQueryTest, ReadGivesOneRecordAsTheUserReadsIt)
+{
+    // The record's rows 1 to 7 and its disinfo as stored; "failed" without one.
+    const auto read = [this](const QString& discode) {
+        const auto record = HistoryQuery::read(context, discode);
+        return record ? (record->values + QStringList{record->disinfo}).join(u'|') : u"failed"_s;
+    };
+    EXPECT_EQ(read(code(1)), u"2006-11-03|demo|G 网|甲市|乙市|一号机房|空机房|"_s + Info1);
+    EXPECT_EQ(sent().value(0),
+              u"select distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo "
+              "from h_btsdispatch a where discode ='00000000000000000001'"_s);
+    // A room that is gone is nothing, a record without disinfo has none, a code without a
+    // record no values.
+    EXPECT_EQ(read(code(3)), u"2006-12-01|demo|D 网|甲市|甲市|一号机房||"_s);
+    EXPECT_EQ(read(u"00000000000000000777"_s), QString());
+    // The city names of the province, as the database hands them back.
+    host.recorder()->clear();
+    EXPECT_EQ(sorted(HistoryQuery::cityNames(context)), sorted({u"甲市"_s, u"乙市"_s, u"丙市"_s}));
+    EXPECT_EQ(sent(), QStringList{u"select city_id,city_name from com_city where pro_id=4"_s});
+    host.recorder()->failWhen([](const QString&) { return true; });
+    EXPECT_EQ(read(code(1)), u"failed"_s);
+    EXPECT_TRUE(HistoryQuery::cityNames(context).isEmpty());
+}
+
+} // namespace
