@@ -47,7 +47,8 @@ public:
     };
     // Sets newRoomName and newRoomCode from the row "belongroom". The room check shows its
     // own message through the prompt and returns ok=false with an empty message; any other
-    // refusal comes back as a message for the caller to show (empty after a failed query).
+    // refusal comes back as a message for the caller to show. A failed query stops the
+    // check with the message as far as it was built (empty when nothing was found yet).
     static Check checkBtsData(const mdlPubVar& context, MoveBtsState& state, const PropertyItems& grid,
                               WizardPrompt& prompt);
 

@@ -77,7 +77,7 @@ void RoomOptions::followRoom(const mdlPubVar& context, PropertyItems& grid, cons
         return;
     PropertyItem* county = grid.GetItem(CountyKey);
     // A kept county is no choice of the user's, and without options there is none to make.
-    if (county->Children().ItemCount() == 0)
+    if (county->Type() != ITEM_EDIT || county->Children().ItemCount() == 0)
         return;
     const QString code = countyOf(context, mdlPubFun::GetOptionCode(room, variantText(room->Value())));
     if (code.isEmpty())

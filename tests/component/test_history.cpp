@@ -235,7 +235,8 @@ TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
         tools << action->objectName() + QLatin1Char('=') + action->text();
     EXPECT_EQ(tools,
               (QStringList{QStringLiteral("mnuExit=   退    出  "), QStringLiteral("mnuExcel=导出到Execl"),
-                           QStringLiteral("mnuPrint=打印记录")}));
+                           QStringLiteral("mnuPrint=打印记录"), QStringLiteral("mnuReverse=撤销调整"),
+                           QStringLiteral("mnuReentry=导出小区天馈清单")}));
 
     // The panel sits in the left pane, beside the background panel with sheet and text.
     auto* pane = child<QWidget>(window, "tlbTree");
@@ -396,7 +397,7 @@ TEST_F(HistoryTest, ChoosingARecordShowsItInFull)
         if (list->Items().GetItem(i)->Key() == QStringLiteral("K:") + code(3))
             view->setCurrentIndex(view->model()->index(int(i - 1), 0));
     QTest::keyClick(view, Qt::Key_Return);
-    EXPECT_TRUE(sentLike(QStringLiteral("select discode")).isEmpty());
+    EXPECT_TRUE(sentLike(QStringLiteral("select discode,distime")).isEmpty());
     EXPECT_EQ(sentLike(QStringLiteral("select distime")).size(), 1);
     EXPECT_EQ(sheet->TextRC(1, 2), QStringLiteral("2006-12-01"));
     EXPECT_EQ(sheet->TextRC(3, 2), QStringLiteral("D 网"));
@@ -409,7 +410,7 @@ TEST_F(HistoryTest, ChoosingARecordShowsItInFull)
     // Enter in the criteria runs the query instead.
     host.recorder()->clear();
     QTest::keyClick(child<QDateEdit>(panel, "dtEnd"), Qt::Key_Return);
-    EXPECT_EQ(sentLike(QStringLiteral("select discode")).size(), 1);
+    EXPECT_EQ(sentLike(QStringLiteral("select discode,distime")).size(), 1);
 }
 
 TEST_F(HistoryTest, CodeThatMatchesNothingKeepsTheCells)

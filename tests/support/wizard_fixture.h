@@ -12,7 +12,7 @@ class TestDatabase;
 //   Rules: G modifies city, belongroom and remark, removes belongbsc and carriers, keeps basecode,
 //   basenum, basename and county; key fields basenum,basename; city options from com_city.
 //   Cells of BTS 101: four (CI 3021..3024, codes 301..304); six antennas and five feeders on them
-//   (codes 401..406 and 501..505), and one antenna of another BTS sharing CI 3021.
+//   (codes 401..406 and 501..505), and antenna 407 of another BTS's cell (CI 3031).
 //   Field metadata for res_gcell.
 class WizardFixture {
 public:
