@@ -2,13 +2,12 @@
 // corvan run as a process: what it prints, its exit status, and what it leaves on disk.
 
 #include "data/sql_data_service.h"
+#include "files.h"
 #include "support/fixture.h"
 #include "support/test_database.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -20,6 +19,7 @@
 using namespace Qt::StringLiterals;
 using corvan::host::SqlDataService;
 using corvan::test::TestDatabase;
+using namespace corvan::test;
 
 namespace {
 
@@ -35,29 +35,6 @@ QString corvanBinary()
     if (folder.isEmpty())
         throw std::runtime_error("CORVAN_BIN_DIR is not set; run the suite through ctest");
     return QDir(folder).filePath(u"corvan"_s);
-}
-
-QStringList filesUnder(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 qint64 sqliteCount(const QString& path, const QString& table)
@@ -128,7 +105,7 @@ protected:
         EXPECT_TRUE(outcome.out.isEmpty()) << outcome.out.toStdString();
     }
 
-    void expectEmptyHome() const { EXPECT_EQ(filesUnder(m_home.path()), QStringList()); }
+    void expectEmptyHome() const { EXPECT_EQ(entriesUnder(m_home.path()), QStringList()); }
 
     QTemporaryDir m_home;
     QTemporaryDir m_runtime;
@@ -213,7 +190,7 @@ TEST_F(CorvanCommand, BadCommandsFailBeforeAnythingIsCreated)
 
     EXPECT_EQ(fileBytes(file(u"garbage.sqlite"_s)), garbage);
     EXPECT_EQ(fileBytes(file(u"foreign.sqlite"_s)), foreign);
-    EXPECT_EQ(filesUnder(folder.path()),
+    EXPECT_EQ(entriesUnder(folder.path()),
               (QStringList{u"foreign.sqlite"_s, u"garbage.sqlite"_s, u"libprjCorvan.so"_s}));
     expectEmptyHome();
 }
@@ -291,7 +268,7 @@ TEST_F(CorvanCommand, CreateDemoRefusesAnExistingDatabaseUnlessForced)
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_EQ(rooms(), 4);
     if (!server) {
-        EXPECT_EQ(filesUnder(folder.path()), QStringList{u"demo.sqlite"_s});
+        EXPECT_EQ(entriesUnder(folder.path()), QStringList{u"demo.sqlite"_s});
     }
     expectEmptyHome();
 }

@@ -10,12 +10,12 @@
 #include "desktop/host_services.h"
 #include "desktop/message_service_impl.h"
 #include "desktop/ui_service_impl.h"
+#include "files.h"
 #include "support/test_database.h"
 #include "support/test_host.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QFile>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QTemporaryDir>
@@ -174,9 +174,7 @@ TEST(HostServices, RightsAreReadOncePerUserAndFunction)
     EXPECT_EQ(rights->GetRightCityList(u"13"_s), QString());
 
     // The host's own queries never reach the data service: no trace lines, no recorded statements.
-    QFile file(trace);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray());
+    EXPECT_EQ(corvan::test::fileBytes(trace), QByteArray());
     EXPECT_TRUE(host.recorder()->statements().isEmpty());
 }
 

@@ -7,6 +7,7 @@
 #include "desktop/sheet_printer.h"
 #include "desktop/sheet_service_impl.h"
 #include "desktop/xlsx_export.h"
+#include "files.h"
 #include "support/qt_printers.h"
 
 #include <QDate>
@@ -33,6 +34,7 @@ using corvan::host::PdfTextRepair;
 using corvan::host::SheetPrinter;
 using corvan::host::SheetServiceImpl;
 using corvan::host::XlsxExport;
+using namespace corvan::test;
 
 namespace {
 
@@ -186,24 +188,6 @@ struct WorksheetXml {
     QStringList merged;
 };
 
-QStringList folderEntries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QByteArray contents(const QString& file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& file, const QByteArray& bytes)
-{
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // An export service whose dialog answers with a fixed path and whose messages are kept.
 struct ExportService {
     explicit ExportService(const QString& answer = {})
@@ -253,7 +237,7 @@ TEST(SheetExport, WritesEveryRowWithTheTitleAndMergedBlocks)
               QDir(documents).filePath(u"基站调整记录-"_s + today + u".xlsx"_s));
     EXPECT_TRUE(exporter.messages.isEmpty());
     // The suffix is added to a name given without it, and nothing else is left behind.
-    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+    EXPECT_EQ(entriesUnder(folder.path()), QStringList{u"记录.xlsx"_s});
     // The file shows the hidden rows; the screen still hides them.
     EXPECT_TRUE(record.sheet->RowHidden(8));
     EXPECT_TRUE(record.sheet->RowHidden(9));
@@ -294,7 +278,7 @@ TEST(SheetExport, ReplacesAnExistingFileKeepingItsPermissions)
     EXPECT_EQ(sharedStrings(unzipEntry(file, u"xl/sharedStrings.xml"_s)).value(0), Title);
     EXPECT_EQ(QFile::permissions(file) & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser),
               permissions);
-    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+    EXPECT_EQ(entriesUnder(folder.path()), QStringList{u"记录.xlsx"_s});
 
     // A new file gets the permissions any new file in that folder gets.
     const QString fresh = folder.filePath(u"新.xlsx"_s);
@@ -325,9 +309,9 @@ TEST(SheetExport, CancelledOrImpossibleExportsWriteNothing)
         EXPECT_FALSE(refused.service.ExportSheet(record.sheet, Title, true));
         expectFailureMessage(refused);
     }
-    EXPECT_EQ(contents(plain), "plain text");
+    EXPECT_EQ(fileBytes(plain), "plain text");
     EXPECT_TRUE(QFileInfo(taken).isDir());
-    EXPECT_EQ(folderEntries(folder.path()), (QStringList{u"taken.xlsx"_s, u"x.txt"_s}));
+    EXPECT_EQ(entriesUnder(folder.path()), (QStringList{u"taken.xlsx"_s, u"x.txt"_s}));
 
     // Without a sheet nothing is asked and nothing is told.
     ExportService none(folder.filePath(u"none.xlsx"_s));
@@ -357,8 +341,8 @@ TEST(SheetExport, AWriteFailingHalfwayLeavesTheOldFileAsItWas)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(done);
-    EXPECT_EQ(contents(file), earlier);
-    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+    EXPECT_EQ(fileBytes(file), earlier);
+    EXPECT_EQ(entriesUnder(folder.path()), QStringList{u"记录.xlsx"_s});
     expectFailureMessage(exporter);
 }
 

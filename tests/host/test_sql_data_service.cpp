@@ -3,18 +3,17 @@
 
 #include "data/database_location.h"
 #include "data/sql_data_service.h"
-#include "data/sql_trace.h"
+#include "files.h"
 #include "support/test_database.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
 using corvan::host::DatabaseLocation;
 using corvan::host::Engine;
-using corvan::host::SqlTrace;
 using corvan::test::TestDatabase;
+using namespace corvan::test;
 
 namespace {
 
@@ -35,11 +34,8 @@ protected:
 
 QStringList fileLines(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {u"<no file>"_s};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
+    QStringList lines = QString::fromUtf8(fileBytes(path)).split(u'\n');
+    if (lines.constLast().isEmpty())
         lines.removeLast();
     return lines;
 }
@@ -168,11 +164,7 @@ TEST_F(SqlDataService, TraceWritesOneEscapedLinePerCall)
 {
     QTemporaryDir folder;
     const QString path = folder.filePath(u"trace.txt"_s);
-    {
-        QFile earlier(path);
-        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-        earlier.write("earlier line\n");
-    }
+    writeFile(path, "earlier line\n");
     QString error;
     ASSERT_TRUE(service->setTraceFile(path, &error)) << error.toStdString();
 
@@ -210,13 +202,6 @@ TEST_F(SqlDataService, TraceWritesOneEscapedLinePerCall)
 
     EXPECT_FALSE(service->setTraceFile(folder.filePath(u"missing/trace.txt"_s), &error));
     EXPECT_TRUE(error.contains(u"missing/trace.txt"_s)) << error.toStdString();
-}
-
-TEST(SqlTrace, EscapesBackslashBeforeTheControlCharacters)
-{
-    EXPECT_EQ(SqlTrace::escape(u"a\\tb\tc\\\\n\nd\re"_s), u"a\\\\tb\\tc\\\\\\\\n\\nd\\re"_s);
-    EXPECT_EQ(SqlTrace::line(SqlTrace::Call::Exec, true, -1, u"x"_s), u"EXEC\tok\t-\tx\n"_s);
-    EXPECT_EQ(SqlTrace::line(SqlTrace::Call::Open, false, 12, QString()), u"OPEN\tfail\t12\t\n"_s);
 }
 
 TEST(DatabaseLocation, ParsesFilesAndServerUrls)
