@@ -91,15 +91,27 @@ struct BtsPage {
     PropertyItem* menu;
 };
 
+// A shown grid with the BTS page, its model checked on every change, and a record of
+// what the grid told about the user's edits.
+class BtsPageGrid : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        listen(grid, heard);
+        showGrid(grid);
+    }
+    PropertyGrid grid;
+    QTreeView* view = rowsOf(grid);
+    std::unique_ptr<QAbstractItemModelTester> tester = std::make_unique<QAbstractItemModelTester>(
+        view->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    BtsPage page{grid};
+    QStringList heard;
+};
+
 } // namespace
 
-TEST(PropertyGrid, FoldedGroupsAndHiddenItemsLeaveTheViewAndRowsReportTheirGeometry)
+TEST_F(BtsPageGrid, FoldedGroupsAndHiddenItemsLeaveTheViewAndRowsReportTheirGeometry)
 {
-    PropertyGrid grid;
-    QAbstractItemModelTester tester(rowsOf(grid)->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
-    BtsPage page(grid);
-    showGrid(grid);
 
     // GroupFlag false: both groups open, every row shown in the order appended.
     const QList<PropertyItem*> rows{page.modify, page.city, page.basenum, page.keep, page.basecode};
@@ -113,7 +125,7 @@ TEST(PropertyGrid, FoldedGroupsAndHiddenItemsLeaveTheViewAndRowsReportTheirGeome
     }
     // The menu holder is never a row.
     EXPECT_FALSE(shown(grid, page.menu));
-    EXPECT_EQ(rowsOf(grid)->model()->rowCount(), 2);
+    EXPECT_EQ(view->model()->rowCount(), 2);
 
     // Folding the kept group hides its row; the header stays.
     const QRectF basecodeRow = grid.itemRect(page.basecode);
@@ -130,7 +142,6 @@ TEST(PropertyGrid, FoldedGroupsAndHiddenItemsLeaveTheViewAndRowsReportTheirGeome
 
     // From the keyboard: Home reaches the first header, Left folds it, Right opens it,
     // Enter toggles it; GroupFlag follows each time and the rows below move with it.
-    QTreeView* view = rowsOf(grid);
     press(view, {Qt::Key_Home, Qt::Key_Left});
     EXPECT_TRUE(page.modify->GroupFlag());
     EXPECT_FALSE(shown(grid, page.city));
@@ -162,14 +173,8 @@ TEST(PropertyGrid, FoldedGroupsAndHiddenItemsLeaveTheViewAndRowsReportTheirGeome
     EXPECT_TRUE(shown(grid, page.basecode));
 }
 
-TEST(PropertyGrid, RowsAreEditedByKeyboardAndMouseAndReadOnlyRowsRefuse)
+TEST_F(BtsPageGrid, RowsAreEditedByKeyboardAndMouseAndReadOnlyRowsRefuse)
 {
-    PropertyGrid grid;
-    BtsPage page(grid);
-    QStringList heard;
-    listen(grid, heard);
-    showGrid(grid);
-    QTreeView* view = rowsOf(grid);
 
     // A list property, edited from the keyboard alone.
     press(view, {Qt::Key_Home, Qt::Key_Down});
@@ -300,12 +305,10 @@ TEST(PropertyGrid, OptionListRowsAreChosenByClickEnterOrSpace)
     EXPECT_FALSE(shownSelected(records[0]));
 }
 
-TEST(PropertyGrid, MouseEventsUseTheCoordinatesOfTheRows)
+TEST_F(BtsPageGrid, MouseEventsUseTheCoordinatesOfTheRows)
 {
-    PropertyGrid grid;
-    BtsPage page(grid);
     // What the wizard does on a press: select every row under the point, inclusively.
-    QObject::connect(&grid, &PropertyGrid::GridMouseDown, [&grid](int button, int, float x, float y) {
+    QObject::connect(&grid, &PropertyGrid::GridMouseDown, [this](int button, int, float x, float y) {
         if (button != 2)
             return;
         for (long i = 1; i <= grid.Items().ItemCount(); ++i)
@@ -313,8 +316,6 @@ TEST(PropertyGrid, MouseEventsUseTheCoordinatesOfTheRows)
     });
     QSignalSpy down(&grid, &PropertyGrid::GridMouseDown);
     QSignalSpy up(&grid, &PropertyGrid::GridMouseUp);
-    showGrid(grid);
-    QTreeView* view = rowsOf(grid);
 
     // A right press inside the second row lands inside that item's geometry only.
     const QRectF second = grid.itemRect(page.city);
@@ -364,26 +365,23 @@ TEST(PropertyGrid, MouseEventsUseTheCoordinatesOfTheRows)
     EXPECT_FALSE(page.city->Selected());
 }
 
-TEST(PropertyGrid, PopupShowsTheHolderEntriesAndReportsTheChoice)
+TEST_F(BtsPageGrid, PopupShowsTheHolderEntriesAndReportsTheChoice)
 {
-    PropertyGrid grid;
-    BtsPage page(grid);
     page.menu->Children().AddItem(0, u"Pop2"_s, u"隐藏的项"_s, ITEM_MENUENTRY)->setVisible(false);
     // The wizard's wiring: a right release opens the holder's popup where the mouse is.
-    QObject::connect(&grid, &PropertyGrid::GridMouseUp, [&grid](int button, int, float x, float y) {
+    QObject::connect(&grid, &PropertyGrid::GridMouseUp, [this](int button, int, float x, float y) {
         if (button == 2 && grid.Items().HasItem(u"P:1"_s))
             grid.Items().GetItem(u"P:1"_s)->ShowPopup(x, y);
     });
     QSignalSpy chosen(&grid, &PropertyGrid::ItemChosen);
-    showGrid(grid);
     EXPECT_EQ(grid.activeMenu(), nullptr);
-    const auto dismiss = [&grid] {
+    const auto dismiss = [this] {
         ASSERT_NE(grid.activeMenu(), nullptr);
         press(grid.activeMenu(), {Qt::Key_Escape});
     };
 
     const QPointF at = grid.itemRect(page.basenum).center();
-    QTest::mouseClick(rowsOf(grid)->viewport(), Qt::RightButton, {}, inViewport(grid, at));
+    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, inViewport(grid, at));
     QMenu* menu = grid.activeMenu();
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->actions().size(), 1);
@@ -403,9 +401,9 @@ TEST(PropertyGrid, PopupShowsTheHolderEntriesAndReportsTheChoice)
     // The menu key is a right click in the middle of the current row, so the same popup
     // opens without a mouse.
     QSignalSpy down(&grid, &PropertyGrid::GridMouseDown);
-    press(rowsOf(grid), {Qt::Key_Home, Qt::Key_Down});
+    press(view, {Qt::Key_Home, Qt::Key_Down});
     QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(0, 0), QPoint(0, 0));
-    QApplication::sendEvent(rowsOf(grid)->viewport(), &menuKey);
+    QApplication::sendEvent(view->viewport(), &menuKey);
     ASSERT_EQ(spied(down, 1), u"2"_s);
     EXPECT_TRUE(geometryHolds(page.city, down.at(0).at(2).toFloat(), down.at(0).at(3).toFloat()));
     dismiss();
@@ -459,16 +457,9 @@ TEST(PropertyGrid, StepListShowsCaptionAndOnlyTheProgramMovesTheStep)
     EXPECT_FALSE(caption->isVisible());
 }
 
-TEST(PropertyGrid, ClearItemsEmptiesTheViewAndLargeListsStayCorrect)
+TEST_F(BtsPageGrid, ClearItemsEmptiesTheViewAndLargeListsStayCorrect)
 {
-    PropertyGrid grid;
-    // The tester rechecks the whole model on every change: fine for the page, too slow for
-    // the long list.
-    auto tester = std::make_unique<QAbstractItemModelTester>(
-        rowsOf(grid)->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
-    BtsPage page(grid);
-    showGrid(grid);
-    QAbstractItemModel* model = rowsOf(grid)->model();
+    QAbstractItemModel* model = view->model();
     page.basenum->setSelected(true);
 
     // Emptying a property's options is no reason to rebuild the rows.
@@ -482,6 +473,8 @@ TEST(PropertyGrid, ClearItemsEmptiesTheViewAndLargeListsStayCorrect)
     EXPECT_EQ(model->rowCount(), 0);
     EXPECT_EQ(grid.itemAt(QPointF(20, 10)), nullptr);
 
+    // The tester rechecks the whole model on every change: fine for the page, too slow for
+    // the long list.
     tester.reset();
     QList<PropertyItem*> options;
     for (int i = 1; i <= 2000; ++i)
