@@ -1,45 +1,24 @@
 // SPDX-License-Identifier: MIT
 #include "corvan/controls/sheet.h"
+#include "widget_input.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QSignalSpy>
+#include <QSet>
 #include <QTableWidget>
-#include <QTest>
-#include <gtest/gtest.h>
+#include <utility>
 
 using namespace corvan;
+using namespace corvan::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void settle()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::processEvents();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
 void showSheet(Sheet& sheet)
 {
-    sheet.resize(500, 300);
-    sheet.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
-    sheet.table()->setFocus();
-    settle();
-}
-
-// What a real double click delivers: press, release, double click, release. QTest's
-// mouseDClick alone sends only the third.
-void doubleClick(QWidget* viewport, QPoint at)
-{
-    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    showAndFocus(sheet, QSize(500, 300), sheet.table());
 }
 
 QPoint cellCenter(Sheet& sheet, int row, int col)
@@ -47,10 +26,24 @@ QPoint cellCenter(Sheet& sheet, int row, int col)
     return sheet.table()->visualRect(sheet.table()->model()->index(row - 1, col - 1)).center();
 }
 
-QLineEdit* editor(Sheet& sheet)
+// Every merged block of the view as "row,col rowsxcols", from one, row by row. The view
+// reports a block's size for each cell it covers; a block is named once, at its first cell.
+QString blocks(const QTableWidget* table)
 {
-    settle();
-    return sheet.table()->viewport()->findChild<QLineEdit*>();
+    QStringList out;
+    QSet<std::pair<int, int>> covered;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        for (int col = 0; col < table->columnCount(); ++col) {
+            const int rows = table->rowSpan(row, col);
+            const int cols = table->columnSpan(row, col);
+            if (covered.contains({row, col}) || (rows == 1 && cols == 1))
+                continue;
+            out << u"%1,%2 %3x%4"_s.arg(row + 1).arg(col + 1).arg(rows).arg(cols);
+            for (int i = 0; i < rows * cols; ++i)
+                covered.insert({row + i / cols, col + i % cols});
+        }
+    }
+    return out.join(u"; "_s);
 }
 
 } // namespace
@@ -58,13 +51,11 @@ QLineEdit* editor(Sheet& sheet)
 TEST(Sheet, CountsAndTextByRowAndColumnFromOne)
 {
     Sheet sheet;
-    EXPECT_EQ(sheet.MaxRow(), 0);
-    EXPECT_EQ(sheet.MaxCol(), 0);
+    const auto counts = [&sheet] {
+        return std::pair(sheet.MaxRow(), sheet.MaxCol());
+    };
+    EXPECT_EQ(counts(), std::pair(0, 0));
     sheet.setMaxCol(4);
-    sheet.setMaxRow(1);
-    EXPECT_EQ(sheet.MaxCol(), 4);
-    EXPECT_EQ(sheet.MaxRow(), 1);
-
     // Rows appended one at a time, as the change summary writes them.
     for (int row = 1; row <= 3; ++row) {
         sheet.setMaxRow(row);
@@ -75,19 +66,14 @@ TEST(Sheet, CountsAndTextByRowAndColumnFromOne)
     EXPECT_EQ(sheet.TextRC(3, 4), u"3,4"_s);
     EXPECT_EQ(sheet.table()->item(2, 3)->text(), u"3,4"_s); // the view shows what was written
     sheet.setTextRC(2, 2, u"小区"_s);
-    EXPECT_EQ(sheet.TextRC(2, 2), u"小区"_s);
 
     // Outside the counts: reads are empty, writes change nothing and grow nothing.
-    sheet.setTextRC(4, 1, u"x"_s);
-    sheet.setTextRC(1, 5, u"x"_s);
-    sheet.setTextRC(0, 1, u"x"_s);
-    sheet.setTextRC(1, -1, u"x"_s);
-    EXPECT_EQ(sheet.MaxRow(), 3);
-    EXPECT_EQ(sheet.MaxCol(), 4);
-    EXPECT_EQ(sheet.TextRC(4, 1), QString());
-    EXPECT_EQ(sheet.TextRC(0, 1), QString());
-    EXPECT_EQ(sheet.TextRC(1, 0), QString());
-    EXPECT_EQ(sheet.TextRC(1, 5), QString());
+    const QList<std::pair<int, int>> outside{{4, 1}, {1, 5}, {0, 1}, {1, 0}, {1, -1}};
+    for (const auto& [row, col] : outside)
+        sheet.setTextRC(row, col, u"x"_s);
+    EXPECT_EQ(counts(), std::pair(3, 4));
+    for (const auto& [row, col] : outside)
+        EXPECT_EQ(sheet.TextRC(row, col), QString()) << row << ',' << col;
     EXPECT_EQ(sheet.TextRC(1, 1), u"1,1"_s);
 
     // Shrinking drops the cells cut off; growing again brings back empty ones.
@@ -97,8 +83,7 @@ TEST(Sheet, CountsAndTextByRowAndColumnFromOne)
     EXPECT_EQ(sheet.TextRC(2, 2), u"小区"_s);
     sheet.setMaxRow(-4);
     sheet.setMaxCol(-1);
-    EXPECT_EQ(sheet.MaxRow(), 0);
-    EXPECT_EQ(sheet.MaxCol(), 0);
+    EXPECT_EQ(counts(), std::pair(0, 0));
     EXPECT_EQ(sheet.TextRC(1, 1), QString());
 }
 
@@ -113,27 +98,24 @@ TEST(Sheet, WidthsHiddenRowsAndHeadings)
     sheet.setColWidth(1, qRound(1.5 * w));
     sheet.setColWidth(2, sheet.ColWidth(1));
     sheet.setColWidth(3, 2 * sheet.ColWidth(1));
-    EXPECT_EQ(sheet.ColWidth(1), qRound(1.5 * w));
     EXPECT_EQ(sheet.ColWidth(3), 2 * qRound(1.5 * w));
     EXPECT_EQ(sheet.table()->columnWidth(2), 2 * qRound(1.5 * w));
+    // Outside the columns, or below zero, a width is 0.
     sheet.setColWidth(4, 10);
-    EXPECT_EQ(sheet.ColWidth(4), 0);
-    EXPECT_EQ(sheet.ColWidth(0), 0);
     sheet.setColWidth(2, -5);
-    EXPECT_EQ(sheet.ColWidth(2), 0);
+    for (int col : {4, 0, 2})
+        EXPECT_EQ(sheet.ColWidth(col), 0) << col;
     sheet.setMaxCol(4);
     EXPECT_EQ(sheet.ColWidth(4), w); // a fresh column gets the default
 
     sheet.setRowHidden(8, true);
     sheet.setRowHidden(9, true);
-    EXPECT_TRUE(sheet.RowHidden(8));
-    EXPECT_TRUE(sheet.table()->isRowHidden(8));
-    EXPECT_FALSE(sheet.RowHidden(7));
     sheet.setRowHidden(9, false);
-    EXPECT_FALSE(sheet.RowHidden(9));
     sheet.setRowHidden(10, true);
-    EXPECT_FALSE(sheet.RowHidden(10));
-    EXPECT_FALSE(sheet.RowHidden(0));
+    EXPECT_TRUE(sheet.RowHidden(8));
+    EXPECT_TRUE(sheet.table()->isRowHidden(7));
+    for (int row : {7, 9, 10, 0})
+        EXPECT_FALSE(sheet.RowHidden(row)) << row;
 
     EXPECT_EQ(sheet.ColText(1), QString());
     const QStringList headings{u"属性组"_s, u"属性名称"_s, u"属性值"_s};
@@ -153,40 +135,25 @@ TEST(Sheet, SpansMergeBlocksAndReplaceOverlaps)
     Sheet sheet;
     sheet.setMaxCol(4);
     sheet.setMaxRow(6);
-    QTableWidget* table = sheet.table();
-
     sheet.setSpan(1, 1, 2, 1);
     sheet.setSpan(3, 1, 3, 4);
-    EXPECT_EQ(table->rowSpan(0, 0), 2);
-    EXPECT_EQ(table->columnSpan(2, 0), 4);
-
-    // An overlapping block replaces the one it touches.
+    EXPECT_EQ(blocks(sheet.table()), u"1,1 2x1; 3,1 1x4"_s);
+    // An overlapping block replaces the ones it touches.
     sheet.setSpan(2, 1, 4, 1);
-    EXPECT_EQ(table->rowSpan(0, 0), 1);
-    EXPECT_EQ(table->columnSpan(2, 0), 1);
-    EXPECT_EQ(table->rowSpan(1, 0), 3);
-
+    EXPECT_EQ(blocks(sheet.table()), u"2,1 3x1"_s);
     // Cut to the counts; a single cell or an empty block merges nothing.
     sheet.setSpan(5, 3, 9, 9);
-    EXPECT_EQ(table->rowSpan(4, 2), 2);
-    EXPECT_EQ(table->columnSpan(4, 2), 2);
     sheet.setSpan(1, 4, 1, 4);
-    EXPECT_EQ(table->rowSpan(0, 3), 1);
     sheet.setSpan(3, 3, 2, 2);
-    EXPECT_EQ(table->rowSpan(1, 0), 3);
-
+    EXPECT_EQ(blocks(sheet.table()), u"2,1 3x1; 5,3 2x2"_s);
     // Shrinking cuts the blocks with the sheet.
     sheet.setMaxRow(5);
-    EXPECT_EQ(table->rowSpan(4, 2), 1);
-    EXPECT_EQ(table->columnSpan(4, 2), 2);
-    EXPECT_EQ(table->rowSpan(1, 0), 3);
-
+    EXPECT_EQ(blocks(sheet.table()), u"2,1 3x1; 5,3 1x2"_s);
     // Clearing a range undoes the merges that touch it.
     sheet.clearRange(4, 1, 4, 1);
-    EXPECT_EQ(table->rowSpan(1, 0), 1);
-    EXPECT_EQ(table->columnSpan(4, 2), 2);
+    EXPECT_EQ(blocks(sheet.table()), u"5,3 1x2"_s);
     sheet.clearSpans();
-    EXPECT_EQ(table->columnSpan(4, 2), 1);
+    EXPECT_EQ(blocks(sheet.table()), QString());
 }
 
 TEST(Sheet, CellFormatsReadBackAndClearRangeResetsThem)
@@ -196,10 +163,10 @@ TEST(Sheet, CellFormatsReadBackAndClearRangeResetsThem)
     sheet.setMaxRow(4);
     const QColor emphasis(181, 235, 255);
     const int sheetSize = sheet.table()->font().pointSize();
-
+    const Qt::Alignment plain = Qt::AlignLeft | Qt::AlignVCenter;
     EXPECT_FALSE(sheet.CellBackground(1, 2).isValid());
     EXPECT_EQ(sheet.CellFontSize(1, 2), sheetSize);
-    EXPECT_EQ(sheet.CellAlignment(1, 2), Qt::AlignLeft | Qt::AlignVCenter);
+    EXPECT_EQ(sheet.CellAlignment(1, 2), plain);
 
     for (int col = 2; col <= 3; ++col) {
         sheet.setCellBackground(1, col, emphasis);
@@ -220,8 +187,8 @@ TEST(Sheet, CellFormatsReadBackAndClearRangeResetsThem)
 
     // Back to the sheet's own look one cell at a time.
     sheet.setCellFontSize(2, 1, 0);
-    EXPECT_EQ(sheet.CellFontSize(2, 1), sheetSize);
     sheet.setCellBackground(1, 3, QColor());
+    EXPECT_EQ(sheet.CellFontSize(2, 1), sheetSize);
     EXPECT_FALSE(sheet.CellBackground(1, 3).isValid());
 
     // A range reaching past the counts clears what is inside, values and formats.
@@ -230,7 +197,7 @@ TEST(Sheet, CellFormatsReadBackAndClearRangeResetsThem)
     EXPECT_EQ(sheet.TextRC(1, 2), QString());
     EXPECT_FALSE(sheet.CellBackground(1, 2).isValid());
     EXPECT_EQ(sheet.CellFontSize(1, 2), sheetSize);
-    EXPECT_EQ(sheet.CellAlignment(2, 1), Qt::AlignLeft | Qt::AlignVCenter);
+    EXPECT_EQ(sheet.CellAlignment(2, 1), plain);
     EXPECT_EQ(sheet.TextRC(4, 3), u"kept"_s);
     EXPECT_EQ(sheet.MaxRow(), 4);
 }
@@ -250,14 +217,12 @@ TEST(Sheet, SelectionCopiesAsTextWithoutHiddenRows)
     // Select A1 to B3 from the keyboard: Ctrl+Home, then Shift with the arrows; Down
     // steps over the hidden row.
     QTableWidget* table = sheet.table();
-    QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
-    QTest::keyClick(table, Qt::Key_Right, Qt::ShiftModifier);
-    QTest::keyClick(table, Qt::Key_Down, Qt::ShiftModifier);
+    press(table, {Qt::Key_Home}, Qt::ControlModifier);
+    press(table, {Qt::Key_Right, Qt::Key_Down}, Qt::ShiftModifier);
     EXPECT_EQ(table->currentRow(), 2);
     EXPECT_EQ(sheet.selectionText(), u"a1\tb1\na3\tb3"_s);
-
     QApplication::clipboard()->clear();
-    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    press(table, {Qt::Key_C}, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), u"a1\tb1\na3\tb3"_s);
 
     // Cells left out of a selection stay empty in their place.
@@ -282,32 +247,24 @@ TEST(Sheet, UserEditsReportCellsAndReadOnlyRefusesThem)
     QTableWidget* table = sheet.table();
 
     sheet.setReadOnly(true);
-    EXPECT_TRUE(sheet.isReadOnly());
     doubleClick(table->viewport(), cellCenter(sheet, 1, 1));
-    QTest::keyClick(table, Qt::Key_F2);
+    press(table, {Qt::Key_F2});
     QTest::keyClick(table, 'x');
-    EXPECT_EQ(editor(sheet), nullptr);
+    EXPECT_EQ(openEditor<QLineEdit>(table), nullptr);
     EXPECT_EQ(sheet.TextRC(1, 1), u"调整时间"_s);
     EXPECT_TRUE(changed.isEmpty());
 
     sheet.setReadOnly(false);
-    EXPECT_FALSE(sheet.isReadOnly());
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cellCenter(sheet, 2, 2));
-    QTest::keyClick(table, Qt::Key_F2);
-    QLineEdit* line = editor(sheet);
-    ASSERT_NE(line, nullptr);
+    QLineEdit* line = nullptr;
+    ASSERT_NE(line = editorAfter<QLineEdit>(table, Qt::Key_F2), nullptr);
     QTest::keyClicks(line, u"admin"_s);
-    QTest::keyClick(line, Qt::Key_Return);
-    settle();
+    press(line, {Qt::Key_Return});
     EXPECT_EQ(sheet.TextRC(2, 2), u"admin"_s);
-    ASSERT_EQ(changed.count(), 1);
-    EXPECT_EQ(changed.at(0).at(0).toInt(), 2);
-    EXPECT_EQ(changed.at(0).at(1).toInt(), 2);
+    EXPECT_EQ(spied(changed, 2), u"2,2"_s);
 
     // An edit under way when the sheet turns read-only is dropped.
-    QTest::keyClick(table, Qt::Key_F2);
-    line = editor(sheet);
-    ASSERT_NE(line, nullptr);
+    ASSERT_NE(line = editorAfter<QLineEdit>(table, Qt::Key_F2), nullptr);
     QTest::keyClicks(line, u"late"_s);
     sheet.setReadOnly(true);
     settle();

@@ -4,18 +4,18 @@
 #include "corvan/attr_table.h"
 #include "corvan/component.h"
 #include "corvan/services.h"
-#include "desktop/application_service_impl.h"
 #include "data/context_service_impl.h"
+#include "data/right_service_impl.h"
+#include "desktop/application_service_impl.h"
 #include "desktop/host_services.h"
 #include "desktop/message_service_impl.h"
-#include "data/right_service_impl.h"
 #include "desktop/ui_service_impl.h"
+#include "files.h"
 #include "support/test_database.h"
 #include "support/test_host.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QFile>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QTemporaryDir>
@@ -29,23 +29,21 @@ using corvan::host::UiServiceImpl;
 using corvan::test::TestDatabase;
 using corvan::test::TestHost;
 namespace HostSlot = corvan::HostSlot;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString System = QStringLiteral("systemDB");
+const QString System = u"systemDB"_s;
 
 void addProvincesAndRights(TestDatabase& db)
 {
-    db.exec(
-        QStringLiteral("insert into com_province(pro_id, pro_name) values ('10', '浙江'), ('4', '江苏')"));
-    db.exec(QStringLiteral("insert into com_city(city_id, city_name, pro_id, showserial) values "
-                           "('9', '常州', '4', 4), ('11', '南京', '4', 1), ('12', '无锡', '4', 2), "
-                           "('13', '徐州', '4', 3)"));
-    db.exec(QStringLiteral(
-        "insert into host_user(username, fullname) values ('demo', 'Demo'), ('admin', 'Admin')"));
-    db.exec(QStringLiteral(
-        "insert into host_right(username, funcno, city_id) values ('demo', '13', '12'), "
-        "('demo', '13', '11'), ('demo', '2', '13'), ('admin', '13', '13'), ('admin', '13', '11')"));
+    db.exec(u"insert into com_province(pro_id, pro_name) values ('10', '浙江'), ('4', '江苏')"_s);
+    db.exec(u"insert into com_city(city_id, city_name, pro_id, showserial) values "
+            u"('9', '常州', '4', 4), ('11', '南京', '4', 1), ('12', '无锡', '4', 2), "
+            u"('13', '徐州', '4', 3)"_s);
+    db.exec(u"insert into host_user(username, fullname) values ('demo', 'Demo'), ('admin', 'Admin')"_s);
+    db.exec(u"insert into host_right(username, funcno, city_id) values ('demo', '13', '12'), "
+            u"('demo', '13', '11'), ('demo', '2', '13'), ('admin', '13', '13'), ('admin', '13', '11')"_s);
 }
 
 int cursorShape()
@@ -74,7 +72,7 @@ TEST(HostServices, ObjectArrayOffersEachInterfaceAtItsSubscript)
     for (int i : {0, 8, 9, 10, 11, 12, 13})
         EXPECT_EQ(array[i], nullptr) << i;
     EXPECT_EQ(qobject_cast<corvan::ApplicationService*>(array[HostSlot::Application])->ApplicationName(),
-              QStringLiteral("corvan"));
+              u"corvan"_s);
 
     // Called by name, as the component does; nothing is found yet, and the out
     // arguments are left empty rather than as the caller passed them.
@@ -83,24 +81,23 @@ TEST(HostServices, ObjectArrayOffersEachInterfaceAtItsSubscript)
     QObject* outObject = view;
     bool found = true;
     ASSERT_TRUE(QMetaObject::invokeMethod(
-        view, "GetResourceData", Q_RETURN_ARG(bool, found), Q_ARG(QString, QStringLiteral("v_res_gbts")),
-        Q_ARG(QString, QStringLiteral("00000000000000000001")), Q_ARG(corvan::AttrTable*, &table),
-        Q_ARG(bool, true), Q_ARG(QString, QStringLiteral("queryfromview")), Q_ARG(bool, true),
-        Q_ARG(QObject**, &outObject)));
+        view, "GetResourceData", Q_RETURN_ARG(bool, found), Q_ARG(QString, u"v_res_gbts"_s),
+        Q_ARG(QString, u"00000000000000000001"_s), Q_ARG(corvan::AttrTable*, &table), Q_ARG(bool, true),
+        Q_ARG(QString, u"queryfromview"_s), Q_ARG(bool, true), Q_ARG(QObject**, &outObject)));
     EXPECT_FALSE(found);
     EXPECT_EQ(table.FieldCount(), 0);
     EXPECT_EQ(outObject, nullptr);
     found = true;
     ASSERT_TRUE(QMetaObject::invokeMethod(view, "ShowProperty", Q_RETURN_ARG(bool, found),
-                                          Q_ARG(QString, QStringLiteral("v_res_gbts")),
-                                          Q_ARG(QString, QStringLiteral("00000000000000000001"))));
+                                          Q_ARG(QString, u"v_res_gbts"_s),
+                                          Q_ARG(QString, u"00000000000000000001"_s)));
     EXPECT_FALSE(found);
 
     // Until the sheet widget exists the sheet service accepts a null sheet and writes nothing.
     auto* sheets = qobject_cast<corvan::SheetService*>(array[HostSlot::Sheet]);
     sheets->StyleRange(nullptr, 1, 1, 2, 2, 0, 0xFFEBB5, -1, 10, -1);
     sheets->ClearSheet(nullptr, true);
-    EXPECT_FALSE(sheets->ExportSheet(nullptr, QStringLiteral("调整记录"), true));
+    EXPECT_FALSE(sheets->ExportSheet(nullptr, u"调整记录"_s, true));
     EXPECT_FALSE(sheets->PrintSheet(nullptr));
 
     QObject other;
@@ -118,31 +115,31 @@ TEST(HostServices, ProvinceComesFromTheDatabaseAndUserFromTheCommandLine)
 
     context.setSource(db.database(), QString());
     EXPECT_FALSE(context.resolve(&error));
-    EXPECT_EQ(error, QStringLiteral("the database has no province (com_province is empty)"));
+    EXPECT_EQ(error, u"the database has no province (com_province is empty)"_s);
 
     addProvincesAndRights(db);
     // First by pro_id read as a number: 4 before 10.
     context.setSource(db.database(), QString());
     EXPECT_EQ(context.CurrentProvinceId(), 4);
-    EXPECT_EQ(context.CurrentProvinceName(), QStringLiteral("江苏"));
-    context.setSource(db.database(), QStringLiteral("浙江"));
+    EXPECT_EQ(context.CurrentProvinceName(), u"江苏"_s);
+    context.setSource(db.database(), u"浙江"_s);
     ASSERT_TRUE(context.resolve(&error)) << error.toStdString();
     EXPECT_EQ(context.CurrentProvinceId(), 10);
-    context.setSource(db.database(), QStringLiteral("10"));
-    EXPECT_EQ(context.CurrentProvinceName(), QStringLiteral("浙江"));
-    context.setSource(db.database(), QStringLiteral("99"));
+    context.setSource(db.database(), u"10"_s);
+    EXPECT_EQ(context.CurrentProvinceName(), u"浙江"_s);
+    context.setSource(db.database(), u"99"_s);
     EXPECT_FALSE(context.resolve(&error));
-    EXPECT_EQ(error, QStringLiteral("unknown province \"99\""));
+    EXPECT_EQ(error, u"unknown province \"99\""_s);
     EXPECT_EQ(context.CurrentProvinceId(), 0);
     EXPECT_EQ(context.CurrentProvinceName(), QString());
 
-    db.exec(QStringLiteral("insert into com_province(pro_id, pro_name) values ('40000', '太大')"));
-    context.setSource(db.database(), QStringLiteral("40000"));
+    db.exec(u"insert into com_province(pro_id, pro_name) values ('40000', '太大')"_s);
+    context.setSource(db.database(), u"40000"_s);
     EXPECT_FALSE(context.resolve(&error));
-    EXPECT_TRUE(error.contains(QLatin1String("40000"))) << error.toStdString();
+    EXPECT_TRUE(error.contains(u"40000"_s)) << error.toStdString();
 
-    context.setUser(QStringLiteral("张三"));
-    EXPECT_EQ(context.CurrentUser(), QStringLiteral("张三"));
+    context.setUser(u"张三"_s);
+    EXPECT_EQ(context.CurrentUser(), u"张三"_s);
     context.setUser(QString());
     EXPECT_EQ(context.CurrentUser(), ContextServiceImpl::loginName());
     EXPECT_FALSE(ContextServiceImpl::loginName().isEmpty());
@@ -153,51 +150,48 @@ TEST(HostServices, RightsAreReadOncePerUserAndFunction)
     TestDatabase db;
     addProvincesAndRights(db);
     QTemporaryDir folder;
-    const QString trace = folder.filePath(QStringLiteral("trace.txt"));
+    const QString trace = folder.filePath(u"trace.txt"_s);
     ASSERT_TRUE(db.service()->setTraceFile(trace));
 
     TestHost host(db);
     auto* rights = qobject_cast<corvan::RightService*>(host.objectArray()[HostSlot::Right]);
     auto* context = qobject_cast<corvan::ContextService*>(host.objectArray()[HostSlot::Context]);
-    EXPECT_EQ(rights->GetRightCityList(QStringLiteral("13")), QStringLiteral("'11','12'"));
-    EXPECT_EQ(rights->GetRightCityList(QStringLiteral("2")), QStringLiteral("'13'"));
-    EXPECT_EQ(rights->GetRightCityList(QStringLiteral("99")), QString());
-    EXPECT_TRUE(rights->HasCityRight(QStringLiteral("13"), QStringLiteral("12")));
-    EXPECT_FALSE(rights->HasCityRight(QStringLiteral("13"), QStringLiteral("13")));
-    EXPECT_FALSE(rights->HasCityRight(QStringLiteral("2"), QStringLiteral("12")));
-    EXPECT_EQ(context->CurrentUser(), QStringLiteral("demo"));
+    EXPECT_EQ(rights->GetRightCityList(u"13"_s), u"'11','12'"_s);
+    EXPECT_EQ(rights->GetRightCityList(u"2"_s), u"'13'"_s);
+    EXPECT_EQ(rights->GetRightCityList(u"99"_s), QString());
+    EXPECT_TRUE(rights->HasCityRight(u"13"_s, u"12"_s));
+    EXPECT_FALSE(rights->HasCityRight(u"13"_s, u"13"_s));
+    EXPECT_FALSE(rights->HasCityRight(u"2"_s, u"12"_s));
+    EXPECT_EQ(context->CurrentUser(), u"demo"_s);
     EXPECT_EQ(context->CurrentProvinceId(), 4);
 
     // Read once: a right granted later shows from the next session on.
-    db.exec(QStringLiteral("insert into host_right(username, funcno, city_id) values ('demo', '13', '9')"));
-    EXPECT_EQ(rights->GetRightCityList(QStringLiteral("13")), QStringLiteral("'11','12'"));
-    host.services()->configure(QStringLiteral("demo"), QStringLiteral("4"));
-    EXPECT_EQ(rights->GetRightCityList(QStringLiteral("13")), QStringLiteral("'9','11','12'"));
-    host.services()->configure(QStringLiteral("nobody"), QStringLiteral("4"));
-    EXPECT_EQ(rights->GetRightCityList(QStringLiteral("13")), QString());
+    db.exec(u"insert into host_right(username, funcno, city_id) values ('demo', '13', '9')"_s);
+    EXPECT_EQ(rights->GetRightCityList(u"13"_s), u"'11','12'"_s);
+    host.services()->configure(u"demo"_s, u"4"_s);
+    EXPECT_EQ(rights->GetRightCityList(u"13"_s), u"'9','11','12'"_s);
+    host.services()->configure(u"nobody"_s, u"4"_s);
+    EXPECT_EQ(rights->GetRightCityList(u"13"_s), QString());
 
     // The host's own queries never reach the data service: no trace lines, no recorded statements.
-    QFile file(trace);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray());
+    EXPECT_EQ(corvan::test::fileBytes(trace), QByteArray());
     EXPECT_TRUE(host.recorder()->statements().isEmpty());
 }
 
 TEST(HostServices, TextFieldsCountFromOneAndAreEmptyPastTheEnd)
 {
     UiServiceImpl ui;
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("12,南京"), QStringLiteral(","), 1), QStringLiteral("12"));
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("12,南京"), QStringLiteral(","), 2), QStringLiteral("南京"));
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("12,南京"), QStringLiteral(","), 3), QString());
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("12,南京"), QStringLiteral(","), 0), QString());
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("12,南京"), QStringLiteral(","), -1), QString());
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("a,,c"), QStringLiteral(","), 2), QString());
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("a,,c"), QStringLiteral(","), 3), QStringLiteral("c"));
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("plain"), QStringLiteral(","), 1), QStringLiteral("plain"));
-    EXPECT_EQ(ui.GetTextField(QString(), QStringLiteral(","), 1), QString());
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("a::b"), QStringLiteral("::"), 2), QStringLiteral("b"));
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("a,b"), QString(), 1), QStringLiteral("a,b"));
-    EXPECT_EQ(ui.GetTextField(QStringLiteral("a,b"), QString(), 2), QString());
+    EXPECT_EQ(ui.GetTextField(u"12,南京"_s, u","_s, 1), u"12"_s);
+    EXPECT_EQ(ui.GetTextField(u"12,南京"_s, u","_s, 2), u"南京"_s);
+    for (int outside : {3, 0, -1})
+        EXPECT_EQ(ui.GetTextField(u"12,南京"_s, u","_s, outside), QString()) << outside;
+    EXPECT_EQ(ui.GetTextField(u"a,,c"_s, u","_s, 2), QString());
+    EXPECT_EQ(ui.GetTextField(u"a,,c"_s, u","_s, 3), u"c"_s);
+    EXPECT_EQ(ui.GetTextField(u"plain"_s, u","_s, 1), u"plain"_s);
+    EXPECT_EQ(ui.GetTextField(QString(), u","_s, 1), QString());
+    EXPECT_EQ(ui.GetTextField(u"a::b"_s, u"::"_s, 2), u"b"_s);
+    EXPECT_EQ(ui.GetTextField(u"a,b"_s, QString(), 1), u"a,b"_s);
+    EXPECT_EQ(ui.GetTextField(u"a,b"_s, QString(), 2), QString());
 }
 
 TEST(HostServices, WaitsNestAndStayBalanced)
@@ -235,26 +229,19 @@ TEST(HostServices, WaitsNestAndStayBalanced)
 TEST(HostServices, MessagesAreBoxesTitledWithTheApplicationName)
 {
     corvan::host::MessageServiceImpl messages;
-    QString title;
-    QString text;
-    bool seen = false;
+    QStringList shown;
     QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
+    QObject::connect(&closer, &QTimer::timeout, [&shown] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(window);
-            if (!box || !box->isVisible())
-                continue;
-            seen = true;
-            title = box->windowTitle();
-            text = box->text();
-            box->done(QMessageBox::Ok);
+            if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) {
+                shown << box->windowTitle() + u'|' + box->text();
+                box->done(QMessageBox::Ok);
+            }
         }
     });
     closer.start(10);
-    messages.ShowMessage(QStringLiteral("请选择基站"));
-    EXPECT_TRUE(seen);
-    EXPECT_EQ(title, QCoreApplication::applicationName());
-    EXPECT_EQ(text, QStringLiteral("请选择基站"));
+    messages.ShowMessage(u"请选择基站"_s);
+    EXPECT_EQ(shown, QStringList{QCoreApplication::applicationName() + u"|请选择基站"_s});
 }
 
 TEST(TestHost, RecordsStatementsAndFailsChosenOnes)
@@ -265,39 +252,34 @@ TEST(TestHost, RecordsStatementsAndFailsChosenOnes)
     auto* data = qobject_cast<corvan::DataService*>(host.objectArray()[HostSlot::Data]);
     auto* transactions = qobject_cast<corvan::TransactionService*>(host.objectArray()[HostSlot::Data]);
     auto* messages = qobject_cast<corvan::MessageService*>(host.objectArray()[HostSlot::Message]);
-    ASSERT_TRUE(data);
-    ASSERT_TRUE(transactions);
-    ASSERT_TRUE(messages);
+    ASSERT_TRUE(data && transactions && messages);
 
-    host.recorder()->failWhen([](const QString& sql) { return sql.contains(QLatin1String("'bad'")); });
-    EXPECT_TRUE(data->ExecuteSql(System, QStringLiteral("insert into host_user(username) values ('u1')")));
-    EXPECT_FALSE(data->ExecuteSql(System, QStringLiteral("insert into host_user(username) values ('bad')")));
-    EXPECT_EQ(data->LastError(), QStringLiteral("simulated failure"));
-    EXPECT_EQ(data->OpenRecordset(QStringLiteral("select 'bad'"), System), nullptr);
-    auto set =
-        data->OpenRecordset(QStringLiteral("select username from host_user where username = 'u1'"), System);
+    host.recorder()->failWhen([](const QString& sql) { return sql.contains(u"'bad'"_s); });
+    EXPECT_TRUE(data->ExecuteSql(System, u"insert into host_user(username) values ('u1')"_s));
+    EXPECT_FALSE(data->ExecuteSql(System, u"insert into host_user(username) values ('bad')"_s));
+    EXPECT_EQ(data->LastError(), u"simulated failure"_s);
+    EXPECT_EQ(data->OpenRecordset(u"select 'bad'"_s, System), nullptr);
+    auto set = data->OpenRecordset(u"select username from host_user where username = 'u1'"_s, System);
     ASSERT_TRUE(set);
     EXPECT_EQ(set->RecordCount(), 1);
     EXPECT_TRUE(data->LastError().isEmpty());
     ASSERT_TRUE(transactions->BeginTrans(System));
-    EXPECT_TRUE(data->ExecuteSql(System, QStringLiteral("delete from host_right")));
+    EXPECT_TRUE(data->ExecuteSql(System, u"delete from host_right"_s));
     ASSERT_TRUE(transactions->RollbackTrans(System));
 
     EXPECT_EQ(host.recorder()->statements(),
-              (QStringList{QStringLiteral("insert into host_user(username) values ('u1')"),
-                           QStringLiteral("insert into host_user(username) values ('bad')"),
-                           QStringLiteral("select 'bad'"),
-                           QStringLiteral("select username from host_user where username = 'u1'"),
-                           QStringLiteral("delete from host_right")}));
+              (QStringList{u"insert into host_user(username) values ('u1')"_s,
+                           u"insert into host_user(username) values ('bad')"_s, u"select 'bad'"_s,
+                           u"select username from host_user where username = 'u1'"_s,
+                           u"delete from host_right"_s}));
     EXPECT_EQ(host.recorder()->calls().mid(4),
-              (QStringList{QStringLiteral("BEGIN"), QStringLiteral("EXEC delete from host_right"),
-                           QStringLiteral("ROLLBACK")}));
-    EXPECT_EQ(db.rows(QStringLiteral("select username from host_user order by username")),
-              (QStringList{QStringLiteral("admin"), QStringLiteral("demo"), QStringLiteral("u1")}));
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from host_right")), QStringList{QStringLiteral("5")});
+              (QStringList{u"BEGIN"_s, u"EXEC delete from host_right"_s, u"ROLLBACK"_s}));
+    EXPECT_EQ(db.rows(u"select username from host_user order by username"_s),
+              (QStringList{u"admin"_s, u"demo"_s, u"u1"_s}));
+    EXPECT_EQ(db.rows(u"select count(*) from host_right"_s), QStringList{u"5"_s});
 
-    messages->ShowMessage(QStringLiteral("基站调整成功"));
-    EXPECT_EQ(host.messages()->messages, QStringList{QStringLiteral("基站调整成功")});
+    messages->ShowMessage(u"基站调整成功"_s);
+    EXPECT_EQ(host.messages()->messages, QStringList{u"基站调整成功"_s});
     host.recorder()->clear();
     EXPECT_TRUE(host.recorder()->statements().isEmpty());
 }

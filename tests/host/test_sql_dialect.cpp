@@ -9,13 +9,14 @@
 #include <cmath>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
 using corvan::host::RightServiceImpl;
 using corvan::host::SqliteDialect;
 using corvan::test::TestDatabase;
 
 namespace {
 
-const QString System = QStringLiteral("systemDB");
+const QString System = u"systemDB"_s;
 
 // Every row of a statement sent through the data service, fields joined by "|".
 QStringList serviceRows(TestDatabase& db, const QString& sql)
@@ -30,17 +31,17 @@ QStringList serviceRows(TestDatabase& db, const QString& sql)
         QStringList fields;
         for (int i = 0; i < set->FieldCount(); ++i)
             fields << set->Text(i);
-        rows << fields.join(QLatin1Char('|'));
+        rows << fields.join(u'|');
     }
     return rows;
 }
 
 void addCities(TestDatabase& db)
 {
-    db.exec(QStringLiteral("insert into com_province(pro_id, pro_name) values ('4', '江苏')"));
-    db.exec(QStringLiteral("insert into com_city(city_id, city_name, pro_id, showserial) values "
-                           "('9', '常州', '4', 4), ('11', '南京', '4', 1), ('12', '无锡', '4', 2), "
-                           "('13', '徐州', '4', 3)"));
+    db.exec(u"insert into com_province(pro_id, pro_name) values ('4', '江苏')"_s);
+    db.exec(u"insert into com_city(city_id, city_name, pro_id, showserial) values "
+            u"('9', '常州', '4', 4), ('11', '南京', '4', 1), ('12', '无锡', '4', 2), "
+            u"('13', '徐州', '4', 3)"_s);
 }
 
 } // namespace
@@ -48,16 +49,15 @@ void addCities(TestDatabase& db)
 TEST(SqlDialect, ToNumberReadsTextAsTheNumberItSpells)
 {
     TestDatabase db;
-    EXPECT_EQ(serviceRows(db, QStringLiteral("select to_number('42'), to_number(' 7 '), to_number('abc'), "
-                                             "to_number('1.5'), to_number(null), to_number('-.25'), "
-                                             "to_number('12a'), to_number('')")),
-              QStringList{QStringLiteral("42|7||1.5||-0.25||")});
+    EXPECT_EQ(serviceRows(db, u"select to_number('42'), to_number(' 7 '), to_number('abc'), "
+                              u"to_number('1.5'), to_number(null), to_number('-.25'), "
+                              u"to_number('12a'), to_number('')"_s),
+              QStringList{u"42|7||1.5||-0.25||"_s});
 
     // The code generator's statement: the maximum taken by value, not by text.
-    db.exec(QStringLiteral("insert into com_province(pro_id, pro_name) values ('9', 'a'), ('10', 'b'), "
-                           "('0000000000000000008', 'c'), ('x', 'd')"));
-    EXPECT_EQ(serviceRows(db, QStringLiteral("select max(to_number(pro_id)) from com_province")),
-              QStringList{QStringLiteral("10")});
+    db.exec(u"insert into com_province(pro_id, pro_name) values ('9', 'a'), ('10', 'b'), "
+            u"('0000000000000000008', 'c'), ('x', 'd')"_s);
+    EXPECT_EQ(serviceRows(db, u"select max(to_number(pro_id)) from com_province"_s), QStringList{u"10"_s});
 }
 
 TEST(SqlDialect, ToNumberRules)
@@ -86,41 +86,33 @@ TEST(SqlDialect, ToNumberRules)
 TEST(SqlDialect, ToDateMakesComparableDates)
 {
     TestDatabase db;
-    const QString insert = QStringLiteral(
-        "insert into "
-        "h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo)"
-        " values('%1',to_date('%2','yyyy-mm-dd'),'demo','%3','12','12','r1','r2','Y','x')");
-    db.exec(insert.arg(QStringLiteral("00000000000000000001"), QStringLiteral("2006-10-31"),
-                       QStringLiteral("G")));
-    db.exec(
-        insert.arg(QStringLiteral("00000000000000000002"), QStringLiteral("2006-11-1"), QStringLiteral("G")));
-    db.exec(insert.arg(QStringLiteral("00000000000000000003"), QStringLiteral("2006-11-10"),
-                       QStringLiteral("G")));
-    db.exec(insert.arg(QStringLiteral("00000000000000000004"), QStringLiteral("2006-11-05"),
-                       QStringLiteral("C")));
-    db.exec(insert.arg(QStringLiteral("00000000000000000005"), QStringLiteral("2006-11-11"),
-                       QStringLiteral("G")));
+    const QString insert =
+        u"insert into "
+        u"h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo)"
+        u" values('%1',to_date('%2','yyyy-mm-dd'),'demo','%3','12','12','r1','r2','Y','x')"_s;
+    db.exec(insert.arg(u"00000000000000000001"_s, u"2006-10-31"_s, u"G"_s));
+    db.exec(insert.arg(u"00000000000000000002"_s, u"2006-11-1"_s, u"G"_s));
+    db.exec(insert.arg(u"00000000000000000003"_s, u"2006-11-10"_s, u"G"_s));
+    db.exec(insert.arg(u"00000000000000000004"_s, u"2006-11-05"_s, u"C"_s));
+    db.exec(insert.arg(u"00000000000000000005"_s, u"2006-11-11"_s, u"G"_s));
 
     // The history query exactly as the component sends it.
-    EXPECT_EQ(
-        serviceRows(db, QStringLiteral("select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
-                                       "simplemode from h_btsdispatch where  fromcity='12' and  net='G' and "
-                                       "distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
-                                       "<=to_date('2006-11-10','yyyy-mm-dd') order by discode")),
-        (QStringList{QStringLiteral("00000000000000000002|2006-11-01|demo|G|12|12|r1|r2|Y"),
-                     QStringLiteral("00000000000000000003|2006-11-10|demo|G|12|12|r1|r2|Y")}));
+    EXPECT_EQ(serviceRows(db, u"select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
+                              u"simplemode from h_btsdispatch where  fromcity='12' and  net='G' and "
+                              u"distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
+                              u"<=to_date('2006-11-10','yyyy-mm-dd') order by discode"_s),
+              (QStringList{u"00000000000000000002|2006-11-01|demo|G|12|12|r1|r2|Y"_s,
+                           u"00000000000000000003|2006-11-10|demo|G|12|12|r1|r2|Y"_s}));
 }
 
 TEST(SqlDialect, ToDateRules)
 {
-    EXPECT_EQ(SqliteDialect::toIsoDate(QStringLiteral(" 2006-1-5 ")), QStringLiteral("2006-01-05"));
-    EXPECT_EQ(SqliteDialect::toIsoDate(QStringLiteral("2024-02-29")), QStringLiteral("2024-02-29"));
-    EXPECT_EQ(SqliteDialect::toIsoDate(QStringLiteral("999-12-31")), QStringLiteral("0999-12-31"));
+    EXPECT_EQ(SqliteDialect::toIsoDate(u" 2006-1-5 "_s), u"2006-01-05"_s);
+    EXPECT_EQ(SqliteDialect::toIsoDate(u"2024-02-29"_s), u"2024-02-29"_s);
+    EXPECT_EQ(SqliteDialect::toIsoDate(u"999-12-31"_s), u"0999-12-31"_s);
     for (const QString& bad :
-         {QStringLiteral("2023-02-29"), QStringLiteral("2006-13-01"), QStringLiteral("2006-00-10"),
-          QStringLiteral("0000-01-01"), QStringLiteral("2006/11/01"), QStringLiteral("2006-11-01 10:00"),
-          QStringLiteral("20061-01-01"), QStringLiteral("2006-011-01"), QStringLiteral(""),
-          QStringLiteral("-1-1")})
+         {u"2023-02-29"_s, u"2006-13-01"_s, u"2006-00-10"_s, u"0000-01-01"_s, u"2006/11/01"_s,
+          u"2006-11-01 10:00"_s, u"20061-01-01"_s, u"2006-011-01"_s, u""_s, u"-1-1"_s})
         EXPECT_TRUE(SqliteDialect::toIsoDate(bad).isNull()) << bad.toStdString();
 }
 
@@ -129,19 +121,15 @@ TEST(SqlDialect, SqliteToDateNullsAnInvalidDateAndRefusesOtherFormats)
     TestDatabase db;
     if (db.isPostgresql()) {
         // PostgreSQL's own to_date reports an invalid date as an error.
-        EXPECT_EQ(
-            db.service()->OpenRecordset(QStringLiteral("select to_date('2006-02-30','yyyy-mm-dd')"), System),
-            nullptr);
+        EXPECT_EQ(db.service()->OpenRecordset(u"select to_date('2006-02-30','yyyy-mm-dd')"_s, System),
+                  nullptr);
         return;
     }
-    EXPECT_EQ(serviceRows(
-                  db, QStringLiteral("select to_date('2006-02-30','yyyy-mm-dd') is null, "
-                                     "to_date(null,'yyyy-mm-dd') is null, to_date('2006-2-3','YYYY-MM-DD')")),
-              QStringList{QStringLiteral("1|1|2006-02-03")});
-    EXPECT_EQ(
-        db.service()->OpenRecordset(QStringLiteral("select to_date('2006-11-01','dd.mm.yyyy')"), System),
-        nullptr);
-    EXPECT_TRUE(db.service()->LastError().contains(QLatin1String("yyyy-mm-dd")))
+    EXPECT_EQ(serviceRows(db, u"select to_date('2006-02-30','yyyy-mm-dd') is null, "
+                              u"to_date(null,'yyyy-mm-dd') is null, to_date('2006-2-3','YYYY-MM-DD')"_s),
+              QStringList{u"1|1|2006-02-03"_s});
+    EXPECT_EQ(db.service()->OpenRecordset(u"select to_date('2006-11-01','dd.mm.yyyy')"_s, System), nullptr);
+    EXPECT_TRUE(db.service()->LastError().contains(u"yyyy-mm-dd"_s))
         << db.service()->LastError().toStdString();
 }
 
@@ -149,24 +137,23 @@ TEST(SqlDialect, BareNumbersMeetTextColumnsAndRightsFitAnInList)
 {
     TestDatabase db;
     addCities(db);
-    EXPECT_EQ(serviceRows(db, QStringLiteral("select city_name from com_city where city_id = 12")),
-              QStringList{QStringLiteral("无锡")});
-    EXPECT_EQ(serviceRows(db, QStringLiteral("select city_name from com_city where pro_id=4 and city_id <> 9 "
-                                             "order by showserial")),
-              (QStringList{QStringLiteral("南京"), QStringLiteral("无锡"), QStringLiteral("徐州")}));
+    EXPECT_EQ(serviceRows(db, u"select city_name from com_city where city_id = 12"_s),
+              QStringList{u"无锡"_s});
+    EXPECT_EQ(serviceRows(db, u"select city_name from com_city where pro_id=4 and city_id <> 9 "
+                              u"order by showserial"_s),
+              (QStringList{u"南京"_s, u"无锡"_s, u"徐州"_s}));
 
-    db.exec(QStringLiteral("insert into host_user(username, fullname) values ('demo', 'Demo')"));
-    db.exec(QStringLiteral("insert into host_right(username, funcno, city_id) values ('demo', '13', '12'), "
-                           "('demo', '13', '9'), ('demo', '13', '11')"));
+    db.exec(u"insert into host_user(username, fullname) values ('demo', 'Demo')"_s);
+    db.exec(u"insert into host_right(username, funcno, city_id) values ('demo', '13', '12'), "
+            u"('demo', '13', '9'), ('demo', '13', '11')"_s);
     RightServiceImpl rights;
-    rights.setSource(db.database(), QStringLiteral("demo"));
-    const QString list = rights.GetRightCityList(QStringLiteral("13"));
-    EXPECT_EQ(list, QStringLiteral("'9','11','12'"));
-    db.exec(
-        QStringLiteral("insert into res_baseroom(roomcode, roomname, city) values ('r1', '鼓楼机房', '11'), "
-                       "('r2', '铜山机房', '13'), ('r3', '钟楼机房', '9')"));
+    rights.setSource(db.database(), u"demo"_s);
+    const QString list = rights.GetRightCityList(u"13"_s);
+    EXPECT_EQ(list, u"'9','11','12'"_s);
+    db.exec(u"insert into res_baseroom(roomcode, roomname, city) values ('r1', '鼓楼机房', '11'), "
+            u"('r2', '铜山机房', '13'), ('r3', '钟楼机房', '9')"_s);
     // The room search's statement for "全部": every city the user may query.
-    EXPECT_EQ(serviceRows(db, QStringLiteral("select roomname from res_baseroom where  city in ( ") + list +
-                                  QStringLiteral(" )  order by roomcode")),
-              (QStringList{QStringLiteral("鼓楼机房"), QStringLiteral("钟楼机房")}));
+    EXPECT_EQ(serviceRows(db, u"select roomname from res_baseroom where  city in ( "_s + list +
+                                  u" )  order by roomcode"_s),
+              (QStringList{u"鼓楼机房"_s, u"钟楼机房"_s}));
 }

@@ -5,6 +5,7 @@
 
 #include <ostream>
 
+#include <QRectF>
 #include <QString>
 #include <QVariant>
 
@@ -16,4 +17,9 @@ inline void PrintTo(const QString& text, std::ostream* os)
 inline void PrintTo(const QVariant& value, std::ostream* os)
 {
     *os << "QVariant(" << value.typeName() << ", \"" << value.toString().toStdString() << "\")";
+}
+
+inline void PrintTo(const QRectF& r, std::ostream* os)
+{
+    *os << "QRectF(" << r.x() << ", " << r.y() << " " << r.width() << "x" << r.height() << ")";
 }

@@ -119,7 +119,7 @@ void TestDatabase::exec(const QString& sql)
                       << query.lastError().text().toStdString();
 }
 
-QStringList TestDatabase::rows(const QString& sql)
+QStringList TestDatabase::rows(const QString& sql, const QString& null)
 {
     QSqlQuery query(database());
     query.setForwardOnly(true);
@@ -132,7 +132,7 @@ QStringList TestDatabase::rows(const QString& sql)
     while (query.next()) {
         QStringList fields;
         for (int i = 0; i < query.record().count(); ++i)
-            fields.append(variantText(query.value(i)));
+            fields.append(query.isNull(i) ? null : variantText(query.value(i)));
         result.append(fields.join(QLatin1Char('|')));
     }
     return result;

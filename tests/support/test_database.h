@@ -32,8 +32,9 @@ public:
 
     // A setup statement; the test fails with the driver's text when it does not run.
     void exec(const QString& sql);
-    // Each row's fields joined by "|", null as empty text. The test fails when the query does.
-    QStringList rows(const QString& sql);
+    // Each row's fields joined by "|", null as empty text unless another text for it is
+    // given. The test fails when the query does.
+    QStringList rows(const QString& sql, const QString& null = QString());
 
     QString engine() const;
     bool isPostgresql() const { return m_location.engine() == host::Engine::PostgreSQL; }
