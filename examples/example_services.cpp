@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTextStream>
 #include <QVBoxLayout>
@@ -101,7 +103,9 @@ bool ExampleServices::ExportSheet(corvan::Sheet* sheet, const QString& title, bo
 {
     if (!sheet)
         return false;
-    QString path = title + QStringLiteral(".csv");
+    // Without asking, into the user's documents folder under the title.
+    QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                       .filePath(QString(title).replace(QLatin1Char('/'), QLatin1Char('_')) + QStringLiteral(".csv"));
     if (ask)
         path = QFileDialog::getSaveFileName(sheet->window(), title, path, QStringLiteral("CSV (*.csv)"));
     QFile file(path);
