@@ -29,7 +29,7 @@ CommandLine::CommandLine()
                        QStringLiteral("id|name")),
       m_pluginOption(QStringLiteral("plugin"),
                      QStringLiteral("The component plug-in (default: libprjCorvan.so in $CORVAN_PLUGIN_DIR, "
-                                    "else in ../plugins beside corvan)."),
+                                    "else in ../plugins beside corvan, else in the installed plug-in folder)."),
                      QStringLiteral("path")),
       m_sqlTraceOption(QStringLiteral("sql-trace"),
                        QStringLiteral("Append one line per call that reaches the data service to this file."),

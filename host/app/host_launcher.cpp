@@ -89,7 +89,15 @@ QString HostLauncher::pluginPath() const
     const QString folder = qEnvironmentVariable("CORVAN_PLUGIN_DIR");
     if (!folder.isEmpty())
         return QDir(folder).filePath(fileName);
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1String("/../plugins/") + fileName);
+    // A build folder keeps the plug-in in ../plugins; an installed corvan finds it in its
+    // private library folder, by a path relative to its own so that an unpacked tree
+    // anywhere runs as well as one installed under /usr.
+    const QDir programFolder(QCoreApplication::applicationDirPath());
+    const QString built = QDir::cleanPath(programFolder.filePath(QLatin1String("../plugins/") + fileName));
+    if (QFileInfo::exists(built))
+        return built;
+    return QDir::cleanPath(
+        programFolder.filePath(QLatin1String(CORVAN_PLUGINDIR_FROM_BINDIR "/") + fileName));
 }
 
 bool HostLauncher::databaseLocation(DatabaseLocation* location, bool* isDefault, QString* error) const

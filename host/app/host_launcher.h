@@ -29,7 +29,8 @@ public:
     int createDemo();
 
     static QString defaultDatabasePath();
-    // --plugin, else libprjCorvan.so in $CORVAN_PLUGIN_DIR, else in ../plugins beside corvan.
+    // --plugin, else libprjCorvan.so in $CORVAN_PLUGIN_DIR, else in ../plugins beside corvan
+    // when it is there (a build folder), else in the installed plug-in folder.
     QString pluginPath() const;
 
     // Prints "corvan: <text>" as one line on stderr and returns Failure.
