@@ -220,8 +220,10 @@ TEST_F(CorvanCommand, ScreenshotShowsTheChosenRoomWithoutADisplay)
     headless.remove(QStringLiteral("QT_QPA_PLATFORM"));
     headless.remove(QStringLiteral("DISPLAY"));
     const QString picture = m_home.filePath(QStringLiteral("main.png"));
+    // On a server the user is the role logged in; --user may only repeat it.
     Outcome outcome = corvan({QStringLiteral("--database"), db.location(), QStringLiteral("--user"),
-                              QStringLiteral("demo"), QStringLiteral("--screenshot"), picture,
+                              db.isPostgresql() ? QStringLiteral("postgres") : QStringLiteral("demo"),
+                              QStringLiteral("--screenshot"), picture,
                               QStringLiteral("--room"), QStringLiteral("11:一号机房"), QStringLiteral("--tab"),
                               QStringLiteral("1")},
                              headless);
