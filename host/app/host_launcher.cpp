@@ -347,12 +347,12 @@ int HostLauncher::createDemo()
     printLine(QStringLiteral("Created demo database: %1").arg(shown));
     for (auto it = report.rowCounts.cbegin(); it != report.rowCounts.cend(); ++it)
         printLine(QStringLiteral("  %1 %2").arg(it.key(), -24).arg(it.value()));
+    const QString unchanged =
+        QStringLiteral(" (passwords left as they were: the owner sets one with psql's \\password NAME)");
     if (!report.loginRoles.isEmpty())
         printLine(QStringLiteral("Login roles: %1%2")
                       .arg(report.loginRoles.join(QLatin1String(", ")),
-                           qEnvironmentVariableIsEmpty("CORVAN_DEMO_PASSWORD")
-                               ? QStringLiteral(" (passwords left as they were: the owner sets one with psql's \\password NAME)")
-                               : QString()));
+                           qEnvironmentVariableIsEmpty("CORVAN_DEMO_PASSWORD") ? unchanged : QString()));
     return 0;
 }
 

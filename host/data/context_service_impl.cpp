@@ -56,7 +56,8 @@ QString ContextServiceImpl::loginName()
     return user.isEmpty() ? QDir::home().dirName() : user;
 }
 
-bool ContextServiceImpl::identify(const QSqlDatabase& db, const QString& requested, QString* user, QString* error)
+bool ContextServiceImpl::identify(const QSqlDatabase& db, const QString& requested, QString* user,
+                                  QString* error)
 {
     if (db.driverName() != QLatin1String("QPSQL")) {
         *user = requested.isEmpty() ? loginName() : requested;
@@ -69,9 +70,10 @@ bool ContextServiceImpl::identify(const QSqlDatabase& db, const QString& request
                                .arg(query.lastError().text().trimmed()));
     const QString role = query.value(0).toString();
     if (!requested.isEmpty() && requested != role)
-        return fail(error, QStringLiteral("--user %1 is refused: the server authenticated the role %2, and on "
-                                          "PostgreSQL the user is that role (connect as %1 to work as %1)")
-                               .arg(requested, role));
+        return fail(error,
+                    QStringLiteral("--user %1 is refused: the server authenticated the role %2, and on "
+                                   "PostgreSQL the user is that role (connect as %1 to work as %1)")
+                        .arg(requested, role));
     *user = role;
     return true;
 }

@@ -55,11 +55,13 @@ bool parseParameters(const QUrl& url, const QString& shown, QList<std::pair<QStr
                                               "goes in PGPASSWORD or ~/.pgpass")
                                    .arg(key));
         if (PartsOfTheUrl.contains(key))
-            return fail(error, QStringLiteral("'%1' belongs in the database URL itself, not in its query ('%2')")
-                                   .arg(key, shown));
+            return fail(error,
+                        QStringLiteral("'%1' belongs in the database URL itself, not in its query ('%2')")
+                            .arg(key, shown));
         for (const auto& given : std::as_const(*out))
             if (given.first == key)
-                return fail(error, QStringLiteral("'%1' is given twice in the database URL '%2'").arg(key, shown));
+                return fail(error,
+                            QStringLiteral("'%1' is given twice in the database URL '%2'").arg(key, shown));
         if (value.contains(QLatin1Char(';')))
             return fail(error, QStringLiteral("the value of '%1' in the database URL holds a ';', which the "
                                               "PostgreSQL driver cannot pass on")
@@ -81,8 +83,8 @@ DatabaseLocation DatabaseLocation::sqliteFile(const QString& path)
 
 bool DatabaseLocation::parse(const QString& text, DatabaseLocation* out, QString* error)
 {
-    const QString usage =
-        QStringLiteral("use a file path, sqlite:PATH or postgresql://USER@HOST:PORT/NAME[?PARAMETER=VALUE&...]");
+    const QString usage = QStringLiteral(
+        "use a file path, sqlite:PATH or postgresql://USER@HOST:PORT/NAME[?PARAMETER=VALUE&...]");
     if (text.trimmed().isEmpty())
         return fail(error, QStringLiteral("empty database location (%1)").arg(usage));
 
@@ -93,9 +95,10 @@ bool DatabaseLocation::parse(const QString& text, DatabaseLocation* out, QString
         if (!url.isValid())
             return fail(error, QStringLiteral("malformed database URL '%1': %2").arg(shown, urlProblem(url)));
         if (url.hasFragment())
-            return fail(error, QStringLiteral("database URL '%1' has a fragment ('#'), which names nothing in a "
-                                              "database")
-                                   .arg(shown));
+            return fail(error,
+                        QStringLiteral("database URL '%1' has a fragment ('#'), which names nothing in a "
+                                       "database")
+                            .arg(shown));
         QString name = url.path();
         if (name.startsWith(QLatin1Char('/')))
             name.remove(0, 1);
@@ -129,7 +132,8 @@ bool DatabaseLocation::parse(const QString& text, DatabaseLocation* out, QString
         if (path.startsWith(QLatin1String("//")))
             path.remove(0, 2);
     } else if (path.contains(QLatin1String("://"))) {
-        return fail(error, QStringLiteral("unsupported database location '%1' (%2)").arg(redacted(text), usage));
+        return fail(error,
+                    QStringLiteral("unsupported database location '%1' (%2)").arg(redacted(text), usage));
     }
     if (path.isEmpty())
         return fail(error, QStringLiteral("empty database location (%1)").arg(usage));

@@ -23,7 +23,8 @@ public:
     {
         static int counter = 0;
         m_name = QStringLiteral("corvan_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
-        m_password = QStringLiteral("pw-%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+        m_password =
+            QStringLiteral("pw-%1").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
         db.exec(QStringLiteral("select corvan_add_user('%1', '%2', array['%3']::text[], %4)")
                     .arg(m_name, m_password, cities.join(QLatin1String("','")),
                          mayRelocate ? QStringLiteral("true") : QStringLiteral("false")));
@@ -58,8 +59,9 @@ public:
     {
         const QString folder = qEnvironmentVariable("CORVAN_TEST_PG_TLS");
         if (folder.isEmpty() || !QFileInfo::exists(QDir(folder).filePath(name)))
-            throw std::runtime_error("CORVAN_TEST_PG_TLS names no folder with the test server's certificates; "
-                                     "run the suite through ctest, which makes them");
+            throw std::runtime_error(
+                "CORVAN_TEST_PG_TLS names no folder with the test server's certificates; "
+                "run the suite through ctest, which makes them");
         return QDir(folder).filePath(name);
     }
 

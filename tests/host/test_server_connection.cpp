@@ -90,13 +90,16 @@ TEST(VerifiedTls, TheServerIsTrustedOnlyThroughItsRootCertificate)
     for (const Case& c : cases) {
         SqlDataService data;
         QString error;
-        const bool opened = data.open(db.location() + u("?sslmode=verify-full&sslrootcert=") + c.rootCertificate, &error);
-        EXPECT_EQ(opened, qstrlen(c.says) == 0) << c.rootCertificate.toStdString() << "\n  " << error.toStdString();
+        const bool opened =
+            data.open(db.location() + u("?sslmode=verify-full&sslrootcert=") + c.rootCertificate, &error);
+        EXPECT_EQ(opened, qstrlen(c.says) == 0)
+            << c.rootCertificate.toStdString() << "\n  " << error.toStdString();
         EXPECT_TRUE(error.contains(u(c.says))) << error.toStdString();
         if (!opened)
             continue;
         QSqlQuery query(data.database());
-        ASSERT_TRUE(query.exec(u("select ssl from pg_stat_ssl where pid = pg_backend_pid()")) && query.next());
+        ASSERT_TRUE(query.exec(u("select ssl from pg_stat_ssl where pid = pg_backend_pid()")) &&
+                    query.next());
         EXPECT_TRUE(query.value(0).toBool());
     }
 }
@@ -143,11 +146,13 @@ TEST(CorvanAsServerUser, TheRoleIsTheUserAndItsPasswordIsNeverShown)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u("HOME"), folder.path());
     env.insert(u("QT_QPA_PLATFORM"), u("offscreen"));
-    const QStringList shot = {u("--sql-trace"), trace, u("--screenshot"), picture, u("--room"), u("11:一号机房")};
+    const QStringList shot = {u("--sql-trace"), trace,       u("--screenshot"),
+                              picture,          u("--room"), u("11:一号机房")};
 
     if (!db.isPostgresql()) {
         // One person's file: any name will do, and the trace is still that person's alone.
-        const Outcome run = corvan(QStringList{u("--database"), db.location(), u("--user"), u("anyone")} + shot, env);
+        const Outcome run =
+            corvan(QStringList{u("--database"), db.location(), u("--user"), u("anyone")} + shot, env);
         EXPECT_EQ(run.exitCode, 0) << run.output.toStdString();
         EXPECT_EQ(modeOf(trace), 0600);
         return;
@@ -164,14 +169,22 @@ TEST(CorvanAsServerUser, TheRoleIsTheUserAndItsPasswordIsNeverShown)
     const Case cases[] = {
         {QStringList{u("--database"), role.url(), u("--user"), role.name()} + shot, role.password(), 0,
          u("Saved screenshot: ") + picture},
-        {{u("--database"), role.url(), u("--user"), u("postgres")}, role.password(), 2,
-         u("corvan: --user postgres is refused: the server authenticated the role %1, and on PostgreSQL the user "
+        {{u("--database"), role.url(), u("--user"), u("postgres")},
+         role.password(),
+         2,
+         u("corvan: --user postgres is refused: the server authenticated the role %1, and on PostgreSQL the "
+           "user "
            "is that role (connect as postgres to work as postgres)")
              .arg(role.name())},
-        {{u("--database"), role.urlWithPassword()}, QString(), 2,
-         u("corvan: the database URL must not hold the password (a program's arguments can be read by anyone on "
+        {{u("--database"), role.urlWithPassword()},
+         QString(),
+         2,
+         u("corvan: the database URL must not hold the password (a program's arguments can be read by anyone "
+           "on "
            "the machine); put it in PGPASSWORD or ~/.pgpass")},
-        {{u("--database"), role.url()}, wrongPassword, 2,
+        {{u("--database"), role.url()},
+         wrongPassword,
+         2,
          u("password authentication failed for user \"%1\"").arg(role.name())},
         {{u("--help")}, role.password(), 0, u("--user <name>")},
     };
@@ -209,7 +222,8 @@ TEST(CorvanAsServerUser, TheDemoMakesItsUsersLoginRoles)
     const QString password = u("demo-%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
     env.insert(u("HOME"), folder.path());
     env.insert(u("CORVAN_DEMO_PASSWORD"), password);
-    const Outcome run = corvan({u("--create-demo"), u("--scale"), u("3"), u("--database"), db.location()}, env);
+    const Outcome run =
+        corvan({u("--create-demo"), u("--scale"), u("3"), u("--database"), db.location()}, env);
     ASSERT_EQ(run.exitCode, 0) << run.output.toStdString();
     EXPECT_TRUE(run.output.contains(u("\nLogin roles: admin, demo\n"))) << run.output.toStdString();
     EXPECT_FALSE(run.output.contains(password));
@@ -226,9 +240,10 @@ TEST(CorvanAsServerUser, TheDemoMakesItsUsersLoginRoles)
                               &error))
             << error.toStdString();
         QSqlQuery query(data.database());
-        ASSERT_TRUE(query.exec(u("select count(*), pg_has_role(session_user, 'corvan_relocator', 'member') from "
-                                 "host_right where username = session_user and funcno = '13'")) &&
-                    query.next());
+        ASSERT_TRUE(
+            query.exec(u("select count(*), pg_has_role(session_user, 'corvan_relocator', 'member') from "
+                         "host_right where username = session_user and funcno = '13'")) &&
+            query.next());
         EXPECT_GT(query.value(0).toInt(), 0) << user;
         EXPECT_TRUE(query.value(1).toBool()) << user;
     }

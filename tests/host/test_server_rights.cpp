@@ -33,8 +33,8 @@ using corvan::test::WizardFixture;
 namespace {
 
 // The suite's other half runs these on the server the postgresql CTest run starts.
-#define NEEDS_SERVER(db)                                                                                   \
-    if (!(db).isPostgresql())                                                                              \
+#define NEEDS_SERVER(db)                                                                                     \
+    if (!(db).isPostgresql())                                                                                \
     GTEST_SKIP() << "needs the PostgreSQL server of the postgresql run"
 
 QString u(const char* text)
@@ -60,13 +60,15 @@ TEST(ServerIdentity, TheUserIsTheRoleTheServerAuthenticated)
     SqlDataService data;
     ASSERT_TRUE(data.open(role.urlWithPassword(), &error)) << error.toStdString();
     for (const QString& requested : {QString(), role.name()}) {
-        ASSERT_TRUE(ContextServiceImpl::identify(data.database(), requested, &user, &error)) << error.toStdString();
+        ASSERT_TRUE(ContextServiceImpl::identify(data.database(), requested, &user, &error))
+            << error.toStdString();
         EXPECT_EQ(user, role.name());
     }
     EXPECT_FALSE(ContextServiceImpl::identify(data.database(), u("demo"), &user, &error));
-    EXPECT_EQ(error, u("--user demo is refused: the server authenticated the role %1, and on PostgreSQL the user is "
-                       "that role (connect as demo to work as demo)")
-                         .arg(role.name()));
+    EXPECT_EQ(error,
+              u("--user demo is refused: the server authenticated the role %1, and on PostgreSQL the user is "
+                "that role (connect as demo to work as demo)")
+                  .arg(role.name()));
 }
 
 struct Relocation {
@@ -121,13 +123,16 @@ TEST_P(ServerRights, RelocationRunsWhereTheRoleHasTheCities)
     component.clearEnv();
     if (!c.committed) {
         // The server refused the BTS's new city; the whole commit went back.
-        EXPECT_TRUE(told.join(u'\n').contains(u("new row violates row-level security policy for table \"res_gbts\"")))
+        EXPECT_TRUE(
+            told.join(u'\n').contains(u("new row violates row-level security policy for table \"res_gbts\"")))
             << told.join(u'\n').toStdString();
         EXPECT_EQ(WizardFixture::dump(db), before);
         return;
     }
-    const QString target = db.rows(u("select roomcode from res_baseroom where roomname='%1'").arg(u(c.room))).value(0);
-    EXPECT_EQ(db.rows(u("select roomcode,gbts from res_baseroom where gbts is not null")), QStringList{target + u("|101")});
+    const QString target =
+        db.rows(u("select roomcode from res_baseroom where roomname='%1'").arg(u(c.room))).value(0);
+    EXPECT_EQ(db.rows(u("select roomcode,gbts from res_baseroom where gbts is not null")),
+              QStringList{target + u("|101")});
     EXPECT_EQ(db.rows(u("select count(*) from res_gcell where bts='101'")), QStringList{u("0")});
     EXPECT_EQ(db.rows(u("select discode,disuser,fromcity,tocity,fromroom,toroom from h_btsdispatch")),
               QStringList{u("00000000000000000001|%1|11|%2|%3|%4")
@@ -137,9 +142,14 @@ TEST_P(ServerRights, RelocationRunsWhereTheRoleHasTheCities)
 INSTANTIATE_TEST_SUITE_P(
     Cities, ServerRights,
     ::testing::Values(Relocation{"WithinItsCity", {QStringLiteral("11")}, "甲市", "三号机房", "11", true},
-                      Relocation{"IntoAnotherOfItsCities", {QStringLiteral("11"), QStringLiteral("12")}, "乙市",
-                                 "空机房", "12", true},
-                      Relocation{"IntoACityNotItsOwn", {QStringLiteral("11")}, "乙市", "空机房", "12", false}),
+                      Relocation{"IntoAnotherOfItsCities",
+                                 {QStringLiteral("11"), QStringLiteral("12")},
+                                 "乙市",
+                                 "空机房",
+                                 "12",
+                                 true},
+                      Relocation{
+                          "IntoACityNotItsOwn", {QStringLiteral("11")}, "乙市", "空机房", "12", false}),
     [](const ::testing::TestParamInfo<Relocation>& param) { return std::string(param.param.what); });
 
 // Plain SQL from a relocator of 甲市 (11), sent on its own connection.
@@ -171,17 +181,22 @@ TEST(ServerRightsSql, TheServerRefusesWhatTheRightsDoNotCover)
         {&role, u("update res_baseroom set city='12' where roomcode='%1'").arg(room11), -1,
          "permission denied for table res_baseroom"},
         {&role, u("delete from res_gcell where city='12'"), 0, ""},
-        {&role, u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values ('2','%1','11','12')")
-                    .arg(role.name()), -1, "row-level security policy for table \"h_btsdispatch\""},
-        {&role, u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values ('2','admin','11','11')"), -1,
+        {&role,
+         u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values ('2','%1','11','12')")
+             .arg(role.name()),
+         -1, "row-level security policy for table \"h_btsdispatch\""},
+        {&role,
+         u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values ('2','admin','11','11')"), -1,
          "row-level security policy for table \"h_btsdispatch\""},
         {&role, u("delete from h_btsdispatch"), -1, "permission denied for table h_btsdispatch"},
-        {&role, u("insert into host_right(username,funcno,city_id) values ('%1','13','12')").arg(role.name()), -1,
-         "permission denied for table host_right"},
+        {&role, u("insert into host_right(username,funcno,city_id) values ('%1','13','12')").arg(role.name()),
+         -1, "permission denied for table host_right"},
         {&role, u("update gui_option set g_value=''"), -1, "permission denied for table gui_option"},
         {&role, u("delete from host_field"), -1, "permission denied for table host_field"},
-        {&role, u("update tablebaseinfo set judgeunique=''"), -1, "permission denied for table tablebaseinfo"},
-        {&role, u("select corvan_add_user('%1', null, array['12'])").arg(role.name()), -1, "permission denied"},
+        {&role, u("update tablebaseinfo set judgeunique=''"), -1,
+         "permission denied for table tablebaseinfo"},
+        {&role, u("select corvan_add_user('%1', null, array['12'])").arg(role.name()), -1,
+         "permission denied"},
         // Reading stays open: every room, and every record when the next code is chosen.
         {&role, u("select * from res_baseroom"), 6, ""},
         {&role, u("select max(to_number(discode)) from h_btsdispatch"), 1, ""},
@@ -205,9 +220,10 @@ TEST(ServerRightsSql, TheServerRefusesWhatTheRightsDoNotCover)
     ASSERT_TRUE(code.exec(u("select max(to_number(discode)) from h_btsdispatch")) && code.next());
     EXPECT_EQ(code.value(0).toString(), u("41"));
     // As the owner sees it: only the role's own room changed.
-    EXPECT_EQ(db.rows(u("select roomcode,gbts from res_baseroom where gbts='9' or roomcode='%1' order by roomcode")
-                          .arg(room12)),
-              (QStringList{room11 + u("|9"), room12 + u("|")}));
+    EXPECT_EQ(
+        db.rows(u("select roomcode,gbts from res_baseroom where gbts='9' or roomcode='%1' order by roomcode")
+                    .arg(room12)),
+        (QStringList{room11 + u("|9"), room12 + u("|")}));
     EXPECT_EQ(db.rows(u("select count(*) from res_gcell where city='12'")), QStringList{u("1")});
     EXPECT_EQ(db.rows(u("select city_id from host_right where username='%1'").arg(role.name())),
               QStringList{u("11")});
