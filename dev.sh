@@ -4,12 +4,14 @@
 #   ./dev.sh run    install what is missing, build, open the main window on the demo database
 #   ./dev.sh test   install what is missing, build (plain and sanitized), run every test
 #   ./dev.sh package  install what is missing, build, make the Debian packages in build/
+# The test servers listen on CORVAN_PG_PORT (plain build, default 55439) and CORVAN_PG_PORT_ASAN
+# (sanitized build, default 55438), so that two checkouts can test side by side.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
           libqt6sql6-psql libsqlite3-dev sqlite3 libgtest-dev postgresql postgresql-client
-          fonts-noto-cjk libgl-dev libxlsxwriter-dev poppler-utils unzip dpkg-dev file)
+          fonts-noto-cjk libgl-dev libxlsxwriter-dev poppler-utils unzip dpkg-dev file openssl)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 need_packages() {
@@ -45,12 +47,10 @@ run)
     ;;
 test)
     need_packages
-    # CORVAN_PG_PORT and CORVAN_ASAN_PG_PORT move the test servers, for two checkouts
-    # tested at once on one machine.
-    build build ${CORVAN_PG_PORT:+-DCORVAN_PG_PORT=$CORVAN_PG_PORT}
+    build build -DCORVAN_PG_PORT="${CORVAN_PG_PORT:-55439}"
     (cd build && ctest --output-on-failure -j1)
     # The same suite again under the address and undefined-behaviour sanitizers.
-    build build-asan -DCORVAN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCORVAN_PG_PORT=${CORVAN_ASAN_PG_PORT:-55438}
+    build build-asan -DCORVAN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCORVAN_PG_PORT="${CORVAN_PG_PORT_ASAN:-55438}"
     (cd build-asan && ctest --output-on-failure -j1)
     ;;
 package)

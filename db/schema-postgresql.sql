@@ -235,3 +235,136 @@ begin
   end if;
 end
 $$;
+
+-- Who may do what. The server, not the client, decides: corvan_reader reads every table and
+-- view; corvan_relocator reads too and may relocate a BTS, but only where host_right gives
+-- the login role function 13 for the city. Nobody but the owner writes rights or metadata.
+-- Roles, like the casts, belong to the server: they are made once and outlive this schema.
+do $$
+begin
+  if not exists (select 1 from pg_roles where rolname = 'corvan_reader') then
+    create role corvan_reader nologin;
+  end if;
+exception when duplicate_object or unique_violation then
+  null; -- the schema of another database made it a moment ago
+end
+$$;
+
+do $$
+begin
+  if not exists (select 1 from pg_roles where rolname = 'corvan_relocator') then
+    create role corvan_relocator nologin in role corvan_reader;
+  end if;
+exception when duplicate_object or unique_violation then
+  null;
+end
+$$;
+
+do $$
+begin
+  execute format('grant usage on schema %I to corvan_reader', current_schema());
+end
+$$;
+
+revoke all on com_province, com_city, com_county, v_com_county, res_baseroom, v_res_bts, gui_option,
+  tabledictionarynew, tablebaseinfo, h_btsdispatch, host_field, host_user, host_right from public;
+grant select on com_province, com_city, com_county, v_com_county, res_baseroom, v_res_bts, gui_option,
+  tabledictionarynew, tablebaseinfo, h_btsdispatch, host_field, host_user, host_right to corvan_reader;
+
+-- A relocation writes exactly these: the BTS row (every column but its code), the network
+-- column of the old and the new room, deletes the BTS's cells, antennas and feeders, and adds
+-- its record. Records are never changed afterwards.
+grant update (gbts, cbts, dbts) on res_baseroom to corvan_relocator;
+grant insert on h_btsdispatch to corvan_relocator;
+
+-- Row-level security on the writes: a row may be changed only while its city is one of the
+-- user's, and only into one of the user's cities. Every product role still reads every row
+-- (the next record code is the largest of all). The subqueries are bound to host_right when
+-- the policy is made, so no table of the same name elsewhere on a search path can stand in.
+-- The owner is not subject to the policies.
+alter table res_baseroom enable row level security;
+create policy corvan_read on res_baseroom for select using (true);
+create policy corvan_city_right on res_baseroom for update
+  using (city in (select city_id from host_right where username = session_user::text and funcno = '13'))
+  with check (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+
+-- A record names who made it and both cities, which must all be the user's own.
+alter table h_btsdispatch enable row level security;
+create policy corvan_read on h_btsdispatch for select using (true);
+create policy corvan_city_right on h_btsdispatch for insert
+  with check (disuser = session_user::text
+              and fromcity in (select city_id from host_right where username = session_user::text and funcno = '13')
+              and tocity in (select city_id from host_right where username = session_user::text and funcno = '13'));
+
+-- @network-begin
+revoke all on res_@bts, res_@cell, res_@ant, res_@antline, v_res_@bts from public;
+grant select on res_@bts, res_@cell, res_@ant, res_@antline, v_res_@bts to corvan_reader;
+-- Column by column: a column added to the table stays the owner's until it is named here.
+grant update (basenum, basename, city, county, belongroom, belongbsc, vendor, btstype, carriers, longitude,
+              latitude, opendate, status, shared, remark, photo) on res_@bts to corvan_relocator;
+grant delete on res_@cell, res_@ant, res_@antline to corvan_relocator;
+
+alter table res_@bts enable row level security;
+create policy corvan_read on res_@bts for select using (true);
+create policy corvan_city_right on res_@bts for update
+  using (city in (select city_id from host_right where username = session_user::text and funcno = '13'))
+  with check (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+
+alter table res_@cell enable row level security;
+create policy corvan_read on res_@cell for select using (true);
+create policy corvan_city_right on res_@cell for delete
+  using (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+
+alter table res_@ant enable row level security;
+create policy corvan_read on res_@ant for select using (true);
+create policy corvan_city_right on res_@ant for delete
+  using (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+
+alter table res_@antline enable row level security;
+create policy corvan_read on res_@antline for select using (true);
+create policy corvan_city_right on res_@antline for delete
+  using (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+-- @network-end
+
+-- corvan_add_user: how the owner adds a user (or changes one). Makes the login role when it
+-- does not exist (that needs CREATEROLE), sets its password unless it is null, makes it a
+-- relocator (or, with may_relocate false, a reader) and gives it exactly these cities of
+-- function 13. Examples:
+--   select corvan_add_user('li', 'a long passphrase', array['11','12']);
+--   select corvan_add_user('wang', null, array['11'], false);  -- reads only; no password yet
+-- The password travels in the statement: where the server logs statements, give null here and
+-- set the password with psql's \password, which sends it already hashed.
+create or replace function corvan_add_user(user_name text, user_password text, user_cities text[],
+                                           may_relocate boolean default true)
+  returns void language plpgsql as
+$$
+begin
+  if coalesce(user_name, '') = '' then
+    raise exception 'corvan_add_user: the user needs a name';
+  end if;
+  begin
+    if not exists (select 1 from pg_roles where rolname = user_name) then
+      execute format('create role %I login', user_name);
+    end if;
+    if user_password is not null then
+      execute format('alter role %I password %L', user_name, user_password);
+    end if;
+  exception when others then
+    -- Raised anew so that the statement holding the password is not sent back as context.
+    raise exception using errcode = sqlstate, message = 'corvan_add_user: ' || sqlerrm;
+  end;
+  if may_relocate then
+    execute format('grant corvan_relocator to %I', user_name);
+  else
+    execute format('grant corvan_reader to %I', user_name);
+    if pg_has_role(user_name, 'corvan_relocator', 'member') then
+      execute format('revoke corvan_relocator from %I', user_name);
+    end if;
+  end if;
+  insert into host_user(username) values (user_name) on conflict (username) do nothing;
+  delete from host_right where username = user_name and funcno = '13';
+  insert into host_right(username, funcno, city_id)
+    select distinct user_name, '13', city from unnest(user_cities) as city;
+end
+$$;
+revoke all on function corvan_add_user(text, text, text[], boolean) from public;

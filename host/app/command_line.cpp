@@ -6,13 +6,17 @@ namespace corvan::host {
 CommandLine::CommandLine()
     : m_databaseOption(QStringLiteral("database"),
                        QStringLiteral("The resource database: a file path, sqlite:PATH, or "
-                                      "postgresql://USER@HOST:PORT/NAME with the password in PGPASSWORD. "
-                                      "Default: the demo database in the user's data folder, created on "
-                                      "first run."),
+                                      "postgresql://USER@HOST:PORT/NAME, optionally followed by libpq "
+                                      "connection parameters such as "
+                                      "?sslmode=verify-full&sslrootcert=FILE. The password goes in "
+                                      "PGPASSWORD or ~/.pgpass, never in the URL. Default: the demo database "
+                                      "in the user's data folder, created on first run."),
                        QStringLiteral("location")),
       m_createDemoOption(QStringLiteral("create-demo"),
                          QStringLiteral("Create the demo database at --database (or the default place), "
-                                        "print its row counts and exit.")),
+                                        "print its row counts and exit. On PostgreSQL its users demo and "
+                                        "admin become login roles, with the password in CORVAN_DEMO_PASSWORD "
+                                        "(none when it is not set).")),
       m_scaleOption(QStringLiteral("scale"),
                     QStringLiteral("With --create-demo: the number of machine rooms, 1 to 1000000 "
                                    "(default 1000)."),
@@ -21,7 +25,8 @@ CommandLine::CommandLine()
                     QStringLiteral("With --create-demo: replace a database that already exists.")),
       m_userOption(QStringLiteral("user"),
                    QStringLiteral("The user whose rights apply and who is recorded (default: the login "
-                                  "name)."),
+                                  "name). On PostgreSQL the user is the role the server authenticated, and "
+                                  "--user may only repeat its name."),
                    QStringLiteral("name")),
       m_provinceOption(QStringLiteral("province"),
                        QStringLiteral("The province, by pro_id or name (default: the first one in the "
@@ -32,7 +37,8 @@ CommandLine::CommandLine()
                                     "else in ../plugins beside corvan, else in the installed plug-in folder)."),
                      QStringLiteral("path")),
       m_sqlTraceOption(QStringLiteral("sql-trace"),
-                       QStringLiteral("Append one line per call that reaches the data service to this file."),
+                       QStringLiteral("Append one line per call that reaches the data service to this file "
+                                      "(a new file is readable by you only)."),
                        QStringLiteral("file")),
       m_screenshotOption(QStringLiteral("screenshot"),
                          QStringLiteral("Show the main window, save a PNG picture of it to this file and exit."),

@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
 
 namespace corvan::host {
 
@@ -32,6 +35,32 @@ void removeSqliteFiles(const QString& path)
 bool hasResourceTables(const QSqlDatabase& db)
 {
     return db.tables().contains(QLatin1String("res_baseroom"), Qt::CaseInsensitive);
+}
+
+// On a server the user is the role that logs in: every demo user becomes a login role with
+// the cities the demo gave it, the way the owner adds any user.
+bool enrolDemoUsers(QSqlDatabase& db, QStringList* roles, QString* error)
+{
+    QSqlQuery users(db);
+    users.setForwardOnly(true);
+    if (!users.exec(QStringLiteral("select username from host_user order by username")))
+        return fail(error, users.lastError().text().trimmed());
+    QStringList names;
+    while (users.next())
+        names << users.value(0).toString();
+    const QString password = qEnvironmentVariable("CORVAN_DEMO_PASSWORD");
+    for (const QString& name : std::as_const(names)) {
+        QSqlQuery add(db);
+        add.prepare(QStringLiteral("select corvan_add_user(?, ?, array(select city_id from host_right where "
+                                   "username = ? and funcno = '13'))"));
+        add.addBindValue(name);
+        add.addBindValue(password.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(password));
+        add.addBindValue(name);
+        if (!add.exec())
+            return fail(error, add.lastError().text().trimmed());
+        roles->append(name);
+    }
+    return true;
 }
 
 } // namespace
@@ -105,14 +134,20 @@ bool DemoCreator::createPostgresql(const DatabaseLocation& location, const DemoO
     if (!createSchema(db, &failure))
         return fail(
             error, QStringLiteral("cannot create the tables of %1: %2").arg(location.displayText(), failure));
-    if (!createDemoData(db, options, report, &failure)) {
+    DemoReport written;
+    QString what;
+    if (!createDemoData(db, options, &written, &failure))
+        what = QStringLiteral("cannot fill the demo database %1: %2");
+    else if (!enrolDemoUsers(db, &written.loginRoles, &failure))
+        what = QStringLiteral("cannot make the users of the demo database %1 login roles: %2");
+    if (!what.isEmpty()) {
         // Half-filled tables would be refused by the next --create-demo; take them away.
         QString ignored;
         dropSchema(db, &ignored);
-        return fail(
-            error,
-            QStringLiteral("cannot fill the demo database %1: %2").arg(location.displayText(), failure));
+        return fail(error, what.arg(location.displayText(), failure));
     }
+    if (report)
+        *report = written;
     return true;
 }
 

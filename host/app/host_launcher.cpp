@@ -103,8 +103,17 @@ QString HostLauncher::pluginPath() const
 bool HostLauncher::databaseLocation(DatabaseLocation* location, bool* isDefault, QString* error) const
 {
     *isDefault = m_commandLine.database().isEmpty();
-    if (!*isDefault)
-        return DatabaseLocation::parse(m_commandLine.database(), location, error);
+    if (!*isDefault) {
+        if (!DatabaseLocation::parse(m_commandLine.database(), location, error))
+            return false;
+        if (location->passwordInText()) {
+            if (error)
+                *error = QStringLiteral("the database URL must not hold the password (a program's arguments can "
+                                        "be read by anyone on the machine); put it in PGPASSWORD or ~/.pgpass");
+            return false;
+        }
+        return true;
+    }
     const QString path = defaultDatabasePath();
     if (path.isEmpty()) {
         if (error)
@@ -226,8 +235,11 @@ int HostLauncher::run()
     SqlDataService data;
     if (!data.open(location, &error))
         return fail(error);
+    QString user;
+    if (!ContextServiceImpl::identify(data.database(), m_commandLine.user(), &user, &error))
+        return fail(error);
     HostServices services(&data);
-    services.configure(m_commandLine.user(), m_commandLine.province());
+    services.configure(user, m_commandLine.province());
     if (!services.context()->resolve(&error))
         return fail(error);
     if (refuseHeadless(&error))
@@ -343,6 +355,12 @@ int HostLauncher::createDemo()
     printLine(QStringLiteral("Created demo database: %1").arg(shown));
     for (auto it = report.rowCounts.cbegin(); it != report.rowCounts.cend(); ++it)
         printLine(QStringLiteral("  %1 %2").arg(it.key(), -24).arg(it.value()));
+    const QString unchanged =
+        QStringLiteral(" (passwords left as they were: the owner sets one with psql's \\password NAME)");
+    if (!report.loginRoles.isEmpty())
+        printLine(QStringLiteral("Login roles: %1%2")
+                      .arg(report.loginRoles.join(QLatin1String(", ")),
+                           qEnvironmentVariableIsEmpty("CORVAN_DEMO_PASSWORD") ? unchanged : QString()));
     return 0;
 }
 

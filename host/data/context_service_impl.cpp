@@ -56,6 +56,28 @@ QString ContextServiceImpl::loginName()
     return user.isEmpty() ? QDir::home().dirName() : user;
 }
 
+bool ContextServiceImpl::identify(const QSqlDatabase& db, const QString& requested, QString* user,
+                                  QString* error)
+{
+    if (db.driverName() != QLatin1String("QPSQL")) {
+        *user = requested.isEmpty() ? loginName() : requested;
+        return true;
+    }
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("select session_user")) || !query.next())
+        return fail(error, QStringLiteral("cannot ask the server who is connected: %1")
+                               .arg(query.lastError().text().trimmed()));
+    const QString role = query.value(0).toString();
+    if (!requested.isEmpty() && requested != role)
+        return fail(error,
+                    QStringLiteral("--user %1 is refused: the server authenticated the role %2, and on "
+                                   "PostgreSQL the user is that role (connect as %1 to work as %1)")
+                        .arg(requested, role));
+    *user = role;
+    return true;
+}
+
 bool ContextServiceImpl::resolve(QString* error)
 {
     // Asked once: a province that cannot be found stays unknown (id 0, no name)

@@ -29,6 +29,12 @@ public:
     // The name the operating system knows the user by.
     static QString loginName();
 
+    // Who the host works for. A PostgreSQL server has authenticated a role, and that role
+    // (session_user) is the user: a requested name other than the role is refused, since
+    // the rights and the records would otherwise belong to whoever the command line names.
+    // An SQLite file is one person's: the requested name, else the login name.
+    static bool identify(const QSqlDatabase& db, const QString& requested, QString* user, QString* error);
+
     qint16 CurrentProvinceId() override;
     QString CurrentProvinceName() override;
     QString CurrentUser() override;

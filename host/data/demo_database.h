@@ -4,6 +4,7 @@
 #include <QMap>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace corvan::host {
@@ -16,6 +17,7 @@ struct DemoOptions {
 
 struct DemoReport {
     QMap<QString, qint64> rowCounts; // table -> rows written
+    QStringList loginRoles;          // PostgreSQL: the demo users made login roles
 };
 
 // Fills an empty database that has the schema with a province of cities, counties, rooms, the

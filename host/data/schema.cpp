@@ -79,13 +79,17 @@ QString loadScript(Engine engine)
     return QString::fromUtf8(file.readAll());
 }
 
-// The statements that undo the schema: views before the tables they read, tables in the
-// reverse order of creation so that no table goes while another still refers to it.
+// The statements that undo the schema, in the reverse order of creation: policies before the
+// tables their conditions read, views before the tables they read, and no table while another
+// still refers to it.
 QStringList dropStatements(Engine engine)
 {
     static const QRegularExpression created(
-        uR"(^create\s+(?:or\s+replace\s+)?(table|view|function)\s+(\w+)\s*(\([^)]*\))?)"_s,
+        uR"(^create\s+(?:or\s+replace\s+)?(table|view|function|policy)\s+(\w+)\s*(\([^)]*\)|on\s+\w+)?)"_s,
         QRegularExpression::CaseInsensitiveOption);
+    // A drop names the argument types only; a default value would be a syntax error there.
+    static const QRegularExpression defaultValue(uR"(\s+default\s+[^,)]*)"_s,
+                                                 QRegularExpression::CaseInsensitiveOption);
     QStringList drops;
     for (const QString& statement : schemaStatements(engine)) {
         const QRegularExpressionMatch m = created.match(statement);
@@ -94,7 +98,9 @@ QStringList dropStatements(Engine engine)
         const QString kind = m.captured(1).toLower();
         QString drop = u"drop "_s + kind + u" if exists "_s + m.captured(2);
         if (kind == u"function"_s)
-            drop += m.captured(3);
+            drop += QString(m.captured(3)).remove(defaultValue);
+        else if (kind == u"policy"_s)
+            drop += u' ' + m.captured(3);
         drops.prepend(drop);
     }
     // "does not exist, skipping" for every object of an empty database is noise, not news.

@@ -63,7 +63,16 @@ bool SqlDataService::open(const DatabaseLocation& location, QString* error)
             db.setUserName(location.userName());
             db.setPassword(location.password());
             db.setDatabaseName(location.databaseName());
-            db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+            // The URL's parameters go to libpq as they are; a server that does not answer is
+            // given up after ten seconds unless the URL says otherwise.
+            QStringList options;
+            const auto parameters = location.parameters();
+            if (std::none_of(parameters.cbegin(), parameters.cend(),
+                             [](const auto& p) { return p.first == QLatin1String("connect_timeout"); }))
+                options << QStringLiteral("connect_timeout=10");
+            if (!location.connectOptions().isEmpty())
+                options << location.connectOptions();
+            db.setConnectOptions(options.join(QLatin1Char(';')));
         }
         // Numbers come as exact text, so a NUMERIC column never loses digits to a double.
         db.setNumericalPrecisionPolicy(QSql::HighPrecision);

@@ -31,7 +31,9 @@ bool SqlTrace::setFile(const QString& path, QString* error)
     if (path.isEmpty())
         return true;
     m_file.setFileName(path);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // The statements name rooms, BTSs and people: a new trace is for its owner's eyes only.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append,
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
         if (error)
             *error = QStringLiteral("cannot open the trace file %1: %2").arg(path, m_file.errorString());
         return false;

@@ -17,7 +17,8 @@ public:
     SqlTrace(const SqlTrace&) = delete;
     SqlTrace& operator=(const SqlTrace&) = delete;
 
-    // Opens (creates) the file for appending; an empty path stops tracing.
+    // Opens the file for appending, creating it readable and writable by its owner only; an
+    // empty path stops tracing.
     bool setFile(const QString& path, QString* error);
     bool isActive() const { return m_file.isOpen(); }
 

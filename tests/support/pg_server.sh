@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # A throw-away PostgreSQL server for the database suites.
-#   pg_server.sh start DIR PORT   initdb into DIR and start on 127.0.0.1:PORT (trust auth)
+#   pg_server.sh start DIR PORT   initdb into DIR and start on 127.0.0.1:PORT
 #   pg_server.sh stop DIR PORT    stop it and remove DIR
+# The superuser postgres gets in without a password; every other role must log in over TLS
+# with its password, as in a real deployment. The server's certificate is signed by a CA made
+# here: DIR/tls/root.crt is that CA, DIR/tls/stranger.crt one that signed nothing of this server.
 # PostgreSQL refuses to run as root, so as root the server runs as the postgres user.
 set -euo pipefail
 
@@ -53,6 +56,29 @@ stop_server() {
   rm -rf "$dir"
 }
 
+# make_certificates TLS DATA: a CA and a stranger CA in TLS, the server's key and certificate
+# (for 127.0.0.1 and localhost) in DATA.
+make_certificates() {
+  local tls=$1 data=$2
+  mkdir -p "$tls"
+  local curve=(-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes)
+  openssl req -x509 "${curve[@]}" -days 7 -subj "/CN=corvan test CA" \
+    -keyout "$tls/root.key" -out "$tls/root.crt" 2>/dev/null
+  openssl req -x509 "${curve[@]}" -days 7 -subj "/CN=corvan stranger CA" \
+    -keyout "$tls/stranger.key" -out "$tls/stranger.crt" 2>/dev/null
+  openssl req -new "${curve[@]}" -subj "/CN=127.0.0.1" -keyout "$tls/server.key" -out "$tls/server.csr" 2>/dev/null
+  printf '%s\n' "basicConstraints=CA:FALSE" "keyUsage=digitalSignature,keyEncipherment" \
+    "extendedKeyUsage=serverAuth" "subjectAltName=IP:127.0.0.1,DNS:localhost" >"$tls/server.ext"
+  openssl x509 -req -in "$tls/server.csr" -CA "$tls/root.crt" -CAkey "$tls/root.key" -set_serial 2 \
+    -days 7 -extfile "$tls/server.ext" -out "$tls/server.crt" 2>/dev/null
+  # The server reads its key only when the key is its own and nobody else's.
+  install -m 600 "$tls/server.key" "$data/server.key"
+  install -m 644 "$tls/server.crt" "$data/server.crt"
+  if [ "$(id -u)" -eq 0 ]; then
+    chown postgres: "$data/server.key" "$data/server.crt"
+  fi
+}
+
 port_in_use() {
   "$pg_bin/pg_isready" -q -h 127.0.0.1 -p "$port" -t 1 >/dev/null 2>&1
 }
@@ -86,8 +112,18 @@ start_server() {
     cat "$sockets/initdb.log" >&2
     exit 1
   fi
+  if ! make_certificates "$dir/tls" "$data"; then
+    echo "pg_server.sh: cannot make the test certificates (is openssl installed?)" >&2
+    exit 1
+  fi
+  cat >"$data/pg_hba.conf" <<'HBA'
+local   all  all                 trust
+host    all  postgres  127.0.0.1/32  trust
+hostssl all  all       127.0.0.1/32  scram-sha-256
+host    all  all       127.0.0.1/32  reject
+HBA
   if ! as_server_user "$pg_bin/pg_ctl" -D "$data" -l "$sockets/server.log" -w -t 60 \
-      -o "-c listen_addresses=127.0.0.1 -p $port -c fsync=off -k $sockets" start >/dev/null; then
+      -o "-c listen_addresses=127.0.0.1 -p $port -c fsync=off -k $sockets -c ssl=on" start >/dev/null; then
     cat "$sockets/server.log" >&2 || true
     exit 1
   fi
