@@ -16,7 +16,9 @@ include(GNUInstallDirs)
 
 # The libraries corvan and its plug-in load. A new library target is one more line here.
 set(CORVAN_INSTALLED_LIBRARIES
+  corvan-items
   corvan-controls
+  corvan-core
   corvan-component
   corvan-host-data
   corvan-host-desktop
@@ -97,12 +99,14 @@ function(corvan_install_rules)
   # files find_package(Corvan) and pkg-config read.
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/corvan
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devel FILES_MATCHING PATTERN "*.h")
-  install(TARGETS corvan-controls
+  install(TARGETS corvan-items corvan-controls
     LIBRARY DESTINATION ${CORVAN_INSTALL_PRIVATE_LIBDIR} COMPONENT devel NAMELINK_ONLY)
 
   include(CMakePackageConfigHelpers)
   get_target_property(controls_soversion corvan-controls SOVERSION)
   set(CORVAN_CONTROLS_SONAME libcorvan-controls.so.${controls_soversion})
+  get_target_property(items_soversion corvan-items SOVERSION)
+  set(CORVAN_ITEMS_SONAME libcorvan-items.so.${items_soversion})
   configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/CorvanConfig.cmake.in ${out}/CorvanConfig.cmake
     INSTALL_DESTINATION ${CORVAN_INSTALL_CMAKEDIR}
     PATH_VARS CMAKE_INSTALL_INCLUDEDIR CORVAN_INSTALL_PRIVATE_LIBDIR CORVAN_INSTALL_PLUGINDIR

@@ -296,6 +296,23 @@ create policy corvan_city_right on h_btsdispatch for insert
               and fromcity in (select city_id from host_right where username = session_user::text and funcno = '13')
               and tocity in (select city_id from host_right where username = session_user::text and funcno = '13'));
 
+-- The journal of each relocation goes with its record, and a reversal marks the record it
+-- reversed: both only where the record's cities are the user's.
+revoke all on corvan_journal, corvan_province_extent from public;
+grant select on corvan_journal, corvan_province_extent to corvan_reader;
+grant insert on corvan_journal to corvan_relocator;
+grant update (reversedby) on corvan_journal to corvan_relocator;
+alter table corvan_journal enable row level security;
+create policy corvan_read on corvan_journal for select using (true);
+create policy corvan_city_right on corvan_journal for insert
+  with check (exists (select 1 from h_btsdispatch h where h.discode = corvan_journal.discode
+              and h.fromcity in (select city_id from host_right where username = session_user::text and funcno = '13')
+              and h.tocity in (select city_id from host_right where username = session_user::text and funcno = '13')));
+create policy corvan_city_right_update on corvan_journal for update
+  using (exists (select 1 from h_btsdispatch h where h.discode = corvan_journal.discode
+         and h.fromcity in (select city_id from host_right where username = session_user::text and funcno = '13')
+         and h.tocity in (select city_id from host_right where username = session_user::text and funcno = '13')));
+
 -- @network-begin
 revoke all on res_@bts, res_@cell, res_@ant, res_@antline, v_res_@bts from public;
 grant select on res_@bts, res_@cell, res_@ant, res_@antline, v_res_@bts to corvan_reader;
@@ -303,6 +320,8 @@ grant select on res_@bts, res_@cell, res_@ant, res_@antline, v_res_@bts to corva
 grant update (basenum, basename, city, county, belongroom, belongbsc, vendor, btstype, carriers, longitude,
               latitude, opendate, status, shared, remark, photo) on res_@bts to corvan_relocator;
 grant delete on res_@cell, res_@ant, res_@antline to corvan_relocator;
+-- A reversal puts back the cells, antennas and feeders a relocation deleted.
+grant insert on res_@cell, res_@ant, res_@antline to corvan_relocator;
 
 alter table res_@bts enable row level security;
 create policy corvan_read on res_@bts for select using (true);
@@ -314,16 +333,22 @@ alter table res_@cell enable row level security;
 create policy corvan_read on res_@cell for select using (true);
 create policy corvan_city_right on res_@cell for delete
   using (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+create policy corvan_city_right_insert on res_@cell for insert
+  with check (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
 
 alter table res_@ant enable row level security;
 create policy corvan_read on res_@ant for select using (true);
 create policy corvan_city_right on res_@ant for delete
   using (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+create policy corvan_city_right_insert on res_@ant for insert
+  with check (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
 
 alter table res_@antline enable row level security;
 create policy corvan_read on res_@antline for select using (true);
 create policy corvan_city_right on res_@antline for delete
   using (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
+create policy corvan_city_right_insert on res_@antline for insert
+  with check (city in (select city_id from host_right where username = session_user::text and funcno = '13'));
 -- @network-end
 
 -- corvan_add_user: how the owner adds a user (or changes one). Makes the login role when it

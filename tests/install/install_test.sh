@@ -39,6 +39,7 @@ dev_files() {
     echo "include/corvan/$header"
   done
   echo "$CORVAN_LIBDIR/libcorvan-controls.so"
+  echo "$CORVAN_LIBDIR/libcorvan-items.so"
   echo "${CORVAN_LIBDIR%/corvan}/cmake/Corvan/CorvanConfig.cmake"
   echo "${CORVAN_LIBDIR%/corvan}/pkgconfig/corvan.pc"
   echo "$CORVAN_DATADIR/doc/corvan-dev/copyright"
