@@ -225,14 +225,14 @@ std::optional<Journal::Entry> Journal::read(const mdlPubVar& context, const QStr
     return entries.isEmpty() ? Entry{} : entries.first();
 }
 
-QList<Journal::Entry> Journal::ofBts(const mdlPubVar& context, const QString& net, const QString& basecode)
+QList<Journal::Entry> Journal::ofBts(const mdlPubVar& context, const QString& net, const QString& basecode, bool* ok)
 {
     return entriesOf(context,
                      QStringLiteral("select discode,net,basecode,fromroom,toroom,reverses,reversedby,entry from "
                                     "corvan_journal where net='") +
                          sqlText(net.toUpper()) + QStringLiteral("' and basecode='") + sqlText(basecode) +
                          QStringLiteral("' order by discode"),
-                     nullptr);
+                     ok);
 }
 
 } // namespace corvan

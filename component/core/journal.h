@@ -59,7 +59,8 @@ public:
     // before the journal) or it cannot be read (a database without the journal's table).
     static std::optional<Entry> read(const mdlPubVar& context, const QString& discode);
     // Every entry of a BTS, oldest first; none when they cannot be read.
-    static QList<Entry> ofBts(const mdlPubVar& context, const QString& net, const QString& basecode);
+    static QList<Entry> ofBts(const mdlPubVar& context, const QString& net, const QString& basecode,
+                              bool* ok = nullptr);
 
     // The full rows of a resource table by codes ("cellcode", "antcode", "linecode").
     static QString rowsStatement(const QString& table, const QString& codeColumn, const QStringList& codes);

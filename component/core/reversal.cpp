@@ -140,7 +140,11 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
             plan.refusal = BtsChanged;
             return plan;
         }
-    for (const Journal::Entry& later : Journal::ofBts(context, net, entry->basecode))
+    bool entriesRead = false;
+    const QList<Journal::Entry> entries = Journal::ofBts(context, net, entry->basecode, &entriesRead);
+    if (!entriesRead)
+        return readFailed();
+    for (const Journal::Entry& later : entries)
         if (later.discode > discode && later.reversedBy.isEmpty() &&
             later.body.value(QStringLiteral("bts")).toObject().value(QStringLiteral("after")).toArray() == nowRow) {
             plan.refusal = LaterFirst.arg(later.discode);

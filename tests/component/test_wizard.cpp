@@ -17,6 +17,8 @@
 #include "core/move_bts_state.h"
 #include "core/relocation_session.h"
 #include "relocation/frm_move_bts.h"
+#include "history/frm_reverse_bts.h"
+#include "history/frm_view_history.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 #include "support/wizard_fixture.h"
@@ -164,6 +166,57 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
     EXPECT_TRUE(main->sheet(QStringLiteral("G"))->isHidden());
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+}
+
+// After a commit the user follows the BTS's track to its record and reverses it, with the
+// keyboard-free clicks of the windows: every name and caption as hosts and users find them.
+TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
+{
+    fillAndNext();
+    QTest::mouseClick(button("cmdOk"), Qt::LeftButton);
+    ASSERT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+    main->showBts(QStringLiteral("11"), QStringLiteral("三号机房"));
+    ASSERT_EQ(main->bar()->tool(QStringLiteral("mnuTrack"))->text(), QStringLiteral("调整轨迹"));
+    main->bar()->tool(QStringLiteral("mnuTrack"))->trigger();
+    auto* track = component.context().form<QWidget>(QStringLiteral("frmTrack"));
+    ASSERT_NE(track, nullptr);
+    auto* list = track->findChild<PropertyGrid*>(QStringLiteral("smTrack"));
+    ASSERT_NE(list, nullptr);
+    QStringList captions;
+    for (const auto& item : list->Items())
+        captions << item->Caption();
+    ASSERT_EQ(captions.size(), 4) << captions.join(QLatin1Char('/')).toStdString();
+    EXPECT_EQ(captions.at(0), QStringLiteral("G网基站 甲一G基站 的调整轨迹"));
+    EXPECT_TRUE(captions.at(1).endsWith(QStringLiteral(",demo,G网,从一号机房到三号机房")));
+    EXPECT_EQ(captions.at(2), QStringLiteral("机房 三号机房 的调入调出记录"));
+
+    // Choosing the line opens the record in the history window, where it can be reversed.
+    emit list->ItemChosen(list->Items().GetItem(QStringLiteral("K:00000000000000000001")));
+    auto* history = component.context().form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    ASSERT_NE(history, nullptr);
+    EXPECT_EQ(history->code(), QStringLiteral("00000000000000000001"));
+    QAction* reverse = history->bar()->tool(QStringLiteral("mnuReverse"));
+    EXPECT_EQ(reverse->text(), QStringLiteral("撤销调整"));
+    EXPECT_TRUE(reverse->isEnabled());
+    EXPECT_TRUE(history->bar()->tool(QStringLiteral("mnuReentry"))->isEnabled());
+    reverse->trigger();
+    auto* window = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+    ASSERT_NE(window, nullptr);
+    QStringList heard;
+    window->setMessagePresenter([&heard](const QString& text, bool) { heard << text; });
+    auto* sheet = window->findChild<Sheet*>(QStringLiteral("fbReverse"));
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->TextRC(1, 1), QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001"));
+    auto* ok = window->findChild<QPushButton*>(QStringLiteral("cmdOk"));
+    EXPECT_EQ(ok->text(), QStringLiteral("确定"));
+    EXPECT_EQ(window->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->text(), QStringLiteral("取消"));
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_EQ(heard, QStringList{QStringLiteral("撤销调整成功")});
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")), QStringList{Fixture::roomCode(1)});
+    // The history shows the reversal's record now; the reversed one can no longer be reversed.
+    EXPECT_EQ(history->code(), QStringLiteral("00000000000000000002"));
+    history->showHistory(QStringLiteral("00000000000000000001"));
+    EXPECT_FALSE(reverse->isEnabled());
 }
 
 TEST_F(MoveBtsTest, CancelWritesNothing)

@@ -1,0 +1,274 @@
+// SPDX-License-Identifier: MIT
+// Nothing a relocation deletes is lost: G BTS 101 (four cells, six antennas, five feeders,
+// a picture) moves from 一号机房 to 三号机房, and its reversal puts every row back.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "core/journal.h"
+#include "core/reentry.h"
+#include "core/relocation_session.h"
+#include "core/resource_view.h"
+#include "core/reversal.h"
+#include "core/track.h"
+#include "corvan/controls/property_item.h"
+#include "support/context_test.h"
+#include "support/plain_data_service.h"
+#include "support/prompt_recorder.h"
+
+using namespace corvan;
+using corvan::test::Fixture;
+
+namespace {
+
+// A picture with every byte value, the zero byte first.
+QByteArray picture()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes.append(char(i));
+    return bytes;
+}
+
+class ReversalTest : public corvan::test::WizardContextTest {
+protected:
+    void SetUp() override
+    {
+        corvan::test::WizardContextTest::SetUp();
+        db.exec(QStringLiteral("update res_gbts set photo=corvan_blob('%1') where basenum='101'")
+                    .arg(QString::fromLatin1(picture().toHex())));
+        before = tables();
+    }
+
+    // Every column of every resource row a relocation touches, pictures as hex.
+    QStringList tables()
+    {
+        QStringList all;
+        for (const char* table : {"res_gbts", "res_cbts", "res_baseroom", "res_gcell", "res_gant", "res_gantline"}) {
+            auto rs = context.db().open(QStringLiteral("select * from %1").arg(QLatin1String(table)));
+            EXPECT_TRUE(rs != nullptr) << table;
+            QStringList rows;
+            for (rs->MoveFirst(); rs && !rs->isEOF(); rs->MoveNext()) {
+                QStringList row;
+                for (int i = 0; i < rs->FieldCount(); ++i) {
+                    const QVariant value = rs->Value(i);
+                    row << (value.typeId() == QMetaType::QByteArray ? QString::fromLatin1(value.toByteArray().toHex())
+                            : value.isNull()                        ? QStringLiteral("<null>")
+                                                                    : value.toString());
+                }
+                rows << QLatin1String(table) + QLatin1Char(':') + row.join(QLatin1Char('|'));
+            }
+            rows.sort();
+            all << rows;
+        }
+        return all;
+    }
+
+    // Moves a BTS to a room of 甲市 the way the wizard does; the record's code.
+    QString relocate(const QString& net, int bts, const QString& room)
+    {
+        QMap<QString, AttrTable> shown;
+        EXPECT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_%1bts").arg(net.toLower()),
+                                                  Fixture::btsCode(bts), &shown[net]));
+        PropertyItems page;
+        corvan::test::PromptRecorder prompt;
+        RelocationSession session(context, page, prompt);
+        QString code;
+        QObject::connect(&session, &RelocationSession::relocated,
+                         [&code](const QString&, const QString&, const QString& record) { code = record; });
+        EXPECT_TRUE(session.start(net, shown, true));
+        page.GetItem(QStringLiteral("city"))->setValue(QStringLiteral("甲市"));
+        page.GetItem(QStringLiteral("belongroom"))->setValue(room);
+        EXPECT_TRUE(session.next() && session.commit()) << prompt.shown.join(QLatin1Char('/')).toStdString();
+        return code;
+    }
+    // Plans and runs the reversal as the window does; the refusal or the reversal's code.
+    QString reverse(const QString& code)
+    {
+        const Reversal::Plan plan = Reversal::plan(context, code);
+        if (!plan.ok())
+            return plan.refusal;
+        const CommitOutcome outcome = Reversal::run(context, code, plan.rows);
+        return outcome.done() ? outcome.recordCode : outcome.message;
+    }
+
+    QStringList before;
+};
+
+TEST_F(ReversalTest, PutsBackEveryRowTheRelocationChangedOrDeleted)
+{
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    ASSERT_EQ(moved, QStringLiteral("00000000000000000001"));
+    // A cell entered for the BTS in its new room since: the reversal deletes it.
+    db.exec(QStringLiteral("insert into res_gcell(cellcode,ci,city,bts) values ('%1','3029','11','101')")
+                .arg(Fixture::roomCode(309)));
+
+    const Reversal::Plan plan = Reversal::plan(context, moved);
+    ASSERT_TRUE(plan.ok()) << plan.refusal.toStdString();
+    EXPECT_EQ(plan.rows.first().first(), QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001"));
+    EXPECT_TRUE(plan.rows.contains(
+        {QStringLiteral("BTS"), QStringLiteral("所属机房"), QStringLiteral("三号机房"), QStringLiteral("一号机房")}));
+    EXPECT_TRUE(plan.rows.contains({QStringLiteral("机房"), QStringLiteral("三号机房 G网"), QStringLiteral("101"), {}}));
+    EXPECT_TRUE(plan.rows.contains({QStringLiteral("机房"), QStringLiteral("一号机房 G网"), {}, QStringLiteral("101")}));
+    EXPECT_TRUE(plan.rows.contains({QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("3029"),
+                                    QStringLiteral("删除")}));
+    int restored = 0;
+    for (const QStringList& row : plan.rows)
+        restored += row.value(3) == QStringLiteral("恢复");
+    EXPECT_EQ(restored, 4 + 6 + 5);
+
+    host.recorder()->clear();
+    const QString reversal = reverse(moved);
+    ASSERT_EQ(reversal, QStringLiteral("00000000000000000002"));
+    // Planned for the user to see, then planned again and written inside one transaction.
+    const QStringList calls = host.recorder()->calls();
+    ASSERT_EQ(calls.count(QStringLiteral("BEGIN")), 1);
+    EXPECT_EQ(calls.last(), QStringLiteral("COMMIT"));
+    EXPECT_EQ(calls.mid(calls.indexOf(QStringLiteral("BEGIN"))).filter(QStringLiteral("EXEC insert into res_gcell")).size(), 4);
+    EXPECT_EQ(tables(), before) << "table by table, every column, the picture included";
+    // Its own record, from the new room back to the old, and the original marked reversed.
+    EXPECT_EQ(db.rows(QStringLiteral("select discode,net,fromcity,tocity,fromroom,toroom from h_btsdispatch "
+                                     "where discode='%1'").arg(reversal)),
+              QStringList{QStringLiteral("%1|G|11|11|%2|%3").arg(reversal, Fixture::roomCode(4), Fixture::roomCode(1))});
+    const QString disinfo = db.rows(QStringLiteral("select disinfo from h_btsdispatch where discode='%1'").arg(reversal)).value(0);
+    EXPECT_TRUE(disinfo.startsWith(QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001 H=62s2QH=62s2Q"
+                                                  "BTS属性:所属机房,从:三号机房,修改为:一号机房;")))
+        << disinfo.toStdString();
+    EXPECT_TRUE(disinfo.contains(QStringLiteral("删除BTS所属小区:3029;H=62s2Q")));
+    EXPECT_TRUE(disinfo.contains(QStringLiteral("恢复BTS所属小区:3021;H=62s2Q")));
+    EXPECT_TRUE(disinfo.contains(QStringLiteral("恢复:小区3024所属馈线L-05;H=62s2Q")));
+    EXPECT_EQ(Journal::read(context, moved)->reversedBy, reversal);
+    EXPECT_EQ(Journal::read(context, reversal)->reverses, moved);
+
+    // In order, the latest first: the first relocation cannot be reversed twice, the reversal
+    // can (which moves the BTS again, the entered cell back with it), and then again.
+    EXPECT_EQ(reverse(moved), Reversal::AlreadyReversed.arg(reversal));
+    const QString redo = reverse(reversal);
+    EXPECT_EQ(redo, QStringLiteral("00000000000000000003"));
+    EXPECT_EQ(db.rows(QStringLiteral("select cellcode from res_gcell where bts='101'")),
+              QStringList{Fixture::roomCode(309)});
+    EXPECT_EQ(reverse(redo), QStringLiteral("00000000000000000004"));
+    EXPECT_EQ(tables(), before);
+}
+
+TEST_F(ReversalTest, EveryRefusalSaysWhichAndChangesNothing)
+{
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QStringList relocated = tables();
+    db.exec(QStringLiteral("insert into h_btsdispatch(discode,net) values ('00000000000000000099','G')"));
+    struct Case {
+        const char* what;
+        QString setUp;
+        QString code;
+        QString refusal;
+        QString undo;
+    };
+    const Case cases[] = {
+        {"no journal", {}, QStringLiteral("00000000000000000099"), Reversal::NoJournal, {}},
+        {"BTS edited since", QStringLiteral("update res_gbts set remark='改过' where basenum='101'"), moved,
+         Reversal::BtsChanged, QStringLiteral("update res_gbts set remark='' where basenum='101'")},
+        {"old room taken", QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(1)),
+         moved, Reversal::RoomTaken.arg(QStringLiteral("一号机房"), QStringLiteral("G")),
+         QStringLiteral("update res_baseroom set gbts=null where roomcode='%1'").arg(Fixture::roomCode(1))},
+        {"a restored code taken",
+         QStringLiteral("insert into res_gant(antcode,ci,city) values ('%1','9','12')").arg(Fixture::roomCode(403)), moved,
+         Reversal::CodeTaken.arg(QStringLiteral("天线"), Fixture::roomCode(403)),
+         QStringLiteral("delete from res_gant where antcode='%1'").arg(Fixture::roomCode(403))},
+    };
+    for (const Case& c : cases) {
+        if (!c.setUp.isEmpty())
+            db.exec(c.setUp);
+        const QStringList state = tables();
+        EXPECT_EQ(reverse(c.code), c.refusal) << c.what;
+        EXPECT_EQ(tables(), state) << c.what;
+        if (!c.undo.isEmpty())
+            db.exec(c.undo);
+    }
+    // A host without transactions could leave a reversal half done: it is refused.
+    corvan::test::PlainDataService plain(host.recorder());
+    ASSERT_TRUE(context.setDataService(&plain));
+    EXPECT_EQ(Reversal::run(context, moved, Reversal::plan(context, moved).rows).message, Reversal::NoTransactions);
+    EXPECT_EQ(tables(), relocated);
+}
+
+TEST_F(ReversalTest, AnInjectedFailureAtAnyStatementChangesNothing)
+{
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QStringList relocated = tables();
+    const QList<QStringList> rows = Reversal::plan(context, moved).rows;
+    int injected = 0;
+    for (int k = 1; k < 200; ++k) {
+        int seen = 0;
+        host.recorder()->failWhen([&seen, k](const QString&) { return ++seen == k; });
+        const CommitOutcome outcome = Reversal::run(context, moved, rows);
+        host.recorder()->failWhen({});
+        if (outcome.done())
+            break;
+        ++injected;
+        EXPECT_EQ(tables(), relocated) << "statement " << k;
+        EXPECT_TRUE(Journal::read(context, moved)->reversedBy.isEmpty()) << "statement " << k;
+    }
+    std::printf("[ figures ] %d injected failures in a reversal, none left a change\n", injected);
+    EXPECT_GT(injected, 30);
+    EXPECT_EQ(tables(), before);
+}
+
+TEST_F(ReversalTest, TimelineAndReentryWorksheetFromTheJournal)
+{
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    // A record from before the journal, into the BTS's room: matched by room and network.
+    db.exec(QStringLiteral("insert into h_btsdispatch(discode,distime,disuser,net,fromroom,toroom) values "
+                           "('00000000000000000000',to_date('2006-01-02','yyyy-mm-dd'),'old','G','%1','%2')")
+                .arg(Fixture::roomCode(2), Fixture::roomCode(1)));
+    const QString today = db.rows(QStringLiteral("select distime from h_btsdispatch where discode='%1'").arg(moved))
+                              .value(0).left(10);
+    const QList<Track::Item> bts = Track::ofBts(context, QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(4));
+    ASSERT_EQ(bts.size(), 2);
+    EXPECT_EQ(bts.at(0).caption, today + QStringLiteral(",demo,G网,从一号机房到三号机房"));
+    EXPECT_EQ(bts.at(1).caption, QStringLiteral("2006-01-02,old,G网,从二号机房到一号机房") + Track::InferredMark);
+    EXPECT_TRUE(Track::ofBts(context, QStringLiteral("C"), Fixture::btsCode(201), QString()).isEmpty());
+    const QList<Track::Item> room = Track::ofRoom(context, Fixture::roomCode(1));
+    ASSERT_EQ(room.size(), 2);
+    EXPECT_FALSE(room.at(1).inferred);
+
+    const QList<Reentry::Table> sheets = Reentry::tables(context, moved);
+    ASSERT_EQ(sheets.size(), 3);
+    EXPECT_EQ(sheets.at(0).name, QStringLiteral("小区"));
+    EXPECT_EQ(sheets.at(0).rows.size(), 4);
+    EXPECT_EQ(sheets.at(0).columns.mid(0, 3),
+              (QStringList{QStringLiteral("小区编码"), QStringLiteral("小区名称"), QStringLiteral("小区CI")}));
+    EXPECT_EQ(sheets.at(1).rows.size(), 6);
+    EXPECT_EQ(sheets.at(1).columns.first(), QStringLiteral("antcode")) << "no captions for antennas: column names";
+    EXPECT_EQ(sheets.at(2).rows.size(), 5);
+    EXPECT_TRUE(Reentry::tables(context, QStringLiteral("00000000000000000000")).isEmpty());
+}
+
+// A relocation and a reversal of the same BTS at the same moment: never both.
+TEST_F(ReversalTest, ReversingAndRelocatingAtOnceCannotBothSucceed)
+{
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QList<QStringList> rows = Reversal::plan(context, moved).rows;
+    QTemporaryDir folder;
+    const QString go = folder.filePath(QStringLiteral("go"));
+    QProcess other;
+    other.setProgram(QDir(qEnvironmentVariable("CORVAN_BIN_DIR")).filePath(QStringLiteral("corvan-commit-probe")));
+    other.setArguments({db.location(), QStringLiteral("11"), QStringLiteral("三号机房"), QStringLiteral("G"),
+                        QStringLiteral("二号机房"), go});
+    other.start();
+    // The other user has passed Next when the ready file appears.
+    for (int i = 0; i < 6000 && QDir(folder.path()).entryList({QStringLiteral("go.ready.*")}, QDir::Files).isEmpty(); ++i)
+        QThread::msleep(5);
+    QFile(go).open(QIODevice::WriteOnly);
+    const CommitOutcome reversal = Reversal::run(context, moved, rows);
+    ASSERT_TRUE(other.waitForFinished(60000));
+    const QString relocation = QString::fromUtf8(other.readAllStandardOutput()).trimmed();
+    EXPECT_NE(reversal.done(), relocation == QLatin1String("COMMITTED")) << relocation.toStdString();
+    // Whoever won, the BTS stands in exactly one room, and that room names it.
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_baseroom where gbts='101'")), QStringList{QStringLiteral("1")});
+}
+
+} // namespace
