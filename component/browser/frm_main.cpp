@@ -65,6 +65,8 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
     m_bar->addTool(QStringLiteral("mnuExecl"), QStringLiteral("导出"))->setVisible(false);
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuTrack"), QStringLiteral("调整轨迹"),
                                       QStringLiteral("查看当前基站和机房的调整轨迹")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuRoomMove"), QStringLiteral("整机房搬迁"),
+                                      QStringLiteral("把当前机房的基站一起搬迁到另一个机房")));
     m_bar->tool(QStringLiteral("mnuDispatch"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_bar->tool(QStringLiteral("mnuHistory"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     addToolBar(Qt::TopToolBarArea, toolBar);
@@ -235,6 +237,8 @@ void frmMain::atbMainToolClick(const QString& name)
         close();
     else if (name == QLatin1String("mnuTrack"))
         showTrack();
+    else if (name == QLatin1String("mnuRoomMove"))
+        startRoomMove();
 }
 
 void frmMain::startRelocation()
@@ -259,6 +263,21 @@ void frmMain::startRelocation()
 void frmMain::showHistory()
 {
     emit historyRequested();
+}
+
+void frmMain::startRoomMove()
+{
+    // The BTSs of the room on show: those whose sheet shows; attrMap may still hold others.
+    QMap<QString, AttrTable> tables;
+    for (int i = 0; i < 3; ++i)
+        if (!m_roomCode.isEmpty() && m_attrMap.contains(Letters[i]) && !m_sheets[i]->isHidden())
+            tables.insert(Letters[i], m_attrMap.value(Letters[i]));
+    if (tables.isEmpty()) {
+        if (MessageService* messages = m_context.MessageService())
+            messages->ShowMessage(NoBtsMessage);
+        return;
+    }
+    emit roomMoveRequested(m_roomName, tables);
 }
 
 void frmMain::showTrack()

@@ -60,12 +60,15 @@ signals:
     // the tab shows none) and what went into or out of the room on show.
     void trackRequested(const QString& net, const QString& basecode, const QString& btsName,
                         const QString& roomCode, const QString& roomName);
+    // The user asks to move every BTS of the room on show (network letter to its table).
+    void roomMoveRequested(const QString& roomName, const QMap<QString, corvan::AttrTable>& tables);
 
 private:
     void prepareSheets();
     void startRelocation();
     void showHistory();
     void showTrack();
+    void startRoomMove();
 
     mdlPubVar& m_context;
     ActiveBar* m_bar = nullptr;

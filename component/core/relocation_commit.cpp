@@ -19,6 +19,12 @@ const QString RelocationCommit::RecordFailedMessage = QStringLiteral("保存调�
 const QString RelocationCommit::UndoneMessage = QStringLiteral("基站调整未能完成，数据库未作任何修改。");
 const QString RelocationCommit::StaleBtsMessage =
     QStringLiteral("该基站已被其他用户调整，本次调整未作任何修改。请重新选择机房和基站后再调整。");
+const QString RelocationCommit::StepRead = QStringLiteral("读取调整前的数据");
+const QString RelocationCommit::StepBts = QStringLiteral("修改基站和机房");
+const QString RelocationCommit::StepCells = QStringLiteral("删除小区");
+const QString RelocationCommit::StepLines = QStringLiteral("删除天线和馈线");
+const QString RelocationCommit::StepRecord = QStringLiteral("保存调整记录");
+const QString RelocationCommit::StepJournal = QStringLiteral("保存调整日志");
 const QString RelocationCommit::BusyMessage =
     QStringLiteral("其他用户正在保存数据，数据库暂时无法写入，本次调整未作任何修改。\r\n是否重试？");
 
@@ -28,7 +34,7 @@ const QString NewLine = QStringLiteral("\r\n");
 
 CommitOutcome outcome(CommitOutcome::Result result, const QString& message = {}, const QString& details = {})
 {
-    return CommitOutcome{result, message, details, {}};
+    return CommitOutcome{result, message, details, {}, {}};
 }
 
 // A failed step: the database's words, and whether trying again may help. Only work
@@ -104,19 +110,27 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
                                       const PropertyItems& lineGrid, const QList<QStringList>& summary, bool atomic)
 {
     const SystemDb& db = context.db();
+    const auto failed = [&](const QString& step, CommitOutcome::Result result = CommitOutcome::Result::Failed) {
+        CommitOutcome outcome = failure(db, atomic, result);
+        outcome.step = step;
+        return outcome;
+    };
     // What the steps overwrite and delete, read before they run, so that nothing is lost.
     const auto journal = Journal::before(context, state);
     if (!journal)
-        return failure(db, atomic);
-    if (!saveBtsDataInDB(context, state) || !CommitSteps::delCellDataFromDB(context, state) ||
-        !CommitSteps::delLineDataFromDB(context, state, lineGrid))
-        return failure(db, atomic);
+        return failed(StepRead);
+    if (!saveBtsDataInDB(context, state))
+        return failed(StepBts);
+    if (!CommitSteps::delCellDataFromDB(context, state))
+        return failed(StepCells);
+    if (!CommitSteps::delLineDataFromDB(context, state, lineGrid))
+        return failed(StepLines);
     QString code;
     if (!RelocationRecord::saveModifyLog(context, state, summary, &code))
-        return failure(db, atomic, CommitOutcome::Result::RecordFailed);
+        return failed(StepRecord, CommitOutcome::Result::RecordFailed);
     if (!Journal::write(context, *journal, code, state.oldRoomCode,
                         state.movesRoom() ? state.newRoomCode : state.oldRoomCode))
-        return failure(db, atomic);
+        return failed(StepJournal);
     CommitOutcome done = outcome(CommitOutcome::Result::Done);
     done.recordCode = code;
     return done;

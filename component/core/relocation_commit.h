@@ -20,6 +20,7 @@ struct CommitOutcome {
     QString message; // what to tell the user; empty where nothing is told
     QString details; // the database's own words
     QString recordCode;
+    QString step; // the step that failed, in the user's words
 
     bool done() const { return result == Result::Done; }
 };
@@ -53,6 +54,13 @@ public:
     static const QString UndoneMessage;
     static const QString StaleBtsMessage;
     static const QString BusyMessage;
+    // The steps of write, as a message names the one that failed.
+    static const QString StepRead;
+    static const QString StepBts;
+    static const QString StepCells;
+    static const QString StepLines;
+    static const QString StepRecord;
+    static const QString StepJournal;
 };
 
 } // namespace corvan

@@ -337,7 +337,7 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode, co
 {
     const SystemDb& db = context.db();
     const auto result = [](CommitOutcome::Result kind, const QString& message, const QString& details = {}) {
-        return CommitOutcome{kind, message, details, {}};
+        return CommitOutcome{kind, message, details, {}, {}};
     };
     if (!db.hasTransactions())
         return result(CommitOutcome::Result::Refused, NoTransactions);

@@ -10,6 +10,7 @@
 #include "history/frm_track.h"
 #include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"
+#include "relocation/frm_move_room.h"
 #include "ui/window_owner.h"
 
 namespace corvan {
@@ -113,6 +114,16 @@ void clsMain::ShowMainForm()
         auto* main = new frmMain(m_context);
         connect(main, &frmMain::relocationRequested, this, &clsMain::openWizard);
         connect(main, &frmMain::historyRequested, this, [this, main] { openHistory(main); });
+        connect(main, &frmMain::roomMoveRequested, this,
+                [this, main](const QString& roomName, const QMap<QString, AttrTable>& tables) {
+                    auto* move = new frmMoveRoom(m_context, roomName, tables);
+                    setWindowOwner(move, main);
+                    connect(move, &frmMoveRoom::moved, this, [this] {
+                        if (auto* shown = m_context.form<frmMain>(QStringLiteral("frmMain")))
+                            shown->hideBts();
+                    });
+                    move->show();
+                });
         connect(main, &frmMain::trackRequested, this,
                 [this, main](const QString& net, const QString& basecode, const QString& btsName,
                              const QString& roomCode, const QString& roomName) {

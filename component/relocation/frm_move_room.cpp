@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: MIT
+#include "relocation/frm_move_room.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "core/mdl_pub_var.h"
+#include "core/move_bts_state.h"
+#include "core/relocation_session.h"
+#include "core/room_move.h"
+#include "corvan/controls/property_grid.h"
+#include "corvan/controls/sheet.h"
+#include "ui/summary_sheet.h"
+
+namespace corvan {
+
+const QString frmMoveRoom::Caption = QStringLiteral("整机房搬迁");
+
+namespace {
+constexpr int NetRole = Qt::UserRole;
+} // namespace
+
+frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap<QString, AttrTable>& tables,
+                         QWidget* parent)
+    : QWidget(parent, Qt::Window), m_context(context)
+{
+    setObjectName(QStringLiteral("frmMoveRoom"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(roomName + Caption);
+
+    // The first page: which BTSs go, and where to.
+    auto* first = new QWidget();
+    auto* firstLayout = new QVBoxLayout(first);
+    firstLayout->addWidget(new QLabel(QStringLiteral("机房中的基站（勾选要搬迁的基站）："), first));
+    m_smRoomBts = new QTreeWidget(first);
+    m_smRoomBts->setObjectName(QStringLiteral("smRoomBts"));
+    m_smRoomBts->setHeaderLabels({QStringLiteral("基站"), QStringLiteral("基站编号"), QStringLiteral("小区数")});
+    m_smRoomBts->setRootIsDecorated(false);
+    firstLayout->addWidget(m_smRoomBts);
+    firstLayout->addWidget(new QLabel(QStringLiteral("目标机房和各基站共同的属性："), first));
+    m_smRoomNew = new PropertyGrid(first);
+    m_smRoomNew->setObjectName(QStringLiteral("smRoomNew"));
+    firstLayout->addWidget(m_smRoomNew, 1);
+
+    // The second page: one grid per BTS for what is still open.
+    m_sstBts = new QTabWidget();
+    m_sstBts->setObjectName(QStringLiteral("sstBts"));
+    QMap<QString, PropertyItems*> pages;
+    for (const QString& net : tables.keys()) {
+        auto* grid = new PropertyGrid();
+        grid->setObjectName(QStringLiteral("smBts") + net);
+        m_grids.insert(net, grid);
+        pages.insert(net, &grid->Items());
+    }
+
+    m_fbRoomModify = new Sheet();
+    m_fbRoomModify->setObjectName(QStringLiteral("fbRoomModify"));
+    SummarySheet::prepare(m_context.SheetService(), m_fbRoomModify);
+
+    m_pages = new QStackedWidget(this);
+    m_pages->addWidget(first);
+    m_pages->addWidget(m_sstBts);
+    m_pages->addWidget(m_fbRoomModify);
+
+    m_cmdPrev = new QPushButton(QStringLiteral("上一步"), this);
+    m_cmdPrev->setObjectName(QStringLiteral("cmdPrev"));
+    m_cmdNext = new QPushButton(QStringLiteral("下一步"), this);
+    m_cmdNext->setObjectName(QStringLiteral("cmdNext"));
+    m_cmdOk = new QPushButton(QStringLiteral("完成搬迁"), this);
+    m_cmdOk->setObjectName(QStringLiteral("cmdOk"));
+    m_cmdCancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    for (QPushButton* button : {m_cmdPrev, m_cmdNext, m_cmdOk, m_cmdCancel})
+        buttons->addWidget(button);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_pages, 1);
+    layout->addLayout(buttons);
+    resize(860, 620);
+
+    m_move = new RoomMove(m_context, m_smRoomNew->Items(), pages, *this, this);
+    m_move->start(tables);
+    for (const QString& net : m_move->networks()) {
+        const MoveBtsState& state = m_move->session(net).state();
+        auto* item = new QTreeWidgetItem(m_smRoomBts);
+        item->setText(0, m_move->label(net));
+        item->setText(1, state.btsAttr.at(AttrTable::DisplayValue, state.btsAttr.findField(QStringLiteral("basenum"))));
+        item->setText(2, QString::number(state.cellCount));
+        item->setData(0, NetRole, net);
+        item->setCheckState(0, Qt::Checked);
+        m_sstBts->addTab(m_grids.value(net), m_move->label(net));
+    }
+    m_smRoomBts->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    connect(m_smRoomBts, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
+        m_move->setChosen(item->data(0, NetRole).toString(), item->checkState(0) == Qt::Checked);
+    });
+    connect(m_smRoomNew, &PropertyGrid::ItemValueChanged, m_move, &RoomMove::sharedValueChanged);
+    for (const QString& net : m_move->networks()) {
+        RelocationSession* session = &m_move->session(net);
+        connect(m_grids.value(net), &PropertyGrid::ItemValueChanged, session, &RelocationSession::valueChanged);
+        connect(m_grids.value(net), &PropertyGrid::GridEdited, session, &RelocationSession::edited);
+    }
+    connect(m_move, &RoomMove::moved, this, [this] {
+        emit moved();
+        close();
+    });
+    connect(m_cmdPrev, &QPushButton::clicked, this, &frmMoveRoom::cmdPrevClick);
+    connect(m_cmdNext, &QPushButton::clicked, this, &frmMoveRoom::cmdNextClick);
+    connect(m_cmdOk, &QPushButton::clicked, this, &frmMoveRoom::cmdOkClick);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &frmMoveRoom::cmdCancelClick);
+    goToPage(0);
+    m_context.registerForm(this);
+}
+
+frmMoveRoom::~frmMoveRoom() = default;
+
+int frmMoveRoom::currentPage() const
+{
+    return m_pages->currentIndex();
+}
+
+QTreeWidgetItem* frmMoveRoom::btsItem(const QString& net) const
+{
+    for (int i = 0; i < m_smRoomBts->topLevelItemCount(); ++i)
+        if (m_smRoomBts->topLevelItem(i)->data(0, NetRole).toString() == net)
+            return m_smRoomBts->topLevelItem(i);
+    return nullptr;
+}
+
+void frmMoveRoom::goToPage(int page)
+{
+    m_pages->setCurrentIndex(page);
+    const bool last = page == LastPage;
+    m_cmdPrev->setEnabled(page > 0);
+    m_cmdNext->setVisible(!last);
+    m_cmdNext->setEnabled(!last && !m_move->networks().isEmpty());
+    m_cmdOk->setVisible(last);
+    (last ? m_cmdOk : m_cmdNext)->setDefault(true);
+    // Only the chosen BTSs' grids are on the second page.
+    for (const QString& net : m_move->networks())
+        m_sstBts->setTabVisible(m_sstBts->indexOf(m_grids.value(net)), m_move->isChosen(net));
+}
+
+void frmMoveRoom::cmdNextClick()
+{
+    if (currentPage() == 0 && m_move->share())
+        goToPage(1);
+    else if (currentPage() == 1 && m_move->check()) {
+        SummarySheet::paint(m_context.SheetService(), m_fbRoomModify, m_move->summary());
+        goToPage(LastPage);
+    }
+}
+
+void frmMoveRoom::cmdPrevClick()
+{
+    if (currentPage() > 0)
+        goToPage(currentPage() - 1);
+}
+
+bool frmMoveRoom::cmdOkClick()
+{
+    return currentPage() == LastPage && m_move->commit();
+}
+
+void frmMoveRoom::cmdCancelClick()
+{
+    close();
+}
+
+void frmMoveRoom::showMessage(const QString& text, Icon icon)
+{
+    if (m_presenter) {
+        m_presenter(text, icon);
+        return;
+    }
+    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::Warning, windowTitle(), text,
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool frmMoveRoom::askRetry(const QString& text, const QString& details)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::Retry);
+    box.setDetailedText(details);
+    return box.exec() == QMessageBox::Retry;
+}
+
+} // namespace corvan
