@@ -6,6 +6,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "ui/active_bar.h"
 #include "browser/frm_main.h"
@@ -16,7 +17,9 @@
 
 #include "core/move_bts_state.h"
 #include "core/relocation_session.h"
+#include "core/room_move.h"
 #include "relocation/frm_move_bts.h"
+#include "relocation/frm_move_room.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"
 #include "support/fixture.h"
@@ -217,6 +220,43 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
     EXPECT_EQ(history->code(), QStringLiteral("00000000000000000002"));
     history->showHistory(QStringLiteral("00000000000000000001"));
     EXPECT_FALSE(reverse->isEnabled());
+}
+
+// The room's G and C BTSs move to 三号机房 through the room move's three pages.
+TEST_F(MoveBtsTest, AWholeRoomMovesThroughItsWindow)
+{
+    main->bar()->tool(QStringLiteral("mnuRoomMove"))->trigger();
+    auto* window = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    ASSERT_NE(window, nullptr);
+    QStringList heard;
+    window->setMessagePresenter([&heard](const QString& text, WizardPrompt::Icon) { heard << text; });
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("一号机房整机房搬迁"));
+    auto* list = window->findChild<QTreeWidget*>(QStringLiteral("smRoomBts"));
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("C网基站 甲一C基站"));
+    EXPECT_EQ(list->topLevelItem(1)->checkState(0), Qt::Checked);
+    for (const char* name : {"smBtsG", "smBtsC", "fbRoomModify"})
+        EXPECT_NE(window->findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    QStringList captions;
+    for (const char* name : {"cmdPrev", "cmdNext", "cmdOk", "cmdCancel"})
+        captions << window->findChild<QPushButton*>(QString::fromLatin1(name))->text();
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("上一步"), QStringLiteral("下一步"), QStringLiteral("完成搬迁"),
+                                     QStringLiteral("取消")}));
+    auto* shared = window->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
+    ASSERT_TRUE(shared->editValue(shared->Items().GetItem(QStringLiteral("city")), QStringLiteral("甲市")));
+    ASSERT_TRUE(shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")), QStringLiteral("三号机房")));
+    auto* next = window->findChild<QPushButton*>(QStringLiteral("cmdNext"));
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_EQ(window->currentPage(), 1);
+    QTest::mouseClick(next, Qt::LeftButton);
+    ASSERT_EQ(window->currentPage(), frmMoveRoom::LastPage) << heard.join(QLatin1Char('/')).toStdString();
+    EXPECT_EQ(window->findChild<Sheet*>(QStringLiteral("fbRoomModify"))->TextRC(1, 1),
+              QStringLiteral("甲市 G网基站: 一号机房 调整记录"));
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdOk")), Qt::LeftButton);
+    EXPECT_EQ(heard.last(), RoomMove::SuccessMessage);
+    EXPECT_EQ(db.rows(QStringLiteral("select gbts,cbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4))),
+              QStringList{QStringLiteral("101|201")});
+    EXPECT_TRUE(main->sheet(QStringLiteral("G"))->isHidden());
 }
 
 TEST_F(MoveBtsTest, CancelWritesNothing)
