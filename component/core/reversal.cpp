@@ -272,6 +272,18 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
     AttrTable captions;
     ResourceView::GetResourceData(context, QStringLiteral("v_res_") + n + QStringLiteral("bts"), entry->basecode,
                                   &captions);
+    // The user reads divisions by name, as the host shows them; an empty text and no value
+    // read alike, so only what the user can see change is listed (all is written back).
+    const auto shown = [&](const QString& column, const QJsonValue& value) {
+        const QString text = textOf(value);
+        if (text.isEmpty())
+            return text;
+        if (column == QLatin1String("city"))
+            return mdlPubFun::GetCityName(context, text);
+        if (column == QLatin1String("county"))
+            return mdlPubFun::GetCountyName(context, text);
+        return text;
+    };
     QList<QStringList> btsRows;
     for (qsizetype i = 0; i < current.columns.size(); ++i) {
         const QString column = current.columns.at(i).toString();
@@ -279,10 +291,12 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
         if (column == QLatin1String("basecode") || value.isUndefined())
             continue;
         sets << column + QLatin1Char('=') + Journal::literal(value);
-        if (value != nowRow.at(i)) {
+        const QString from = shown(column, nowRow.at(i));
+        const QString to = shown(column, value);
+        if (from != to) {
             const int field = captions.findField(column);
             btsRows << QStringList{ChangeSummary::BtsKind, field > 0 ? captions.at(AttrTable::Caption, field) : column,
-                                   textOf(nowRow.at(i)), textOf(value)};
+                                   from, to};
         }
     }
     plan.statements.prepend(QStringLiteral("update res_") + n + QStringLiteral("bts set ") + sets.join(QLatin1Char(',')) +

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+// Pictures of what follows a relocation, on a demo database it changes: a room with three
+// networks moved whole (its three pages), then its G BTS's track, the reversal of that move
+// with its summary, and the re-entry worksheet of the cells, antennas and feeders it deleted.
+// corvan-move-shots DATABASE OUT_DIR
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabWidget>
+#include <cstdio>
+
+#include "browser/frm_main.h"
+#include "core/mdl_pub_fun.h"
+#include "core/sql_literal.h"
+#include "corvan/controls/property_grid.h"
+#include "corvan/controls/property_item.h"
+#include "data/sql_data_service.h"
+#include "desktop/host_services.h"
+#include "desktop/sheet_service_impl.h"
+#include "entry/cls_main.h"
+#include "history/frm_reverse_bts.h"
+#include "history/frm_view_history.h"
+#include "relocation/frm_move_room.h"
+#include "ui/active_bar.h"
+
+using namespace corvan;
+
+namespace {
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i)
+        QApplication::processEvents();
+}
+
+bool grab(QWidget* window, const QDir& out, const char* name)
+{
+    settle();
+    const bool saved = window && window->grab().save(out.filePath(QString::fromLatin1(name)));
+    std::printf("%s: %s\n", name, saved ? "saved" : "missing");
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: corvan-move-shots DATABASE OUT_DIR\n");
+        return 2;
+    }
+    host::SqlDataService data;
+    QString error;
+    if (!data.open(args.at(1), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 2;
+    }
+    const QDir out(args.at(2));
+    host::HostServices services(&data);
+    services.configure(QStringLiteral("admin"), QString());
+    services.sheets()->setFileChooser([&out](const QString&) { return out.filePath(QStringLiteral("reentry.xlsx")); });
+    clsMain component;
+    component.initEnv(services.objectArray());
+    mdlPubVar& context = component.context();
+    const SystemDb& db = context.db();
+    const auto text = [&](const QString& sql) { return db.firstText(sql).value_or(QString()); };
+
+    // A room with all three networks, and a free room of its city with a name of its own.
+    const QString room = text(QStringLiteral("select roomcode from res_baseroom where gbts is not null and cbts is not "
+                                             "null and dbts is not null order by roomcode"));
+    const QString city = text(QStringLiteral("select city from res_baseroom where roomcode='%1'").arg(room));
+    const QString roomName = mdlPubFun::GetRoomName(context, room);
+    const QString target = text(QStringLiteral("select roomcode from res_baseroom r where city='%1' and gbts is null and "
+                                               "cbts is null and dbts is null and (select count(*) from res_baseroom s "
+                                               "where s.city=r.city and s.roomname=r.roomname)=1 order by roomcode")
+                                    .arg(city));
+    component.ShowMainForm();
+    auto* main = context.form<frmMain>(QStringLiteral("frmMain"));
+    main->resize(1200, 760);
+    main->showBts(city, roomName);
+    main->bar()->tool(QStringLiteral("mnuRoomMove"))->trigger();
+    auto* move = context.form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    if (!move || target.isEmpty()) {
+        std::fprintf(stderr, "no room with three networks, or no free room beside it\n");
+        return 1;
+    }
+    move->setMessagePresenter([](const QString& told, WizardPrompt::Icon) { std::printf("told: %s\n", qPrintable(told)); });
+    auto* shared = move->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
+    shared->editValue(shared->Items().GetItem(QStringLiteral("city")), mdlPubFun::GetCityName(context, city));
+    shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")), mdlPubFun::GetRoomName(context, target));
+    grab(move, out, "room-move-page0.png");
+    move->cmdNextClick();
+    grab(move, out, "room-move-page1.png");
+    move->cmdNextClick();
+    grab(move, out, "room-move-finish.png");
+    if (!move->cmdOkClick())
+        return 1;
+
+    // Where the G BTS has been: from the main window, showing the room it went to.
+    main->showBts(city, mdlPubFun::GetRoomName(context, target));
+    main->bar()->tool(QStringLiteral("mnuTrack"))->trigger();
+    grab(context.form<QWidget>(QStringLiteral("frmTrack")), out, "track.png");
+
+    // The G BTS's record in the history window, its reversal and its worksheet.
+    const QString record = text(QStringLiteral("select max(discode) from h_btsdispatch where net='G'"));
+    main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
+    auto* history = context.form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    history->showHistory(record);
+    std::printf("re-entry worksheet: %s\n", history->exportReentry() ? "exported" : "not exported");
+    history->bar()->tool(QStringLiteral("mnuReverse"))->trigger();
+    auto* reversal = context.form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+    if (reversal)
+        reversal->resize(900, 640);
+    grab(reversal, out, "reversal.png");
+    std::printf("record %s: %s\n", qPrintable(record), reversal && reversal->refusal().isEmpty() ? "reversible" : "refused");
+    component.clearEnv();
+    return 0;
+}
