@@ -205,6 +205,7 @@ bool createDatabase(const host::DatabaseLocation& location, int scale, QString* 
         if (!server.open(location.withDatabaseName(u"postgres"_s), error))
             return false;
         QSqlQuery query(server.database());
+        query.exec(u"set client_min_messages = warning"_s);
         if (!query.exec(u"drop database if exists %1 with (force)"_s.arg(location.databaseName())) ||
             !query.exec(u"create database %1"_s.arg(location.databaseName()))) {
             *error = query.lastError().text();
