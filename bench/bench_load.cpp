@@ -95,7 +95,9 @@ QList<QList<Job>> plan(const QSqlDatabase& db, const QString& user, bool contend
     QList<QList<Job>> perProcess(processes);
     for (int k = 0; k < jobs; ++k) {
         const QString net = Networks.at(k % Networks.size());
-        QString shared = contending && !free[net].isEmpty() ? free[net].takeLast() : QString();
+        const QString shared = contending && !free[net].isEmpty() ? free[net].takeLast() : QString();
+        if (contending && shared.isEmpty())
+            continue;
         for (int p = 0; p < processes; ++p) {
             if (standing[net].isEmpty() || (!contending && free[net].isEmpty()))
                 continue;
@@ -105,9 +107,10 @@ QList<QList<Job>> plan(const QSqlDatabase& db, const QString& user, bool contend
     return perProcess;
 }
 
-// Starts the processes, lets them all begin at once and gathers what each printed.
+// Starts the processes, lets them all begin at once and gathers what each printed; a process
+// that did not answer every job it was given is a problem of the run.
 std::optional<QList<Outcome>> runJobs(const QString& worker, const QString& database, const QString& user,
-                                      const QList<QList<Job>>& jobs, double* seconds)
+                                      const QList<QList<Job>>& jobs, double* seconds, QStringList* problems)
 {
     std::vector<std::unique_ptr<QProcess>> processes;
     for (qsizetype p = 0; p < jobs.size(); ++p) {
@@ -125,12 +128,14 @@ std::optional<QList<Outcome>> runJobs(const QString& worker, const QString& data
         }
     }
     QEventLoop loop;
-    int running = int(processes.size());
-    for (const auto& process : processes)
+    int running = 0;
+    for (const auto& process : processes) {
+        running += process->state() != QProcess::NotRunning;
         QObject::connect(process.get(), &QProcess::finished, &loop, [&] {
             if (--running == 0)
                 loop.quit();
         });
+    }
     QTimer::singleShot(RunTimeoutMs, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
@@ -145,18 +150,27 @@ std::optional<QList<Outcome>> runJobs(const QString& worker, const QString& data
         loop.exec();
     *seconds = double(clock.nsecsElapsed()) / 1e9;
     QList<Outcome> outcomes;
-    for (const auto& process : processes) {
+    for (size_t p = 0; p < processes.size(); ++p) {
+        QProcess* process = processes[p].get();
         if (process->state() != QProcess::NotRunning) {
             std::fprintf(stderr, "a user did not finish in time\n");
             process->kill();
             process->waitForFinished();
             return std::nullopt;
         }
+        qsizetype answered = 0;
         for (const QByteArray& raw : process->readAllStandardOutput().split('\n')) {
             const QStringList f = QString::fromUtf8(raw).split(u' ');
-            if (f.size() >= 6)
-                outcomes << Outcome{{f[0], f[1], f[2]}, f[4].toDouble(), f[5], f.mid(6).join(u' ')};
+            if (f.size() < 6)
+                continue;
+            outcomes << Outcome{{f[0], f[1], f[2]}, f[4].toDouble(), f[5], f.mid(6).join(u' ')};
+            ++answered;
         }
+        if (answered != jobs.at(qsizetype(p)).size() || process->exitStatus() != QProcess::NormalExit ||
+            process->exitCode() != 0)
+            *problems << u"a user answered %1 of %2 jobs and ended with status %3"_s.arg(answered)
+                             .arg(jobs.at(qsizetype(p)).size())
+                             .arg(process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1);
     }
     return outcomes;
 }
@@ -193,6 +207,54 @@ QStringList unexpected(const QList<Outcome>& outcomes, bool contending)
                 found << u"room %1 was won %2 times"_s.arg(target).arg(winners.value(target));
     }
     return found;
+}
+
+struct Setup {
+    QString worker, database, user;
+    int jobs = 0;
+    bool contending = false;
+};
+
+// One run of that many processes: prints its figures and its violations, and returns how
+// many violations it found.
+int measure(const Setup& setup, int processes, const QSqlDatabase& db, bench::LoadChecks& checks,
+            std::mt19937& random)
+{
+    const QList<QList<Job>> planned = plan(db, setup.user, setup.contending, processes, setup.jobs, random);
+    const QSet<QString> before = checks.recordCodes();
+    Figures figures;
+    QStringList found;
+    const auto outcomes =
+        runJobs(setup.worker, setup.database, setup.user, planned, &figures.seconds, &found);
+    if (!outcomes)
+        return 1;
+    QList<bench::LoadChecks::Commit> commits;
+    for (const Outcome& o : *outcomes) {
+        if (o.kind == u"COMMITTED"_s) {
+            ++figures.committed;
+            figures.commitMs.push_back(o.commitMs);
+            commits << bench::LoadChecks::Commit{o.job.net, o.job.basecode, o.job.target, o.detail};
+        }
+        figures.nextRefused += o.kind == u"NEXT-REFUSED"_s;
+        figures.refused += o.kind == u"REFUSED"_s;
+        figures.busy += o.kind == u"BUSY"_s;
+        figures.errors += o.kind == u"ERROR"_s;
+    }
+    std::printf("%-10s %3d %5lld %9d %3d+%-3d %5d %5d %8.2f %8.1f %10.2f %10.2f\n",
+                setup.contending ? "contending" : "disjoint", processes,
+                static_cast<long long>(outcomes->size()), figures.committed, figures.nextRefused,
+                figures.refused, figures.busy, figures.errors, figures.seconds,
+                double(figures.committed) / figures.seconds, percentile(figures.commitMs, 50),
+                percentile(figures.commitMs, 99));
+    found += unexpected(*outcomes, setup.contending) + checks.run(commits, before);
+    if (figures.committed == 0)
+        found << u"nothing was committed"_s;
+    for (qsizetype i = 0; i < found.size() && i < 20; ++i)
+        std::printf("  violation: %s\n", qPrintable(found.at(i)));
+    if (found.size() > 20)
+        std::printf("  ... %lld violations in all\n", static_cast<long long>(found.size()));
+    std::fflush(stdout);
+    return int(found.size());
 }
 
 bool createDatabase(const host::DatabaseLocation& location, int scale, QString* error)
@@ -261,6 +323,16 @@ int main(int argc, char** argv)
     const QString worker = QDir(QCoreApplication::applicationDirPath()).filePath(u"corvan-commit-probe"_s);
     const QString user = parser.value(u"user"_s);
     const int jobs = parser.value(u"jobs"_s).toInt();
+    bool countsOk = jobs > 0;
+    for (const QString& count : parser.value(u"processes"_s).split(u','))
+        countsOk = countsOk && count.toInt() > 0;
+    for (const QString& mode : parser.value(u"modes"_s).split(u','))
+        countsOk = countsOk && (mode == u"disjoint"_s || mode == u"contending"_s);
+    if (!countsOk) {
+        std::fprintf(stderr, "corvan-bench-load: --jobs and --processes take positive numbers, --modes "
+                             "disjoint and contending\n");
+        return 2;
+    }
     std::mt19937 random(parser.value(u"seed"_s).toUInt());
     QElapsedTimer made;
     made.start();
@@ -271,6 +343,7 @@ int main(int argc, char** argv)
     std::printf("%s, demo data of %s rooms made in %.1f s; %d relocations per process and run, as %s\n",
                 location.isSqlite() ? "SQLite" : "PostgreSQL", qPrintable(parser.value(u"scale"_s)),
                 double(made.elapsed()) / 1000.0, jobs, qPrintable(user));
+    std::printf("(refused: at Next + at commit; p50, p99: commit time of the relocations committed)\n");
     std::printf("%-10s %3s %5s %9s %7s %5s %5s %8s %8s %10s %10s\n", "mode", "N", "jobs", "committed",
                 "refused", "busy", "error", "seconds", "rel/s", "p50 ms", "p99 ms");
     std::fflush(stdout);
@@ -283,48 +356,11 @@ int main(int argc, char** argv)
     int violations = 0;
     {
         bench::LoadChecks checks(checker.database());
-        for (const QString& mode : parser.value(u"modes"_s).split(u',')) {
-            const bool contending = mode == u"contending"_s;
-            for (const QString& count : parser.value(u"processes"_s).split(u',')) {
-                const QList<QList<Job>> planned =
-                    plan(checker.database(), user, contending, count.toInt(), jobs, random);
-                const QSet<QString> before = checks.recordCodes();
-                Figures figures;
-                const auto outcomes =
-                    runJobs(worker, location.displayText(), user, planned, &figures.seconds);
-                if (!outcomes) {
-                    ++violations;
-                    continue;
-                }
-                QList<bench::LoadChecks::Commit> commits;
-                for (const Outcome& o : *outcomes) {
-                    if (o.kind == u"COMMITTED"_s) {
-                        ++figures.committed;
-                        figures.commitMs.push_back(o.commitMs);
-                        commits << bench::LoadChecks::Commit{o.job.net, o.job.basecode, o.job.target,
-                                                             o.detail};
-                    }
-                    figures.nextRefused += o.kind == u"NEXT-REFUSED"_s;
-                    figures.refused += o.kind == u"REFUSED"_s;
-                    figures.busy += o.kind == u"BUSY"_s;
-                    figures.errors += o.kind == u"ERROR"_s;
-                }
-                std::printf("%-10s %3d %5lld %9d %3d+%-3d %5d %5d %8.2f %8.1f %10.2f %10.2f\n",
-                            qPrintable(mode), count.toInt(), static_cast<long long>(outcomes->size()),
-                            figures.committed, figures.nextRefused, figures.refused, figures.busy,
-                            figures.errors, figures.seconds, double(figures.committed) / figures.seconds,
-                            percentile(figures.commitMs, 50), percentile(figures.commitMs, 99));
-                QStringList found = unexpected(*outcomes, contending) + checks.run(commits, before);
-                if (figures.committed == 0)
-                    found << u"nothing was committed"_s;
-                for (qsizetype i = 0; i < found.size() && i < 20; ++i)
-                    std::printf("  violation: %s\n", qPrintable(found.at(i)));
-                if (found.size() > 20)
-                    std::printf("  ... %lld violations in all\n", static_cast<long long>(found.size()));
-                violations += int(found.size());
-                std::fflush(stdout);
-            }
-        }
+        for (const QString& mode : parser.value(u"modes"_s).split(u','))
+            for (const QString& count : parser.value(u"processes"_s).split(u','))
+                violations +=
+                    measure(Setup{worker, location.displayText(), user, jobs, mode == u"contending"_s},
+                            count.toInt(), checker.database(), checks, random);
     }
     checker.close();
     if (!parser.isSet(u"keep"_s))
