@@ -186,14 +186,15 @@ double percentile(std::vector<double> values, double p)
 }
 
 // Outcomes the mode does not allow: in the disjoint mode every job commits; in the
-// contending mode exactly one user wins each target room, and the others are told it is taken.
+// contending mode exactly one user wins each target (a room's column of one network; a room
+// may be the target of a round of each network), and the others are told it is taken.
 QStringList unexpected(const QList<Outcome>& outcomes, bool contending)
 {
     QStringList found;
     QHash<QString, int> winners;
     for (const Outcome& o : outcomes) {
         if (o.kind == u"COMMITTED"_s)
-            ++winners[o.job.target];
+            ++winners[o.job.net + u' ' + o.job.target];
         else if (!contending || (o.kind != u"NEXT-REFUSED"_s && o.kind != u"REFUSED"_s))
             found << u"%1 BTS %2 to room %3: %4 %5"_s.arg(o.job.net, o.job.basecode, o.job.target, o.kind,
                                                           o.detail);
@@ -201,10 +202,12 @@ QStringList unexpected(const QList<Outcome>& outcomes, bool contending)
     if (contending) {
         QSet<QString> targets;
         for (const Outcome& o : outcomes)
-            targets.insert(o.job.target);
+            targets.insert(o.job.net + u' ' + o.job.target);
         for (const QString& target : std::as_const(targets))
             if (winners.value(target) != 1)
-                found << u"room %1 was won %2 times"_s.arg(target).arg(winners.value(target));
+                found << u"the %1 column of room %2 was won %3 times"_s
+                             .arg(target.section(u' ', 0, 0), target.section(u' ', 1))
+                             .arg(winners.value(target));
     }
     return found;
 }
