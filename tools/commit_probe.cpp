@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: MIT
-// A second user, as a process of its own: relocates one BTS through the relocation
-// session the wizard drives, and commits when told to, so tests can run two relocations
-// at the same moment.
+// A second user, as a process of its own: relocates a BTS through the relocation session
+// the wizard drives, so tests can run relocations at the same moment and the load
+// benchmark can run many users at once.
 //
 // corvan-commit-probe DATABASE CITY_ID ROOM NET TARGET_ROOM GO_FILE
-// Prints "NEXT-REFUSED <message>", "COMMITTED" or "REFUSED <message>".
+//   One relocation within the city, committed when GO_FILE appears. Prints
+//   "NEXT-REFUSED <message>", "COMMITTED" or "REFUSED <message>".
+// corvan-commit-probe --loop DATABASE USER
+//   Prints "READY" once connected, then reads jobs from standard input, one a line:
+//   "NET BASECODE TARGET_ROOMCODE". For each it chooses the target's city and room as a user
+//   would, passes Next and commits, and prints one line:
+//   "NET BASECODE TARGET TOTAL_MS COMMIT_MS OUTCOME [RECORD_CODE|MESSAGE]", OUTCOME being
+//   COMMITTED, NEXT-REFUSED, REFUSED, BUSY (another writer held the lock too long) or ERROR.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,6 +19,8 @@
 #include <QFileInfo>
 #include <QThread>
 #include <cstdio>
+#include <iostream>
+#include <string>
 
 #include "core/mdl_pub_fun.h"
 #include "core/mdl_pub_var.h"
@@ -27,52 +36,114 @@ using namespace corvan;
 
 namespace {
 
-// What the user would have been told, the last message kept.
+// What the user would have been told, the last message kept. The user never retries.
 class LastMessage : public WizardPrompt {
 public:
     void showMessage(const QString& text, Icon) override { told = text; }
     bool askRetry(const QString& text, const QString&) override
     {
         told = text;
+        busy = true;
         return false;
     }
     QString told;
+    bool busy = false;
 };
 
-} // namespace
-
-int main(int argc, char* argv[])
+// The BTS of a network with that code, as the main window hands it to the wizard.
+bool btsTables(const mdlPubVar& context, const QString& net, const QString& code,
+               QMap<QString, AttrTable>* attrMap)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication app(argc, argv);
-    if (argc != 7) {
-        std::fprintf(stderr, "usage: corvan-commit-probe DATABASE CITY_ID ROOM NET TARGET_ROOM GO_FILE\n");
-        return 2;
+    return ResourceView::GetResourceData(
+        context, QStringLiteral("v_res_") + networkName(net) + QStringLiteral("bts"), code, &(*attrMap)[net]);
+}
+
+// Picks the option of a row by its code, as a user picks it by its caption, and tells the session.
+bool choose(RelocationSession& session, PropertyItems& page, const QString& row, const QString& code)
+{
+    PropertyItem* item = page.HasItem(row) ? page.GetItem(row) : nullptr;
+    const QString key = QStringLiteral("K:") + code;
+    if (!item || !item->Children().HasItem(key))
+        return false;
+    item->setValue(item->Children().GetItem(key)->Caption());
+    session.valueChanged(item);
+    return true;
+}
+
+// One job of the loop: the printed line.
+QString relocate(mdlPubVar& context, const QString& net, const QString& code, const QString& target)
+{
+    QElapsedTimer clock;
+    clock.start();
+    qint64 commitNs = 0;
+    const auto line = [&](const QString& outcome, const QString& detail) {
+        return QStringList{net,
+                           code,
+                           target,
+                           QString::number(double(clock.nsecsElapsed()) / 1e6, 'f', 3),
+                           QString::number(double(commitNs) / 1e6, 'f', 3),
+                           outcome,
+                           detail}
+            .join(QLatin1Char(' '))
+            .trimmed();
+    };
+    QMap<QString, AttrTable> attrMap;
+    const auto city =
+        context.db().firstText(QStringLiteral("select city from res_baseroom where roomcode='") +
+                               sqlText(target) + QLatin1Char('\''));
+    if (!btsTables(context, net, code, &attrMap) || !city)
+        return line(QStringLiteral("ERROR"), QStringLiteral("no such BTS or room"));
+    PropertyItems page;
+    LastMessage prompt;
+    RelocationSession session(context, page, prompt);
+    QString record;
+    QObject::connect(&session, &RelocationSession::relocated,
+                     [&record](const QString&, const QString&, const QString& made) { record = made; });
+    if (!session.start(net, attrMap, true))
+        return line(QStringLiteral("ERROR"), QStringLiteral("the page could not be built"));
+    if (!choose(session, page, QStringLiteral("city"), *city) ||
+        !choose(session, page, QStringLiteral("belongroom"), target))
+        return line(QStringLiteral("ERROR"), QStringLiteral("the target is not offered"));
+    session.edited();
+    if (!session.next())
+        return line(QStringLiteral("NEXT-REFUSED"), prompt.told);
+    QElapsedTimer committing;
+    committing.start();
+    const bool committed = session.commit();
+    commitNs = committing.nsecsElapsed();
+    if (committed)
+        return line(QStringLiteral("COMMITTED"), record);
+    return line(prompt.busy ? QStringLiteral("BUSY") : QStringLiteral("REFUSED"), prompt.told);
+}
+
+int loop(mdlPubVar& context)
+{
+    std::printf("READY\n");
+    std::fflush(stdout);
+    std::string text;
+    while (std::getline(std::cin, text)) {
+        const QStringList job = QString::fromStdString(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (job.size() != 3)
+            continue;
+        // One line, so that the reader never sees a message split by a line break.
+        QString done = relocate(context, job.at(0), job.at(1), job.at(2));
+        done.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        std::printf("%s\n", qPrintable(done));
+        std::fflush(stdout);
     }
-    const QStringList args = app.arguments();
-    host::SqlDataService data;
-    QString error;
-    if (!data.open(args.at(1), &error)) {
-        std::printf("ERROR %s\n", qPrintable(error));
-        return 1;
-    }
-    host::HostServices services(&data);
-    services.configure(QStringLiteral("demo"), QStringLiteral("4"));
-    mdlPubVar context;
-    if (context.setServices(services.objectArray()) != mdlPubVar::Services::Stored) {
-        std::printf("ERROR services\n");
-        return 1;
-    }
+    return 0;
+}
+
+int once(mdlPubVar& context, const QStringList& args)
+{
     // The BTS of that network in the room, as the main window would show it.
     const QString net = args.at(4);
     const QString roomCode = mdlPubFun::GetRoomCodeByName(context, args.at(2), args.at(3));
-    const auto code = context.db().firstText(QStringLiteral("select basecode from v_res_bts where roomcode='") +
-                                             sqlText(roomCode) + QStringLiteral("' and net='") + sqlText(net) +
-                                             QLatin1Char('\''));
+    const auto code = context.db().firstText(
+        QStringLiteral("select basecode from v_res_bts where roomcode='") + sqlText(roomCode) +
+        QStringLiteral("' and net='") + sqlText(net) + QLatin1Char('\''));
     QMap<QString, AttrTable> attrMap;
-    if (!code || !ResourceView::GetResourceData(context, QStringLiteral("v_res_") + networkName(net) +
-                                                              QStringLiteral("bts"),
-                                                *code, &attrMap[net])) {
+    if (!code || !btsTables(context, net, *code, &attrMap)) {
         std::printf("ERROR no %s BTS in that room\n", qPrintable(net));
         return 1;
     }
@@ -93,7 +164,8 @@ int main(int argc, char* argv[])
     // This user has passed Next: say so, and commit when the test says go, at the same
     // moment as the other user.
     {
-        QFile ready(args.at(6) + QStringLiteral(".ready.") + QString::number(QCoreApplication::applicationPid()));
+        QFile ready(args.at(6) + QStringLiteral(".ready.") +
+                    QString::number(QCoreApplication::applicationPid()));
         ready.open(QIODevice::WriteOnly);
     }
     QElapsedTimer waited;
@@ -104,4 +176,33 @@ int main(int argc, char* argv[])
     std::printf("%s\n", committed ? "COMMITTED" : qPrintable(QStringLiteral("REFUSED ") + prompt.told));
     std::fflush(stdout);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool looping = argc == 4 && args.at(1) == QLatin1String("--loop");
+    if (argc != 7 && !looping) {
+        std::fprintf(stderr, "usage: corvan-commit-probe DATABASE CITY_ID ROOM NET TARGET_ROOM GO_FILE\n"
+                             "       corvan-commit-probe --loop DATABASE USER   (jobs on standard input)\n");
+        return 2;
+    }
+    host::SqlDataService data;
+    QString error;
+    if (!data.open(args.at(looping ? 2 : 1), &error)) {
+        std::printf("ERROR %s\n", qPrintable(error));
+        return 1;
+    }
+    host::HostServices services(&data);
+    services.configure(looping ? args.at(3) : QStringLiteral("demo"), QStringLiteral("4"));
+    mdlPubVar context;
+    if (context.setServices(services.objectArray()) != mdlPubVar::Services::Stored) {
+        std::printf("ERROR services\n");
+        return 1;
+    }
+    return looping ? loop(context) : once(context, args);
 }

@@ -91,6 +91,18 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
         }
     }
     state.oldRoomCode = mdlPubFun::GetBtsRoomCode(context, state.net, state.cityCode, btsName);
+    // Two BTSs of a city may share a name, and the lookup by name then finds one room for
+    // both: a room found is the one that holds this BTS's own number, or none when no room
+    // holds it.
+    if (!state.oldRoomCode.isEmpty() && !state.btsCode.isEmpty()) {
+        if (auto own = context.db().open(mdlPubFun::btsRoomStatement(state.net, state.btsCode))) {
+            state.oldRoomCode.clear();
+            if (own->RecordCount() > 0) {
+                own->MoveFirst();
+                state.oldRoomCode = own->Text(0).trimmed();
+            }
+        }
+    }
 
     grid.ClearItems();
     grid.AddItem(0, ModifyGroupKey, ModifyGroupCaption, ITEM_GROUP);

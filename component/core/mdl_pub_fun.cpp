@@ -245,6 +245,16 @@ QString roomCheckStatement(const QString& net, const QString& roomCode)
            sqlText(roomCode) + QStringLiteral("'");
 }
 
+QString btsRoomStatement(const QString& net, const QString& btsCode)
+{
+    const QString n = networkName(net);
+    if (n.isEmpty())
+        return {};
+    return QStringLiteral("select a.roomcode from res_baseroom a,res_") + n +
+           QStringLiteral("bts b where b.basenum=a.") + n + QStringLiteral("bts and b.basenum<>'' and b.basecode='") +
+           sqlText(btsCode) + QLatin1Char('\'');
+}
+
 bool AddListOptions(PropertyItem* item, const QString& pairs)
 {
     if (!item)

@@ -58,6 +58,9 @@ QString roomNumbersStatement(const QString& cityId);
 QString roomCountyStatement(const QString& roomCode);
 // The network's BTS column of a room; empty for a letter other than G, C or D.
 QString roomCheckStatement(const QString& net, const QString& roomCode);
+// The room that holds the BTS with that code: its name cannot tell, where two BTSs of a
+// city share one. Empty for a letter other than G, C or D.
+QString btsRoomStatement(const QString& net, const QString& btsCode);
 
 // Adds an option "K:" + code with the name as caption per "code,name" pair of the text;
 // pairs are separated by ";" and empty pairs skipped. False at a malformed pair or a

@@ -293,6 +293,25 @@ TEST_F(SessionTest, TheChosenRoomOfASharedNameIsReached)
     EXPECT_EQ(db.rows(QStringLiteral("select toroom from h_btsdispatch")), QStringList{Fixture::roomCode(3)});
 }
 
+// Two BTSs of a city may share a name: each leaves the room that holds its own number, and
+// the other's room keeps its BTS.
+TEST_F(SessionTest, EachOfTwoBtssSharingANameLeavesItsOwnRoom)
+{
+    db.exec(QStringLiteral("update res_gbts set basename='甲一G基站' where basecode='%1'").arg(Fixture::btsCode(102)));
+    db.exec(QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(2)));
+    for (const auto& [bts, room] : {std::pair{101, 1}, {102, 2}}) {
+        ASSERT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_gbts"), Fixture::btsCode(bts),
+                                                  &shown[QStringLiteral("G")]));
+        ASSERT_TRUE(session.start(QStringLiteral("G"), shown, true));
+        EXPECT_EQ(session.state().oldRoomCode, Fixture::roomCode(room)) << bts;
+    }
+    ASSERT_TRUE(fillAndNext()) << told().join(QLatin1Char('/')).toStdString();
+    ASSERT_TRUE(session.commit()) << told().join(QLatin1Char('/')).toStdString();
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode,gbts from res_baseroom where gbts is not null order by roomcode")),
+              (QStringList{Fixture::roomCode(1) + QStringLiteral("|101"),
+                           Fixture::roomCode(4) + QStringLiteral("|102")}));
+}
+
 // Another user's commit holds the database: the wait shows the busy pointer, the user is
 // told in Chinese that nothing changed and may try again; the database's words come along.
 TEST_F(SessionTest, ABusyDatabaseIsToldAndTriedAgain)

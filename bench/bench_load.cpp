@@ -1,0 +1,376 @@
+// SPDX-License-Identifier: MIT
+// Many users on one database at once: starts N processes (corvan-commit-probe --loop), each
+// relocating BTSs one after another through the relocation session, and prints the
+// relocations per second and the 50th and 99th percentile commit time. In the disjoint mode
+// every relocation has a BTS and a target room of its own; in the contending mode all
+// processes aim at the same target room in each round, so that one wins it. After each run
+// the invariants are checked over the database with plain SQL (LoadChecks); any violation,
+// or an outcome the mode does not allow, makes the exit status 1.
+//
+// corvan-bench-load --database FILE|URL [--scale N] [--processes 1,4,16,32] [--jobs J]
+//                   [--modes disjoint,contending] [--user NAME] [--seed S] [--keep]
+// The database is made afresh with the demo data: an SQLite file, or the PostgreSQL
+// database the URL names (the URL's role must be allowed to create databases and casts).
+
+#include "bench/load_checks.h"
+#include "data/database_location.h"
+#include "data/demo_database.h"
+#include "data/schema.h"
+#include "data/sql_data_service.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <vector>
+
+using namespace corvan;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QStringList Networks{u"G"_s, u"C"_s, u"D"_s};
+// A run that takes longer than this has hung.
+constexpr int RunTimeoutMs = 30 * 60 * 1000;
+
+struct Job {
+    QString net, basecode, target;
+};
+
+struct Outcome {
+    Job job;
+    double commitMs = 0;
+    QString kind; // COMMITTED, NEXT-REFUSED, REFUSED, BUSY, ERROR
+    QString detail;
+};
+
+struct Figures {
+    int committed = 0, nextRefused = 0, refused = 0, busy = 0, errors = 0;
+    double seconds = 0;
+    std::vector<double> commitMs;
+};
+
+QStringList column(const QSqlDatabase& db, const QString& sql)
+{
+    QStringList values;
+    QSqlQuery query(db);
+    if (!query.exec(sql))
+        std::fprintf(stderr, "%s: %s\n", qPrintable(sql), qPrintable(query.lastError().text()));
+    while (query.next())
+        values << query.value(0).toString();
+    return values;
+}
+
+// The relocations of one run, per process: BTSs of the user's cities that stand in a room,
+// and rooms of those cities free for their network, shuffled. Disjoint: each job has its own
+// BTS and target. Contending: round k sends a BTS of every process to the same target.
+QList<QList<Job>> plan(const QSqlDatabase& db, const QString& user, bool contending, int processes, int jobs,
+                       std::mt19937& random)
+{
+    const QString cities =
+        u"(select city_id from host_right where username = '%1' and funcno = '13')"_s.arg(user);
+    QHash<QString, QStringList> free, standing;
+    for (const QString& net : Networks) {
+        const QString n = net.toLower();
+        free[net] = column(
+            db, u"select roomcode from res_baseroom where (%1bts is null or %1bts = '') and city in %2"_s.arg(
+                    n, cities));
+        standing[net] =
+            column(db, u"select b.basecode from res_%1bts b join res_baseroom r on r.%1bts = b.basenum "
+                       u"where b.city in %2 and r.city in %2"_s.arg(n, cities));
+        std::shuffle(free[net].begin(), free[net].end(), random);
+        std::shuffle(standing[net].begin(), standing[net].end(), random);
+    }
+    QList<QList<Job>> perProcess(processes);
+    for (int k = 0; k < jobs; ++k) {
+        const QString net = Networks.at(k % Networks.size());
+        const QString shared = contending && !free[net].isEmpty() ? free[net].takeLast() : QString();
+        if (contending && shared.isEmpty())
+            continue;
+        for (int p = 0; p < processes; ++p) {
+            if (standing[net].isEmpty() || (!contending && free[net].isEmpty()))
+                continue;
+            perProcess[p] << Job{net, standing[net].takeLast(), contending ? shared : free[net].takeLast()};
+        }
+    }
+    return perProcess;
+}
+
+// Starts the processes, lets them all begin at once and gathers what each printed; a process
+// that did not answer every job it was given is a problem of the run.
+std::optional<QList<Outcome>> runJobs(const QString& worker, const QString& database, const QString& user,
+                                      const QList<QList<Job>>& jobs, double* seconds, QStringList* problems)
+{
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (qsizetype p = 0; p < jobs.size(); ++p) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        processes.back()->start(worker, {u"--loop"_s, database, user});
+    }
+    for (const auto& process : processes) {
+        while (!process->canReadLine() && process->waitForReadyRead(60000)) {
+        }
+        const QString ready = QString::fromUtf8(process->readLine()).trimmed();
+        if (ready != u"READY"_s) {
+            std::fprintf(stderr, "a user did not get ready: %s\n", qPrintable(ready));
+            return std::nullopt;
+        }
+    }
+    QEventLoop loop;
+    int running = 0;
+    for (const auto& process : processes) {
+        running += process->state() != QProcess::NotRunning;
+        QObject::connect(process.get(), &QProcess::finished, &loop, [&] {
+            if (--running == 0)
+                loop.quit();
+        });
+    }
+    QTimer::singleShot(RunTimeoutMs, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    clock.start();
+    for (size_t p = 0; p < processes.size(); ++p) {
+        QByteArray lines;
+        for (const Job& job : jobs.at(qsizetype(p)))
+            lines += (QStringList{job.net, job.basecode, job.target}.join(u' ') + u'\n').toUtf8();
+        processes[p]->write(lines);
+        processes[p]->closeWriteChannel();
+    }
+    if (running > 0)
+        loop.exec();
+    *seconds = double(clock.nsecsElapsed()) / 1e9;
+    QList<Outcome> outcomes;
+    for (size_t p = 0; p < processes.size(); ++p) {
+        QProcess* process = processes[p].get();
+        if (process->state() != QProcess::NotRunning) {
+            std::fprintf(stderr, "a user did not finish in time\n");
+            process->kill();
+            process->waitForFinished();
+            return std::nullopt;
+        }
+        qsizetype answered = 0;
+        for (const QByteArray& raw : process->readAllStandardOutput().split('\n')) {
+            const QStringList f = QString::fromUtf8(raw).split(u' ');
+            if (f.size() < 6)
+                continue;
+            outcomes << Outcome{{f[0], f[1], f[2]}, f[4].toDouble(), f[5], f.mid(6).join(u' ')};
+            ++answered;
+        }
+        if (answered != jobs.at(qsizetype(p)).size() || process->exitStatus() != QProcess::NormalExit ||
+            process->exitCode() != 0)
+            *problems << u"a user answered %1 of %2 jobs and ended with status %3"_s.arg(answered)
+                             .arg(jobs.at(qsizetype(p)).size())
+                             .arg(process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1);
+    }
+    return outcomes;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    // Nearest rank.
+    const auto rank = size_t(std::ceil(p / 100.0 * double(values.size())));
+    return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
+
+// Outcomes the mode does not allow: in the disjoint mode every job commits; in the
+// contending mode exactly one user wins each target (a room's column of one network; a room
+// may be the target of a round of each network), and the others are told it is taken.
+QStringList unexpected(const QList<Outcome>& outcomes, bool contending)
+{
+    QStringList found;
+    QHash<QString, int> winners;
+    for (const Outcome& o : outcomes) {
+        if (o.kind == u"COMMITTED"_s)
+            ++winners[o.job.net + u' ' + o.job.target];
+        else if (!contending || (o.kind != u"NEXT-REFUSED"_s && o.kind != u"REFUSED"_s))
+            found << u"%1 BTS %2 to room %3: %4 %5"_s.arg(o.job.net, o.job.basecode, o.job.target, o.kind,
+                                                          o.detail);
+    }
+    if (contending) {
+        QSet<QString> targets;
+        for (const Outcome& o : outcomes)
+            targets.insert(o.job.net + u' ' + o.job.target);
+        for (const QString& target : std::as_const(targets))
+            if (winners.value(target) != 1)
+                found << u"the %1 column of room %2 was won %3 times"_s
+                             .arg(target.section(u' ', 0, 0), target.section(u' ', 1))
+                             .arg(winners.value(target));
+    }
+    return found;
+}
+
+struct Setup {
+    QString worker, database, user;
+    int jobs = 0;
+    bool contending = false;
+};
+
+// One run of that many processes: prints its figures and its violations, and returns how
+// many violations it found.
+int measure(const Setup& setup, int processes, const QSqlDatabase& db, bench::LoadChecks& checks,
+            std::mt19937& random)
+{
+    const QList<QList<Job>> planned = plan(db, setup.user, setup.contending, processes, setup.jobs, random);
+    const QSet<QString> before = checks.recordCodes();
+    Figures figures;
+    QStringList found;
+    const auto outcomes =
+        runJobs(setup.worker, setup.database, setup.user, planned, &figures.seconds, &found);
+    if (!outcomes)
+        return 1;
+    QList<bench::LoadChecks::Commit> commits;
+    for (const Outcome& o : *outcomes) {
+        if (o.kind == u"COMMITTED"_s) {
+            ++figures.committed;
+            figures.commitMs.push_back(o.commitMs);
+            commits << bench::LoadChecks::Commit{o.job.net, o.job.basecode, o.job.target, o.detail};
+        }
+        figures.nextRefused += o.kind == u"NEXT-REFUSED"_s;
+        figures.refused += o.kind == u"REFUSED"_s;
+        figures.busy += o.kind == u"BUSY"_s;
+        figures.errors += o.kind == u"ERROR"_s;
+    }
+    std::printf("%-10s %3d %5lld %9d %3d+%-3d %5d %5d %8.2f %8.1f %10.2f %10.2f\n",
+                setup.contending ? "contending" : "disjoint", processes,
+                static_cast<long long>(outcomes->size()), figures.committed, figures.nextRefused,
+                figures.refused, figures.busy, figures.errors, figures.seconds,
+                double(figures.committed) / figures.seconds, percentile(figures.commitMs, 50),
+                percentile(figures.commitMs, 99));
+    found += unexpected(*outcomes, setup.contending) + checks.run(commits, before);
+    if (figures.committed == 0)
+        found << u"nothing was committed"_s;
+    for (qsizetype i = 0; i < found.size() && i < 20; ++i)
+        std::printf("  violation: %s\n", qPrintable(found.at(i)));
+    if (found.size() > 20)
+        std::printf("  ... %lld violations in all\n", static_cast<long long>(found.size()));
+    std::fflush(stdout);
+    return int(found.size());
+}
+
+bool createDatabase(const host::DatabaseLocation& location, int scale, QString* error)
+{
+    if (location.isSqlite()) {
+        for (const QString& suffix : {u""_s, u"-wal"_s, u"-shm"_s, u"-journal"_s})
+            QFile::remove(location.filePath() + suffix);
+    } else {
+        host::SqlDataService server;
+        if (!server.open(location.withDatabaseName(u"postgres"_s), error))
+            return false;
+        QSqlQuery query(server.database());
+        query.exec(u"set client_min_messages = warning"_s);
+        if (!query.exec(u"drop database if exists %1 with (force)"_s.arg(location.databaseName())) ||
+            !query.exec(u"create database %1"_s.arg(location.databaseName()))) {
+            *error = query.lastError().text();
+            return false;
+        }
+    }
+    host::SqlDataService data;
+    host::DemoOptions options;
+    options.rooms = scale;
+    return data.open(location, error) && host::createSchema(data.database(), error) &&
+           host::createDemoData(data.database(), options, nullptr, error);
+}
+
+void dropDatabase(const host::DatabaseLocation& location)
+{
+    if (location.isSqlite()) {
+        for (const QString& suffix : {u""_s, u"-wal"_s, u"-shm"_s})
+            QFile::remove(location.filePath() + suffix);
+        return;
+    }
+    host::SqlDataService server;
+    QString error;
+    if (server.open(location.withDatabaseName(u"postgres"_s), &error))
+        QSqlQuery(server.database())
+            .exec(u"drop database if exists %1 with (force)"_s.arg(location.databaseName()));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Many users relocating BTSs on one database at once."_s);
+    parser.addHelpOption();
+    parser.addOption({u"database"_s, u"SQLite file or postgresql:// URL, made afresh."_s, u"FILE|URL"_s});
+    parser.addOption({u"scale"_s, u"Rooms in the demo data."_s, u"N"_s, u"3000"_s});
+    parser.addOption({u"processes"_s, u"Numbers of processes, one run each."_s, u"LIST"_s, u"1,4,16,32"_s});
+    parser.addOption({u"jobs"_s, u"Relocations per process and run."_s, u"J"_s, u"20"_s});
+    parser.addOption({u"modes"_s, u"disjoint, contending or both."_s, u"LIST"_s, u"disjoint,contending"_s});
+    parser.addOption({u"user"_s, u"The user the processes relocate as."_s, u"NAME"_s, u"admin"_s});
+    parser.addOption({u"seed"_s, u"Seed of the choice of BTSs and rooms."_s, u"S"_s, u"1"_s});
+    parser.addOption({u"keep"_s, u"Keep the database afterwards."_s});
+    parser.process(app);
+
+    host::DatabaseLocation location;
+    QString error;
+    if (!parser.isSet(u"database"_s) ||
+        !host::DatabaseLocation::parse(parser.value(u"database"_s), &location, &error)) {
+        std::fprintf(stderr, "corvan-bench-load: --database FILE|URL is needed %s\n", qPrintable(error));
+        return 2;
+    }
+    const QString worker = QDir(QCoreApplication::applicationDirPath()).filePath(u"corvan-commit-probe"_s);
+    const QString user = parser.value(u"user"_s);
+    const int jobs = parser.value(u"jobs"_s).toInt();
+    bool countsOk = jobs > 0;
+    for (const QString& count : parser.value(u"processes"_s).split(u','))
+        countsOk = countsOk && count.toInt() > 0;
+    for (const QString& mode : parser.value(u"modes"_s).split(u','))
+        countsOk = countsOk && (mode == u"disjoint"_s || mode == u"contending"_s);
+    if (!countsOk) {
+        std::fprintf(stderr, "corvan-bench-load: --jobs and --processes take positive numbers, --modes "
+                             "disjoint and contending\n");
+        return 2;
+    }
+    std::mt19937 random(parser.value(u"seed"_s).toUInt());
+    QElapsedTimer made;
+    made.start();
+    if (!createDatabase(location, parser.value(u"scale"_s).toInt(), &error)) {
+        std::fprintf(stderr, "corvan-bench-load: cannot make the database: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("%s, demo data of %s rooms made in %.1f s; %d relocations per process and run, as %s\n",
+                location.isSqlite() ? "SQLite" : "PostgreSQL", qPrintable(parser.value(u"scale"_s)),
+                double(made.elapsed()) / 1000.0, jobs, qPrintable(user));
+    std::printf("(refused: at Next + at commit; p50, p99: commit time of the relocations committed)\n");
+    std::printf("%-10s %3s %5s %9s %7s %5s %5s %8s %8s %10s %10s\n", "mode", "N", "jobs", "committed",
+                "refused", "busy", "error", "seconds", "rel/s", "p50 ms", "p99 ms");
+    std::fflush(stdout);
+
+    host::SqlDataService checker;
+    if (!checker.open(location, &error)) {
+        std::fprintf(stderr, "corvan-bench-load: %s\n", qPrintable(error));
+        return 1;
+    }
+    int violations = 0;
+    {
+        bench::LoadChecks checks(checker.database());
+        for (const QString& mode : parser.value(u"modes"_s).split(u','))
+            for (const QString& count : parser.value(u"processes"_s).split(u','))
+                violations +=
+                    measure(Setup{worker, location.displayText(), user, jobs, mode == u"contending"_s},
+                            count.toInt(), checker.database(), checks, random);
+    }
+    checker.close();
+    if (!parser.isSet(u"keep"_s))
+        dropDatabase(location);
+    if (violations == 0)
+        std::printf("checks: every invariant holds\n");
+    else
+        std::printf("checks: %d violations\n", violations);
+    return violations == 0 ? 0 : 1;
+}
