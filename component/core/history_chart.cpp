@@ -13,10 +13,17 @@ namespace corvan {
 
 const QString HistoryChart::Networks[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
 
+QString HistoryChart::statement(const QString& listStatement)
+{
+    const qsizetype from = listStatement.indexOf(QStringLiteral(" from h_btsdispatch "));
+    return from < 0 ? QString() : QStringLiteral("select distime,net,fromcity,tocity") + listStatement.mid(from);
+}
+
 QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const QString& listStatement)
 {
     QList<Record> records;
-    const auto rs = context.db().open(listStatement);
+    const QString sql = statement(listStatement);
+    const auto rs = sql.isEmpty() ? nullptr : context.db().open(sql);
     if (!rs)
         return records;
     QHash<QString, QString> names;

@@ -32,7 +32,10 @@ public:
         int to = 0;
     };
 
-    // The records of a history list statement, cities by name (each looked up once).
+    // The statement that reads what the chart counts for the records a history list
+    // statement finds: the same condition, only the columns the chart needs.
+    static QString statement(const QString& listStatement);
+    // The records a history list statement finds, cities by name (each looked up once).
     static QList<Record> read(const mdlPubVar& context, const QString& listStatement);
     static HistoryChart of(const QList<Record>& records);
 

@@ -82,7 +82,6 @@ void frmMoveBts::setUp()
     m_cmdRoom = new QPushButton(RoomButton, fraBtsNew);
     m_cmdRoom->setObjectName(QStringLiteral("cmdRoom"));
     m_cmdRoom->setToolTip(RoomButtonTip);
-    m_cmdRoom->setShortcut(QKeySequence(Qt::Key_F4));
     m_cmdRoom->setAutoDefault(true);
     auto* roomRow = new QHBoxLayout();
     roomRow->addStretch(1);
@@ -123,6 +122,8 @@ void frmMoveBts::setUp()
     m_sstMain->addTab(fraFinish, StepCaptions[2]);
     m_sstMain->setTabVisible(1, false);
     m_sstMain->setTabEnabled(1, false);
+    // The tabs follow the buttons; the keyboard has nothing to do on them.
+    m_sstMain->tabBar()->setFocusPolicy(Qt::NoFocus);
 
     m_cmdPrev = new QPushButton(QStringLiteral("上一步"), this);
     m_cmdPrev->setObjectName(QStringLiteral("cmdPrev"));
@@ -302,11 +303,14 @@ void frmMoveBts::pickRoom(const QString& typed)
 
 void frmMoveBts::keyPressEvent(QKeyEvent* event)
 {
-    // Keys no control of the page took: Escape leaves as Cancel does, Ctrl+Enter presses
-    // the page's default button, Alt+Left goes back.
+    // Keys no control of the page took: Escape leaves as Cancel does, F4 opens the room
+    // picker, Ctrl+Enter presses the page's default button, Alt+Left goes back.
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         cmdCancelClick();
+    } else if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier) {
+        if (m_cmdRoom->isEnabled())
+            pickRoom();
     } else if (enter && (event->modifiers() & Qt::ControlModifier)) {
         if (currentPage() == LastPage)
             m_cmdOk->click();

@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
@@ -261,7 +262,7 @@ TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
     auto* pane = child<QWidget>(window, "tlbTree");
     auto* back = child<QWidget>(window, "picBack");
     EXPECT_EQ(panel->parentWidget(), child<QWidget>(pane, "frmTree"));
-    EXPECT_LT(pane->geometry().right(), back->geometry().left());
+    EXPECT_LT(pane->mapTo(window, QPoint(pane->width(), 0)).x(), back->mapTo(window, QPoint(0, 0)).x());
     EXPECT_EQ(sheet->parentWidget(), back);
     auto* frame = child<QGroupBox>(back, "fraInfo");
     EXPECT_EQ(frame->title(), QStringLiteral("详细信息"));
@@ -532,7 +533,8 @@ TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
         order << item->Key().right(1);
     EXPECT_EQ(order, (QStringList{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("4")}));
     EXPECT_EQ(panel->countText(), QStringLiteral("共找到 4 条调整记录"));
-    QTest::keyClicks(child<QLineEdit>(panel, "txtFilter"), QStringLiteral("G网"));
+    for (const QChar ch : QStringLiteral("G网"))
+        QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(panel, "txtFilter"), Qt::Key_unknown, QString(ch), {});
     EXPECT_EQ(panel->shownCodes(), (QStringList{code(1), code(4)}));
     EXPECT_EQ(panel->countText(), QStringLiteral("共找到 4 条调整记录，显示其中 2 条"));
 
@@ -549,6 +551,7 @@ TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
     // Tab leaves the record sheet for the change text; Escape closes the window.
     window->showHistory(code(1));
     EXPECT_EQ(sheet->ColText(1) + sheet->ColText(2), QStringLiteral("项目内容"));
+    window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     sheet->table()->setFocus();
     QTest::keyClick(sheet->table(), Qt::Key_Tab);
