@@ -21,13 +21,14 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 
 # Libraries the binaries link come from dpkg-shlibdeps; our own private ones are found
 # in the package itself. What is loaded by name at run time is listed by hand: Qt's
-# SQLite and PostgreSQL drivers, and the fonts that show the Chinese user interface.
+# SQLite and PostgreSQL drivers, the fonts that show the Chinese user interface and
+# Qt's own Chinese texts for its dialogs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME corvan)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "libqt6sql6-sqlite")
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "libqt6sql6-psql, fonts-noto-cjk")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "libqt6sql6-psql, fonts-noto-cjk, qt6-translations-l10n")
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
 "BTS relocation for the radio-network inventory
 Corvan is a desktop component for the people who keep a mobile operator's

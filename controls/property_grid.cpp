@@ -301,6 +301,18 @@ bool PropertyGrid::editValue(PropertyItem* item, const QVariant& value)
     return index.isValid() && m_model->setData(index, value, Qt::EditRole);
 }
 
+void PropertyGrid::setChooser(std::function<bool(PropertyItem*, const QString&)> chooser)
+{
+    if (!chooser) {
+        m_view->chooser = {};
+        return;
+    }
+    m_view->chooser = [this, chooser = std::move(chooser)](const QModelIndex& index, const QString& typed) {
+        PropertyItem* item = m_model->itemAt(index);
+        return item && item->Type() == ITEM_EDIT && chooser(item, typed);
+    };
+}
+
 QPointF PropertyGrid::toGrid(QPointF viewportPos) const
 {
     return viewportPos + QPointF(m_view->viewport()->mapTo(this, QPoint(0, 0)));

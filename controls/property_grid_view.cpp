@@ -73,6 +73,19 @@ void PropertyGridView::contextMenuEvent(QContextMenuEvent* event)
         emit contextKeyPressed();
 }
 
+bool PropertyGridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    if (chooser && state() != EditingState && (trigger & editTriggers()) && index.isValid() &&
+        (model()->flags(index) & Qt::ItemIsEditable)) {
+        QString typed;
+        if (event && event->type() == QEvent::KeyPress && trigger == AnyKeyPressed)
+            typed = static_cast<QKeyEvent*>(event)->text().trimmed();
+        if (chooser(index, typed))
+            return false;
+    }
+    return QTreeView::edit(index, trigger, event);
+}
+
 void PropertyGridView::updateGeometries()
 {
     QTreeView::updateGeometries();

@@ -3,6 +3,7 @@
 
 #include <QPersistentModelIndex>
 #include <QTreeView>
+#include <functional>
 #include <vector>
 
 namespace corvan {
@@ -22,6 +23,11 @@ public:
     void spanLater(const QModelIndex& index);
     void doItemsLayout() override;
 
+    // Asked before an editor opens on a row, with the text typed when a key started it:
+    // true when the asker chose the value its own way, so no editor opens.
+    std::function<bool(const QModelIndex& index, const QString& typed)> chooser;
+    using QTreeView::edit;
+
 signals:
     void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF viewportPos);
     void mouseReleased(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPointF viewportPos);
@@ -36,6 +42,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
 private:
     std::vector<QPersistentModelIndex> m_pendingSpans;

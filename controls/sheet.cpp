@@ -329,6 +329,9 @@ void Sheet::setReadOnly(bool readOnly)
         QMetaObject::invokeMethod(m_table, "closeEditor", Q_ARG(QWidget*, editor),
                                   Q_ARG(QAbstractItemDelegate::EndEditHint, QAbstractItemDelegate::NoHint));
     m_table->setEditTriggers(readOnly ? QAbstractItemView::NoEditTriggers : EditTriggers);
+    // Tab moves between cells only where there is something to type; a sheet to read hands
+    // the focus on to the window's next control.
+    m_table->setTabKeyNavigation(!readOnly);
 }
 
 QString Sheet::selectionText() const

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ui/active_bar.h"
+#include "browser/main_desk.h"
 #include "core/bts_property_layout.h"
 #include "corvan/controls/sheet.h"
 #include "core/mdl_pub_var.h"
@@ -117,6 +118,8 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
         for (int i : {0, 2, 1})
             sheets->PrepareSheetView(m_sheets[i]);
     }
+    // Menus, status bar, empty-tab lines and the remembered layout, around the above.
+    new MainDesk(*this, m_context);
     m_context.registerForm(this);
 }
 

@@ -2,6 +2,7 @@
 #include "browser/frm_q_in_base_room.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -13,11 +14,18 @@
 #include "core/mdl_pub_var.h"
 #include "ui/busy_cursor.h"
 #include "core/mdl_pub_fun.h"
+#include "core/ui_settings.h"
 
 namespace corvan {
 
+const QString frmQInBaseRoom::NothingFound = QStringLiteral("没有找到符合条件的机房，请换个名称或编号再查。");
+
 namespace {
 const QString RootKey = QStringLiteral("L1Root");
+const QString WindowName = QStringLiteral("frmQInBaseRoom");
+const QString CityCriterion = QStringLiteral("city");
+const QString NameCriterion = QStringLiteral("name");
+const QString NumberCriterion = QStringLiteral("number");
 
 // The city names into the visible list, their identifiers into its hidden companion.
 void fillCityLists(const mdlPubVar& context, QComboBox* names, QComboBox* ids)
@@ -62,6 +70,10 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     m_tvwRoom->setObjectName(QStringLiteral("tvwRoom"));
     m_tvwRoom->setHeaderHidden(true);
     m_tvwRoom->setUniformRowHeights(true);
+    m_lblEmpty = new QLabel(NothingFound, this);
+    m_lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
+    m_lblEmpty->setWordWrap(true);
+    m_lblEmpty->setVisible(false);
 
     layout->addWidget(label(QStringLiteral("地  市："), m_cboCity), 0, 0);
     layout->addWidget(m_cboCity, 0, 1);
@@ -72,6 +84,7 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     // The button's right edge lines up with the boxes.
     layout->addWidget(m_cmdOk, 3, 1, Qt::AlignRight);
     layout->addWidget(m_tvwRoom, 4, 0, 1, 2);
+    layout->addWidget(m_lblEmpty, 5, 0, 1, 2);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(4, 1);
 
@@ -88,6 +101,7 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     if (RightService* rights = m_context.RightService())
         m_context.rightCityList = rights->GetRightCityList(mdlPubFun::RightFunction);
     fillCityLists(m_context, m_cboCity, m_cboCityBack);
+    restoreCriteria();
     FillRoomTree(QString());
 
     m_context.registerForm(this);
@@ -103,7 +117,28 @@ QString frmQInBaseRoom::roomQuery() const
 void frmQInBaseRoom::cmdOkClick()
 {
     BusyCursor busy;
+    saveCriteria();
     FillRoomTree(roomQuery());
+    m_lblEmpty->setVisible(m_tvwRoom->topLevelItemCount() == 0);
+}
+
+void frmQInBaseRoom::restoreCriteria()
+{
+    const auto key = [this](const QString& what) { return UiSettings::criterionKey(m_context, WindowName, what); };
+    const int city = m_cboCityBack->findText(UiSettings::value(key(CityCriterion)).toString());
+    if (city > 0)
+        m_cboCity->setCurrentIndex(city);
+    m_txtName->setText(UiSettings::value(key(NameCriterion)).toString());
+    m_txtNo->setText(UiSettings::value(key(NumberCriterion)).toString());
+}
+
+void frmQInBaseRoom::saveCriteria() const
+{
+    const auto key = [this](const QString& what) { return UiSettings::criterionKey(m_context, WindowName, what); };
+    const int city = m_cboCity->currentIndex();
+    UiSettings::setValue(key(CityCriterion), city > 0 ? m_cboCityBack->itemText(city) : QString());
+    UiSettings::setValue(key(NameCriterion), m_txtName->text());
+    UiSettings::setValue(key(NumberCriterion), m_txtNo->text());
 }
 
 QTreeWidgetItem* frmQInBaseRoom::addNode(QTreeWidgetItem* parent, const QString& key, const QString& text)
@@ -153,9 +188,11 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
         const QString roomKey = QStringLiteral("L4") + city + roomName;
         if (node(roomKey))
             continue;
-        QTreeWidgetItem* roomNode = addNode(
-            countyNode, roomKey, roomNo.isEmpty() ? roomName : roomName + QLatin1Char('(') + roomNo + QLatin1Char(')'));
+        const QString text = roomNo.isEmpty() ? roomName : roomName + QLatin1Char('(') + roomNo + QLatin1Char(')');
+        QTreeWidgetItem* roomNode = addNode(countyNode, roomKey, text);
         roomNode->setData(0, TagRole, roomNo);
+        // A narrow pane cuts long names; the whole text is a pause of the pointer away.
+        roomNode->setToolTip(0, text);
     }
     m_tvwRoom->addTopLevelItem(root);
     root->setExpanded(true);
@@ -163,12 +200,28 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
 
 bool frmQInBaseRoom::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_tvwRoom && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched == m_tvwRoom && event->type() == QEvent::KeyPress && !m_keyMove) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        const int key = press->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             nodeClick(m_tvwRoom->currentItem());
             return true;
         }
+        const bool moves = (key >= Qt::Key_Home && key <= Qt::Key_PageDown) ||
+                           (!press->text().isEmpty() && press->text().at(0).isPrint() &&
+                            !(press->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+        if (!moves)
+            return QWidget::eventFilter(watched, event);
+        // Moving through the tree with the keys shows each room reached, once per room:
+        // the key goes to the tree here, and the room shows if the current node changed.
+        QTreeWidgetItem* before = m_tvwRoom->currentItem();
+        m_keyMove = true;
+        QCoreApplication::sendEvent(m_tvwRoom, event);
+        m_keyMove = false;
+        QTreeWidgetItem* after = m_tvwRoom->currentItem();
+        if (after && after != before)
+            nodeClick(after);
+        return true;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTreeWidget;
@@ -33,6 +34,8 @@ public:
     QString roomQuery() const;
     // The node with that key, or nullptr.
     QTreeWidgetItem* node(const QString& key) const { return m_nodes.value(key, nullptr); }
+    // The line shown instead of a tree when the last query found no room.
+    static const QString NothingFound;
 
 signals:
     // A room node was clicked (or activated from the keyboard).
@@ -45,6 +48,9 @@ private:
     void cmdOkClick();
     void nodeClick(QTreeWidgetItem* item);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text);
+    // The criteria of the last search, per database and user.
+    void restoreCriteria();
+    void saveCriteria() const;
 
     mdlPubVar& m_context;
     QComboBox* m_cboCity;
@@ -53,6 +59,8 @@ private:
     QLineEdit* m_txtNo;
     QPushButton* m_cmdOk;
     QTreeWidget* m_tvwRoom;
+    QLabel* m_lblEmpty;
+    bool m_keyMove = false;
     QHash<QString, QTreeWidgetItem*> m_nodes;
 };
 

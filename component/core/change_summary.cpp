@@ -123,4 +123,15 @@ QList<QStringList> ChangeSummary::rows(const mdlPubVar& context, const MoveBtsSt
     return rows;
 }
 
+QString ChangeSummary::deletionTotals(const QList<QStringList>& rows)
+{
+    int counts[3] = {};
+    const QString kinds[3] = {CellKind, AntennaKind, FeederKind};
+    for (const QStringList& row : rows)
+        for (int k = 0; k < 3; ++k)
+            if (row.value(0) == kinds[k] && row.value(3) == Deleted)
+                ++counts[k];
+    return QStringLiteral("本次调整将删除：小区 %1 个，天线 %2 副，馈线 %3 条").arg(counts[0]).arg(counts[1]).arg(counts[2]);
+}
+
 } // namespace corvan

@@ -23,6 +23,10 @@ public:
     // A band row: the first of each section, empty, merged across the sheet.
     static bool isBand(const QStringList& row);
 
+    // One line for a reader, never a row of the record: how many cells, antennas and
+    // feeders the rows delete.
+    static QString deletionTotals(const QList<QStringList>& rows);
+
     // Row 1: city name + " " + network + "网基站: " + the present room + " 调整记录".
     static QString title(const mdlPubVar& context, const MoveBtsState& state);
 

@@ -34,6 +34,8 @@ public:
     {
         return qobject_cast<corvan::ApplicationService*>(m_application);
     }
+    // Offered by some application objects only.
+    corvan::HostInfoService* HostInfoService() const { return qobject_cast<corvan::HostInfoService*>(m_application); }
     corvan::MessageService* MessageService() const { return qobject_cast<corvan::MessageService*>(m_message); }
     corvan::DataService* DataService() const { return qobject_cast<corvan::DataService*>(m_data); }
     // Offered by some data services only.
@@ -43,6 +45,10 @@ public:
     }
     // Offered by some sheet services only.
     corvan::WorkbookService* WorkbookService() const { return qobject_cast<corvan::WorkbookService*>(m_sheet); }
+    corvan::WorkbookPrintService* WorkbookPrintService() const
+    {
+        return qobject_cast<corvan::WorkbookPrintService*>(m_sheet);
+    }
     corvan::RightService* RightService() const { return qobject_cast<corvan::RightService*>(m_right); }
     // Called by member name.
     QObject* ResourceViewService() const { return m_resourceView; }

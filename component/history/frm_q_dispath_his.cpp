@@ -6,19 +6,28 @@
 #include "core/history_query.h"
 #include "ui/busy_cursor.h"
 #include "core/mdl_pub_fun.h"
+#include "core/history_list_order.h"
+#include "core/ui_settings.h"
+#include "corvan/controls/property_item.h"
 
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 namespace corvan {
 
 namespace {
 const QString DateFormat = QStringLiteral("yyyy-MM-dd");
 const QString KeyPrefix = QStringLiteral("K:");
+const QString WindowName = QStringLiteral("frmQDispathHis");
+const QString FilterHint = QStringLiteral("输入文字，只列出含有它的记录");
+const QString FilterLabel = QStringLiteral("筛选(&S):");
+const QString NotQueried = QStringLiteral("选好条件后按“确定”查询");
 } // namespace
 
 frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(parent), m_context(context)
@@ -47,6 +56,13 @@ frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(pa
     m_cmdReset->setAutoDefault(false);
     m_smHisList = new PropertyGrid(this);
     m_smHisList->setObjectName(QStringLiteral("smHisList"));
+    m_txtFilter = new QLineEdit(this);
+    m_txtFilter->setObjectName(QStringLiteral("txtFilter"));
+    m_txtFilter->setPlaceholderText(FilterHint);
+    m_txtFilter->setClearButtonEnabled(true);
+    m_lblCount = new QLabel(NotQueried, this);
+    m_lblCount->setObjectName(QStringLiteral("lblCount"));
+    m_lblCount->setWordWrap(true);
 
     auto* layout = new QGridLayout(this);
     const auto label = [this](const QString& text, QWidget* buddy) {
@@ -67,17 +83,26 @@ frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(pa
     buttons->addWidget(m_cmdQuery);
     buttons->addWidget(m_cmdReset);
     layout->addLayout(buttons, 4, 0, 1, 2);
-    // The list keeps its top edge and takes the rest of the panel, edge to edge.
-    layout->addWidget(m_smHisList, 5, 0, 1, 2);
+    // The list keeps its top edge and takes the rest of the panel, edge to edge; the count
+    // and the filter stand above it.
+    layout->addWidget(m_lblCount, 5, 0, 1, 2);
+    layout->addWidget(label(FilterLabel, m_txtFilter), 6, 0);
+    layout->addWidget(m_txtFilter, 6, 1);
+    layout->addWidget(m_smHisList, 7, 0, 1, 2);
     layout->setColumnStretch(1, 1);
-    layout->setRowStretch(5, 1);
+    layout->setRowStretch(7, 1);
+    setTabOrder(m_cmdQuery, m_cmdReset);
+    setTabOrder(m_cmdReset, m_txtFilter);
+    setTabOrder(m_txtFilter, m_smHisList);
 
     connect(m_cmdQuery, &QPushButton::clicked, this, &frmQDispathHis::query);
     connect(m_cmdReset, &QPushButton::clicked, this, &frmQDispathHis::reset);
     connect(m_smHisList, &PropertyGrid::ItemChosen, this, &frmQDispathHis::itemChosen);
+    connect(m_txtFilter, &QLineEdit::textChanged, this, &frmQDispathHis::applyFilter);
 
     // Load.
     fillCriteria();
+    restoreCriteria();
     m_context.registerForm(this);
 }
 
@@ -99,6 +124,8 @@ void frmQDispathHis::fillCriteria()
     m_dtEnd->setDate(today);
 
     m_smHisList->Items().ClearItems();
+    m_queried = false;
+    m_lblCount->setText(NotQueried);
 }
 
 QString frmQDispathHis::queryStatement() const
@@ -113,7 +140,88 @@ QString frmQDispathHis::queryStatement() const
 void frmQDispathHis::query()
 {
     BusyCursor busy;
-    HistoryQuery::fillList(m_context, m_smHisList->Items(), queryStatement());
+    saveCriteria();
+    const QString statement = queryStatement();
+    HistoryQuery::fillList(m_context, m_smHisList->Items(), statement);
+    m_queried = true;
+    arrangeList();
+    emit queried(statement);
+}
+
+void frmQDispathHis::arrangeList()
+{
+    // The statement has no ordering clause; the list shows the newest record first.
+    PropertyItems& items = m_smHisList->Items();
+    QList<std::pair<QString, QString>> rows;
+    for (const auto& item : items)
+        rows.append({item->Key(), item->Caption()});
+    QList<std::pair<QString, QString>> sorted = rows;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return HistoryListOrder::newerFirst(a.first, a.second, b.first, b.second);
+    });
+    if (sorted != rows) {
+        items.ClearItems();
+        for (const auto& [key, caption] : sorted)
+            items.AddItem(0, key, caption, ITEM_OPTION);
+    }
+    applyFilter();
+}
+
+void frmQDispathHis::applyFilter()
+{
+    const QString filter = m_txtFilter->text();
+    int shown = 0;
+    for (const auto& item : m_smHisList->Items()) {
+        const bool match = HistoryListOrder::matches(item->Caption(), filter);
+        if (item->Visible() != match)
+            item->setVisible(match);
+        shown += match ? 1 : 0;
+    }
+    if (m_queried)
+        m_lblCount->setText(HistoryListOrder::countText(shown, int(m_smHisList->Items().ItemCount())));
+}
+
+void frmQDispathHis::setFilterText(const QString& text)
+{
+    m_txtFilter->setText(text);
+}
+
+QString frmQDispathHis::countText() const
+{
+    return m_lblCount->text();
+}
+
+QStringList frmQDispathHis::shownCodes() const
+{
+    QStringList codes;
+    for (const auto& item : m_smHisList->Items())
+        if (item->Visible() && item->Key().startsWith(KeyPrefix))
+            codes << item->Key().mid(KeyPrefix.size());
+    return codes;
+}
+
+// The city and network of the last query; the dates keep their defaults, which follow
+// today.
+void frmQDispathHis::restoreCriteria()
+{
+    const auto value = [this](const char* what) {
+        return UiSettings::value(UiSettings::criterionKey(m_context, WindowName, QString::fromLatin1(what)));
+    };
+    const int city = m_cbxCity->findText(value("city").toString());
+    if (city > 0)
+        m_cbxCity->setCurrentIndex(city);
+    const int net = m_cbxNet->findText(value("net").toString());
+    if (net > 0)
+        m_cbxNet->setCurrentIndex(net);
+}
+
+void frmQDispathHis::saveCriteria() const
+{
+    const auto set = [this](const char* what, const QVariant& v) {
+        UiSettings::setValue(UiSettings::criterionKey(m_context, WindowName, QString::fromLatin1(what)), v);
+    };
+    set("city", m_cbxCity->currentText());
+    set("net", m_cbxNet->currentText());
 }
 
 void frmQDispathHis::reset()

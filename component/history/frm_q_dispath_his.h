@@ -5,6 +5,8 @@
 
 class QComboBox;
 class QDateEdit;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace corvan {
@@ -33,13 +35,26 @@ public:
     void reset();
 
     PropertyGrid* list() const { return m_smHisList; }
+    // The codes of the records the list shows now (the filter applied), top to bottom.
+    QStringList shownCodes() const;
+    // The line that counts the records found and shown.
+    QString countText() const;
+    // Narrows the listed records to those whose caption holds the text.
+    void setFilterText(const QString& text);
 
 signals:
     // A listed record was chosen (its discode), or the view is to be cleared (empty).
     void recordChosen(const QString& code);
+    // A query listed its records; statement is what it sent.
+    void queried(const QString& statement);
 
 private:
     void itemChosen(PropertyItem* item);
+    // Newest first, then the filter and the count.
+    void arrangeList();
+    void applyFilter();
+    void restoreCriteria();
+    void saveCriteria() const;
 
     mdlPubVar& m_context;
     QComboBox* m_cbxCity;
@@ -49,6 +64,9 @@ private:
     QPushButton* m_cmdQuery;
     QPushButton* m_cmdReset;
     PropertyGrid* m_smHisList;
+    QLineEdit* m_txtFilter;
+    QLabel* m_lblCount;
+    bool m_queried = false;
 };
 
 } // namespace corvan

@@ -10,6 +10,11 @@
 #include "core/reentry.h"
 #include "ui/busy_cursor.h"
 #include "ui/window_owner.h"
+#include "history/history_chart_view.h"
+#include "history/history_sheets.h"
+#include "ui/keyboard_bar.h"
+#include "ui/messages.h"
+#include "ui/window_memory.h"
 
 #include <QAction>
 #include <QWindow>
@@ -28,6 +33,7 @@ namespace corvan {
 
 const QString frmViewHistory::Caption = QStringLiteral("基站调整历史记录");
 const QString frmViewHistory::ExportTitle = QStringLiteral("基站调整记录");
+const QString frmViewHistory::NoRecord = QStringLiteral("请先在左侧的列表中选择一条调整记录，再导出或打印。");
 
 namespace {
 
@@ -40,6 +46,11 @@ constexpr int SpareRow = 9;
 
 const QString InfoCaption = QStringLiteral("详细信息");
 const QString ReentryTitle = QStringLiteral("小区天馈清单-");
+const QString ListedTitle = QStringLiteral("基站调整记录清单");
+const QString NothingListed = QStringLiteral("列表中没有调整记录可以导出：请先查询。");
+const QString NoWorkbook = QStringLiteral("主机不能导出多个工作表的工作簿。");
+// Where headings show (on screen and on paper) the two columns say what they hold.
+const QString Headings[2] = {QStringLiteral("项目"), QStringLiteral("内容")};
 // Column 1 of rows 1 to 7, the record's header fields.
 const QString RowCaptions[frmViewHistory::ShownRows] = {
     QStringLiteral("调整时间"), QStringLiteral("操作用户"), QStringLiteral("网络类型"),
@@ -73,6 +84,16 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
                                       QStringLiteral("撤销所显示的这次调整")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReentry"), QStringLiteral("导出小区天馈清单"),
                                       QStringLiteral("导出这次调整删除的小区、天线和馈线，以便重新录入")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExportList"), QStringLiteral("导出所列记录"),
+                                      QStringLiteral("把列表中显示的每条记录导出到一个工作簿")));
+    QAction* withChart = m_bar->addTool(QStringLiteral("mnuChartInExport"), QStringLiteral("导出时附统计"),
+                                        QStringLiteral("导出时把统计图的数据（按月份和网络、按城市）也写入工作簿"));
+    withChart->setCheckable(true);
+    toolBar->addAction(withChart);
+    m_bar->tool(QStringLiteral("mnuExcel"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_bar->tool(QStringLiteral("mnuPrint"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    m_bar->tool(QStringLiteral("mnuExportList"))->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    KeyboardBar::attach(toolBar);
     connect(m_bar, &ActiveBar::ToolClick, this, &frmViewHistory::atbMainToolClick);
 
     // The left pane: the query panel, loaded before this window and so first in load order.
@@ -89,6 +110,7 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
     treeLayout->addWidget(m_query);
     paneLayout->addWidget(frmTree);
     connect(m_query, &frmQDispathHis::recordChosen, this, &frmViewHistory::showHistory);
+    connect(m_query, &frmQDispathHis::queried, this, &frmViewHistory::updateChart);
 
     // The client area: the sheet across the top at its own height, the change text below
     // it taking the rest.
@@ -110,24 +132,55 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
     infoLayout->addWidget(m_txtInfo);
     backLayout->addWidget(m_fraInfo, 1);
 
+    // Below the record, the picture of what the query found.
+    auto* right = new QSplitter(Qt::Vertical, m_splitter);
+    right->setObjectName(QStringLiteral("splRight"));
+    right->addWidget(picBack);
+    m_chart = new HistoryChartView(right);
+    right->addWidget(m_chart);
+    right->setStretchFactor(0, 3);
+    right->setStretchFactor(1, 2);
+    right->setChildrenCollapsible(false);
+
     m_splitter->addWidget(tlbTree);
-    m_splitter->addWidget(picBack);
+    m_splitter->addWidget(right);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setChildrenCollapsible(false);
-    m_splitter->setSizes({280, 620});
+    m_splitter->setSizes({300, 700});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(toolBar);
     layout->addWidget(m_splitter, 1);
-    resize(900, 600);
+    resize(1000, 700);
 
     prepareSheet();
     m_txtInfo->clear();
     enableJournalCommands();
+    m_fbHis->table()->setTabKeyNavigation(false);
+    WindowMemory::attach(this, {m_splitter, right});
     m_context.registerForm(this);
+}
+
+void frmViewHistory::updateChart(const QString& statement)
+{
+    BusyCursor busy;
+    m_chart->setChart(HistoryChart::of(HistoryChart::read(m_context, statement)));
+}
+
+bool frmViewHistory::chartWanted() const
+{
+    return m_bar->tool(QStringLiteral("mnuChartInExport"))->isChecked();
+}
+
+bool frmViewHistory::refuseWithoutRecord()
+{
+    if (!m_code.isEmpty())
+        return false;
+    Messages::show(this, Messages::Kind::Warning, NoRecord);
+    return true;
 }
 
 void frmViewHistory::prepareSheet()
@@ -141,6 +194,8 @@ void frmViewHistory::prepareSheet()
     m_fbHis->setMaxRow(AllRows);
     m_fbHis->setColWidth(1, 2 * m_fbHis->ColWidth(1));
     m_fbHis->setColWidth(2, 2 * m_fbHis->ColWidth(2));
+    m_fbHis->setColText(1, Headings[0]);
+    m_fbHis->setColText(2, Headings[1]);
     if (sheets) {
         sheets->AlignRange(m_fbHis, DetailRow, 1, DetailRow, 2, true);
         sheets->AlignRange(m_fbHis, SpareRow, 1, SpareRow, 2, true);
@@ -179,6 +234,7 @@ void frmViewHistory::enableJournalCommands()
 void frmViewHistory::clearView()
 {
     m_code.clear();
+    m_disinfo.clear();
     enableJournalCommands();
     if (SheetService* sheets = m_context.SheetService())
         sheets->ClearSheet(m_fbHis, true);
@@ -201,6 +257,7 @@ void frmViewHistory::showHistory(const QString& code)
         return;
     if (!record->values.isEmpty()) {
         m_code = code;
+        m_disinfo = record->disinfo;
         for (int row = 1; row <= ShownRows; ++row) {
             m_fbHis->setTextRC(row, 1, RowCaptions[row - 1]);
             m_fbHis->setTextRC(row, 2, record->values.value(row - 1));
@@ -222,10 +279,25 @@ void frmViewHistory::setHiddenRowsShown(bool shown)
 bool frmViewHistory::exportSheet()
 {
     SheetService* sheets = m_context.SheetService();
-    if (!sheets)
+    if (!sheets || refuseWithoutRecord())
         return false;
     setHiddenRowsShown(true);
-    const bool done = sheets->ExportSheet(m_fbHis, ExportTitle, true);
+    bool done = false;
+    // Beside the record as stored, a worksheet with its change text a line per row, and
+    // the chart's numbers when asked for; a host without workbooks gets the record alone.
+    if (WorkbookService* books = m_context.WorkbookService()) {
+        HistorySheets::Book book;
+        book.sheets << m_fbHis;
+        book.names << ExportTitle;
+        book.add(HistorySheets::detail(m_disinfo), HistorySheets::DetailName);
+        if (chartWanted()) {
+            book.add(HistorySheets::months(m_chart->chart()), HistorySheets::MonthsName);
+            book.add(HistorySheets::cities(m_chart->chart()), HistorySheets::CitiesName);
+        }
+        done = books->ExportWorkbook(book.sheets, book.names, ExportTitle, true);
+    } else {
+        done = sheets->ExportSheet(m_fbHis, ExportTitle, true);
+    }
     setHiddenRowsShown(false);
     return done;
 }
@@ -233,12 +305,41 @@ bool frmViewHistory::exportSheet()
 bool frmViewHistory::printSheet()
 {
     SheetService* sheets = m_context.SheetService();
-    if (!sheets)
+    if (!sheets || refuseWithoutRecord())
         return false;
     setHiddenRowsShown(true);
-    const bool done = sheets->PrintSheet(m_fbHis);
+    bool done = false;
+    if (WorkbookPrintService* printer = m_context.WorkbookPrintService()) {
+        HistorySheets::Book book;
+        book.sheets << m_fbHis;
+        book.names << QString();
+        book.add(HistorySheets::detail(m_disinfo), HistorySheets::DetailName);
+        done = printer->PrintWorkbook(book.sheets, book.names);
+    } else {
+        done = sheets->PrintSheet(m_fbHis);
+    }
     setHiddenRowsShown(false);
     return done;
+}
+
+bool frmViewHistory::exportListed()
+{
+    WorkbookService* books = m_context.WorkbookService();
+    const QStringList codes = m_query->shownCodes();
+    if (!books || codes.isEmpty()) {
+        Messages::show(this, books ? Messages::Kind::Warning : Messages::Kind::Error, books ? NothingListed : NoWorkbook);
+        return false;
+    }
+    HistorySheets::Book book;
+    {
+        BusyCursor busy;
+        book.add(HistorySheets::records(m_context, codes), HistorySheets::RecordsName);
+        if (chartWanted()) {
+            book.add(HistorySheets::months(m_chart->chart()), HistorySheets::MonthsName);
+            book.add(HistorySheets::cities(m_chart->chart()), HistorySheets::CitiesName);
+        }
+    }
+    return books->ExportWorkbook(book.sheets, book.names, ListedTitle, true);
 }
 
 bool frmViewHistory::exportReentry()
@@ -285,6 +386,8 @@ void frmViewHistory::atbMainToolClick(const QString& name)
         emit reverseRequested(m_code);
     else if (name == QLatin1String("mnuReentry"))
         exportReentry();
+    else if (name == QLatin1String("mnuExportList"))
+        exportListed();
 }
 
 void frmViewHistory::setOwnerWindow(QWidget* owner)

@@ -10,6 +10,7 @@ class QSplitter;
 namespace corvan {
 
 class ActiveBar;
+class HistoryChartView;
 class Sheet;
 class frmQDispathHis;
 class mdlPubVar;
@@ -44,6 +45,10 @@ public:
     // The sheet through the host, rows 8 and 9 shown for the call only; the host's result.
     bool exportSheet();
     bool printSheet();
+    // Every record the list shows, one row each, in one workbook through the host.
+    bool exportListed();
+    // The message export and print give when no record is on show.
+    static const QString NoRecord;
     // The cells, antennas and feeders the shown record's relocation deleted, one worksheet
     // each, every stored column under the host's caption, through the host's workbook export.
     bool exportReentry();
@@ -60,6 +65,7 @@ public:
     ActiveBar* bar() const { return m_bar; }
     Sheet* sheet() const { return m_fbHis; }
     QPlainTextEdit* infoBox() const { return m_txtInfo; }
+    HistoryChartView* chartView() const { return m_chart; }
 
 private:
     void prepareSheet();
@@ -67,6 +73,12 @@ private:
     void restyle();
     // Reversal and re-entry need the record's journal entry, and reversal one not yet reversed.
     void enableJournalCommands();
+    // The chart of what the panel's query found.
+    void updateChart(const QString& statement);
+    // The worksheets that go with an export when the user asks for the chart too.
+    bool chartWanted() const;
+    // Export and print need a record on show; the user is told so otherwise.
+    bool refuseWithoutRecord();
 
     mdlPubVar& m_context;
     ActiveBar* m_bar = nullptr;
@@ -75,7 +87,9 @@ private:
     Sheet* m_fbHis = nullptr;
     QGroupBox* m_fraInfo = nullptr;
     QPlainTextEdit* m_txtInfo = nullptr;
+    HistoryChartView* m_chart = nullptr;
     QString m_code;
+    QString m_disinfo;
 };
 
 } // namespace corvan

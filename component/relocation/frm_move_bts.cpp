@@ -2,7 +2,9 @@
 #include "relocation/frm_move_bts.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QScreen>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -14,17 +16,30 @@
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
+#include "corvan/record_set.h"
+#include "core/change_summary.h"
+#include "core/room_picker.h"
+#include "relocation/room_picker_dialog.h"
 #include "ui/summary_sheet.h"
+#include "ui/messages.h"
+#include "ui/window_memory.h"
 
 namespace corvan {
 
 const QString frmMoveBts::Caption = QStringLiteral("基站调整");
+const QString frmMoveBts::DiscardQuestion =
+    QStringLiteral("“%1”中的修改还没有完成。放弃这些修改，改为调整新选择的基站吗？");
 
 namespace {
 
 const QString StepCaptions[3] = {QStringLiteral("基站属性修改"), QStringLiteral("小区天馈线参数"),
                                  QStringLiteral("完成基站调整")};
 const QString StepKeys[3] = {QStringLiteral("k1"), QStringLiteral("k2"), QStringLiteral("k3")};
+const QString RoomKey = QStringLiteral("belongroom");
+const QString RoomButton = QStringLiteral("选择目标机房(F4)…");
+const QString RoomButtonTip = QStringLiteral("按名称或编号查找目标机房；在“所属机房”一行直接输入文字也可查找");
+const QString ButtonTips[3] = {QStringLiteral("回到基站属性（Alt+←）"), QStringLiteral("检查修改并查看调整内容（Ctrl+Enter）"),
+                               QStringLiteral("写入这次调整（Ctrl+Enter）")};
 
 } // namespace
 
@@ -50,6 +65,10 @@ void frmMoveBts::setUp()
     m_smMoveTask = new PropertyGrid(this);
     m_smMoveTask->setObjectName(QStringLiteral("smMoveTask"));
     m_smMoveTask->setFixedWidth(180);
+    // The steps only show where the user is; the keyboard goes to the page itself.
+    m_smMoveTask->setFocusPolicy(Qt::NoFocus);
+    for (QWidget* inner : m_smMoveTask->findChildren<QWidget*>())
+        inner->setFocusPolicy(Qt::NoFocus);
 
     m_sstMain = new QTabWidget(this);
     m_sstMain->setObjectName(QStringLiteral("sstMain"));
@@ -60,6 +79,14 @@ void frmMoveBts::setUp()
     m_smBtsNew = new PropertyGrid(fraBtsNew);
     m_smBtsNew->setObjectName(QStringLiteral("smBtsNew"));
     btsLayout->addWidget(m_smBtsNew);
+    m_cmdRoom = new QPushButton(RoomButton, fraBtsNew);
+    m_cmdRoom->setObjectName(QStringLiteral("cmdRoom"));
+    m_cmdRoom->setToolTip(RoomButtonTip);
+    m_cmdRoom->setAutoDefault(true);
+    auto* roomRow = new QHBoxLayout();
+    roomRow->addStretch(1);
+    roomRow->addWidget(m_cmdRoom);
+    btsLayout->addLayout(roomRow);
 
     // The page the user never sees. The BTS's cells, antennas and feeders that the commit
     // deletes are held by the session; the page keeps its frames and idle buttons.
@@ -95,6 +122,8 @@ void frmMoveBts::setUp()
     m_sstMain->addTab(fraFinish, StepCaptions[2]);
     m_sstMain->setTabVisible(1, false);
     m_sstMain->setTabEnabled(1, false);
+    // The tabs follow the buttons; the keyboard has nothing to do on them.
+    m_sstMain->tabBar()->setFocusPolicy(Qt::NoFocus);
 
     m_cmdPrev = new QPushButton(QStringLiteral("上一步"), this);
     m_cmdPrev->setObjectName(QStringLiteral("cmdPrev"));
@@ -105,6 +134,13 @@ void frmMoveBts::setUp()
     m_cmdOk->setVisible(false);
     m_cmdCancel = new QPushButton(QStringLiteral("取消"), this);
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cmdCancel->setToolTip(QStringLiteral("关闭向导，不写入任何修改（Esc）"));
+    // Enter on a focused button presses it, as in any dialog.
+    for (QPushButton* button : {m_cmdPrev, m_cmdNext, m_cmdOk, m_cmdCancel})
+        button->setAutoDefault(true);
+    m_cmdPrev->setToolTip(ButtonTips[0]);
+    m_cmdNext->setToolTip(ButtonTips[1]);
+    m_cmdOk->setToolTip(ButtonTips[2]);
 
     auto* body = new QHBoxLayout();
     body->addWidget(m_smMoveTask);
@@ -121,6 +157,13 @@ void frmMoveBts::setUp()
     layout->addLayout(body, 1);
     layout->addLayout(buttons);
     resize(860, 600);
+    setTabOrder(m_smBtsNew, m_cmdRoom);
+    setTabOrder(m_cmdRoom, m_fbModify);
+    setTabOrder(m_fbModify, m_cmdPrev);
+    setTabOrder(m_cmdPrev, m_cmdNext);
+    setTabOrder(m_cmdNext, m_cmdOk);
+    setTabOrder(m_cmdOk, m_cmdCancel);
+    WindowMemory::attach(this, {}, false);
 
     connect(m_cmdPrev, &QPushButton::clicked, this, &frmMoveBts::cmdPrevClick);
     connect(m_cmdNext, &QPushButton::clicked, this, &frmMoveBts::cmdNextClick);
@@ -135,6 +178,14 @@ void frmMoveBts::setUp()
     });
     connect(m_smBtsNew, &PropertyGrid::ItemValueChanged, m_session, &RelocationSession::valueChanged);
     connect(m_smBtsNew, &PropertyGrid::GridEdited, m_session, &RelocationSession::edited);
+    connect(m_smBtsNew, &PropertyGrid::GridEdited, this, [this] { m_edited = true; });
+    connect(m_cmdRoom, &QPushButton::clicked, this, [this] { pickRoom(); });
+    m_smBtsNew->setChooser([this](PropertyItem* item, const QString& typed) {
+        if (item->Key() != RoomKey || item->Children().ItemCount() == 0)
+            return false;
+        pickRoom(typed);
+        return true;
+    });
     connect(m_smBtsNew, &PropertyGrid::GridMouseDown, this, [this](int button, int, float x, float y) {
         m_smBtsNew->setFocus();
         GridHandlers::rightClickSelect(m_smBtsNew->Items(), button, x, y);
@@ -201,11 +252,18 @@ void frmMoveBts::goToPage(int page)
 
 void frmMoveBts::paintSummary()
 {
-    SummarySheet::paint(m_context.SheetService(), m_fbModify, m_session->summary());
+    SummarySheet::paint(m_context.SheetService(), m_fbModify, m_session->summary(),
+                        ChangeSummary::deletionTotals(m_session->summary()));
 }
 
 void frmMoveBts::showBts(const QString& net, const QMap<QString, AttrTable>& attrMap, bool simpleMode)
 {
+    // Another BTS would replace what the user typed for this one: ask first.
+    if (!net.isEmpty() && isVisible() && m_edited) {
+        const QString question = DiscardQuestion.arg(windowTitle());
+        if (!(m_questionPresenter ? m_questionPresenter(question) : Messages::ask(this, question)))
+            return;
+    }
     if (!net.isEmpty()) {
         // A wizard already open starts over for the new BTS, on its first page, with no
         // summary of the earlier one.
@@ -215,7 +273,77 @@ void frmMoveBts::showBts(const QString& net, const QMap<QString, AttrTable>& att
     }
     if (m_session->start(net, attrMap, simpleMode))
         setWindowTitle(m_session->caption());
+    m_edited = false;
     syncPage();
+    m_cmdRoom->setEnabled(m_session->ready() && m_smBtsNew->Items().HasItem(RoomKey) &&
+                          m_smBtsNew->Items().GetItem(RoomKey)->Type() == ITEM_EDIT);
+    m_smBtsNew->setFocus();
+}
+
+void frmMoveBts::pickRoom(const QString& typed)
+{
+    PropertyItems& grid = m_smBtsNew->Items();
+    if (!m_session->ready() || currentPage() != 0 || !grid.HasItem(RoomKey))
+        return;
+    PropertyItem* row = grid.GetItem(RoomKey);
+    if (row->Type() != ITEM_EDIT)
+        return;
+    RoomPicker rooms;
+    rooms.load(m_context, state(), grid);
+    auto* picker = new RoomPickerDialog(std::move(rooms), variantText(row->Value()), typed, this);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    connect(picker, &QDialog::accepted, this, [this, picker] {
+        PropertyItems& items = m_smBtsNew->Items();
+        if (items.HasItem(RoomKey))
+            m_smBtsNew->editValue(items.GetItem(RoomKey), picker->chosen());
+        m_smBtsNew->setFocus();
+    });
+    picker->open();
+}
+
+void frmMoveBts::keyPressEvent(QKeyEvent* event)
+{
+    // Keys no control of the page took: Escape leaves as Cancel does, F4 opens the room
+    // picker, Ctrl+Enter presses the page's default button, Alt+Left goes back.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdCancelClick();
+    } else if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier) {
+        if (m_cmdRoom->isEnabled())
+            pickRoom();
+    } else if (enter && (event->modifiers() & Qt::ControlModifier)) {
+        if (currentPage() == LastPage)
+            m_cmdOk->click();
+        else if (m_cmdNext->isEnabled())
+            m_cmdNext->click();
+    } else if (event->key() == Qt::Key_Left && event->modifiers() == Qt::AltModifier) {
+        if (m_cmdPrev->isEnabled())
+            m_cmdPrev->click();
+    } else {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void frmMoveBts::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        centreOnMainWindow();
+    }
+}
+
+void frmMoveBts::centreOnMainWindow()
+{
+    auto* main = m_context.form<QWidget>(QStringLiteral("frmMain"));
+    if (main && main->isVisible()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(main->frameGeometry().center());
+        move(frame.topLeft());
+    }
+    WindowMemory::fitOnScreen(this);
 }
 
 void frmMoveBts::cmdNextClick()
@@ -225,6 +353,8 @@ void frmMoveBts::cmdNextClick()
     goToPage(LastPage);
     paintSummary();
     syncPage();
+    // The next step is the commit, or back: never Cancel by accident.
+    m_cmdOk->setFocus();
 }
 
 void frmMoveBts::cmdPrevClick()
@@ -232,6 +362,7 @@ void frmMoveBts::cmdPrevClick()
     if (currentPage() != LastPage)
         return;
     goToPage(0);
+    m_smBtsNew->setFocus();
 }
 
 void frmMoveBts::cmdOkClick()

@@ -11,7 +11,9 @@
 #include "core/wizard_prompt.h"
 #include "corvan/attr_table.h"
 
+class QKeyEvent;
 class QPushButton;
+class QShowEvent;
 class QTabWidget;
 
 namespace corvan {
@@ -64,10 +66,22 @@ public:
     {
         m_retryPresenter = std::move(presenter);
     }
+    void setQuestionPresenter(std::function<bool(const QString&)> presenter) { m_questionPresenter = std::move(presenter); }
+
+    // The question a wizard with edits asks before another BTS replaces them.
+    static const QString DiscardQuestion;
+    // Whether the user has changed anything on the BTS page since it was filled.
+    bool hasEdits() const { return m_edited; }
+    // Opens the target room picker (the room row's own editor); typed starts its filter.
+    void pickRoom(const QString& typed = QString());
 
 signals:
     // A relocation was written; the main window forgets the BTS it showed.
     void relocated();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void setUp();
@@ -76,6 +90,7 @@ private:
     void paintSummary();
     void syncPage();
     void goToPage(int page);
+    void centreOnMainWindow();
 
     mdlPubVar& m_context;
     RelocationSession* m_session = nullptr;
@@ -87,6 +102,10 @@ private:
     QPushButton* m_cmdNext = nullptr;
     QPushButton* m_cmdOk = nullptr;
     QPushButton* m_cmdCancel = nullptr;
+    QPushButton* m_cmdRoom = nullptr;
+    bool m_edited = false;
+    bool m_placed = false;
+    std::function<bool(const QString&)> m_questionPresenter;
     std::function<void(const QString&, Icon)> m_presenter;
     std::function<bool(const QString&, const QString&)> m_retryPresenter;
 };

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "ui/summary_sheet.h"
 
+#include <QFontMetrics>
+#include <QStyle>
+#include <QTableWidget>
+#include <algorithm>
 #include <cmath>
 
 #include "core/change_summary.h"
@@ -33,7 +37,7 @@ void SummarySheet::prepare(SheetService* service, Sheet* sheet)
     sheet->setColText(4, QStringLiteral("修改属性"));
 }
 
-void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows)
+void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows, const QString& note)
 {
     if (!service || !sheet)
         return;
@@ -42,13 +46,18 @@ void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStrin
     sheet->setMaxRow(1);
     if (sheet->MaxCol() < Columns)
         sheet->setMaxCol(Columns);
+    int r = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const int r = int(i) + 1;
         const QStringList& row = rows.at(i);
-        sheet->setMaxRow(r);
+        sheet->setMaxRow(++r);
         if (i == 0) {
             service->AlignRange(sheet, r, 1, r, Columns, true);
             sheet->setTextRC(r, 1, row.value(0));
+            if (!note.isEmpty()) {
+                sheet->setMaxRow(++r);
+                sheet->setSpan(r, 1, r, Columns);
+                sheet->setTextRC(r, 1, note);
+            }
         } else if (ChangeSummary::isBand(row)) {
             service->AlignRange(sheet, r, 1, r, Columns, true);
             service->StyleRange(sheet, r, 1, r, 1, ChangeSummary::BandForeground, ChangeSummary::BandBackground, -1,
@@ -57,6 +66,23 @@ void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStrin
             for (int c = 1; c <= Columns; ++c)
                 sheet->setTextRC(r, c, row.value(c - 1));
         }
+    }
+    fitColumns(sheet);
+}
+
+void SummarySheet::fitColumns(Sheet* sheet)
+{
+    QTableWidget* table = sheet->table();
+    const QFontMetrics metrics(table->font());
+    // Room for the cell's margins and the grid line on either side.
+    const int padding = 3 * metrics.horizontalAdvance(QLatin1Char(' ')) + 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+    for (int c = 1; c <= sheet->MaxCol(); ++c) {
+        int width = metrics.horizontalAdvance(sheet->ColText(c));
+        for (int r = 1; r <= sheet->MaxRow(); ++r)
+            if (table->columnSpan(r - 1, c - 1) == 1)
+                width = std::max(width, metrics.horizontalAdvance(sheet->TextRC(r, c)));
+        if (width + padding > sheet->ColWidth(c))
+            sheet->setColWidth(c, width + padding);
     }
 }
 

@@ -16,9 +16,14 @@ class SummarySheet {
 public:
     // Four columns (kind, attribute, old, new) with their headings and widths, one row.
     static void prepare(SheetService* service, Sheet* sheet);
-    // The rows from an empty sheet: the title across it, each section's band across it and
-    // styled as one, then the data rows.
-    static void paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows);
+    // The rows from an empty sheet: the title across it, the note (when there is one) on a
+    // line of its own across it, each section's band across it and styled as one, then the
+    // data rows; the columns then widen to their texts.
+    static void paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows,
+                      const QString& note = QString());
+    // Widens each column to the longest text of its data rows and its heading; the title,
+    // note and bands span the sheet and do not count.
+    static void fitColumns(Sheet* sheet);
 };
 
 } // namespace corvan

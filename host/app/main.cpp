@@ -4,6 +4,7 @@
 
 #include "command_line.h"
 #include "host_launcher.h"
+#include "desktop/qt_translations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -49,6 +50,9 @@ int main(int argc, char* argv[])
     if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // Qt's own dialogs and buttons speak the program's language; without the translations
+    // installed they stay in English, which is no reason not to run.
+    corvan::host::installQtTranslations();
     HostLauncher launcher(commandLine);
     launcher.setHeadless(headless);
     return launcher.run();

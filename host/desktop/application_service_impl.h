@@ -8,14 +8,26 @@
 
 namespace corvan::host {
 
-// The host application as the component sees it; the component keeps it and calls nothing.
-class ApplicationServiceImpl : public QObject, public ApplicationService {
+class DatabaseLocation;
+
+// The host application as the component sees it, and what it tells about where it works:
+// the database in use, described without any password.
+class ApplicationServiceImpl : public QObject, public ApplicationService, public HostInfoService {
     Q_OBJECT
-    Q_INTERFACES(corvan::ApplicationService)
+    Q_INTERFACES(corvan::ApplicationService corvan::HostInfoService)
 
 public:
     explicit ApplicationServiceImpl(QObject* parent = nullptr);
     QString ApplicationName() const override;
+
+    void setDatabase(const DatabaseLocation& location);
+    // "SQLite 文件 PATH", or "PostgreSQL 数据库 NAME（服务器 HOST:PORT，用户 USER）".
+    static QString describe(const DatabaseLocation& location);
+    QString DatabaseDescription() const override { return m_database; }
+    QString HostVersion() const override;
+
+private:
+    QString m_database;
 };
 
 } // namespace corvan::host

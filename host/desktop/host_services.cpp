@@ -31,6 +31,7 @@ void HostServices::configure(const QString& user, const QString& provinceChoice)
         m_context->setSource(m_data->database(), provinceChoice);
         m_rights->setSource(m_data->database(), name);
         m_resourceView->setSource(m_data->database());
+        m_application->setDatabase(m_data->location());
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QWidget>
 
 namespace corvan::host {
 
@@ -16,7 +17,11 @@ void MessageServiceImpl::ShowMessage(const QString& text)
         qWarning("%s", qUtf8Printable(text));
         return;
     }
-    QMessageBox::information(QApplication::activeWindow(), QCoreApplication::applicationName(), text);
+    // The box speaks for the window the user works in, and carries its title.
+    QWidget* window = QApplication::activeWindow();
+    const QString title = window && !window->windowTitle().isEmpty() ? window->windowTitle()
+                                                                      : QCoreApplication::applicationName();
+    QMessageBox::information(window, title, text);
 }
 
 } // namespace corvan::host

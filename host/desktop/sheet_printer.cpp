@@ -370,7 +370,12 @@ QString SheetPrinter::titleOf(const Sheet& sheet)
 
 bool SheetPrinter::render(const Sheet& sheet, QPagedPaintDevice* device)
 {
-    if (!device || device->width() <= 0 || device->height() <= 0)
+    return render({{&sheet, QString()}}, titleOf(sheet), device);
+}
+
+bool SheetPrinter::render(const QList<Part>& parts, const QString& titleText, QPagedPaintDevice* device)
+{
+    if (!device || device->width() <= 0 || device->height() <= 0 || parts.isEmpty())
         return false;
     const double width = device->width();
     const double height = device->height();
@@ -378,50 +383,96 @@ bool SheetPrinter::render(const Sheet& sheet, QPagedPaintDevice* device)
     const auto mm = [dpi](double value) {
         return value * dpi / MmPerInch;
     };
+    const QFont base = parts.constFirst().sheet->table()->font();
+    const auto layOutLine = [&](QTextLayout& layout) {
+        layout.setTextOption(QTextOption(Qt::AlignHCenter));
+        double h = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            line.setPosition(QPointF(0, h));
+            h += line.height();
+        }
+        layout.endLayout();
+        return h;
+    };
 
-    PaperTable table(sheet, device, width);
-
-    const QFont base = sheet.table()->font();
-    QTextLayout title(titleOf(sheet), paperFont(base, TitlePoints, true), device);
-    title.setTextOption(QTextOption(Qt::AlignHCenter));
-    double titleHeight = 0;
-    title.beginLayout();
-    for (QTextLine line = title.createLine(); line.isValid(); line = title.createLine()) {
-        line.setLineWidth(width);
-        line.setPosition(QPointF(0, titleHeight));
-        titleHeight += line.height();
-    }
-    title.endLayout();
+    QTextLayout title(titleText, paperFont(base, TitlePoints, true), device);
+    const double titleHeight = layOutLine(title);
     const double titleSpace = titleHeight > 0 ? titleHeight + mm(TitleGapMm) : 0;
-
     const QFont footerFont = paperFont(base, FooterPoints, false);
     const double footerLine = QFontMetricsF(footerFont, device).height();
-    const double room = height - table.headingHeight() - footerLine - mm(FooterGapMm);
-    const double firstRoom = room - titleSpace;
-    if (firstRoom < table.minimumRowHeight())
-        return false;
+    const double bottom = height - footerLine - mm(FooterGapMm);
 
-    table.alignTallRows(room);
-    const std::vector<Segment> pages = table.paginate(firstRoom, room);
+    // Where each piece of each part goes: page, top, and which rows.
+    struct Piece {
+        std::size_t part;
+        std::size_t page;
+        double top;
+        Segment segment;
+        bool heading;
+    };
+    std::vector<std::unique_ptr<PaperTable>> tables;
+    std::vector<std::unique_ptr<QTextLayout>> headings;
+    std::vector<double> headingHeights;
+    std::vector<Piece> pieces;
+    std::size_t page = 0;
+    double y = titleSpace;
+    for (const Part& part : parts) {
+        auto table = std::make_unique<PaperTable>(*part.sheet, device, width);
+        auto heading = std::make_unique<QTextLayout>(part.title, paperFont(base, FallbackPoints + 2, true), device);
+        const double headingHeight = part.title.isEmpty() ? 0 : layOutLine(*heading) + mm(PaddingMm);
+        const double room = bottom - table->headingHeight();
+        if (room - headingHeight < table->minimumRowHeight())
+            return false;
+        // A part starts on a new page when not even its heading and one row fit here.
+        if (y > 0 && bottom - y - headingHeight - table->headingHeight() < table->minimumRowHeight() + Epsilon) {
+            ++page;
+            y = 0;
+        }
+        table->alignTallRows(room);
+        const double firstRoom = bottom - y - headingHeight - table->headingHeight();
+        const std::vector<Segment> segments = table->paginate(firstRoom, room);
+        for (std::size_t i = 0; i < segments.size(); ++i) {
+            if (i > 0) {
+                ++page;
+                y = 0;
+            }
+            const bool first = i == 0;
+            pieces.push_back({tables.size(), page, y + (first ? headingHeight : 0), segments[i], first});
+            y += (first ? headingHeight : 0) + table->headingHeight() + (segments[i].end - segments[i].start) +
+                 mm(TitleGapMm);
+        }
+        headingHeights.push_back(headingHeight);
+        tables.push_back(std::move(table));
+        headings.push_back(std::move(heading));
+    }
+
     QPainter painter;
     if (!painter.begin(device))
         return false;
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    for (std::size_t page = 0; page < pages.size(); ++page) {
-        if (page > 0 && !device->newPage())
+    const std::size_t pages = page + 1;
+    std::size_t drawn = 0;
+    for (std::size_t p = 0; p < pages; ++p) {
+        if (p > 0 && !device->newPage())
             return false;
-        double top = 0;
-        if (page == 0 && titleSpace > 0) {
-            painter.setPen(Qt::black);
+        painter.setPen(Qt::black);
+        if (p == 0 && titleSpace > 0)
             title.draw(&painter, QPointF(0, 0));
-            top = titleSpace;
+        for (; drawn < pieces.size() && pieces[drawn].page == p; ++drawn) {
+            const Piece& piece = pieces[drawn];
+            const PaperTable& table = *tables[piece.part];
+            if (piece.heading && headingHeights[piece.part] > 0) {
+                painter.setPen(Qt::black);
+                headings[piece.part]->draw(&painter, QPointF(0, piece.top - headingHeights[piece.part]));
+            }
+            table.drawHeadings(painter, piece.top);
+            table.drawBody(painter, piece.top + table.headingHeight(), piece.segment);
         }
-        table.drawHeadings(painter, top);
-        table.drawBody(painter, top + table.headingHeight(), pages[page]);
-
         painter.setFont(footerFont);
         painter.setPen(Qt::black);
-        const QString number = FooterText.arg(page + 1).arg(pages.size());
+        const QString number = FooterText.arg(p + 1).arg(pages);
         painter.drawText(QRectF(0, height - footerLine, width, footerLine), Qt::AlignCenter, number);
     }
     return painter.end();
@@ -442,14 +493,38 @@ bool SheetPrinter::printToPdf(const Sheet& sheet, const QString& path, QString* 
 
 bool SheetPrinter::repairPdfText(const Sheet& sheet, const QString& path)
 {
-    QString text = titleOf(sheet) + FooterText;
-    for (int c = 1; c <= sheet.MaxCol(); ++c)
-        text += sheet.ColText(c);
-    for (int r = 1; r <= sheet.MaxRow(); ++r)
+    return repairPdfText({{&sheet, QString()}}, titleOf(sheet), path);
+}
+
+bool SheetPrinter::repairPdfText(const QList<Part>& parts, const QString& title, const QString& path)
+{
+    if (parts.isEmpty())
+        return false;
+    QString text = title + FooterText;
+    for (const Part& part : parts) {
+        const Sheet& sheet = *part.sheet;
+        text += part.title;
         for (int c = 1; c <= sheet.MaxCol(); ++c)
-            text += sheet.TextRC(r, c);
-    const QFont base = sheet.table()->font();
+            text += sheet.ColText(c);
+        for (int r = 1; r <= sheet.MaxRow(); ++r)
+            for (int c = 1; c <= sheet.MaxCol(); ++c)
+                text += sheet.TextRC(r, c);
+    }
+    const QFont base = parts.constFirst().sheet->table()->font();
     return PdfTextRepair::repair(path, text, paperFont(base, base.pointSize(), false));
+}
+
+bool SheetPrinter::printToPdf(const QList<Part>& parts, const QString& title, const QString& path, QString* error)
+{
+    QPdfWriter writer(path);
+    setUpPage(&writer);
+    writer.setTitle(title);
+    writer.setCreator(QCoreApplication::applicationName());
+    if (render(parts, title, &writer) && repairPdfText(parts, title, path))
+        return true;
+    if (error)
+        *error = u"无法写入 PDF 文件“%1”"_s.arg(path);
+    return false;
 }
 
 } // namespace corvan::host

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -16,8 +17,10 @@
 #include <QPointer>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -44,6 +47,10 @@ const QString ExportFilter = u"Excel 工作簿 (*.xlsx)"_s;
 const QString ExportFailed = u"导出失败："_s;
 const QString PreviewCaption = u"打印预览"_s;
 const QString ExcelSuffix = u".xlsx"_s;
+const QString ExportDone = u"已导出到：\n%1"_s;
+const QString OpenFile = u"打开文件"_s;
+const QString OpenFolder = u"打开所在文件夹"_s;
+const QString Close = u"关闭"_s;
 
 // The busy pointer for as long as this lives.
 class BusyCursor {
@@ -149,6 +156,34 @@ void SheetServiceImpl::setMessageSink(std::function<void(QString)> sink)
     m_messageSink = std::move(sink);
 }
 
+void SheetServiceImpl::setDoneNotifier(std::function<void(const QString&)> notifier)
+{
+    m_doneNotifier = std::move(notifier);
+}
+
+void SheetServiceImpl::done(Sheet* sheet, const QString& path) const
+{
+    if (m_doneNotifier) {
+        m_doneNotifier(path);
+        return;
+    }
+    QWidget* window = sheet ? sheet->window() : nullptr;
+    // A sheet made only to be exported is a window of its own, without a title: the box
+    // then speaks for the window the user works in.
+    if (!window || !window->isVisible())
+        window = QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Information, window ? window->windowTitle() : ExportCaption,
+                    ExportDone.arg(QDir::toNativeSeparators(path)), QMessageBox::NoButton, window);
+    QPushButton* file = box.addButton(OpenFile, QMessageBox::AcceptRole);
+    QPushButton* folder = box.addButton(OpenFolder, QMessageBox::ActionRole);
+    box.setDefaultButton(box.addButton(Close, QMessageBox::RejectRole));
+    box.exec();
+    if (box.clickedButton() == file)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    else if (box.clickedButton() == folder)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
 void SheetServiceImpl::setPreviewRunner(std::function<bool(QPrinter*, std::function<void(QPrinter*)>)> runner)
 {
     m_previewRunner = std::move(runner);
@@ -223,6 +258,8 @@ bool SheetServiceImpl::ExportWorkbook(const QList<Sheet*>& sheets, const QString
     }
     if (!done)
         tell(sheets.first(), ExportFailed + error);
+    else
+        this->done(sheets.first(), path);
     return done;
 }
 
@@ -242,6 +279,8 @@ bool SheetServiceImpl::ExportSheet(Sheet* sheet, const QString& title, bool ask)
     }
     if (!done)
         tell(sheet, ExportFailed + error);
+    else
+        this->done(sheet, path);
     return done;
 }
 
@@ -249,24 +288,50 @@ bool SheetServiceImpl::PrintSheet(Sheet* sheet)
 {
     if (!sheet)
         return false;
+    return print(sheet->window(), {sheet}, {QString()});
+}
+
+bool SheetServiceImpl::PrintWorkbook(const QList<Sheet*>& sheets, const QStringList& names)
+{
+    QList<QPointer<Sheet>> parts;
+    for (Sheet* sheet : sheets)
+        if (sheet)
+            parts << sheet;
+    if (parts.isEmpty())
+        return false;
+    return print(parts.constFirst()->window(), parts, names);
+}
+
+bool SheetServiceImpl::print(QWidget* window, const QList<QPointer<Sheet>>& sheets, const QStringList& names)
+{
     QPrinter printer(QPrinter::HighResolution);
     SheetPrinter::setUpPage(&printer);
-    printer.setDocName(SheetPrinter::titleOf(*sheet));
-    // The preview paints again whenever the user changes the page set-up; the sheet may
-    // be gone by then if its window closed meanwhile.
-    const QPointer<Sheet> source(sheet);
-    auto paint = [source](QPrinter* target) {
-        if (!source || !target)
+    const QString title = SheetPrinter::titleOf(*sheets.constFirst());
+    printer.setDocName(title);
+    // The preview paints again whenever the user changes the page set-up; a sheet may be
+    // gone by then if its window closed meanwhile.
+    const auto parts = [sheets, names] {
+        QList<SheetPrinter::Part> out;
+        for (qsizetype i = 0; i < sheets.size(); ++i) {
+            if (!sheets.at(i))
+                return QList<SheetPrinter::Part>();
+            out << SheetPrinter::Part{sheets.at(i).data(), names.value(i)};
+        }
+        return out;
+    };
+    auto paint = [parts, title](QPrinter* target) {
+        const QList<SheetPrinter::Part> now = parts();
+        if (now.isEmpty() || !target)
             return;
         const BusyCursor busy;
-        SheetPrinter::render(*source, target);
+        SheetPrinter::render(now, title, target);
     };
-    const bool shown =
-        m_previewRunner ? m_previewRunner(&printer, paint) : showPreview(&printer, paint, sheet->window());
+    const bool shown = m_previewRunner ? m_previewRunner(&printer, paint) : showPreview(&printer, paint, window);
     // Printed to a PDF file from the preview, the file gets its text put right.
     const QString pdf = printer.outputFileName();
-    if (source && printer.outputFormat() == QPrinter::PdfFormat && !pdf.isEmpty() && QFile::exists(pdf))
-        SheetPrinter::repairPdfText(*source, pdf);
+    const QList<SheetPrinter::Part> now = parts();
+    if (!now.isEmpty() && printer.outputFormat() == QPrinter::PdfFormat && !pdf.isEmpty() && QFile::exists(pdf))
+        SheetPrinter::repairPdfText(now, title, pdf);
     return shown;
 }
 

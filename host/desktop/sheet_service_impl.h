@@ -6,10 +6,12 @@
 #include <QColor>
 #include <QDate>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <functional>
 
 class QPrinter;
+class QWidget;
 
 namespace corvan::host {
 
@@ -18,9 +20,9 @@ namespace corvan::host {
 // Export and print take every row of a sheet, rows hidden on screen included. The file
 // dialog, the message box and the print preview can be replaced, for hosts that ask
 // their users in their own way and for tests.
-class SheetServiceImpl : public QObject, public SheetService, public WorkbookService {
+class SheetServiceImpl : public QObject, public SheetService, public WorkbookService, public WorkbookPrintService {
     Q_OBJECT
-    Q_INTERFACES(corvan::SheetService corvan::WorkbookService)
+    Q_INTERFACES(corvan::SheetService corvan::WorkbookService corvan::WorkbookPrintService)
 
 public:
     explicit SheetServiceImpl(QObject* parent = nullptr);
@@ -35,12 +37,16 @@ public:
     bool PrintSheet(Sheet* sheet) override;
     bool ExportWorkbook(const QList<Sheet*>& sheets, const QStringList& names, const QString& title,
                         bool ask) override;
+    bool PrintWorkbook(const QList<Sheet*>& sheets, const QStringList& names) override;
 
     // Gives the path to export to, given the one suggested; empty when the user cancelled.
     // By default a file dialog asks.
     void setFileChooser(std::function<QString(const QString& suggested)> chooser);
     // Tells the user why an export failed. By default a warning box does.
     void setMessageSink(std::function<void(QString)> sink);
+    // Tells the user where a finished export went. By default a message box does, and
+    // offers to open the file or its folder.
+    void setDoneNotifier(std::function<void(const QString& path)> notifier);
     // Shows the printout of a sheet: paint renders it on the printer given, as often as the
     // preview needs; true when it was shown. By default a print preview dialog does.
     void setPreviewRunner(std::function<bool(QPrinter*, std::function<void(QPrinter*)> paint)> runner);
@@ -58,9 +64,12 @@ private:
     // The file to write to, asked for or suggested; empty when the user cancelled.
     QString exportPath(Sheet* sheet, const QString& title, bool ask) const;
     void tell(Sheet* sheet, const QString& text) const;
+    void done(Sheet* sheet, const QString& path) const;
+    bool print(QWidget* window, const QList<QPointer<Sheet>>& sheets, const QStringList& names);
 
     std::function<QString(const QString&)> m_fileChooser;
     std::function<void(QString)> m_messageSink;
+    std::function<void(const QString&)> m_doneNotifier;
     std::function<bool(QPrinter*, std::function<void(QPrinter*)>)> m_previewRunner;
 };
 

@@ -111,11 +111,32 @@ public:
                                 bool ask) = 0;
 };
 
+// Optional third interface of the sheet service object: several sheets printed as one
+// document, each under its name, in order (the first sheet's window gives the title).
+// True when the printout was shown.
+class WorkbookPrintService {
+public:
+    virtual ~WorkbookPrintService() = default;
+    virtual bool PrintWorkbook(const QList<Sheet*>& sheets, const QStringList& names) = 0;
+};
+
 // Element 4: the host application itself. The component keeps it and calls nothing on it.
 class ApplicationService {
 public:
     virtual ~ApplicationService() = default;
     virtual QString ApplicationName() const = 0;
+};
+
+// Optional second interface of the application object: what the host can tell its user
+// about the place it works in, for a status bar or an About box. Never a secret: a
+// password or key stays out of every text.
+class HostInfoService {
+public:
+    virtual ~HostInfoService() = default;
+    // The database in use: an SQLite file's path, or the server and database name.
+    virtual QString DatabaseDescription() const = 0;
+    // The host's name and version, as one line.
+    virtual QString HostVersion() const = 0;
 };
 
 // Element 14 is a plain QObject whose invokable members are called by name:
@@ -135,4 +156,6 @@ Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")
 Q_DECLARE_INTERFACE(corvan::UiService, "corvan.UiService/1.0")
 Q_DECLARE_INTERFACE(corvan::SheetService, "corvan.SheetService/1.0")
 Q_DECLARE_INTERFACE(corvan::WorkbookService, "corvan.WorkbookService/1.0")
+Q_DECLARE_INTERFACE(corvan::WorkbookPrintService, "corvan.WorkbookPrintService/1.0")
 Q_DECLARE_INTERFACE(corvan::ApplicationService, "corvan.ApplicationService/1.0")
+Q_DECLARE_INTERFACE(corvan::HostInfoService, "corvan.HostInfoService/1.0")

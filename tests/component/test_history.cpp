@@ -7,6 +7,7 @@
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
 #include "core/history_query.h"
+#include "history/history_chart_view.h"
 #include "desktop/host_services.h"
 #include "desktop/sheet_service_impl.h"
 #include "support/fixture.h"
@@ -18,9 +19,13 @@
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeView>
@@ -216,6 +221,20 @@ protected:
     PropertyGrid* list = nullptr;
 };
 
+// Runs the action, answers the message box it opens with OK, and tells its title, text and icon.
+QString nextBox(const std::function<void()>& action)
+{
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen = QStringList{box->windowTitle(), box->text(), QString::number(box->icon())}.join(QLatin1Char('|'));
+            box->accept();
+        }
+    });
+    action();
+    return seen;
+}
+
 const QString Record1Sheet[] = {QStringLiteral("调整时间|2006-11-03"),
                                 QStringLiteral("操作用户|demo"),
                                 QStringLiteral("网络类型|G 网"),
@@ -236,13 +255,14 @@ TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
     EXPECT_EQ(tools,
               (QStringList{QStringLiteral("mnuExit=   退    出  "), QStringLiteral("mnuExcel=导出到Execl"),
                            QStringLiteral("mnuPrint=打印记录"), QStringLiteral("mnuReverse=撤销调整"),
-                           QStringLiteral("mnuReentry=导出小区天馈清单")}));
+                           QStringLiteral("mnuReentry=导出小区天馈清单"), QStringLiteral("mnuExportList=导出所列记录"),
+                           QStringLiteral("mnuChartInExport=导出时附统计")}));
 
     // The panel sits in the left pane, beside the background panel with sheet and text.
     auto* pane = child<QWidget>(window, "tlbTree");
     auto* back = child<QWidget>(window, "picBack");
     EXPECT_EQ(panel->parentWidget(), child<QWidget>(pane, "frmTree"));
-    EXPECT_LT(pane->geometry().right(), back->geometry().left());
+    EXPECT_LT(pane->mapTo(window, QPoint(pane->width(), 0)).x(), back->mapTo(window, QPoint(0, 0)).x());
     EXPECT_EQ(sheet->parentWidget(), back);
     auto* frame = child<QGroupBox>(back, "fraInfo");
     EXPECT_EQ(frame->title(), QStringLiteral("详细信息"));
@@ -496,6 +516,49 @@ TEST_F(HistoryTest, ExportAndPrintShowRowsEightAndNineForTheCallOnly)
     EXPECT_TRUE(sheet->RowHidden(8));
     EXPECT_TRUE(sheet->RowHidden(9));
     EXPECT_TRUE(host.messages()->messages.isEmpty());
+}
+
+TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
+{
+    // Export and print with no record on show refuse, in a warning titled with the window.
+    const QString refused = QStringList{frmViewHistory::Caption, frmViewHistory::NoRecord,
+                                        QString::number(QMessageBox::Warning)}.join(QLatin1Char('|'));
+    EXPECT_EQ(nextBox([this] { window->bar()->tool(QStringLiteral("mnuExcel"))->trigger(); }), refused);
+    EXPECT_EQ(nextBox([this] { window->bar()->tool(QStringLiteral("mnuPrint"))->trigger(); }), refused);
+    EXPECT_TRUE(sheets.calls.isEmpty());
+
+    query(0, 0, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    QStringList order;
+    for (const auto& item : list->Items())
+        order << item->Key().right(1);
+    EXPECT_EQ(order, (QStringList{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("4")}));
+    EXPECT_EQ(panel->countText(), QStringLiteral("共找到 4 条调整记录"));
+    for (const QChar ch : QStringLiteral("G网"))
+        QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(panel, "txtFilter"), Qt::Key_unknown, QString(ch), {});
+    EXPECT_EQ(panel->shownCodes(), (QStringList{code(1), code(4)}));
+    EXPECT_EQ(panel->countText(), QStringLiteral("共找到 4 条调整记录，显示其中 2 条"));
+
+    // The chart counts what the query found: per month and network, per city out and in.
+    QStringList series;
+    const HistoryChart& chart = window->chartView()->chart();
+    for (const auto& month : chart.months)
+        series << QStringLiteral("%1 %2/%3/%4").arg(month.month).arg(month.counts[0]).arg(month.counts[1]).arg(month.counts[2]);
+    for (const auto& city : chart.cities)
+        series << QStringLiteral("%1 %2/%3").arg(city.name).arg(city.from).arg(city.to);
+    EXPECT_EQ(series, (QStringList{QStringLiteral("2006-10 1/0/0"), QStringLiteral("2006-11 1/1/0"),
+                                   QStringLiteral("2006-12 0/0/1"), QStringLiteral("甲市 3/3"), QStringLiteral("乙市 1/1")}));
+
+    // Tab leaves the record sheet for the change text; Escape closes the window.
+    window->showHistory(code(1));
+    EXPECT_EQ(sheet->ColText(1) + sheet->ColText(2), QStringLiteral("项目内容"));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    sheet->table()->setFocus();
+    QTest::keyClick(sheet->table(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->infoBox());
+    QTest::keyClick(window->infoBox(), Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
 }
 
 } // namespace

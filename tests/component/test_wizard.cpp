@@ -146,8 +146,10 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     EXPECT_TRUE(button("cmdOk")->isVisible());
     EXPECT_FALSE(button("cmdNext")->isVisible());
     EXPECT_TRUE(button("cmdPrev")->isEnabled());
-    // The sheet shows the session's rows, four columns each.
-    const QStringList rows = summary();
+    // The sheet shows the session's rows, four columns each, with the totals on a line of
+    // their own after the title, which the record never holds.
+    QStringList rows = summary();
+    EXPECT_EQ(rows.takeAt(1), QStringLiteral("本次调整将删除：小区 4 个，天线 6 副，馈线 5 条|||"));
     ASSERT_EQ(rows.size(), wizard->session().summary().size());
     for (qsizetype i = 0; i < rows.size(); ++i)
         EXPECT_EQ(rows.at(i), wizard->session().summary().at(i).join(QLatin1Char('|'))) << i;
@@ -158,7 +160,7 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     EXPECT_EQ(wizard->currentPage(), 0);
     EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(), QStringLiteral("三号机房"));
     QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
-    EXPECT_EQ(summary(), rows);
+    EXPECT_EQ(summary().mid(2), rows.mid(1));
 
     // Commit: the user is told, the wizard closes, the main window forgets the BTS.
     QPointer<frmMoveBts> guard(wizard);

@@ -3,6 +3,8 @@
 // suite must run headless when no platform was chosen.
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 int main(int argc, char* argv[])
@@ -10,6 +12,9 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // What the windows remember goes to a folder of the run's own, never the user's settings.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -226,7 +227,7 @@ TEST(HostServices, WaitsNestAndStayBalanced)
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST(HostServices, MessagesAreBoxesTitledWithTheApplicationName)
+TEST(HostServices, MessagesAreBoxesTitledWithTheWindowThatSpeaks)
 {
     corvan::host::MessageServiceImpl messages;
     QStringList shown;
@@ -242,6 +243,27 @@ TEST(HostServices, MessagesAreBoxesTitledWithTheApplicationName)
     closer.start(10);
     messages.ShowMessage(u"请选择基站"_s);
     EXPECT_EQ(shown, QStringList{QCoreApplication::applicationName() + u"|请选择基站"_s});
+    QWidget window;
+    window.setWindowTitle(u"基站调整"_s);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    messages.ShowMessage(u"请选择基站"_s);
+    EXPECT_EQ(shown.value(1), u"基站调整|请选择基站"_s);
+}
+
+TEST(HostServices, TheDatabaseIsDescribedWithoutItsPassword)
+{
+    qputenv("PGPASSWORD", "s3cret-word");
+    corvan::host::DatabaseLocation server;
+    QString error;
+    ASSERT_TRUE(corvan::host::DatabaseLocation::parse(u"postgresql://li@db.example.org:5433/corvan?sslmode=require"_s,
+                                                      &server, &error));
+    qunsetenv("PGPASSWORD");
+    ASSERT_EQ(server.password(), u"s3cret-word"_s);
+    EXPECT_EQ(corvan::host::ApplicationServiceImpl::describe(server),
+              u"PostgreSQL 数据库 corvan（服务器 db.example.org:5433，用户 li）"_s);
+    EXPECT_EQ(corvan::host::ApplicationServiceImpl::describe(corvan::host::DatabaseLocation::sqliteFile(u"/tmp/a.sqlite"_s)),
+              u"SQLite 文件 /tmp/a.sqlite"_s);
 }
 
 TEST(TestHost, RecordsStatementsAndFailsChosenOnes)

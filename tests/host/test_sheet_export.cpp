@@ -7,6 +7,7 @@
 #include "desktop/sheet_printer.h"
 #include "desktop/sheet_service_impl.h"
 #include "desktop/xlsx_export.h"
+#include "history/history_sheets.h"
 #include "files.h"
 #include "support/qt_printers.h"
 
@@ -197,11 +198,13 @@ struct ExportService {
             return answer;
         });
         service.setMessageSink([this](const QString& text) { messages << text; });
+        service.setDoneNotifier([this](const QString& path) { done << path; });
     }
 
     SheetServiceImpl service;
     QStringList suggestions;
     QStringList messages;
+    QStringList done;
 };
 
 // Sets an environment variable, or unsets it for a null value, until the guard goes.
@@ -262,6 +265,25 @@ TEST(SheetExport, WritesEveryRowWithTheTitleAndMergedBlocks)
 
     EXPECT_TRUE(unzipEntry(file, u"xl/workbook.xml"_s).contains(u"<sheet name=\"基站调整记录\""_s));
     EXPECT_TRUE(unzipEntry(file, u"docProps/core.xml"_s).contains(u"<dc:title>基站调整记录</dc:title>"_s));
+    // The user is told where the file went.
+    EXPECT_EQ(exporter.done, QStringList{file});
+
+    // With the detail sheet of the history window: row 8 as stored, the lines beside it,
+    // in the workbook and on paper.
+    const auto detail = corvan::HistorySheets::detail(Detail);
+    ASSERT_TRUE(exporter.service.ExportWorkbook({record.sheet, detail.get()}, {Title, u"详细信息"_s}, Title, true));
+    const QStringList both = sharedStrings(unzipEntry(file, u"xl/sharedStrings.xml"_s));
+    EXPECT_EQ(WorksheetXml(unzipEntry(file, u"xl/worksheets/sheet1.xml"_s), both).cells.value(u"B9"_s), Detail);
+    const WorksheetXml lines(unzipEntry(file, u"xl/worksheets/sheet2.xml"_s), both);
+    EXPECT_EQ(lines.cells.value(u"A1"_s), u"详细信息"_s);
+    EXPECT_EQ(lines.cells.value(u"A2"_s), u"基站名称：由 杭州滨江 改为 杭州高新"_s);
+    EXPECT_EQ(lines.cells.value(u"A3"_s), u"小区 滨江1 已删除"_s);
+    const QString pdf = folder.filePath(u"记录.pdf"_s);
+    QString error;
+    ASSERT_TRUE(SheetPrinter::printToPdf({{record.sheet, {}}, {detail.get(), u"详细信息"_s}}, WindowCaption, pdf, &error));
+    const QString printed = withoutBlanks(pdfText(pdf));
+    EXPECT_TRUE(printed.contains(withoutBlanks(u"详细信息基站名称：由 杭州滨江 改为 杭州高新小区 滨江1 已删除"_s)))
+        << qPrintable(printed);
 }
 
 TEST(SheetExport, ReplacesAnExistingFileKeepingItsPermissions)

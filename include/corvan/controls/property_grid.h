@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QVariant>
 #include <QWidget>
+#include <functional>
 
 class QAction;
 class QItemSelection;
@@ -51,6 +52,12 @@ public:
     // is no editable property of this grid, and for a value that is none of its options.
     // Emits ItemValueChanged(item) then GridEdited() when the value really changed.
     bool editValue(PropertyItem* item, const QVariant& value);
+
+    // Lets the grid's user choose an editable row's value its own way (a dialog, say):
+    // asked whenever an editor would open on a row, with the text the user typed when a
+    // key started it; when it answers true no editor opens. An empty function restores
+    // the grid's own editors.
+    void setChooser(std::function<bool(PropertyItem* item, const QString& typed)> chooser);
 
     // The row of an item in the grid's coordinates, the same the item reports through
     // Left/Top/Width/Height after every layout; empty for a row that is not shown.

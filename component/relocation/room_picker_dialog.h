@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDialog>
+
+#include "core/room_picker.h"
+
+class QComboBox;
+class QDialogButtonBox;
+class QLabel;
+class QLineEdit;
+class QTreeWidget;
+
+namespace corvan {
+
+// Finds the target room as the user types: the rooms of the city by name and number,
+// narrowed to a county (at first the one the page shows), sorted, each with its number
+// and county. Rooms that cannot take the BTS are listed greyed with the reason, and
+// cannot be chosen. Accepting gives the option of the room row the user picked.
+class RoomPickerDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    static const QString Caption;
+
+    // typed: what the user had begun to type on the row, the first filter text.
+    RoomPickerDialog(RoomPicker rooms, const QString& current, const QString& typed, QWidget* parent = nullptr);
+
+    // The caption of the chosen room's option; empty until a room is chosen.
+    const QString& chosen() const { return m_chosen; }
+    QTreeWidget* list() const { return m_list; }
+
+    void accept() override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void refill();
+    void currentChanged();
+    int currentRoom() const;
+
+    RoomPicker m_rooms;
+    QString m_current;
+    QString m_chosen;
+    QLineEdit* m_filter;
+    QComboBox* m_county;
+    QTreeWidget* m_list;
+    QLabel* m_status;
+    QDialogButtonBox* m_buttons;
+};
+
+} // namespace corvan
