@@ -57,7 +57,8 @@ void settle()
 bool shoot(const QDir& out, const char* name)
 {
     settle();
-    const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(out.filePath(QString::fromLatin1(name)));
+    const bool saved =
+        QGuiApplication::primaryScreen()->grabWindow(0).save(out.filePath(QString::fromLatin1(name)));
     std::printf("%s: %s\n", name, saved ? "saved" : "FAILED");
     return saved;
 }
@@ -67,7 +68,8 @@ QList<std::pair<QString, QString>> roomsWithBts(const mdlPubVar& context, const 
 {
     QList<std::pair<QString, QString>> rooms;
     if (auto rs = context.db().open(QStringLiteral("select city,roomname from res_baseroom where ") + n +
-                                    QStringLiteral("bts is not null and ") + n + QStringLiteral("bts <> '' order by roomcode")))
+                                    QStringLiteral("bts is not null and ") + n +
+                                    QStringLiteral("bts <> '' order by roomcode")))
         for (rs->MoveFirst(); !rs->isEOF() && rooms.size() < count; rs->MoveNext())
             rooms.append({rs->Text(0), rs->Text(1)});
     return rooms;
@@ -96,6 +98,7 @@ bool relocate(clsMain& component, frmMain* main, const QString& city, const QStr
         }
     wizard->cmdNextClick();
     wizard->cmdOkClick();
+    settle(); // the wizard leaves the collection once its close has been processed
     const bool done = !component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
     if (!done)
         wizard->close();
@@ -123,8 +126,10 @@ int main(int argc, char* argv[])
     const QDir out(args.at(3));
     host::HostServices services(&data);
     services.configure(args.at(2), QString());
-    services.sheets()->setFileChooser([&out](const QString&) { return out.filePath(QStringLiteral("history-record.xlsx")); });
-    services.sheets()->setDoneNotifier([](const QString& path) { std::printf("exported: %s\n", qPrintable(path)); });
+    services.sheets()->setFileChooser(
+        [&out](const QString&) { return out.filePath(QStringLiteral("history-record.xlsx")); });
+    services.sheets()->setDoneNotifier(
+        [](const QString& path) { std::printf("exported: %s\n", qPrintable(path)); });
     clsMain component;
     component.initEnv(services.objectArray());
     component.ShowMainForm();
@@ -139,8 +144,9 @@ int main(int argc, char* argv[])
             made += relocate(component, main, city, room, tab) ? 1 : 0;
     std::printf("relocations made: %d\n", made);
     QSqlQuery spread(data.database());
-    spread.exec(QStringLiteral("update h_btsdispatch set distime = date(distime, '-' || (cast(discode as integer) % 4) "
-                               "|| ' months')"));
+    spread.exec(QStringLiteral(
+        "update h_btsdispatch set distime = date(distime, '-' || (cast(discode as integer) % 4) "
+        "|| ' months')"));
 
     // 1. The main window maximised, a room on show, the status bar at the bottom.
     main->setGeometry(screen);
@@ -182,14 +188,18 @@ int main(int argc, char* argv[])
     shoot(out, "history-window-chart.png");
     std::printf("count: %s\n", qPrintable(panel->countText()));
 
-    // 4. Qt's file dialog, as the export opens it, in Chinese.
-    QFileDialog dialog(history, QStringLiteral("导出到Excel"), QDir::homePath(), QStringLiteral("Excel 工作簿 (*.xlsx)"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.show();
-    dialog.move(history->geometry().center() - dialog.rect().center());
-    shoot(out, "file-dialog-zh.png");
-    dialog.hide();
+    // 4. Qt's file dialog, as the export opens it, in Chinese. Scoped: the history window
+    // deletes its children when the component unloads, and this one lives on the stack.
+    {
+        QFileDialog dialog(history, QStringLiteral("导出到Excel"), QDir::homePath(),
+                           QStringLiteral("Excel 工作簿 (*.xlsx)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.show();
+        dialog.move(history->geometry().center() - dialog.rect().center());
+        shoot(out, "file-dialog-zh.png");
+        dialog.hide();
+    }
 
     // 5. The record exported (record and detail sheets) and printed, both parts, as a PDF.
     std::printf("exported record: %s\n", history->exportSheet() ? "yes" : "no");
@@ -197,9 +207,9 @@ int main(int argc, char* argv[])
     sheet->setRowHidden(8, false);
     sheet->setRowHidden(9, false);
     const auto detail = HistorySheets::detail(sheet->TextRC(8, 2));
-    const bool pdf = host::SheetPrinter::printToPdf({{sheet, QString()}, {detail.get(), HistorySheets::DetailName}},
-                                                    host::SheetPrinter::titleOf(*sheet),
-                                                    out.filePath(QStringLiteral("history-record.pdf")), &error);
+    const bool pdf = host::SheetPrinter::printToPdf(
+        {{sheet, QString()}, {detail.get(), HistorySheets::DetailName}}, host::SheetPrinter::titleOf(*sheet),
+        out.filePath(QStringLiteral("history-record.pdf")), &error);
     std::printf("pdf: %s\n", pdf ? "yes" : qPrintable(error));
     component.clearEnv();
     return 0;
