@@ -16,8 +16,6 @@
 
 #include "browser/frm_main.h"
 #include "browser/main_desk.h"
-#include "ui/active_bar.h"
-#include "ui/keyboard_bar.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "desktop/application_service_impl.h"
@@ -27,6 +25,8 @@
 #include "support/fixture.h"
 #include "support/test_host.h"
 #include "support/wizard_fixture.h"
+#include "ui/active_bar.h"
+#include "ui/keyboard_bar.h"
 
 using namespace corvan;
 using corvan::test::TestDatabase;
@@ -90,10 +90,12 @@ protected:
 TEST_F(DeskTest, MainWindowByKeyboardStatusBarAndAbout)
 {
     child<QComboBox>(main, "cboCity")->setFocus();
-    EXPECT_EQ(tabChain(11), (QStringList{QStringLiteral("txtName"), QStringLiteral("txtNo"), QStringLiteral("cmdOk"),
-                                         QStringLiteral("tvwRoom"), QStringLiteral("sstMain"), QStringLiteral("cells"),
-                                         QStringLiteral("mnuDispatch"), QStringLiteral("mnuHistory"),
-                                         QStringLiteral("mnuExit"), QStringLiteral("mnuTrack"), QStringLiteral("cboCity")}));
+    EXPECT_EQ(
+        tabChain(12),
+        (QStringList{QStringLiteral("txtName"), QStringLiteral("txtNo"), QStringLiteral("cmdOk"),
+                     QStringLiteral("tvwRoom"), QStringLiteral("sstMain"), QStringLiteral("cells"),
+                     QStringLiteral("mnuDispatch"), QStringLiteral("mnuHistory"), QStringLiteral("mnuExit"),
+                     QStringLiteral("mnuTrack"), QStringLiteral("mnuRoomMove"), QStringLiteral("cboCity")}));
     // Enter searches; the arrows show each room node reached, once per room.
     QTest::keyClick(child<QLineEdit>(main, "txtName"), Qt::Key_Return);
     auto* tree = child<QTreeWidget>(main, "tvwRoom");
@@ -108,15 +110,20 @@ TEST_F(DeskTest, MainWindowByKeyboardStatusBarAndAbout)
     EXPECT_EQ(roomsShown(), 3);
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:甲市—一号机房"));
     // The tool bar's tips name their keys; the menu lists them too.
-    EXPECT_EQ(KeyboardBar::tipOf(main->bar()->tool(QStringLiteral("mnuDispatch"))), QStringLiteral("调整当前显示的基站（Ctrl+M）"));
-    EXPECT_EQ(main->bar()->tool(QStringLiteral("mnuDispatch"))->toolTip(), QStringLiteral("调整当前显示的基站"));
+    EXPECT_EQ(KeyboardBar::tipOf(main->bar()->tool(QStringLiteral("mnuDispatch"))),
+              QStringLiteral("调整当前显示的基站（Ctrl+M）"));
+    EXPECT_EQ(main->bar()->tool(QStringLiteral("mnuDispatch"))->toolTip(),
+              QStringLiteral("调整当前显示的基站"));
 
     const QString database = host::ApplicationServiceImpl::describe(db.service()->location());
-    const QStringList status{QStringLiteral("数据库：") + database, QStringLiteral("省份：测试省"), QStringLiteral("用户：demo")};
-    EXPECT_EQ((QStringList{child<QLabel>(main, "lblDatabase")->text(), child<QLabel>(main, "lblProvince")->text(),
-                           child<QLabel>(main, "lblUser")->text()}),
-              status);
-    EXPECT_TRUE(MainDesk::aboutText(component.context()).contains(QStringLiteral("许可证：MIT\n主机：corvan ")));
+    const QStringList status{QStringLiteral("数据库：") + database, QStringLiteral("省份：测试省"),
+                             QStringLiteral("用户：demo")};
+    EXPECT_EQ(
+        (QStringList{child<QLabel>(main, "lblDatabase")->text(), child<QLabel>(main, "lblProvince")->text(),
+                     child<QLabel>(main, "lblUser")->text()}),
+        status);
+    EXPECT_TRUE(
+        MainDesk::aboutText(component.context()).contains(QStringLiteral("许可证：MIT\n主机：corvan ")));
     // A room with no D BTS says so on its tab.
     EXPECT_EQ(child<QLabel>(main, "lblEmptyD")->text(), QStringLiteral("这个机房没有 D 网基站。"));
 }
@@ -132,8 +139,8 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     w->setMessagePresenter([&told](const QString& text, WizardPrompt::Icon) { told << text; });
     auto* grid = child<PropertyGrid>(w, "smBtsNew");
     EXPECT_TRUE(grid->isAncestorOf(QApplication::focusWidget())) << qPrintable(focusName());
-    EXPECT_EQ(tabChain(4), (QStringList{QStringLiteral("cmdRoom"), QStringLiteral("cmdNext"), QStringLiteral("cmdCancel"),
-                                        QStringLiteral("rows")}));
+    EXPECT_EQ(tabChain(4), (QStringList{QStringLiteral("cmdRoom"), QStringLiteral("cmdNext"),
+                                        QStringLiteral("cmdCancel"), QStringLiteral("rows")}));
     // Ctrl+Enter is Next: the page is checked.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空")});
@@ -143,7 +150,8 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     auto* picker = w->findChild<RoomPickerDialog*>();
     ASSERT_NE(picker, nullptr);
     for (const QChar ch : QStringLiteral("一号"))
-        QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(picker, "txtFilter"), Qt::Key_unknown, QString(ch), {});
+        QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(picker, "txtFilter"), Qt::Key_unknown, QString(ch),
+                            {});
     // The county follows the page (东区): one 一号机房 there; every county shows both.
     EXPECT_EQ(picker->list()->topLevelItemCount(), 1);
     QTest::keyClick(child<QComboBox>(picker, "cboCounty"), Qt::Key_Home);
@@ -152,19 +160,25 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Up);
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Return);
     EXPECT_TRUE(picker->isVisible());
-    EXPECT_EQ(child<QLabel>(picker, "lblStatus")->text(), QStringLiteral("一号机房(JF-001)：基站现在就在这个机房"));
+    EXPECT_EQ(child<QLabel>(picker, "lblStatus")->text(),
+              QStringLiteral("一号机房(JF-001)：基站现在就在这个机房"));
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Down);
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Return);
-    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(), QStringLiteral("一号机房(JF-003)"));
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(),
+              QStringLiteral("一号机房(JF-003)"));
 
     // Another 基站调整 asks before it throws the edits away; no keeps them.
     QStringList asked;
-    w->setQuestionPresenter([&asked](const QString& question) { asked << question; return false; });
+    w->setQuestionPresenter([&asked](const QString& question) {
+        asked << question;
+        return false;
+    });
     main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(main));
     QTest::keyClick(main, Qt::Key_M, Qt::ControlModifier);
     EXPECT_EQ(asked, QStringList{frmMoveBts::DiscardQuestion.arg(w->windowTitle())});
-    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(), QStringLiteral("一号机房(JF-003)"));
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(),
+              QStringLiteral("一号机房(JF-003)"));
 
     // Next leaves the focus on Commit, not on Cancel; Escape closes the wizard.
     w->activateWindow();
@@ -192,7 +206,9 @@ TEST_F(DeskTest, SearchCriteriaAndWindowSizeComeBack)
     clsMain second;
     second.initEnv(other.objectArray());
     second.ShowMainForm();
-    EXPECT_TRUE(child<QLineEdit>(second.context().form<QWidget>(QStringLiteral("frmMain")), "txtName")->text().isEmpty());
+    EXPECT_TRUE(child<QLineEdit>(second.context().form<QWidget>(QStringLiteral("frmMain")), "txtName")
+                    ->text()
+                    .isEmpty());
 }
 
 } // namespace

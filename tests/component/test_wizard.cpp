@@ -8,20 +8,20 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "ui/active_bar.h"
 #include "browser/frm_main.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
+#include "ui/active_bar.h"
 
 #include "core/move_bts_state.h"
 #include "core/relocation_session.h"
 #include "core/room_move.h"
-#include "relocation/frm_move_bts.h"
-#include "relocation/frm_move_room.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"
+#include "relocation/frm_move_bts.h"
+#include "relocation/frm_move_room.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
 #include "support/wizard_fixture.h"
@@ -158,19 +158,22 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     // Back keeps the values; Next again paints the summary from scratch.
     QTest::mouseClick(button("cmdPrev"), Qt::LeftButton);
     EXPECT_EQ(wizard->currentPage(), 0);
-    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(), QStringLiteral("三号机房"));
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(),
+              QStringLiteral("三号机房"));
     QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
     EXPECT_EQ(summary().mid(2), rows.mid(1));
 
     // Commit: the user is told, the wizard closes, the main window forgets the BTS.
     QPointer<frmMoveBts> guard(wizard);
     QTest::mouseClick(button("cmdOk"), Qt::LeftButton);
-    EXPECT_EQ(told, QStringList{QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息 [i]")});
+    EXPECT_EQ(told,
+              QStringList{QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息 [i]")});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
     EXPECT_TRUE(main->sheet(QStringLiteral("G"))->isHidden());
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
+              QStringList{QStringLiteral("1")});
 }
 
 // After a commit the user follows the BTS's track to its record and reverses it, with the
@@ -179,7 +182,8 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
 {
     fillAndNext();
     QTest::mouseClick(button("cmdOk"), Qt::LeftButton);
-    ASSERT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+    ASSERT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
+              QStringList{QStringLiteral("1")});
     main->showBts(QStringLiteral("11"), QStringLiteral("三号机房"));
     ASSERT_EQ(main->bar()->tool(QStringLiteral("mnuTrack"))->text(), QStringLiteral("调整轨迹"));
     main->bar()->tool(QStringLiteral("mnuTrack"))->trigger();
@@ -211,13 +215,15 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
     window->setMessagePresenter([&heard](const QString& text, bool) { heard << text; });
     auto* sheet = window->findChild<Sheet*>(QStringLiteral("fbReverse"));
     ASSERT_NE(sheet, nullptr);
-    EXPECT_EQ(sheet->TextRC(1, 1), QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001"));
+    EXPECT_EQ(sheet->TextRC(1, 1),
+              QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001"));
     auto* ok = window->findChild<QPushButton*>(QStringLiteral("cmdOk"));
     EXPECT_EQ(ok->text(), QStringLiteral("确定"));
     EXPECT_EQ(window->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->text(), QStringLiteral("取消"));
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_EQ(heard, QStringList{QStringLiteral("撤销调整成功")});
-    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")), QStringList{Fixture::roomCode(1)});
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")),
+              QStringList{Fixture::roomCode(1)});
     // The history shows the reversal's record now; the reversed one can no longer be reversed.
     EXPECT_EQ(history->code(), QStringLiteral("00000000000000000002"));
     history->showHistory(QStringLiteral("00000000000000000001"));
@@ -242,11 +248,12 @@ TEST_F(MoveBtsTest, AWholeRoomMovesThroughItsWindow)
     QStringList captions;
     for (const char* name : {"cmdPrev", "cmdNext", "cmdOk", "cmdCancel"})
         captions << window->findChild<QPushButton*>(QString::fromLatin1(name))->text();
-    EXPECT_EQ(captions, (QStringList{QStringLiteral("上一步"), QStringLiteral("下一步"), QStringLiteral("完成搬迁"),
-                                     QStringLiteral("取消")}));
+    EXPECT_EQ(captions, (QStringList{QStringLiteral("上一步"), QStringLiteral("下一步"),
+                                     QStringLiteral("完成搬迁"), QStringLiteral("取消")}));
     auto* shared = window->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
     ASSERT_TRUE(shared->editValue(shared->Items().GetItem(QStringLiteral("city")), QStringLiteral("甲市")));
-    ASSERT_TRUE(shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")), QStringLiteral("三号机房")));
+    ASSERT_TRUE(
+        shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")), QStringLiteral("三号机房")));
     auto* next = window->findChild<QPushButton*>(QStringLiteral("cmdNext"));
     QTest::mouseClick(next, Qt::LeftButton);
     EXPECT_EQ(window->currentPage(), 1);
@@ -256,7 +263,8 @@ TEST_F(MoveBtsTest, AWholeRoomMovesThroughItsWindow)
               QStringLiteral("甲市 G网基站: 一号机房 调整记录"));
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdOk")), Qt::LeftButton);
     EXPECT_EQ(heard.last(), RoomMove::SuccessMessage);
-    EXPECT_EQ(db.rows(QStringLiteral("select gbts,cbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4))),
+    EXPECT_EQ(db.rows(QStringLiteral("select gbts,cbts from res_baseroom where roomcode='%1'")
+                          .arg(Fixture::roomCode(4))),
               QStringList{QStringLiteral("101|201")});
     EXPECT_TRUE(main->sheet(QStringLiteral("G"))->isHidden());
 }
@@ -279,7 +287,14 @@ TEST_F(MoveBtsTest, ShowBtsWhileOpenStartsOverForTheNewBts)
     // The main window shows another room and the user starts a relocation of its C BTS.
     main->showBts(QStringLiteral("11"), QStringLiteral("二号机房"));
     main->findChild<QTabWidget*>(QStringLiteral("sstMain"))->setCurrentIndex(1);
+    // The edits of the first are given up only when the user agrees.
+    QStringList asked;
+    wizard->setQuestionPresenter([&asked](const QString& question) {
+        asked << question;
+        return true;
+    });
     main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
+    EXPECT_EQ(asked.size(), 1);
     EXPECT_EQ(component.context().form<QWidget>(QStringLiteral("frmMoveBts")), wizard);
     EXPECT_EQ(wizard->currentPage(), 0);
     EXPECT_EQ(wizard->state().btsCode, Fixture::btsCode(202));
