@@ -65,22 +65,29 @@ int main(int argc, char* argv[])
     const QDir out(args.at(2));
     host::HostServices services(&data);
     services.configure(QStringLiteral("admin"), QString());
-    services.sheets()->setFileChooser([&out](const QString&) { return out.filePath(QStringLiteral("reentry.xlsx")); });
+    services.sheets()->setFileChooser(
+        [&out](const QString&) { return out.filePath(QStringLiteral("reentry.xlsx")); });
+    services.sheets()->setDoneNotifier(
+        [](const QString& path) { std::printf("exported: %s\n", qPrintable(path)); });
     clsMain component;
     component.initEnv(services.objectArray());
     mdlPubVar& context = component.context();
     const SystemDb& db = context.db();
-    const auto text = [&](const QString& sql) { return db.firstText(sql).value_or(QString()); };
+    const auto text = [&](const QString& sql) {
+        return db.firstText(sql).value_or(QString());
+    };
 
     // A room with all three networks, and a free room of its city with a name of its own.
-    const QString room = text(QStringLiteral("select roomcode from res_baseroom where gbts is not null and cbts is not "
-                                             "null and dbts is not null order by roomcode"));
+    const QString room =
+        text(QStringLiteral("select roomcode from res_baseroom where gbts is not null and cbts is not "
+                            "null and dbts is not null order by roomcode"));
     const QString city = text(QStringLiteral("select city from res_baseroom where roomcode='%1'").arg(room));
     const QString roomName = mdlPubFun::GetRoomName(context, room);
-    const QString target = text(QStringLiteral("select roomcode from res_baseroom r where city='%1' and gbts is null and "
-                                               "cbts is null and dbts is null and (select count(*) from res_baseroom s "
-                                               "where s.city=r.city and s.roomname=r.roomname)=1 order by roomcode")
-                                    .arg(city));
+    const QString target =
+        text(QStringLiteral("select roomcode from res_baseroom r where city='%1' and gbts is null and "
+                            "cbts is null and dbts is null and (select count(*) from res_baseroom s "
+                            "where s.city=r.city and s.roomname=r.roomname)=1 order by roomcode")
+                 .arg(city));
     component.ShowMainForm();
     auto* main = context.form<frmMain>(QStringLiteral("frmMain"));
     main->resize(1200, 760);
@@ -91,10 +98,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no room with three networks, or no free room beside it\n");
         return 1;
     }
-    move->setMessagePresenter([](const QString& told, WizardPrompt::Icon) { std::printf("told: %s\n", qPrintable(told)); });
+    move->setMessagePresenter(
+        [](const QString& told, WizardPrompt::Icon) { std::printf("told: %s\n", qPrintable(told)); });
     auto* shared = move->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
     shared->editValue(shared->Items().GetItem(QStringLiteral("city")), mdlPubFun::GetCityName(context, city));
-    shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")), mdlPubFun::GetRoomName(context, target));
+    shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")),
+                      mdlPubFun::GetRoomName(context, target));
     grab(move, out, "room-move-page0.png");
     move->cmdNextClick();
     grab(move, out, "room-move-page1.png");
@@ -119,7 +128,28 @@ int main(int argc, char* argv[])
     if (reversal)
         reversal->resize(900, 640);
     grab(reversal, out, "reversal.png");
-    std::printf("record %s: %s\n", qPrintable(record), reversal && reversal->refusal().isEmpty() ? "reversible" : "refused");
+    std::printf("record %s: %s\n", qPrintable(record),
+                reversal && reversal->refusal().isEmpty() ? "reversible" : "refused");
+
+    // Every BTS of the move taken back, so that the room's tables can be compared with
+    // what they were before it.
+    const auto reverse = [&](frmReverseBts* window, const QString& code) {
+        if (!window)
+            return;
+        window->setMessagePresenter(
+            [](const QString& told, bool) { std::printf("told: %s\n", qPrintable(told)); });
+        std::printf("reversal of %s: %s\n", qPrintable(code), window->cmdOkClick() ? "committed" : "refused");
+        QApplication::processEvents();
+    };
+    reverse(reversal, record);
+    for (const char* net : {"C", "D"}) {
+        const QString code =
+            text(QStringLiteral("select max(discode) from h_btsdispatch where net='%1' and fromroom='%2'")
+                     .arg(QLatin1String(net), room));
+        history->showHistory(code);
+        history->bar()->tool(QStringLiteral("mnuReverse"))->trigger();
+        reverse(context.form<frmReverseBts>(QStringLiteral("frmReverseBts")), code);
+    }
     component.clearEnv();
     return 0;
 }
