@@ -1,7 +1,12 @@
 -- SPDX-License-Identifier: MIT
--- Resource database on PostgreSQL. Codes and identifiers are text; the casts and the
--- function at the end let the component's statements run unchanged: a bare number
--- meets a text column through an implicit cast, and to_number takes one argument.
+-- Resource database on PostgreSQL. Codes and identifiers are text; the function here and
+-- the casts at the end let the component's statements run unchanged: a bare number meets a
+-- text column through an implicit cast, and to_number takes one argument. The function
+-- comes first, as an index below is made on it.
+
+create or replace function to_number(text) returns numeric
+  language sql immutable strict as
+$$ select case when $1 ~ '^\s*[-+]?([0-9]+\.?[0-9]*|\.[0-9]+)\s*$' then trim($1)::numeric end $$;
 
 create table com_province (
   pro_id     text not null primary key,
@@ -156,6 +161,10 @@ create table h_btsdispatch (
   disinfo    text
 );
 create index ix_h_btsdispatch_time on h_btsdispatch(distime);
+-- Every relocation reads the next record code as max(to_number(discode)) while it holds the
+-- writers' lock: from this index that is one step, where a scan of every record would make
+-- each commit, and every user waiting behind it, slower as the history grows.
+create index ix_h_btsdispatch_number on h_btsdispatch(to_number(discode));
 
 -- The component's own: what each relocation overwrote and deleted, keyed by the code of
 -- its record in h_btsdispatch, so that it can be reversed and nothing is lost. The entry is
@@ -216,10 +225,6 @@ create table host_right (
   city_id  text not null references com_city(city_id),
   primary key (username, funcno, city_id)
 );
-
-create or replace function to_number(text) returns numeric
-  language sql immutable strict as
-$$ select case when $1 ~ '^\s*[-+]?([0-9]+\.?[0-9]*|\.[0-9]+)\s*$' then trim($1)::numeric end $$;
 
 -- Casts live in the database, not the schema: create them once.
 do $$
