@@ -9,6 +9,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "core/mdl_pub_fun.h"
 #include "core/mdl_pub_var.h"
@@ -139,6 +142,11 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     QTreeWidgetItem* root = addNode(nullptr, RootKey, context ? context->CurrentProvinceName() : QString());
     m_rooms.read(m_context, *rs);
     rs.reset();
+#ifdef __GLIBC__
+    // The rows were several times the text kept of them; give their pages back rather than keep
+    // them in the heap until some later work reuses them.
+    malloc_trim(0);
+#endif
     // The tree is built apart and shown whole; the rooms wait in m_rooms until their county opens.
     const auto& divisions = m_rooms.divisions();
     m_divisionNodes.reserve(divisions.size());

@@ -70,6 +70,8 @@ void RoomTree::read(const mdlPubVar& context, RecordSet& rows)
         m_text.append(city).append(name).append(number);
     }
 
+    m_text.squeeze();
+
     // Now that the text stays where it is, the first room of each key takes its place.
     std::size_t tableSize = 16;
     while (tableSize < m_rooms.size() * 2)

@@ -133,7 +133,7 @@ template <class T> bool SqliteRows::Block<T>::reserve(std::size_t count)
 {
     if (m_size + count <= m_capacity)
         return true;
-    const std::size_t capacity = std::max({m_capacity * 2, m_size + count, std::size_t(4096) / sizeof(T)});
+    const std::size_t capacity = std::max({m_capacity * 2, m_size + count, std::size_t(64)});
     void* grown = std::realloc(m_data, capacity * sizeof(T));
     if (!grown)
         return false;

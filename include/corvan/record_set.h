@@ -55,9 +55,7 @@ public:
     {}
     RecordSet(QStringList fieldNames, std::shared_ptr<const Rows> rows)
         : m_names(std::move(fieldNames)), m_rows(std::move(rows)), m_count(m_rows ? m_rows->count() : 0)
-    {
-        indexNames();
-    }
+    {}
     virtual ~RecordSet() = default;
     RecordSet(const RecordSet&) = default;
     RecordSet& operator=(const RecordSet&) = default;
@@ -70,6 +68,8 @@ public:
     // many rows does better still to take the position once and read by it.
     int FieldIndex(const QString& field) const
     {
+        if (m_positions.isEmpty() && !m_names.isEmpty())
+            indexNames();
         const auto exact = m_positions.constFind(field);
         if (exact != m_positions.cend())
             return *exact;
@@ -122,8 +122,9 @@ private:
     };
 
     // Every name as spelt and in folded case, each to the first field that matches it
-    // without regard to case.
-    void indexNames()
+    // without regard to case; made at the first lookup by name, as a set read by position
+    // (one value, say) needs none.
+    void indexNames() const
     {
         m_positions.reserve(m_names.size() * 2);
         for (int i = 0; i < FieldCount(); ++i) {
@@ -135,7 +136,7 @@ private:
     }
 
     QStringList m_names;
-    QHash<QString, int> m_positions;
+    mutable QHash<QString, int> m_positions;
     std::shared_ptr<const Rows> m_rows;
     int m_count = 0;
     int m_current = 0;
