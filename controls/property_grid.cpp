@@ -59,6 +59,8 @@ PropertyGrid::PropertyGrid(QWidget* parent)
     m_view->setObjectName(QStringLiteral("rows"));
     m_view->setModel(m_model);
     m_view->setItemDelegate(m_delegate);
+    // No row shows a value yet.
+    m_view->setColumnHidden(PropertyGridModel::ValueColumn, true);
     m_view->setHeaderHidden(true);
     m_view->header()->setSectionResizeMode(QHeaderView::Stretch);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -119,6 +121,12 @@ QString PropertyGrid::caption() const
 
 void PropertyGrid::itemsChanged(PropertyItem* item, PropertyItems::Change change)
 {
+    if (change == PropertyItems::Change::Appended) {
+        // A batch of rows at once: one rebuild costs less than as many single inserts.
+        if (m_model->isBehind())
+            rebuildRows();
+        return;
+    }
     if (change == PropertyItems::Change::Structure) {
         if (!item) {
             // Some list lost its items; a popup may hold entries that are gone.
@@ -127,6 +135,7 @@ void PropertyGrid::itemsChanged(PropertyItem* item, PropertyItems::Change change
                 rebuildRows();
         } else if (item->owner() == &m_items) {
             m_model->appended(item);
+            syncValueColumn();
             showRow(item, true);
         }
         return;
@@ -138,14 +147,36 @@ void PropertyGrid::itemsChanged(PropertyItem* item, PropertyItems::Change change
         showRow(item, false);
 }
 
+bool PropertyGrid::syncValueColumn()
+{
+    const bool shown = m_model->hasProperties();
+    if (m_view->isColumnHidden(PropertyGridModel::ValueColumn) == !shown)
+        return shown;
+    m_view->setColumnHidden(PropertyGridModel::ValueColumn, !shown);
+    if (shown) {
+        m_model->forEachRow([this](PropertyItem* row, const PropertyItem*) {
+            if (PropertyGridModel::spansColumns(row->Type()))
+                m_view->spanLater(m_model->indexOf(row));
+        });
+    }
+    return shown;
+}
+
 void PropertyGrid::showRow(PropertyItem* item, bool added)
 {
+    // A new row shows as a row of the view does by default, unless it is hidden, selected, a
+    // group header, or draws across a value column that shows: a long list of plain rows
+    // costs nothing more here.
+    const bool spans = added && PropertyGridModel::spansColumns(item->Type()) &&
+                       !m_view->isColumnHidden(PropertyGridModel::ValueColumn);
+    if (added && !spans && item->Visible() && !item->Selected() && item->Type() != ITEM_GROUP)
+        return;
     const QModelIndex index = m_model->indexOf(item);
     if (!index.isValid())
         return;
     QScopedValueRollback guard(m_syncing, true);
     const QModelIndex parent = index.parent();
-    if (added && PropertyGridModel::spansColumns(item->Type()))
+    if (spans)
         m_view->spanLater(index);
     if (item->Type() == ITEM_GROUP) {
         // Group headers need the fold marker; flat lists look better without the margin.
@@ -170,6 +201,8 @@ void PropertyGrid::rebuildRows()
     QScopedValueRollback guard(m_syncing, true);
     m_model->rebuild();
     m_view->setRootIsDecorated(m_model->hasGroups());
+    // A reset took every span: the rows below span again if the column shows.
+    m_view->setColumnHidden(PropertyGridModel::ValueColumn, !m_model->hasProperties());
     m_model->forEachRow([this](PropertyItem* item, const PropertyItem*) { showRow(item, true); });
 }
 

@@ -65,6 +65,8 @@ void PropertyGridModel::appended(PropertyItem* item)
 
 void PropertyGridModel::place(PropertyItem* item)
 {
+    if (item->Type() == ITEM_TEXT || item->Type() == ITEM_EDIT)
+        ++m_propertyCount;
     if (item->Type() == ITEM_GROUP) {
         m_lastGroup = int(m_top.size());
         ++m_groupCount;
@@ -89,6 +91,8 @@ void PropertyGridModel::rebuild()
     m_seen = 0;
     m_lastGroup = -1;
     m_groupCount = 0;
+    m_propertyCount = 0;
+    m_places.reserve(m_items.ItemCount());
     for (const auto& item : m_items) {
         ++m_seen;
         if (hasRow(item->Type()))
@@ -100,6 +104,11 @@ void PropertyGridModel::rebuild()
 bool PropertyGridModel::isStale() const
 {
     return m_items.ItemCount() < m_seen;
+}
+
+bool PropertyGridModel::isBehind() const
+{
+    return m_items.ItemCount() > m_seen;
 }
 
 void PropertyGridModel::changed(PropertyItem* item)

@@ -36,12 +36,16 @@ public:
     void changed(PropertyItem* item);
     // True when the root list lost items since the rows were built (ClearItems on it).
     bool isStale() const;
+    // True when the root list holds items the rows were never told of (a Batch).
+    bool isBehind() const;
 
     QModelIndex indexOf(const PropertyItem* item, int column = CaptionColumn) const;
     PropertyItem* itemAt(const QModelIndex& index) const;
     // The group header whose rows hold the item, nullptr for a row at the top.
     PropertyItem* groupOf(const PropertyItem* item) const;
     bool hasGroups() const { return m_groupCount > 0; }
+    // Whether some row shows a value (a property); without one the value column stays empty.
+    bool hasProperties() const { return m_propertyCount > 0; }
     // Calls f(item, header) for every item that has a row, in display order; header is the
     // group header that holds the row, nullptr at the top.
     template <typename F> void forEachRow(F f) const;
@@ -85,6 +89,7 @@ private:
     long m_seen = 0; // root items taken in, rows or not
     int m_lastGroup = -1;
     int m_groupCount = 0;
+    int m_propertyCount = 0;
 };
 
 template <typename F> void PropertyGridModel::forEachRow(F f) const

@@ -1,18 +1,41 @@
 // SPDX-License-Identifier: MIT
 #include "corvan/controls/property_item.h"
 
+#include <utility>
+
 namespace corvan {
 
 PropertyItem::PropertyItem(PropertyItems* owner, QString key, QString caption, int type)
-    : m_owner(owner), m_key(std::move(key)), m_caption(std::move(caption)), m_type(type), m_children(this)
+    : m_owner(owner), m_key(std::move(key)), m_caption(std::move(caption)), m_type(type)
 {}
+
+PropertyItems& PropertyItem::Children()
+{
+    if (!m_children)
+        m_children = std::make_unique<PropertyItems>(this);
+    return *m_children;
+}
+
+const PropertyItems& PropertyItem::Children() const
+{
+    static const PropertyItems none;
+    return m_children ? *m_children : none;
+}
 
 void PropertyItem::setCaption(const QString& caption)
 {
-    if (m_caption == caption)
+    if (m_captionNumber < 0 && m_caption == caption)
         return;
+    m_captionNumber = -1;
     m_caption = caption;
     changed(PropertyItems::Change::State);
+}
+
+void PropertyItem::resolveCaption() const
+{
+    const long number = std::exchange(m_captionNumber, -1);
+    if (m_owner && m_owner->m_captionSource)
+        m_caption = m_owner->m_captionSource(number);
 }
 
 void PropertyItem::setValue(const QVariant& value)

@@ -3,25 +3,55 @@
 
 #include "corvan/controls/property_item.h"
 
+#include <utility>
+
 namespace corvan {
 
 PropertyItems::PropertyItems(PropertyItem* parent) : m_parent(parent) {}
 
 PropertyItems::~PropertyItems() = default;
 
-PropertyItem* PropertyItems::AddItem(int /*relative*/, const QString& key, const QString& caption, int type)
+PropertyItems::Batch::Batch(PropertyItems& items) : m_items(items)
 {
-    if (m_index.contains(key))
+    ++m_items.m_batches;
+}
+
+PropertyItems::Batch::~Batch()
+{
+    if (--m_items.m_batches == 0 && std::exchange(m_items.m_batchGrew, false))
+        m_items.notify(nullptr, Change::Appended);
+}
+
+PropertyItem* PropertyItems::append(const QString& key, const QString& caption, int type, long captionNumber)
+{
+    PropertyItem*& slot = m_index[key];
+    if (slot)
         return nullptr;
     m_items.push_back(std::make_unique<PropertyItem>(this, key, caption, type));
     PropertyItem* item = m_items.back().get();
-    m_index.insert(key, item);
-    notify(item, Change::Structure);
+    item->m_captionNumber = captionNumber;
+    slot = item;
+    if (m_batches > 0)
+        m_batchGrew = true;
+    else
+        notify(item, Change::Structure);
     return item;
+}
+
+PropertyItem* PropertyItems::AddItem(int /*relative*/, const QString& key, const QString& caption, int type)
+{
+    return append(key, caption, type, -1);
+}
+
+PropertyItem* PropertyItems::AddDeferredItem(int /*relative*/, const QString& key, long captionNumber,
+                                             int type)
+{
+    return append(key, QString(), type, captionNumber < 0 ? -1 : captionNumber);
 }
 
 void PropertyItems::ClearItems()
 {
+    m_captionSource = nullptr;
     if (m_items.empty())
         return;
     m_index.clear();

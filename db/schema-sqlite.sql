@@ -156,6 +156,12 @@ create table h_btsdispatch (
   disinfo    text
 );
 create index ix_h_btsdispatch_time on h_btsdispatch(distime);
+-- The next record code is the largest value of a code. Codes of twenty digits are read from the
+-- end of the primary key, where their text order is their numeric order; this index holds every
+-- other code (none, as the component writes them), so that neither read passes every record.
+-- It uses built-in functions only, so that any SQLite program can still write the table.
+create index ix_h_btsdispatch_other_code on h_btsdispatch(discode)
+  where not (length(discode) = 20 and discode not glob '*[^0-9]*');
 
 -- The component's own: what each relocation overwrote and deleted, keyed by the code of
 -- its record in h_btsdispatch, so that it can be reversed and nothing is lost. The entry is

@@ -10,10 +10,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
+#include "core/mdl_pub_fun.h"
 #include "core/mdl_pub_var.h"
 #include "ui/busy_cursor.h"
-#include "core/mdl_pub_fun.h"
 #include "core/ui_settings.h"
 
 namespace corvan {
@@ -95,6 +98,11 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     // double click, or a click on a style that activates on click, would also raise it, and
     // one action would show the room twice.
     connect(m_tvwRoom, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { nodeClick(item); });
+    connect(m_tvwRoom, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        const auto county = m_countyOf.constFind(item);
+        if (county != m_countyOf.cend())
+            openCounty(*county);
+    });
     m_tvwRoom->installEventFilter(this);
 
     // Load.
@@ -110,8 +118,8 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
 QString frmQInBaseRoom::roomQuery() const
 {
     const int chosen = m_cboCity->currentIndex();
-    return mdlPubFun::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen), m_context.rightCityList,
-                                          m_txtName->text(), m_txtNo->text());
+    return mdlPubFun::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen),
+                                          m_context.rightCityList, m_txtName->text(), m_txtNo->text());
 }
 
 void frmQInBaseRoom::cmdOkClick()
@@ -155,6 +163,10 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
 {
     m_tvwRoom->clear();
     m_nodes.clear();
+    m_divisionNodes.clear();
+    m_countyOf.clear();
+    m_opened.clear();
+    m_rooms.clear();
     if (sql.isEmpty())
         return;
     auto rs = m_context.db().open(sql);
@@ -162,40 +174,63 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
         return;
 
     ContextService* context = m_context.ContextService();
-    // The tree is built apart and shown whole: a province of a hundred thousand rooms
-    // would otherwise pay for every insertion into a live view. Division names are
-    // looked up only when their node is new, so once per city and county.
     QTreeWidgetItem* root = addNode(nullptr, RootKey, context ? context->CurrentProvinceName() : QString());
-    const QString cityField = QStringLiteral("city");
-    const QString countyField = QStringLiteral("county");
-    const QString nameField = QStringLiteral("RoomName");
-    const QString numberField = QStringLiteral("RoomNo");
-    rs->MoveFirst();
-    for (int i = 0; i < rs->RecordCount(); ++i, rs->MoveNext()) {
-        const QString city = rs->Text(cityField);
-        const QString county = rs->Text(countyField);
-        const QString roomName = rs->Text(nameField);
-        const QString roomNo = rs->Text(numberField);
-        const QString cityKey = QStringLiteral("L2") + city;
-        QTreeWidgetItem* cityNode = node(cityKey);
-        if (!cityNode)
-            cityNode = addNode(root, cityKey, mdlPubFun::GetCityName(m_context, city));
-        const QString countyKey = QStringLiteral("L3") + city + county;
-        QTreeWidgetItem* countyNode = node(countyKey);
-        if (!countyNode)
-            countyNode = addNode(cityNode, countyKey, mdlPubFun::GetCountyName(m_context, county));
-        // A room is known by its city and name: a second room of the same name is skipped.
-        const QString roomKey = QStringLiteral("L4") + city + roomName;
-        if (node(roomKey))
-            continue;
-        const QString text = roomNo.isEmpty() ? roomName : roomName + QLatin1Char('(') + roomNo + QLatin1Char(')');
-        QTreeWidgetItem* roomNode = addNode(countyNode, roomKey, text);
-        roomNode->setData(0, TagRole, roomNo);
-        // A narrow pane cuts long names; the whole text is a pause of the pointer away.
-        roomNode->setToolTip(0, text);
+    m_rooms.read(m_context, *rs);
+    rs.reset();
+#ifdef __GLIBC__
+    // The rows were several times the text kept of them; give their pages back rather than keep
+    // them in the heap until some later work reuses them.
+    malloc_trim(0);
+#endif
+    // The tree is built apart and shown whole; the rooms wait in m_rooms until their county opens.
+    const auto& divisions = m_rooms.divisions();
+    m_divisionNodes.reserve(divisions.size());
+    m_opened.assign(divisions.size(), false);
+    for (std::size_t i = 0; i < divisions.size(); ++i) {
+        const RoomTree::Division& division = divisions[i];
+        const bool county = division.city >= 0;
+        QTreeWidgetItem* item = addNode(county ? m_divisionNodes[std::size_t(division.city)] : root,
+                                        division.key, division.caption);
+        m_divisionNodes.push_back(item);
+        if (county && m_rooms.roomCount(int(i)) > 0) {
+            m_countyOf.insert(item, int(i));
+            item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        }
     }
     m_tvwRoom->addTopLevelItem(root);
     root->setExpanded(true);
+}
+
+void frmQInBaseRoom::openCounty(int division) const
+{
+    if (m_opened[std::size_t(division)])
+        return;
+    m_opened[std::size_t(division)] = true;
+    QTreeWidgetItem* county = m_divisionNodes[std::size_t(division)];
+    QList<QTreeWidgetItem*> rooms;
+    const int count = m_rooms.roomCount(division);
+    rooms.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QString caption = m_rooms.roomCaption(division, i);
+        auto* item = new QTreeWidgetItem(QStringList{caption});
+        // A narrow pane cuts long names; the whole text is a pause of the pointer away.
+        item->setToolTip(0, caption);
+        item->setData(0, KeyRole, m_rooms.roomKey(division, i));
+        item->setData(0, TagRole, m_rooms.roomNumber(division, i));
+        rooms.append(item);
+    }
+    county->addChildren(rooms);
+    county->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+QTreeWidgetItem* frmQInBaseRoom::node(const QString& key) const
+{
+    int division = -1;
+    int position = -1;
+    if (!m_rooms.find(key, &division, &position))
+        return m_nodes.value(key, nullptr);
+    openCounty(division);
+    return m_divisionNodes[std::size_t(division)]->child(position);
 }
 
 bool frmQInBaseRoom::eventFilter(QObject* watched, QEvent* event)

@@ -3,6 +3,9 @@
 
 #include <QHash>
 #include <QWidget>
+#include <vector>
+
+#include "core/room_tree.h"
 
 class QComboBox;
 class QLabel;
@@ -17,7 +20,9 @@ class mdlPubVar;
 
 // The room search window, docked in the main window's left pane: rooms of the province
 // by city, name and number, as a tree province / city / county / room. It stays loaded
-// when the main window closes, until the component unloads it.
+// when the main window closes, until the component unloads it. A county's rooms become
+// nodes when it is first opened (or one of them is asked for by key): until then they are
+// text in a RoomTree, so a province of a hundred thousand rooms shows at once.
 class frmQInBaseRoom : public QWidget {
     Q_OBJECT
 
@@ -32,8 +37,8 @@ public:
     void FillRoomTree(const QString& sql);
     // The statement the query button would run now.
     QString roomQuery() const;
-    // The node with that key, or nullptr.
-    QTreeWidgetItem* node(const QString& key) const { return m_nodes.value(key, nullptr); }
+    // The node with that key, or nullptr. A room's county is filled in first when needed.
+    QTreeWidgetItem* node(const QString& key) const;
     // The line shown instead of a tree when the last query found no room.
     static const QString NothingFound;
 
@@ -51,6 +56,9 @@ private:
     // The criteria of the last search, per database and user.
     void restoreCriteria();
     void saveCriteria() const;
+    // Makes the nodes of a county's rooms, once. Filling a county in changes nothing the
+    // tree holds, only whether it is made of nodes yet, so it may happen in a const lookup.
+    void openCounty(int division) const;
 
     mdlPubVar& m_context;
     QComboBox* m_cboCity;
@@ -61,7 +69,12 @@ private:
     QTreeWidget* m_tvwRoom;
     QLabel* m_lblEmpty;
     bool m_keyMove = false;
+    // The province and division nodes by key, and by their division's number.
     QHash<QString, QTreeWidgetItem*> m_nodes;
+    std::vector<QTreeWidgetItem*> m_divisionNodes;
+    QHash<const QTreeWidgetItem*, int> m_countyOf;
+    RoomTree m_rooms;
+    mutable std::vector<bool> m_opened;
 };
 
 } // namespace corvan

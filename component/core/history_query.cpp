@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "core/history_query.h"
 
+#include "core/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
+#include "core/relocation_record.h"
+#include "core/sql_literal.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
-#include "core/mdl_pub_var.h"
-#include "core/mdl_pub_fun.h"
-#include "core/sql_literal.h"
-#include "core/relocation_record.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <algorithm>
+#include <memory>
 
 namespace corvan {
 
@@ -139,34 +141,53 @@ bool HistoryQuery::fillList(const mdlPubVar& context, PropertyItems& list, const
 {
     // A failed query shows no records rather than the previous criteria's ones.
     list.ClearItems();
-    const auto rs = context.db().open(sql);
+    std::shared_ptr<RecordSet> rs = context.db().open(sql);
     if (!rs)
         return false;
     if (rs->RecordCount() <= 0)
         return true;
 
-    // A province's records share few rooms: ask for each room once, not twice per record.
-    QHash<QString, QString> roomNames;
-    const auto roomName = [&roomNames, &context](const QString& code) {
-        const auto known = roomNames.constFind(code);
-        if (known != roomNames.cend())
-            return *known;
-        const QString name = mdlPubFun::GetRoomName(context, code);
-        roomNames.insert(code, name);
-        return name;
+    // The set stays with the list, and a caption is made from its row when first read. A
+    // province's records share few rooms: each is asked for once, not twice per record.
+    struct Captions {
+        std::shared_ptr<RecordSet> rows;
+        int time;
+        int net;
+        int from;
+        int to;
+        QHash<QString, QString> roomNames;
     };
-    const QString codeField = QStringLiteral("discode");
-    const QString timeField = QStringLiteral("distime");
-    const QString netField = QStringLiteral("net");
-    const QString fromField = QStringLiteral("fromroom");
-    const QString toField = QStringLiteral("toroom");
-    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
-        const QString fromRoom = roomName(rs->Text(fromField));
-        const QString toRoom = roomName(rs->Text(toField));
-        list.AddItem(0, QStringLiteral("K:") + rs->Text(codeField),
-                     caption(distimeText(rs->Value(timeField)), rs->Text(netField), fromRoom, toRoom),
-                     ITEM_OPTION);
+    auto captions = std::make_shared<Captions>(Captions{rs,
+                                                        rs->FieldIndex(QStringLiteral("distime")),
+                                                        rs->FieldIndex(QStringLiteral("net")),
+                                                        rs->FieldIndex(QStringLiteral("fromroom")),
+                                                        rs->FieldIndex(QStringLiteral("toroom")),
+                                                        {}});
+    list.setCaptionSource([captions, &context](long row) {
+        const auto roomName = [&](const QString& code) {
+            const auto known = captions->roomNames.constFind(code);
+            if (known != captions->roomNames.cend())
+                return *known;
+            const QString name = mdlPubFun::GetRoomName(context, code);
+            captions->roomNames.insert(code, name);
+            return name;
+        };
+        RecordSet& r = *captions->rows;
+        r.MoveTo(int(row));
+        const QString fromRoom = roomName(r.Text(captions->from));
+        const QString toRoom = roomName(r.Text(captions->to));
+        return caption(distimeText(r.Value(captions->time)), r.Text(captions->net), fromRoom, toRoom);
+    });
+    {
+        const PropertyItems::Batch batch(list);
+        const int code = rs->FieldIndex(QStringLiteral("discode"));
+        const QString prefix = QStringLiteral("K:");
+        int row = 0;
+        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext(), ++row)
+            list.AddDeferredItem(0, prefix + rs->Text(code), row, ITEM_OPTION);
     }
+    for (long i = 1; i <= std::min(FirstScreen, list.ItemCount()); ++i)
+        list.GetItem(i)->Caption();
     return true;
 }
 

@@ -52,14 +52,20 @@ public:
     // disinfo for reading: trimmed, every line marker made a line break ("\r\n").
     static QString infoText(const QString& disinfo);
 
-    // Runs a list statement and puts one ITEM_OPTION row per record into the list, keyed
-    // "K:" + discode. Every room code is looked up once per call, however many records
-    // share it. A failing statement leaves the list empty; false then.
     // The city names of the user's province for the criteria, in the order the database
     // hands them back (no ordering clause is sent).
     static QStringList cityNames(const mdlPubVar& context);
 
+    // Runs a list statement and puts one ITEM_OPTION row per record into the list, keyed
+    // "K:" + discode, at once: ItemCount() is the number of records. A caption is made when
+    // it is first read (a view shows its row, Caption() is asked), except those of the first
+    // screen, made here in the rows' order; a list that fits on it sends what it always did.
+    // Every room code is looked up once per list, however many records share it, so reading
+    // every caption costs one GetRoomName per room. A failing statement leaves the list
+    // empty; false then.
     static bool fillList(const mdlPubVar& context, PropertyItems& list, const QString& sql);
+    // The captions made in fillList.
+    static constexpr long FirstScreen = 100;
 };
 
 } // namespace corvan

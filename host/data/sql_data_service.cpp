@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "data/sql_data_service.h"
 
+#include "data/pg_rows.h"
 #include "data/sqlite_dialect.h"
+#include "data/sqlite_rows.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -25,6 +28,18 @@ bool fail(QString* error, const QString& text)
     if (error)
         *error = text;
     return false;
+}
+
+// The engine's own handle of an open Qt connection, when the driver hands out that type.
+// A type may be named by its typedef or by the struct behind it.
+template <class Handle>
+Handle* driverHandle(const QSqlDatabase& db, const char* typeName, const char* structName)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), typeName) != 0 && qstrcmp(handle.typeName(), structName) != 0))
+        return nullptr;
+    return *static_cast<Handle* const*>(handle.constData());
 }
 
 } // namespace
@@ -76,10 +91,18 @@ bool SqlDataService::open(const DatabaseLocation& location, QString* error)
         }
         // Numbers come as exact text, so a NUMERIC column never loses digits to a double.
         db.setNumericalPrecisionPolicy(QSql::HighPrecision);
-        if (!db.open())
+        if (!db.open()) {
             failure = db.lastError().text();
-        else if (sqlite && !SqliteDialect::install(db, &failure))
+        } else if (sqlite && !SqliteDialect::install(db, &failure)) {
             db.close();
+        } else {
+            m_sqlite = sqlite ? driverHandle<sqlite3>(db, "sqlite3*", "sqlite3*") : nullptr;
+            m_pg = sqlite ? nullptr : driverHandle<pg_conn>(db, "PGconn*", "pg_conn*");
+            if (!m_sqlite && !m_pg) {
+                failure = QStringLiteral("the driver hands out no engine handle");
+                db.close();
+            }
+        }
     }
     if (!failure.isNull()) {
         QSqlDatabase::removeDatabase(m_connectionName);
@@ -130,6 +153,8 @@ void SqlDataService::close()
         db.close();
     }
     m_inTransaction = false;
+    m_sqlite = nullptr;
+    m_pg = nullptr;
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
@@ -175,34 +200,17 @@ std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, con
         m_trace.write(SqlTrace::Call::Open, false, -1, sql);
         return nullptr;
     }
-    QSqlQuery query(this->database());
-    query.setForwardOnly(true);
-    if (!query.exec(sql)) {
-        setError(query.lastError());
+    QSqlError failure;
+    std::unique_ptr<RecordSet> set = m_sqlite
+                                         ? SqliteRows::open(m_sqlite, SqliteDialect::statement(sql), &failure)
+                                         : PgRows::open(m_pg, sql, &failure);
+    if (!set) {
+        setError(failure);
         m_trace.write(SqlTrace::Call::Open, false, -1, sql);
         return nullptr;
     }
-
-    const QSqlRecord record = query.record();
-    QStringList names;
-    names.reserve(record.count());
-    for (int i = 0; i < record.count(); ++i)
-        names.append(record.fieldName(i));
-    QVector<QVector<QVariant>> rows;
-    while (query.next()) {
-        QVector<QVariant> row(names.size());
-        for (int i = 0; i < record.count(); ++i)
-            row[i] = query.value(i);
-        rows.append(std::move(row));
-    }
-    // A statement can fail after its first rows (SQLite evaluates lazily).
-    if (query.lastError().type() != QSqlError::NoError) {
-        setError(query.lastError());
-        m_trace.write(SqlTrace::Call::Open, false, -1, sql);
-        return nullptr;
-    }
-    m_trace.write(SqlTrace::Call::Open, true, rows.size(), sql);
-    return std::make_unique<RecordSet>(std::move(names), std::move(rows));
+    m_trace.write(SqlTrace::Call::Open, true, set->RecordCount(), sql);
+    return set;
 }
 
 bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)

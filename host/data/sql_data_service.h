@@ -7,16 +7,21 @@
 #include "data/sql_trace.h"
 
 #include <QObject>
-#include <QSqlError>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <memory>
+
+struct sqlite3;
+struct pg_conn;
 
 namespace corvan::host {
 
 // The host's data service over Qt SQL: one connection, reached by the component under
 // the name "systemDB". Record sets are read whole into memory, so the component can
-// walk them after the statement is gone and no read lock outlives the call.
+// walk them after the statement is gone and no read lock outlives the call. They are read
+// through the engine's own interface on the same connection (SqliteRows, PgRows): the cells
+// stay in the engine's compact form until the component reads them.
 class SqlDataService : public QObject, public DataService, public TransactionService {
     Q_OBJECT
     Q_INTERFACES(corvan::DataService corvan::TransactionService)
@@ -69,6 +74,9 @@ private:
 
     QString m_connectionName;
     DatabaseLocation m_location;
+    // The open connection's engine handle, which record sets are read through.
+    sqlite3* m_sqlite = nullptr;
+    pg_conn* m_pg = nullptr;
     QString m_lastError;
     bool m_lastErrorBusy = false;
     int m_lockWait = DefaultLockWait;

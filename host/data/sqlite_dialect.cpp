@@ -207,6 +207,21 @@ QString SqliteDialect::toIsoDate(const QString& text)
         .arg(values[2], 2, 10, QLatin1Char('0'));
 }
 
+const QString& SqliteDialect::statement(const QString& sql)
+{
+    static const QString nextCode = QStringLiteral("select max(to_number(discode)) from h_btsdispatch");
+    // The condition is the partial index's, word for word: SQLite uses such an index only for a
+    // query whose condition contains the index's own.
+    static const QString indexed =
+        QStringLiteral("select max(code) as \"max(to_number(discode))\" from ("
+                       "select to_number(max(discode)) as code from h_btsdispatch"
+                       " where length(discode) = 20 and discode not glob '*[^0-9]*'"
+                       " union all "
+                       "select max(to_number(discode)) from h_btsdispatch"
+                       " where not (length(discode) = 20 and discode not glob '*[^0-9]*'))");
+    return sql == nextCode ? indexed : sql;
+}
+
 bool SqliteDialect::install(QSqlDatabase db, QString* error)
 {
     if (!db.isOpen() || !db.driver())

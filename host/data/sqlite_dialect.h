@@ -16,6 +16,14 @@ public:
     // open QSQLITE one or the file is not a database.
     static bool install(QSqlDatabase db, QString* error);
 
+    // The statement SQLite runs for one the component sent: the same, except the next record
+    // code's "select max(to_number(discode)) from h_btsdispatch". An index on to_number(discode)
+    // would leave the file to programs that know the function, so that one is answered in two
+    // index searches with the same result: codes of twenty digits from the end of the primary
+    // key (their text order is their numeric order), every other code through the partial
+    // index ix_h_btsdispatch_other_code, which holds only those.
+    static const QString& statement(const QString& sql);
+
     // The rules behind the SQL functions, exposed so that they can be checked apart.
     enum class NumberKind { Null, Integer, Real };
     struct Number {

@@ -40,22 +40,26 @@ ResourceViewServiceImpl::~ResourceViewServiceImpl()
 void ResourceViewServiceImpl::setSource(const QSqlDatabase& db)
 {
     m_db = db;
-    m_fields.clear();
+    m_views.clear();
 }
 
-const QVector<ResourceViewServiceImpl::Field>* ResourceViewServiceImpl::fields(const QString& view)
+const ResourceViewServiceImpl::View* ResourceViewServiceImpl::viewOf(const QString& name)
 {
-    auto found = m_fields.constFind(view);
-    if (found != m_fields.constEnd())
+    auto found = m_views.constFind(name);
+    if (found != m_views.constEnd())
         return &found.value();
+    // A view name goes into a statement, so only a plain one is looked up at all.
+    if (!isPlainName(name))
+        return nullptr;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("select fieldname,caption,datatype,groupname,display,emphasis,required,lookup "
-                                 "from host_field where viewname = ? order by serial"));
-    query.addBindValue(view);
+    query.prepare(
+        QStringLiteral("select fieldname,caption,datatype,groupname,display,emphasis,required,lookup "
+                       "from host_field where viewname = ? order by serial"));
+    query.addBindValue(name);
     if (!query.exec())
         return nullptr;
-    QVector<Field> list;
+    View known;
     while (query.next()) {
         Field f{query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
                 query.value(3).toString(), query.value(4).toString(), query.value(5).toString(),
@@ -63,14 +67,45 @@ const QVector<ResourceViewServiceImpl::Field>* ResourceViewServiceImpl::fields(c
         // Names go into a statement, so only plain column names are taken.
         if (!isPlainName(f.name))
             return nullptr;
-        list.append(f);
+        known.fields.append(f);
     }
-    if (list.isEmpty())
+    if (known.fields.isEmpty())
         return nullptr;
-    return &m_fields.insert(view, list).value();
+    // One statement per record: the division names come with the values, each as its own
+    // column after the fields. A division without a row gives null, one with a row its name
+    // (empty rather than null), so that a code without a division can keep its code as text.
+    QStringList columns;
+    for (const Field& f : std::as_const(known.fields))
+        columns << QStringLiteral("r.") + f.name;
+    for (const Field& f : std::as_const(known.fields)) {
+        if (f.lookup.isEmpty())
+            continue;
+        columns << (f.lookup == QLatin1String("city")
+                        ? QStringLiteral("(select coalesce(city_name,'') from com_city where city_id = r.%1)")
+                        : QStringLiteral(
+                              "(select coalesce(county_name,'') from com_county where county_id = r.%1)"))
+                       .arg(f.name);
+    }
+    known.statement = QStringLiteral("select ") + columns.join(QLatin1Char(',')) + QStringLiteral(" from ") +
+                      name + QStringLiteral(" r where r.") + known.fields.first().name +
+                      QStringLiteral(" = ?");
+    return &m_views.insert(name, known).value();
 }
 
-QString ResourceViewServiceImpl::displayText(const Field& field, const QVariant& value)
+const QVector<ResourceViewServiceImpl::Field>* ResourceViewServiceImpl::fields(const QString& name)
+{
+    const View* known = viewOf(name);
+    return known ? &known->fields : nullptr;
+}
+
+QString ResourceViewServiceImpl::recordStatement(const QString& name)
+{
+    const View* known = viewOf(name);
+    return known ? known->statement : QString();
+}
+
+QString ResourceViewServiceImpl::displayText(const Field& field, const QVariant& value,
+                                             const QVariant& divisionName)
 {
     if (value.isNull())
         return {};
@@ -81,47 +116,53 @@ QString ResourceViewServiceImpl::displayText(const Field& field, const QVariant&
     const QString text = value.toString();
     if (field.lookup.isEmpty() || text.isEmpty())
         return text;
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (field.lookup == QLatin1String("city"))
-        query.prepare(QStringLiteral("select city_name from com_city where city_id = ?"));
-    else
-        query.prepare(QStringLiteral("select county_name from com_county where county_id = ?"));
-    query.addBindValue(text);
     // A code without a division keeps its code as text, so nothing is lost from view.
-    if (query.exec() && query.next())
-        return query.value(0).toString();
-    return text;
+    return divisionName.isNull() ? text : divisionName.toString();
 }
 
-bool ResourceViewServiceImpl::GetResourceData(const QString& view, const QString& code, corvan::AttrTable* out,
-                                              bool /*withValues*/, const QString& /*keyView*/,
-                                              bool /*withCaptions*/, QObject** outObject)
+bool ResourceViewServiceImpl::GetResourceData(const QString& viewName, const QString& code,
+                                              corvan::AttrTable* out, bool /*withValues*/,
+                                              const QString& /*keyView*/, bool /*withCaptions*/,
+                                              QObject** outObject)
 {
     if (outObject)
         *outObject = nullptr;
     if (!out)
         return false;
     out->clear();
-    const QVector<Field>* list = fields(view);
-    if (!list || !isPlainName(view))
+    if (!viewOf(viewName))
         return false;
+    View& known = m_views[viewName];
+    const QVector<Field>& list = known.fields;
 
-    QStringList names;
-    for (const Field& f : *list)
-        names << f.name;
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("select ") + names.join(QLatin1Char(',')) + QStringLiteral(" from ") + view +
-                  QStringLiteral(" where ") + list->first().name + QStringLiteral(" = ?"));
-    query.addBindValue(code);
-    const bool found = query.exec() && query.next();
+    if (!known.record) {
+        known.record = std::make_shared<QSqlQuery>(m_db);
+        known.record->setForwardOnly(true);
+        if (!known.record->prepare(known.statement))
+            known.record.reset();
+    }
+    QSqlQuery* query = known.record.get();
+    bool found = false;
+    QVector<QVariant> values;
+    if (query) {
+        query->addBindValue(code);
+        found = query->exec() && query->next();
+        if (found) {
+            values.reserve(query->record().count());
+            for (int i = 0; i < query->record().count(); ++i)
+                values.append(query->value(i));
+        }
+        // Nothing of the statement may stay open on the connection between records.
+        query->finish();
+    }
 
-    out->resize(int(list->size()));
-    for (int j = 1; j <= list->size(); ++j) {
-        const Field& f = list->at(j - 1);
+    out->resize(int(list.size()));
+    int division = int(list.size());
+    for (int j = 1; j <= list.size(); ++j) {
+        const Field& f = list.at(j - 1);
+        const QVariant name = f.lookup.isEmpty() ? QVariant() : values.value(division++);
         out->set(AttrTable::Caption, j, f.caption);
-        out->set(AttrTable::DisplayValue, j, found ? displayText(f, query.value(j - 1)) : QString());
+        out->set(AttrTable::DisplayValue, j, found ? displayText(f, values.value(j - 1), name) : QString());
         out->set(AttrTable::FieldName, j, f.name);
         out->set(AttrTable::DataType, j, f.type);
         out->set(AttrTable::GroupCaption, j, f.group);
@@ -167,7 +208,8 @@ bool ResourceViewServiceImpl::ShowProperty(const QString& view, const QString& c
     return true;
 }
 
-bool ResourceViewServiceImpl::GetFieldCaptions(const QString& view, QStringList* fieldNames, QStringList* captions)
+bool ResourceViewServiceImpl::GetFieldCaptions(const QString& view, QStringList* fieldNames,
+                                               QStringList* captions)
 {
     const QVector<Field>* known = fields(view);
     if (!known || known->isEmpty() || !fieldNames || !captions)

@@ -9,6 +9,9 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVector>
+#include <memory>
+
+class QSqlQuery;
 
 class QWidget;
 
@@ -45,6 +48,11 @@ public:
     // The windows ShowProperty opened and that are still open.
     QList<QWidget*> propertyWindows() const;
 
+    // The one statement GetResourceData runs for a record of the view, the code as its one
+    // value ("?"): the fields in the metadata's order, then the name of each coded division.
+    // Empty when the view has no metadata.
+    QString recordStatement(const QString& view);
+
 private:
     struct Field {
         QString name;
@@ -56,11 +64,18 @@ private:
         QString required;
         QString lookup;
     };
-    const QVector<Field>* fields(const QString& view);
-    QString displayText(const Field& field, const QVariant& value);
+    // What is known of a view: its fields, and the statement of a record, prepared once.
+    struct View {
+        QVector<Field> fields;
+        QString statement;
+        std::shared_ptr<QSqlQuery> record;
+    };
+    const View* viewOf(const QString& name);
+    const QVector<Field>* fields(const QString& name);
+    static QString displayText(const Field& field, const QVariant& value, const QVariant& divisionName);
 
     QSqlDatabase m_db;
-    QHash<QString, QVector<Field>> m_fields;
+    QHash<QString, View> m_views;
     QList<QPointer<QWidget>> m_windows;
 };
 

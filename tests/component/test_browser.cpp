@@ -10,13 +10,13 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
-#include <QWindow>
 #include <QTreeWidget>
+#include <QWindow>
 
-#include "ui/active_bar.h"
 #include "browser/frm_main.h"
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
+#include "ui/active_bar.h"
 
 #include "core/move_bts_state.h"
 #include "relocation/frm_move_bts.h"
@@ -30,8 +30,7 @@ using corvan::test::TestHost;
 
 namespace {
 
-template <class T>
-T* child(QWidget* parent, const char* name)
+template <class T> T* child(QWidget* parent, const char* name)
 {
     T* found = parent ? parent->findChild<T*>(QString::fromLatin1(name)) : nullptr;
     EXPECT_NE(found, nullptr) << name;
@@ -43,12 +42,14 @@ QString key(const QTreeWidgetItem* item)
     return item->data(0, frmQInBaseRoom::KeyRole).toString();
 }
 
-// Every node of the tree as "key=text", depth first.
+// Every node of the tree as "key=text", depth first, each opened as a user opens it (a
+// county's rooms become nodes when it opens).
 QStringList nodes(const QTreeWidget* tree)
 {
     QStringList out;
-    std::function<void(const QTreeWidgetItem*)> walk = [&](const QTreeWidgetItem* item) {
+    std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
         out << key(item) + QLatin1Char('=') + item->text(0);
+        item->setExpanded(true);
         for (int i = 0; i < item->childCount(); ++i)
             walk(item->child(i));
     };
@@ -70,10 +71,7 @@ protected:
         tree = child<QTreeWidget>(search, "tvwRoom");
         host.recorder()->clear();
     }
-    void TearDown() override
-    {
-        component.clearEnv();
-    }
+    void TearDown() override { component.clearEnv(); }
 
     QStringList sentLike(const QString& start) const
     {
@@ -124,14 +122,21 @@ TEST_F(BrowserTest, CityListAndEmptyTreeOnLoad)
 TEST_F(BrowserTest, AllCitiesTreeHasOneNodePerCityAndCountyAndSkipsDuplicateNames)
 {
     query(0, QStringLiteral("  "), QString());
-    EXPECT_EQ(host.recorder()->statements().value(0),
-              QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom  where  "
-                             "city in ( '11','12' )  order  by city,county, roomno "));
-    EXPECT_EQ(nodes(tree), (QStringList{QStringLiteral("L1Root=测试省"), QStringLiteral("L211=甲市"),
-                                        QStringLiteral("L3111101=东区"), QStringLiteral("L411一号机房=一号机房(JF-001)"),
-                                        QStringLiteral("L411二号机房=二号机房(JF-002)"), QStringLiteral("L3111102=西区"),
-                                        QStringLiteral("L411三号机房=三号机房"), QStringLiteral("L212=乙市"),
-                                        QStringLiteral("L3121201=北县"), QStringLiteral("L412空机房=空机房(JF-005)")}));
+    EXPECT_EQ(
+        host.recorder()->statements().value(0),
+        QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom  where  "
+                       "city in ( '11','12' )  order  by city,county, roomno "));
+    // A closed county shows that it holds rooms before they are nodes.
+    QTreeWidgetItem* east = tree->topLevelItem(0)->child(0)->child(0);
+    EXPECT_EQ(key(east), QStringLiteral("L3111101"));
+    EXPECT_EQ(east->childCount(), 0);
+    EXPECT_EQ(east->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(nodes(tree),
+              (QStringList{QStringLiteral("L1Root=测试省"), QStringLiteral("L211=甲市"),
+                           QStringLiteral("L3111101=东区"), QStringLiteral("L411一号机房=一号机房(JF-001)"),
+                           QStringLiteral("L411二号机房=二号机房(JF-002)"), QStringLiteral("L3111102=西区"),
+                           QStringLiteral("L411三号机房=三号机房"), QStringLiteral("L212=乙市"),
+                           QStringLiteral("L3121201=北县"), QStringLiteral("L412空机房=空机房(JF-005)")}));
     EXPECT_TRUE(tree->topLevelItem(0)->isExpanded());
     EXPECT_EQ(search->node(QStringLiteral("L412空机房"))->data(0, frmQInBaseRoom::TagRole).toString(),
               QStringLiteral("JF-005"));
@@ -143,10 +148,11 @@ TEST_F(BrowserTest, AllCitiesTreeHasOneNodePerCityAndCountyAndSkipsDuplicateName
 TEST_F(BrowserTest, OneCityWithNameAndNumber)
 {
     query(2, QStringLiteral(" 号 "), QStringLiteral("JF-00"));
-    EXPECT_EQ(host.recorder()->statements().value(0),
-              QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom  where  "
-                             "city = '11'  and roomname like '%号%'  and roomno like '%JF-00%'  order  by city,"
-                             "county, roomno "));
+    EXPECT_EQ(
+        host.recorder()->statements().value(0),
+        QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom  where  "
+                       "city = '11'  and roomname like '%号%'  and roomno like '%JF-00%'  order  by city,"
+                       "county, roomno "));
     EXPECT_EQ(nodes(tree).size(), 6); // root, city, two counties, 一号机房 and 二号机房 (三号 has no number)
 
     query(2, QStringLiteral("不存在"), QString());
@@ -155,9 +161,11 @@ TEST_F(BrowserTest, OneCityWithNameAndNumber)
 
 TEST_F(BrowserTest, UnknownDivisionsShowAsUnknown)
 {
-    search->FillRoomTree(QStringLiteral("select roomname,roomno,county,city from res_baseroom where city='99'"));
+    search->FillRoomTree(
+        QStringLiteral("select roomname,roomno,county,city from res_baseroom where city='99'"));
     EXPECT_EQ(nodes(tree), (QStringList{QStringLiteral("L1Root=测试省"), QStringLiteral("L299=未知"),
-                                        QStringLiteral("L3999901=未知"), QStringLiteral("L499远方机房=远方机房(JF-006)")}));
+                                        QStringLiteral("L3999901=未知"),
+                                        QStringLiteral("L499远方机房=远方机房(JF-006)")}));
     search->FillRoomTree(QString());
     EXPECT_EQ(tree->topLevelItemCount(), 0);
 }
@@ -176,8 +184,8 @@ TEST_F(BrowserTest, ClickingARoomNodeShowsItsBtsOnTheNetworkTabs)
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(room).center());
 
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:甲市—一号机房"));
-    const QStringList once{QStringLiteral(
-        "select net,basecode,basenum,city,county,belongroom from v_res_bts where roomcode='00000000000000000001'")};
+    const QStringList once{QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts "
+                                          "where roomcode='00000000000000000001'")};
     EXPECT_EQ(sentLike(QStringLiteral("select net,")), once);
     // A double click is one action, and so is Enter on the chosen node: the room is shown once each.
     host.recorder()->clear();
@@ -203,8 +211,9 @@ TEST_F(BrowserTest, ClickingARoomNodeShowsItsBtsOnTheNetworkTabs)
               (QStringList{QStringLiteral("基本信息"), QStringLiteral("基站编码"), Fixture::btsCode(101)}));
     EXPECT_EQ(sheetRow(QStringLiteral("G"), 4),
               (QStringList{QStringLiteral("位置信息"), QStringLiteral("所属地市"), QStringLiteral("甲市")}));
-    EXPECT_EQ(sheetRow(QStringLiteral("G"), 6),
-              (QStringList{QStringLiteral("位置信息"), QStringLiteral("所属机房"), QStringLiteral("一号机房")}));
+    EXPECT_EQ(
+        sheetRow(QStringLiteral("G"), 6),
+        (QStringList{QStringLiteral("位置信息"), QStringLiteral("所属机房"), QStringLiteral("一号机房")}));
     EXPECT_EQ(sheetRow(QStringLiteral("G"), 7),
               (QStringList{QStringLiteral("设备信息"), QStringLiteral("所属BSC"), QStringLiteral("BSC1")}));
     EXPECT_EQ(sheetRow(QStringLiteral("G"), 9),
@@ -218,7 +227,8 @@ TEST_F(BrowserTest, ClickingARoomNodeShowsItsBtsOnTheNetworkTabs)
     EXPECT_EQ(g->CellBackground(3, 3), emphasis);
     EXPECT_NE(g->CellBackground(1, 2), emphasis);
     EXPECT_NE(g->CellBackground(2, 1), emphasis);
-    EXPECT_EQ(main->attrMap().value(QStringLiteral("G")).at(AttrTable::DisplayValue, 1), Fixture::btsCode(101));
+    EXPECT_EQ(main->attrMap().value(QStringLiteral("G")).at(AttrTable::DisplayValue, 1),
+              Fixture::btsCode(101));
 }
 
 TEST_F(BrowserTest, RoomWithoutBtsAndUnknownRoomShowTheEmptyState)
@@ -234,7 +244,8 @@ TEST_F(BrowserTest, RoomWithoutBtsAndUnknownRoomShowTheEmptyState)
     host.recorder()->clear();
     main->showBts(QStringLiteral("12"), QStringLiteral("没有这个机房"));
     EXPECT_EQ(sentLike(QStringLiteral("select net,")).value(0),
-              QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts where roomcode=''"));
+              QStringLiteral(
+                  "select net,basecode,basenum,city,county,belongroom from v_res_bts where roomcode=''"));
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:乙市—没有这个机房"));
 
     main->hideBts();
@@ -245,19 +256,23 @@ TEST_F(BrowserTest, LowerCaseNetworkAndTheLaterOfTwoRowsWins)
 {
     // A view that hands back what an operator's database might: a lower-case letter,
     // two BTSs of one network in one room, and a network the window does not know.
-    db.exec(QStringLiteral("create table t_rows (serial integer, net text, basecode text, basenum text, city text, "
-                           "county text, belongroom text, roomcode text)"));
-    db.exec(QStringLiteral("insert into t_rows values (1,'g','%1','101','11','1101','一号机房','%3'),"
-                           "(2,'G','%2','102','11','1102','一号机房','%3'),(3,'X','%1','101','11','1101','','%3')")
+    db.exec(QStringLiteral(
+        "create table t_rows (serial integer, net text, basecode text, basenum text, city text, "
+        "county text, belongroom text, roomcode text)"));
+    db.exec(QStringLiteral(
+                "insert into t_rows values (1,'g','%1','101','11','1101','一号机房','%3'),"
+                "(2,'G','%2','102','11','1102','一号机房','%3'),(3,'X','%1','101','11','1101','','%3')")
                 .arg(Fixture::btsCode(101), Fixture::btsCode(102), Fixture::roomCode(1)));
     db.exec(QStringLiteral("drop view v_res_bts"));
-    db.exec(QStringLiteral("create view v_res_bts as select net,basecode,basenum,city,county,belongroom,roomcode "
-                           "from t_rows order by serial"));
+    db.exec(
+        QStringLiteral("create view v_res_bts as select net,basecode,basenum,city,county,belongroom,roomcode "
+                       "from t_rows order by serial"));
     main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
     EXPECT_FALSE(main->sheet(QStringLiteral("G"))->isHidden());
     EXPECT_TRUE(main->sheet(QStringLiteral("C"))->isHidden());
     EXPECT_EQ(main->sheet(QStringLiteral("G"))->TextRC(1, 3), Fixture::btsCode(102));
-    EXPECT_EQ(main->attrMap().value(QStringLiteral("G")).at(AttrTable::DisplayValue, 3), QStringLiteral("甲二G基站"));
+    EXPECT_EQ(main->attrMap().value(QStringLiteral("G")).at(AttrTable::DisplayValue, 3),
+              QStringLiteral("甲二G基站"));
     EXPECT_EQ(main->attrMap().size(), 1);
 }
 
@@ -291,7 +306,8 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
     EXPECT_TRUE(wizard->isVisible());
     EXPECT_EQ(wizard->state().net, QStringLiteral("C"));
     EXPECT_TRUE(wizard->state().simpleMode);
-    EXPECT_EQ(wizard->state().attrMap.value(QStringLiteral("C")).at(AttrTable::DisplayValue, 1), Fixture::btsCode(202));
+    EXPECT_EQ(wizard->state().attrMap.value(QStringLiteral("C")).at(AttrTable::DisplayValue, 1),
+              Fixture::btsCode(202));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // A wizard already open is filled again, not opened twice.
@@ -331,7 +347,8 @@ TEST_F(BrowserTest, HistoryWindowOutlivesTheHostsCallsAndStaysModalToTheMainWind
     // Unloading everything with it open unloads each window once, none left behind.
     QStringList unloaded;
     for (QWidget* form : component.forms())
-        QObject::connect(form, &QObject::destroyed, [&unloaded, name = form->objectName()] { unloaded << name; });
+        QObject::connect(form, &QObject::destroyed,
+                         [&unloaded, name = form->objectName()] { unloaded << name; });
     component.clearEnv();
     EXPECT_TRUE(history.isNull());
     EXPECT_TRUE(component.forms().isEmpty());

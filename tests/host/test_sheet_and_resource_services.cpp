@@ -113,6 +113,15 @@ TEST_F(ResourceViewTest, GetResourceDataFillsTheTableFromTheMetadata)
                                         nullptr));
     EXPECT_EQ(table.at(AttrTable::DisplayValue, 7), QString());
     EXPECT_EQ(table.at(AttrTable::DisplayValue, 5), u"西区"_s);
+
+    // The names come with the record: a code without a division keeps its code, a city whose
+    // name is empty shows empty, and a change shows in the next read of the same view.
+    db.exec(u"update res_gbts set county = '7777' where basecode = '%1'"_s.arg(Fixture::btsCode(102)));
+    db.exec(u"update com_city set city_name = '' where city_id = '11'"_s);
+    ASSERT_TRUE(service.GetResourceData(u"v_res_gbts"_s, Fixture::btsCode(102), &table, true, QString(), true,
+                                        nullptr));
+    EXPECT_EQ(table.at(AttrTable::DisplayValue, 5), u"7777"_s);
+    EXPECT_EQ(table.at(AttrTable::DisplayValue, 4), QString());
 }
 
 TEST_F(ResourceViewTest, UnknownRecordsAndViewsAreReportedNotInvented)

@@ -65,6 +65,21 @@ TEST_F(SqlDataService, RecordSetsAreReadWholeWithFieldsFoundWithoutCase)
     EXPECT_TRUE(set->Value(u"showserial"_s).isNull());
     EXPECT_EQ(set->Text(u"showserial"_s), QString());
 
+    // A name spelt twice, in another case, is the first field; each kind of cell reads as text
+    // as it did through the driver, and any row can be read again.
+    auto kinds = service->OpenRecordset(
+        u"select city_id as a, city_name as A, '' as e, 2.5 as r, 7 as i from com_city order by city_id"_s,
+        System);
+    ASSERT_TRUE(kinds);
+    EXPECT_EQ((QList<int>{kinds->FieldIndex(u"A"_s), kinds->FieldIndex(u"E"_s), kinds->FieldIndex(u"x"_s)}),
+              (QList<int>{0, 2, -1}));
+    kinds->MoveTo(2);
+    EXPECT_EQ((QStringList{kinds->Text(u"a"_s), kinds->Text(1), kinds->Text(u"r"_s), kinds->Text(u"I"_s)}),
+              (QStringList{u"13"_s, u"徐州"_s, u"2.5"_s, u"7"_s}));
+    EXPECT_FALSE(kinds->Value(u"e"_s).isNull());
+    kinds->MoveTo(3);
+    EXPECT_TRUE(kinds->isEOF());
+
     auto empty =
         service->OpenRecordset(u"select city_id, city_name from com_city where city_id = 'x'"_s, System);
     ASSERT_TRUE(empty);

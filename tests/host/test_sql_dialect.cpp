@@ -58,6 +58,26 @@ TEST(SqlDialect, ToNumberReadsTextAsTheNumberItSpells)
     db.exec(u"insert into com_province(pro_id, pro_name) values ('9', 'a'), ('10', 'b'), "
             u"('0000000000000000008', 'c'), ('x', 'd')"_s);
     EXPECT_EQ(serviceRows(db, u"select max(to_number(pro_id)) from com_province"_s), QStringList{u"10"_s});
+
+    // The next record code, which SQLite answers from the ends of two indexes, is the maximum a
+    // pass over every record finds, whatever codes the table holds, under the same name.
+    const QString next = u"select max(to_number(discode)) from h_btsdispatch"_s;
+    const QString scanned = next + u" where discode is not null"_s;
+    const QStringList batches[] = {{},
+                                   {u"00000000000000000007"_s, u"00000000000000000012"_s},
+                                   {u"x"_s, u"5"_s, u"0000000000000000000a"_s},
+                                   {u" 99999999999999999999"_s},
+                                   {u"123456789012345678901"_s, u"-1"_s}};
+    for (const QStringList& codes : batches) {
+        for (const QString& code : codes)
+            db.exec(u"insert into h_btsdispatch(discode) values ('%1')"_s.arg(code));
+        EXPECT_EQ(serviceRows(db, next), serviceRows(db, scanned)) << codes.join(u',').toStdString();
+        if (codes.value(0) == u"00000000000000000007"_s) {
+            EXPECT_EQ(serviceRows(db, next), QStringList{u"12"_s});
+        }
+    }
+    EXPECT_EQ(db.service()->OpenRecordset(next, System)->FieldName(0),
+              db.service()->OpenRecordset(scanned, System)->FieldName(0));
 }
 
 TEST(SqlDialect, ToNumberRules)

@@ -79,6 +79,9 @@ signals:
 private:
     void itemsChanged(PropertyItem* item, PropertyItems::Change change);
     void showRow(PropertyItem* item, bool added);
+    // Shows the value column only while some row has a value, and spans the rows that draw
+    // across it once it shows; true when it shows.
+    bool syncValueColumn();
     void rebuildRows();
     void syncGeometry();
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected);

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <memory>
 
 namespace corvan {
 
@@ -28,7 +29,13 @@ public:
     PropertyItem& operator=(const PropertyItem&) = delete;
 
     const QString& Key() const { return m_key; }
-    const QString& Caption() const { return m_caption; }
+    // An item added with a deferred caption asks its list for it the first time it is read.
+    const QString& Caption() const
+    {
+        if (m_captionNumber >= 0)
+            resolveCaption();
+        return m_caption;
+    }
     void setCaption(const QString& caption);
     int Type() const { return m_type; }
 
@@ -55,18 +62,23 @@ public:
     // grid's mouse coordinates; nothing happens for an item that is in no grid.
     void ShowPopup(float x, float y);
 
-    PropertyItems& Children() { return m_children; }
-    const PropertyItems& Children() const { return m_children; }
+    // Made when first asked for: most items of a long list never hold any.
+    PropertyItems& Children();
+    const PropertyItems& Children() const;
 
     // The list that holds this item.
     PropertyItems* owner() const { return m_owner; }
 
 private:
+    friend class PropertyItems;
     void changed(PropertyItems::Change change);
+    void resolveCaption() const;
 
     PropertyItems* m_owner;
     QString m_key;
-    QString m_caption;
+    mutable QString m_caption;
+    // The number the list's caption source knows the caption by, until it is read; -1 after.
+    mutable long m_captionNumber = -1;
     int m_type;
     QVariant m_value;
     bool m_visible = true;
@@ -76,7 +88,7 @@ private:
     float m_top = 0;
     float m_width = 0;
     float m_height = 0;
-    PropertyItems m_children;
+    std::unique_ptr<PropertyItems> m_children;
 };
 
 } // namespace corvan

@@ -15,11 +15,28 @@ class PropertyItem;
 // Positions count from 1, as the grid's callers count them.
 class PropertyItems {
 public:
-    enum class Change { Structure, Value, State };
+    // Appended: items came at the end of the list in a Batch; the item is null.
+    enum class Change { Structure, Value, State, Appended };
     // Told of every change in this list and in the lists below it, so a view can follow.
     using Listener = std::function<void(PropertyItem* item, Change change)>;
     // Shows a holder's Children as a popup menu at a point in the grid's mouse coordinates.
     using PopupPresenter = std::function<void(PropertyItem* holder, float x, float y)>;
+    // Works out the caption of an item added with a deferred caption, by the item's number.
+    using CaptionSource = std::function<QString(long number)>;
+
+    // While one lives, appends to the list are told to the listeners once, as an Appended
+    // change, when the last batch on the list ends: a view then builds its rows once
+    // instead of row by row.
+    class Batch {
+    public:
+        explicit Batch(PropertyItems& items);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        PropertyItems& m_items;
+    };
 
     explicit PropertyItems(PropertyItem* parent = nullptr);
     ~PropertyItems();
@@ -29,6 +46,11 @@ public:
     // Appends an item. The first argument is the grid's unused relative position and
     // is ignored. A key already in the list adds nothing and gives nullptr.
     PropertyItem* AddItem(int relative, const QString& key, const QString& caption, int type);
+    // Appends an item whose caption the list's caption source gives when the caption is first
+    // read (a view shows the row, a caller asks): a long list costs no caption nobody reads.
+    PropertyItem* AddDeferredItem(int relative, const QString& key, long captionNumber, int type);
+    // The source of deferred captions; ClearItems drops it with the items.
+    void setCaptionSource(CaptionSource source) { m_captionSource = std::move(source); }
     void ClearItems();
     long ItemCount() const { return long(m_items.size()); }
     // By key, or by position from 1; nullptr when there is none.
@@ -53,8 +75,14 @@ public:
     auto end() const { return m_items.end(); }
 
 private:
+    friend class PropertyItem;
+    PropertyItem* append(const QString& key, const QString& caption, int type, long captionNumber);
+
     PropertyItem* m_parent;
     std::vector<std::unique_ptr<PropertyItem>> m_items;
+    CaptionSource m_captionSource;
+    int m_batches = 0;
+    bool m_batchGrew = false;
     QHash<QString, PropertyItem*> m_index;
     Listener m_listener;
     PopupPresenter m_presenter;

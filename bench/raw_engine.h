@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+#include "bench_recorder.h"
+
+struct sqlite3;
+struct pg_conn;
+
+namespace corvan::host {
+class DatabaseLocation;
+}
+
+namespace corvan::bench {
+
+// The database through its engine's own C interface (sqlite3, libpq) on a connection of its
+// own: what the same statements cost without the host and the component. Every value of
+// every row is read, as a program that uses the rows would read them.
+class RawEngine {
+public:
+    RawEngine() = default;
+    ~RawEngine();
+    RawEngine(const RawEngine&) = delete;
+    RawEngine& operator=(const RawEngine&) = delete;
+
+    bool open(const host::DatabaseLocation& location, QString* error);
+    // Runs what the component sent, in order. A transaction in it is rolled back at its end,
+    // so that the replay leaves the data as it found it.
+    bool replay(const QVector<Sent>& sent, QString* error);
+
+private:
+    bool run(const QString& sql, const QString& value, QString* error);
+
+    sqlite3* m_sqlite = nullptr;
+    pg_conn* m_pg = nullptr;
+    // Where the values read go, so that no compiler can leave the reading out.
+    quint64 m_sink = 0;
+};
+
+} // namespace corvan::bench

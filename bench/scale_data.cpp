@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: MIT
+#include "scale_data.h"
+
+#include "data/demo_database.h"
+#include "data/schema.h"
+
+#include <QDate>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+namespace corvan::bench {
+
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// Generated records take codes from here on, far from the ones relocations give out.
+constexpr qint64 FirstGeneratedCode = 1'000'000'000'001;
+const QString Aside = u"corvan_bench_"_s;
+const QStringList HistoryTables{u"h_btsdispatch"_s, u"corvan_journal"_s};
+
+QString code20(qint64 n)
+{
+    return u"%1"_s.arg(n, 20, 10, QLatin1Char('0'));
+}
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), u"''"_s) + QLatin1Char('\'');
+}
+
+} // namespace
+
+bool ScaleData::exec(const QString& sql, QString* error)
+{
+    QSqlQuery query(m_db);
+    if (query.exec(sql))
+        return true;
+    *error = query.lastError().text() + u"\nStatement: "_s + sql.left(300);
+    return false;
+}
+
+QString ScaleData::first(const QString& sql)
+{
+    QSqlQuery query(m_db);
+    return query.exec(sql) && query.next() ? query.value(0).toString() : QString();
+}
+
+qint64 ScaleData::count(const QString& table)
+{
+    return first(u"select count(*) from "_s + table).toLongLong();
+}
+
+bool ScaleData::prepare(int rooms, QString* error)
+{
+    if (first(u"select count(*) from res_baseroom"_s).toLongLong() == rooms)
+        return true;
+    std::fprintf(stderr, "making the demo province of %d rooms\n", rooms);
+    for (const QString& table : HistoryTables)
+        exec(u"drop table if exists "_s + Aside + table, error);
+    if (!host::dropSchema(m_db, error) || !host::createSchema(m_db, error))
+        return false;
+    host::DemoOptions options;
+    options.rooms = rooms;
+    host::DemoReport report;
+    return host::createDemoData(m_db, options, &report, error);
+}
+
+bool ScaleData::fillHistory(int records, QString* error)
+{
+    const qint64 have = count(u"h_btsdispatch"_s);
+    if (have >= records)
+        return true;
+    std::fprintf(stderr, "writing %lld relocation records\n", static_cast<long long>(records - have));
+    std::vector<std::pair<QString, QString>> rooms;
+    {
+        QSqlQuery query(m_db);
+        if (!query.exec(u"select roomcode, city from res_baseroom order by roomcode"_s)) {
+            *error = query.lastError().text();
+            return false;
+        }
+        while (query.next())
+            rooms.emplace_back(query.value(0).toString(), query.value(1).toString());
+    }
+    const qint64 start =
+        std::max(FirstGeneratedCode, first(u"select max(discode) from h_btsdispatch"_s).toLongLong() + 1);
+    std::mt19937 random(14);
+    std::uniform_int_distribution<std::size_t> anyRoom(0, rooms.size() - 1);
+    const QDate firstDay(2025, 1, 1);
+    if (!m_db.transaction()) {
+        *error = m_db.lastError().text();
+        return false;
+    }
+    QStringList values;
+    for (qint64 i = 0; i < records - have; ++i) {
+        const auto& from = rooms[anyRoom(random)];
+        const auto& to = rooms[anyRoom(random)];
+        const QString net = QString(QLatin1Char("GCD"[i % 3]));
+        values << u"(%1,to_date('%2','yyyy-mm-dd'),'admin',%3,%4,%5,%6,%7,'1',%8)"_s.arg(
+            quoted(code20(start + i)), firstDay.addDays(i % 365).toString(Qt::ISODate), quoted(net),
+            quoted(from.second), quoted(to.second), quoted(from.first), quoted(to.first),
+            quoted(u"BTS属性:所属机房,从:"_s + from.first + u",修改为:"_s + to.first + u";H=62s2Q"_s));
+        if (values.size() == 500 || i + 1 == records - have) {
+            if (!exec(
+                    u"insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
+                    u"simplemode,disinfo) values "_s +
+                        values.join(QLatin1Char(',')),
+                    error)) {
+                m_db.rollback();
+                return false;
+            }
+            values.clear();
+        }
+    }
+    if (!m_db.commit()) {
+        *error = m_db.lastError().text();
+        return false;
+    }
+    return host::engineOf(m_db) == host::Engine::SQLite || exec(u"analyze h_btsdispatch"_s, error);
+}
+
+bool ScaleData::setHistoryAside(QString* error)
+{
+    for (const QString& table : HistoryTables) {
+        if (!exec(u"drop table if exists "_s + Aside + table, error) ||
+            !exec(u"create table "_s + Aside + table + u" as select * from "_s + table, error) ||
+            !exec(u"delete from "_s + table, error))
+            return false;
+    }
+    // Rows deleted on a server stay in its indexes until a vacuum.
+    return host::engineOf(m_db) == host::Engine::SQLite || exec(u"vacuum analyze h_btsdispatch"_s, error);
+}
+
+bool ScaleData::restoreHistory(QString* error)
+{
+    for (const QString& table : HistoryTables) {
+        if (!exec(u"delete from "_s + table, error) ||
+            !exec(u"insert into "_s + table + u" select * from "_s + Aside + table, error) ||
+            !exec(u"drop table "_s + Aside + table, error))
+            return false;
+    }
+    return host::engineOf(m_db) == host::Engine::SQLite || exec(u"vacuum analyze h_btsdispatch"_s, error);
+}
+
+bool ScaleData::chooseBts(MovingBts* bts, QString* error)
+{
+    bts->city = first(u"select city from res_baseroom group by city order by count(*) desc, city"_s);
+    bts->cityName = first(u"select city_name from com_city where city_id = "_s + quoted(bts->city));
+    const QString ownName =
+        u"(select count(*) from res_baseroom x where x.city = r.city and x.roomname = r.roomname) = 1"_s;
+    QSqlQuery query(m_db);
+    if (!query.exec(u"select b.basecode, b.basenum, b.county, r.roomname from res_gbts b join res_baseroom r "
+                    u"on r.city = b.city and r.gbts = b.basenum where b.city = "_s +
+                    quoted(bts->city) + u" and "_s + ownName + u" order by b.basecode"_s) ||
+        !query.next()) {
+        *error = u"no G BTS in a room of a name of its own in city "_s + bts->city;
+        return false;
+    }
+    bts->code = query.value(0).toString();
+    bts->number = query.value(1).toString();
+    bts->county = query.value(2).toString();
+    bts->rooms[0] = query.value(3).toString();
+    query.finish();
+    bts->rooms[1] = first(u"select roomname from res_baseroom r where city = "_s + quoted(bts->city) +
+                          u" and (gbts is null or gbts = '') and "_s + ownName + u" order by roomcode"_s);
+    if (bts->rooms[1].isEmpty()) {
+        *error = u"no free room in city "_s + bts->city;
+        return false;
+    }
+    return true;
+}
+
+qint64 ScaleData::cityRooms(const MovingBts& bts)
+{
+    return first(u"select count(*) from res_baseroom where city = "_s + quoted(bts.city)).toLongLong();
+}
+
+bool ScaleData::giveCells(const MovingBts& bts, int cells, int serial, QString* error)
+{
+    const QString city = quoted(bts.city);
+    const QString own =
+        u"(select ci from res_gcell where city = "_s + city + u" and bts = "_s + quoted(bts.number) + u")"_s;
+    QStringList cellRows;
+    QStringList antRows;
+    QStringList lineRows;
+    for (int k = 0; k < cells; ++k) {
+        const qint64 n = qint64(serial) * 1000 + k;
+        const QString code = quoted(u"7"_s + code20(n).right(19));
+        const QString ci = quoted(QString::number(700'000'000 + n));
+        cellRows << u"(%1,%2,%3,'1',%4,%5,%6,'宏站')"_s.arg(code, quoted(u"测试小区%1"_s.arg(k + 1)), ci,
+                                                            city, quoted(bts.county), quoted(bts.number));
+        antRows << u"(%1,%2,%3,%4,'定向',120,30.5,4)"_s.arg(code, quoted(u"测试天线%1"_s.arg(k + 1)), ci,
+                                                            city);
+        lineRows << u"(%1,%2,%3,%4,'7/8\"',40.5)"_s.arg(code, quoted(u"KX%1"_s.arg(n)), ci, city);
+    }
+    const bool ok =
+        m_db.transaction() &&
+        exec(u"delete from res_gant where city = "_s + city + u" and ci in "_s + own, error) &&
+        exec(u"delete from res_gantline where city = "_s + city + u" and ci in "_s + own, error) &&
+        exec(u"delete from res_gcell where city = "_s + city + u" and bts = "_s + quoted(bts.number),
+             error) &&
+        exec(u"insert into res_gcell(cellcode,cellname,ci,lac,city,county,bts,covertype) values "_s +
+                 cellRows.join(QLatin1Char(',')),
+             error) &&
+        exec(u"insert into res_gant(antcode,antname,ci,city,anttype,azimuth,height,downtilt) values "_s +
+                 antRows.join(QLatin1Char(',')),
+             error) &&
+        exec(u"insert into res_gantline(linecode,lineid,ci,city,linetype,linelength) values "_s +
+                 lineRows.join(QLatin1Char(',')),
+             error) &&
+        m_db.commit();
+    if (!ok)
+        m_db.rollback();
+    return ok;
+}
+
+} // namespace corvan::bench

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace corvan::bench {
+
+// A BTS the benchmark relocates back and forth between two rooms of one city, with the
+// cells it gives it before every relocation.
+struct MovingBts {
+    QString code;
+    QString number;
+    QString city;
+    QString county;
+    QString cityName;
+    QString rooms[2]; // where it stands, where it goes; swapped after each relocation
+};
+
+// The benchmark's database: the demo province of a number of rooms, as many relocation
+// records over random rooms of it, and a BTS to relocate.
+class ScaleData {
+public:
+    explicit ScaleData(QSqlDatabase db) : m_db(std::move(db)) {}
+
+    // Makes the demo province unless the database holds one of that many rooms already, the
+    // schema first (on a server, after dropping any schema it has).
+    bool prepare(int rooms, QString* error);
+    // Records over random rooms, 2025-01-01 to 2025-12-31, until the history holds as many.
+    bool fillHistory(int records, QString* error);
+    // Takes the history out (into a table of the benchmark) and puts it back.
+    bool setHistoryAside(QString* error);
+    bool restoreHistory(QString* error);
+    qint64 count(const QString& table);
+
+    // The first G BTS of the largest city that stands in a room, and a free room of a name
+    // of its own in that city.
+    bool chooseBts(MovingBts* bts, QString* error);
+    // Gives the BTS exactly cells cells, each with an antenna and a feeder.
+    bool giveCells(const MovingBts& bts, int cells, int serial, QString* error);
+    // The number of rooms of the BTS's city.
+    qint64 cityRooms(const MovingBts& bts);
+
+private:
+    bool exec(const QString& sql, QString* error);
+    QString first(const QString& sql);
+
+    QSqlDatabase m_db;
+};
+
+} // namespace corvan::bench
