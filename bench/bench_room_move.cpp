@@ -51,14 +51,19 @@ int main(int argc, char* argv[])
     mdlPubVar context;
     context.setServices(services.objectArray());
     const SystemDb& db = context.db();
-    const auto text = [&](const QString& sql) { return db.firstText(sql).value_or(QString()); };
+    const auto text = [&](const QString& sql) {
+        return db.firstText(sql).value_or(QString());
+    };
 
     // A room with all three networks, and a free room of the same city.
-    const QString room = text(QStringLiteral("select roomcode from res_baseroom where gbts is not null and cbts is not "
-                                             "null and dbts is not null order by roomcode"));
+    const QString room =
+        text(QStringLiteral("select roomcode from res_baseroom where gbts is not null and cbts is not "
+                            "null and dbts is not null order by roomcode"));
     const QString city = text(QStringLiteral("select city from res_baseroom where roomcode='%1'").arg(room));
-    const QString target = text(QStringLiteral("select roomcode from res_baseroom where city='%1' and gbts is null and "
-                                               "cbts is null and dbts is null order by roomcode").arg(city));
+    const QString target =
+        text(QStringLiteral("select roomcode from res_baseroom where city='%1' and gbts is null and "
+                            "cbts is null and dbts is null order by roomcode")
+                 .arg(city));
     if (room.isEmpty() || target.isEmpty()) {
         std::fprintf(stderr, "no room with three networks and no free room beside it\n");
         return 1;
@@ -67,15 +72,24 @@ int main(int argc, char* argv[])
     int added = 0;
     for (const QString& net : {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")}) {
         const QString n = net.toLower();
-        const QString number = text(QStringLiteral("select %1bts from res_baseroom where roomcode='%2'").arg(n, room));
-        const QString code = text(QStringLiteral("select basecode from res_%1bts where basenum='%2'").arg(n, number));
+        const QString number =
+            text(QStringLiteral("select %1bts from res_baseroom where roomcode='%2'").arg(n, room));
+        const QString code =
+            text(QStringLiteral("select basecode from res_%1bts where basenum='%2'").arg(n, number));
         // Six cells, each with an antenna and a feeder, whatever the demo gave it.
-        for (int c = text(QStringLiteral("select count(*) from res_%1cell where city='%2' and bts='%3'").arg(n, city, number)).toInt();
+        for (int c = text(QStringLiteral("select count(*) from res_%1cell where city='%2' and bts='%3'")
+                              .arg(n, city, number))
+                         .toInt();
              c < CellsPerBts; ++c, ++added) {
             const QString id = QStringLiteral("9%1%2").arg(number).arg(c);
-            db.execute(QStringLiteral("insert into res_%1cell(cellcode,ci,city,bts) values ('%2','%2','%3','%4')").arg(n, id, city, number));
-            db.execute(QStringLiteral("insert into res_%1ant(antcode,ci,city) values ('%2','%2','%3')").arg(n, id, city));
-            db.execute(QStringLiteral("insert into res_%1antline(linecode,lineid,ci,city) values ('%2','%2','%2','%3')").arg(n, id, city));
+            db.execute(
+                QStringLiteral("insert into res_%1cell(cellcode,ci,city,bts) values ('%2','%2','%3','%4')")
+                    .arg(n, id, city, number));
+            db.execute(QStringLiteral("insert into res_%1ant(antcode,ci,city) values ('%2','%2','%3')")
+                           .arg(n, id, city));
+            db.execute(QStringLiteral(
+                           "insert into res_%1antline(linecode,lineid,ci,city) values ('%2','%2','%2','%3')")
+                           .arg(n, id, city));
         }
         ResourceView::GetResourceData(context, QStringLiteral("v_res_%1bts").arg(n), code, &tables[net]);
     }
@@ -88,7 +102,9 @@ int main(int argc, char* argv[])
     PropertyItems pages[3];
     Quiet prompt;
     RoomMove move(context, shared,
-                  {{QStringLiteral("G"), &pages[0]}, {QStringLiteral("C"), &pages[1]}, {QStringLiteral("D"), &pages[2]}},
+                  {{QStringLiteral("G"), &pages[0]},
+                   {QStringLiteral("C"), &pages[1]},
+                   {QStringLiteral("D"), &pages[2]}},
                   prompt);
     if (!move.start(tables)) {
         std::fprintf(stderr, "the pages could not be built\n");
@@ -113,7 +129,8 @@ int main(int argc, char* argv[])
     timer.start();
     const bool committed = move.commit();
     const qint64 ms = timer.elapsed();
-    std::printf("room move\t%s\t3 BTSs, %d cells each (+%d added), their antennas and feeders\tpages and checks %lld ms"
+    std::printf("room move\t%s\t3 BTSs, %d cells each (+%d added), their antennas and feeders\tpages and "
+                "checks %lld ms"
                 "\tcommit %lld ms\t%s\n",
                 data.engine() == host::Engine::SQLite ? "SQLite" : "PostgreSQL", CellsPerBts, added,
                 static_cast<long long>(prepared), static_cast<long long>(ms),

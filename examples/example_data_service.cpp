@@ -58,8 +58,7 @@ void toDate(sqlite3_context* context, int, sqlite3_value** argv)
 
 ExampleDataService::ExampleDataService(QObject* parent)
     : QObject(parent), m_connection(QStringLiteral("example-systemDB"))
-{
-}
+{}
 
 ExampleDataService::~ExampleDataService()
 {
@@ -77,16 +76,19 @@ bool ExampleDataService::open(const QString& path)
     }
     // SQLite keeps functions per connection, so every connection registers them.
     const QVariant handle = db.driver()->handle();
-    sqlite3* sqlite = qstrcmp(handle.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(handle.constData())
-                                                                   : nullptr;
+    sqlite3* sqlite = qstrcmp(handle.typeName(), "sqlite3*") == 0
+                          ? *static_cast<sqlite3* const*>(handle.constData())
+                          : nullptr;
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     if (!sqlite ||
-        sqlite3_create_function_v2(sqlite, "to_number", 1, flags, nullptr, toNumber, nullptr, nullptr, nullptr) ||
+        sqlite3_create_function_v2(sqlite, "to_number", 1, flags, nullptr, toNumber, nullptr, nullptr,
+                                   nullptr) ||
         sqlite3_create_function_v2(sqlite, "to_date", 2, flags, nullptr, toDate, nullptr, nullptr, nullptr)) {
         m_lastError = QStringLiteral("cannot register the SQL functions on %1").arg(path);
         return false;
     }
-    return run(QStringLiteral("pragma foreign_keys = on")) && run(QStringLiteral("pragma busy_timeout = 5000"));
+    return run(QStringLiteral("pragma foreign_keys = on")) &&
+           run(QStringLiteral("pragma busy_timeout = 5000"));
 }
 
 QSqlDatabase ExampleDataService::database() const
@@ -113,8 +115,8 @@ bool ExampleDataService::run(const QString& sql)
     return true;
 }
 
-std::unique_ptr<corvan::RecordSet> ExampleDataService::OpenRecordset(const QString& sql, const QString& database,
-                                                                     qint32)
+std::unique_ptr<corvan::RecordSet> ExampleDataService::OpenRecordset(const QString& sql,
+                                                                     const QString& database, qint32)
 {
     if (!known(database))
         return nullptr;

@@ -32,7 +32,8 @@ QColor colour(qint32 bbggrr)
 
 QString quoted(const QString& text)
 {
-    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QLatin1String("''")) +
+           QLatin1Char('\'');
 }
 
 } // namespace
@@ -41,7 +42,8 @@ bool ExampleServices::open(const QSqlDatabase& db)
 {
     m_db = db;
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("select pro_id, pro_name from com_province order by pro_id")) || !query.next())
+    if (!query.exec(QStringLiteral("select pro_id, pro_name from com_province order by pro_id")) ||
+        !query.next())
         return false;
     m_provinceId = qint16(query.value(0).toInt());
     m_provinceName = query.value(1).toString();
@@ -55,8 +57,8 @@ bool ExampleServices::open(const QSqlDatabase& db)
     return true;
 }
 
-void ExampleServices::StyleRange(corvan::Sheet* sheet, int row1, int col1, int row2, int col2, qint32 foreground,
-                                 qint32 background, int, int fontSize, int)
+void ExampleServices::StyleRange(corvan::Sheet* sheet, int row1, int col1, int row2, int col2,
+                                 qint32 foreground, qint32 background, int, int fontSize, int)
 {
     for (int r = std::max(row1, 1); sheet && r <= std::min(row2, sheet->MaxRow()); ++r)
         for (int c = std::max(col1, 1); c <= std::min(col2, sheet->MaxCol()); ++c) {
@@ -104,8 +106,9 @@ bool ExampleServices::ExportSheet(corvan::Sheet* sheet, const QString& title, bo
     if (!sheet)
         return false;
     // Without asking, into the user's documents folder under the title.
-    QString path = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-                       .filePath(QString(title).replace(QLatin1Char('/'), QLatin1Char('_')) + QStringLiteral(".csv"));
+    QString path =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+            .filePath(QString(title).replace(QLatin1Char('/'), QLatin1Char('_')) + QStringLiteral(".csv"));
     if (ask)
         path = QFileDialog::getSaveFileName(sheet->window(), title, path, QStringLiteral("CSV (*.csv)"));
     QFile file(path);

@@ -69,7 +69,8 @@ bool createDatabase(example::ExampleDataService& data, QString* error)
     }
     QStringList statements = schemaStatements(QString::fromUtf8(file.readAll()));
     statements << QStringLiteral("insert into com_province values ('1', '示例省')")
-               << QStringLiteral("insert into com_city values ('11', '东城市', '1', 1), ('12', '西城市', '1', 2)")
+               << QStringLiteral(
+                      "insert into com_city values ('11', '东城市', '1', 1), ('12', '西城市', '1', 2)")
                << QStringLiteral("insert into com_county values ('1101', '东城区', '11')")
                << QStringLiteral("insert into res_baseroom (roomcode, roomname, roomno, city, county) "
                                  "values ('R0001', '东城区通信机房', '1', '11', '1101')");
@@ -117,7 +118,8 @@ int main(int argc, char* argv[])
     QPluginLoader loader(QStringLiteral(CORVAN_PLUGIN));
     auto* factory = qobject_cast<corvan::ComponentFactory*>(loader.instance());
     if (!factory)
-        return fail(QStringLiteral("%1 is no corvan component: %2").arg(loader.fileName(), loader.errorString()));
+        return fail(
+            QStringLiteral("%1 is no corvan component: %2").arg(loader.fileName(), loader.errorString()));
     std::unique_ptr<corvan::Component> component(factory->createComponent(nullptr));
 
     // The object array: subscripts 1 to 7 and 14; 0 and 8 to 13 stay empty.
@@ -130,7 +132,8 @@ int main(int argc, char* argv[])
     try {
         component->initEnv(objects);
     } catch (const corvan::ComponentError& e) {
-        return fail(QStringLiteral("initEnv refused the services: %1 (error %2)").arg(e.text()).arg(e.number()));
+        return fail(
+            QStringLiteral("initEnv refused the services: %1 (error %2)").arg(e.text()).arg(e.number()));
     }
     say(QStringLiteral("initEnv: the component took the services of %1").arg(services.ApplicationName()));
 
@@ -144,7 +147,8 @@ int main(int argc, char* argv[])
         for (int i = 0; i < box->count(); ++i)
             if (!box->itemText(i).isEmpty())
                 cities << box->itemText(i);
-    say(QStringLiteral("ShowMainForm: \"%1\" is shown; cities: %2").arg(main->windowTitle(), cities.join(u' ')));
+    say(QStringLiteral("ShowMainForm: \"%1\" is shown; cities: %2")
+            .arg(main->windowTitle(), cities.join(u' ')));
 
     if (!check)
         QApplication::exec();

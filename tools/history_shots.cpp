@@ -14,13 +14,13 @@
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
-#include "entry/cls_main.h"
-#include "history/frm_q_dispath_his.h"
-#include "history/frm_view_history.h"
+#include "data/sql_data_service.h"
 #include "desktop/host_services.h"
 #include "desktop/sheet_printer.h"
 #include "desktop/sheet_service_impl.h"
-#include "data/sql_data_service.h"
+#include "entry/cls_main.h"
+#include "history/frm_q_dispath_his.h"
+#include "history/frm_view_history.h"
 
 using namespace corvan;
 
@@ -51,7 +51,8 @@ int main(int argc, char* argv[])
     auto* window = new frmViewHistory(component.context());
     window->show();
     frmQDispathHis* panel = window->queryPanel();
-    panel->findChild<QDateEdit*>(QStringLiteral("dtBegin"))->setDate(QDate(QDate::currentDate().year(), 1, 1));
+    panel->findChild<QDateEdit*>(QStringLiteral("dtBegin"))
+        ->setDate(QDate(QDate::currentDate().year(), 1, 1));
     panel->findChild<QPushButton*>(QStringLiteral("cmdQuery"))->click();
     PropertyItems& list = panel->list()->Items();
     if (list.ItemCount() == 0) {
@@ -66,10 +67,10 @@ int main(int argc, char* argv[])
     // What the preview shows, as the PDF the user would save from it (rows 8 and 9 included).
     window->sheet()->setRowHidden(8, false);
     window->sheet()->setRowHidden(9, false);
-    std::printf("pdf: %s\n",
-                host::SheetPrinter::printToPdf(*window->sheet(), out.filePath(QStringLiteral("history-record.pdf")), &error)
-                    ? "yes"
-                    : qPrintable(error));
+    std::printf("pdf: %s\n", host::SheetPrinter::printToPdf(
+                                 *window->sheet(), out.filePath(QStringLiteral("history-record.pdf")), &error)
+                                 ? "yes"
+                                 : qPrintable(error));
     component.clearEnv();
     return 0;
 }

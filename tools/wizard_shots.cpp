@@ -9,16 +9,16 @@
 #include <QTabWidget>
 #include <cstdio>
 
-#include "ui/active_bar.h"
 #include "browser/frm_main.h"
+#include "core/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
-#include "entry/cls_main.h"
-#include "core/mdl_pub_var.h"
-#include "core/mdl_pub_fun.h"
-#include "relocation/frm_move_bts.h"
-#include "desktop/host_services.h"
 #include "data/sql_data_service.h"
+#include "desktop/host_services.h"
+#include "entry/cls_main.h"
+#include "relocation/frm_move_bts.h"
+#include "ui/active_bar.h"
 
 using namespace corvan;
 
@@ -29,7 +29,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 8) {
-        std::fprintf(stderr, "usage: corvan-wizard-shots DATABASE USER CITY_ID ROOM NET_TAB TARGET_ROOM OUT_DIR\n");
+        std::fprintf(stderr,
+                     "usage: corvan-wizard-shots DATABASE USER CITY_ID ROOM NET_TAB TARGET_ROOM OUT_DIR\n");
         return 2;
     }
     host::SqlDataService data;
@@ -52,9 +53,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no BTS on that tab\n");
         return 1;
     }
-    wizard->setMessagePresenter([](const QString& text, WizardPrompt::Icon) {
-        std::printf("message: %s\n", qPrintable(text));
-    });
+    wizard->setMessagePresenter(
+        [](const QString& text, WizardPrompt::Icon) { std::printf("message: %s\n", qPrintable(text)); });
     const QDir out(args.at(7));
     auto* grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
     PropertyItems& items = grid->Items();

@@ -9,15 +9,15 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "ui/active_bar.h"
 #include "browser/main_desk.h"
 #include "core/bts_property_layout.h"
-#include "corvan/controls/sheet.h"
-#include "core/mdl_pub_var.h"
-#include "ui/busy_cursor.h"
 #include "core/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
 #include "core/resource_view.h"
 #include "core/sql_literal.h"
+#include "corvan/controls/sheet.h"
+#include "ui/active_bar.h"
+#include "ui/busy_cursor.h"
 
 namespace corvan {
 
@@ -94,8 +94,10 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
     m_sstMain = new QTabWidget(picBack);
     m_sstMain->setObjectName(QStringLiteral("sstMain"));
     backLayout->addWidget(m_sstMain);
-    const QString frameNames[3] = {QStringLiteral("fraGbts"), QStringLiteral("fraCbts"), QStringLiteral("fraDbts")};
-    const QString sheetNames[3] = {QStringLiteral("fbGbts"), QStringLiteral("fbCbts"), QStringLiteral("fbDbts")};
+    const QString frameNames[3] = {QStringLiteral("fraGbts"), QStringLiteral("fraCbts"),
+                                   QStringLiteral("fraDbts")};
+    const QString sheetNames[3] = {QStringLiteral("fbGbts"), QStringLiteral("fbCbts"),
+                                   QStringLiteral("fbDbts")};
     for (int i = 0; i < 3; ++i) {
         m_frames[i] = new QFrame();
         m_frames[i]->setObjectName(frameNames[i]);
@@ -174,13 +176,14 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
     const QString roomCode = mdlPubFun::GetRoomCodeByName(m_context, cityId, roomName);
     m_roomCode = roomCode;
     m_roomName = roomName;
-    auto rs = m_context.db().open(QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
-                                  QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"));
+    auto rs = m_context.db().open(
+        QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
+        QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"));
     // The room's caption shows, and the earlier room's sheets go, even when its BTSs
     // cannot be read.
     hideBts();
-    setWindowTitle(QStringLiteral("基站调整     当前基站:") + mdlPubFun::GetCityName(m_context, cityId) + QStringLiteral("—") +
-                   roomName);
+    setWindowTitle(QStringLiteral("基站调整     当前基站:") + mdlPubFun::GetCityName(m_context, cityId) +
+                   QStringLiteral("—") + roomName);
     if (!rs)
         return;
     if (rs->RecordCount() > 0) {
@@ -197,7 +200,8 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
     m_sstMain->setCurrentIndex(0);
 }
 
-void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString& /*city*/, const QString& code)
+void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString& /*city*/,
+                                const QString& code)
 {
     SheetService* sheets = m_context.SheetService();
     if (!sheet || !sheets || networkIndex(net) < 0)
@@ -208,7 +212,8 @@ void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString&
     sheet->clearRange(1, 1, sheet->MaxRow(), sheet->MaxCol());
 
     AttrTable table;
-    if (!ResourceView::GetResourceData(m_context, QStringLiteral("v_res_") + net.toLower() + QStringLiteral("bts"), code, &table))
+    if (!ResourceView::GetResourceData(
+            m_context, QStringLiteral("v_res_") + net.toLower() + QStringLiteral("bts"), code, &table))
         return;
     m_attrMap.insert(net.toUpper(), table);
 

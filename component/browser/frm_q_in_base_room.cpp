@@ -16,8 +16,8 @@
 
 #include "core/mdl_pub_fun.h"
 #include "core/mdl_pub_var.h"
-#include "ui/busy_cursor.h"
 #include "core/ui_settings.h"
+#include "ui/busy_cursor.h"
 
 namespace corvan {
 
@@ -132,7 +132,9 @@ void frmQInBaseRoom::cmdOkClick()
 
 void frmQInBaseRoom::restoreCriteria()
 {
-    const auto key = [this](const QString& what) { return UiSettings::criterionKey(m_context, WindowName, what); };
+    const auto key = [this](const QString& what) {
+        return UiSettings::criterionKey(m_context, WindowName, what);
+    };
     const int city = m_cboCityBack->findText(UiSettings::value(key(CityCriterion)).toString());
     if (city > 0)
         m_cboCity->setCurrentIndex(city);
@@ -142,7 +144,9 @@ void frmQInBaseRoom::restoreCriteria()
 
 void frmQInBaseRoom::saveCriteria() const
 {
-    const auto key = [this](const QString& what) { return UiSettings::criterionKey(m_context, WindowName, what); };
+    const auto key = [this](const QString& what) {
+        return UiSettings::criterionKey(m_context, WindowName, what);
+    };
     const int city = m_cboCity->currentIndex();
     UiSettings::setValue(key(CityCriterion), city > 0 ? m_cboCityBack->itemText(city) : QString());
     UiSettings::setValue(key(NameCriterion), m_txtName->text());

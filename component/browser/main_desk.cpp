@@ -26,7 +26,8 @@ namespace corvan {
 const QString MainDesk::AboutTitle = QStringLiteral("关于基站调整");
 
 namespace {
-const QString FrameNames[3] = {QStringLiteral("fraGbts"), QStringLiteral("fraCbts"), QStringLiteral("fraDbts")};
+const QString FrameNames[3] = {QStringLiteral("fraGbts"), QStringLiteral("fraCbts"),
+                               QStringLiteral("fraDbts")};
 const QString SheetNames[3] = {QStringLiteral("fbGbts"), QStringLiteral("fbCbts"), QStringLiteral("fbDbts")};
 const QString Letters[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
 const QString NoRoom = QStringLiteral("请在左侧查找机房，再选择一个机房查看它的基站。");
@@ -36,7 +37,8 @@ const QString Unknown = QStringLiteral("（主机未说明）");
 constexpr int TreeWidth = 320;
 } // namespace
 
-MainDesk::MainDesk(QMainWindow& window, mdlPubVar& context) : QObject(&window), m_window(window), m_context(context)
+MainDesk::MainDesk(QMainWindow& window, mdlPubVar& context)
+    : QObject(&window), m_window(window), m_context(context)
 {
     ensureQtTranslations();
 
@@ -52,7 +54,8 @@ MainDesk::MainDesk(QMainWindow& window, mdlPubVar& context) : QObject(&window), 
     window.addAction(about);
 
     const QStringList status = statusTexts(context);
-    const QString names[3] = {QStringLiteral("lblDatabase"), QStringLiteral("lblProvince"), QStringLiteral("lblUser")};
+    const QString names[3] = {QStringLiteral("lblDatabase"), QStringLiteral("lblProvince"),
+                              QStringLiteral("lblUser")};
     for (int i = 0; i < 3; ++i) {
         auto* label = new QLabel(status.value(i), &window);
         label->setObjectName(names[i]);

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "core/bts_save.h"
 
+#include "core/field_rules.h"
+#include "core/mdl_pub_fun.h"
+#include "core/room_options.h"
+#include "core/sql_literal.h"
+#include "core/value_checks.h"
+#include "core/wizard_prompt.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
-#include "core/mdl_pub_fun.h"
-#include "core/sql_literal.h"
-#include "core/field_rules.h"
-#include "core/room_options.h"
-#include "core/value_checks.h"
-#include "core/wizard_prompt.h"
 
 namespace corvan {
 

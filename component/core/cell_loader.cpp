@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "core/cell_loader.h"
 
-#include "corvan/controls/property_item.h"
-#include "corvan/controls/property_items.h"
 #include "core/mdl_pub_var.h"
 #include "core/resource_view.h"
 #include "core/sql_literal.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
 
 #include <memory>
 
@@ -90,8 +90,9 @@ QString CellLoader::feederStatement(const QString& net, const QString& city, con
            QStringLiteral("' and(") + ciConditions(cells) + QLatin1Char(')');
 }
 
-void CellLoader::viewCell(const mdlPubVar& context, MoveBtsState& state, const QString& city, const QString& number,
-                          const std::function<PropertyItems&(int index)>& cellGrid, PropertyItems& lineGrid)
+void CellLoader::viewCell(const mdlPubVar& context, MoveBtsState& state, const QString& city,
+                          const QString& number, const std::function<PropertyItems&(int index)>& cellGrid,
+                          PropertyItems& lineGrid)
 {
     // A wizard filled anew for another BTS must not keep anything of the earlier one,
     // whatever fails below: the commit deletes what these lists and the grid hold.

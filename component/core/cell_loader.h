@@ -23,8 +23,9 @@ public:
     // the window makes on demand. A failure ends the loading silently; what was loaded
     // before it stays, and a failure before the cells are all in leaves no antenna or
     // feeder loaded.
-    static void viewCell(const mdlPubVar& context, MoveBtsState& state, const QString& city, const QString& number,
-                         const std::function<PropertyItems&(int index)>& cellGrid, PropertyItems& lineGrid);
+    static void viewCell(const mdlPubVar& context, MoveBtsState& state, const QString& city,
+                         const QString& number, const std::function<PropertyItems&(int index)>& cellGrid,
+                         PropertyItems& lineGrid);
 
     // The antennas, then the feeders, of the loaded cells: fills lineList, antCount,
     // lineCount and the antenna and feeder grid. A failure ends it where it is.

@@ -131,7 +131,10 @@ QString ChangeSummary::deletionTotals(const QList<QStringList>& rows)
         for (int k = 0; k < 3; ++k)
             if (row.value(0) == kinds[k] && row.value(3) == Deleted)
                 ++counts[k];
-    return QStringLiteral("本次调整将删除：小区 %1 个，天线 %2 副，馈线 %3 条").arg(counts[0]).arg(counts[1]).arg(counts[2]);
+    return QStringLiteral("本次调整将删除：小区 %1 个，天线 %2 副，馈线 %3 条")
+        .arg(counts[0])
+        .arg(counts[1])
+        .arg(counts[2]);
 }
 
 } // namespace corvan

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "core/commit_steps.h"
 
-#include "corvan/controls/property_item.h"
-#include "corvan/controls/property_items.h"
 #include "core/mdl_pub_var.h"
 #include "core/sql_literal.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
 
 namespace corvan {
 

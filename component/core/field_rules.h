@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "corvan/attr_table.h"
 #include "core/move_bts_state.h"
+#include "corvan/attr_table.h"
 
 #include <QString>
 #include <QStringList>

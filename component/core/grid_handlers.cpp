@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "core/grid_handlers.h"
 
+#include "core/mdl_pub_fun.h"
+#include "core/resource_view.h"
+#include "core/room_options.h"
+#include "core/sql_literal.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
-#include "core/mdl_pub_fun.h"
-#include "core/resource_view.h"
-#include "core/sql_literal.h"
-#include "core/room_options.h"
 
 namespace corvan {
 
@@ -106,7 +106,8 @@ bool GridHandlers::popupChosen(const mdlPubVar& context, const MoveBtsState& sta
     if (n.isEmpty())
         return false;
     // The stored record, whatever has been edited on the page since.
-    return ResourceView::ShowProperty(context, QStringLiteral("v_res_") + n + QStringLiteral("bts"), state.btsCode);
+    return ResourceView::ShowProperty(context, QStringLiteral("v_res_") + n + QStringLiteral("bts"),
+                                      state.btsCode);
 }
 
 } // namespace corvan

@@ -16,7 +16,8 @@ const QString HistoryChart::Networks[3] = {QStringLiteral("G"), QStringLiteral("
 QString HistoryChart::statement(const QString& listStatement)
 {
     const qsizetype from = listStatement.indexOf(QStringLiteral(" from h_btsdispatch "));
-    return from < 0 ? QString() : QStringLiteral("select distime,net,fromcity,tocity") + listStatement.mid(from);
+    return from < 0 ? QString()
+                    : QStringLiteral("select distime,net,fromcity,tocity") + listStatement.mid(from);
 }
 
 QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const QString& listStatement)
@@ -34,9 +35,10 @@ QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const Q
         return *found;
     };
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-        records.append({QDate::fromString(HistoryQuery::distimeText(rs->Value(QStringLiteral("distime"))), Qt::ISODate),
-                        rs->Text(QStringLiteral("net")).trimmed().toUpper(),
-                        cityName(rs->Text(QStringLiteral("fromcity"))), cityName(rs->Text(QStringLiteral("tocity")))});
+        records.append(
+            {QDate::fromString(HistoryQuery::distimeText(rs->Value(QStringLiteral("distime"))), Qt::ISODate),
+             rs->Text(QStringLiteral("net")).trimmed().toUpper(),
+             cityName(rs->Text(QStringLiteral("fromcity"))), cityName(rs->Text(QStringLiteral("tocity")))});
     return records;
 }
 
@@ -48,7 +50,8 @@ HistoryChart HistoryChart::of(const QList<Record>& records)
     for (const Record& record : records) {
         ++chart.total;
         const auto net = std::find(std::begin(Networks), std::end(Networks), record.net);
-        auto& month = months[record.day.isValid() ? record.day.toString(QStringLiteral("yyyy-MM")) : QString()];
+        auto& month =
+            months[record.day.isValid() ? record.day.toString(QStringLiteral("yyyy-MM")) : QString()];
         if (net != std::end(Networks))
             ++month[std::size_t(net - std::begin(Networks))];
         City& from = cities[record.fromCity];

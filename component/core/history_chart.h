@@ -23,7 +23,7 @@ public:
         QString toCity;
     };
     struct Month {
-        QString month; // yyyy-MM
+        QString month;               // yyyy-MM
         std::array<int, 3> counts{}; // G, C, D
     };
     struct City {

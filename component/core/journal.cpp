@@ -86,7 +86,8 @@ QString Journal::btsStatement(const QString& net, const QString& basecode)
 
 QString Journal::roomStatement(const QString& roomCode)
 {
-    return QStringLiteral("select * from res_baseroom where roomcode='") + sqlText(roomCode) + QLatin1Char('\'');
+    return QStringLiteral("select * from res_baseroom where roomcode='") + sqlText(roomCode) +
+           QLatin1Char('\'');
 }
 
 QString Journal::rowsStatement(const QString& table, const QString& codeColumn, const QStringList& codes)
@@ -95,7 +96,8 @@ QString Journal::rowsStatement(const QString& table, const QString& codeColumn, 
     for (const QString& code : codes)
         quoted << QLatin1Char('\'') + sqlText(code) + QLatin1Char('\'');
     // An empty list still reads the table's columns, and no row.
-    return QStringLiteral("select * from ") + table + QStringLiteral(" where ") + codeColumn + QStringLiteral(" in (") +
+    return QStringLiteral("select * from ") + table + QStringLiteral(" where ") + codeColumn +
+           QStringLiteral(" in (") +
            (quoted.isEmpty() ? QStringLiteral("null") : quoted.join(QLatin1Char(','))) + QLatin1Char(')');
 }
 
@@ -133,15 +135,18 @@ std::optional<QJsonObject> Journal::before(const mdlPubVar& context, const MoveB
                                                 QStringLiteral("cellcode"), cellCodes));
     if (!cells)
         return std::nullopt;
-    const auto antennas = rowsOf(db, rowsStatement(QStringLiteral("res_") + n + QStringLiteral("ant"),
-                                                   QStringLiteral("antcode"), codesOf(state, QStringLiteral("A"))));
+    const auto antennas =
+        rowsOf(db, rowsStatement(QStringLiteral("res_") + n + QStringLiteral("ant"),
+                                 QStringLiteral("antcode"), codesOf(state, QStringLiteral("A"))));
     if (!antennas)
         return std::nullopt;
-    const auto feeders = rowsOf(db, rowsStatement(QStringLiteral("res_") + n + QStringLiteral("antline"),
-                                                  QStringLiteral("linecode"), codesOf(state, QStringLiteral("L"))));
+    const auto feeders =
+        rowsOf(db, rowsStatement(QStringLiteral("res_") + n + QStringLiteral("antline"),
+                                 QStringLiteral("linecode"), codesOf(state, QStringLiteral("L"))));
     if (!feeders)
         return std::nullopt;
-    QJsonObject btsBody{{Columns, bts->value(Columns)}, {QStringLiteral("before"), bts->value(Rows).toArray().at(0)}};
+    QJsonObject btsBody{{Columns, bts->value(Columns)},
+                        {QStringLiteral("before"), bts->value(Rows).toArray().at(0)}};
     return QJsonObject{{QStringLiteral("net"), state.net.toUpper()},
                        {QStringLiteral("basecode"), state.btsCode},
                        {QStringLiteral("bts"), btsBody},
@@ -151,8 +156,8 @@ std::optional<QJsonObject> Journal::before(const mdlPubVar& context, const MoveB
                        {QStringLiteral("feeders"), *feeders}};
 }
 
-bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& discode, const QString& fromRoom,
-                    const QString& toRoom, const QString& reverses)
+bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& discode,
+                    const QString& fromRoom, const QString& toRoom, const QString& reverses)
 {
     const QString net = body.value(QStringLiteral("net")).toString();
     const QString basecode = body.value(QStringLiteral("basecode")).toString();
@@ -169,19 +174,23 @@ bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& d
 QString Journal::insertStatement(const Entry& entry)
 {
     const auto text = [](const QString& value) {
-        return value.isEmpty() ? QStringLiteral("null") : QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
+        return value.isEmpty() ? QStringLiteral("null")
+                               : QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
     };
-    return QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,entry) values(") +
-           text(entry.discode) + QLatin1Char(',') + text(entry.net) + QLatin1Char(',') + text(entry.basecode) +
-           QLatin1Char(',') + text(entry.fromRoom) + QLatin1Char(',') + text(entry.toRoom) + QLatin1Char(',') +
-           text(entry.reverses) + QLatin1Char(',') +
-           text(QString::fromUtf8(QJsonDocument(entry.body).toJson(QJsonDocument::Compact))) + QLatin1Char(')');
+    return QStringLiteral(
+               "insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,entry) values(") +
+           text(entry.discode) + QLatin1Char(',') + text(entry.net) + QLatin1Char(',') +
+           text(entry.basecode) + QLatin1Char(',') + text(entry.fromRoom) + QLatin1Char(',') +
+           text(entry.toRoom) + QLatin1Char(',') + text(entry.reverses) + QLatin1Char(',') +
+           text(QString::fromUtf8(QJsonDocument(entry.body).toJson(QJsonDocument::Compact))) +
+           QLatin1Char(')');
 }
 
 QString Journal::readStatement(const QString& discode)
 {
-    return QStringLiteral("select discode,net,basecode,fromroom,toroom,reverses,reversedby,entry from corvan_journal "
-                          "where discode='") +
+    return QStringLiteral(
+               "select discode,net,basecode,fromroom,toroom,reverses,reversedby,entry from corvan_journal "
+               "where discode='") +
            sqlText(discode) + QLatin1Char('\'');
 }
 
@@ -202,14 +211,9 @@ QList<Journal::Entry> entriesOf(const mdlPubVar& context, const QString& sql, bo
     if (!rs)
         return entries;
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-        entries << Journal::Entry{rs->Text(0),
-                                  rs->Text(1),
-                                  rs->Text(2),
-                                  rs->Text(3),
-                                  rs->Text(4),
-                                  rs->Text(5),
-                                  rs->Text(6),
-                                  QJsonDocument::fromJson(rs->Text(7).toUtf8()).object()};
+        entries << Journal::Entry{
+            rs->Text(0), rs->Text(1), rs->Text(2), rs->Text(3),
+            rs->Text(4), rs->Text(5), rs->Text(6), QJsonDocument::fromJson(rs->Text(7).toUtf8()).object()};
     return entries;
 }
 
@@ -225,14 +229,16 @@ std::optional<Journal::Entry> Journal::read(const mdlPubVar& context, const QStr
     return entries.isEmpty() ? Entry{} : entries.first();
 }
 
-QList<Journal::Entry> Journal::ofBts(const mdlPubVar& context, const QString& net, const QString& basecode, bool* ok)
+QList<Journal::Entry> Journal::ofBts(const mdlPubVar& context, const QString& net, const QString& basecode,
+                                     bool* ok)
 {
-    return entriesOf(context,
-                     QStringLiteral("select discode,net,basecode,fromroom,toroom,reverses,reversedby,entry from "
-                                    "corvan_journal where net='") +
-                         sqlText(net.toUpper()) + QStringLiteral("' and basecode='") + sqlText(basecode) +
-                         QStringLiteral("' order by discode"),
-                     ok);
+    return entriesOf(
+        context,
+        QStringLiteral("select discode,net,basecode,fromroom,toroom,reverses,reversedby,entry from "
+                       "corvan_journal where net='") +
+            sqlText(net.toUpper()) + QStringLiteral("' and basecode='") + sqlText(basecode) +
+            QStringLiteral("' order by discode"),
+        ok);
 }
 
 } // namespace corvan

@@ -46,8 +46,8 @@ public:
     // rooms' network column and every row the commit will delete.
     static std::optional<QJsonObject> before(const mdlPubVar& context, const MoveBtsState& state);
     // Completes the body with the BTS row as it stands now and writes the entry.
-    static bool write(const mdlPubVar& context, QJsonObject body, const QString& discode, const QString& fromRoom,
-                      const QString& toRoom, const QString& reverses = {});
+    static bool write(const mdlPubVar& context, QJsonObject body, const QString& discode,
+                      const QString& fromRoom, const QString& toRoom, const QString& reverses = {});
 
     static QString insertStatement(const Entry& entry);
     static QString readStatement(const QString& discode);

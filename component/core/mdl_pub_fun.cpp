@@ -73,7 +73,8 @@ QString incrementDecimal(const QString& digits)
 
 QString NewCode(const mdlPubVar& context, const QString& table, const QString& column)
 {
-    auto rs = context.db().open(QStringLiteral("select max(to_number(") + column + QStringLiteral(")) from ") + table);
+    auto rs = context.db().open(QStringLiteral("select max(to_number(") + column +
+                                QStringLiteral(")) from ") + table);
     if (!rs)
         return ZeroCode;
     QString base = QStringLiteral("0");
@@ -135,7 +136,8 @@ QString GetCityName(const mdlPubVar& context, const QString& cityId)
 {
     if (cityId.isEmpty())
         return UnknownName;
-    const auto name = context.db().firstText(QStringLiteral("select city_name from com_city where city_id = ") + sqlBareId(cityId));
+    const auto name = context.db().firstText(
+        QStringLiteral("select city_name from com_city where city_id = ") + sqlBareId(cityId));
     return name && !name->isEmpty() ? *name : UnknownName;
 }
 
@@ -143,8 +145,8 @@ QString GetCountyName(const mdlPubVar& context, const QString& countyId)
 {
     if (countyId.isEmpty())
         return UnknownName;
-    const auto name =
-        context.db().firstText(QStringLiteral("select county_name from com_county where county_id = ") + sqlBareId(countyId));
+    const auto name = context.db().firstText(
+        QStringLiteral("select county_name from com_county where county_id = ") + sqlBareId(countyId));
     return name && !name->isEmpty() ? *name : UnknownName;
 }
 
@@ -152,8 +154,9 @@ QString GetCityId(const mdlPubVar& context, const QString& cityName)
 {
     if (cityName.isEmpty())
         return {};
-    return context.db().firstText(QStringLiteral("select city_id from com_city where city_name = '") + sqlText(cityName) +
-                      QStringLiteral("'"))
+    return context.db()
+        .firstText(QStringLiteral("select city_id from com_city where city_name = '") + sqlText(cityName) +
+                   QStringLiteral("'"))
         .value_or(QString());
 }
 
@@ -161,34 +164,39 @@ QString GetRoomCodeByName(const mdlPubVar& context, const QString& city, const Q
 {
     if (city.isEmpty() || roomName.isEmpty())
         return {};
-    return context.db().firstText(QStringLiteral("select roomcode from res_baseroom where city='") + sqlText(city) +
-                      QStringLiteral("' and roomname='") + sqlText(roomName) + QStringLiteral("'"))
+    return context.db()
+        .firstText(QStringLiteral("select roomcode from res_baseroom where city='") + sqlText(city) +
+                   QStringLiteral("' and roomname='") + sqlText(roomName) + QStringLiteral("'"))
         .value_or(QString());
 }
 
 QString GetRoomName(const mdlPubVar& context, const QString& roomCode)
 {
-    return context.db().firstText(QStringLiteral("select roomname from res_baseroom where roomcode='") + sqlText(roomCode) +
-                      QStringLiteral("'"))
+    return context.db()
+        .firstText(QStringLiteral("select roomname from res_baseroom where roomcode='") + sqlText(roomCode) +
+                   QStringLiteral("'"))
         .value_or(QString());
 }
 
-QString GetBtsRoomCode(const mdlPubVar& context, const QString& net, const QString& city, const QString& btsName)
+QString GetBtsRoomCode(const mdlPubVar& context, const QString& net, const QString& city,
+                       const QString& btsName)
 {
     const QString n = networkName(net);
     if (n.isEmpty() || city.isEmpty() || btsName.isEmpty())
         return {};
-    return context.db().firstText(QStringLiteral("select a.roomcode from res_baseroom a,res_") + n + QStringLiteral("bts b") +
-                      QStringLiteral(" where b.basenum=a.") + n + QStringLiteral("bts") +
-                      QStringLiteral(" and b.city='") + sqlText(city) + QStringLiteral("' and b.basename='") +
-                      sqlText(btsName) + QStringLiteral("'"))
+    return context.db()
+        .firstText(QStringLiteral("select a.roomcode from res_baseroom a,res_") + n +
+                   QStringLiteral("bts b") + QStringLiteral(" where b.basenum=a.") + n +
+                   QStringLiteral("bts") + QStringLiteral(" and b.city='") + sqlText(city) +
+                   QStringLiteral("' and b.basename='") + sqlText(btsName) + QStringLiteral("'"))
         .value_or(QString());
 }
 
 QString roomSearchStatement(bool allCities, const QString& cityId, const QString& rightCityList,
                             const QString& name, const QString& number)
 {
-    QString sql = QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom ");
+    QString sql =
+        QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom ");
     if (!allCities)
         sql += QStringLiteral(" where  city = '") + sqlText(cityId) + QStringLiteral("' ");
     else
@@ -251,8 +259,8 @@ QString btsRoomStatement(const QString& net, const QString& btsCode)
     if (n.isEmpty())
         return {};
     return QStringLiteral("select a.roomcode from res_baseroom a,res_") + n +
-           QStringLiteral("bts b where b.basenum=a.") + n + QStringLiteral("bts and b.basenum<>'' and b.basecode='") +
-           sqlText(btsCode) + QLatin1Char('\'');
+           QStringLiteral("bts b where b.basenum=a.") + n +
+           QStringLiteral("bts and b.basenum<>'' and b.basecode='") + sqlText(btsCode) + QLatin1Char('\'');
 }
 
 bool AddListOptions(PropertyItem* item, const QString& pairs)

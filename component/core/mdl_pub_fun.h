@@ -39,7 +39,8 @@ QString GetCountyName(const mdlPubVar& context, const QString& countyId);
 QString GetCityId(const mdlPubVar& context, const QString& cityName);
 QString GetRoomCodeByName(const mdlPubVar& context, const QString& city, const QString& roomName);
 QString GetRoomName(const mdlPubVar& context, const QString& roomCode);
-QString GetBtsRoomCode(const mdlPubVar& context, const QString& net, const QString& city, const QString& btsName);
+QString GetBtsRoomCode(const mdlPubVar& context, const QString& net, const QString& city,
+                       const QString& btsName);
 
 // The statements that read rooms, each exactly as the database's traces know it.
 // The room search: the rooms of one city, or of every city of the in-list, narrowed by

@@ -18,10 +18,14 @@ mdlPubVar::Services mdlPubVar::setServices(const QVector<QObject*>& objArr)
 {
     using Setter = bool (mdlPubVar::*)(QObject*);
     const std::pair<int, Setter> order[] = {
-        {HostSlot::Sheet, &mdlPubVar::setSheetService},     {HostSlot::Ui, &mdlPubVar::setUiService},
-        {HostSlot::Context, &mdlPubVar::setContextService}, {HostSlot::Application, &mdlPubVar::setApplicationService},
-        {HostSlot::Message, &mdlPubVar::setMessageService}, {HostSlot::Data, &mdlPubVar::setDataService},
-        {HostSlot::Right, &mdlPubVar::setRightService},     {HostSlot::ResourceView, &mdlPubVar::setResourceViewService},
+        {HostSlot::Sheet, &mdlPubVar::setSheetService},
+        {HostSlot::Ui, &mdlPubVar::setUiService},
+        {HostSlot::Context, &mdlPubVar::setContextService},
+        {HostSlot::Application, &mdlPubVar::setApplicationService},
+        {HostSlot::Message, &mdlPubVar::setMessageService},
+        {HostSlot::Data, &mdlPubVar::setDataService},
+        {HostSlot::Right, &mdlPubVar::setRightService},
+        {HostSlot::ResourceView, &mdlPubVar::setResourceViewService},
     };
     for (const auto& [subscript, set] : order) {
         if (subscript >= objArr.size())

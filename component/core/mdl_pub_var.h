@@ -29,14 +29,23 @@ public:
     // (or after the host deleted the object, which the guarded pointers notice).
     corvan::SheetService* SheetService() const { return qobject_cast<corvan::SheetService*>(m_sheet); }
     corvan::UiService* UiService() const { return qobject_cast<corvan::UiService*>(m_ui); }
-    corvan::ContextService* ContextService() const { return qobject_cast<corvan::ContextService*>(m_context); }
+    corvan::ContextService* ContextService() const
+    {
+        return qobject_cast<corvan::ContextService*>(m_context);
+    }
     corvan::ApplicationService* ApplicationService() const
     {
         return qobject_cast<corvan::ApplicationService*>(m_application);
     }
     // Offered by some application objects only.
-    corvan::HostInfoService* HostInfoService() const { return qobject_cast<corvan::HostInfoService*>(m_application); }
-    corvan::MessageService* MessageService() const { return qobject_cast<corvan::MessageService*>(m_message); }
+    corvan::HostInfoService* HostInfoService() const
+    {
+        return qobject_cast<corvan::HostInfoService*>(m_application);
+    }
+    corvan::MessageService* MessageService() const
+    {
+        return qobject_cast<corvan::MessageService*>(m_message);
+    }
     corvan::DataService* DataService() const { return qobject_cast<corvan::DataService*>(m_data); }
     // Offered by some data services only.
     corvan::TransactionService* TransactionService() const
@@ -44,7 +53,10 @@ public:
         return qobject_cast<corvan::TransactionService*>(m_data);
     }
     // Offered by some sheet services only.
-    corvan::WorkbookService* WorkbookService() const { return qobject_cast<corvan::WorkbookService*>(m_sheet); }
+    corvan::WorkbookService* WorkbookService() const
+    {
+        return qobject_cast<corvan::WorkbookService*>(m_sheet);
+    }
     corvan::WorkbookPrintService* WorkbookPrintService() const
     {
         return qobject_cast<corvan::WorkbookPrintService*>(m_sheet);
@@ -85,15 +97,13 @@ public:
     QList<QObject*> forms() const;
     // The loaded window with that object name, or nullptr.
     QObject* form(const QString& objectName) const;
-    template <class Window>
-    Window* form(const QString& objectName) const
+    template <class Window> Window* form(const QString& objectName) const
     {
         return qobject_cast<Window*>(form(objectName));
     }
 
 private:
-    template <class Interface>
-    static bool store(QPointer<QObject>& field, QObject* object)
+    template <class Interface> static bool store(QPointer<QObject>& field, QObject* object)
     {
         // An element without the interface is refused and leaves the field as it was.
         if (!qobject_cast<Interface*>(object))

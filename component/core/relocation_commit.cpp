@@ -40,14 +40,15 @@ CommitOutcome outcome(CommitOutcome::Result result, const QString& message = {},
 // A failed step: the database's words, and whether trying again may help. Only work
 // undone as a whole may simply be tried again; without a transaction a failed step says
 // nothing, as it always did.
-CommitOutcome failure(const SystemDb& db, bool atomic, CommitOutcome::Result result = CommitOutcome::Result::Failed)
+CommitOutcome failure(const SystemDb& db, bool atomic,
+                      CommitOutcome::Result result = CommitOutcome::Result::Failed)
 {
     CommitOutcome failed = outcome(result, {}, db.lastError());
     if (atomic && db.lastErrorIsBusy())
         failed.result = CommitOutcome::Result::Busy;
     if (atomic && failed.result == CommitOutcome::Result::Failed)
-        failed.message =
-            RelocationCommit::UndoneMessage + (failed.details.isEmpty() ? QString() : NewLine + failed.details);
+        failed.message = RelocationCommit::UndoneMessage +
+                         (failed.details.isEmpty() ? QString() : NewLine + failed.details);
     return failed;
 }
 
@@ -97,7 +98,8 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
     // stored (a number the host shows in its own format never matches its display text).
     if (!state.oldRoomCode.isEmpty()) {
         const auto number = read(storedNumberStatement(state));
-        const auto room = failed ? std::nullopt : read(mdlPubFun::roomCheckStatement(state.net, state.oldRoomCode));
+        const auto room =
+            failed ? std::nullopt : read(mdlPubFun::roomCheckStatement(state.net, state.oldRoomCode));
         if (failed)
             return failure(db, true);
         if (!number || !room || *number != *room)
@@ -107,10 +109,12 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
 }
 
 CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsState& state,
-                                      const PropertyItems& lineGrid, const QList<QStringList>& summary, bool atomic)
+                                      const PropertyItems& lineGrid, const QList<QStringList>& summary,
+                                      bool atomic)
 {
     const SystemDb& db = context.db();
-    const auto failed = [&](const QString& step, CommitOutcome::Result result = CommitOutcome::Result::Failed) {
+    const auto failed = [&](const QString& step,
+                            CommitOutcome::Result result = CommitOutcome::Result::Failed) {
         CommitOutcome outcome = failure(db, atomic, result);
         outcome.step = step;
         return outcome;

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation_record.h"
 
-#include "core/mdl_pub_var.h"
-#include "core/mdl_pub_fun.h"
-#include "core/sql_literal.h"
 #include "core/change_summary.h"
+#include "core/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
+#include "core/sql_literal.h"
 
 namespace corvan {
 
@@ -101,13 +101,15 @@ bool RelocationRecord::saveModifyLog(const mdlPubVar& context, const MoveBtsStat
     corvan::ContextService* host = context.ContextService();
     if (!context.DataService() || !host)
         return false;
-    const QString code = mdlPubFun::NewCode(context, QStringLiteral("h_btsdispatch"), QStringLiteral("discode"));
+    const QString code =
+        mdlPubFun::NewCode(context, QStringLiteral("h_btsdispatch"), QStringLiteral("discode"));
     // Twenty zeros is the generator's answer to a failed lookup, not a code: a record
     // written with it would clash with the next such record, or hide the failure.
     if (code.isEmpty() || code == mdlPubFun::ZeroCode)
         return false;
     // One reading of the clock: year, month and day read apart could straddle midnight.
-    const QString sql = insertStatement(code, QDate::currentDate(), host->CurrentUser(), state, disinfo(summary));
+    const QString sql =
+        insertStatement(code, QDate::currentDate(), host->CurrentUser(), state, disinfo(summary));
     if (sql.isEmpty() || !context.db().execute(sql))
         return false;
     if (recordCode)

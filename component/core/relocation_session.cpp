@@ -13,10 +13,10 @@
 
 namespace corvan {
 
-RelocationSession::RelocationSession(mdlPubVar& context, PropertyItems& page, WizardPrompt& prompt, QObject* parent)
+RelocationSession::RelocationSession(mdlPubVar& context, PropertyItems& page, WizardPrompt& prompt,
+                                     QObject* parent)
     : QObject(parent), m_context(context), m_page(page), m_prompt(prompt)
-{
-}
+{}
 
 RelocationSession::~RelocationSession() = default;
 

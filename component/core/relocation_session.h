@@ -31,7 +31,8 @@ class RelocationSession : public QObject {
     Q_OBJECT
 
 public:
-    RelocationSession(mdlPubVar& context, PropertyItems& page, WizardPrompt& prompt, QObject* parent = nullptr);
+    RelocationSession(mdlPubVar& context, PropertyItems& page, WizardPrompt& prompt,
+                      QObject* parent = nullptr);
     ~RelocationSession() override;
 
     // The wizard's entry (showBts): starts over for the BTS of network net from the tables

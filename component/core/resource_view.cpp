@@ -16,10 +16,10 @@ bool ResourceView::GetResourceData(const mdlPubVar& context, const QString& view
     bool found = false;
     QObject* detail = nullptr;
     // The host's answer and its detail object are not needed: the table is the result.
-    return QMetaObject::invokeMethod(service, "GetResourceData", Qt::DirectConnection, Q_RETURN_ARG(bool, found),
-                                     Q_ARG(QString, view), Q_ARG(QString, code), Q_ARG(corvan::AttrTable*, table),
-                                     Q_ARG(bool, true), Q_ARG(QString, QStringLiteral("queryfromview")),
-                                     Q_ARG(bool, true), Q_ARG(QObject**, &detail));
+    return QMetaObject::invokeMethod(
+        service, "GetResourceData", Qt::DirectConnection, Q_RETURN_ARG(bool, found), Q_ARG(QString, view),
+        Q_ARG(QString, code), Q_ARG(corvan::AttrTable*, table), Q_ARG(bool, true),
+        Q_ARG(QString, QStringLiteral("queryfromview")), Q_ARG(bool, true), Q_ARG(QObject**, &detail));
 }
 
 bool ResourceView::ShowProperty(const mdlPubVar& context, const QString& view, const QString& code)
@@ -32,15 +32,17 @@ bool ResourceView::ShowProperty(const mdlPubVar& context, const QString& view, c
                                      Q_ARG(QString, view), Q_ARG(QString, code));
 }
 
-QStringList ResourceView::FieldCaptions(const mdlPubVar& context, const QString& view, const QStringList& columns)
+QStringList ResourceView::FieldCaptions(const mdlPubVar& context, const QString& view,
+                                        const QStringList& columns)
 {
     QStringList fields;
     QStringList captions;
     bool known = false;
     if (QObject* service = context.ResourceViewService())
         // A host without the member answers no: the columns keep their names.
-        QMetaObject::invokeMethod(service, "GetFieldCaptions", Qt::DirectConnection, Q_RETURN_ARG(bool, known),
-                                  Q_ARG(QString, view), Q_ARG(QStringList*, &fields), Q_ARG(QStringList*, &captions));
+        QMetaObject::invokeMethod(service, "GetFieldCaptions", Qt::DirectConnection,
+                                  Q_RETURN_ARG(bool, known), Q_ARG(QString, view),
+                                  Q_ARG(QStringList*, &fields), Q_ARG(QStringList*, &captions));
     QStringList result;
     for (const QString& column : columns) {
         const qsizetype at = known ? fields.indexOf(column) : -1;

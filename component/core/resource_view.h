@@ -20,7 +20,8 @@ public:
     // Has the host show the stored record.
     static bool ShowProperty(const mdlPubVar& context, const QString& view, const QString& code);
     // The host's caption of each column, where it offers them; the column's own name where not.
-    static QStringList FieldCaptions(const mdlPubVar& context, const QString& view, const QStringList& columns);
+    static QStringList FieldCaptions(const mdlPubVar& context, const QString& view,
+                                     const QStringList& columns);
 };
 
 } // namespace corvan

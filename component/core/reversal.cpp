@@ -29,7 +29,8 @@ const QString Reversal::RoomTaken = QStringLiteral("原机房 %1 已有%2网基�
 const QString Reversal::CodeTaken = QStringLiteral("要恢复的%1编码 %2 已被占用，无法撤销。");
 const QString Reversal::NoTransactions =
     QStringLiteral("数据服务不支持事务，撤销调整无法保证一次完成，未作任何修改。");
-const QString Reversal::Changed = QStringLiteral("撤销内容已被其他用户改变，未作任何修改。请重新打开撤销调整。");
+const QString Reversal::Changed =
+    QStringLiteral("撤销内容已被其他用户改变，未作任何修改。请重新打开撤销调整。");
 
 namespace {
 
@@ -46,7 +47,8 @@ struct Rows {
 
 Rows rowsOf(const QJsonObject& object)
 {
-    return {object.value(QStringLiteral("columns")).toArray(), object.value(QStringLiteral("rows")).toArray()};
+    return {object.value(QStringLiteral("columns")).toArray(),
+            object.value(QStringLiteral("rows")).toArray()};
 }
 
 QJsonValue valueOf(const QJsonArray& columns, const QJsonArray& row, const QString& name)
@@ -88,16 +90,18 @@ struct Kind {
         const QString ci = textOf(valueOf(columns, values, QStringLiteral("ci")));
         if (summaryKind == ChangeSummary::CellKind)
             return {summaryKind, CellCaption, ci, what};
-        return {summaryKind, CellCaption + ci + QStringLiteral("所属"), textOf(valueOf(columns, values, label)), what};
+        return {summaryKind, CellCaption + ci + QStringLiteral("所属"),
+                textOf(valueOf(columns, values, label)), what};
     }
 };
 
 } // namespace
 
-QString Reversal::title(const QString& cityName, const QString& net, const QString& roomName, const QString& discode)
+QString Reversal::title(const QString& cityName, const QString& net, const QString& roomName,
+                        const QString& discode)
 {
-    return cityName + QLatin1Char(' ') + net + QStringLiteral("网基站: ") + roomName + QStringLiteral(" 撤销调整记录 ") +
-           discode;
+    return cityName + QLatin1Char(' ') + net + QStringLiteral("网基站: ") + roomName +
+           QStringLiteral(" 撤销调整记录 ") + discode;
 }
 
 Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
@@ -146,7 +150,8 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
         return readFailed();
     for (const Journal::Entry& later : entries)
         if (later.discode > discode && later.reversedBy.isEmpty() &&
-            later.body.value(QStringLiteral("bts")).toObject().value(QStringLiteral("after")).toArray() == nowRow) {
+            later.body.value(QStringLiteral("bts")).toObject().value(QStringLiteral("after")).toArray() ==
+                nowRow) {
             plan.refusal = LaterFirst.arg(later.discode);
             return plan;
         }
@@ -187,28 +192,31 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
     // What the BTS carries now was entered since: it goes, and what the relocation deleted
     // comes back, unless another record has taken its code meanwhile.
     const Kind kinds[] = {
-        {QStringLiteral("res_") + n + QStringLiteral("cell"), QStringLiteral("cellcode"), ChangeSummary::CellKind,
-         QStringLiteral("ci"), CellCaption},
-        {QStringLiteral("res_") + n + QStringLiteral("ant"), QStringLiteral("antcode"), ChangeSummary::AntennaKind,
-         QStringLiteral("antname"), ChangeSummary::AntennaKind},
+        {QStringLiteral("res_") + n + QStringLiteral("cell"), QStringLiteral("cellcode"),
+         ChangeSummary::CellKind, QStringLiteral("ci"), CellCaption},
+        {QStringLiteral("res_") + n + QStringLiteral("ant"), QStringLiteral("antcode"),
+         ChangeSummary::AntennaKind, QStringLiteral("antname"), ChangeSummary::AntennaKind},
         {QStringLiteral("res_") + n + QStringLiteral("antline"), QStringLiteral("linecode"),
          ChangeSummary::FeederKind, QStringLiteral("lineid"), ChangeSummary::FeederKind},
     };
-    const QString bodyKeys[] = {QStringLiteral("cells"), QStringLiteral("antennas"), QStringLiteral("feeders")};
+    const QString bodyKeys[] = {QStringLiteral("cells"), QStringLiteral("antennas"),
+                                QStringLiteral("feeders")};
     Rows present[3];
     {
-        const auto cells = Journal::rowsOf(db, QStringLiteral("select * from ") + kinds[0].table +
-                                                   QStringLiteral(" where city='") + sqlText(city) +
-                                                   QStringLiteral("' and bts='") + sqlText(number) + QLatin1Char('\''));
+        const auto cells = Journal::rowsOf(
+            db, QStringLiteral("select * from ") + kinds[0].table + QStringLiteral(" where city='") +
+                    sqlText(city) + QStringLiteral("' and bts='") + sqlText(number) + QLatin1Char('\''));
         if (!cells)
             return readFailed();
         present[0] = rowsOf(*cells);
         QList<CellEntry> cis;
         for (const QJsonValue& row : std::as_const(present[0].rows))
-            cis << CellEntry{{}, textOf(valueOf(present[0].columns, row.toArray(), QStringLiteral("ci"))), {}};
+            cis << CellEntry{
+                {}, textOf(valueOf(present[0].columns, row.toArray(), QStringLiteral("ci"))), {}};
         for (int k : {1, 2}) {
             if (cis.isEmpty()) {
-                const auto empty = Journal::rowsOf(db, Journal::rowsStatement(kinds[k].table, kinds[k].code, {}));
+                const auto empty =
+                    Journal::rowsOf(db, Journal::rowsStatement(kinds[k].table, kinds[k].code, {}));
                 if (!empty)
                     return readFailed();
                 present[k] = rowsOf(*empty);
@@ -247,8 +255,8 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
             }
         }
         if (!presentCodes.isEmpty())
-            plan.statements << QStringLiteral("delete from ") + kind.table + QStringLiteral(" where ") + kind.code +
-                                   QStringLiteral(" in ") + quotedList(presentCodes);
+            plan.statements << QStringLiteral("delete from ") + kind.table + QStringLiteral(" where ") +
+                                   kind.code + QStringLiteral(" in ") + quotedList(presentCodes);
         // Columns as the table has them now; a column the table no longer has is left out.
         for (const QJsonValue& row : std::as_const(restore.rows)) {
             QStringList names;
@@ -270,8 +278,8 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
     // The BTS row back to what it was, every column but its code; the rooms back.
     QStringList sets;
     AttrTable captions;
-    ResourceView::GetResourceData(context, QStringLiteral("v_res_") + n + QStringLiteral("bts"), entry->basecode,
-                                  &captions);
+    ResourceView::GetResourceData(context, QStringLiteral("v_res_") + n + QStringLiteral("bts"),
+                                  entry->basecode, &captions);
     // The user reads divisions by name, as the host shows them; an empty text and no value
     // read alike, so only what the user can see change is listed (all is written back).
     const auto shown = [&](const QString& column, const QJsonValue& value) {
@@ -295,12 +303,13 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
         const QString to = shown(column, value);
         if (from != to) {
             const int field = captions.findField(column);
-            btsRows << QStringList{ChangeSummary::BtsKind, field > 0 ? captions.at(AttrTable::Caption, field) : column,
-                                   from, to};
+            btsRows << QStringList{ChangeSummary::BtsKind,
+                                   field > 0 ? captions.at(AttrTable::Caption, field) : column, from, to};
         }
     }
-    plan.statements.prepend(QStringLiteral("update res_") + n + QStringLiteral("bts set ") + sets.join(QLatin1Char(',')) +
-                            QStringLiteral(" where basecode='") + sqlText(entry->basecode) + QLatin1Char('\''));
+    plan.statements.prepend(QStringLiteral("update res_") + n + QStringLiteral("bts set ") +
+                            sets.join(QLatin1Char(',')) + QStringLiteral(" where basecode='") +
+                            sqlText(entry->basecode) + QLatin1Char('\''));
     QList<QStringList> roomRows;
     QJsonArray roomsNow;
     if (moved) {
@@ -310,18 +319,23 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
             plan.statements.insert(1 + (rooms.size() - 1 - r),
                                    QStringLiteral("update res_baseroom set ") + n + QStringLiteral("bts=") +
                                        Journal::literal(room.value(QStringLiteral("value"))) +
-                                       QStringLiteral(" where roomcode='") + sqlText(code) + QLatin1Char('\''));
-            roomRows << QStringList{RoomKind, mdlPubFun::GetRoomName(context, code) + QLatin1Char(' ') + net +
-                                                  QStringLiteral("网"),
+                                       QStringLiteral(" where roomcode='") + sqlText(code) +
+                                       QLatin1Char('\''));
+            roomRows << QStringList{RoomKind,
+                                    mdlPubFun::GetRoomName(context, code) + QLatin1Char(' ') + net +
+                                        QStringLiteral("网"),
                                     textOf(roomNow.value(code)), textOf(room.value(QStringLiteral("value")))};
-            roomsNow.append(QJsonObject{{QStringLiteral("roomcode"), code}, {QStringLiteral("value"), roomNow.value(code)}});
+            roomsNow.append(QJsonObject{{QStringLiteral("roomcode"), code},
+                                        {QStringLiteral("value"), roomNow.value(code)}});
         }
     }
     plan.statements << restoreStatements;
 
     plan.rows << QStringList{title(mdlPubFun::GetCityName(context, city), net,
                                    mdlPubFun::GetRoomName(context, entry->toRoom), discode),
-                             {}, {}, {}};
+                             {},
+                             {},
+                             {}};
     plan.rows << QStringList(4, QString()) << btsRows;
     if (!roomRows.isEmpty())
         plan.rows << QStringList(4, QString()) << roomRows;
@@ -336,18 +350,20 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
     plan.record.oldRoomCode = entry->toRoom;
     plan.record.newRoomCode = entry->fromRoom;
     plan.record.simpleMode = true;
-    plan.journal = QJsonObject{{QStringLiteral("net"), net},
-                               {QStringLiteral("basecode"), entry->basecode},
-                               {QStringLiteral("bts"), QJsonObject{{QStringLiteral("columns"), current.columns},
-                                                                   {QStringLiteral("before"), nowRow}}},
-                               {QStringLiteral("rooms"), roomsNow}};
+    plan.journal =
+        QJsonObject{{QStringLiteral("net"), net},
+                    {QStringLiteral("basecode"), entry->basecode},
+                    {QStringLiteral("bts"), QJsonObject{{QStringLiteral("columns"), current.columns},
+                                                        {QStringLiteral("before"), nowRow}}},
+                    {QStringLiteral("rooms"), roomsNow}};
     for (int k = 0; k < 3; ++k)
         plan.journal.insert(bodyKeys[k], QJsonObject{{QStringLiteral("columns"), present[k].columns},
                                                      {QStringLiteral("rows"), present[k].rows}});
     return plan;
 }
 
-CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode, const QList<QStringList>& confirmed)
+CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
+                            const QList<QStringList>& confirmed)
 {
     const SystemDb& db = context.db();
     const auto result = [](CommitOutcome::Result kind, const QString& message, const QString& details = {}) {
@@ -364,7 +380,8 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode, co
         const bool busyNow = db.lastErrorIsBusy();
         db.rollback();
         return result(busyNow ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
-                      UndoneMessage + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason), reason);
+                      UndoneMessage + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
+                      reason);
     };
     if (!db.begin()) {
         const QString reason = db.lastError();
@@ -380,12 +397,14 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode, co
     for (const QString& statement : plan.statements)
         if (!db.execute(statement))
             return failed();
-    const QString code = mdlPubFun::NewCode(context, QStringLiteral("h_btsdispatch"), QStringLiteral("discode"));
+    const QString code =
+        mdlPubFun::NewCode(context, QStringLiteral("h_btsdispatch"), QStringLiteral("discode"));
     if (code == mdlPubFun::ZeroCode)
         return failed();
-    if (!db.execute(RelocationRecord::insertStatement(code, QDate::currentDate(), host->CurrentUser(), plan.record,
-                                                      RelocationRecord::disinfo(plan.rows))) ||
-        !Journal::write(context, plan.journal, code, plan.record.oldRoomCode, plan.record.newRoomCode, discode) ||
+    if (!db.execute(RelocationRecord::insertStatement(code, QDate::currentDate(), host->CurrentUser(),
+                                                      plan.record, RelocationRecord::disinfo(plan.rows))) ||
+        !Journal::write(context, plan.journal, code, plan.record.oldRoomCode, plan.record.newRoomCode,
+                        discode) ||
         !db.execute(Journal::markReversedStatement(discode, code)))
         return failed();
     if (!db.commit())

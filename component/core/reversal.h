@@ -21,12 +21,12 @@ class mdlPubVar;
 class Reversal {
 public:
     struct Plan {
-        QString refusal;             // why the record cannot be reversed; empty when it can
-        Journal::Entry entry;        // the relocation to reverse
-        QList<QStringList> rows;     // what the user confirms, four texts a row
-        QStringList statements;      // the writes, in order
-        MoveBtsState record;         // net, cities and rooms of the reversal's own record
-        QJsonObject journal;         // the reversal's own entry: what it overwrites and deletes
+        QString refusal;         // why the record cannot be reversed; empty when it can
+        Journal::Entry entry;    // the relocation to reverse
+        QList<QStringList> rows; // what the user confirms, four texts a row
+        QStringList statements;  // the writes, in order
+        MoveBtsState record;     // net, cities and rooms of the reversal's own record
+        QJsonObject journal;     // the reversal's own entry: what it overwrites and deletes
         bool ok() const { return refusal.isEmpty(); }
     };
 
@@ -35,10 +35,12 @@ public:
     // In one transaction: plans again, refuses when anything differs from what the user
     // confirmed, writes, records and journals the reversal and marks the record reversed.
     // A host without transactions is refused: a reversal is never half done.
-    static CommitOutcome run(const mdlPubVar& context, const QString& discode, const QList<QStringList>& confirmed);
+    static CommitOutcome run(const mdlPubVar& context, const QString& discode,
+                             const QList<QStringList>& confirmed);
 
     // The title row of a reversal's summary and record.
-    static QString title(const QString& cityName, const QString& net, const QString& roomName, const QString& discode);
+    static QString title(const QString& cityName, const QString& net, const QString& roomName,
+                         const QString& discode);
 
     static const QString SuccessMessage;
     static const QString UndoneMessage;

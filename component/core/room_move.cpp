@@ -95,11 +95,13 @@ bool RoomMove::start(const QMap<QString, AttrTable>& tables)
     for (const QString& field : SharedFields) {
         for (const auto& bts : m_btss) {
             const PropertyItem* row = bts->page->GetItem(field);
-            if (bts->session->state().letterOf(field) != QLatin1String("M") || !row || row->Type() != ITEM_EDIT)
+            if (bts->session->state().letterOf(field) != QLatin1String("M") || !row ||
+                row->Type() != ITEM_EDIT)
                 continue;
             PropertyItem* shared = m_shared.AddItem(0, field, row->Caption(), ITEM_EDIT);
             for (const auto& option : row->Children())
-                if (PropertyItem* copy = shared->Children().AddItem(0, option->Key(), option->Caption(), ITEM_OPTION))
+                if (PropertyItem* copy =
+                        shared->Children().AddItem(0, option->Key(), option->Caption(), ITEM_OPTION))
                     copy->setValue(option->Value());
             break;
         }
@@ -122,7 +124,8 @@ QString RoomMove::label(const QString& net) const
         return {};
     const MoveBtsState& state = bts->session->state();
     const int name = state.btsAttr.findField(QStringLiteral("basename"));
-    return net + QStringLiteral("网基站 ") + (name > 0 ? state.btsAttr.at(AttrTable::DisplayValue, name) : state.btsCode);
+    return net + QStringLiteral("网基站 ") +
+           (name > 0 ? state.btsAttr.at(AttrTable::DisplayValue, name) : state.btsCode);
 }
 
 bool RoomMove::isChosen(const QString& net) const
@@ -160,7 +163,8 @@ bool RoomMove::share()
             bts->session->valueChanged(row);
             row->setVisible(false);
         }
-        if (PropertyItem* county = bts->page->GetItem(QStringLiteral("county")); county && m_shared.HasItem(county->Key()))
+        if (PropertyItem* county = bts->page->GetItem(QStringLiteral("county"));
+            county && m_shared.HasItem(county->Key()))
             county->setValue(m_shared.GetItem(county->Key())->Value());
         bts->session->edited();
     }
@@ -178,7 +182,8 @@ bool RoomMove::check()
         bts->prompt.told.clear();
         if (!bts->session->next())
             failures << label(bts->net) + QStringLiteral("：") +
-                            (bts->prompt.told.isEmpty() ? QStringLiteral("未通过检查") : bts->prompt.told.join(QStringLiteral("；")));
+                            (bts->prompt.told.isEmpty() ? QStringLiteral("未通过检查")
+                                                        : bts->prompt.told.join(QStringLiteral("；")));
     }
     m_summary.clear();
     if (!failures.isEmpty()) {
@@ -212,7 +217,8 @@ bool RoomMove::commit()
             outcome = CommitOutcome{};
             if (!db.begin()) {
                 outcome.details = db.lastError();
-                outcome.result = db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
+                outcome.result =
+                    db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
                 outcome.message = RelocationCommit::UndoneMessage + QStringLiteral("\r\n") + outcome.details;
             } else {
                 for (const auto& bts : m_btss) {
@@ -233,8 +239,11 @@ bool RoomMove::commit()
                     db.rollback();
                 else if (!db.commit())
                     outcome = CommitOutcome{CommitOutcome::Result::Failed,
-                                            RelocationCommit::UndoneMessage + QStringLiteral("\r\n") + db.lastError(),
-                                            db.lastError(), {}, {}};
+                                            RelocationCommit::UndoneMessage + QStringLiteral("\r\n") +
+                                                db.lastError(),
+                                            db.lastError(),
+                                            {},
+                                            {}};
             }
         }
         if (outcome.result != CommitOutcome::Result::Busy ||
@@ -250,12 +259,15 @@ bool RoomMove::commit()
         return false;
     // Which BTS, and which of its steps, stopped the whole move.
     // Everything was undone, the record's failure included.
-    QString message = outcome.message.isEmpty()
-                          ? RelocationCommit::UndoneMessage +
-                                (outcome.details.isEmpty() ? QString() : QStringLiteral("\r\n") + outcome.details)
-                          : outcome.message;
+    QString message =
+        outcome.message.isEmpty()
+            ? RelocationCommit::UndoneMessage +
+                  (outcome.details.isEmpty() ? QString() : QStringLiteral("\r\n") + outcome.details)
+            : outcome.message;
     if (!who.isEmpty())
-        message = who + (outcome.step.isEmpty() ? QString() : QStringLiteral("（") + outcome.step + QStringLiteral("）")) +
+        message = who +
+                  (outcome.step.isEmpty() ? QString()
+                                          : QStringLiteral("（") + outcome.step + QStringLiteral("）")) +
                   QStringLiteral("：") + message;
     m_prompt.showMessage(message);
     return false;

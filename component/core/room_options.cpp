@@ -3,10 +3,10 @@
 
 #include <QHash>
 
-#include "corvan/controls/property_item.h"
-#include "corvan/controls/property_items.h"
 #include "core/mdl_pub_fun.h"
 #include "core/mdl_pub_var.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
 
 namespace corvan {
 
@@ -37,7 +37,8 @@ void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const
     QHash<QString, int> labels;
     const auto label = [&](const PropertyItem* option) {
         const QString number = numbers.value(option->Key().mid(OptionPrefix.size()));
-        return number.isEmpty() ? QString() : option->Caption() + QLatin1Char('(') + number + QLatin1Char(')');
+        return number.isEmpty() ? QString()
+                                : option->Caption() + QLatin1Char('(') + number + QLatin1Char(')');
     };
     for (const auto& option : options)
         if (seen.value(option->Caption()) > 1)

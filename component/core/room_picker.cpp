@@ -9,9 +9,9 @@
 #include "core/mdl_pub_var.h"
 #include "core/move_bts_state.h"
 #include "core/sql_literal.h"
-#include "corvan/record_set.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
+#include "corvan/record_set.h"
 
 namespace corvan {
 
@@ -36,7 +36,8 @@ struct RoomRow {
 QString RoomPicker::roomsStatement(const QString& cityId, const QString& net)
 {
     const QString n = networkName(net);
-    QString sql = QStringLiteral("select roomcode,roomname,roomno,county,") + (n.isEmpty() ? QStringLiteral("''") : n + QStringLiteral("bts")) +
+    QString sql = QStringLiteral("select roomcode,roomname,roomno,county,") +
+                  (n.isEmpty() ? QStringLiteral("''") : n + QStringLiteral("bts")) +
                   QStringLiteral(" from res_baseroom");
     if (!cityId.isEmpty())
         sql += QStringLiteral(" where city='") + sqlText(cityId) + QLatin1Char('\'');
@@ -112,10 +113,12 @@ QList<std::pair<QString, QString>> RoomPicker::counties() const
 {
     QList<std::pair<QString, QString>> out;
     for (const Room& room : m_rooms)
-        if (!room.countyId.isEmpty() && std::none_of(out.cbegin(), out.cend(), [&](const auto& c) { return c.first == room.countyId; }))
+        if (!room.countyId.isEmpty() &&
+            std::none_of(out.cbegin(), out.cend(), [&](const auto& c) { return c.first == room.countyId; }))
             out.append({room.countyId, room.county});
     QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
-    std::sort(out.begin(), out.end(), [&](const auto& a, const auto& b) { return collator.compare(a.second, b.second) < 0; });
+    std::sort(out.begin(), out.end(),
+              [&](const auto& a, const auto& b) { return collator.compare(a.second, b.second) < 0; });
     return out;
 }
 

@@ -17,8 +17,9 @@ const QString Track::InferredMark = QStringLiteral("（按机房推断）");
 
 namespace {
 
-const QString Columns = QStringLiteral("select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,j.basecode "
-                                       "from h_btsdispatch h left join corvan_journal j on j.discode=h.discode");
+const QString Columns =
+    QStringLiteral("select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,j.basecode "
+                   "from h_btsdispatch h left join corvan_journal j on j.discode=h.discode");
 
 QString quotedList(const QStringList& values)
 {
@@ -62,8 +63,8 @@ QString Track::caption(const QString& date, const QString& user, const QString& 
 
 QString Track::btsStatement(const QString& net, const QString& basecode, const QStringList& rooms)
 {
-    QString sql = Columns + QStringLiteral(" where h.net='") + sqlText(net.toUpper()) + QStringLiteral("' and (j.basecode='") +
-                  sqlText(basecode) + QLatin1Char('\'');
+    QString sql = Columns + QStringLiteral(" where h.net='") + sqlText(net.toUpper()) +
+                  QStringLiteral("' and (j.basecode='") + sqlText(basecode) + QLatin1Char('\'');
     if (!rooms.isEmpty())
         sql += QStringLiteral(" or (j.discode is null and (h.fromroom in (") + quotedList(rooms) +
                QStringLiteral(") or h.toroom in (") + quotedList(rooms) + QStringLiteral(")))");
@@ -72,8 +73,9 @@ QString Track::btsStatement(const QString& net, const QString& basecode, const Q
 
 QString Track::roomStatement(const QString& roomCode)
 {
-    return Columns + QStringLiteral(" where h.fromroom='") + sqlText(roomCode) + QStringLiteral("' or h.toroom='") +
-           sqlText(roomCode) + QStringLiteral("' order by h.discode desc");
+    return Columns + QStringLiteral(" where h.fromroom='") + sqlText(roomCode) +
+           QStringLiteral("' or h.toroom='") + sqlText(roomCode) +
+           QStringLiteral("' order by h.discode desc");
 }
 
 QList<Track::Item> Track::ofBts(const mdlPubVar& context, const QString& net, const QString& basecode,

@@ -29,8 +29,8 @@ public:
     static QString btsStatement(const QString& net, const QString& basecode, const QStringList& rooms);
     static QString roomStatement(const QString& roomCode);
     // date,user,network网,从 room 到 room — and a mark for a record matched by its rooms.
-    static QString caption(const QString& date, const QString& user, const QString& net, const QString& fromRoom,
-                           const QString& toRoom, bool inferred);
+    static QString caption(const QString& date, const QString& user, const QString& net,
+                           const QString& fromRoom, const QString& toRoom, bool inferred);
 
     static const QString InferredMark;
 };

@@ -15,7 +15,8 @@ const QString Application = QStringLiteral("corvan-component");
 
 std::unique_ptr<QSettings> UiSettings::open()
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, Organisation, Application);
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, Organisation,
+                                       Application);
 }
 
 QString UiSettings::windowKey(const QString& window, const QString& what)

@@ -3,13 +3,13 @@
 
 #include <cmath>
 
+#include "core/field_rules.h"
+#include "core/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
+#include "core/room_options.h"
+#include "core/sql_literal.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
-#include "core/mdl_pub_fun.h"
-#include "core/sql_literal.h"
-#include "core/mdl_pub_var.h"
-#include "core/field_rules.h"
-#include "core/room_options.h"
 
 namespace corvan {
 
@@ -35,7 +35,8 @@ QString number(double value)
 
 QString ValueChecks::extentStatement(const QString& provinceId)
 {
-    return QStringLiteral("select lon_min,lon_max,lat_min,lat_max from corvan_province_extent where pro_id='") +
+    return QStringLiteral(
+               "select lon_min,lon_max,lat_min,lat_max from corvan_province_extent where pro_id='") +
            sqlText(provinceId) + QLatin1Char('\'');
 }
 
@@ -79,7 +80,8 @@ QString ValueChecks::check(const mdlPubVar& context, const MoveBtsState& state, 
             return caption + NotANumber;
         if (type == QLatin1String("int") && parsed != std::floor(parsed))
             return caption + NotAWholeNumber;
-        if (const auto range = coordinateRange(context, name); range && (parsed < range->min || parsed > range->max))
+        if (const auto range = coordinateRange(context, name);
+            range && (parsed < range->min || parsed > range->max))
             return caption + OutOfRange + QLatin1Char('(') + number(range->min) + QStringLiteral("～") +
                    number(range->max) + QLatin1Char(')');
     }

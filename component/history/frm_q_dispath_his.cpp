@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_q_dispath_his.h"
 
-#include "corvan/controls/property_grid.h"
-#include "core/mdl_pub_var.h"
-#include "core/history_query.h"
-#include "ui/busy_cursor.h"
-#include "core/mdl_pub_fun.h"
 #include "core/history_list_order.h"
+#include "core/history_query.h"
+#include "core/mdl_pub_fun.h"
+#include "core/mdl_pub_var.h"
 #include "core/ui_settings.h"
+#include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
+#include "ui/busy_cursor.h"
 
 #include <QComboBox>
 #include <QDateEdit>

@@ -45,7 +45,8 @@ frmTrack::frmTrack(mdlPubVar& context, const QString& net, const QString& baseco
         }
     };
     if (!basecode.isEmpty())
-        section(QStringLiteral("G:BTS"), net + QStringLiteral("网基站 ") + btsName + QStringLiteral(" 的调整轨迹"),
+        section(QStringLiteral("G:BTS"),
+                net + QStringLiteral("网基站 ") + btsName + QStringLiteral(" 的调整轨迹"),
                 Track::ofBts(m_context, net, basecode, roomCode));
     section(QStringLiteral("G:ROOM"), QStringLiteral("机房 ") + roomName + QStringLiteral(" 的调入调出记录"),
             Track::ofRoom(m_context, roomCode));

@@ -1,25 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_view_history.h"
 
-#include "ui/active_bar.h"
-#include "corvan/controls/sheet.h"
-#include "core/mdl_pub_var.h"
-#include "history/frm_q_dispath_his.h"
 #include "core/history_query.h"
 #include "core/journal.h"
+#include "core/mdl_pub_var.h"
 #include "core/reentry.h"
-#include "ui/busy_cursor.h"
-#include "ui/window_owner.h"
+#include "corvan/controls/sheet.h"
+#include "history/frm_q_dispath_his.h"
 #include "history/history_chart_view.h"
 #include "history/history_sheets.h"
+#include "ui/active_bar.h"
+#include "ui/busy_cursor.h"
 #include "ui/keyboard_bar.h"
 #include "ui/messages.h"
 #include "ui/window_memory.h"
+#include "ui/window_owner.h"
 
 #include <QAction>
-#include <QWindow>
-#include <memory>
-#include <vector>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -28,6 +25,9 @@
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <memory>
+#include <vector>
 
 namespace corvan {
 
@@ -86,8 +86,9 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
                                       QStringLiteral("导出这次调整删除的小区、天线和馈线，以便重新录入")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExportList"), QStringLiteral("导出所列记录"),
                                       QStringLiteral("把列表中显示的每条记录导出到一个工作簿")));
-    QAction* withChart = m_bar->addTool(QStringLiteral("mnuChartInExport"), QStringLiteral("导出时附统计"),
-                                        QStringLiteral("导出时把统计图的数据（按月份和网络、按城市）也写入工作簿"));
+    QAction* withChart =
+        m_bar->addTool(QStringLiteral("mnuChartInExport"), QStringLiteral("导出时附统计"),
+                       QStringLiteral("导出时把统计图的数据（按月份和网络、按城市）也写入工作簿"));
     withChart->setCheckable(true);
     toolBar->addAction(withChart);
     m_bar->tool(QStringLiteral("mnuExcel"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -327,7 +328,8 @@ bool frmViewHistory::exportListed()
     WorkbookService* books = m_context.WorkbookService();
     const QStringList codes = m_query->shownCodes();
     if (!books || codes.isEmpty()) {
-        Messages::show(this, books ? Messages::Kind::Warning : Messages::Kind::Error, books ? NothingListed : NoWorkbook);
+        Messages::show(this, books ? Messages::Kind::Warning : Messages::Kind::Error,
+                       books ? NothingListed : NoWorkbook);
         return false;
     }
     HistorySheets::Book book;

@@ -60,7 +60,6 @@ signals:
     void reverseRequested(const QString& discode);
 
 public:
-
     frmQDispathHis* queryPanel() const { return m_query; }
     ActiveBar* bar() const { return m_bar; }
     Sheet* sheet() const { return m_fbHis; }

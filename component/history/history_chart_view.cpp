@@ -9,7 +9,8 @@ namespace corvan {
 const QString HistoryChartView::Nothing = QStringLiteral("没有调整记录可以画图：请先查询。");
 
 namespace {
-const QColor NetworkColours[3] = {QColor(0x3b, 0x75, 0xaf), QColor(0x51, 0x9e, 0x3e), QColor(0xef, 0x8a, 0x36)};
+const QColor NetworkColours[3] = {QColor(0x3b, 0x75, 0xaf), QColor(0x51, 0x9e, 0x3e),
+                                  QColor(0xef, 0x8a, 0x36)};
 const QColor FromColour(0x8c, 0x56, 0x4b);
 const QColor ToColour(0x84, 0x9d, 0xd1);
 const QString MonthsTitle = QStringLiteral("每月调整次数（按网络）");
@@ -60,7 +61,8 @@ void HistoryChartView::paintEvent(QPaintEvent*)
     }
     const int half = area.width() / 2;
     paintMonths(painter, QRect(area.left(), area.top(), half - Gap, area.height()));
-    paintCities(painter, QRect(area.left() + half + Gap, area.top(), area.width() - half - Gap, area.height()));
+    paintCities(painter,
+                QRect(area.left() + half + Gap, area.top(), area.width() - half - Gap, area.height()));
 }
 
 void HistoryChartView::paintMonths(QPainter& painter, const QRect& area) const
@@ -70,9 +72,10 @@ void HistoryChartView::paintMonths(QPainter& painter, const QRect& area) const
     painter.drawText(area.left(), area.top() + metrics.ascent(), MonthsTitle);
     int x = area.left();
     for (int n = 0; n < 3; ++n)
-        x = legend(painter, x, area.top() + line + 2, NetworkColours[n], HistoryChart::Networks[n] + QStringLiteral(" 网"));
-    const QRect plot(area.left() + metrics.horizontalAdvance(QStringLiteral("000")) + 4, area.top() + 2 * line + 8,
-                     0, area.height() - 3 * line - 12);
+        x = legend(painter, x, area.top() + line + 2, NetworkColours[n],
+                   HistoryChart::Networks[n] + QStringLiteral(" 网"));
+    const QRect plot(area.left() + metrics.horizontalAdvance(QStringLiteral("000")) + 4,
+                     area.top() + 2 * line + 8, 0, area.height() - 3 * line - 12);
     const QRect bars(plot.left(), plot.top(), area.right() - plot.left(), plot.height());
     int most = 1;
     for (const auto& month : m_chart.months)
@@ -84,7 +87,8 @@ void HistoryChartView::paintMonths(QPainter& painter, const QRect& area) const
                      Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("0"));
     const int count = int(m_chart.months.size());
     const int slot = std::max(1, bars.width() / std::max(count, 1));
-    const int labelEvery = std::max(1, (metrics.horizontalAdvance(QStringLiteral("0000-00")) + Gap) / slot + 1);
+    const int labelEvery =
+        std::max(1, (metrics.horizontalAdvance(QStringLiteral("0000-00")) + Gap) / slot + 1);
     for (int i = 0; i < count; ++i) {
         const auto& month = m_chart.months.at(i);
         const int left = bars.left() + i * slot + slot / 6;
@@ -96,8 +100,9 @@ void HistoryChartView::paintMonths(QPainter& painter, const QRect& area) const
             bottom -= h;
         }
         if (i % labelEvery == 0)
-            painter.drawText(QRect(bars.left() + i * slot - Gap, bars.bottom() + 2, slot * labelEvery + Gap, line),
-                             Qt::AlignLeft | Qt::AlignTop, month.month);
+            painter.drawText(
+                QRect(bars.left() + i * slot - Gap, bars.bottom() + 2, slot * labelEvery + Gap, line),
+                Qt::AlignLeft | Qt::AlignTop, month.month);
     }
 }
 
@@ -124,17 +129,18 @@ void HistoryChartView::paintCities(QPainter& painter, const QRect& area) const
     for (int i = 0; i < shown; ++i) {
         const auto& city = m_chart.cities.at(i);
         const int y = top + i * rowHeight;
-        painter.drawText(QRect(area.left(), y, nameWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter, city.name);
+        painter.drawText(QRect(area.left(), y, nameWidth, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
+                         city.name);
         const int half = std::max(2, rowHeight / 2 - 1);
         const int from = barRoom * city.from / most;
         const int to = barRoom * city.to / most;
         painter.fillRect(QRect(barLeft, y, from, half), FromColour);
         painter.fillRect(QRect(barLeft, y + half, to, half), ToColour);
         if (rowHeight >= line) {
-            painter.drawText(QRect(barLeft + from + 3, y, numberWidth, half + 2), Qt::AlignLeft | Qt::AlignVCenter,
-                             QString::number(city.from));
-            painter.drawText(QRect(barLeft + to + 3, y + half, numberWidth, half + 2), Qt::AlignLeft | Qt::AlignVCenter,
-                             QString::number(city.to));
+            painter.drawText(QRect(barLeft + from + 3, y, numberWidth, half + 2),
+                             Qt::AlignLeft | Qt::AlignVCenter, QString::number(city.from));
+            painter.drawText(QRect(barLeft + to + 3, y + half, numberWidth, half + 2),
+                             Qt::AlignLeft | Qt::AlignVCenter, QString::number(city.to));
         }
     }
 }

@@ -12,8 +12,9 @@ const QString HistorySheets::MonthsName = QStringLiteral("按月份和网络");
 const QString HistorySheets::CitiesName = QStringLiteral("按城市");
 
 namespace {
-const QStringList RecordHeadings{QStringLiteral("调整时间"), QStringLiteral("操作用户"), QStringLiteral("网络类型"),
-                                 QStringLiteral("来源城市"), QStringLiteral("去往城市"), QStringLiteral("来源机房"),
+const QStringList RecordHeadings{QStringLiteral("调整时间"), QStringLiteral("操作用户"),
+                                 QStringLiteral("网络类型"), QStringLiteral("来源城市"),
+                                 QStringLiteral("去往城市"), QStringLiteral("来源机房"),
                                  QStringLiteral("去往机房"), QStringLiteral("详细信息")};
 constexpr int WideColumn = 480;
 } // namespace

@@ -4,24 +4,24 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "core/change_summary.h"
 #include "core/grid_handlers.h"
 #include "core/mdl_pub_var.h"
 #include "core/relocation_session.h"
+#include "core/room_picker.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
 #include "corvan/record_set.h"
-#include "core/change_summary.h"
-#include "core/room_picker.h"
 #include "relocation/room_picker_dialog.h"
-#include "ui/summary_sheet.h"
 #include "ui/messages.h"
+#include "ui/summary_sheet.h"
 #include "ui/window_memory.h"
 
 namespace corvan {
@@ -37,8 +37,10 @@ const QString StepCaptions[3] = {QStringLiteral("基站属性修改"), QStringLi
 const QString StepKeys[3] = {QStringLiteral("k1"), QStringLiteral("k2"), QStringLiteral("k3")};
 const QString RoomKey = QStringLiteral("belongroom");
 const QString RoomButton = QStringLiteral("选择目标机房(F4)…");
-const QString RoomButtonTip = QStringLiteral("按名称或编号查找目标机房；在“所属机房”一行直接输入文字也可查找");
-const QString ButtonTips[3] = {QStringLiteral("回到基站属性（Alt+←）"), QStringLiteral("检查修改并查看调整内容（Ctrl+Enter）"),
+const QString RoomButtonTip =
+    QStringLiteral("按名称或编号查找目标机房；在“所属机房”一行直接输入文字也可查找");
+const QString ButtonTips[3] = {QStringLiteral("回到基站属性（Alt+←）"),
+                               QStringLiteral("检查修改并查看调整内容（Ctrl+Enter）"),
                                QStringLiteral("写入这次调整（Ctrl+Enter）")};
 
 } // namespace
@@ -383,8 +385,8 @@ void frmMoveBts::showMessage(const QString& text, Icon icon)
         m_presenter(text, icon);
         return;
     }
-    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon, windowTitle(), text,
-                    QMessageBox::Ok, this);
+    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon, windowTitle(),
+                    text, QMessageBox::Ok, this);
     box.exec();
 }
 
@@ -392,7 +394,8 @@ bool frmMoveBts::askRetry(const QString& text, const QString& details)
 {
     if (m_retryPresenter)
         return m_retryPresenter(text, details);
-    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel, this);
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel,
+                    this);
     box.setDefaultButton(QMessageBox::Retry);
     box.setDetailedText(details);
     return box.exec() == QMessageBox::Retry;

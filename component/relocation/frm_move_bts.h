@@ -66,7 +66,10 @@ public:
     {
         m_retryPresenter = std::move(presenter);
     }
-    void setQuestionPresenter(std::function<bool(const QString&)> presenter) { m_questionPresenter = std::move(presenter); }
+    void setQuestionPresenter(std::function<bool(const QString&)> presenter)
+    {
+        m_questionPresenter = std::move(presenter);
+    }
 
     // The question a wizard with edits asks before another BTS replaces them.
     static const QString DiscardQuestion;

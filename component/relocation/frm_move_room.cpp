@@ -41,7 +41,8 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
     firstLayout->addWidget(new QLabel(QStringLiteral("机房中的基站（勾选要搬迁的基站）："), first));
     m_smRoomBts = new QTreeWidget(first);
     m_smRoomBts->setObjectName(QStringLiteral("smRoomBts"));
-    m_smRoomBts->setHeaderLabels({QStringLiteral("基站"), QStringLiteral("基站编号"), QStringLiteral("小区数")});
+    m_smRoomBts->setHeaderLabels(
+        {QStringLiteral("基站"), QStringLiteral("基站编号"), QStringLiteral("小区数")});
     m_smRoomBts->setRootIsDecorated(false);
     firstLayout->addWidget(m_smRoomBts);
     firstLayout->addWidget(new QLabel(QStringLiteral("目标机房和各基站共同的属性："), first));
@@ -92,7 +93,8 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
         const MoveBtsState& state = m_move->session(net).state();
         auto* item = new QTreeWidgetItem(m_smRoomBts);
         item->setText(0, m_move->label(net));
-        item->setText(1, state.btsAttr.at(AttrTable::DisplayValue, state.btsAttr.findField(QStringLiteral("basenum"))));
+        item->setText(
+            1, state.btsAttr.at(AttrTable::DisplayValue, state.btsAttr.findField(QStringLiteral("basenum"))));
         item->setText(2, QString::number(state.cellCount));
         item->setData(0, NetRole, net);
         item->setCheckState(0, Qt::Checked);
@@ -105,7 +107,8 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
     connect(m_smRoomNew, &PropertyGrid::ItemValueChanged, m_move, &RoomMove::sharedValueChanged);
     for (const QString& net : m_move->networks()) {
         RelocationSession* session = &m_move->session(net);
-        connect(m_grids.value(net), &PropertyGrid::ItemValueChanged, session, &RelocationSession::valueChanged);
+        connect(m_grids.value(net), &PropertyGrid::ItemValueChanged, session,
+                &RelocationSession::valueChanged);
         connect(m_grids.value(net), &PropertyGrid::GridEdited, session, &RelocationSession::edited);
     }
     connect(m_move, &RoomMove::moved, this, [this] {
@@ -181,14 +184,15 @@ void frmMoveRoom::showMessage(const QString& text, Icon icon)
         m_presenter(text, icon);
         return;
     }
-    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::Warning, windowTitle(), text,
-                    QMessageBox::Ok, this);
+    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::Warning,
+                    windowTitle(), text, QMessageBox::Ok, this);
     box.exec();
 }
 
 bool frmMoveRoom::askRetry(const QString& text, const QString& details)
 {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel, this);
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel,
+                    this);
     box.setDefaultButton(QMessageBox::Retry);
     box.setDetailedText(details);
     return box.exec() == QMessageBox::Retry;

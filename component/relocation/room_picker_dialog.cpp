@@ -28,7 +28,8 @@ const QString NothingFound = QStringLiteral("没有名称或编号含有“%1”
 const QString CurrentMark = QStringLiteral("当前所选");
 } // namespace
 
-RoomPickerDialog::RoomPickerDialog(RoomPicker rooms, const QString& current, const QString& typed, QWidget* parent)
+RoomPickerDialog::RoomPickerDialog(RoomPicker rooms, const QString& current, const QString& typed,
+                                   QWidget* parent)
     : QDialog(parent), m_rooms(std::move(rooms)), m_current(current)
 {
     setObjectName(QStringLiteral("RoomPickerDialog"));
@@ -99,8 +100,8 @@ void RoomPickerDialog::refill()
     for (int i : shown) {
         const RoomPicker::Room& room = m_rooms.rooms().at(i);
         const bool isCurrent = !m_current.isEmpty() && room.caption == m_current;
-        auto* item = new QTreeWidgetItem(
-            {room.caption, room.number, room.county, room.refusal.isEmpty() && isCurrent ? CurrentMark : room.refusal});
+        auto* item = new QTreeWidgetItem({room.caption, room.number, room.county,
+                                          room.refusal.isEmpty() && isCurrent ? CurrentMark : room.refusal});
         item->setData(0, IndexRole, i);
         if (room.refusal.isEmpty()) {
             ++choosable;

@@ -24,7 +24,8 @@ public:
     static const QString Caption;
 
     // typed: what the user had begun to type on the row, the first filter text.
-    RoomPickerDialog(RoomPicker rooms, const QString& current, const QString& typed, QWidget* parent = nullptr);
+    RoomPickerDialog(RoomPicker rooms, const QString& current, const QString& typed,
+                     QWidget* parent = nullptr);
 
     // The caption of the chosen room's option; empty until a room is chosen.
     const QString& chosen() const { return m_chosen; }

@@ -32,7 +32,8 @@ QString KeyboardBar::tipOf(const QAction* action)
     if (tip.isEmpty())
         tip = action->text().trimmed();
     if (!action->shortcut().isEmpty())
-        tip += QStringLiteral("（") + action->shortcut().toString(QKeySequence::NativeText) + QStringLiteral("）");
+        tip += QStringLiteral("（") + action->shortcut().toString(QKeySequence::NativeText) +
+               QStringLiteral("）");
     return tip;
 }
 

@@ -37,7 +37,8 @@ void SummarySheet::prepare(SheetService* service, Sheet* sheet)
     sheet->setColText(4, QStringLiteral("修改属性"));
 }
 
-void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows, const QString& note)
+void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows,
+                         const QString& note)
 {
     if (!service || !sheet)
         return;
@@ -60,8 +61,8 @@ void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStrin
             }
         } else if (ChangeSummary::isBand(row)) {
             service->AlignRange(sheet, r, 1, r, Columns, true);
-            service->StyleRange(sheet, r, 1, r, 1, ChangeSummary::BandForeground, ChangeSummary::BandBackground, -1,
-                                ChangeSummary::BandFontSize, -1);
+            service->StyleRange(sheet, r, 1, r, 1, ChangeSummary::BandForeground,
+                                ChangeSummary::BandBackground, -1, ChangeSummary::BandFontSize, -1);
         } else {
             for (int c = 1; c <= Columns; ++c)
                 sheet->setTextRC(r, c, row.value(c - 1));
@@ -75,7 +76,8 @@ void SummarySheet::fitColumns(Sheet* sheet)
     QTableWidget* table = sheet->table();
     const QFontMetrics metrics(table->font());
     // Room for the cell's margins and the grid line on either side.
-    const int padding = 3 * metrics.horizontalAdvance(QLatin1Char(' ')) + 2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
+    const int padding = 3 * metrics.horizontalAdvance(QLatin1Char(' ')) +
+                        2 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin);
     for (int c = 1; c <= sheet->MaxCol(); ++c) {
         int width = metrics.horizontalAdvance(sheet->ColText(c));
         for (int r = 1; r <= sheet->MaxRow(); ++r)

@@ -65,7 +65,8 @@ void WindowMemory::restore()
             main->restoreState(state);
     }
     for (qsizetype i = 0; i < m_splitters.size(); ++i) {
-        const QByteArray state = UiSettings::value(UiSettings::windowKey(name, Splitter.arg(i))).toByteArray();
+        const QByteArray state =
+            UiSettings::value(UiSettings::windowKey(name, Splitter.arg(i))).toByteArray();
         if (m_splitters.at(i) && !state.isEmpty())
             m_splitters.at(i)->restoreState(state);
     }
@@ -82,7 +83,8 @@ void WindowMemory::save() const
         UiSettings::setValue(UiSettings::windowKey(name, State), main->saveState());
     for (qsizetype i = 0; i < m_splitters.size(); ++i)
         if (m_splitters.at(i))
-            UiSettings::setValue(UiSettings::windowKey(name, Splitter.arg(i)), m_splitters.at(i)->saveState());
+            UiSettings::setValue(UiSettings::windowKey(name, Splitter.arg(i)),
+                                 m_splitters.at(i)->saveState());
 }
 
 bool WindowMemory::eventFilter(QObject* watched, QEvent* event)

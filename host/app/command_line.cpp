@@ -32,17 +32,19 @@ CommandLine::CommandLine()
                        QStringLiteral("The province, by pro_id or name (default: the first one in the "
                                       "database)."),
                        QStringLiteral("id|name")),
-      m_pluginOption(QStringLiteral("plugin"),
-                     QStringLiteral("The component plug-in (default: libprjCorvan.so in $CORVAN_PLUGIN_DIR, "
-                                    "else in ../plugins beside corvan, else in the installed plug-in folder)."),
-                     QStringLiteral("path")),
+      m_pluginOption(
+          QStringLiteral("plugin"),
+          QStringLiteral("The component plug-in (default: libprjCorvan.so in $CORVAN_PLUGIN_DIR, "
+                         "else in ../plugins beside corvan, else in the installed plug-in folder)."),
+          QStringLiteral("path")),
       m_sqlTraceOption(QStringLiteral("sql-trace"),
                        QStringLiteral("Append one line per call that reaches the data service to this file "
                                       "(a new file is readable by you only)."),
                        QStringLiteral("file")),
-      m_screenshotOption(QStringLiteral("screenshot"),
-                         QStringLiteral("Show the main window, save a PNG picture of it to this file and exit."),
-                         QStringLiteral("file")),
+      m_screenshotOption(
+          QStringLiteral("screenshot"),
+          QStringLiteral("Show the main window, save a PNG picture of it to this file and exit."),
+          QStringLiteral("file")),
       m_roomOption(QStringLiteral("room"),
                    QStringLiteral("With --screenshot: the room on show, as CITY_ID:ROOM_NAME."),
                    QStringLiteral("city:name")),
@@ -58,8 +60,8 @@ CommandLine::CommandLine()
                        "loads the component and shows its main window."));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_databaseOption, m_createDemoOption, m_scaleOption, m_forceOption, m_userOption,
-                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_screenshotOption, m_roomOption, m_tabOption,
-                         m_helpOption, m_versionOption});
+                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_screenshotOption, m_roomOption,
+                         m_tabOption, m_helpOption, m_versionOption});
 }
 
 bool CommandLine::parse(const QStringList& arguments, QString* error)

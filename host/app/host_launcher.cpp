@@ -2,25 +2,25 @@
 #include "host_launcher.h"
 
 #include "corvan/component.h"
-#include "demo_creator.h"
 #include "data/context_service_impl.h"
-#include "desktop/host_services.h"
 #include "data/sql_data_service.h"
+#include "demo_creator.h"
+#include "desktop/host_services.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPixmap>
-#include <QTabWidget>
-#include <QTreeWidget>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPixmap>
 #include <QPluginLoader>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QTabWidget>
+#include <QTreeWidget>
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
@@ -108,8 +108,9 @@ bool HostLauncher::databaseLocation(DatabaseLocation* location, bool* isDefault,
             return false;
         if (location->passwordInText()) {
             if (error)
-                *error = QStringLiteral("the database URL must not hold the password (a program's arguments can "
-                                        "be read by anyone on the machine); put it in PGPASSWORD or ~/.pgpass");
+                *error =
+                    QStringLiteral("the database URL must not hold the password (a program's arguments can "
+                                   "be read by anyone on the machine); put it in PGPASSWORD or ~/.pgpass");
             return false;
         }
         return true;
@@ -184,7 +185,8 @@ bool HostLauncher::refuseHeadless(QString* error) const
     // A screenshot needs no screen: it is drawn offscreen.
     if (!m_headless || !m_commandLine.screenshot().isEmpty())
         return false;
-    *error = QStringLiteral("no display to show the main window on (set DISPLAY, or QT_QPA_PLATFORM=offscreen)");
+    *error =
+        QStringLiteral("no display to show the main window on (set DISPLAY, or QT_QPA_PLATFORM=offscreen)");
     return true;
 }
 
@@ -296,7 +298,8 @@ int HostLauncher::takeScreenshot() const
             search->click();
             // Open the tree down to the room, as a user who clicked it would see it.
             if (auto* tree = main->findChild<QTreeWidget*>(QStringLiteral("tvwRoom"))) {
-                const auto found = tree->findItems(m_commandLine.roomName(), Qt::MatchStartsWith | Qt::MatchRecursive);
+                const auto found =
+                    tree->findItems(m_commandLine.roomName(), Qt::MatchStartsWith | Qt::MatchRecursive);
                 if (!found.isEmpty()) {
                     tree->scrollToItem(found.constFirst());
                     tree->setCurrentItem(found.constFirst());
@@ -320,7 +323,8 @@ int HostLauncher::takeScreenshot() const
     const QPixmap picture = main->grab();
     if (picture.isNull() || !picture.save(m_commandLine.screenshot(), "PNG"))
         return fail(QStringLiteral("cannot save the screenshot %1").arg(m_commandLine.screenshot()));
-    printLine(QStringLiteral("Saved screenshot: %1").arg(QFileInfo(m_commandLine.screenshot()).absoluteFilePath()));
+    printLine(
+        QStringLiteral("Saved screenshot: %1").arg(QFileInfo(m_commandLine.screenshot()).absoluteFilePath()));
     return 0;
 }
 

@@ -3,8 +3,8 @@
 // so that --help, --version and bad options need no display.
 
 #include "command_line.h"
-#include "host_launcher.h"
 #include "desktop/qt_translations.h"
+#include "host_launcher.h"
 
 #include <QApplication>
 #include <QCoreApplication>

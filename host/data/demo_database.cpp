@@ -701,10 +701,12 @@ bool DemoLoad::run(QString* error)
 const QStringList& demoTables()
 {
     static const QStringList tables = [] {
-        QStringList t{u"com_province"_s,       u"corvan_province_extent"_s, u"com_city"_s, u"com_county"_s,
-                      u"gui_option"_s,
-                      u"tabledictionarynew"_s, u"tablebaseinfo"_s, u"host_field"_s, u"host_user"_s,
-                      u"host_right"_s,         u"res_baseroom"_s};
+        QStringList t{u"com_province"_s,  u"corvan_province_extent"_s,
+                      u"com_city"_s,      u"com_county"_s,
+                      u"gui_option"_s,    u"tabledictionarynew"_s,
+                      u"tablebaseinfo"_s, u"host_field"_s,
+                      u"host_user"_s,     u"host_right"_s,
+                      u"res_baseroom"_s};
         for (const NetworkDef& net : Networks) {
             for (const QStringView kind : {u"bts", u"cell", u"ant", u"antline"})
                 t << cat(u"res_"_s, net.lower, kind);

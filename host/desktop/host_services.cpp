@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "desktop/host_services.h"
 
-#include "desktop/application_service_impl.h"
-#include "data/context_service_impl.h"
 #include "corvan/component.h"
+#include "data/context_service_impl.h"
+#include "data/right_service_impl.h"
+#include "data/sql_data_service.h"
+#include "desktop/application_service_impl.h"
 #include "desktop/message_service_impl.h"
 #include "desktop/resource_view_service_impl.h"
-#include "data/right_service_impl.h"
 #include "desktop/sheet_service_impl.h"
-#include "data/sql_data_service.h"
 #include "desktop/ui_service_impl.h"
 
 namespace corvan::host {

@@ -20,7 +20,7 @@ void MessageServiceImpl::ShowMessage(const QString& text)
     // The box speaks for the window the user works in, and carries its title.
     QWidget* window = QApplication::activeWindow();
     const QString title = window && !window->windowTitle().isEmpty() ? window->windowTitle()
-                                                                      : QCoreApplication::applicationName();
+                                                                     : QCoreApplication::applicationName();
     QMessageBox::information(window, title, text);
 }
 

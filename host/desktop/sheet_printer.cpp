@@ -420,13 +420,15 @@ bool SheetPrinter::render(const QList<Part>& parts, const QString& titleText, QP
     double y = titleSpace;
     for (const Part& part : parts) {
         auto table = std::make_unique<PaperTable>(*part.sheet, device, width);
-        auto heading = std::make_unique<QTextLayout>(part.title, paperFont(base, FallbackPoints + 2, true), device);
+        auto heading =
+            std::make_unique<QTextLayout>(part.title, paperFont(base, FallbackPoints + 2, true), device);
         const double headingHeight = part.title.isEmpty() ? 0 : layOutLine(*heading) + mm(PaddingMm);
         const double room = bottom - table->headingHeight();
         if (room - headingHeight < table->minimumRowHeight())
             return false;
         // A part starts on a new page when not even its heading and one row fit here.
-        if (y > 0 && bottom - y - headingHeight - table->headingHeight() < table->minimumRowHeight() + Epsilon) {
+        if (y > 0 &&
+            bottom - y - headingHeight - table->headingHeight() < table->minimumRowHeight() + Epsilon) {
             ++page;
             y = 0;
         }
@@ -440,8 +442,8 @@ bool SheetPrinter::render(const QList<Part>& parts, const QString& titleText, QP
             }
             const bool first = i == 0;
             pieces.push_back({tables.size(), page, y + (first ? headingHeight : 0), segments[i], first});
-            y += (first ? headingHeight : 0) + table->headingHeight() + (segments[i].end - segments[i].start) +
-                 mm(TitleGapMm);
+            y += (first ? headingHeight : 0) + table->headingHeight() +
+                 (segments[i].end - segments[i].start) + mm(TitleGapMm);
         }
         headingHeights.push_back(headingHeight);
         tables.push_back(std::move(table));
@@ -514,7 +516,8 @@ bool SheetPrinter::repairPdfText(const QList<Part>& parts, const QString& title,
     return PdfTextRepair::repair(path, text, paperFont(base, base.pointSize(), false));
 }
 
-bool SheetPrinter::printToPdf(const QList<Part>& parts, const QString& title, const QString& path, QString* error)
+bool SheetPrinter::printToPdf(const QList<Part>& parts, const QString& title, const QString& path,
+                              QString* error)
 {
     QPdfWriter writer(path);
     setUpPage(&writer);

@@ -37,7 +37,8 @@ public:
 
     // Writes the printout to a PDF file; on failure *error says why.
     static bool printToPdf(const Sheet& sheet, const QString& path, QString* error);
-    static bool printToPdf(const QList<Part>& parts, const QString& title, const QString& path, QString* error);
+    static bool printToPdf(const QList<Part>& parts, const QString& title, const QString& path,
+                           QString* error);
 
     // Qt's PDF writer lets many Chinese characters be extracted and copied as radicals
     // of the same shape (see PdfTextRepair); this puts back those the sheet holds.

@@ -238,8 +238,8 @@ QString SheetServiceImpl::exportPath(Sheet* sheet, const QString& title, bool as
     return path;
 }
 
-bool SheetServiceImpl::ExportWorkbook(const QList<Sheet*>& sheets, const QStringList& names, const QString& title,
-                                      bool ask)
+bool SheetServiceImpl::ExportWorkbook(const QList<Sheet*>& sheets, const QStringList& names,
+                                      const QString& title, bool ask)
 {
     QList<XlsxExport::Part> parts;
     for (qsizetype i = 0; i < sheets.size(); ++i)
@@ -326,11 +326,13 @@ bool SheetServiceImpl::print(QWidget* window, const QList<QPointer<Sheet>>& shee
         const BusyCursor busy;
         SheetPrinter::render(now, title, target);
     };
-    const bool shown = m_previewRunner ? m_previewRunner(&printer, paint) : showPreview(&printer, paint, window);
+    const bool shown =
+        m_previewRunner ? m_previewRunner(&printer, paint) : showPreview(&printer, paint, window);
     // Printed to a PDF file from the preview, the file gets its text put right.
     const QString pdf = printer.outputFileName();
     const QList<SheetPrinter::Part> now = parts();
-    if (!now.isEmpty() && printer.outputFormat() == QPrinter::PdfFormat && !pdf.isEmpty() && QFile::exists(pdf))
+    if (!now.isEmpty() && printer.outputFormat() == QPrinter::PdfFormat && !pdf.isEmpty() &&
+        QFile::exists(pdf))
         SheetPrinter::repairPdfText(now, title, pdf);
     return shown;
 }

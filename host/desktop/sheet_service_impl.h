@@ -20,7 +20,10 @@ namespace corvan::host {
 // Export and print take every row of a sheet, rows hidden on screen included. The file
 // dialog, the message box and the print preview can be replaced, for hosts that ask
 // their users in their own way and for tests.
-class SheetServiceImpl : public QObject, public SheetService, public WorkbookService, public WorkbookPrintService {
+class SheetServiceImpl : public QObject,
+                         public SheetService,
+                         public WorkbookService,
+                         public WorkbookPrintService {
     Q_OBJECT
     Q_INTERFACES(corvan::SheetService corvan::WorkbookService corvan::WorkbookPrintService)
 

@@ -161,7 +161,9 @@ private:
 // r (0-based), so row 0 is free for the title.
 class WorkbookWriter {
 public:
-    WorkbookWriter(const QList<XlsxExport::Part>& parts, const QString& title) : m_parts(parts), m_title(title) {}
+    WorkbookWriter(const QList<XlsxExport::Part>& parts, const QString& title)
+        : m_parts(parts), m_title(title)
+    {}
 
     bool write(const QString& path, QString* error)
     {
@@ -391,9 +393,10 @@ bool XlsxExport::write(const QList<Part>& parts, const QString& title, const QSt
         for (const Part& part : parts) {
             // The title takes the first row of the worksheet.
             if (!part.sheet || part.sheet->MaxRow() >= LXW_ROW_MAX || part.sheet->MaxCol() > LXW_COL_MAX) {
-                reason = part.sheet ? u"表格有 %1 行 %2 列，超出了 Excel 工作表的容量"_s.arg(part.sheet->MaxRow())
-                                          .arg(part.sheet->MaxCol())
-                                    : u"没有要导出的表格"_s;
+                reason = part.sheet
+                             ? u"表格有 %1 行 %2 列，超出了 Excel 工作表的容量"_s.arg(part.sheet->MaxRow())
+                                   .arg(part.sheet->MaxCol())
+                             : u"没有要导出的表格"_s;
                 return false;
             }
         }

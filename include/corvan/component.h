@@ -20,7 +20,9 @@ enum class ComponentErrorNumber : int { SubscriptOutOfRange = 9, TypeMismatch = 
 
 class ComponentError : public std::exception {
 public:
-    ComponentError(int number, QString text) : m_number(number), m_text(std::move(text)), m_utf8(m_text.toUtf8()) {}
+    ComponentError(int number, QString text)
+        : m_number(number), m_text(std::move(text)), m_utf8(m_text.toUtf8())
+    {}
     int number() const noexcept { return m_number; }
     QString text() const { return m_text; }
     const char* what() const noexcept override { return m_utf8.constData(); }

@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include <QObject>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QtPlugin>

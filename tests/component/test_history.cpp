@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
-#include "ui/active_bar.h"
+#include "core/history_query.h"
+#include "core/mdl_pub_var.h"
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
-#include "core/mdl_pub_var.h"
-#include "history/frm_q_dispath_his.h"
-#include "history/frm_view_history.h"
-#include "core/history_query.h"
-#include "history/history_chart_view.h"
 #include "desktop/host_services.h"
 #include "desktop/sheet_service_impl.h"
+#include "history/frm_q_dispath_his.h"
+#include "history/frm_view_history.h"
+#include "history/history_chart_view.h"
 #include "support/fixture.h"
 #include "support/test_host.h"
+#include "ui/active_bar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,12 +21,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QTimer>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <gtest/gtest.h>
@@ -227,7 +227,8 @@ QString nextBox(const std::function<void()>& action)
     QString seen;
     QTimer::singleShot(0, [&seen] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            seen = QStringList{box->windowTitle(), box->text(), QString::number(box->icon())}.join(QLatin1Char('|'));
+            seen = QStringList{box->windowTitle(), box->text(), QString::number(box->icon())}.join(
+                QLatin1Char('|'));
             box->accept();
         }
     });
@@ -255,7 +256,8 @@ TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
     EXPECT_EQ(tools,
               (QStringList{QStringLiteral("mnuExit=   退    出  "), QStringLiteral("mnuExcel=导出到Execl"),
                            QStringLiteral("mnuPrint=打印记录"), QStringLiteral("mnuReverse=撤销调整"),
-                           QStringLiteral("mnuReentry=导出小区天馈清单"), QStringLiteral("mnuExportList=导出所列记录"),
+                           QStringLiteral("mnuReentry=导出小区天馈清单"),
+                           QStringLiteral("mnuExportList=导出所列记录"),
                            QStringLiteral("mnuChartInExport=导出时附统计")}));
 
     // The panel sits in the left pane, beside the background panel with sheet and text.
@@ -521,8 +523,9 @@ TEST_F(HistoryTest, ExportAndPrintShowRowsEightAndNineForTheCallOnly)
 TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
 {
     // Export and print with no record on show refuse, in a warning titled with the window.
-    const QString refused = QStringList{frmViewHistory::Caption, frmViewHistory::NoRecord,
-                                        QString::number(QMessageBox::Warning)}.join(QLatin1Char('|'));
+    const QString refused =
+        QStringList{frmViewHistory::Caption, frmViewHistory::NoRecord, QString::number(QMessageBox::Warning)}
+            .join(QLatin1Char('|'));
     EXPECT_EQ(nextBox([this] { window->bar()->tool(QStringLiteral("mnuExcel"))->trigger(); }), refused);
     EXPECT_EQ(nextBox([this] { window->bar()->tool(QStringLiteral("mnuPrint"))->trigger(); }), refused);
     EXPECT_TRUE(sheets.calls.isEmpty());
@@ -531,10 +534,12 @@ TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
     QStringList order;
     for (const auto& item : list->Items())
         order << item->Key().right(1);
-    EXPECT_EQ(order, (QStringList{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("4")}));
+    EXPECT_EQ(order, (QStringList{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1"),
+                                  QStringLiteral("4")}));
     EXPECT_EQ(panel->countText(), QStringLiteral("共找到 4 条调整记录"));
     for (const QChar ch : QStringLiteral("G网"))
-        QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(panel, "txtFilter"), Qt::Key_unknown, QString(ch), {});
+        QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(panel, "txtFilter"), Qt::Key_unknown, QString(ch),
+                            {});
     EXPECT_EQ(panel->shownCodes(), (QStringList{code(1), code(4)}));
     EXPECT_EQ(panel->countText(), QStringLiteral("共找到 4 条调整记录，显示其中 2 条"));
 
@@ -542,11 +547,16 @@ TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
     QStringList series;
     const HistoryChart& chart = window->chartView()->chart();
     for (const auto& month : chart.months)
-        series << QStringLiteral("%1 %2/%3/%4").arg(month.month).arg(month.counts[0]).arg(month.counts[1]).arg(month.counts[2]);
+        series << QStringLiteral("%1 %2/%3/%4")
+                      .arg(month.month)
+                      .arg(month.counts[0])
+                      .arg(month.counts[1])
+                      .arg(month.counts[2]);
     for (const auto& city : chart.cities)
         series << QStringLiteral("%1 %2/%3").arg(city.name).arg(city.from).arg(city.to);
     EXPECT_EQ(series, (QStringList{QStringLiteral("2006-10 1/0/0"), QStringLiteral("2006-11 1/1/0"),
-                                   QStringLiteral("2006-12 0/0/1"), QStringLiteral("甲市 3/3"), QStringLiteral("乙市 1/1")}));
+                                   QStringLiteral("2006-12 0/0/1"), QStringLiteral("甲市 3/3"),
+                                   QStringLiteral("乙市 1/1")}));
 
     // Tab leaves the record sheet for the change text; Escape closes the window.
     window->showHistory(code(1));

@@ -22,7 +22,8 @@ class DeskTest : public corvan::test::WizardContextTest {};
 TEST_F(DeskTest, RoomPickerFindsSortsAndRefusesRoomsThatCannotTakeTheBts)
 {
     // 三号机房 holds another G BTS; 一号机房 (JF-001) holds the one being moved.
-    db.exec(QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(4)));
+    db.exec(
+        QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(4)));
     PropertyItems page;
     test::PromptRecorder prompt;
     RelocationSession session(context, page, prompt);
@@ -34,9 +35,12 @@ TEST_F(DeskTest, RoomPickerFindsSortsAndRefusesRoomsThatCannotTakeTheBts)
     RoomPicker picker;
     picker.load(context, session.state(), page);
     // One read of the rooms; a kept county row has no options, so each county is named once.
-    EXPECT_EQ(sent(), (QStringList{QStringLiteral("select roomcode,roomname,roomno,county,gbts from res_baseroom where city='11'"),
-                                   QStringLiteral("select county_name from com_county where county_id = 1101"),
-                                   QStringLiteral("select county_name from com_county where county_id = 1102")}));
+    EXPECT_EQ(
+        sent(),
+        (QStringList{
+            QStringLiteral("select roomcode,roomname,roomno,county,gbts from res_baseroom where city='11'"),
+            QStringLiteral("select county_name from com_county where county_id = 1101"),
+            QStringLiteral("select county_name from com_county where county_id = 1102")}));
     const auto found = [&](const QString& text, const QString& county) {
         QStringList out;
         for (int i : picker.filter(text, county)) {
@@ -47,16 +51,19 @@ TEST_F(DeskTest, RoomPickerFindsSortsAndRefusesRoomsThatCannotTakeTheBts)
     };
     // By name as read aloud (二, 三, 一), then number; the option captions the row offers.
     EXPECT_EQ(found(QString(), QString()),
-              (QStringList{QStringLiteral("二号机房|JF-002|东区|"), QStringLiteral("三号机房||西区|已有G网基站，不能再放入"),
+              (QStringList{QStringLiteral("二号机房|JF-002|东区|"),
+                           QStringLiteral("三号机房||西区|已有G网基站，不能再放入"),
                            QStringLiteral("一号机房(JF-001)|JF-001|东区|基站现在就在这个机房"),
                            QStringLiteral("一号机房(JF-003)|JF-003|西区|")}));
-    EXPECT_EQ(found(QStringLiteral(" jf-00 "), QStringLiteral("1102")), QStringList{QStringLiteral("一号机房(JF-003)|JF-003|西区|")});
+    EXPECT_EQ(found(QStringLiteral(" jf-00 "), QStringLiteral("1102")),
+              QStringList{QStringLiteral("一号机房(JF-003)|JF-003|西区|")});
     EXPECT_EQ(found(QStringLiteral("二号"), QString()).size(), 1);
     EXPECT_TRUE(found(QStringLiteral("四号"), QString()).isEmpty());
     // The kept county row shows 东区, where the BTS stands.
     EXPECT_EQ(picker.pageCounty(), QStringLiteral("1101"));
-    EXPECT_EQ(picker.counties(), (QList<std::pair<QString, QString>>{{QStringLiteral("1101"), QStringLiteral("东区")},
-                                                                      {QStringLiteral("1102"), QStringLiteral("西区")}}));
+    EXPECT_EQ(picker.counties(),
+              (QList<std::pair<QString, QString>>{{QStringLiteral("1101"), QStringLiteral("东区")},
+                                                  {QStringLiteral("1102"), QStringLiteral("西区")}}));
 }
 
 TEST(Desk, RememberedWindowsLandWhollyOnAScreen)
@@ -66,10 +73,10 @@ TEST(Desk, RememberedWindowsLandWhollyOnAScreen)
         QRect window;
         QRect placed;
     } cases[] = {
-        {QRect(100, 100, 800, 600), QRect(100, 100, 800, 600)},    // fits where it is
-        {QRect(1500, 50, 800, 600), QRect(1600, 50, 800, 600)},    // mostly on the second screen
-        {QRect(5000, 3000, 800, 600), QRect(400, 200, 800, 600)},  // its screen is gone: centred
-        {QRect(-50, 900, 2000, 1400), QRect(0, 0, 1600, 1000)},    // larger than any screen
+        {QRect(100, 100, 800, 600), QRect(100, 100, 800, 600)},   // fits where it is
+        {QRect(1500, 50, 800, 600), QRect(1600, 50, 800, 600)},   // mostly on the second screen
+        {QRect(5000, 3000, 800, 600), QRect(400, 200, 800, 600)}, // its screen is gone: centred
+        {QRect(-50, 900, 2000, 1400), QRect(0, 0, 1600, 1000)},   // larger than any screen
     };
     for (const auto& c : cases)
         EXPECT_EQ(UiSettings::fit(c.window, screens), c.placed) << c.window.x();
@@ -79,19 +86,23 @@ TEST(Desk, RememberedWindowsLandWhollyOnAScreen)
 
 TEST(Desk, SummaryTotalsAndHistoryListOrder)
 {
-    const QList<QStringList> rows{{QStringLiteral("title")},
-                                  {QStringLiteral("BTS"), QStringLiteral("备注"), QStringLiteral("a"), QString()},
-                                  {QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("1"), QStringLiteral("删除")},
-                                  {QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("2"), QStringLiteral("删除")},
-                                  {QStringLiteral("馈线"), QStringLiteral("小区1所属"), QStringLiteral("L"), QStringLiteral("删除")}};
-    EXPECT_EQ(ChangeSummary::deletionTotals(rows), QStringLiteral("本次调整将删除：小区 2 个，天线 0 副，馈线 1 条"));
+    const QList<QStringList> rows{
+        {QStringLiteral("title")},
+        {QStringLiteral("BTS"), QStringLiteral("备注"), QStringLiteral("a"), QString()},
+        {QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("1"), QStringLiteral("删除")},
+        {QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("2"), QStringLiteral("删除")},
+        {QStringLiteral("馈线"), QStringLiteral("小区1所属"), QStringLiteral("L"), QStringLiteral("删除")}};
+    EXPECT_EQ(ChangeSummary::deletionTotals(rows),
+              QStringLiteral("本次调整将删除：小区 2 个，天线 0 副，馈线 1 条"));
 
-    EXPECT_TRUE(HistoryListOrder::newerFirst(QStringLiteral("K:1"), QStringLiteral("2006-12-01,D网"), QStringLiteral("K:9"),
-                                             QStringLiteral("2006-11-30,G网")));
-    EXPECT_TRUE(HistoryListOrder::newerFirst(QStringLiteral("K:2"), QStringLiteral("2006-12-01,D网"), QStringLiteral("K:1"),
-                                             QStringLiteral("2006-12-01,G网")));
-    EXPECT_TRUE(HistoryListOrder::matches(QStringLiteral("2006-11-03,G网,从一号机房到空机房"), QStringLiteral(" g网  空机房")));
-    EXPECT_FALSE(HistoryListOrder::matches(QStringLiteral("2006-11-03,G网,从一号机房到空机房"), QStringLiteral("C网")));
+    EXPECT_TRUE(HistoryListOrder::newerFirst(QStringLiteral("K:1"), QStringLiteral("2006-12-01,D网"),
+                                             QStringLiteral("K:9"), QStringLiteral("2006-11-30,G网")));
+    EXPECT_TRUE(HistoryListOrder::newerFirst(QStringLiteral("K:2"), QStringLiteral("2006-12-01,D网"),
+                                             QStringLiteral("K:1"), QStringLiteral("2006-12-01,G网")));
+    EXPECT_TRUE(HistoryListOrder::matches(QStringLiteral("2006-11-03,G网,从一号机房到空机房"),
+                                          QStringLiteral(" g网  空机房")));
+    EXPECT_FALSE(HistoryListOrder::matches(QStringLiteral("2006-11-03,G网,从一号机房到空机房"),
+                                           QStringLiteral("C网")));
     EXPECT_EQ(HistoryListOrder::countText(0, 0), QStringLiteral("没有找到符合条件的调整记录"));
     EXPECT_EQ(HistoryListOrder::countText(2, 4), QStringLiteral("共找到 4 条调整记录，显示其中 2 条"));
 }

@@ -30,8 +30,8 @@ protected:
     void SetUp() override
     {
         corvan::test::WizardContextTest::SetUp();
-        ASSERT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_gbts"), Fixture::btsCode(101),
-                                                  &shown[QStringLiteral("G")]));
+        ASSERT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_gbts"),
+                                                  Fixture::btsCode(101), &shown[QStringLiteral("G")]));
         ASSERT_TRUE(session.start(QStringLiteral("G"), shown, true));
         host.recorder()->clear();
     }
@@ -67,7 +67,8 @@ protected:
         void showMessage(const QString& text, Icon icon) override
         {
             busy += QGuiApplication::overrideCursor() != nullptr;
-            PromptRecorder::showMessage(text + (icon == Icon::Information ? QStringLiteral(" [i]") : QString()), icon);
+            PromptRecorder::showMessage(
+                text + (icon == Icon::Information ? QStringLiteral(" [i]") : QString()), icon);
         }
         bool askRetry(const QString& text, const QString& details) override
         {
@@ -105,13 +106,14 @@ TEST_F(SessionTest, NextChecksThePageAndMakesTheSummary)
     ASSERT_EQ(rows.size(), 1 + 1 + 4 + 1 + 4 + 1 + 11);
     EXPECT_EQ(rows.at(0), (QStringList{QStringLiteral("甲市 G网基站: 一号机房 调整记录"), {}, {}, {}}));
     EXPECT_EQ(rows.at(1), QStringList(4, QString()));
-    EXPECT_EQ(rows.mid(2, 4),
-              (QList<QStringList>{{QStringLiteral("BTS"), QStringLiteral("所属机房"), QStringLiteral("一号机房"),
-                                   QStringLiteral("三号机房")},
-                                  {QStringLiteral("BTS"), QStringLiteral("所属BSC"), QStringLiteral("BSC1"), {}},
-                                  {QStringLiteral("BTS"), QStringLiteral("载频数"), QStringLiteral("6"), {}},
-                                  {QStringLiteral("BTS"), QStringLiteral("备注"), QStringLiteral("老站"),
-                                   QStringLiteral("迁至三号机房")}}));
+    EXPECT_EQ(
+        rows.mid(2, 4),
+        (QList<QStringList>{{QStringLiteral("BTS"), QStringLiteral("所属机房"), QStringLiteral("一号机房"),
+                             QStringLiteral("三号机房")},
+                            {QStringLiteral("BTS"), QStringLiteral("所属BSC"), QStringLiteral("BSC1"), {}},
+                            {QStringLiteral("BTS"), QStringLiteral("载频数"), QStringLiteral("6"), {}},
+                            {QStringLiteral("BTS"), QStringLiteral("备注"), QStringLiteral("老站"),
+                             QStringLiteral("迁至三号机房")}}));
     EXPECT_EQ(rows.at(7), (QStringList{QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("3021"),
                                        QStringLiteral("删除")}));
     EXPECT_EQ(rows.at(12).join(QLatin1Char('|')), QStringLiteral("天线|小区3021所属|天线1|删除"));
@@ -129,77 +131,91 @@ TEST_F(SessionTest, CommitWritesEverythingInOneTransaction)
     ASSERT_TRUE(session.commit());
     EXPECT_EQ(told(), QStringList{Success + QStringLiteral(" [i]")});
     ASSERT_EQ(relocated.size(), 1);
-    EXPECT_EQ(relocated.at(0), (QVariantList{QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(1)}));
+    EXPECT_EQ(relocated.at(0),
+              (QVariantList{QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(1)}));
 
     const QStringList calls = host.recorder()->calls();
     EXPECT_EQ(calls.first(), QStringLiteral("BEGIN"));
     EXPECT_EQ(calls.last(), QStringLiteral("COMMIT"));
     const QStringList sent = host.recorder()->statements();
     // The re-checks inside the transaction, then the four steps in their order.
-    EXPECT_EQ(sent.mid(0, 3), (QStringList{QStringLiteral("select gbts from res_baseroom where roomcode='%1'")
-                                               .arg(Fixture::roomCode(4)),
-                                           QStringLiteral("select basenum from res_gbts where basecode='%1'")
-                                               .arg(Fixture::btsCode(101)),
-                                           QStringLiteral("select gbts from res_baseroom where roomcode='%1'")
-                                               .arg(Fixture::roomCode(1))}));
+    EXPECT_EQ(
+        sent.mid(0, 3),
+        (QStringList{
+            QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4)),
+            QStringLiteral("select basenum from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)),
+            QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(1))}));
     // What the steps will overwrite and delete, read for the journal before they run.
-    EXPECT_EQ(sent.mid(3, 6),
-              (QStringList{QStringLiteral("select * from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)),
-                           QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(1)),
-                           QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4)),
-                           QStringLiteral("select * from res_gcell where cellcode in ('%1','%2','%3','%4')")
-                               .arg(Fixture::roomCode(301), Fixture::roomCode(302), Fixture::roomCode(303),
-                                    Fixture::roomCode(304)),
-                           QStringLiteral("select * from res_gant where antcode in ('%1','%2','%3','%4','%5','%6')")
-                               .arg(Fixture::roomCode(401), Fixture::roomCode(402), Fixture::roomCode(403),
-                                    Fixture::roomCode(404), Fixture::roomCode(405), Fixture::roomCode(406)),
-                           QStringLiteral("select * from res_gantline where linecode in ('%1','%2','%3','%4','%5')")
-                               .arg(Fixture::roomCode(501), Fixture::roomCode(502), Fixture::roomCode(503),
-                                    Fixture::roomCode(504), Fixture::roomCode(505))}));
-    EXPECT_EQ(sent.mid(9, 5),
-              (QStringList{QStringLiteral("update res_gbts set city='11',belongroom='三号机房',belongbsc='',"
-                                          "carriers=null,remark='迁至三号机房' where basecode='%1'")
-                               .arg(Fixture::btsCode(101)),
-                           QStringLiteral("update res_baseroom set gbts='101' where roomcode='%1'")
-                               .arg(Fixture::roomCode(4)),
-                           QStringLiteral("update res_baseroom set gbts=null where roomcode='%1'")
-                               .arg(Fixture::roomCode(1)),
-                           QStringLiteral("delete from res_gcell where  cellcode='%1' or cellcode='%2' or "
-                                          "cellcode='%3' or cellcode='%4'")
-                               .arg(Fixture::roomCode(301), Fixture::roomCode(302), Fixture::roomCode(303),
-                                    Fixture::roomCode(304)),
-                           QStringLiteral("delete from res_gant where antcode='%1'").arg(Fixture::roomCode(401))}));
+    EXPECT_EQ(
+        sent.mid(3, 6),
+        (QStringList{
+            QStringLiteral("select * from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)),
+            QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(1)),
+            QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4)),
+            QStringLiteral("select * from res_gcell where cellcode in ('%1','%2','%3','%4')")
+                .arg(Fixture::roomCode(301), Fixture::roomCode(302), Fixture::roomCode(303),
+                     Fixture::roomCode(304)),
+            QStringLiteral("select * from res_gant where antcode in ('%1','%2','%3','%4','%5','%6')")
+                .arg(Fixture::roomCode(401), Fixture::roomCode(402), Fixture::roomCode(403),
+                     Fixture::roomCode(404), Fixture::roomCode(405), Fixture::roomCode(406)),
+            QStringLiteral("select * from res_gantline where linecode in ('%1','%2','%3','%4','%5')")
+                .arg(Fixture::roomCode(501), Fixture::roomCode(502), Fixture::roomCode(503),
+                     Fixture::roomCode(504), Fixture::roomCode(505))}));
+    EXPECT_EQ(
+        sent.mid(9, 5),
+        (QStringList{
+            QStringLiteral("update res_gbts set city='11',belongroom='三号机房',belongbsc='',"
+                           "carriers=null,remark='迁至三号机房' where basecode='%1'")
+                .arg(Fixture::btsCode(101)),
+            QStringLiteral("update res_baseroom set gbts='101' where roomcode='%1'")
+                .arg(Fixture::roomCode(4)),
+            QStringLiteral("update res_baseroom set gbts=null where roomcode='%1'").arg(Fixture::roomCode(1)),
+            QStringLiteral("delete from res_gcell where  cellcode='%1' or cellcode='%2' or "
+                           "cellcode='%3' or cellcode='%4'")
+                .arg(Fixture::roomCode(301), Fixture::roomCode(302), Fixture::roomCode(303),
+                     Fixture::roomCode(304)),
+            QStringLiteral("delete from res_gant where antcode='%1'").arg(Fixture::roomCode(401))}));
     EXPECT_EQ(sent.at(24), QStringLiteral("select max(to_number(discode)) from h_btsdispatch"));
     EXPECT_TRUE(sent.at(25).startsWith(QStringLiteral(
-        "insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo) "
+        "insert into "
+        "h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo) "
         "values('00000000000000000001',to_date('")));
     // The journal entry, after the record: the BTS row as it stands now, then the entry.
-    EXPECT_EQ(sent.at(26), QStringLiteral("select * from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)));
-    EXPECT_TRUE(sent.at(27).startsWith(QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,"
-                                                      "toroom,reverses,entry) values('00000000000000000001','G','%1','%2','%3',null,'{")
-                                           .arg(Fixture::btsCode(101), Fixture::roomCode(1), Fixture::roomCode(4))));
+    EXPECT_EQ(sent.at(26),
+              QStringLiteral("select * from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)));
+    EXPECT_TRUE(sent.at(27).startsWith(
+        QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,"
+                       "toroom,reverses,entry) values('00000000000000000001','G','%1','%2','%3',null,'{")
+            .arg(Fixture::btsCode(101), Fixture::roomCode(1), Fixture::roomCode(4))));
     EXPECT_EQ(sent.size(), 28);
 
     EXPECT_EQ(db.rows(QStringLiteral("select city,belongroom,belongbsc,carriers,remark from res_gbts where "
-                                     "basecode='%1'").arg(Fixture::btsCode(101))),
+                                     "basecode='%1'")
+                          .arg(Fixture::btsCode(101))),
               QStringList{QStringLiteral("11|三号机房|||迁至三号机房")});
     EXPECT_EQ(db.rows(QStringLiteral("select roomcode,gbts from res_baseroom where gbts is not null")),
               QStringList{Fixture::roomCode(4) + QStringLiteral("|101")});
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")),
+              QStringList{QStringLiteral("0")});
     // Only the antenna of the other BTS on CI 3031 is left; every feeder of the cells is gone.
     EXPECT_EQ(db.rows(QStringLiteral("select antcode from res_gant")), QStringList{Fixture::roomCode(407)});
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gantline")), QStringList{QStringLiteral("0")});
-    EXPECT_EQ(db.rows(QStringLiteral(
-                  "select discode,disuser,net,fromcity,tocity,fromroom,toroom,simplemode from h_btsdispatch")),
-              QStringList{QStringLiteral("00000000000000000001|demo|G|11|11|%1|%2|Y")
-                              .arg(Fixture::roomCode(1), Fixture::roomCode(4))});
+    EXPECT_EQ(
+        db.rows(QStringLiteral(
+            "select discode,disuser,net,fromcity,tocity,fromroom,toroom,simplemode from h_btsdispatch")),
+        QStringList{QStringLiteral("00000000000000000001|demo|G|11|11|%1|%2|Y")
+                        .arg(Fixture::roomCode(1), Fixture::roomCode(4))});
     const QString disinfo = db.rows(QStringLiteral("select disinfo from h_btsdispatch")).value(0);
-    EXPECT_TRUE(disinfo.startsWith(QStringLiteral("甲市 G网基站: 一号机房 调整记录 H=62s2QH=62s2QBTS属性:所属机房,从:一号机房,"
-                                                  "修改为:三号机房;H=62s2QBTS属性:所属BSC,从:BSC1,修改为:空;H=62s2Q")))
+    EXPECT_TRUE(disinfo.startsWith(
+        QStringLiteral("甲市 G网基站: 一号机房 调整记录 H=62s2QH=62s2QBTS属性:所属机房,从:一号机房,"
+                       "修改为:三号机房;H=62s2QBTS属性:所属BSC,从:BSC1,修改为:空;H=62s2Q")))
         << disinfo.toStdString();
-    EXPECT_TRUE(disinfo.endsWith(QStringLiteral("删除:小区3024所属馈线L-05;H=62s2Q"))) << disinfo.toStdString();
-    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from v_res_bts where basecode='%1'").arg(Fixture::btsCode(101))),
-              QStringList{Fixture::roomCode(4)});
+    EXPECT_TRUE(disinfo.endsWith(QStringLiteral("删除:小区3024所属馈线L-05;H=62s2Q")))
+        << disinfo.toStdString();
+    EXPECT_EQ(
+        db.rows(
+            QStringLiteral("select roomcode from v_res_bts where basecode='%1'").arg(Fixture::btsCode(101))),
+        QStringList{Fixture::roomCode(4)});
 }
 
 TEST_F(SessionTest, EveryInjectedFailureLeavesTheDatabaseAsItWas)
@@ -230,7 +246,8 @@ TEST_F(SessionTest, EveryInjectedFailureLeavesTheDatabaseAsItWas)
     EXPECT_TRUE(committed);
     EXPECT_EQ(injected, 28);
     EXPECT_EQ(changed, 0);
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
+              QStringList{QStringLiteral("1")});
 }
 
 // Without a BTS page there is nothing to check and nothing to write, record included.
@@ -284,12 +301,16 @@ TEST_F(SessionTest, TheChosenRoomOfASharedNameIsReached)
     AttrTable& bts = shown[QStringLiteral("G")];
     bts.set(AttrTable::DisplayValue, bts.findField(QStringLiteral("basenum")), QStringLiteral("101号"));
     ASSERT_TRUE(session.start(QStringLiteral("G"), shown, true));
-    ASSERT_TRUE(fillAndNext(QStringLiteral("一号机房(JF-003)"))) << told().join(QLatin1Char('/')).toStdString();
+    ASSERT_TRUE(fillAndNext(QStringLiteral("一号机房(JF-003)")))
+        << told().join(QLatin1Char('/')).toStdString();
     ASSERT_TRUE(session.commit()) << told().join(QLatin1Char('/')).toStdString();
-    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts is not null and gbts<>''")),
-              QStringList{Fixture::roomCode(3)});
-    EXPECT_EQ(db.rows(QStringLiteral("select belongroom from res_gbts where basecode='%1'").arg(Fixture::btsCode(101))),
-              QStringList{QStringLiteral("一号机房")});
+    EXPECT_EQ(
+        db.rows(QStringLiteral("select roomcode from res_baseroom where gbts is not null and gbts<>''")),
+        QStringList{Fixture::roomCode(3)});
+    EXPECT_EQ(
+        db.rows(
+            QStringLiteral("select belongroom from res_gbts where basecode='%1'").arg(Fixture::btsCode(101))),
+        QStringList{QStringLiteral("一号机房")});
     EXPECT_EQ(db.rows(QStringLiteral("select toroom from h_btsdispatch")), QStringList{Fixture::roomCode(3)});
 }
 
@@ -297,17 +318,20 @@ TEST_F(SessionTest, TheChosenRoomOfASharedNameIsReached)
 // the other's room keeps its BTS.
 TEST_F(SessionTest, EachOfTwoBtssSharingANameLeavesItsOwnRoom)
 {
-    db.exec(QStringLiteral("update res_gbts set basename='甲一G基站' where basecode='%1'").arg(Fixture::btsCode(102)));
-    db.exec(QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(2)));
+    db.exec(QStringLiteral("update res_gbts set basename='甲一G基站' where basecode='%1'")
+                .arg(Fixture::btsCode(102)));
+    db.exec(
+        QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(2)));
     for (const auto& [bts, room] : {std::pair{101, 1}, {102, 2}}) {
-        ASSERT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_gbts"), Fixture::btsCode(bts),
-                                                  &shown[QStringLiteral("G")]));
+        ASSERT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_gbts"),
+                                                  Fixture::btsCode(bts), &shown[QStringLiteral("G")]));
         ASSERT_TRUE(session.start(QStringLiteral("G"), shown, true));
         EXPECT_EQ(session.state().oldRoomCode, Fixture::roomCode(room)) << bts;
     }
     ASSERT_TRUE(fillAndNext()) << told().join(QLatin1Char('/')).toStdString();
     ASSERT_TRUE(session.commit()) << told().join(QLatin1Char('/')).toStdString();
-    EXPECT_EQ(db.rows(QStringLiteral("select roomcode,gbts from res_baseroom where gbts is not null order by roomcode")),
+    EXPECT_EQ(db.rows(QStringLiteral(
+                  "select roomcode,gbts from res_baseroom where gbts is not null order by roomcode")),
               (QStringList{Fixture::roomCode(1) + QStringLiteral("|101"),
                            Fixture::roomCode(4) + QStringLiteral("|102")}));
 }
@@ -333,26 +357,32 @@ TEST_F(SessionTest, ABusyDatabaseIsToldAndTriedAgain)
 
     // Retry once the other user is done: the commit goes through.
     prompt.shown.clear();
-    prompt.retry = [&] { return other.RollbackTrans(QLatin1String(SystemDatabase)); };
+    prompt.retry = [&] {
+        return other.RollbackTrans(QLatin1String(SystemDatabase));
+    };
     EXPECT_TRUE(session.commit());
     ASSERT_EQ(told().size(), 2);
     EXPECT_EQ(told().last(), Success + QStringLiteral(" [i]"));
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
+              QStringList{QStringLiteral("1")});
 }
 
 TEST_F(SessionTest, QuotesAndTheMarkerInValuesAreStoredAsTyped)
 {
-    const QString remark = QStringLiteral("O'Neil's 机房H=62s2Q') ; delete from res_gbts; --") + QString(300, QChar(0x4E2D));
+    const QString remark =
+        QStringLiteral("O'Neil's 机房H=62s2Q') ; delete from res_gbts; --") + QString(300, QChar(0x4E2D));
     set("city", QStringLiteral("甲市"));
     set("belongroom", QStringLiteral("三号机房"));
     set("remark", remark);
     ASSERT_TRUE(session.next());
     ASSERT_TRUE(session.commit());
-    EXPECT_EQ(db.rows(QStringLiteral("select remark from res_gbts where basecode='%1'").arg(Fixture::btsCode(101))),
-              QStringList{remark});
+    EXPECT_EQ(
+        db.rows(QStringLiteral("select remark from res_gbts where basecode='%1'").arg(Fixture::btsCode(101))),
+        QStringList{remark});
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gbts")), QStringList{QStringLiteral("2")});
     const QString disinfo = db.rows(QStringLiteral("select disinfo from h_btsdispatch")).value(0);
-    EXPECT_TRUE(disinfo.contains(QStringLiteral("BTS属性:备注,从:老站,修改为:") + remark + QStringLiteral(";H=62s2Q")));
+    EXPECT_TRUE(disinfo.contains(QStringLiteral("BTS属性:备注,从:老站,修改为:") + remark +
+                                 QStringLiteral(";H=62s2Q")));
 }
 
 TEST_F(SessionTest, WithoutTransactionsTheStepsRunOneByOneAsBefore)
@@ -364,26 +394,33 @@ TEST_F(SessionTest, WithoutTransactionsTheStepsRunOneByOneAsBefore)
     ASSERT_TRUE(context.setDataService(&plain));
     ASSERT_FALSE(context.db().hasTransactions());
 
-    plain.failWhen([](const QString& sql) { return sql.startsWith(QStringLiteral("delete from res_gcell")); });
+    plain.failWhen(
+        [](const QString& sql) { return sql.startsWith(QStringLiteral("delete from res_gcell")); });
     EXPECT_FALSE(session.commit());
     // Nothing is said for the first three steps, as before.
     EXPECT_TRUE(told().isEmpty()) << told().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(db.rows(QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4))),
-              QStringList{QStringLiteral("101")});
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")), QStringList{QStringLiteral("4")});
+    EXPECT_EQ(
+        db.rows(
+            QStringLiteral("select gbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4))),
+        QStringList{QStringLiteral("101")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")),
+              QStringList{QStringLiteral("4")});
     EXPECT_FALSE(host.recorder()->calls().contains(QStringLiteral("BEGIN")));
 
     // The record failing is told; a second Commit then runs all four steps again.
-    plain.failWhen([](const QString& sql) { return sql.startsWith(QStringLiteral("insert into h_btsdispatch")); });
+    plain.failWhen(
+        [](const QString& sql) { return sql.startsWith(QStringLiteral("insert into h_btsdispatch")); });
     EXPECT_FALSE(session.commit());
     EXPECT_EQ(told(), QStringList{RelocationCommit::RecordFailedMessage});
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")),
+              QStringList{QStringLiteral("0")});
 
     plain.failWhen({});
     prompt.shown.clear();
     EXPECT_TRUE(session.commit());
     EXPECT_EQ(told().size(), 1);
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
+              QStringList{QStringLiteral("1")});
 }
 
 TEST_F(SessionTest, StartingOverForAnotherBtsKeepsNothingOfTheFirst)

@@ -48,7 +48,8 @@ protected:
     QStringList tables()
     {
         QStringList all;
-        for (const char* table : {"res_gbts", "res_cbts", "res_baseroom", "res_gcell", "res_gant", "res_gantline"}) {
+        for (const char* table :
+             {"res_gbts", "res_cbts", "res_baseroom", "res_gcell", "res_gant", "res_gantline"}) {
             auto rs = context.db().open(QStringLiteral("select * from %1").arg(QLatin1String(table)));
             EXPECT_TRUE(rs != nullptr) << table;
             QStringList rows;
@@ -56,9 +57,10 @@ protected:
                 QStringList row;
                 for (int i = 0; i < rs->FieldCount(); ++i) {
                     const QVariant value = rs->Value(i);
-                    row << (value.typeId() == QMetaType::QByteArray ? QString::fromLatin1(value.toByteArray().toHex())
-                            : value.isNull()                        ? QStringLiteral("<null>")
-                                                                    : value.toString());
+                    row << (value.typeId() == QMetaType::QByteArray
+                                ? QString::fromLatin1(value.toByteArray().toHex())
+                            : value.isNull() ? QStringLiteral("<null>")
+                                             : value.toString());
                 }
                 rows << QLatin1String(table) + QLatin1Char(':') + row.join(QLatin1Char('|'));
             }
@@ -109,13 +111,16 @@ TEST_F(ReversalTest, PutsBackEveryRowTheRelocationChangedOrDeleted)
 
     const Reversal::Plan plan = Reversal::plan(context, moved);
     ASSERT_TRUE(plan.ok()) << plan.refusal.toStdString();
-    EXPECT_EQ(plan.rows.first().first(), QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001"));
+    EXPECT_EQ(plan.rows.first().first(),
+              QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001"));
+    EXPECT_TRUE(plan.rows.contains({QStringLiteral("BTS"), QStringLiteral("所属机房"),
+                                    QStringLiteral("三号机房"), QStringLiteral("一号机房")}));
     EXPECT_TRUE(plan.rows.contains(
-        {QStringLiteral("BTS"), QStringLiteral("所属机房"), QStringLiteral("三号机房"), QStringLiteral("一号机房")}));
-    EXPECT_TRUE(plan.rows.contains({QStringLiteral("机房"), QStringLiteral("三号机房 G网"), QStringLiteral("101"), {}}));
-    EXPECT_TRUE(plan.rows.contains({QStringLiteral("机房"), QStringLiteral("一号机房 G网"), {}, QStringLiteral("101")}));
-    EXPECT_TRUE(plan.rows.contains({QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("3029"),
-                                    QStringLiteral("删除")}));
+        {QStringLiteral("机房"), QStringLiteral("三号机房 G网"), QStringLiteral("101"), {}}));
+    EXPECT_TRUE(plan.rows.contains(
+        {QStringLiteral("机房"), QStringLiteral("一号机房 G网"), {}, QStringLiteral("101")}));
+    EXPECT_TRUE(plan.rows.contains(
+        {QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("3029"), QStringLiteral("删除")}));
     int restored = 0;
     for (const QStringList& row : plan.rows)
         restored += row.value(3) == QStringLiteral("恢复");
@@ -128,15 +133,24 @@ TEST_F(ReversalTest, PutsBackEveryRowTheRelocationChangedOrDeleted)
     const QStringList calls = host.recorder()->calls();
     ASSERT_EQ(calls.count(QStringLiteral("BEGIN")), 1);
     EXPECT_EQ(calls.last(), QStringLiteral("COMMIT"));
-    EXPECT_EQ(calls.mid(calls.indexOf(QStringLiteral("BEGIN"))).filter(QStringLiteral("EXEC insert into res_gcell")).size(), 4);
+    EXPECT_EQ(calls.mid(calls.indexOf(QStringLiteral("BEGIN")))
+                  .filter(QStringLiteral("EXEC insert into res_gcell"))
+                  .size(),
+              4);
     EXPECT_EQ(tables(), before) << "table by table, every column, the picture included";
     // Its own record, from the new room back to the old, and the original marked reversed.
-    EXPECT_EQ(db.rows(QStringLiteral("select discode,net,fromcity,tocity,fromroom,toroom from h_btsdispatch "
-                                     "where discode='%1'").arg(reversal)),
-              QStringList{QStringLiteral("%1|G|11|11|%2|%3").arg(reversal, Fixture::roomCode(4), Fixture::roomCode(1))});
-    const QString disinfo = db.rows(QStringLiteral("select disinfo from h_btsdispatch where discode='%1'").arg(reversal)).value(0);
-    EXPECT_TRUE(disinfo.startsWith(QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001 H=62s2QH=62s2Q"
-                                                  "BTS属性:所属机房,从:三号机房,修改为:一号机房;")))
+    EXPECT_EQ(
+        db.rows(QStringLiteral("select discode,net,fromcity,tocity,fromroom,toroom from h_btsdispatch "
+                               "where discode='%1'")
+                    .arg(reversal)),
+        QStringList{
+            QStringLiteral("%1|G|11|11|%2|%3").arg(reversal, Fixture::roomCode(4), Fixture::roomCode(1))});
+    const QString disinfo =
+        db.rows(QStringLiteral("select disinfo from h_btsdispatch where discode='%1'").arg(reversal))
+            .value(0);
+    EXPECT_TRUE(disinfo.startsWith(
+        QStringLiteral("甲市 G网基站: 三号机房 撤销调整记录 00000000000000000001 H=62s2QH=62s2Q"
+                       "BTS属性:所属机房,从:三号机房,修改为:一号机房;")))
         << disinfo.toStdString();
     EXPECT_TRUE(disinfo.contains(QStringLiteral("删除BTS所属小区:3029;H=62s2Q")));
     EXPECT_TRUE(disinfo.contains(QStringLiteral("恢复BTS所属小区:3021;H=62s2Q")));
@@ -171,12 +185,14 @@ TEST_F(ReversalTest, EveryRefusalSaysWhichAndChangesNothing)
         {"no journal", {}, QStringLiteral("00000000000000000099"), Reversal::NoJournal, {}},
         {"BTS edited since", QStringLiteral("update res_gbts set remark='改过' where basenum='101'"), moved,
          Reversal::BtsChanged, QStringLiteral("update res_gbts set remark='' where basenum='101'")},
-        {"old room taken", QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(1)),
+        {"old room taken",
+         QStringLiteral("update res_baseroom set gbts='102' where roomcode='%1'").arg(Fixture::roomCode(1)),
          moved, Reversal::RoomTaken.arg(QStringLiteral("一号机房"), QStringLiteral("G")),
          QStringLiteral("update res_baseroom set gbts=null where roomcode='%1'").arg(Fixture::roomCode(1))},
         {"a restored code taken",
-         QStringLiteral("insert into res_gant(antcode,ci,city) values ('%1','9','12')").arg(Fixture::roomCode(403)), moved,
-         Reversal::CodeTaken.arg(QStringLiteral("天线"), Fixture::roomCode(403)),
+         QStringLiteral("insert into res_gant(antcode,ci,city) values ('%1','9','12')")
+             .arg(Fixture::roomCode(403)),
+         moved, Reversal::CodeTaken.arg(QStringLiteral("天线"), Fixture::roomCode(403)),
          QStringLiteral("delete from res_gant where antcode='%1'").arg(Fixture::roomCode(403))},
     };
     for (const Case& c : cases) {
@@ -191,7 +207,8 @@ TEST_F(ReversalTest, EveryRefusalSaysWhichAndChangesNothing)
     // A host without transactions could leave a reversal half done: it is refused.
     corvan::test::PlainDataService plain(host.recorder());
     ASSERT_TRUE(context.setDataService(&plain));
-    EXPECT_EQ(Reversal::run(context, moved, Reversal::plan(context, moved).rows).message, Reversal::NoTransactions);
+    EXPECT_EQ(Reversal::run(context, moved, Reversal::plan(context, moved).rows).message,
+              Reversal::NoTransactions);
     EXPECT_EQ(tables(), relocated);
 }
 
@@ -224,12 +241,16 @@ TEST_F(ReversalTest, TimelineAndReentryWorksheetFromTheJournal)
     db.exec(QStringLiteral("insert into h_btsdispatch(discode,distime,disuser,net,fromroom,toroom) values "
                            "('00000000000000000000',to_date('2006-01-02','yyyy-mm-dd'),'old','G','%1','%2')")
                 .arg(Fixture::roomCode(2), Fixture::roomCode(1)));
-    const QString today = db.rows(QStringLiteral("select distime from h_btsdispatch where discode='%1'").arg(moved))
-                              .value(0).left(10);
-    const QList<Track::Item> bts = Track::ofBts(context, QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(4));
+    const QString today =
+        db.rows(QStringLiteral("select distime from h_btsdispatch where discode='%1'").arg(moved))
+            .value(0)
+            .left(10);
+    const QList<Track::Item> bts =
+        Track::ofBts(context, QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(4));
     ASSERT_EQ(bts.size(), 2);
     EXPECT_EQ(bts.at(0).caption, today + QStringLiteral(",demo,G网,从一号机房到三号机房"));
-    EXPECT_EQ(bts.at(1).caption, QStringLiteral("2006-01-02,old,G网,从二号机房到一号机房") + Track::InferredMark);
+    EXPECT_EQ(bts.at(1).caption,
+              QStringLiteral("2006-01-02,old,G网,从二号机房到一号机房") + Track::InferredMark);
     EXPECT_TRUE(Track::ofBts(context, QStringLiteral("C"), Fixture::btsCode(201), QString()).isEmpty());
     const QList<Track::Item> room = Track::ofRoom(context, Fixture::roomCode(1));
     ASSERT_EQ(room.size(), 2);
@@ -239,10 +260,12 @@ TEST_F(ReversalTest, TimelineAndReentryWorksheetFromTheJournal)
     ASSERT_EQ(sheets.size(), 3);
     EXPECT_EQ(sheets.at(0).name, QStringLiteral("小区"));
     EXPECT_EQ(sheets.at(0).rows.size(), 4);
-    EXPECT_EQ(sheets.at(0).columns.mid(0, 3),
-              (QStringList{QStringLiteral("小区编码"), QStringLiteral("小区名称"), QStringLiteral("小区CI")}));
+    EXPECT_EQ(
+        sheets.at(0).columns.mid(0, 3),
+        (QStringList{QStringLiteral("小区编码"), QStringLiteral("小区名称"), QStringLiteral("小区CI")}));
     EXPECT_EQ(sheets.at(1).rows.size(), 6);
-    EXPECT_EQ(sheets.at(1).columns.first(), QStringLiteral("antcode")) << "no captions for antennas: column names";
+    EXPECT_EQ(sheets.at(1).columns.first(), QStringLiteral("antcode"))
+        << "no captions for antennas: column names";
     EXPECT_EQ(sheets.at(2).rows.size(), 5);
     EXPECT_TRUE(Reentry::tables(context, QStringLiteral("00000000000000000000")).isEmpty());
 }
@@ -255,12 +278,15 @@ TEST_F(ReversalTest, ReversingAndRelocatingAtOnceCannotBothSucceed)
     QTemporaryDir folder;
     const QString go = folder.filePath(QStringLiteral("go"));
     QProcess other;
-    other.setProgram(QDir(qEnvironmentVariable("CORVAN_BIN_DIR")).filePath(QStringLiteral("corvan-commit-probe")));
+    other.setProgram(
+        QDir(qEnvironmentVariable("CORVAN_BIN_DIR")).filePath(QStringLiteral("corvan-commit-probe")));
     other.setArguments({db.location(), QStringLiteral("11"), QStringLiteral("三号机房"), QStringLiteral("G"),
                         QStringLiteral("二号机房"), go});
     other.start();
     // The other user has passed Next when the ready file appears.
-    for (int i = 0; i < 6000 && QDir(folder.path()).entryList({QStringLiteral("go.ready.*")}, QDir::Files).isEmpty(); ++i)
+    for (int i = 0;
+         i < 6000 && QDir(folder.path()).entryList({QStringLiteral("go.ready.*")}, QDir::Files).isEmpty();
+         ++i)
         QThread::msleep(5);
     QFile(go).open(QIODevice::WriteOnly);
     const CommitOutcome reversal = Reversal::run(context, moved, rows);
@@ -268,7 +294,8 @@ TEST_F(ReversalTest, ReversingAndRelocatingAtOnceCannotBothSucceed)
     const QString relocation = QString::fromUtf8(other.readAllStandardOutput()).trimmed();
     EXPECT_NE(reversal.done(), relocation == QLatin1String("COMMITTED")) << relocation.toStdString();
     // Whoever won, the BTS stands in exactly one room, and that room names it.
-    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_baseroom where gbts='101'")), QStringList{QStringLiteral("1")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_baseroom where gbts='101'")),
+              QStringList{QStringLiteral("1")});
 }
 
 } // namespace

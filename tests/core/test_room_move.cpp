@@ -21,18 +21,24 @@ protected:
     void SetUp() override
     {
         corvan::test::WizardContextTest::SetUp();
-        db.exec(QStringLiteral("insert into res_dbts(basecode,basenum,basename,city,county,belongroom) values "
-                               "('%1','301','甲一D基站','11','1101','一号机房')").arg(Fixture::btsCode(301)));
-        db.exec(QStringLiteral("update res_baseroom set dbts='301' where roomcode='%1'").arg(Fixture::roomCode(1)));
+        db.exec(
+            QStringLiteral("insert into res_dbts(basecode,basenum,basename,city,county,belongroom) values "
+                           "('%1','301','甲一D基站','11','1101','一号机房')")
+                .arg(Fixture::btsCode(301)));
+        db.exec(QStringLiteral("update res_baseroom set dbts='301' where roomcode='%1'")
+                    .arg(Fixture::roomCode(1)));
         db.exec(QStringLiteral("insert into res_ccell(cellcode,ci,city,bts) values ('%1','4001','11','201')")
                     .arg(Fixture::roomCode(601)));
-        db.exec(QStringLiteral("insert into gui_option(g_name,g_value) values ('DBtsDispatchModify','city,belongroom'),"
-                               "('DBtsDispatchRemove','belongbsc')"));
-        db.exec(QStringLiteral("insert into tabledictionarynew(tablename,enfield,getrule) values ('res_dbts','city',"
-                               "'select city_id,city_name from com_city order by showserial')"));
+        db.exec(QStringLiteral(
+            "insert into gui_option(g_name,g_value) values ('DBtsDispatchModify','city,belongroom'),"
+            "('DBtsDispatchRemove','belongbsc')"));
+        db.exec(QStringLiteral(
+            "insert into tabledictionarynew(tablename,enfield,getrule) values ('res_dbts','city',"
+            "'select city_id,city_name from com_city order by showserial')"));
         for (const auto& [net, code] : {std::pair{"G", 101}, std::pair{"C", 201}, std::pair{"D", 301}})
-            EXPECT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_%1bts").arg(QString::fromLatin1(net).toLower()),
-                                                      Fixture::btsCode(code), &tables[QLatin1String(net)]));
+            EXPECT_TRUE(ResourceView::GetResourceData(
+                context, QStringLiteral("v_res_%1bts").arg(QString::fromLatin1(net).toLower()),
+                Fixture::btsCode(code), &tables[QLatin1String(net)]));
         ASSERT_TRUE(move.start(tables));
         host.recorder()->clear();
     }
@@ -40,7 +46,8 @@ protected:
     // The target chosen once, then Next twice.
     bool toTheFinish(const QString& room = QStringLiteral("三号机房"))
     {
-        for (const auto& [key, value] : {std::pair{"city", QStringLiteral("甲市")}, std::pair{"belongroom", room}}) {
+        for (const auto& [key, value] :
+             {std::pair{"city", QStringLiteral("甲市")}, std::pair{"belongroom", room}}) {
             PropertyItem* item = shared.GetItem(QLatin1String(key));
             item->setValue(value);
             move.sharedValueChanged(item);
@@ -54,7 +61,9 @@ protected:
     corvan::test::PromptRecorder prompt;
     RoomMove move{context,
                   shared,
-                  {{QStringLiteral("G"), &pages[0]}, {QStringLiteral("C"), &pages[1]}, {QStringLiteral("D"), &pages[2]}},
+                  {{QStringLiteral("G"), &pages[0]},
+                   {QStringLiteral("C"), &pages[1]},
+                   {QStringLiteral("D"), &pages[2]}},
                   prompt};
 };
 
@@ -66,7 +75,8 @@ TEST_F(RoomMoveTest, EveryBtsMovesInOneCommitWithItsOwnRecordAndJournal)
     QStringList sharedKeys;
     for (const auto& item : shared)
         sharedKeys << item->Key();
-    EXPECT_EQ(sharedKeys, (QStringList{QStringLiteral("G:M"), QStringLiteral("city"), QStringLiteral("belongroom")}));
+    EXPECT_EQ(sharedKeys,
+              (QStringList{QStringLiteral("G:M"), QStringLiteral("city"), QStringLiteral("belongroom")}));
     ASSERT_TRUE(toTheFinish()) << prompt.shown.join(QLatin1Char('/')).toStdString();
     // Each BTS's page keeps only what is still open; the shared rows are filled and hidden.
     EXPECT_FALSE(pages[0].GetItem(QStringLiteral("belongroom"))->Visible());
@@ -74,9 +84,11 @@ TEST_F(RoomMoveTest, EveryBtsMovesInOneCommitWithItsOwnRecordAndJournal)
     // One titled section per BTS, in the single summary's format.
     QStringList titles;
     for (const QStringList& row : move.summary())
-        if (row.value(0).endsWith(QStringLiteral(" 调整记录 ")) || row.value(0).contains(QStringLiteral("网基站: ")))
+        if (row.value(0).endsWith(QStringLiteral(" 调整记录 ")) ||
+            row.value(0).contains(QStringLiteral("网基站: ")))
             titles << row.value(0);
-    EXPECT_EQ(titles, (QStringList{QStringLiteral("甲市 G网基站: 一号机房 调整记录"), QStringLiteral("甲市 C网基站: 一号机房 调整记录"),
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("甲市 G网基站: 一号机房 调整记录"),
+                                   QStringLiteral("甲市 C网基站: 一号机房 调整记录"),
                                    QStringLiteral("甲市 D网基站: 一号机房 调整记录")}));
 
     ASSERT_TRUE(move.commit()) << prompt.shown.join(QLatin1Char('/')).toStdString();
@@ -86,23 +98,35 @@ TEST_F(RoomMoveTest, EveryBtsMovesInOneCommitWithItsOwnRecordAndJournal)
     EXPECT_EQ(calls.last(), QStringLiteral("COMMIT"));
     // Network by network, each with the single relocation's statements in their order.
     const QStringList updates = host.recorder()->statements().filter(QStringLiteral("update res_baseroom"));
-    EXPECT_EQ(updates, (QStringList{QStringLiteral("update res_baseroom set gbts='101' where roomcode='%1'").arg(Fixture::roomCode(4)),
-                                    QStringLiteral("update res_baseroom set gbts=null where roomcode='%1'").arg(Fixture::roomCode(1)),
-                                    QStringLiteral("update res_baseroom set cbts='201' where roomcode='%1'").arg(Fixture::roomCode(4)),
-                                    QStringLiteral("update res_baseroom set cbts=null where roomcode='%1'").arg(Fixture::roomCode(1)),
-                                    QStringLiteral("update res_baseroom set dbts='301' where roomcode='%1'").arg(Fixture::roomCode(4)),
-                                    QStringLiteral("update res_baseroom set dbts=null where roomcode='%1'").arg(Fixture::roomCode(1))}));
-    EXPECT_EQ(db.rows(QStringLiteral("select roomcode,gbts,cbts,dbts from res_baseroom where roomcode in ('%1','%2') order by roomcode")
+    EXPECT_EQ(
+        updates,
+        (QStringList{
+            QStringLiteral("update res_baseroom set gbts='101' where roomcode='%1'")
+                .arg(Fixture::roomCode(4)),
+            QStringLiteral("update res_baseroom set gbts=null where roomcode='%1'").arg(Fixture::roomCode(1)),
+            QStringLiteral("update res_baseroom set cbts='201' where roomcode='%1'")
+                .arg(Fixture::roomCode(4)),
+            QStringLiteral("update res_baseroom set cbts=null where roomcode='%1'").arg(Fixture::roomCode(1)),
+            QStringLiteral("update res_baseroom set dbts='301' where roomcode='%1'")
+                .arg(Fixture::roomCode(4)),
+            QStringLiteral("update res_baseroom set dbts=null where roomcode='%1'")
+                .arg(Fixture::roomCode(1))}));
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode,gbts,cbts,dbts from res_baseroom where roomcode in "
+                                     "('%1','%2') order by roomcode")
                           .arg(Fixture::roomCode(1), Fixture::roomCode(4))),
-              (QStringList{Fixture::roomCode(1) + QStringLiteral("|||"), Fixture::roomCode(4) + QStringLiteral("|101|201|301")}));
+              (QStringList{Fixture::roomCode(1) + QStringLiteral("|||"),
+                           Fixture::roomCode(4) + QStringLiteral("|101|201|301")}));
     for (const char* net : {"g", "c", "d"})
-        EXPECT_EQ(db.rows(QStringLiteral("select belongroom from res_%1bts where belongroom is not null and city='11' "
-                                         "and basecode in ('%2','%3','%4')")
-                              .arg(QLatin1String(net), Fixture::btsCode(101), Fixture::btsCode(201), Fixture::btsCode(301))),
+        EXPECT_EQ(db.rows(QStringLiteral(
+                              "select belongroom from res_%1bts where belongroom is not null and city='11' "
+                              "and basecode in ('%2','%3','%4')")
+                              .arg(QLatin1String(net), Fixture::btsCode(101), Fixture::btsCode(201),
+                                   Fixture::btsCode(301))),
                   QStringList{QStringLiteral("三号机房")})
             << net;
-    EXPECT_EQ(db.rows(QStringLiteral("select h.discode,h.net,j.basecode from h_btsdispatch h join corvan_journal j on "
-                                     "j.discode=h.discode order by h.discode")),
+    EXPECT_EQ(db.rows(QStringLiteral(
+                  "select h.discode,h.net,j.basecode from h_btsdispatch h join corvan_journal j on "
+                  "j.discode=h.discode order by h.discode")),
               (QStringList{QStringLiteral("00000000000000000001|G|%1").arg(Fixture::btsCode(101)),
                            QStringLiteral("00000000000000000002|C|%1").arg(Fixture::btsCode(201)),
                            QStringLiteral("00000000000000000003|D|%1").arg(Fixture::btsCode(301))}));
@@ -114,15 +138,18 @@ TEST_F(RoomMoveTest, AFailureInTheMiddleLeavesAllThreeAsTheyWere)
     const QStringList before = WizardFixture::dump(db) + db.rows(QStringLiteral("select * from res_dbts")) +
                                db.rows(QStringLiteral("select cellcode from res_ccell"));
     // The second BTS's deletion: the G BTS is written by then, and goes back with the rest.
-    host.recorder()->failWhen([](const QString& sql) { return sql.startsWith(QLatin1String("delete from res_ccell")); });
+    host.recorder()->failWhen(
+        [](const QString& sql) { return sql.startsWith(QLatin1String("delete from res_ccell")); });
     EXPECT_FALSE(move.commit());
-    EXPECT_EQ(prompt.shown.last(), QStringLiteral("C网基站 甲一C基站（删除小区）：") + RelocationCommit::UndoneMessage +
+    EXPECT_EQ(prompt.shown.last(), QStringLiteral("C网基站 甲一C基站（删除小区）：") +
+                                       RelocationCommit::UndoneMessage +
                                        QStringLiteral("\r\nsimulated failure"));
     EXPECT_EQ(WizardFixture::dump(db) + db.rows(QStringLiteral("select * from res_dbts")) +
                   db.rows(QStringLiteral("select cellcode from res_ccell")),
               before);
     // The G BTS's cell deletion, in the middle of its steps, likewise.
-    host.recorder()->failWhen([](const QString& sql) { return sql.startsWith(QLatin1String("delete from res_gant")); });
+    host.recorder()->failWhen(
+        [](const QString& sql) { return sql.startsWith(QLatin1String("delete from res_gant")); });
     EXPECT_FALSE(move.commit());
     EXPECT_TRUE(prompt.shown.last().startsWith(QStringLiteral("G网基站 甲一G基站（删除天线和馈线）：")));
     EXPECT_EQ(WizardFixture::dump(db) + db.rows(QStringLiteral("select * from res_dbts")) +
@@ -134,16 +161,21 @@ TEST_F(RoomMoveTest, AFailureInTheMiddleLeavesAllThreeAsTheyWere)
 
 TEST_F(RoomMoveTest, ATargetHoldingACBtsRefusesItAndTheUserUnticksIt)
 {
-    db.exec(QStringLiteral("update res_baseroom set cbts='202' where roomcode='%1'").arg(Fixture::roomCode(4)));
+    db.exec(
+        QStringLiteral("update res_baseroom set cbts='202' where roomcode='%1'").arg(Fixture::roomCode(4)));
     EXPECT_FALSE(toTheFinish());
-    EXPECT_EQ(prompt.shown.last(), QStringLiteral("C网基站 甲一C基站：您所选择的机房:甲市的三号机房 已经存在C网基站"));
+    EXPECT_EQ(prompt.shown.last(),
+              QStringLiteral("C网基站 甲一C基站：您所选择的机房:甲市的三号机房 已经存在C网基站"));
     move.setChosen(QStringLiteral("C"), false);
     ASSERT_TRUE(move.share() && move.check()) << prompt.shown.join(QLatin1Char('/')).toStdString();
     ASSERT_TRUE(move.commit());
-    EXPECT_EQ(db.rows(QStringLiteral("select gbts,cbts,dbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(4))),
+    EXPECT_EQ(db.rows(QStringLiteral("select gbts,cbts,dbts from res_baseroom where roomcode='%1'")
+                          .arg(Fixture::roomCode(4))),
               QStringList{QStringLiteral("101|202|301")});
-    EXPECT_EQ(db.rows(QStringLiteral("select cbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(1))),
-              QStringList{QStringLiteral("201")});
+    EXPECT_EQ(
+        db.rows(
+            QStringLiteral("select cbts from res_baseroom where roomcode='%1'").arg(Fixture::roomCode(1))),
+        QStringList{QStringLiteral("201")});
     // None chosen: nothing to move.
     for (const QString& net : move.networks())
         move.setChosen(net, false);

@@ -214,10 +214,10 @@ TEST_F(CorvanCommand, ScreenshotShowsTheChosenRoomWithoutADisplay)
     corvan::test::Fixture::load(db);
     const QString picture = m_home.filePath(u"main.png"_s);
     // On a server the user is the role logged in; --user may only repeat it.
-    const Outcome outcome = corvan({u"--database"_s, db.location(), u"--user"_s,
-                                    db.isPostgresql() ? u"postgres"_s : u"demo"_s, u"--screenshot"_s, picture,
-                                    u"--room"_s, u"11:一号机房"_s, u"--tab"_s, u"1"_s},
-                                   headless());
+    const Outcome outcome =
+        corvan({u"--database"_s, db.location(), u"--user"_s, db.isPostgresql() ? u"postgres"_s : u"demo"_s,
+                u"--screenshot"_s, picture, u"--room"_s, u"11:一号机房"_s, u"--tab"_s, u"1"_s},
+               headless());
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err.toStdString();
     EXPECT_EQ(outcome.out, u"Saved screenshot: %1\n"_s.arg(picture));
     const QImage image(picture);

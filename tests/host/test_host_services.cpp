@@ -256,13 +256,14 @@ TEST(HostServices, TheDatabaseIsDescribedWithoutItsPassword)
     qputenv("PGPASSWORD", "s3cret-word");
     corvan::host::DatabaseLocation server;
     QString error;
-    ASSERT_TRUE(corvan::host::DatabaseLocation::parse(u"postgresql://li@db.example.org:5433/corvan?sslmode=require"_s,
-                                                      &server, &error));
+    ASSERT_TRUE(corvan::host::DatabaseLocation::parse(
+        u"postgresql://li@db.example.org:5433/corvan?sslmode=require"_s, &server, &error));
     qunsetenv("PGPASSWORD");
     ASSERT_EQ(server.password(), u"s3cret-word"_s);
     EXPECT_EQ(corvan::host::ApplicationServiceImpl::describe(server),
               u"PostgreSQL 数据库 corvan（服务器 db.example.org:5433，用户 li）"_s);
-    EXPECT_EQ(corvan::host::ApplicationServiceImpl::describe(corvan::host::DatabaseLocation::sqliteFile(u"/tmp/a.sqlite"_s)),
+    EXPECT_EQ(corvan::host::ApplicationServiceImpl::describe(
+                  corvan::host::DatabaseLocation::sqliteFile(u"/tmp/a.sqlite"_s)),
               u"SQLite 文件 /tmp/a.sqlite"_s);
 }
 

@@ -159,8 +159,10 @@ TEST(Schema, RunsTheComponentsStatementsUnchanged)
     // The server reads the next record code from an index, not from every record.
     if (db.isPostgresql()) {
         db.exec(u"set enable_seqscan = off"_s);
-        const QString plan = db.rows(u"explain select max(to_number(discode)) from h_btsdispatch"_s).join(u'\n');
-        EXPECT_TRUE(plan.contains(u"Index Scan Backward using ix_h_btsdispatch_number"_s)) << plan.toStdString();
+        const QString plan =
+            db.rows(u"explain select max(to_number(discode)) from h_btsdispatch"_s).join(u'\n');
+        EXPECT_TRUE(plan.contains(u"Index Scan Backward using ix_h_btsdispatch_number"_s))
+            << plan.toStdString();
     }
 }
 

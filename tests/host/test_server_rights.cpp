@@ -101,7 +101,8 @@ TEST_P(ServerRights, RelocationRunsWhereTheRoleHasTheCities)
     mdlPubVar context;
     ASSERT_EQ(context.setServices(services.objectArray()), mdlPubVar::Services::Stored);
     QMap<QString, AttrTable> shown;
-    ASSERT_TRUE(ResourceView::GetResourceData(context, u("v_res_gbts"), Fixture::btsCode(101), &shown[u("G")]));
+    ASSERT_TRUE(
+        ResourceView::GetResourceData(context, u("v_res_gbts"), Fixture::btsCode(101), &shown[u("G")]));
     PropertyItems page;
     corvan::test::PromptRecorder prompt;
     RelocationSession session(context, page, prompt);

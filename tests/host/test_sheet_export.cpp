@@ -7,8 +7,8 @@
 #include "desktop/sheet_printer.h"
 #include "desktop/sheet_service_impl.h"
 #include "desktop/xlsx_export.h"
-#include "history/history_sheets.h"
 #include "files.h"
+#include "history/history_sheets.h"
 #include "support/qt_printers.h"
 
 #include <QDate>
@@ -271,18 +271,22 @@ TEST(SheetExport, WritesEveryRowWithTheTitleAndMergedBlocks)
     // With the detail sheet of the history window: row 8 as stored, the lines beside it,
     // in the workbook and on paper.
     const auto detail = corvan::HistorySheets::detail(Detail);
-    ASSERT_TRUE(exporter.service.ExportWorkbook({record.sheet, detail.get()}, {Title, u"详细信息"_s}, Title, true));
+    ASSERT_TRUE(
+        exporter.service.ExportWorkbook({record.sheet, detail.get()}, {Title, u"详细信息"_s}, Title, true));
     const QStringList both = sharedStrings(unzipEntry(file, u"xl/sharedStrings.xml"_s));
-    EXPECT_EQ(WorksheetXml(unzipEntry(file, u"xl/worksheets/sheet1.xml"_s), both).cells.value(u"B9"_s), Detail);
+    EXPECT_EQ(WorksheetXml(unzipEntry(file, u"xl/worksheets/sheet1.xml"_s), both).cells.value(u"B9"_s),
+              Detail);
     const WorksheetXml lines(unzipEntry(file, u"xl/worksheets/sheet2.xml"_s), both);
     EXPECT_EQ(lines.cells.value(u"A1"_s), u"详细信息"_s);
     EXPECT_EQ(lines.cells.value(u"A2"_s), u"基站名称：由 杭州滨江 改为 杭州高新"_s);
     EXPECT_EQ(lines.cells.value(u"A3"_s), u"小区 滨江1 已删除"_s);
     const QString pdf = folder.filePath(u"记录.pdf"_s);
     QString error;
-    ASSERT_TRUE(SheetPrinter::printToPdf({{record.sheet, {}}, {detail.get(), u"详细信息"_s}}, WindowCaption, pdf, &error));
+    ASSERT_TRUE(SheetPrinter::printToPdf({{record.sheet, {}}, {detail.get(), u"详细信息"_s}}, WindowCaption,
+                                         pdf, &error));
     const QString printed = withoutBlanks(pdfText(pdf));
-    EXPECT_TRUE(printed.contains(withoutBlanks(u"详细信息基站名称：由 杭州滨江 改为 杭州高新小区 滨江1 已删除"_s)))
+    EXPECT_TRUE(
+        printed.contains(withoutBlanks(u"详细信息基站名称：由 杭州滨江 改为 杭州高新小区 滨江1 已删除"_s)))
         << qPrintable(printed);
 }
 

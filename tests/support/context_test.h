@@ -18,8 +18,7 @@ namespace corvan::test {
 // Fixture (or, with Wizard, everything a relocation of G BTS 101 needs), a host around
 // it, and the component's context holding the host's services. The statements sent are
 // recorded from the end of the set-up on.
-template <bool Wizard = false>
-class ContextTestOf : public ::testing::Test {
+template <bool Wizard = false> class ContextTestOf : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -33,7 +32,10 @@ protected:
 
     QStringList sent() const { return host.recorder()->statements(); }
     // The statements sent that begin with the text.
-    QStringList sentLike(const QString& start) const { return sent().filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(start))); }
+    QStringList sentLike(const QString& start) const
+    {
+        return sent().filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(start)));
+    }
 
     TestDatabase db;
     TestHost host{db};

@@ -38,27 +38,31 @@ void Fixture::load(TestDatabase& db)
     db.exec(QStringLiteral("insert into com_province(pro_id,pro_name) values ('4','测试省')"));
     db.exec(QStringLiteral("insert into com_city(city_id,city_name,pro_id,showserial) values "
                            "('11','甲市','4',2),('12','乙市','4',1),('13','丙市','4',3)"));
-    db.exec(QStringLiteral("insert into com_county(county_id,county_name,city_id) values "
-                           "('1101','东区','11'),('1102','西区','11'),('1201','北县','12'),('1301','南县','13')"));
+    db.exec(QStringLiteral(
+        "insert into com_county(county_id,county_name,city_id) values "
+        "('1101','东区','11'),('1102','西区','11'),('1201','北县','12'),('1301','南县','13')"));
     db.exec(QStringLiteral("insert into host_user(username,fullname) values ('demo','演示用户')"));
     db.exec(QStringLiteral("insert into host_right(username,funcno,city_id) values "
                            "('demo','13','11'),('demo','13','12')"));
-    db.exec(QStringLiteral("insert into res_baseroom(roomcode,roomname,roomno,city,county,gbts,cbts,dbts) values "
-                           "('%1','一号机房','JF-001','11','1101','101','201',null),"
-                           "('%2','二号机房','JF-002','11','1101',null,'202',null),"
-                           "('%3','一号机房','JF-003','11','1102',null,null,null),"
-                           "('%4','三号机房',null,'11','1102',null,null,null),"
-                           "('%5','空机房','JF-005','12','1201',null,null,null),"
-                           "('%6','远方机房','JF-006','99','9901',null,null,null)")
-                .arg(roomCode(1), roomCode(2), roomCode(3), roomCode(4), roomCode(5), roomCode(6)));
-    db.exec(QStringLiteral("insert into res_gbts(basecode,basenum,basename,city,county,belongroom,belongbsc,carriers,"
-                           "remark) values "
-                           "('%1','101','甲一G基站','11','1101','一号机房','BSC1',6,'老站'),"
-                           "('%2','102','甲二G基站','11','1102',null,'BSC2',2,null)")
+    db.exec(
+        QStringLiteral("insert into res_baseroom(roomcode,roomname,roomno,city,county,gbts,cbts,dbts) values "
+                       "('%1','一号机房','JF-001','11','1101','101','201',null),"
+                       "('%2','二号机房','JF-002','11','1101',null,'202',null),"
+                       "('%3','一号机房','JF-003','11','1102',null,null,null),"
+                       "('%4','三号机房',null,'11','1102',null,null,null),"
+                       "('%5','空机房','JF-005','12','1201',null,null,null),"
+                       "('%6','远方机房','JF-006','99','9901',null,null,null)")
+            .arg(roomCode(1), roomCode(2), roomCode(3), roomCode(4), roomCode(5), roomCode(6)));
+    db.exec(QStringLiteral(
+                "insert into res_gbts(basecode,basenum,basename,city,county,belongroom,belongbsc,carriers,"
+                "remark) values "
+                "('%1','101','甲一G基站','11','1101','一号机房','BSC1',6,'老站'),"
+                "('%2','102','甲二G基站','11','1102',null,'BSC2',2,null)")
                 .arg(btsCode(101), btsCode(102)));
-    db.exec(QStringLiteral("insert into res_cbts(basecode,basenum,basename,city,county,belongroom,belongbsc,carriers) "
-                           "values ('%1','201','甲一C基站','11','1101','一号机房','BSC8',1),"
-                           "('%2','202','甲二C基站','11','1101','二号机房','BSC8',3)")
+    db.exec(QStringLiteral(
+                "insert into res_cbts(basecode,basenum,basename,city,county,belongroom,belongbsc,carriers) "
+                "values ('%1','201','甲一C基站','11','1101','一号机房','BSC8',1),"
+                "('%2','202','甲二C基站','11','1101','二号机房','BSC8',3)")
                 .arg(btsCode(201), btsCode(202)));
 
     QStringList meta;
@@ -72,9 +76,10 @@ void Fixture::load(TestDatabase& db)
                         .arg(literal(f[7]));
         }
     }
-    db.exec(QStringLiteral("insert into host_field(viewname,fieldname,serial,caption,datatype,groupname,display,"
-                           "emphasis,required,lookup) values ") +
-            meta.join(QLatin1Char(',')));
+    db.exec(
+        QStringLiteral("insert into host_field(viewname,fieldname,serial,caption,datatype,groupname,display,"
+                       "emphasis,required,lookup) values ") +
+        meta.join(QLatin1Char(',')));
 }
 
 } // namespace corvan::test

@@ -20,7 +20,8 @@ class PlainDataService : public QObject, public DataService {
 public:
     explicit PlainDataService(DataService* real) : m_real(real) {}
 
-    std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database, qint32 options) override
+    std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
+                                             qint32 options) override
     {
         m_statements << sql;
         return fails(sql) ? nullptr : m_real->OpenRecordset(sql, database, options);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "qt_printers.h"
 #include "data/database_location.h"
 #include "data/sql_data_service.h"
+#include "qt_printers.h"
 
 #include <QSqlDatabase>
 #include <QString>

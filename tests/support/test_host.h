@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "desktop/host_services.h"
 #include "recording_data_service.h"
 #include "recording_message_service.h"
-#include "desktop/host_services.h"
 #include "test_database.h"
 
 #include <QObject>
