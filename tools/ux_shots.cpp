@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Pictures of what the desk offers around the specified windows, on a screen of 1600 by
+// Pictures of what the desk offers around the long-standing windows, on a screen of 1600 by
 // 1000 (run under xvfb-run -s "-screen 0 1600x1000x24"): the main window maximised with
 // its status bar, the room picker filtering, Qt's file dialog in Chinese, the history
 // window with its count and chart, and the printed record (both parts) as a PDF.

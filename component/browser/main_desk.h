@@ -11,7 +11,7 @@ namespace corvan {
 
 class mdlPubVar;
 
-// What the main window offers around its specified parts: a menu bar with every command
+// What the main window offers around its own panes: a menu bar with every command
 // of the bar and its key, and an About box; a status bar with the database, province and
 // user in use; a line on each network tab that has no sheet to show, saying why; the
 // room tree at a useful width; and the window's place, size and tree width remembered.

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace corvan {
 
-// The message boxes the windows show beyond the specified ones, all alike: titled with
+// The message boxes the windows show beyond the long-standing ones, all alike: titled with
 // the caption of the window that speaks, the icon telling what kind of news it is.
 class Messages {
 public:

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// What the windows add around the specified ones, without a window: the room picker's
+// What the windows add around the long-standing ones, without a window: the room picker's
 // rooms, where a remembered window goes, the summary's totals and the history list's order.
 #include <gtest/gtest.h>
 
