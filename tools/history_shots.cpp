@@ -14,13 +14,11 @@
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
-#include "data/sql_data_service.h"
-#include "desktop/host_services.h"
 #include "desktop/sheet_printer.h"
-#include "desktop/sheet_service_impl.h"
 #include "entry/cls_main.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
+#include "shots_host.h"
 
 using namespace corvan;
 
@@ -34,19 +32,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: corvan-history-shots DATABASE USER OUT_DIR\n");
         return 2;
     }
-    host::SqlDataService data;
-    QString error;
-    if (!data.open(args.at(1), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 2;
-    }
     const QDir out(args.at(3));
-    host::HostServices services(&data);
-    services.configure(args.at(2), QString());
-    services.sheets()->setFileChooser(
-        [&out](const QString&) { return out.filePath(QStringLiteral("history-record.xlsx")); });
+    tools::ShotsHost shots;
+    if (!shots.open(args.at(1), args.at(2), out, QStringLiteral("history-record.xlsx")))
+        return 2;
     clsMain component;
-    component.initEnv(services.objectArray());
+    component.initEnv(shots.services().objectArray());
 
     auto* window = new frmViewHistory(component.context());
     window->show();
@@ -67,6 +58,7 @@ int main(int argc, char* argv[])
     // What the preview shows, as the PDF the user would save from it (rows 8 and 9 included).
     window->sheet()->setRowHidden(8, false);
     window->sheet()->setRowHidden(9, false);
+    QString error;
     std::printf("pdf: %s\n", host::SheetPrinter::printToPdf(
                                  *window->sheet(), out.filePath(QStringLiteral("history-record.pdf")), &error)
                                  ? "yes"

@@ -17,13 +17,11 @@
 #include "core/sql_literal.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
-#include "data/sql_data_service.h"
-#include "desktop/host_services.h"
-#include "desktop/sheet_service_impl.h"
 #include "entry/cls_main.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"
 #include "relocation/frm_move_room.h"
+#include "shots_host.h"
 #include "ui/active_bar.h"
 
 using namespace corvan;
@@ -56,21 +54,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: corvan-move-shots DATABASE OUT_DIR\n");
         return 2;
     }
-    host::SqlDataService data;
-    QString error;
-    if (!data.open(args.at(1), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 2;
-    }
     const QDir out(args.at(2));
-    host::HostServices services(&data);
-    services.configure(QStringLiteral("admin"), QString());
-    services.sheets()->setFileChooser(
-        [&out](const QString&) { return out.filePath(QStringLiteral("reentry.xlsx")); });
-    services.sheets()->setDoneNotifier(
-        [](const QString& path) { std::printf("exported: %s\n", qPrintable(path)); });
+    tools::ShotsHost shots;
+    if (!shots.open(args.at(1), QStringLiteral("admin"), out, QStringLiteral("reentry.xlsx")))
+        return 2;
     clsMain component;
-    component.initEnv(services.objectArray());
+    component.initEnv(shots.services().objectArray());
     mdlPubVar& context = component.context();
     const SystemDb& db = context.db();
     const auto text = [&](const QString& sql) {

@@ -29,17 +29,15 @@
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
-#include "data/sql_data_service.h"
-#include "desktop/host_services.h"
 #include "desktop/qt_translations.h"
 #include "desktop/sheet_printer.h"
-#include "desktop/sheet_service_impl.h"
 #include "entry/cls_main.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
 #include "history/history_sheets.h"
 #include "relocation/frm_move_bts.h"
 #include "relocation/room_picker_dialog.h"
+#include "shots_host.h"
 #include "ui/active_bar.h"
 
 using namespace corvan;
@@ -117,21 +115,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: corvan-ux-shots DATABASE USER OUT_DIR\n");
         return 2;
     }
-    host::SqlDataService data;
-    QString error;
-    if (!data.open(args.at(1), &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 2;
-    }
     const QDir out(args.at(3));
-    host::HostServices services(&data);
-    services.configure(args.at(2), QString());
-    services.sheets()->setFileChooser(
-        [&out](const QString&) { return out.filePath(QStringLiteral("history-record.xlsx")); });
-    services.sheets()->setDoneNotifier(
-        [](const QString& path) { std::printf("exported: %s\n", qPrintable(path)); });
+    tools::ShotsHost shots;
+    if (!shots.open(args.at(1), args.at(2), out, QStringLiteral("history-record.xlsx")))
+        return 2;
     clsMain component;
-    component.initEnv(services.objectArray());
+    component.initEnv(shots.services().objectArray());
     component.ShowMainForm();
     auto* main = component.context().form<frmMain>(QStringLiteral("frmMain"));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -143,7 +132,7 @@ int main(int argc, char* argv[])
         for (const auto& [city, room] : roomsWithBts(component.context(), letters[tab], 4))
             made += relocate(component, main, city, room, tab) ? 1 : 0;
     std::printf("relocations made: %d\n", made);
-    QSqlQuery spread(data.database());
+    QSqlQuery spread(shots.data().database());
     spread.exec(QStringLiteral(
         "update h_btsdispatch set distime = date(distime, '-' || (cast(discode as integer) % 4) "
         "|| ' months')"));
@@ -207,6 +196,7 @@ int main(int argc, char* argv[])
     sheet->setRowHidden(8, false);
     sheet->setRowHidden(9, false);
     const auto detail = HistorySheets::detail(sheet->TextRC(8, 2));
+    QString error;
     const bool pdf = host::SheetPrinter::printToPdf(
         {{sheet, QString()}, {detail.get(), HistorySheets::DetailName}}, host::SheetPrinter::titleOf(*sheet),
         out.filePath(QStringLiteral("history-record.pdf")), &error);

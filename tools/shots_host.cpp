@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#include "shots_host.h"
+
+#include <cstdio>
+
+#include "desktop/sheet_service_impl.h"
+
+namespace corvan::tools {
+
+bool ShotsHost::open(const QString& database, const QString& user, const QDir& out, const QString& exportName)
+{
+    QString error;
+    if (!m_data.open(database, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return false;
+    }
+    m_services = std::make_unique<host::HostServices>(&m_data);
+    m_services->configure(user, QString());
+    const QString path = out.filePath(exportName);
+    m_services->sheets()->setFileChooser([path](const QString&) { return path; });
+    m_services->sheets()->setDoneNotifier(
+        [](const QString& written) { std::printf("exported: %s\n", qPrintable(written)); });
+    return true;
+}
+
+} // namespace corvan::tools

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <memory>
+
+#include "data/sql_data_service.h"
+#include "desktop/host_services.h"
+
+namespace corvan::tools {
+
+// The host of a picture tool: the database its command line names, the reference host's
+// services over it, and exports that neither ask nor wait: each goes into the output folder
+// under one fixed name and is reported on standard output, so the tool runs unattended.
+class ShotsHost {
+public:
+    // False, with the reason on standard error, when the database cannot be opened.
+    bool open(const QString& database, const QString& user, const QDir& out, const QString& exportName);
+
+    host::SqlDataService& data() { return m_data; }
+    host::HostServices& services() { return *m_services; }
+
+private:
+    host::SqlDataService m_data;
+    std::unique_ptr<host::HostServices> m_services;
+};
+
+} // namespace corvan::tools
