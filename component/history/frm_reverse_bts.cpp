@@ -2,7 +2,6 @@
 #include "history/frm_reverse_bts.h"
 
 #include <QHBoxLayout>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -11,6 +10,7 @@
 #include "core/reversal.h"
 #include "corvan/controls/sheet.h"
 #include "ui/busy_cursor.h"
+#include "ui/messages.h"
 #include "ui/summary_sheet.h"
 
 namespace corvan {
@@ -92,9 +92,7 @@ void frmReverseBts::showMessage(const QString& text, bool information)
         m_presenter(text, information);
         return;
     }
-    QMessageBox box(information ? QMessageBox::Information : QMessageBox::Warning, windowTitle(), text,
-                    QMessageBox::Ok, this);
-    box.exec();
+    Messages::show(this, information ? Messages::Kind::Information : Messages::Kind::Warning, text);
 }
 
 } // namespace corvan

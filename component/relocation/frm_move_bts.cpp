@@ -394,11 +394,7 @@ bool frmMoveBts::askRetry(const QString& text, const QString& details)
 {
     if (m_retryPresenter)
         return m_retryPresenter(text, details);
-    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel,
-                    this);
-    box.setDefaultButton(QMessageBox::Retry);
-    box.setDetailedText(details);
-    return box.exec() == QMessageBox::Retry;
+    return Messages::retry(this, text, details);
 }
 
 } // namespace corvan

@@ -4,7 +4,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -17,6 +16,7 @@
 #include "core/room_move.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
+#include "ui/messages.h"
 #include "ui/summary_sheet.h"
 
 namespace corvan {
@@ -184,18 +184,13 @@ void frmMoveRoom::showMessage(const QString& text, Icon icon)
         m_presenter(text, icon);
         return;
     }
-    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::Warning,
-                    windowTitle(), text, QMessageBox::Ok, this);
-    box.exec();
+    Messages::show(this, icon == Icon::Information ? Messages::Kind::Information : Messages::Kind::Warning,
+                   text);
 }
 
 bool frmMoveRoom::askRetry(const QString& text, const QString& details)
 {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel,
-                    this);
-    box.setDefaultButton(QMessageBox::Retry);
-    box.setDetailedText(details);
-    return box.exec() == QMessageBox::Retry;
+    return Messages::retry(this, text, details);
 }
 
 } // namespace corvan

@@ -34,4 +34,14 @@ bool Messages::ask(QWidget* window, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+bool Messages::retry(QWidget* window, const QString& text, const QString& details)
+{
+    QWidget* speaker = window ? window->window() : nullptr;
+    QMessageBox box(QMessageBox::Warning, speaker ? speaker->windowTitle() : QString(), text,
+                    QMessageBox::Retry | QMessageBox::Cancel, speaker);
+    box.setDefaultButton(QMessageBox::Retry);
+    box.setDetailedText(details);
+    return box.exec() == QMessageBox::Retry;
+}
+
 } // namespace corvan

@@ -16,6 +16,9 @@ public:
     static void show(QWidget* window, Kind kind, const QString& text);
     // A yes-or-no question; true for yes. No is the default, so Enter never discards work.
     static bool ask(QWidget* window, const QString& text);
+    // A failure that may pass if tried again, the database's own words under the details;
+    // true for Retry, which is the default.
+    static bool retry(QWidget* window, const QString& text, const QString& details);
     // The box a kind gets, for boxes with buttons of their own.
     static QMessageBox::Icon icon(Kind kind);
 };
