@@ -8,11 +8,11 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
-#include "core/resource_view.h"
-#include "core/room_move.h"
-#include "core/sql_literal.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/resource_view.h"
+#include "core/context/sql_literal.h"
+#include "core/relocation/room_move.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"
 #include "desktop/host_services.h"

@@ -22,12 +22,12 @@
 #include <iostream>
 #include <string>
 
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
-#include "core/relocation_session.h"
-#include "core/resource_view.h"
-#include "core/sql_literal.h"
-#include "core/wizard_prompt.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/resource_view.h"
+#include "core/context/sql_literal.h"
+#include "core/relocation/relocation_session.h"
+#include "core/relocation/wizard_prompt.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"
 #include "desktop/host_services.h"

@@ -13,8 +13,8 @@
 #include <cstdio>
 
 #include "browser/frm_main.h"
-#include "core/mdl_pub_fun.h"
-#include "core/sql_literal.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/sql_literal.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "entry/cls_main.h"

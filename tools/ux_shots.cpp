@@ -23,9 +23,9 @@
 #include <cstdio>
 
 #include "browser/frm_main.h"
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
-#include "core/room_picker.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/relocation/room_picker.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"

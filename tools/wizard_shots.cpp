@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "browser/frm_main.h"
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"

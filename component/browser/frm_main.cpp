@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 
 #include "browser/main_desk.h"
-#include "core/bts_property_layout.h"
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
-#include "core/resource_view.h"
-#include "core/sql_literal.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/resource_view.h"
+#include "core/context/sql_literal.h"
+#include "core/relocation/bts_property_layout.h"
 #include "corvan/controls/sheet.h"
 #include "ui/active_bar.h"
 #include "ui/busy_cursor.h"

@@ -14,9 +14,9 @@
 #include <malloc.h>
 #endif
 
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
-#include "core/ui_settings.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/ui_settings.h"
 #include "ui/busy_cursor.h"
 
 namespace corvan {

@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "core/room_tree.h"
+#include "core/rooms/room_tree.h"
 
 class QComboBox;
 class QLabel;

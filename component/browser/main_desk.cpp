@@ -14,8 +14,8 @@
 #include <QTableWidget>
 #include <QToolBar>
 
-#include "core/mdl_pub_var.h"
-#include "core/ui_settings.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/ui_settings.h"
 #include "corvan/controls/sheet.h"
 #include "ui/keyboard_bar.h"
 #include "ui/qt_translations.h"

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QVector>
 
-#include "core/mdl_pub_var.h"
+#include "core/context/mdl_pub_var.h"
 #include "corvan/attr_table.h"
 #include "corvan/component.h"
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_q_dispath_his.h"
 
-#include "core/history_list_order.h"
-#include "core/history_query.h"
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
-#include "core/ui_settings.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/ui_settings.h"
+#include "core/history/history_list_order.h"
+#include "core/history/history_query.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "ui/busy_cursor.h"

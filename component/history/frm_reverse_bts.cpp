@@ -6,8 +6,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "core/mdl_pub_var.h"
-#include "core/reversal.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/relocation/reversal.h"
 #include "corvan/controls/sheet.h"
 #include "ui/busy_cursor.h"
 #include "ui/messages.h"

@@ -3,8 +3,8 @@
 
 #include <QVBoxLayout>
 
-#include "core/mdl_pub_var.h"
-#include "core/track.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/history/track.h"
 #include "corvan/controls/property_grid.h"
 #include "ui/busy_cursor.h"
 

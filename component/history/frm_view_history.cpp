@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_view_history.h"
 
-#include "core/history_query.h"
-#include "core/journal.h"
-#include "core/mdl_pub_var.h"
-#include "core/reentry.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/history/history_query.h"
+#include "core/journal/journal.h"
+#include "core/journal/reentry.h"
 #include "corvan/controls/sheet.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/history_chart_view.h"

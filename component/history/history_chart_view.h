@@ -3,7 +3,7 @@
 
 #include <QWidget>
 
-#include "core/history_chart.h"
+#include "core/history/history_chart.h"
 
 namespace corvan {
 

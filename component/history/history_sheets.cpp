@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "history/history_sheets.h"
 
-#include "core/history_query.h"
+#include "core/history/history_query.h"
 #include "corvan/controls/sheet.h"
 
 namespace corvan {

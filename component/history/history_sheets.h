@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/history_chart.h"
+#include "core/history/history_chart.h"
 
 namespace corvan {
 

@@ -10,11 +10,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "core/change_summary.h"
-#include "core/grid_handlers.h"
-#include "core/mdl_pub_var.h"
-#include "core/relocation_session.h"
-#include "core/room_picker.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/relocation/change_summary.h"
+#include "core/relocation/grid_handlers.h"
+#include "core/relocation/relocation_session.h"
+#include "core/relocation/room_picker.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"

@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <QWidget>
 
-#include "core/wizard_prompt.h"
+#include "core/relocation/wizard_prompt.h"
 #include "corvan/attr_table.h"
 
 class QKeyEvent;

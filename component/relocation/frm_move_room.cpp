@@ -10,10 +10,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "core/mdl_pub_var.h"
-#include "core/move_bts_state.h"
-#include "core/relocation_session.h"
-#include "core/room_move.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/relocation/move_bts_state.h"
+#include "core/relocation/relocation_session.h"
+#include "core/relocation/room_move.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
 #include "ui/messages.h"

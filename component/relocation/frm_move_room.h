@@ -7,7 +7,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "core/wizard_prompt.h"
+#include "core/relocation/wizard_prompt.h"
 #include "corvan/attr_table.h"
 
 class QPushButton;

@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "core/room_picker.h"
+#include "core/relocation/room_picker.h"
 
 class QComboBox;
 class QDialogButtonBox;

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/change_summary.h"
+#include "core/relocation/change_summary.h"
 #include "corvan/controls/sheet.h"
 #include "corvan/services.h"
 

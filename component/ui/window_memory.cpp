@@ -7,7 +7,7 @@
 #include <QScreen>
 #include <QSplitter>
 
-#include "core/ui_settings.h"
+#include "core/context/ui_settings.h"
 
 namespace corvan {
 

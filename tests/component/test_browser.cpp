@@ -18,7 +18,7 @@
 #include "entry/cls_main.h"
 #include "ui/active_bar.h"
 
-#include "core/move_bts_state.h"
+#include "core/relocation/move_bts_state.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
 #include "support/test_host.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "core/history_query.h"
-#include "core/mdl_pub_var.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/history/history_query.h"
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"

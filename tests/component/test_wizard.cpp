@@ -15,9 +15,9 @@
 #include "entry/cls_main.h"
 #include "ui/active_bar.h"
 
-#include "core/move_bts_state.h"
-#include "core/relocation_session.h"
-#include "core/room_move.h"
+#include "core/relocation/move_bts_state.h"
+#include "core/relocation/relocation_session.h"
+#include "core/relocation/room_move.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"

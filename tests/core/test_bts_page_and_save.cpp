@@ -2,12 +2,12 @@
 // The BTS page: how it is built from the operator's rules, what its events do, and how
 // leaving it becomes the statements that move the BTS.
 
-#include "core/bts_page.h"
-#include "core/bts_save.h"
-#include "core/grid_handlers.h"
-#include "core/mdl_pub_fun.h"
-#include "core/relocation_commit.h"
-#include "core/resource_view.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/resource_view.h"
+#include "core/relocation/bts_page.h"
+#include "core/relocation/bts_save.h"
+#include "core/relocation/grid_handlers.h"
+#include "core/relocation/relocation_commit.h"
 #include "desktop/resource_view_service_impl.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"

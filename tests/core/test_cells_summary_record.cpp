@@ -2,10 +2,10 @@
 // What a relocation takes with it: the cells, antennas and feeders loaded when the wizard
 // opens and deleted by the commit, the summary the user confirms, and the record it leaves.
 
-#include "core/cell_loader.h"
-#include "core/change_summary.h"
-#include "core/commit_steps.h"
-#include "core/relocation_record.h"
+#include "core/relocation/cell_loader.h"
+#include "core/relocation/change_summary.h"
+#include "core/relocation/commit_steps.h"
+#include "core/relocation/relocation_record.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 

@@ -3,12 +3,12 @@
 // rooms, where a remembered window goes, the summary's totals and the history list's order.
 #include <gtest/gtest.h>
 
-#include "core/change_summary.h"
-#include "core/history_list_order.h"
-#include "core/relocation_session.h"
-#include "core/resource_view.h"
-#include "core/room_picker.h"
-#include "core/ui_settings.h"
+#include "core/context/resource_view.h"
+#include "core/context/ui_settings.h"
+#include "core/history/history_list_order.h"
+#include "core/relocation/change_summary.h"
+#include "core/relocation/relocation_session.h"
+#include "core/relocation/room_picker.h"
 #include "support/context_test.h"
 #include "support/prompt_recorder.h"
 

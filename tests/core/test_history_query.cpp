@@ -2,7 +2,7 @@
 // What the relocation history reads from h_btsdispatch: the list query and its captions,
 // and one record as the user reads it.
 
-#include "core/history_query.h"
+#include "core/history/history_query.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 

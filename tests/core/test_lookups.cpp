@@ -2,8 +2,8 @@
 // The shared lookups: new codes, the user's cities, division and room names, list
 // options, every statement that reads rooms, and how a BTS lies on the property sheet.
 
-#include "core/bts_property_layout.h"
-#include "core/mdl_pub_fun.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/relocation/bts_property_layout.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 

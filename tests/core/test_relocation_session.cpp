@@ -7,9 +7,9 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 
-#include "core/relocation_commit.h"
-#include "core/relocation_session.h"
-#include "core/resource_view.h"
+#include "core/context/resource_view.h"
+#include "core/relocation/relocation_commit.h"
+#include "core/relocation/relocation_session.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"
 #include "support/context_test.h"

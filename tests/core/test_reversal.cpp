@@ -9,12 +9,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "core/journal.h"
-#include "core/reentry.h"
-#include "core/relocation_session.h"
-#include "core/resource_view.h"
-#include "core/reversal.h"
-#include "core/track.h"
+#include "core/context/resource_view.h"
+#include "core/history/track.h"
+#include "core/journal/journal.h"
+#include "core/journal/reentry.h"
+#include "core/relocation/relocation_session.h"
+#include "core/relocation/reversal.h"
 #include "corvan/controls/property_item.h"
 #include "support/context_test.h"
 #include "support/plain_data_service.h"

@@ -2,10 +2,10 @@
 // 一号机房 of 甲市 holds a G, a C and a D BTS; all three move to 三号机房 in one commit.
 #include <gtest/gtest.h>
 
-#include "core/relocation_commit.h"
-#include "core/relocation_session.h"
-#include "core/resource_view.h"
-#include "core/room_move.h"
+#include "core/context/resource_view.h"
+#include "core/relocation/relocation_commit.h"
+#include "core/relocation/relocation_session.h"
+#include "core/relocation/room_move.h"
 #include "corvan/controls/property_item.h"
 #include "support/context_test.h"
 #include "support/prompt_recorder.h"

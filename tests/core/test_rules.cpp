@@ -2,10 +2,10 @@
 // Which fields a relocation touches, where their options come from, and the checks the
 // collected values pass before anything is written.
 
-#include "core/disposition_rules.h"
-#include "core/field_rules.h"
-#include "core/mdl_pub_fun.h"
-#include "core/value_checks.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/relocation/disposition_rules.h"
+#include "core/relocation/field_rules.h"
+#include "core/relocation/value_checks.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 #include "support/prompt_recorder.h"

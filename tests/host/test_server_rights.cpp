@@ -3,10 +3,10 @@
 // rights to some cities relocates through the real wizard, and plain SQL from the same role
 // cannot reach further. The SQLite half checks that a file stays one person's.
 
-#include "core/mdl_pub_fun.h"
-#include "core/mdl_pub_var.h"
-#include "core/relocation_session.h"
-#include "core/resource_view.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/resource_view.h"
+#include "core/relocation/relocation_session.h"
 #include "corvan/controls/property_item.h"
 #include "data/context_service_impl.h"
 #include "data/sql_data_service.h"

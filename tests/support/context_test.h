@@ -6,7 +6,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include "core/mdl_pub_var.h"
+#include "core/context/mdl_pub_var.h"
 #include "fixture.h"
 #include "test_database.h"
 #include "test_host.h"

@@ -3,7 +3,7 @@
 
 #include <QStringList>
 
-#include "core/wizard_prompt.h"
+#include "core/relocation/wizard_prompt.h"
 
 namespace corvan::test {
 

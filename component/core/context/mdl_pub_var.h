@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVector>
+
+#include "core/context/system_db.h"
+#include "corvan/component.h"
+#include "corvan/services.h"
+
+namespace corvan {
+
+// The component's context, its module state: the host's services as initEnv handed them
+// over, the user's right city list, and the collection of loaded windows in load order.
+// One instance per loaded component, made by its clsMain and handed to every window and
+// procedure that needs it; nothing of it is process-wide, so two components in one
+// process never see each other. Needs no widget: windows are kept as objects, and the
+// entry class, which knows they are windows, shows and hides them.
+class mdlPubVar {
+public:
+    mdlPubVar();
+    mdlPubVar(const mdlPubVar&) = delete;
+    mdlPubVar& operator=(const mdlPubVar&) = delete;
+
+    // The services, each through its own interface; nullptr until initEnv has set it
+    // (or after the host deleted the object, which the guarded pointers notice).
+    corvan::SheetService* SheetService() const { return qobject_cast<corvan::SheetService*>(m_sheet); }
+    corvan::UiService* UiService() const { return qobject_cast<corvan::UiService*>(m_ui); }
+    corvan::ContextService* ContextService() const
+    {
+        return qobject_cast<corvan::ContextService*>(m_context);
+    }
+    corvan::ApplicationService* ApplicationService() const
+    {
+        return qobject_cast<corvan::ApplicationService*>(m_application);
+    }
+    // Offered by some application objects only.
+    corvan::HostInfoService* HostInfoService() const
+    {
+        return qobject_cast<corvan::HostInfoService*>(m_application);
+    }
+    corvan::MessageService* MessageService() const
+    {
+        return qobject_cast<corvan::MessageService*>(m_message);
+    }
+    corvan::DataService* DataService() const { return qobject_cast<corvan::DataService*>(m_data); }
+    // Offered by some data services only.
+    corvan::TransactionService* TransactionService() const
+    {
+        return qobject_cast<corvan::TransactionService*>(m_data);
+    }
+    // Offered by some sheet services only.
+    corvan::WorkbookService* WorkbookService() const
+    {
+        return qobject_cast<corvan::WorkbookService*>(m_sheet);
+    }
+    corvan::WorkbookPrintService* WorkbookPrintService() const
+    {
+        return qobject_cast<corvan::WorkbookPrintService*>(m_sheet);
+    }
+    corvan::RightService* RightService() const { return qobject_cast<corvan::RightService*>(m_right); }
+    // Called by member name.
+    QObject* ResourceViewService() const { return m_resourceView; }
+
+    // The one road to the host's "systemDB".
+    SystemDb& db() { return m_db; }
+    const SystemDb& db() const { return m_db; }
+
+    // The cities the user may query, ready for an SQL in-list; set by the room search window.
+    QString rightCityList;
+
+    // Stores an element of the host's array; false when it does not offer the interface.
+    bool setSheetService(QObject* object) { return store<corvan::SheetService>(m_sheet, object); }
+    bool setUiService(QObject* object) { return store<corvan::UiService>(m_ui, object); }
+    bool setContextService(QObject* object) { return store<corvan::ContextService>(m_context, object); }
+    bool setApplicationService(QObject* object)
+    {
+        return store<corvan::ApplicationService>(m_application, object);
+    }
+    bool setMessageService(QObject* object) { return store<corvan::MessageService>(m_message, object); }
+    bool setDataService(QObject* object) { return store<corvan::DataService>(m_data, object); }
+    bool setRightService(QObject* object) { return store<corvan::RightService>(m_right, object); }
+    bool setResourceViewService(QObject* object);
+
+    // Takes the host's object array by absolute subscript, 1 to 7 then 14, each element
+    // stored before the next is read: a failure keeps the ones stored before it.
+    enum class Services { Stored, SubscriptOutOfRange, TypeMismatch };
+    Services setServices(const QVector<QObject*>& objArr);
+
+    // The loaded windows, in load order. Every window of the component registers itself
+    // once it has loaded and leaves the collection when it is destroyed; a destroyed
+    // window is never handed out.
+    void registerForm(QObject* form);
+    QList<QObject*> forms() const;
+    // The loaded window with that object name, or nullptr.
+    QObject* form(const QString& objectName) const;
+    template <class Window> Window* form(const QString& objectName) const
+    {
+        return qobject_cast<Window*>(form(objectName));
+    }
+
+private:
+    template <class Interface> static bool store(QPointer<QObject>& field, QObject* object)
+    {
+        // An element without the interface is refused and leaves the field as it was.
+        if (!qobject_cast<Interface*>(object))
+            return false;
+        field = object;
+        return true;
+    }
+
+    QPointer<QObject> m_sheet;
+    QPointer<QObject> m_ui;
+    QPointer<QObject> m_context;
+    QPointer<QObject> m_application;
+    QPointer<QObject> m_message;
+    QPointer<QObject> m_data;
+    QPointer<QObject> m_right;
+    QPointer<QObject> m_resourceView;
+    QList<QPointer<QObject>> m_forms;
+    SystemDb m_db;
+};
+
+} // namespace corvan

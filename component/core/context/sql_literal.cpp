@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#include "core/context/sql_literal.h"
+
+namespace corvan {
+
+QString sqlText(const QString& value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return quoted;
+}
+
+QString sqlBareId(const QString& value)
+{
+    bool digitsOnly = !value.isEmpty();
+    for (const QChar c : value)
+        digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (digitsOnly)
+        return value;
+    return QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
+}
+
+QString networkName(const QString& net)
+{
+    const QString upper = net.toUpper();
+    if (upper == QLatin1String("G") || upper == QLatin1String("C") || upper == QLatin1String("D"))
+        return upper.toLower();
+    return {};
+}
+
+} // namespace corvan

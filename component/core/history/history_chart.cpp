@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#include "core/history/history_chart.h"
+
+#include <QHash>
+#include <QMap>
+#include <algorithm>
+
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/history/history_query.h"
+
+namespace corvan {
+
+const QString HistoryChart::Networks[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
+
+QString HistoryChart::statement(const QString& listStatement)
+{
+    const qsizetype from = listStatement.indexOf(QStringLiteral(" from h_btsdispatch "));
+    return from < 0 ? QString()
+                    : QStringLiteral("select distime,net,fromcity,tocity") + listStatement.mid(from);
+}
+
+QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const QString& listStatement)
+{
+    QList<Record> records;
+    const QString sql = statement(listStatement);
+    const auto rs = sql.isEmpty() ? nullptr : context.db().open(sql);
+    if (!rs)
+        return records;
+    QHash<QString, QString> names;
+    const auto cityName = [&](const QString& id) {
+        auto found = names.constFind(id);
+        if (found == names.cend())
+            found = names.insert(id, mdlPubFun::GetCityName(context, id));
+        return *found;
+    };
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+        records.append(
+            {QDate::fromString(HistoryQuery::distimeText(rs->Value(QStringLiteral("distime"))), Qt::ISODate),
+             rs->Text(QStringLiteral("net")).trimmed().toUpper(),
+             cityName(rs->Text(QStringLiteral("fromcity"))), cityName(rs->Text(QStringLiteral("tocity")))});
+    return records;
+}
+
+HistoryChart HistoryChart::of(const QList<Record>& records)
+{
+    HistoryChart chart;
+    QMap<QString, std::array<int, 3>> months;
+    QHash<QString, City> cities;
+    for (const Record& record : records) {
+        ++chart.total;
+        const auto net = std::find(std::begin(Networks), std::end(Networks), record.net);
+        auto& month =
+            months[record.day.isValid() ? record.day.toString(QStringLiteral("yyyy-MM")) : QString()];
+        if (net != std::end(Networks))
+            ++month[std::size_t(net - std::begin(Networks))];
+        City& from = cities[record.fromCity];
+        from.name = record.fromCity;
+        ++from.from;
+        City& to = cities[record.toCity];
+        to.name = record.toCity;
+        ++to.to;
+    }
+    for (auto it = months.cbegin(); it != months.cend(); ++it)
+        chart.months.append({it.key(), it.value()});
+    chart.cities = cities.values();
+    std::sort(chart.cities.begin(), chart.cities.end(), [](const City& a, const City& b) {
+        return a.from + a.to != b.from + b.to ? a.from + a.to > b.from + b.to : a.name < b.name;
+    });
+    return chart;
+}
+
+} // namespace corvan

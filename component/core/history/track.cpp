@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+#include "core/history/track.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/sql_literal.h"
+#include "core/history/history_query.h"
+#include "core/journal/journal.h"
+
+namespace corvan {
+
+const QString Track::InferredMark = QStringLiteral("（按机房推断）");
+
+namespace {
+
+const QString Columns =
+    QStringLiteral("select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,j.basecode "
+                   "from h_btsdispatch h left join corvan_journal j on j.discode=h.discode");
+
+QString quotedList(const QStringList& values)
+{
+    QStringList quoted;
+    for (const QString& value : values)
+        quoted << QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
+    return quoted.join(QLatin1Char(','));
+}
+
+QList<Track::Item> itemsOf(const mdlPubVar& context, const QString& sql, const QString& basecode)
+{
+    QList<Track::Item> items;
+    auto rs = context.db().open(sql);
+    if (!rs)
+        return items;
+    QHash<QString, QString> names;
+    const auto room = [&](const QString& code) {
+        if (!names.contains(code))
+            names.insert(code, mdlPubFun::GetRoomName(context, code));
+        return names.value(code);
+    };
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
+        const QString owner = rs->Text(6);
+        const bool inferred = !basecode.isEmpty() && owner.isEmpty();
+        items << Track::Item{rs->Text(0),
+                             Track::caption(HistoryQuery::distimeText(rs->Value(1)), rs->Text(2), rs->Text(3),
+                                            room(rs->Text(4)), room(rs->Text(5)), inferred),
+                             inferred};
+    }
+    return items;
+}
+
+} // namespace
+
+QString Track::caption(const QString& date, const QString& user, const QString& net, const QString& fromRoom,
+                       const QString& toRoom, bool inferred)
+{
+    return date + QLatin1Char(',') + user + QLatin1Char(',') + net + QStringLiteral("网,从") + fromRoom +
+           QStringLiteral("到") + toRoom + (inferred ? InferredMark : QString());
+}
+
+QString Track::btsStatement(const QString& net, const QString& basecode, const QStringList& rooms)
+{
+    QString sql = Columns + QStringLiteral(" where h.net='") + sqlText(net.toUpper()) +
+                  QStringLiteral("' and (j.basecode='") + sqlText(basecode) + QLatin1Char('\'');
+    if (!rooms.isEmpty())
+        sql += QStringLiteral(" or (j.discode is null and (h.fromroom in (") + quotedList(rooms) +
+               QStringLiteral(") or h.toroom in (") + quotedList(rooms) + QStringLiteral(")))");
+    return sql + QStringLiteral(") order by h.discode desc");
+}
+
+QString Track::roomStatement(const QString& roomCode)
+{
+    return Columns + QStringLiteral(" where h.fromroom='") + sqlText(roomCode) +
+           QStringLiteral("' or h.toroom='") + sqlText(roomCode) +
+           QStringLiteral("' order by h.discode desc");
+}
+
+QList<Track::Item> Track::ofBts(const mdlPubVar& context, const QString& net, const QString& basecode,
+                                const QString& roomCode)
+{
+    // The rooms the BTS is known to have stood in: where it stands, and where its journal
+    // says it was.
+    QStringList rooms;
+    if (!roomCode.isEmpty())
+        rooms << roomCode;
+    for (const Journal::Entry& entry : Journal::ofBts(context, net, basecode))
+        for (const QString& room : {entry.fromRoom, entry.toRoom})
+            if (!room.isEmpty() && !rooms.contains(room))
+                rooms << room;
+    return itemsOf(context, btsStatement(net, basecode, rooms), basecode);
+}
+
+QList<Track::Item> Track::ofRoom(const mdlPubVar& context, const QString& roomCode)
+{
+    return itemsOf(context, roomStatement(roomCode), QString());
+}
+
+} // namespace corvan

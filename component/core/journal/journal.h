@@ -1,0 +1,78 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace corvan {
+
+class SystemDb;
+class mdlPubVar;
+
+// What a relocation overwrote and deleted, kept beside its record so that nothing is ever
+// lost: one entry per record of h_btsdispatch, keyed by its discode, in a table of the
+// component's own (corvan_journal). The entry's body is JSON that both engines store
+// exactly:
+//   {"net", "basecode",
+//    "bts": {"columns": [...], "before": [...], "after": [...]},
+//    "rooms": [{"roomcode", "value"}, ...]      the rooms' network column before, old room first,
+//    "cells" | "antennas" | "feeders": {"columns": [...], "rows": [[...], ...]}   rows deleted}
+// A value is a text, null, or {"base64": ...} for a binary column (a picture).
+class Journal {
+public:
+    struct Entry {
+        QString discode;
+        QString net;
+        QString basecode;
+        QString fromRoom;
+        QString toRoom;
+        QString reverses;   // the record this one reverses, for a reversal
+        QString reversedBy; // the reversal that reversed this one
+        QJsonObject body;
+        bool exists() const { return !discode.isEmpty(); }
+    };
+
+    // The rows of a statement as {"columns", "rows"}; nothing when the query fails.
+    static std::optional<QJsonObject> rowsOf(const SystemDb& db, const QString& sql);
+    // A value as an SQL literal: null, a quoted text, or the binary function of the engine.
+    static QString literal(const QJsonValue& value);
+
+    // What a relocation is about to overwrite and delete: its BTS, the rooms whose network
+    // column it changes (old room first), and the codes of the rows it deletes.
+    struct Subject {
+        QString net;
+        QString basecode;
+        QStringList roomCodes;
+        QStringList cellCodes;
+        QStringList antennaCodes;
+        QStringList feederCodes;
+    };
+    // Read inside the relocation's transaction before its first step: the BTS row, the
+    // rooms' network column and every row the commit will delete.
+    static std::optional<QJsonObject> before(const mdlPubVar& context, const Subject& subject);
+    // Completes the body with the BTS row as it stands now and writes the entry.
+    static bool write(const mdlPubVar& context, QJsonObject body, const QString& discode,
+                      const QString& fromRoom, const QString& toRoom, const QString& reverses = {});
+
+    static QString insertStatement(const Entry& entry);
+    static QString readStatement(const QString& discode);
+    static QString btsStatement(const QString& net, const QString& basecode);
+    static QString roomStatement(const QString& roomCode);
+    static QString markReversedStatement(const QString& discode, const QString& reversal);
+
+    // The entry of a record; one that does not exist when the record has none (written
+    // before the journal) or it cannot be read (a database without the journal's table).
+    static std::optional<Entry> read(const mdlPubVar& context, const QString& discode);
+    // Every entry of a BTS, oldest first; none when they cannot be read.
+    static QList<Entry> ofBts(const mdlPubVar& context, const QString& net, const QString& basecode,
+                              bool* ok = nullptr);
+
+    // The full rows of a resource table by codes ("cellcode", "antcode", "linecode").
+    static QString rowsStatement(const QString& table, const QString& codeColumn, const QStringList& codes);
+};
+
+} // namespace corvan

@@ -1,0 +1,158 @@
+// SPDX-License-Identifier: MIT
+#include "core/relocation/bts_page.h"
+
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/sql_literal.h"
+#include "core/relocation/disposition_rules.h"
+#include "core/relocation/field_rules.h"
+#include "core/rooms/room_options.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
+
+namespace corvan {
+
+const QString BtsPage::ModifyGroupCaption = QStringLiteral("需要修改的属性");
+const QString BtsPage::KeepGroupCaption = QStringLiteral("将被保留的属性");
+const QString BtsPage::PopupEntryCaption = QStringLiteral("查看原有属性");
+const QString BtsPage::CaptionSuffix = QStringLiteral("基站调整");
+const QString BtsPage::YesNoOptions = QStringLiteral("Y,是;N,否");
+
+namespace {
+
+const QString ModifyGroupKey = QStringLiteral("G:M");
+const QString KeepGroupKey = QStringLiteral("G:C");
+const QString MenuKey = QStringLiteral("P:1");
+const QString MenuEntryKey = QStringLiteral("Pop1");
+const QString YesNoRule = QStringLiteral("YN");
+
+// A BTS may only be moved where its user may still see it: the target city list holds
+// the cities of the user's right, as the room search does.
+void keepRightCities(const mdlPubVar& context, PropertyItem* row)
+{
+    RightService* rights = context.RightService();
+    if (!rights || row->Children().ItemCount() == 0)
+        return;
+    QList<std::pair<QString, QString>> kept;
+    for (const auto& option : row->Children())
+        if (rights->HasCityRight(mdlPubFun::RightFunction, option->Key().mid(2)))
+            kept.append({option->Key(), option->Caption()});
+    if (kept.size() == row->Children().ItemCount())
+        return;
+    row->Children().ClearItems();
+    for (const auto& [key, caption] : kept)
+        row->Children().AddItem(0, key, caption, ITEM_OPTION);
+}
+
+bool isEdited(const QString& letter)
+{
+    return letter == QLatin1String("M") || letter == QLatin1String("R");
+}
+
+} // namespace
+
+bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid, QString* caption,
+                    QString* btsNumber)
+{
+    if (state.net.isEmpty())
+        return false;
+    bool rulesRead = false;
+    const QStringList rules = DispositionRules::read(context, state.net, &rulesRead);
+    if (!rulesRead)
+        return false;
+    const auto table = state.attrMap.constFind(state.net);
+    if (table == state.attrMap.constEnd())
+        return false;
+
+    state.btsAttr = table.value();
+    const AttrTable& attr = state.btsAttr;
+    const int n = attr.FieldCount();
+    state.btsDisp = DispositionRules::dispose(attr, rules);
+    state.btsValue = QStringList(n, QString());
+    state.btsText = QStringList(n, QString());
+
+    QString number;
+    QString btsName;
+    QString cityName;
+    for (int j = 1; j <= n; ++j) {
+        const QString name = attr.at(AttrTable::FieldName, j);
+        const QString shown = attr.at(AttrTable::DisplayValue, j);
+        if (name == QLatin1String("basecode"))
+            state.btsCode = shown;
+        else if (name == QLatin1String("basenum"))
+            number = shown;
+        else if (name == QLatin1String("belongroom"))
+            state.oldRoomValue = shown;
+        else if (name == QLatin1String("basename"))
+            btsName = shown;
+        if (name == QLatin1String("city")) {
+            cityName = shown;
+            state.cityCode = mdlPubFun::GetCityId(context, cityName);
+        }
+    }
+    state.oldRoomCode = mdlPubFun::GetBtsRoomCode(context, state.net, state.cityCode, btsName);
+    // Two BTSs of a city may share a name, and the lookup by name then finds one room for
+    // both: a room found is the one that holds this BTS's own number, or none when no room
+    // holds it.
+    if (!state.oldRoomCode.isEmpty() && !state.btsCode.isEmpty()) {
+        if (auto own = context.db().open(mdlPubFun::btsRoomStatement(state.net, state.btsCode))) {
+            state.oldRoomCode.clear();
+            if (own->RecordCount() > 0) {
+                own->MoveFirst();
+                state.oldRoomCode = own->Text(0).trimmed();
+            }
+        }
+    }
+
+    grid.ClearItems();
+    grid.AddItem(0, ModifyGroupKey, ModifyGroupCaption, ITEM_GROUP);
+    const QString resTable = QStringLiteral("res_") + state.n() + QStringLiteral("bts");
+    for (int j = 1; j <= n; ++j) {
+        if (!isEdited(state.btsDisp.value(j - 1)))
+            continue;
+        const QString name = attr.at(AttrTable::FieldName, j);
+        // A name the table lists twice keeps its first row, which then serves both.
+        PropertyItem* row = grid.AddItem(0, name, attr.at(AttrTable::Caption, j), ITEM_EDIT);
+        if (!row)
+            continue;
+        const QString rule = FieldRules::getResRule(context, resTable, name, attr);
+        if (rule.trimmed() == YesNoRule)
+            mdlPubFun::AddListOptions(row, YesNoOptions);
+        else if (!rule.isEmpty())
+            mdlPubFun::FillListOptions(context, row, rule);
+        if (name == QLatin1String("belongroom")) {
+            mdlPubFun::FillListOptions(context, row, mdlPubFun::roomOptionsStatement(state.cityCode));
+            RoomOptions::distinguish(context, row, state.cityCode);
+        } else if (name == QLatin1String("city")) {
+            keepRightCities(context, row);
+        }
+    }
+
+    PropertyItem* keep = grid.AddItem(0, KeepGroupKey, KeepGroupCaption, ITEM_GROUP);
+    for (int j = 1; j <= n; ++j) {
+        if (state.btsDisp.value(j - 1) != QLatin1String("C"))
+            continue;
+        PropertyItem* row =
+            grid.AddItem(0, attr.at(AttrTable::FieldName, j), attr.at(AttrTable::Caption, j), ITEM_TEXT);
+        if (row)
+            row->setValue(attr.at(AttrTable::DisplayValue, j));
+    }
+
+    if (PropertyItem* modify = grid.GetItem(ModifyGroupKey))
+        modify->setGroupFlag(false);
+    if (keep)
+        keep->setGroupFlag(false);
+
+    if (PropertyItem* menu = grid.AddItem(0, MenuKey, QString(), ITEM_MENU)) {
+        menu->Children().AddItem(0, MenuEntryKey, PopupEntryCaption, ITEM_MENUENTRY);
+        menu->setVisible(false);
+    }
+
+    if (caption)
+        *caption = cityName + btsName + CaptionSuffix;
+    if (btsNumber)
+        *btsNumber = number;
+    return true;
+}
+
+} // namespace corvan

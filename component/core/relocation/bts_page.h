@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "core/relocation/move_bts_state.h"
+
+#include <QString>
+
+namespace corvan {
+
+class PropertyItems;
+class mdlPubVar;
+
+// The relocation wizard's first page: the BTS's attributes split into the fields the user
+// must fill in or that are cleared ("G:M") and the fields that stay ("G:C"), with the
+// options of list fields and the room list of the BTS's city.
+class BtsPage {
+public:
+    // Builds the page from the arguments already in state (net, attrMap), whose loaded
+    // fields the caller has cleared. Fills btsAttr, btsDisp, btsValue, btsText, btsCode,
+    // oldRoomValue, oldRoomCode and cityCode, and the grid. *caption is city name + BTS
+    // name + "基站调整"; *btsNumber the BTS's basenum, for the cells the caller loads next.
+    // False when it stopped early (no network, no table for it, rules unreadable): rows
+    // already added stay and neither output is set.
+    static bool build(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid, QString* caption,
+                      QString* btsNumber);
+
+    // Captions and texts of the page.
+    static const QString ModifyGroupCaption;
+    static const QString KeepGroupCaption;
+    static const QString PopupEntryCaption;
+    static const QString CaptionSuffix;
+    // The options of a field whose rule is the keyword "YN".
+    static const QString YesNoOptions;
+};
+
+} // namespace corvan

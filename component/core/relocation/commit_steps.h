@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "core/relocation/move_bts_state.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace corvan {
+
+class PropertyItems;
+class mdlPubVar;
+
+// The commit's deletions: a relocated BTS leaves its cells, and the antennas and feeders
+// of those cells, behind in no room, so the commit removes them and the user enters them
+// again in the resource maintenance. Each step runs its statements through the host's
+// "systemDB" and reports success; the caller decides what a failure means for the rest.
+class CommitSteps {
+public:
+    // One statement for every cell loaded when the wizard opened:
+    // "delete from res_" + n + "cell where " + " cellcode='A' or cellcode='B'". Empty when
+    // no cell was loaded or the network letter is not G, C or D.
+    static QString cellDeleteStatement(const MoveBtsState& state);
+    // True without a statement when no cell was loaded; otherwise whether the delete ran.
+    static bool delCellDataFromDB(const mdlPubVar& context, const MoveBtsState& state);
+
+    // One statement per antenna ("K:A:" + antcode) or feeder ("K:L:" + linecode) row of the
+    // antenna and feeder grid, in grid order; other rows give none. Empty for a network
+    // letter other than G, C or D.
+    static QStringList lineDeleteStatements(const MoveBtsState& state, const PropertyItems& lineGrid);
+    // True without a statement when neither antennas nor feeders were loaded; otherwise runs
+    // the statements in order and stops with false at the first that fails.
+    static bool delLineDataFromDB(const mdlPubVar& context, const MoveBtsState& state,
+                                  const PropertyItems& lineGrid);
+};
+
+} // namespace corvan

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+#include "core/relocation/grid_handlers.h"
+
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/resource_view.h"
+#include "core/context/sql_literal.h"
+#include "core/rooms/room_options.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
+#include "corvan/record_set.h"
+
+namespace corvan {
+
+namespace {
+
+const QString CityKey = QStringLiteral("city");
+const QString RoomKey = QStringLiteral("belongroom");
+const QString CountyKey = QStringLiteral("county");
+const QString NumberKey = QStringLiteral("basenum");
+const QString CellBtsKey = QStringLiteral("bts");
+const QString MenuKey = QStringLiteral("P:1");
+const QString MenuEntryKey = QStringLiteral("Pop1");
+
+void refill(const mdlPubVar& context, PropertyItems& grid, const QString& key, const QString& sql)
+{
+    if (!grid.HasItem(key))
+        return;
+    PropertyItem* item = grid.GetItem(key);
+    item->Children().ClearItems();
+    mdlPubFun::FillListOptions(context, item, sql);
+}
+
+} // namespace
+
+void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item)
+{
+    if (!item || item->Key() != CityKey)
+        return;
+    const QString id = mdlPubFun::GetOptionCode(item, variantText(item->Value()));
+    if (id.isEmpty())
+        return;
+    // The rows keep what the user picked before; a room no longer offered is reported
+    // when the page is left.
+    refill(context, grid, RoomKey, mdlPubFun::cityRoomsStatement(id));
+    if (grid.HasItem(RoomKey))
+        RoomOptions::distinguish(context, grid.GetItem(RoomKey), id);
+    refill(context, grid, CountyKey, mdlPubFun::cityCountiesStatement(id));
+}
+
+void GridHandlers::roomCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item)
+{
+    if (!item || item->Key() != RoomKey)
+        return;
+    RoomOptions::followRoom(context, grid, item);
+}
+
+void GridHandlers::recordCityAndBaseNum(MoveBtsState& state, const PropertyItems& grid,
+                                        const QList<PropertyItems*>& cellGrids)
+{
+    if (grid.HasItem(CityKey)) {
+        const PropertyItem* city = grid.GetItem(CityKey);
+        state.newCityName = variantText(city->Value());
+        // A kept city shows its name and offers no options: the BTS stays in its city,
+        // whose identifier is known, and a name must never stand in for it.
+        state.newCityCode = state.letterOf(CityKey) == QLatin1String("C")
+                                ? state.cityCode
+                                : mdlPubFun::GetOptionCode(city, state.newCityName);
+        for (PropertyItems* cells : cellGrids)
+            if (cells && cells->HasItem(CityKey))
+                cells->GetItem(CityKey)->setValue(state.newCityName);
+    }
+    if (grid.HasItem(NumberKey)) {
+        state.newBaseNum = variantText(grid.GetItem(NumberKey)->Value());
+        for (PropertyItems* cells : cellGrids)
+            if (cells && cells->HasItem(CellBtsKey))
+                cells->GetItem(CellBtsKey)->setValue(state.newBaseNum);
+    }
+}
+
+void GridHandlers::rightClickSelect(PropertyItems& grid, int button, float x, float y)
+{
+    if (button != RightButton)
+        return;
+    for (const auto& item : grid)
+        item->setSelected(false);
+    // Bounds are inclusive, so a point on the line between two rows selects both.
+    for (const auto& item : grid) {
+        if (item->Left() <= x && item->Top() <= y && item->Left() + item->Width() >= x &&
+            item->Top() + item->Height() >= y)
+            item->setSelected(true);
+    }
+}
+
+void GridHandlers::popup(PropertyItems& grid, int button, float x, float y)
+{
+    if (button != RightButton || !grid.HasItem(MenuKey))
+        return;
+    grid.GetItem(MenuKey)->ShowPopup(x, y);
+}
+
+bool GridHandlers::popupChosen(const mdlPubVar& context, const MoveBtsState& state, const PropertyItem* item)
+{
+    if (!item || item->Key() != MenuEntryKey)
+        return false;
+    const QString n = state.n();
+    if (n.isEmpty())
+        return false;
+    // The stored record, whatever has been edited on the page since.
+    return ResourceView::ShowProperty(context, QStringLiteral("v_res_") + n + QStringLiteral("bts"),
+                                      state.btsCode);
+}
+
+} // namespace corvan

@@ -1,0 +1,182 @@
+// SPDX-License-Identifier: MIT
+#include "core/relocation/relocation_commit.h"
+
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/context/sql_literal.h"
+#include "core/journal/journal.h"
+#include "core/relocation/bts_save.h"
+#include "core/relocation/commit_steps.h"
+#include "core/relocation/field_rules.h"
+#include "core/relocation/relocation_record.h"
+
+namespace corvan {
+
+const QString RelocationCommit::SuccessMessage =
+    QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息");
+const QString RelocationCommit::RecordFailedMessage = QStringLiteral("保存调整记录失败");
+// Told when a commit did not go through and left the database as it was; the reason follows.
+const QString RelocationCommit::UndoneMessage = QStringLiteral("基站调整未能完成，数据库未作任何修改。");
+const QString RelocationCommit::StaleBtsMessage =
+    QStringLiteral("该基站已被其他用户调整，本次调整未作任何修改。请重新选择机房和基站后再调整。");
+const QString RelocationCommit::StepRead = QStringLiteral("读取调整前的数据");
+const QString RelocationCommit::StepBts = QStringLiteral("修改基站和机房");
+const QString RelocationCommit::StepCells = QStringLiteral("删除小区");
+const QString RelocationCommit::StepLines = QStringLiteral("删除天线和馈线");
+const QString RelocationCommit::StepRecord = QStringLiteral("保存调整记录");
+const QString RelocationCommit::StepJournal = QStringLiteral("保存调整日志");
+const QString RelocationCommit::BusyMessage =
+    QStringLiteral("其他用户正在保存数据，数据库暂时无法写入，本次调整未作任何修改。\r\n是否重试？");
+
+namespace {
+
+// What the commit is about to overwrite and delete, as the journal keeps it.
+Journal::Subject journalSubject(const MoveBtsState& state)
+{
+    Journal::Subject subject{state.net, state.btsCode, {state.oldRoomCode}, {}, {}, {}};
+    if (state.movesRoom())
+        subject.roomCodes << state.newRoomCode;
+    for (const auto& [key, table] : state.cellMap)
+        subject.cellCodes << key.mid(2);
+    for (const LineEntry& line : state.lineList)
+        (line.kind == QLatin1String("A") ? subject.antennaCodes : subject.feederCodes) << line.code;
+    return subject;
+}
+
+const QString NewLine = QStringLiteral("\r\n");
+
+CommitOutcome outcome(CommitOutcome::Result result, const QString& message = {}, const QString& details = {})
+{
+    return CommitOutcome{result, message, details, {}, {}};
+}
+
+// A failed step: the database's words, and whether trying again may help. Only work
+// undone as a whole may simply be tried again; without a transaction a failed step says
+// nothing, as it always did.
+CommitOutcome failure(const SystemDb& db, bool atomic,
+                      CommitOutcome::Result result = CommitOutcome::Result::Failed)
+{
+    CommitOutcome failed = outcome(result, {}, db.lastError());
+    if (atomic && db.lastErrorIsBusy())
+        failed.result = CommitOutcome::Result::Busy;
+    if (atomic && failed.result == CommitOutcome::Result::Failed)
+        failed.message = RelocationCommit::UndoneMessage +
+                         (failed.details.isEmpty() ? QString() : NewLine + failed.details);
+    return failed;
+}
+
+} // namespace
+
+QString RelocationCommit::storedNumberStatement(const MoveBtsState& state)
+{
+    return QStringLiteral("select basenum from res_") + state.n() + QStringLiteral("bts where basecode='") +
+           sqlText(state.btsCode) + QLatin1Char('\'');
+}
+
+bool RelocationCommit::saveBtsDataInDB(const mdlPubVar& context, const MoveBtsState& state)
+{
+    const QStringList statements = BtsSave::updateStatements(state);
+    // A network without tables has nothing to write, which is a failure, not a success.
+    if (statements.isEmpty())
+        return false;
+    for (const QString& statement : statements)
+        if (!context.db().execute(statement))
+            return false;
+    return true;
+}
+
+CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const MoveBtsState& state)
+{
+    const SystemDb& db = context.db();
+    if (state.n().isEmpty())
+        return outcome(CommitOutcome::Result::Refused, StaleBtsMessage);
+    // A query that fails is the database's failure, not a sign that someone else was here.
+    bool failed = false;
+    const auto read = [&](const QString& sql) {
+        auto rs = db.open(sql);
+        failed = failed || !rs;
+        if (!rs || rs->RecordCount() <= 0)
+            return std::optional<QString>();
+        rs->MoveFirst();
+        return std::optional<QString>(rs->Text(0).trimmed());
+    };
+    if (state.movesRoom()) {
+        const auto target = read(mdlPubFun::roomCheckStatement(state.net, state.newRoomCode));
+        if (failed)
+            return failure(db, true);
+        if (target && !target->isEmpty())
+            return outcome(CommitOutcome::Result::Refused, FieldRules::roomTakenMessage(state));
+    }
+    // The BTS must still stand where the wizard found it: its room holds its number, as
+    // stored (a number the host shows in its own format never matches its display text).
+    if (!state.oldRoomCode.isEmpty()) {
+        const auto number = read(storedNumberStatement(state));
+        const auto room =
+            failed ? std::nullopt : read(mdlPubFun::roomCheckStatement(state.net, state.oldRoomCode));
+        if (failed)
+            return failure(db, true);
+        if (!number || !room || *number != *room)
+            return outcome(CommitOutcome::Result::Refused, StaleBtsMessage);
+    }
+    return outcome(CommitOutcome::Result::Done);
+}
+
+CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsState& state,
+                                      const PropertyItems& lineGrid, const QList<QStringList>& summary,
+                                      bool atomic)
+{
+    const SystemDb& db = context.db();
+    const auto failed = [&](const QString& step,
+                            CommitOutcome::Result result = CommitOutcome::Result::Failed) {
+        CommitOutcome outcome = failure(db, atomic, result);
+        outcome.step = step;
+        return outcome;
+    };
+    // What the steps overwrite and delete, read before they run, so that nothing is lost.
+    const auto journal = Journal::before(context, journalSubject(state));
+    if (!journal)
+        return failed(StepRead);
+    if (!saveBtsDataInDB(context, state))
+        return failed(StepBts);
+    if (!CommitSteps::delCellDataFromDB(context, state))
+        return failed(StepCells);
+    if (!CommitSteps::delLineDataFromDB(context, state, lineGrid))
+        return failed(StepLines);
+    QString code;
+    if (!RelocationRecord::saveModifyLog(context, state, summary, &code))
+        return failed(StepRecord, CommitOutcome::Result::RecordFailed);
+    if (!Journal::write(context, *journal, code, state.oldRoomCode,
+                        state.movesRoom() ? state.newRoomCode : state.oldRoomCode))
+        return failed(StepJournal);
+    CommitOutcome done = outcome(CommitOutcome::Result::Done);
+    done.recordCode = code;
+    return done;
+}
+
+CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState& state,
+                                    const PropertyItems& lineGrid, const QList<QStringList>& summary)
+{
+    const SystemDb& db = context.db();
+    // The four steps are one transaction where the host offers one: any failure undoes
+    // them all, and the database is as it was before Commit.
+    const bool atomic = db.hasTransactions();
+    if (!atomic)
+        return write(context, state, lineGrid, summary, false);
+    // Without its transaction the commit could be left half done: it does not start.
+    if (!db.begin())
+        return failure(db, true);
+    // Another user may have filled the target room, or moved this BTS, since Next; the
+    // lock the transaction holds keeps the answer true until the commit ends.
+    CommitOutcome result = staleChange(context, state);
+    if (result.done())
+        result = write(context, state, lineGrid, summary, true);
+    if (!result.done()) {
+        db.rollback();
+        return result;
+    }
+    if (!db.commit())
+        return failure(db, true);
+    return result;
+}
+
+} // namespace corvan

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "core/relocation/move_bts_state.h"
+
+namespace corvan {
+
+class PropertyItems;
+class mdlPubVar;
+
+// What one attempt at writing a relocation came to. The messages are for the user, who
+// is told only once the work is over.
+struct CommitOutcome {
+    enum class Result { Done, Refused, Busy, RecordFailed, Failed };
+    Result result = Result::Failed;
+    QString message; // what to tell the user; empty where nothing is told
+    QString details; // the database's own words
+    QString recordCode;
+    QString step; // the step that failed, in the user's words
+
+    bool done() const { return result == Result::Done; }
+};
+
+// The writing of one relocation, without a window: the re-checks a transaction makes
+// true, the four steps in their order (BTS and rooms, cells, antennas and feeders, the
+// record), and the transaction around them where the host offers one.
+class RelocationCommit {
+public:
+    // Begin, re-check, write, commit; any failure rolls everything back. Without the host's
+    // transactions the steps run one by one and a failure keeps what was written before it.
+    static CommitOutcome run(const mdlPubVar& context, const MoveBtsState& state,
+                             const PropertyItems& lineGrid, const QList<QStringList>& summary);
+
+    // Inside an open transaction: why this relocation can no longer go ahead (the target
+    // room filled, the BTS moved by someone else), a database failure, or Done.
+    static CommitOutcome staleChange(const mdlPubVar& context, const MoveBtsState& state);
+    // The four steps and the journal entry of what they overwrote and deleted; Done with
+    // the record's code, or the step's failure.
+    static CommitOutcome write(const mdlPubVar& context, const MoveBtsState& state,
+                               const PropertyItems& lineGrid, const QList<QStringList>& summary, bool atomic);
+    // saveBtsDataInDB: the BTS row, the new room, the old room, each only after the one
+    // before succeeded. Nothing to write is a failure.
+    static bool saveBtsDataInDB(const mdlPubVar& context, const MoveBtsState& state);
+
+    // The BTS's number as stored, for the check that it still stands in its room.
+    static QString storedNumberStatement(const MoveBtsState& state);
+
+    static const QString SuccessMessage;
+    static const QString RecordFailedMessage;
+    static const QString UndoneMessage;
+    static const QString StaleBtsMessage;
+    static const QString BusyMessage;
+    // The steps of write, as a message names the one that failed.
+    static const QString StepRead;
+    static const QString StepBts;
+    static const QString StepCells;
+    static const QString StepLines;
+    static const QString StepRecord;
+    static const QString StepJournal;
+};
+
+} // namespace corvan

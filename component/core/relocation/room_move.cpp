@@ -1,0 +1,276 @@
+// SPDX-License-Identifier: MIT
+#include "core/relocation/room_move.h"
+
+#include "core/context/busy_scope.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/relocation/grid_handlers.h"
+#include "core/relocation/move_bts_state.h"
+#include "core/relocation/relocation_commit.h"
+#include "core/relocation/relocation_session.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
+
+namespace corvan {
+
+const QString RoomMove::SharedFields[5] = {QStringLiteral("city"), QStringLiteral("belongroom"),
+                                           QStringLiteral("county"), QStringLiteral("longitude"),
+                                           QStringLiteral("latitude")};
+const QString RoomMove::SuccessMessage =
+    QStringLiteral("整机房搬迁成功\r\n请在资源维护中添加小区、天线、馈线的信息");
+const QString RoomMove::NothingChosen = QStringLiteral("请至少选择一个要搬迁的基站");
+const QString RoomMove::NoTransactions =
+    QStringLiteral("数据服务不支持事务，整机房搬迁无法保证一次完成，未作任何修改。");
+
+namespace {
+
+const QString Networks[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
+const QString SharedGroupKey = QStringLiteral("G:M");
+const QString SharedGroupCaption = QStringLiteral("各基站共同的新属性");
+
+// What one BTS's checks told, kept to be told with every other BTS's in one message.
+class Collector : public WizardPrompt {
+public:
+    void showMessage(const QString& text, Icon) override { told << text; }
+    bool askRetry(const QString&, const QString&) override { return false; }
+    QStringList told;
+};
+
+} // namespace
+
+struct RoomMove::Bts {
+    QString net;
+    PropertyItems* page = nullptr;
+    Collector prompt;
+    std::unique_ptr<RelocationSession> session;
+    bool chosen = true;
+};
+
+RoomMove::RoomMove(mdlPubVar& context, PropertyItems& shared, const QMap<QString, PropertyItems*>& pages,
+                   WizardPrompt& prompt, QObject* parent)
+    : QObject(parent), m_context(context), m_shared(shared), m_prompt(prompt)
+{
+    for (const QString& net : Networks) {
+        if (!pages.value(net))
+            continue;
+        auto bts = std::make_unique<Bts>();
+        bts->net = net;
+        bts->page = pages.value(net);
+        bts->session = std::make_unique<RelocationSession>(m_context, *bts->page, bts->prompt);
+        m_btss.push_back(std::move(bts));
+    }
+}
+
+RoomMove::~RoomMove() = default;
+
+RoomMove::Bts* RoomMove::find(const QString& net) const
+{
+    for (const auto& bts : m_btss)
+        if (bts->net == net)
+            return bts.get();
+    return nullptr;
+}
+
+RelocationSession& RoomMove::session(const QString& net) const
+{
+    return *find(net)->session;
+}
+
+bool RoomMove::start(const QMap<QString, AttrTable>& tables)
+{
+    BusyScope busy(m_context);
+    // A network whose page cannot be built has nothing to move.
+    for (auto it = m_btss.begin(); it != m_btss.end();) {
+        if (tables.contains((*it)->net) && (*it)->session->start((*it)->net, tables, true))
+            ++it;
+        else
+            it = m_btss.erase(it);
+    }
+    m_shared.ClearItems();
+    m_summary.clear();
+    if (m_btss.empty())
+        return false;
+    // A shared row for each shared field that some BTS must change, with the options of the
+    // first page that offers it: the city list, and the rooms and counties of the BTS's city.
+    m_shared.AddItem(0, SharedGroupKey, SharedGroupCaption, ITEM_GROUP);
+    for (const QString& field : SharedFields) {
+        for (const auto& bts : m_btss) {
+            const PropertyItem* row = bts->page->GetItem(field);
+            if (bts->session->state().letterOf(field) != QLatin1String("M") || !row ||
+                row->Type() != ITEM_EDIT)
+                continue;
+            PropertyItem* shared = m_shared.AddItem(0, field, row->Caption(), ITEM_EDIT);
+            for (const auto& option : row->Children())
+                if (PropertyItem* copy =
+                        shared->Children().AddItem(0, option->Key(), option->Caption(), ITEM_OPTION))
+                    copy->setValue(option->Value());
+            break;
+        }
+    }
+    return true;
+}
+
+QStringList RoomMove::networks() const
+{
+    QStringList nets;
+    for (const auto& bts : m_btss)
+        nets << bts->net;
+    return nets;
+}
+
+QString RoomMove::label(const QString& net) const
+{
+    const Bts* bts = find(net);
+    if (!bts)
+        return {};
+    const MoveBtsState& state = bts->session->state();
+    const int name = state.btsAttr.findField(QStringLiteral("basename"));
+    return net + QStringLiteral("网基站 ") +
+           (name > 0 ? state.btsAttr.at(AttrTable::DisplayValue, name) : state.btsCode);
+}
+
+bool RoomMove::isChosen(const QString& net) const
+{
+    const Bts* bts = find(net);
+    return bts && bts->chosen;
+}
+
+void RoomMove::setChosen(const QString& net, bool chosen)
+{
+    if (Bts* bts = find(net))
+        bts->chosen = chosen;
+}
+
+void RoomMove::sharedValueChanged(PropertyItem* item)
+{
+    GridHandlers::cityCascade(m_context, m_shared, item);
+    GridHandlers::roomCascade(m_context, m_shared, item);
+}
+
+bool RoomMove::share()
+{
+    bool any = false;
+    for (const auto& bts : m_btss) {
+        if (!bts->chosen)
+            continue;
+        any = true;
+        // City first, so that the page offers the city's rooms and counties; the county
+        // last, so that the shared choice stands whatever the room brought.
+        for (const QString& field : SharedFields) {
+            PropertyItem* row = bts->page->GetItem(field);
+            if (!row || row->Type() != ITEM_EDIT || !m_shared.HasItem(field))
+                continue;
+            row->setValue(m_shared.GetItem(field)->Value());
+            bts->session->valueChanged(row);
+            row->setVisible(false);
+        }
+        if (PropertyItem* county = bts->page->GetItem(QStringLiteral("county"));
+            county && m_shared.HasItem(county->Key()))
+            county->setValue(m_shared.GetItem(county->Key())->Value());
+        bts->session->edited();
+    }
+    if (!any)
+        m_prompt.showMessage(NothingChosen);
+    return any;
+}
+
+bool RoomMove::check()
+{
+    QStringList failures;
+    for (const auto& bts : m_btss) {
+        if (!bts->chosen)
+            continue;
+        bts->prompt.told.clear();
+        if (!bts->session->next())
+            failures << label(bts->net) + QStringLiteral("：") +
+                            (bts->prompt.told.isEmpty() ? QStringLiteral("未通过检查")
+                                                        : bts->prompt.told.join(QStringLiteral("；")));
+    }
+    m_summary.clear();
+    if (!failures.isEmpty()) {
+        m_prompt.showMessage(failures.join(QStringLiteral("\r\n")));
+        return false;
+    }
+    for (const auto& bts : m_btss)
+        if (bts->chosen)
+            m_summary << bts->session->summary();
+    return !m_summary.isEmpty();
+}
+
+bool RoomMove::commit()
+{
+    const SystemDb& db = m_context.db();
+    if (m_summary.isEmpty())
+        return false;
+    // Several BTSs written one by one could be left half moved: without transactions, none is.
+    if (!db.hasTransactions()) {
+        m_prompt.showMessage(NoTransactions);
+        return false;
+    }
+    QStringList codes;
+    CommitOutcome outcome;
+    QString who;
+    for (;;) {
+        codes.clear();
+        who.clear();
+        {
+            BusyScope busy(m_context);
+            outcome = CommitOutcome{};
+            if (!db.begin()) {
+                outcome.details = db.lastError();
+                outcome.result =
+                    db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
+                outcome.message = RelocationCommit::UndoneMessage + QStringLiteral("\r\n") + outcome.details;
+            } else {
+                for (const auto& bts : m_btss) {
+                    if (!bts->chosen)
+                        continue;
+                    const RelocationSession& session = *bts->session;
+                    outcome = RelocationCommit::staleChange(m_context, session.state());
+                    if (outcome.done())
+                        outcome = RelocationCommit::write(m_context, session.state(), session.lineGrid(),
+                                                          session.summary(), true);
+                    if (!outcome.done()) {
+                        who = label(bts->net);
+                        break;
+                    }
+                    codes << outcome.recordCode;
+                }
+                if (!outcome.done())
+                    db.rollback();
+                else if (!db.commit())
+                    outcome = CommitOutcome{CommitOutcome::Result::Failed,
+                                            RelocationCommit::UndoneMessage + QStringLiteral("\r\n") +
+                                                db.lastError(),
+                                            db.lastError(),
+                                            {},
+                                            {}};
+            }
+        }
+        if (outcome.result != CommitOutcome::Result::Busy ||
+            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
+            break;
+    }
+    if (outcome.done()) {
+        m_prompt.showMessage(SuccessMessage, WizardPrompt::Icon::Information);
+        emit moved(codes);
+        return true;
+    }
+    if (outcome.result == CommitOutcome::Result::Busy)
+        return false;
+    // Which BTS, and which of its steps, stopped the whole move.
+    // Everything was undone, the record's failure included.
+    QString message =
+        outcome.message.isEmpty()
+            ? RelocationCommit::UndoneMessage +
+                  (outcome.details.isEmpty() ? QString() : QStringLiteral("\r\n") + outcome.details)
+            : outcome.message;
+    if (!who.isEmpty())
+        message = who +
+                  (outcome.step.isEmpty() ? QString()
+                                          : QStringLiteral("（") + outcome.step + QStringLiteral("）")) +
+                  QStringLiteral("：") + message;
+    m_prompt.showMessage(message);
+    return false;
+}
+
+} // namespace corvan
