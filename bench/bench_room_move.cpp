@@ -13,6 +13,7 @@
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/room_move.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"
 #include "desktop/host_services.h"
@@ -94,7 +95,7 @@ int main(int argc, char* argv[])
         ResourceView::GetResourceData(context, QStringLiteral("v_res_%1bts").arg(n), code, &tables[net]);
     }
     const QString cityName = mdlPubFun::GetCityName(context, city);
-    const QString targetName = mdlPubFun::GetRoomName(context, target);
+    const QString targetName = RoomLookup::GetRoomName(context, target);
 
     QElapsedTimer whole;
     whole.start();

@@ -15,6 +15,7 @@
 #include "browser/frm_main.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/sql_literal.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "entry/cls_main.h"
@@ -71,7 +72,7 @@ int main(int argc, char* argv[])
         text(QStringLiteral("select roomcode from res_baseroom where gbts is not null and cbts is not "
                             "null and dbts is not null order by roomcode"));
     const QString city = text(QStringLiteral("select city from res_baseroom where roomcode='%1'").arg(room));
-    const QString roomName = mdlPubFun::GetRoomName(context, room);
+    const QString roomName = RoomLookup::GetRoomName(context, room);
     const QString target =
         text(QStringLiteral("select roomcode from res_baseroom r where city='%1' and gbts is null and "
                             "cbts is null and dbts is null and (select count(*) from res_baseroom s "
@@ -92,7 +93,7 @@ int main(int argc, char* argv[])
     auto* shared = move->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
     shared->editValue(shared->Items().GetItem(QStringLiteral("city")), mdlPubFun::GetCityName(context, city));
     shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")),
-                      mdlPubFun::GetRoomName(context, target));
+                      RoomLookup::GetRoomName(context, target));
     grab(move, out, "room-move-page0.png");
     move->cmdNextClick();
     grab(move, out, "room-move-page1.png");
@@ -102,7 +103,7 @@ int main(int argc, char* argv[])
         return 1;
 
     // Where the G BTS has been: from the main window, showing the room it went to.
-    main->showBts(city, mdlPubFun::GetRoomName(context, target));
+    main->showBts(city, RoomLookup::GetRoomName(context, target));
     main->bar()->tool(QStringLiteral("mnuTrack"))->trigger();
     grab(context.form<QWidget>(QStringLiteral("frmTrack")), out, "track.png");
 

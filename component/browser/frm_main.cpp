@@ -15,6 +15,7 @@
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/bts_property_layout.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/sheet.h"
 #include "ui/active_bar.h"
 #include "ui/busy_cursor.h"
@@ -173,7 +174,7 @@ void frmMain::hideBts()
 void frmMain::showBts(const QString& cityId, const QString& roomName)
 {
     m_sstMain->setVisible(true);
-    const QString roomCode = mdlPubFun::GetRoomCodeByName(m_context, cityId, roomName);
+    const QString roomCode = RoomLookup::GetRoomCodeByName(m_context, cityId, roomName);
     m_roomCode = roomCode;
     m_roomName = roomName;
     auto rs = m_context.db().open(

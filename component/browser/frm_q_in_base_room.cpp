@@ -17,6 +17,7 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
+#include "core/rooms/room_lookup.h"
 #include "ui/busy_cursor.h"
 
 namespace corvan {
@@ -118,8 +119,8 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
 QString frmQInBaseRoom::roomQuery() const
 {
     const int chosen = m_cboCity->currentIndex();
-    return mdlPubFun::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen),
-                                          m_context.rightCityList, m_txtName->text(), m_txtNo->text());
+    return RoomLookup::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen),
+                                           m_context.rightCityList, m_txtName->text(), m_txtNo->text());
 }
 
 void frmQInBaseRoom::cmdOkClick()

@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/change_summary.h"
 #include "core/relocation/grid_handlers.h"
@@ -35,7 +36,7 @@ namespace {
 const QString StepCaptions[3] = {QStringLiteral("基站属性修改"), QStringLiteral("小区天馈线参数"),
                                  QStringLiteral("完成基站调整")};
 const QString StepKeys[3] = {QStringLiteral("k1"), QStringLiteral("k2"), QStringLiteral("k3")};
-const QString RoomKey = QStringLiteral("belongroom");
+const QString& RoomKey = FieldName::BelongRoom;
 const QString RoomButton = QStringLiteral("选择目标机房(F4)…");
 const QString RoomButtonTip =
     QStringLiteral("按名称或编号查找目标机房；在“所属机房”一行直接输入文字也可查找");
@@ -350,8 +351,15 @@ void frmMoveBts::centreOnMainWindow()
 
 void frmMoveBts::cmdNextClick()
 {
-    if (currentPage() != 0 || !m_session->next())
+    if (currentPage() != 0)
         return;
+    if (!m_session->next()) {
+        // The user is taken to the field the refusal is about.
+        if (PropertyItem* refused = m_smBtsNew->Items().GetItem(m_session->refusedField()))
+            m_smBtsNew->setCurrentItem(refused);
+        m_smBtsNew->setFocus();
+        return;
+    }
     goToPage(LastPage);
     paintSummary();
     syncPage();

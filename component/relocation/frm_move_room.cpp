@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/relocation_session.h"
@@ -93,8 +94,7 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
         const MoveBtsState& state = m_move->session(net).state();
         auto* item = new QTreeWidgetItem(m_smRoomBts);
         item->setText(0, m_move->label(net));
-        item->setText(
-            1, state.btsAttr.at(AttrTable::DisplayValue, state.btsAttr.findField(QStringLiteral("basenum"))));
+        item->setText(1, state.fields.shownOf(FieldName::BaseNum));
         item->setText(2, QString::number(state.cellCount));
         item->setData(0, NetRole, net);
         item->setCheckState(0, Qt::Checked);

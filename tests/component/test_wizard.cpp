@@ -138,6 +138,8 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
     EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空")});
     EXPECT_EQ(wizard->currentPage(), 0);
+    // The user is taken to the field the message is about.
+    EXPECT_TRUE(grid->Items().GetItem(QStringLiteral("city"))->Selected());
 
     told.clear();
     fillAndNext();

@@ -5,6 +5,7 @@
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/relocation_record.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 
@@ -115,8 +116,8 @@ std::optional<HistoryQuery::Record> HistoryQuery::read(const mdlPubVar& context,
             rs->Text(QStringLiteral("net")) + QStringLiteral(" 网"),
             mdlPubFun::GetCityName(context, rs->Text(QStringLiteral("fromcity"))),
             mdlPubFun::GetCityName(context, rs->Text(QStringLiteral("tocity"))),
-            mdlPubFun::GetRoomName(context, rs->Text(QStringLiteral("fromroom"))),
-            mdlPubFun::GetRoomName(context, rs->Text(QStringLiteral("toroom"))),
+            RoomLookup::GetRoomName(context, rs->Text(QStringLiteral("fromroom"))),
+            RoomLookup::GetRoomName(context, rs->Text(QStringLiteral("toroom"))),
         };
         record.disinfo = rs->Text(QStringLiteral("disinfo"));
     }
@@ -168,7 +169,7 @@ bool HistoryQuery::fillList(const mdlPubVar& context, PropertyItems& list, const
             const auto known = captions->roomNames.constFind(code);
             if (known != captions->roomNames.cend())
                 return *known;
-            const QString name = mdlPubFun::GetRoomName(context, code);
+            const QString name = RoomLookup::GetRoomName(context, code);
             captions->roomNames.insert(code, name);
             return name;
         };

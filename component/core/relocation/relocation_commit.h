@@ -9,7 +9,6 @@
 
 namespace corvan {
 
-class PropertyItems;
 class mdlPubVar;
 
 // What one attempt at writing a relocation came to. The messages are for the user, who
@@ -36,7 +35,7 @@ public:
     // Begin, re-check, write, commit; any failure rolls everything back. Without the host's
     // transactions the steps run one by one and a failure keeps what was written before it.
     static CommitOutcome run(const mdlPubVar& context, const MoveBtsState& state,
-                             const PropertyItems& lineGrid, const QList<QStringList>& summary);
+                             const QList<QStringList>& summary);
 
     // Inside an open transaction: why this relocation can no longer go ahead (the target
     // room filled, the BTS moved by someone else), a database failure, or Done.
@@ -44,7 +43,7 @@ public:
     // The four steps and the journal entry of what they overwrote and deleted; Done with
     // the record's code, or the step's failure.
     static CommitOutcome write(const mdlPubVar& context, const MoveBtsState& state,
-                               const PropertyItems& lineGrid, const QList<QStringList>& summary, bool atomic);
+                               const QList<QStringList>& summary, bool atomic);
     // saveBtsDataInDB: the BTS row, the new room, the old room, each only after the one
     // before succeeded. Nothing to write is a failure.
     static bool saveBtsDataInDB(const mdlPubVar& context, const MoveBtsState& state);

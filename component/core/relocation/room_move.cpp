@@ -4,6 +4,7 @@
 #include "core/journal/journal.h"
 
 #include "core/context/busy_scope.h"
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/move_bts_state.h"
@@ -14,9 +15,8 @@
 
 namespace corvan {
 
-const QString RoomMove::SharedFields[5] = {QStringLiteral("city"), QStringLiteral("belongroom"),
-                                           QStringLiteral("county"), QStringLiteral("longitude"),
-                                           QStringLiteral("latitude")};
+const QString RoomMove::SharedFields[5] = {FieldName::City, FieldName::BelongRoom, FieldName::County,
+                                           FieldName::Longitude, FieldName::Latitude};
 const QString RoomMove::SuccessMessage =
     QStringLiteral("整机房搬迁成功\r\n请在资源维护中添加小区、天线、馈线的信息");
 const QString RoomMove::NothingChosen = QStringLiteral("请至少选择一个要搬迁的基站");
@@ -30,6 +30,7 @@ namespace {
 const QString Networks[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
 const QString SharedGroupKey = QStringLiteral("G:M");
 const QString SharedGroupCaption = QStringLiteral("各基站共同的新属性");
+const QString NewLine = QStringLiteral("\r\n");
 
 // What one BTS's checks told, kept to be told with every other BTS's in one message.
 class Collector : public WizardPrompt {
@@ -99,7 +100,7 @@ bool RoomMove::start(const QMap<QString, AttrTable>& tables)
     for (const QString& field : SharedFields) {
         for (const auto& bts : m_btss) {
             const PropertyItem* row = bts->page->GetItem(field);
-            if (bts->session->state().letterOf(field) != QLatin1String("M") || !row ||
+            if (bts->session->state().fields.dispositionOf(field) != Disposition::Modify || !row ||
                 row->Type() != ITEM_EDIT)
                 continue;
             PropertyItem* shared = m_shared.AddItem(0, field, row->Caption(), ITEM_EDIT);
@@ -127,9 +128,8 @@ QString RoomMove::label(const QString& net) const
     if (!bts)
         return {};
     const MoveBtsState& state = bts->session->state();
-    const int name = state.btsAttr.findField(QStringLiteral("basename"));
-    return net + QStringLiteral("网基站 ") +
-           (name > 0 ? state.btsAttr.at(AttrTable::DisplayValue, name) : state.btsCode);
+    const BtsField* name = state.fields.find(FieldName::BaseName);
+    return net + QStringLiteral("网基站 ") + (name ? name->shown : state.btsCode);
 }
 
 bool RoomMove::isChosen(const QString& net) const
@@ -156,7 +156,8 @@ bool RoomMove::share()
     // fail on a room row it cannot take.
     QStringList kept;
     for (const auto& bts : m_btss)
-        if (bts->chosen && bts->session->state().letterOf(QStringLiteral("belongroom")) != QLatin1String("M"))
+        if (bts->chosen &&
+            bts->session->state().fields.dispositionOf(FieldName::BelongRoom) != Disposition::Modify)
             kept << RoomKept.arg(label(bts->net));
     if (!kept.isEmpty()) {
         m_prompt.showMessage(kept.join(QStringLiteral("\r\n")));
@@ -177,7 +178,7 @@ bool RoomMove::share()
             bts->session->valueChanged(row);
             row->setVisible(false);
         }
-        if (PropertyItem* county = bts->page->GetItem(QStringLiteral("county"));
+        if (PropertyItem* county = bts->page->GetItem(FieldName::County);
             county && m_shared.HasItem(county->Key()))
             county->setValue(m_shared.GetItem(county->Key())->Value());
         bts->session->edited();
@@ -210,84 +211,90 @@ bool RoomMove::check()
     return !m_summary.isEmpty();
 }
 
-bool RoomMove::commit()
+RoomMove::Attempt RoomMove::writeAll() const
+{
+    Attempt attempt;
+    for (const auto& bts : m_btss) {
+        if (!bts->chosen)
+            continue;
+        const MoveBtsState& state = bts->session->state();
+        attempt.outcome = RelocationCommit::staleChange(m_context, state);
+        if (attempt.outcome.done())
+            attempt.outcome = RelocationCommit::write(m_context, state, bts->session->summary(), true);
+        if (!attempt.outcome.done()) {
+            attempt.who = label(bts->net);
+            return attempt;
+        }
+        attempt.codes << attempt.outcome.recordCode;
+        if (!attempt.outcome.notice.isEmpty() && !attempt.notices.contains(attempt.outcome.notice))
+            attempt.notices << attempt.outcome.notice;
+    }
+    return attempt;
+}
+
+RoomMove::Attempt RoomMove::attempt() const
 {
     const SystemDb& db = m_context.db();
+    BusyScope busy(m_context);
+    if (!db.begin()) {
+        Attempt failed;
+        failed.outcome.details = db.lastError();
+        failed.outcome.result =
+            db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
+        failed.outcome.message = RelocationCommit::UndoneMessage + NewLine + failed.outcome.details;
+        return failed;
+    }
+    Attempt attempt = writeAll();
+    if (!attempt.outcome.done())
+        db.rollback();
+    else if (!db.commit())
+        attempt.outcome = CommitOutcome{CommitOutcome::Result::Failed,
+                                        RelocationCommit::UndoneMessage + NewLine + db.lastError(),
+                                        db.lastError(),
+                                        {},
+                                        {},
+                                        {}};
+    return attempt;
+}
+
+bool RoomMove::commit()
+{
     if (m_summary.isEmpty())
         return false;
     // Several BTSs written one by one could be left half moved: without transactions, none is.
-    if (!db.hasTransactions()) {
+    if (!m_context.db().hasTransactions()) {
         m_prompt.showMessage(NoTransactions);
         return false;
     }
-    QStringList codes;
-    QStringList notices;
-    CommitOutcome outcome;
-    QString who;
     Journal::available(m_context);
-    for (;;) {
-        codes.clear();
-        notices.clear();
-        who.clear();
-        {
-            BusyScope busy(m_context);
-            outcome = CommitOutcome{};
-            if (!db.begin()) {
-                outcome.details = db.lastError();
-                outcome.result =
-                    db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
-                outcome.message = RelocationCommit::UndoneMessage + QStringLiteral("\r\n") + outcome.details;
-            } else {
-                for (const auto& bts : m_btss) {
-                    if (!bts->chosen)
-                        continue;
-                    const RelocationSession& session = *bts->session;
-                    outcome = RelocationCommit::staleChange(m_context, session.state());
-                    if (outcome.done())
-                        outcome = RelocationCommit::write(m_context, session.state(), session.lineGrid(),
-                                                          session.summary(), true);
-                    if (!outcome.done()) {
-                        who = label(bts->net);
-                        break;
-                    }
-                    codes << outcome.recordCode;
-                    if (!outcome.notice.isEmpty() && !notices.contains(outcome.notice))
-                        notices << outcome.notice;
-                }
-                if (!outcome.done())
-                    db.rollback();
-                else if (!db.commit())
-                    outcome = CommitOutcome{CommitOutcome::Result::Failed,
-                                            RelocationCommit::UndoneMessage + QStringLiteral("\r\n") +
-                                                db.lastError(),
-                                            db.lastError(),
-                                            {},
-                                            {},
-                                            {}};
-            }
-        }
-        if (outcome.result != CommitOutcome::Result::Busy ||
-            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
-            break;
-    }
+    Attempt done;
+    do
+        done = attempt();
+    while (done.outcome.result == CommitOutcome::Result::Busy &&
+           m_prompt.askRetry(RelocationCommit::BusyMessage, done.outcome.details));
+    return report(done);
+}
+
+bool RoomMove::report(const Attempt& attempt)
+{
+    const CommitOutcome& outcome = attempt.outcome;
     if (outcome.done()) {
         m_prompt.showMessage(SuccessMessage, WizardPrompt::Icon::Information);
-        if (!notices.isEmpty())
-            m_prompt.showMessage(notices.join(QStringLiteral("\r\n")));
-        emit moved(codes);
+        if (!attempt.notices.isEmpty())
+            m_prompt.showMessage(attempt.notices.join(NewLine));
+        emit moved(attempt.codes);
         return true;
     }
     if (outcome.result == CommitOutcome::Result::Busy)
         return false;
-    // Which BTS, and which of its steps, stopped the whole move.
-    // Everything was undone, the record's failure included.
-    QString message =
-        outcome.message.isEmpty()
-            ? RelocationCommit::UndoneMessage +
-                  (outcome.details.isEmpty() ? QString() : QStringLiteral("\r\n") + outcome.details)
-            : outcome.message;
-    if (!who.isEmpty())
-        message = who +
+    // Which BTS, and which of its steps, stopped the whole move. Everything was undone, the
+    // record's failure included.
+    QString message = outcome.message.isEmpty()
+                          ? RelocationCommit::UndoneMessage +
+                                (outcome.details.isEmpty() ? QString() : NewLine + outcome.details)
+                          : outcome.message;
+    if (!attempt.who.isEmpty())
+        message = attempt.who +
                   (outcome.step.isEmpty() ? QString()
                                           : QStringLiteral("（") + outcome.step + QStringLiteral("）")) +
                   QStringLiteral("：") + message;

@@ -3,15 +3,17 @@
 
 #include <QHash>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 
 namespace corvan {
 
 namespace {
-const QString CountyKey = QStringLiteral("county");
+const QString& CountyKey = FieldName::County;
 const QString OptionPrefix = QStringLiteral("K:");
 } // namespace
 
@@ -30,7 +32,7 @@ void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const
         return;
 
     QHash<QString, QString> numbers;
-    if (auto rs = context.db().open(mdlPubFun::roomNumbersStatement(cityId)))
+    if (auto rs = context.db().open(RoomLookup::roomNumbersStatement(cityId)))
         for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
             numbers.insert(rs->Text(0), rs->Text(1).trimmed());
     // A number shared too, or missing, cannot tell rooms apart; the code always can.
@@ -69,7 +71,7 @@ QString RoomOptions::countyOf(const mdlPubVar& context, const QString& roomCode)
 {
     if (roomCode.isEmpty())
         return {};
-    return context.db().firstText(mdlPubFun::roomCountyStatement(roomCode)).value_or(QString()).trimmed();
+    return context.db().firstText(RoomLookup::roomCountyStatement(roomCode)).value_or(QString()).trimmed();
 }
 
 void RoomOptions::followRoom(const mdlPubVar& context, PropertyItems& grid, const PropertyItem* room)

@@ -64,6 +64,9 @@ public:
     QRectF itemRect(const PropertyItem* item) const;
     // The item whose row holds the point, nullptr off the rows.
     PropertyItem* itemAt(const QPointF& point) const;
+    // Makes the item's row the current and only selected one, scrolled into view, as a
+    // click would without opening its editor; false for an item that is no shown row here.
+    bool setCurrentItem(PropertyItem* item);
 
 signals:
     // A popup entry chosen, or a root ITEM_OPTION row clicked or activated (Enter, Space).
