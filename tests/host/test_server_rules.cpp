@@ -191,6 +191,7 @@ TEST(ServerRules, ACoUserCannotCorruptForgeOrBlockAnotherCitysWork)
               "('%1','120','乙一G基站','12','1201','乙一机房'),('%2','121','乙二G基站','12','1201',null),"
               "('%3','122','乙三G基站','12','1201',null)")
                 .arg(code(120), code(121), code(122)));
+    db.exec(u("update res_gbts set photo=decode(repeat('00ff7f80',64),'hex') where basenum='120'"));
     db.exec(u("insert into res_gcell(cellcode,cellname,ci,city,county,bts) values "
               "('%1','乙一小区','3071','12','1201','120')")
                 .arg(code(307)));
@@ -352,6 +353,69 @@ TEST(ServerRules, ACoUserCannotCorruptForgeOrBlockAnotherCitysWork)
                            records[u("malG")] + u("|") + records[u("malGR")],
                            records[u("malC")] + u("|") + records[u("malCR")], records[u("vic2")] + u("|"),
                            records[u("vic3")] + u("|")}));
+    // The owner is not held to the rules: a migration brings old records with their own codes.
+    db.exec(record("00000000000000000900"));
+    EXPECT_EQ(db.rows(u("select count(*) from h_btsdispatch where discode='00000000000000000900'")),
+              QStringList{u("1")});
+}
+
+// The journal check reads each value as its column's type does, whatever columns the owner
+// added: a relocation of a BTS carrying them goes through, and any value but the stored one
+// differs (times to the millisecond the client keeps).
+TEST(ServerRules, AJournalRowIsComparedInEachColumnsOwnType)
+{
+    TestDatabase db;
+    if (!db.isPostgresql())
+        GTEST_SKIP() << "needs the PostgreSQL server of the postgresql run";
+    corvan::test::WizardFixture::load(db);
+    db.exec(
+        u("alter table res_gbts add column seen timestamp(6), add column seentz timestamptz, add column hour "
+          "time, add column ratio double precision, add column active boolean, add column tags int[], add "
+          "column extra json, add column built date"));
+    db.exec(
+        u("update res_gbts set seen='2024-05-06 07:08:09.123456', seentz='2024-05-06 07:08:09.987654+08', "
+          "hour='07:08:09.5', ratio=0.1, active=true, tags='{1,2}', extra='{\"a\": [1, 2]}', "
+          "built='2020-02-29', longitude=113.250, photo=decode('00ff10','hex') where basecode='%1'")
+            .arg(code(102)));
+    const ServerRole mal(db, {u("11")});
+    Desk desk(mal);
+    EXPECT_EQ(desk.relocate(102, u("甲市"), u("三号机房")), u("00000000000000000001"));
+
+    const struct {
+        const char* column;
+        const char* same;
+        const char* other;
+    } cases[] = {
+        {"seen", "\"2024-05-06T07:08:09.123Z\"", "\"2024-05-06T07:08:09.125Z\""},
+        {"seentz", "\"2024-05-05T23:08:09.988Z\"", "\"2024-05-06T07:08:09.988Z\""},
+        {"hour", "\"07:08:09.500\"", "\"07:08:10\""},
+        {"ratio", "\"0.1\"", "\"0.10000001\""},
+        {"active", "\"true\"", "\"false\""},
+        {"tags", "\"{1,2}\"", "\"{2,1}\""},
+        {"extra", "\"{\\\"a\\\":[1,2]}\"", "\"{\\\"a\\\":[2,1]}\""},
+        {"built", "\"2020-02-29\"", "\"2020-03-01\""},
+        {"longitude", "\"113.25\"", "\"113.26\""},
+        {"photo", "{\"base64\":\"AP8Q\"}", "{\"base64\":\"AP8R\"}"},
+        {"basenum", "\"102\"", "\"102 \""},
+        {"remark", "\"\"", "null"},
+        {"CITY", "\"11\"", "\"12\""},
+    };
+    const auto differs = [&](const QString& columns, const QString& values) {
+        return db
+            .rows(u("select corvan_row_differs('res_gbts','%1','%2',to_jsonb(b)) from res_gbts b where "
+                    "basecode='%3'")
+                      .arg(columns, values, code(102)),
+                  u("<same>"))
+            .value(0);
+    };
+    for (const auto& c : cases) {
+        const QString column = u("[\"%1\"]").arg(u(c.column));
+        EXPECT_EQ(differs(column, u("[%1]").arg(u(c.same))), u("<same>")) << c.column;
+        EXPECT_EQ(differs(column, u("[%1]").arg(u(c.other))), u(c.column).toLower()) << c.column;
+    }
+    // A column named twice differs; one the table does not have cannot be written back.
+    EXPECT_EQ(differs(u("[\"city\",\"City\"]"), u("[\"11\",\"11\"]")), u("City"));
+    EXPECT_EQ(differs(u("[\"nosuch\"]"), u("[\"x\"]")), u("<same>"));
 }
 
 } // namespace
