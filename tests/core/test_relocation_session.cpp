@@ -250,6 +250,22 @@ TEST_F(SessionTest, EveryInjectedFailureLeavesTheDatabaseAsItWas)
               QStringList{QStringLiteral("1")});
 }
 
+// Between Next and Commit someone else deletes the target room, so that the statement
+// giving it the BTS changes no row: the commit fails as a whole and says why, where it used
+// to report a relocation into a room that no longer exists.
+TEST_F(SessionTest, AWriteThatChangesNoRowFailsTheCommit)
+{
+    ASSERT_TRUE(fillAndNext());
+    db.exec(QStringLiteral("delete from res_baseroom where roomname='三号机房'"));
+    const QStringList before = WizardFixture::dump(db);
+    EXPECT_FALSE(session.commit());
+    EXPECT_EQ(WizardFixture::dump(db), before);
+    EXPECT_EQ(told(), QStringList{Undone + QStringLiteral("\r\n") + SystemDb::rowCountError(1, 0)});
+    EXPECT_EQ(sent().filter(QStringLiteral("update res_baseroom")),
+              QStringList{QStringLiteral("update res_baseroom set gbts='101' where roomcode='%1'")
+                              .arg(Fixture::roomCode(4))});
+}
+
 // Without a BTS page there is nothing to check and nothing to write, record included.
 TEST_F(SessionTest, ASessionWhosePageCouldNotBeBuiltWritesNothing)
 {

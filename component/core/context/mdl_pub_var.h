@@ -52,6 +52,11 @@ public:
     {
         return qobject_cast<corvan::TransactionService*>(m_data);
     }
+    // Offered by some data services only.
+    corvan::RowCountService* RowCountService() const
+    {
+        return qobject_cast<corvan::RowCountService*>(m_data);
+    }
     // Offered by some sheet services only.
     corvan::WorkbookService* WorkbookService() const
     {

@@ -38,6 +38,29 @@ QJsonValue encode(const QVariant& value)
 
 } // namespace
 
+const QString Journal::Cells = QStringLiteral("cells");
+const QString Journal::Antennas = QStringLiteral("antennas");
+const QString Journal::Feeders = QStringLiteral("feeders");
+
+QStringList Journal::codes(const QJsonObject& body, const QString& kind)
+{
+    const QString column = kind == Cells      ? QStringLiteral("cellcode")
+                           : kind == Antennas ? QStringLiteral("antcode")
+                                              : QStringLiteral("linecode");
+    const QJsonObject rows = body.value(kind).toObject();
+    const QJsonArray columns = rows.value(Columns).toArray();
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < columns.size() && at < 0; ++i)
+        if (columns.at(i).toString().compare(column, Qt::CaseInsensitive) == 0)
+            at = i;
+    QStringList codes;
+    if (at < 0)
+        return codes;
+    for (const QJsonValue& row : rows.value(Rows).toArray())
+        codes << row.toArray().at(at).toString();
+    return codes;
+}
+
 std::optional<QJsonObject> Journal::rowsOf(const SystemDb& db, const QString& sql)
 {
     auto rs = db.open(sql);
@@ -133,9 +156,9 @@ std::optional<QJsonObject> Journal::before(const mdlPubVar& context, const Subje
                        {QStringLiteral("basecode"), subject.basecode},
                        {QStringLiteral("bts"), btsBody},
                        {QStringLiteral("rooms"), rooms},
-                       {QStringLiteral("cells"), *cells},
-                       {QStringLiteral("antennas"), *antennas},
-                       {QStringLiteral("feeders"), *feeders}};
+                       {Cells, *cells},
+                       {Antennas, *antennas},
+                       {Feeders, *feeders}};
 }
 
 bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& discode,
@@ -150,7 +173,7 @@ bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& d
     bts.insert(QStringLiteral("after"), after->value(Rows).toArray().at(0));
     body.insert(QStringLiteral("bts"), bts);
     Entry entry{discode, net, basecode, fromRoom, toRoom, reverses, {}, body};
-    return context.db().execute(insertStatement(entry));
+    return context.db().execute(insertStatement(entry), 1);
 }
 
 QString Journal::insertStatement(const Entry& entry)

@@ -36,6 +36,13 @@ public:
         bool exists() const { return !discode.isEmpty(); }
     };
 
+    // The body's keys of the rows a relocation deletes.
+    static const QString Cells;
+    static const QString Antennas;
+    static const QString Feeders;
+    // The codes of the rows of one of them ("cellcode", "antcode", "linecode").
+    static QStringList codes(const QJsonObject& body, const QString& kind);
+
     // The rows of a statement as {"columns", "rows"}; nothing when the query fails.
     static std::optional<QJsonObject> rowsOf(const SystemDb& db, const QString& sql);
     // A value as an SQL literal: null, a quoted text, or the binary function of the engine.

@@ -79,9 +79,13 @@ bool RelocationCommit::saveBtsDataInDB(const mdlPubVar& context, const MoveBtsSt
     // A network without tables has nothing to write, which is a failure, not a success.
     if (statements.isEmpty())
         return false;
-    for (const QString& statement : statements)
-        if (!context.db().execute(statement))
+    // Each changes the one row it names: the BTS, the new room, the old room. The old room's
+    // statement comes last and names no room when the BTS stood in none.
+    for (qsizetype i = 0; i < statements.size(); ++i) {
+        const bool noOldRoom = state.movesRoom() && i == statements.size() - 1 && state.oldRoomCode.isEmpty();
+        if (!context.db().execute(statements.at(i), noOldRoom ? 0 : 1))
             return false;
+    }
     return true;
 }
 
@@ -138,9 +142,13 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
         return failed(StepRead);
     if (!saveBtsDataInDB(context, state))
         return failed(StepBts);
-    if (!CommitSteps::delCellDataFromDB(context, state))
+    // The deletions remove exactly the rows the journal found: a cell deleted by someone else
+    // since the wizard opened is no longer there to delete, any other difference is a failure.
+    if (!CommitSteps::delCellDataFromDB(context, state, Journal::codes(*journal, Journal::Cells)))
         return failed(StepCells);
-    if (!CommitSteps::delLineDataFromDB(context, state, lineGrid))
+    if (!CommitSteps::delLineDataFromDB(context, state, lineGrid,
+                                        std::pair{Journal::codes(*journal, Journal::Antennas),
+                                                  Journal::codes(*journal, Journal::Feeders)}))
         return failed(StepLines);
     QString code;
     if (!RelocationRecord::saveModifyLog(context, state, summary, &code))
