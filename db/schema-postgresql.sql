@@ -423,8 +423,8 @@ grant update on corvan_writer_lock to corvan_relocator;
 
 -- What a transaction of a product role overwrote and deleted, as the server saw it: the
 -- first version of each BTS row and room it updated and every cell, antenna and feeder it
--- deleted. A journal entry is checked against it at commit. Rows of transactions that
--- have ended are cleared by the next transaction that captures anything.
+-- deleted. A journal entry is checked against it at commit, which also clears what
+-- transactions that have ended left.
 create table corvan_capture (
   xact xid8 not null,
   tab  text not null,
@@ -440,7 +440,7 @@ revoke all on corvan_capture from public;
 create table corvan_reserved (
   tab     text not null,
   code    text not null,
-  discode text not null references corvan_journal(discode) on delete cascade,
+  discode text not null,
   xact    xid8 not null,
   primary key (tab, code, discode)
 );
@@ -449,19 +449,21 @@ revoke all on corvan_reserved from public;
 
 create or replace function corvan_capture_row() returns trigger language plpgsql security definer as
 $$
-declare
-  x xid8 := pg_current_xact_id();
 begin
-  if not exists (select 1 from corvan_capture where xact = x) then
-    -- Rows another session is clearing are skipped, never waited for.
-    delete from corvan_capture where ctid = any (array(
-      select ctid from corvan_capture where xact < pg_snapshot_xmin(pg_current_snapshot())
-      for update skip locked));
-  end if;
   insert into corvan_capture(xact, tab, code, was)
-    values (x, tg_table_name, to_jsonb(old) ->> tg_argv[0], to_jsonb(old))
+    values (pg_current_xact_id(), tg_table_name, to_jsonb(old) ->> tg_argv[0], to_jsonb(old))
     on conflict do nothing;
   return null;
+end
+$$;
+
+-- A table's columns and their types' numbers, and its columns by lower-case name.
+create or replace function corvan_columns(tab regclass, out types jsonb, out names jsonb)
+  language plpgsql stable as
+$$
+begin
+  select jsonb_object_agg(attname, atttypid), jsonb_object_agg(lower(attname), attname)
+    into types, names from pg_catalog.pg_attribute where attrelid = tab and attnum > 0 and not attisdropped;
 end
 $$;
 
@@ -470,17 +472,17 @@ $$;
 -- or null. Each value is compared as its column's type reads it, as it would be written
 -- back; times to the millisecond, the most a client may have kept. A column the table does
 -- not have is skipped (nothing can write it back); a name given twice differs.
-create or replace function corvan_row_differs(tab regclass, columns jsonb, vals jsonb, server jsonb)
-  returns text language plpgsql stable security definer as
+-- (types and names: corvan_columns of the table)
+create or replace function corvan_row_differs(tab regclass, types jsonb, names jsonb, columns jsonb, vals jsonb,
+                                              server jsonb)
+  returns text language plpgsql stable as
 $$
 declare
-  types jsonb;  -- the table's columns and their types
-  names jsonb;  -- its columns by their lower-case names
   other jsonb := '{}';  -- values of other types, compared through the table's row type
   seen text[] := '{}';
   name text;
   key text;
-  typ text;
+  typ oid;
   v jsonb;
   a text;
   b text;
@@ -489,8 +491,6 @@ begin
   if jsonb_typeof(columns) is distinct from 'array' or jsonb_typeof(vals) is distinct from 'array' then
     return '(no row)';
   end if;
-  select jsonb_object_agg(attname, atttypid::regtype::text), jsonb_object_agg(lower(attname), attname)
-    into types, names from pg_attribute where attrelid = tab and attnum > 0 and not attisdropped;
   for i in 0 .. jsonb_array_length(columns) - 1 loop
     name := columns ->> i;
     if name is null or lower(name) = any (seen) then
@@ -500,45 +500,47 @@ begin
     continue when i >= jsonb_array_length(vals);
     key := case when types ? name then name else names ->> lower(name) end;
     continue when key is null;
-    typ := types ->> key;
+    typ := (types ->> key)::oid;
     v := vals -> i;
     a := v #>> '{}';
     b := server ->> key;
     if jsonb_typeof(v) = 'object' then
       -- The server's text is in the session's bytea_output form, which bytea reads back.
-      if typ <> 'bytea' or not v ? 'base64' or b is null or decode(v ->> 'base64', 'base64') <> b::bytea then
+      if typ <> 'bytea'::regtype or not v ? 'base64' or b is null or decode(v ->> 'base64', 'base64') <> b::bytea then
         return key;
       end if;
     elsif a is null or b is null then
       if a is distinct from b then
         return key;
       end if;
-    elsif typ in ('text', 'character varying', 'character', 'name') then
+    elsif typ in ('text'::regtype, 'varchar'::regtype, 'bpchar'::regtype, 'name'::regtype) then
       if a <> b then
         return key;
       end if;
-    elsif typ in ('integer', 'bigint', 'smallint', 'numeric', 'real', 'double precision') then
+    elsif typ in ('int4'::regtype, 'int8'::regtype, 'int2'::regtype, 'numeric'::regtype, 'float4'::regtype,
+                  'float8'::regtype) then
       if a::numeric <> b::numeric then
         return key;
       end if;
-    elsif typ = 'boolean' then
+    elsif typ = 'bool'::regtype then
       if a::boolean <> b::boolean then
         return key;
       end if;
-    elsif typ = 'date' then
+    elsif typ = 'date'::regtype then
       if a::date <> b::date then
         return key;
       end if;
-    elsif typ in ('timestamp without time zone', 'timestamp with time zone') then
+    elsif typ in ('timestamp'::regtype, 'timestamptz'::regtype) then
       if abs(extract(epoch from a::timestamptz - b::timestamptz)) >= 0.001 then
         return key;
       end if;
-    elsif typ = 'time without time zone' then
+    elsif typ = 'time'::regtype then
       if abs(extract(epoch from a::time - b::time)) >= 0.001 then
         return key;
       end if;
     else
-      other := other || jsonb_build_object(key, case when typ in ('json', 'jsonb') then a::jsonb else v end);
+      other := other || jsonb_build_object(key, case when typ in ('json'::regtype, 'jsonb'::regtype) then a::jsonb
+                                                      else v end);
     end if;
   end loop;
   if other <> '{}' then
@@ -556,8 +558,7 @@ $$;
 -- A room's network column names a BTS of that network standing in the room's city, and no
 -- other room names it. Empty text and null name nothing (a BTS whose number was cleared
 -- leaves the empty text in its new room).
-create or replace function corvan_number_check(n text, num text) returns void language plpgsql
-  security definer as
+create or replace function corvan_number_check(n text, num text) returns void language plpgsql as
 $$
 declare
   rooms text[];
@@ -677,7 +678,11 @@ declare
   pos int;
   deleted jsonb;
   old_row jsonb;
+  cols_of record;
 begin
+  -- What ended transactions captured; rows another session is clearing are skipped, never waited for.
+  delete from corvan_capture where ctid = any (array(
+    select ctid from corvan_capture where xact < pg_snapshot_xmin(pg_current_snapshot()) for update skip locked));
   select * into j from corvan_journal where discode = new.discode;
   if not found then
     return null;
@@ -705,9 +710,12 @@ begin
       using errcode = 'insufficient_privilege';
   end if;
   e := j.entry::jsonb;
-  differs := corvan_row_differs(('res_' || n || 'bts')::regclass, e #> '{bts,columns}', e #> '{bts,before}', bts_before);
+  select * into cols_of from corvan_columns(('res_' || n || 'bts')::regclass);
+  differs := corvan_row_differs(('res_' || n || 'bts')::regclass, cols_of.types, cols_of.names,
+                                e #> '{bts,columns}', e #> '{bts,before}', bts_before);
   if differs is null then
-    differs := corvan_row_differs(('res_' || n || 'bts')::regclass, e #> '{bts,columns}', e #> '{bts,after}', bts);
+    differs := corvan_row_differs(('res_' || n || 'bts')::regclass, cols_of.types, cols_of.names,
+                                  e #> '{bts,columns}', e #> '{bts,after}', bts);
   end if;
   if differs is not null then
     raise exception 'corvan: journal entry % does not hold % BTS % as its transaction found and left it (column %)',
@@ -735,6 +743,7 @@ begin
                                     ('feeders', 'antline', 'linecode')) k(key, suffix, codecol) loop
     continue when e -> kind.key is null;
     cols := e -> kind.key -> 'columns';
+    select * into cols_of from corvan_columns(('res_' || n || kind.suffix)::regclass);
     select min(o) - 1 into pos from jsonb_array_elements_text(case when jsonb_typeof(cols) = 'array' then cols else '[]' end)
       with ordinality c(name, o) where lower(name) = kind.codecol;
     for deleted in select * from jsonb_array_elements(case when jsonb_typeof(e -> kind.key -> 'rows') = 'array'
@@ -744,7 +753,8 @@ begin
       select was into old_row from corvan_capture
        where xact = x and tab = 'res_' || n || kind.suffix and code = this_code;
       differs := case when old_row is null then '(not deleted)'
-                      else corvan_row_differs(('res_' || n || kind.suffix)::regclass, cols, deleted, old_row) end;
+                      else corvan_row_differs(('res_' || n || kind.suffix)::regclass, cols_of.types,
+                                              cols_of.names, cols, deleted, old_row) end;
       if differs is not null then
         raise exception 'corvan: journal entry % lists % % which its transaction did not delete as listed (%)',
           j.discode, kind.key, coalesce(this_code, '(no code)'), differs using errcode = 'insufficient_privilege';
@@ -817,11 +827,12 @@ begin
 end
 $$;
 
+-- An entry marked reversed, or taken away by the owner, keeps nothing any more.
 create or replace function corvan_journal_release() returns trigger language plpgsql security definer as
 $$
 begin
-  if coalesce(new.reversedby, '') <> '' then
-    delete from corvan_reserved where discode = new.discode;
+  if tg_op = 'DELETE' or coalesce(new.reversedby, '') <> '' then
+    delete from corvan_reserved where discode = old.discode;
   end if;
   return null;
 end
@@ -889,6 +900,8 @@ create trigger corvan_mark_rule before update on corvan_journal
   for each row when (corvan_subject('corvan_journal')) execute function corvan_mark_check();
 create trigger corvan_release after update on corvan_journal
   for each row when (old.reversedby is distinct from new.reversedby) execute function corvan_journal_release();
+create trigger corvan_release_deleted after delete on corvan_journal
+  for each row execute function corvan_journal_release();
 
 -- @network-begin
 create trigger corvan_capture after update on res_@bts
@@ -911,17 +924,22 @@ create constraint trigger corvan_code_rule after insert on res_@antline deferrab
   for each row when (corvan_subject('res_@antline')) execute function corvan_code_check('linecode');
 -- @network-end
 
--- The functions run with the owner's rights; they find tables in this schema only, never
--- in a temporary one a session made to stand in for them.
+-- The trigger functions run with the owner's rights; they (and the helpers they call) find
+-- tables in this schema only, never in a temporary one a session made to stand in for them.
 do $$
 declare
   f text;
 begin
-  foreach f in array array['corvan_capture_row()', 'corvan_row_differs(regclass, jsonb, jsonb, jsonb)',
-                           'corvan_number_check(text, text)', 'corvan_room_check()', 'corvan_bts_check()',
+  foreach f in array array['corvan_capture_row()', 'corvan_room_check()', 'corvan_bts_check()',
                            'corvan_record_check()', 'corvan_journal_check()', 'corvan_journal_reserve()',
                            'corvan_mark_check()', 'corvan_journal_release()', 'corvan_code_check()'] loop
     execute format('alter function %s set search_path = %I, pg_catalog, pg_temp', f, current_schema());
+  end loop;
+  foreach f in array array['corvan_capture_row()', 'corvan_row_differs(regclass, jsonb, jsonb, jsonb, jsonb, jsonb)',
+                           'corvan_columns(regclass)', 'corvan_number_check(text, text)', 'corvan_room_check()',
+                           'corvan_bts_check()', 'corvan_record_check()', 'corvan_journal_check()',
+                           'corvan_journal_reserve()', 'corvan_mark_check()', 'corvan_journal_release()',
+                           'corvan_code_check()'] loop
     execute format('revoke all on function %s from public', f);
   end loop;
 end

@@ -402,8 +402,9 @@ TEST(ServerRules, AJournalRowIsComparedInEachColumnsOwnType)
     };
     const auto differs = [&](const QString& columns, const QString& values) {
         return db
-            .rows(u("select corvan_row_differs('res_gbts','%1','%2',to_jsonb(b)) from res_gbts b where "
-                    "basecode='%3'")
+            .rows(u("select corvan_row_differs('res_gbts',c.types,c.names,'%1','%2',to_jsonb(b)) from "
+                    "res_gbts b, "
+                    "corvan_columns('res_gbts') c where basecode='%3'")
                       .arg(columns, values, code(102)),
                   u("<same>"))
             .value(0);
