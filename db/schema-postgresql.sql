@@ -457,24 +457,22 @@ begin
 end
 $$;
 
--- A table's columns and their types' numbers, and its columns by lower-case name.
-create or replace function corvan_columns(tab regclass, out types jsonb, out names jsonb)
-  language plpgsql stable as
+-- A table's columns and their types' numbers.
+create or replace function corvan_columns(tab regclass) returns jsonb language plpgsql stable as
 $$
 begin
-  select jsonb_object_agg(attname, atttypid), jsonb_object_agg(lower(attname), attname)
-    into types, names from pg_catalog.pg_attribute where attrelid = tab and attnum > 0 and not attisdropped;
+  return (select jsonb_object_agg(attname, atttypid) from pg_catalog.pg_attribute
+           where attrelid = tab and attnum > 0 and not attisdropped);
 end
 $$;
 
 -- Whether a row as a journal entry holds it ({"columns": [...]} and one row of values) is
 -- the row the server holds (server, as to_jsonb gives it): the first column that differs,
 -- or null. Each value is compared as its column's type reads it, as it would be written
--- back; times to the millisecond, the most a client may have kept. A column the table does
--- not have is skipped (nothing can write it back); a name given twice differs.
--- (types and names: corvan_columns of the table)
-create or replace function corvan_row_differs(tab regclass, types jsonb, names jsonb, columns jsonb, vals jsonb,
-                                              server jsonb)
+-- back; times to the millisecond, the most a client may have kept. Names are the engine's
+-- own, case and all: a column the table does not have is skipped (nothing can write it
+-- back), a name given twice differs. types: corvan_columns of the table.
+create or replace function corvan_row_differs(tab regclass, types jsonb, columns jsonb, vals jsonb, server jsonb)
   returns text language plpgsql stable as
 $$
 declare
@@ -493,13 +491,12 @@ begin
   end if;
   for i in 0 .. jsonb_array_length(columns) - 1 loop
     name := columns ->> i;
-    if name is null or lower(name) = any (seen) then
+    if name is null or name = any (seen) then
       return coalesce(name, '(a column without a name)');
     end if;
-    seen := seen || lower(name);
-    continue when i >= jsonb_array_length(vals);
-    key := case when types ? name then name else names ->> lower(name) end;
-    continue when key is null;
+    seen := seen || name;
+    continue when i >= jsonb_array_length(vals) or not types ? name;
+    key := name;
     typ := (types ->> key)::oid;
     v := vals -> i;
     a := v #>> '{}';
@@ -678,7 +675,7 @@ declare
   pos int;
   deleted jsonb;
   old_row jsonb;
-  cols_of record;
+  types jsonb;
 begin
   -- What ended transactions captured; rows another session is clearing are skipped, never waited for.
   delete from corvan_capture where ctid = any (array(
@@ -710,12 +707,12 @@ begin
       using errcode = 'insufficient_privilege';
   end if;
   e := j.entry::jsonb;
-  select * into cols_of from corvan_columns(('res_' || n || 'bts')::regclass);
-  differs := corvan_row_differs(('res_' || n || 'bts')::regclass, cols_of.types, cols_of.names,
-                                e #> '{bts,columns}', e #> '{bts,before}', bts_before);
+  types := corvan_columns(('res_' || n || 'bts')::regclass);
+  differs := corvan_row_differs(('res_' || n || 'bts')::regclass, types, e #> '{bts,columns}',
+                                e #> '{bts,before}', bts_before);
   if differs is null then
-    differs := corvan_row_differs(('res_' || n || 'bts')::regclass, cols_of.types, cols_of.names,
-                                  e #> '{bts,columns}', e #> '{bts,after}', bts);
+    differs := corvan_row_differs(('res_' || n || 'bts')::regclass, types, e #> '{bts,columns}',
+                                  e #> '{bts,after}', bts);
   end if;
   if differs is not null then
     raise exception 'corvan: journal entry % does not hold % BTS % as its transaction found and left it (column %)',
@@ -743,7 +740,7 @@ begin
                                     ('feeders', 'antline', 'linecode')) k(key, suffix, codecol) loop
     continue when e -> kind.key is null;
     cols := e -> kind.key -> 'columns';
-    select * into cols_of from corvan_columns(('res_' || n || kind.suffix)::regclass);
+    types := corvan_columns(('res_' || n || kind.suffix)::regclass);
     select min(o) - 1 into pos from jsonb_array_elements_text(case when jsonb_typeof(cols) = 'array' then cols else '[]' end)
       with ordinality c(name, o) where lower(name) = kind.codecol;
     for deleted in select * from jsonb_array_elements(case when jsonb_typeof(e -> kind.key -> 'rows') = 'array'
@@ -753,8 +750,8 @@ begin
       select was into old_row from corvan_capture
        where xact = x and tab = 'res_' || n || kind.suffix and code = this_code;
       differs := case when old_row is null then '(not deleted)'
-                      else corvan_row_differs(('res_' || n || kind.suffix)::regclass, cols_of.types,
-                                              cols_of.names, cols, deleted, old_row) end;
+                      else corvan_row_differs(('res_' || n || kind.suffix)::regclass, types, cols, deleted,
+                                              old_row) end;
       if differs is not null then
         raise exception 'corvan: journal entry % lists % % which its transaction did not delete as listed (%)',
           j.discode, kind.key, coalesce(this_code, '(no code)'), differs using errcode = 'insufficient_privilege';
@@ -935,7 +932,7 @@ begin
                            'corvan_mark_check()', 'corvan_journal_release()', 'corvan_code_check()'] loop
     execute format('alter function %s set search_path = %I, pg_catalog, pg_temp', f, current_schema());
   end loop;
-  foreach f in array array['corvan_capture_row()', 'corvan_row_differs(regclass, jsonb, jsonb, jsonb, jsonb, jsonb)',
+  foreach f in array array['corvan_capture_row()', 'corvan_row_differs(regclass, jsonb, jsonb, jsonb, jsonb)',
                            'corvan_columns(regclass)', 'corvan_number_check(text, text)', 'corvan_room_check()',
                            'corvan_bts_check()', 'corvan_record_check()', 'corvan_journal_check()',
                            'corvan_journal_reserve()', 'corvan_mark_check()', 'corvan_journal_release()',

@@ -398,13 +398,11 @@ TEST(ServerRules, AJournalRowIsComparedInEachColumnsOwnType)
         {"photo", "{\"base64\":\"AP8Q\"}", "{\"base64\":\"AP8R\"}"},
         {"basenum", "\"102\"", "\"102 \""},
         {"remark", "\"\"", "null"},
-        {"CITY", "\"11\"", "\"12\""},
     };
     const auto differs = [&](const QString& columns, const QString& values) {
         return db
-            .rows(u("select corvan_row_differs('res_gbts',c.types,c.names,'%1','%2',to_jsonb(b)) from "
-                    "res_gbts b, "
-                    "corvan_columns('res_gbts') c where basecode='%3'")
+            .rows(u("select corvan_row_differs('res_gbts',corvan_columns('res_gbts'),'%1','%2',to_jsonb(b)) "
+                    "from res_gbts b where basecode='%3'")
                       .arg(columns, values, code(102)),
                   u("<same>"))
             .value(0);
@@ -412,11 +410,12 @@ TEST(ServerRules, AJournalRowIsComparedInEachColumnsOwnType)
     for (const auto& c : cases) {
         const QString column = u("[\"%1\"]").arg(u(c.column));
         EXPECT_EQ(differs(column, u("[%1]").arg(u(c.same))), u("<same>")) << c.column;
-        EXPECT_EQ(differs(column, u("[%1]").arg(u(c.other))), u(c.column).toLower()) << c.column;
+        EXPECT_EQ(differs(column, u("[%1]").arg(u(c.other))), u(c.column)) << c.column;
     }
-    // A column named twice differs; one the table does not have cannot be written back.
-    EXPECT_EQ(differs(u("[\"city\",\"City\"]"), u("[\"11\",\"11\"]")), u("City"));
-    EXPECT_EQ(differs(u("[\"nosuch\"]"), u("[\"x\"]")), u("<same>"));
+    // A column named twice differs; one the table does not have, as the engine spells it,
+    // cannot be written back.
+    EXPECT_EQ(differs(u("[\"city\",\"city\"]"), u("[\"11\",\"11\"]")), u("city"));
+    EXPECT_EQ(differs(u("[\"CITY\",\"nosuch\"]"), u("[\"12\",\"x\"]")), u("<same>"));
 }
 
 } // namespace
