@@ -26,6 +26,7 @@ class Quiet : public WizardPrompt {
 public:
     void showMessage(const QString& text, Icon) override { told << text; }
     bool askRetry(const QString&, const QString&) override { return false; }
+    bool ask(const QString&) override { return false; }
     QStringList told;
 };
 

@@ -26,8 +26,8 @@
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
+#include "core/context/wizard_prompt.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/wizard_prompt.h"
 #include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"
@@ -47,6 +47,7 @@ public:
         busy = true;
         return false;
     }
+    bool ask(const QString&) override { return false; }
     QString told;
     bool busy = false;
 };

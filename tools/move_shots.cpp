@@ -21,6 +21,7 @@
 #include "entry/cls_main.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"
+#include "printed_prompt.h"
 #include "relocation/frm_move_room.h"
 #include "shots_host.h"
 #include "ui/active_bar.h"
@@ -59,9 +60,11 @@ int main(int argc, char* argv[])
     tools::ShotsHost shots;
     if (!shots.open(args.at(1), QStringLiteral("admin"), out, QStringLiteral("reentry.xlsx")))
         return 2;
+    tools::PrintedPrompt prompt("told");
     clsMain component;
     component.initEnv(shots.services().objectArray());
     mdlPubVar& context = component.context();
+    context.setPrompt(&prompt);
     const SystemDb& db = context.db();
     const auto text = [&](const QString& sql) {
         return db.firstText(sql).value_or(QString());
@@ -88,8 +91,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no room with three networks, or no free room beside it\n");
         return 1;
     }
-    move->setMessagePresenter(
-        [](const QString& told, WizardPrompt::Icon) { std::printf("told: %s\n", qPrintable(told)); });
     auto* shared = move->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
     shared->editValue(shared->Items().GetItem(QStringLiteral("city")), mdlPubFun::GetCityName(context, city));
     shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")),

@@ -64,6 +64,9 @@ signals:
     void roomMoveRequested(const QString& roomName, const QMap<QString, corvan::AttrTable>& tables);
 
 private:
+    void buildToolBar();
+    void dockRoomSearch();
+    void buildTabs();
     void prepareSheets();
     void startRelocation();
     void showHistory();

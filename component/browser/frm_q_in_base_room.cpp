@@ -51,13 +51,21 @@ void fillCityLists(const mdlPubVar& context, QComboBox* names, QComboBox* ids)
 frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmQInBaseRoom"));
+    buildControls();
+    layOut();
+    wire();
 
-    auto* layout = new QGridLayout(this);
-    const auto label = [this](const QString& text, QWidget* buddy) {
-        auto* l = new QLabel(text, this);
-        l->setBuddy(buddy);
-        return l;
-    };
+    if (RightService* rights = m_context.RightService())
+        m_rightCities = rights->GetRightCityList(mdlPubFun::RightFunction);
+    fillCityLists(m_context, m_cboCity, m_cboCityBack);
+    restoreCriteria();
+    FillRoomTree(QString());
+
+    m_context.registerForm(this);
+}
+
+void frmQInBaseRoom::buildControls()
+{
     m_cboCity = new QComboBox(this);
     m_cboCity->setObjectName(QStringLiteral("cboCity"));
     m_cboCityBack = new QComboBox(this);
@@ -78,7 +86,16 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     m_lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
     m_lblEmpty->setWordWrap(true);
     m_lblEmpty->setVisible(false);
+}
 
+void frmQInBaseRoom::layOut()
+{
+    auto* layout = new QGridLayout(this);
+    const auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
     layout->addWidget(label(QStringLiteral("地  市："), m_cboCity), 0, 0);
     layout->addWidget(m_cboCity, 0, 1);
     layout->addWidget(label(QStringLiteral("机房名称："), m_txtName), 1, 0);
@@ -91,7 +108,10 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     layout->addWidget(m_lblEmpty, 5, 0, 1, 2);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(4, 1);
+}
 
+void frmQInBaseRoom::wire()
+{
     connect(m_cmdOk, &QPushButton::clicked, this, &frmQInBaseRoom::cmdOkClick);
     connect(m_txtName, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
     connect(m_txtNo, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
@@ -105,22 +125,13 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
             openCounty(*county);
     });
     m_tvwRoom->installEventFilter(this);
-
-    // Load.
-    if (RightService* rights = m_context.RightService())
-        m_context.rightCityList = rights->GetRightCityList(mdlPubFun::RightFunction);
-    fillCityLists(m_context, m_cboCity, m_cboCityBack);
-    restoreCriteria();
-    FillRoomTree(QString());
-
-    m_context.registerForm(this);
 }
 
 QString frmQInBaseRoom::roomQuery() const
 {
     const int chosen = m_cboCity->currentIndex();
-    return RoomLookup::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen),
-                                           m_context.rightCityList, m_txtName->text(), m_txtNo->text());
+    return RoomLookup::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen), m_rightCities,
+                                           m_txtName->text(), m_txtNo->text());
 }
 
 void frmQInBaseRoom::cmdOkClick()

@@ -50,6 +50,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildControls();
+    void layOut();
+    void wire();
     void cmdOkClick();
     void nodeClick(QTreeWidgetItem* item);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text);
@@ -61,6 +64,8 @@ private:
     void openCounty(int division) const;
 
     mdlPubVar& m_context;
+    // The cities the user may query, ready for an SQL in-list.
+    QString m_rightCities;
     QComboBox* m_cboCity;
     QComboBox* m_cboCityBack;
     QLineEdit* m_txtName;

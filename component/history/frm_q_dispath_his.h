@@ -49,6 +49,8 @@ signals:
     void queried(const QString& statement);
 
 private:
+    void buildControls();
+    void layOut();
     void itemChosen(PropertyItem* item);
     // Newest first, then the filter and the count.
     void arrangeList();

@@ -37,6 +37,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void layOut();
     void refill();
     void currentChanged();
     int currentRoom() const;

@@ -25,4 +25,8 @@ inline const QString CellBts = QStringLiteral("bts");
 
 } // namespace FieldName
 
+// The networks' letters, in the order of the main window's tabs. Table, view and column
+// names built into SQL come from these letters only (networkName).
+inline const QString NetworkLetters[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
+
 } // namespace corvan

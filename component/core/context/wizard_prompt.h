@@ -5,9 +5,10 @@
 
 namespace corvan {
 
-// How the wizard's procedures tell the user something: through the window, which shows
-// a message box titled with its caption (OK only). Procedures never open boxes
-// themselves, so what the user was told can be read back.
+// How the relocation windows and their procedures tell the user something. The windows
+// show message boxes titled with their caption (OK only) unless the context names another
+// prompt (a host that shows messages its own way, a test that reads back what the user
+// was told). Procedures never open boxes themselves.
 class WizardPrompt {
 public:
     enum class Icon { None, Information };
@@ -15,6 +16,8 @@ public:
     virtual void showMessage(const QString& text, Icon icon = Icon::None) = 0;
     // Asks whether to try the same work again; details holds the database's own words.
     virtual bool askRetry(const QString& text, const QString& details) = 0;
+    // A yes-or-no question; true for yes.
+    virtual bool ask(const QString& question) = 0;
 };
 
 } // namespace corvan

@@ -3,6 +3,7 @@
 
 #include "core/context/busy_scope.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/context/wizard_prompt.h"
 #include "core/journal/journal.h"
 #include "core/relocation/bts_page.h"
 #include "core/relocation/bts_save.h"
@@ -10,7 +11,6 @@
 #include "core/relocation/change_summary.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/relocation_commit.h"
-#include "core/relocation/wizard_prompt.h"
 
 namespace corvan {
 

@@ -27,7 +27,6 @@ const QString RoomMove::NoTransactions =
 
 namespace {
 
-const QString Networks[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
 const QString SharedGroupKey = QStringLiteral("G:M");
 const QString SharedGroupCaption = QStringLiteral("各基站共同的新属性");
 const QString NewLine = QStringLiteral("\r\n");
@@ -37,6 +36,7 @@ class Collector : public WizardPrompt {
 public:
     void showMessage(const QString& text, Icon) override { told << text; }
     bool askRetry(const QString&, const QString&) override { return false; }
+    bool ask(const QString&) override { return false; }
     QStringList told;
 };
 
@@ -54,7 +54,7 @@ RoomMove::RoomMove(mdlPubVar& context, PropertyItems& shared, const QMap<QString
                    WizardPrompt& prompt, QObject* parent)
     : QObject(parent), m_context(context), m_shared(shared), m_prompt(prompt)
 {
-    for (const QString& net : Networks) {
+    for (const QString& net : NetworkLetters) {
         if (!pages.value(net))
             continue;
         auto bts = std::make_unique<Bts>();

@@ -10,8 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/context/wizard_prompt.h"
 #include "core/relocation/relocation_commit.h"
-#include "core/relocation/wizard_prompt.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+#include "ui/window_prompt.h"
+
+#include <QMessageBox>
+#include <QWidget>
+
+#include "ui/messages.h"
+
+namespace corvan {
+
+void WindowPrompt::showMessage(const QString& text, Icon icon)
+{
+    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
+                    m_window->windowTitle(), text, QMessageBox::Ok, m_window);
+    box.exec();
+}
+
+bool WindowPrompt::askRetry(const QString& text, const QString& details)
+{
+    return Messages::retry(m_window, text, details);
+}
+
+bool WindowPrompt::ask(const QString& question)
+{
+    return Messages::ask(m_window, question);
+}
+
+} // namespace corvan
