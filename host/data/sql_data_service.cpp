@@ -5,6 +5,8 @@
 #include "data/sqlite_dialect.h"
 #include "data/sqlite_rows.h"
 
+#include <sqlite3.h>
+
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -215,15 +217,24 @@ std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, con
 
 bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
 {
+    m_rowsAffected = -1;
     if (!checkTarget(database)) {
         m_trace.write(SqlTrace::Call::Exec, false, -1, sql);
         return false;
     }
     QSqlQuery query(this->database());
+    // SQLite counts only insert, update and delete; a statement that changed nothing at all
+    // leaves the total where it was, so the count of an earlier one is never taken for its own.
+    const qint64 totalBefore = m_sqlite ? sqlite3_total_changes64(m_sqlite) : 0;
     const bool ok = query.exec(sql);
+    m_rowsAffected = -1;
     if (!ok)
         setError(query.lastError());
-    m_trace.write(SqlTrace::Call::Exec, ok, -1, sql);
+    else if (m_sqlite)
+        m_rowsAffected = sqlite3_total_changes64(m_sqlite) == totalBefore ? 0 : sqlite3_changes64(m_sqlite);
+    else
+        m_rowsAffected = std::max(0, query.numRowsAffected());
+    m_trace.write(SqlTrace::Call::Exec, ok, m_rowsAffected, sql);
     return ok;
 }
 

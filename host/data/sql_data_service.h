@@ -22,9 +22,9 @@ namespace corvan::host {
 // walk them after the statement is gone and no read lock outlives the call. They are read
 // through the engine's own interface on the same connection (SqliteRows, PgRows): the cells
 // stay in the engine's compact form until the component reads them.
-class SqlDataService : public QObject, public DataService, public TransactionService {
+class SqlDataService : public QObject, public DataService, public TransactionService, public RowCountService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
 
 public:
     explicit SqlDataService(QObject* parent = nullptr);
@@ -51,6 +51,9 @@ public:
     bool ExecuteSql(const QString& database, const QString& sql) override;
     QString LastError() const override { return m_lastError; }
     bool LastErrorIsBusy() const override { return m_lastErrorBusy; }
+    // Rows the last ExecuteSql changed: 0 for a statement that changes none by its nature
+    // (a table made), -1 after a failure.
+    qint64 RowsAffected() const override { return m_rowsAffected; }
 
     // How long a writer waits for another one's transaction before its own fails as busy.
     bool setLockWait(int milliseconds, QString* error = nullptr);
@@ -79,6 +82,7 @@ private:
     pg_conn* m_pg = nullptr;
     QString m_lastError;
     bool m_lastErrorBusy = false;
+    qint64 m_rowsAffected = -1;
     int m_lockWait = DefaultLockWait;
     bool m_inTransaction = false;
     SqlTrace m_trace;

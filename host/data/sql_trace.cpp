@@ -38,6 +38,15 @@ bool SqlTrace::setFile(const QString& path, QString* error)
             *error = QStringLiteral("cannot open the trace file %1: %2").arg(path, m_file.errorString());
         return false;
     }
+    // A file that was there already keeps its mode when appended to; it gets the same
+    // owner-only mode as a new one, or nothing is traced into it.
+    if (!m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        if (error)
+            *error = QStringLiteral("cannot make the trace file %1 readable by its owner only: %2")
+                         .arg(path, m_file.errorString());
+        m_file.close();
+        return false;
+    }
     return true;
 }
 

@@ -50,6 +50,16 @@ public:
     virtual bool RollbackTrans(const QString& database) = 0;
 };
 
+// Optional third interface of the data service object: how many rows the last successful
+// ExecuteSql inserted, updated or deleted, so that a write meant to change a known number of
+// rows can tell when it changed another. -1 when the host cannot tell; a host without this
+// interface is taken at its word, as before.
+class RowCountService {
+public:
+    virtual ~RowCountService() = default;
+    virtual qint64 RowsAffected() const = 0;
+};
+
 // Element 3: who and where the user is.
 class ContextService {
 public:
@@ -150,6 +160,7 @@ public:
 
 Q_DECLARE_INTERFACE(corvan::DataService, "corvan.DataService/1.0")
 Q_DECLARE_INTERFACE(corvan::TransactionService, "corvan.TransactionService/1.0")
+Q_DECLARE_INTERFACE(corvan::RowCountService, "corvan.RowCountService/1.0")
 Q_DECLARE_INTERFACE(corvan::ContextService, "corvan.ContextService/1.0")
 Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
 Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")

@@ -180,12 +180,17 @@ TEST_F(SqlDataService, TraceWritesOneEscapedLinePerCall)
     QTemporaryDir folder;
     const QString path = folder.filePath(u"trace.txt"_s);
     writeFile(path, "earlier line\n");
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     QString error;
     ASSERT_TRUE(service->setTraceFile(path, &error)) << error.toStdString();
+    // Appending to a file others could read makes it the owner's alone, as a new one is.
+    EXPECT_EQ(QFile::permissions(path) & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
     const QString multiLine = u"update com_city\tset city_name = 'a\\tb'\r\nwhere city_id = '11'"_s;
     service->OpenRecordset(u"select city_id from com_city where city_id <> '13'"_s, System);
     service->ExecuteSql(System, multiLine);
+    service->ExecuteSql(System, u"update com_city set city_name = 'x' where city_id = 'none'"_s);
     service->ExecuteSql(System, u"delete from no_such_table"_s);
     service->OpenRecordset(u"select * from no_such_table"_s, System);
     service->OpenRecordset(u"select 1"_s, u"otherDB"_s);
@@ -199,7 +204,8 @@ TEST_F(SqlDataService, TraceWritesOneEscapedLinePerCall)
               (QStringList{
                   u"earlier line"_s,
                   u"OPEN\tok\t2\tselect city_id from com_city where city_id <> '13'"_s,
-                  u"EXEC\tok\t-\tupdate com_city\\tset city_name = 'a\\\\tb'\\r\\nwhere city_id = '11'"_s,
+                  u"EXEC\tok\t1\tupdate com_city\\tset city_name = 'a\\\\tb'\\r\\nwhere city_id = '11'"_s,
+                  u"EXEC\tok\t0\tupdate com_city set city_name = 'x' where city_id = 'none'"_s,
                   u"EXEC\tfail\t-\tdelete from no_such_table"_s,
                   u"OPEN\tfail\t-\tselect * from no_such_table"_s,
                   u"OPEN\tfail\t-\tselect 1"_s,
@@ -213,7 +219,7 @@ TEST_F(SqlDataService, TraceWritesOneEscapedLinePerCall)
 
     ASSERT_TRUE(service->setTraceFile(QString()));
     service->ExecuteSql(System, u"delete from com_city where city_id = '13'"_s);
-    EXPECT_EQ(fileLines(path).size(), 10);
+    EXPECT_EQ(fileLines(path).size(), 11);
 
     EXPECT_FALSE(service->setTraceFile(folder.filePath(u"missing/trace.txt"_s), &error));
     EXPECT_TRUE(error.contains(u"missing/trace.txt"_s)) << error.toStdString();

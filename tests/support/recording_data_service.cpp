@@ -5,7 +5,7 @@ namespace corvan::test {
 
 RecordingDataService::RecordingDataService(QObject* real, QObject* parent)
     : QObject(parent), m_realObject(real), m_real(qobject_cast<DataService*>(real)),
-      m_transactions(qobject_cast<TransactionService*>(real))
+      m_transactions(qobject_cast<TransactionService*>(real)), m_counts(qobject_cast<RowCountService*>(real))
 {
     Q_ASSERT_X(m_real, "RecordingDataService", "the wrapped object offers no DataService");
 }
@@ -50,6 +50,11 @@ bool RecordingDataService::ExecuteSql(const QString& database, const QString& sq
     if (simulateFailure(sql))
         return false;
     return m_real->ExecuteSql(database, sql);
+}
+
+qint64 RecordingDataService::RowsAffected() const
+{
+    return m_lastSimulated || !m_realObject || !m_counts ? -1 : m_counts->RowsAffected();
 }
 
 QString RecordingDataService::LastError() const

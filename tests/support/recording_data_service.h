@@ -14,9 +14,12 @@ namespace corvan::test {
 
 // Stands between the component and a real data service: records every statement sent,
 // in order, and can make chosen statements fail without them reaching the database.
-class RecordingDataService : public QObject, public DataService, public TransactionService {
+class RecordingDataService : public QObject,
+                             public DataService,
+                             public TransactionService,
+                             public RowCountService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
 
 public:
     // real must offer DataService; its TransactionService is used when it offers one.
@@ -39,6 +42,9 @@ public:
     QString LastError() const override;
     bool LastErrorIsBusy() const override { return !m_lastSimulated && m_real->LastErrorIsBusy(); }
 
+    // The real service's count, -1 when it cannot tell or the last statement never reached it.
+    qint64 RowsAffected() const override;
+
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
     bool RollbackTrans(const QString& database) override;
@@ -50,6 +56,7 @@ private:
     QPointer<QObject> m_realObject;
     DataService* m_real = nullptr;
     TransactionService* m_transactions = nullptr;
+    RowCountService* m_counts = nullptr;
     std::function<bool(const QString&)> m_failWhen;
     QStringList m_statements;
     QStringList m_calls;

@@ -11,6 +11,7 @@ const QString Database = QLatin1String(SystemDatabase);
 
 std::unique_ptr<RecordSet> SystemDb::open(const QString& sql) const
 {
+    m_ownError.clear();
     DataService* data = m_context.DataService();
     if (!data || sql.isEmpty())
         return nullptr;
@@ -28,8 +29,28 @@ std::optional<QString> SystemDb::firstText(const QString& sql) const
 
 bool SystemDb::execute(const QString& sql) const
 {
+    m_ownError.clear();
     DataService* data = m_context.DataService();
     return data && data->ExecuteSql(Database, sql);
+}
+
+bool SystemDb::execute(const QString& sql, qint64 expectedRows) const
+{
+    if (!execute(sql))
+        return false;
+    const corvan::RowCountService* counts = m_context.RowCountService();
+    const qint64 changed = counts ? counts->RowsAffected() : -1;
+    if (changed < 0 || changed == expectedRows)
+        return true;
+    m_ownError = rowCountError(expectedRows, changed);
+    return false;
+}
+
+QString SystemDb::rowCountError(qint64 expected, qint64 changed)
+{
+    return QStringLiteral("语句应修改 %1 行数据，实际修改了 %2 行：数据已被其他用户改变。")
+        .arg(expected)
+        .arg(changed);
 }
 
 bool SystemDb::hasTransactions() const
@@ -39,30 +60,37 @@ bool SystemDb::hasTransactions() const
 
 bool SystemDb::begin() const
 {
+    m_ownError.clear();
     TransactionService* transactions = m_context.TransactionService();
     return transactions && transactions->BeginTrans(Database);
 }
 
 bool SystemDb::commit() const
 {
+    m_ownError.clear();
     TransactionService* transactions = m_context.TransactionService();
     return transactions && transactions->CommitTrans(Database);
 }
 
 bool SystemDb::rollback() const
 {
+    m_ownError.clear();
     TransactionService* transactions = m_context.TransactionService();
     return transactions && transactions->RollbackTrans(Database);
 }
 
 QString SystemDb::lastError() const
 {
+    if (!m_ownError.isEmpty())
+        return m_ownError;
     DataService* data = m_context.DataService();
     return data ? data->LastError() : QStringLiteral("the host offers no data service");
 }
 
 bool SystemDb::lastErrorIsBusy() const
 {
+    if (!m_ownError.isEmpty())
+        return false;
     DataService* data = m_context.DataService();
     return data && data->LastErrorIsBusy();
 }

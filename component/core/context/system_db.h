@@ -26,6 +26,10 @@ public:
     std::optional<QString> firstText(const QString& sql) const;
     // Runs one statement; false when there is no data service or it fails.
     bool execute(const QString& sql) const;
+    // Runs a write that must change exactly that many rows: a host that reports its counts
+    // and reports another number makes it a failure, whose reason lastError() gives. The
+    // caller rolls its transaction back; nothing changed by it is taken for done.
+    bool execute(const QString& sql, qint64 expectedRows) const;
 
     // Transactions, where the host's data service offers them.
     bool hasTransactions() const;
@@ -37,8 +41,13 @@ public:
     QString lastError() const;
     bool lastErrorIsBusy() const;
 
+    // The reason given when a write changed another number of rows than it had to.
+    static QString rowCountError(qint64 expected, qint64 changed);
+
 private:
     const mdlPubVar& m_context;
+    // Set when the last call failed here rather than in the host (a row count), cleared by the next.
+    mutable QString m_ownError;
 };
 
 } // namespace corvan

@@ -36,6 +36,13 @@ public:
         bool exists() const { return !discode.isEmpty(); }
     };
 
+    // The body's keys of the rows a relocation deletes.
+    static const QString Cells;
+    static const QString Antennas;
+    static const QString Feeders;
+    // The codes of the rows of one of them ("cellcode", "antcode", "linecode").
+    static QStringList codes(const QJsonObject& body, const QString& kind);
+
     // The rows of a statement as {"columns", "rows"}; nothing when the query fails.
     static std::optional<QJsonObject> rowsOf(const SystemDb& db, const QString& sql);
     // A value as an SQL literal: null, a quoted text, or the binary function of the engine.
@@ -63,6 +70,13 @@ public:
     static QString btsStatement(const QString& net, const QString& basecode);
     static QString roomStatement(const QString& roomCode);
     static QString markReversedStatement(const QString& discode, const QString& reversal);
+
+    // Whether the database has the journal's table: looked at once per data service, outside
+    // any transaction (on PostgreSQL a failed read ends the transaction it runs in). A
+    // database that cannot be read at all is taken to have it, so that the failure is told
+    // where it happens.
+    static bool available(const mdlPubVar& context);
+    static QString probeStatement();
 
     // The entry of a record; one that does not exist when the record has none (written
     // before the journal) or it cannot be read (a database without the journal's table).

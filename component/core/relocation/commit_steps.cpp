@@ -38,22 +38,29 @@ QString CommitSteps::cellDeleteStatement(const MoveBtsState& state)
     return QStringLiteral("delete from res_") + n + QStringLiteral("cell where ") + where;
 }
 
-bool CommitSteps::delCellDataFromDB(const mdlPubVar& context, const MoveBtsState& state)
+bool CommitSteps::delCellDataFromDB(const mdlPubVar& context, const MoveBtsState& state,
+                                    const std::optional<QStringList>& present)
 {
     if (state.cellMap.isEmpty())
         return true;
     const QString sql = cellDeleteStatement(state);
     if (sql.isEmpty())
         return false;
-    return context.db().execute(sql);
+    return present ? context.db().execute(sql, present->size()) : context.db().execute(sql);
 }
 
-QStringList CommitSteps::lineDeleteStatements(const MoveBtsState& state, const PropertyItems& lineGrid)
+namespace {
+
+struct LineDelete {
+    bool antenna;
+    QString code;
+    QString sql;
+};
+
+// One deletion per antenna ("K:A:" + antcode) or feeder ("K:L:" + linecode) row of the grid.
+QList<LineDelete> lineDeletes(const QString& n, const PropertyItems& lineGrid)
 {
-    const QString n = state.n();
-    if (n.isEmpty())
-        return {};
-    QStringList statements;
+    QList<LineDelete> deletes;
     for (long i = 1; i <= lineGrid.ItemCount(); ++i) {
         const PropertyItem* item = lineGrid.GetItem(i);
         if (!item)
@@ -62,28 +69,46 @@ QStringList CommitSteps::lineDeleteStatements(const MoveBtsState& state, const P
         // Group headers ("G:...") and the popup-menu holder ("P:1") name no resource.
         if (!key.startsWith(ResourceKeyPrefix))
             continue;
-        const QString code = sqlText(key.mid(LineCodeStart));
-        if (key.size() > LineKindAt && key.at(LineKindAt) == QLatin1Char('A'))
-            statements.append(QStringLiteral("delete from res_") + n + QStringLiteral("ant") +
-                              QStringLiteral(" where antcode='") + code + QLatin1Char('\''));
-        else
-            statements.append(QStringLiteral("delete from res_") + n + QStringLiteral("antline") +
-                              QStringLiteral(" where linecode='") + code + QLatin1Char('\''));
+        const QString code = key.mid(LineCodeStart);
+        const bool antenna = key.size() > LineKindAt && key.at(LineKindAt) == QLatin1Char('A');
+        deletes.append({antenna, code,
+                        antenna
+                            ? QStringLiteral("delete from res_") + n + QStringLiteral("ant") +
+                                  QStringLiteral(" where antcode='") + sqlText(code) + QLatin1Char('\'')
+                            : QStringLiteral("delete from res_") + n + QStringLiteral("antline") +
+                                  QStringLiteral(" where linecode='") + sqlText(code) + QLatin1Char('\'')});
     }
+    return deletes;
+}
+
+} // namespace
+
+QStringList CommitSteps::lineDeleteStatements(const MoveBtsState& state, const PropertyItems& lineGrid)
+{
+    const QString n = state.n();
+    if (n.isEmpty())
+        return {};
+    QStringList statements;
+    for (const LineDelete& line : lineDeletes(n, lineGrid))
+        statements.append(line.sql);
     return statements;
 }
 
 bool CommitSteps::delLineDataFromDB(const mdlPubVar& context, const MoveBtsState& state,
-                                    const PropertyItems& lineGrid)
+                                    const PropertyItems& lineGrid,
+                                    const std::optional<std::pair<QStringList, QStringList>>& present)
 {
     // Both counts matter: a BTS may have feeders without a single antenna.
     if (state.antCount == 0 && state.lineCount == 0)
         return true;
     if (state.n().isEmpty())
         return false;
-    const QStringList statements = lineDeleteStatements(state, lineGrid);
-    for (const QString& sql : statements) {
-        if (!context.db().execute(sql))
+    for (const LineDelete& line : lineDeletes(state.n(), lineGrid)) {
+        const bool ok =
+            !present ? context.db().execute(line.sql)
+                     : context.db().execute(
+                           line.sql, (line.antenna ? present->first : present->second).contains(line.code));
+        if (!ok)
             return false;
     }
     return true;

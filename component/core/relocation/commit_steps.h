@@ -3,6 +3,9 @@
 
 #include "core/relocation/move_bts_state.h"
 
+#include <optional>
+#include <utility>
+
 #include <QString>
 #include <QStringList>
 
@@ -21,8 +24,10 @@ public:
     // "delete from res_" + n + "cell where " + " cellcode='A' or cellcode='B'". Empty when
     // no cell was loaded or the network letter is not G, C or D.
     static QString cellDeleteStatement(const MoveBtsState& state);
-    // True without a statement when no cell was loaded; otherwise whether the delete ran.
-    static bool delCellDataFromDB(const mdlPubVar& context, const MoveBtsState& state);
+    // True without a statement when no cell was loaded; otherwise whether the delete ran and,
+    // where the codes still present are known, deleted exactly those.
+    static bool delCellDataFromDB(const mdlPubVar& context, const MoveBtsState& state,
+                                  const std::optional<QStringList>& present = std::nullopt);
 
     // One statement per antenna ("K:A:" + antcode) or feeder ("K:L:" + linecode) row of the
     // antenna and feeder grid, in grid order; other rows give none. Empty for a network
@@ -30,8 +35,11 @@ public:
     static QStringList lineDeleteStatements(const MoveBtsState& state, const PropertyItems& lineGrid);
     // True without a statement when neither antennas nor feeders were loaded; otherwise runs
     // the statements in order and stops with false at the first that fails.
-    static bool delLineDataFromDB(const mdlPubVar& context, const MoveBtsState& state,
-                                  const PropertyItems& lineGrid);
+    // With the codes still present (antennas, feeders), each statement must delete its row
+    // when it is present and nothing when it is not.
+    static bool
+    delLineDataFromDB(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& lineGrid,
+                      const std::optional<std::pair<QStringList, QStringList>>& present = std::nullopt);
 };
 
 } // namespace corvan

@@ -110,7 +110,7 @@ bool RelocationRecord::saveModifyLog(const mdlPubVar& context, const MoveBtsStat
     // One reading of the clock: year, month and day read apart could straddle midnight.
     const QString sql =
         insertStatement(code, QDate::currentDate(), host->CurrentUser(), state, disinfo(summary));
-    if (sql.isEmpty() || !context.db().execute(sql))
+    if (sql.isEmpty() || !context.db().execute(sql, 1))
         return false;
     if (recordCode)
         *recordCode = code;
