@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "corvan/controls/export.h"
 #include "corvan/controls/property_item.h"
 
 #include <QHash>
@@ -28,7 +29,7 @@ class PropertyGridView;
 // clickable list, and an invisible menu holder's entries appear only through ShowPopup.
 // Every change to Items shows at once; the user's edits, clicks and choices come back as
 // the signals below.
-class PropertyGrid : public QWidget {
+class CORVAN_CONTROLS_EXPORT PropertyGrid : public QWidget {
     Q_OBJECT
 public:
     explicit PropertyGrid(QWidget* parent = nullptr);
