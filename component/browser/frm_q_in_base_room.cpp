@@ -14,6 +14,7 @@
 #include <malloc.h>
 #endif
 
+#include "core/context/connection_status.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
@@ -22,6 +23,9 @@
 namespace corvan {
 
 const QString frmQInBaseRoom::NothingFound = QStringLiteral("没有找到符合条件的机房，请换个名称或编号再查。");
+const QString frmQInBaseRoom::QueryFailed =
+    QStringLiteral("机房查询未能完成，这里没有显示任何机房。请稍后再查。");
+const QString frmQInBaseRoom::AskAgain = QStringLiteral("连接恢复后请再点“查  询”。");
 
 namespace {
 const QString RootKey = QStringLiteral("L1Root");
@@ -127,6 +131,7 @@ void frmQInBaseRoom::cmdOkClick()
     BusyCursor busy;
     saveCriteria();
     FillRoomTree(roomQuery());
+    m_lblEmpty->setText(m_failure.isEmpty() ? NothingFound : m_failure);
     m_lblEmpty->setVisible(m_tvwRoom->topLevelItemCount() == 0);
 }
 
@@ -171,9 +176,13 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     m_countyOf.clear();
     m_opened.clear();
     m_rooms.clear();
+    m_failure.clear();
     if (sql.isEmpty())
         return;
     auto rs = m_context.db().open(sql);
+    if (!rs)
+        m_failure = m_context.db().lastErrorIsConnectionLost() ? ConnectionStatus::unread(m_context, AskAgain)
+                                                               : QueryFailed;
     if (!rs || rs->RecordCount() <= 0)
         return;
 

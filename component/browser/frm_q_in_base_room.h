@@ -41,6 +41,10 @@ public:
     QTreeWidgetItem* node(const QString& key) const;
     // The line shown instead of a tree when the last query found no room.
     static const QString NothingFound;
+    // The line shown instead of a tree when the last query failed: never a "nothing found".
+    static const QString QueryFailed;
+    // What a user may do once the connection is back, after the line that says it is not.
+    static const QString AskAgain;
 
 signals:
     // A room node was clicked (or activated from the keyboard).
@@ -75,6 +79,8 @@ private:
     QHash<const QTreeWidgetItem*, int> m_countyOf;
     RoomTree m_rooms;
     mutable std::vector<bool> m_opened;
+    // Why the last query of FillRoomTree gave no rows to show; empty when it ran.
+    QString m_failure;
 };
 
 } // namespace corvan

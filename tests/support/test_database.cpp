@@ -54,7 +54,10 @@ QString TestDatabase::engineFromEnvironment()
     return engine;
 }
 
-TestDatabase::TestDatabase(Contents contents) : m_service(std::make_unique<host::SqlDataService>())
+TestDatabase::TestDatabase(Contents contents) : TestDatabase(contents, QString()) {}
+
+TestDatabase::TestDatabase(Contents contents, const QString& serverUrl)
+    : m_service(std::make_unique<host::SqlDataService>())
 {
     QString error;
     if (engineFromEnvironment() == QLatin1String("sqlite")) {
@@ -63,7 +66,7 @@ TestDatabase::TestDatabase(Contents contents) : m_service(std::make_unique<host:
             fatal(QStringLiteral("cannot make a temporary folder: %1").arg(m_folder->errorString()));
         m_location = host::DatabaseLocation::sqliteFile(m_folder->filePath(QStringLiteral("test.sqlite")));
     } else {
-        const QString url = qEnvironmentVariable("CORVAN_TEST_PG_URL");
+        const QString url = serverUrl.isEmpty() ? qEnvironmentVariable("CORVAN_TEST_PG_URL") : serverUrl;
         if (url.isEmpty())
             fatal(
                 QStringLiteral("CORVAN_TEST_ENGINE is postgresql but CORVAN_TEST_PG_URL is not set; run the "
