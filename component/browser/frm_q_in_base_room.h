@@ -35,7 +35,8 @@ public:
 
     // Rebuilds the tree from a room query; an empty text only empties it.
     void FillRoomTree(const QString& sql);
-    // The statement the query button would run now.
+    // The statement the query button would run now; empty for all cities when the user's
+    // role holds none (" city in (  ) " is no statement a server takes).
     QString roomQuery() const;
     // The node with that key, or nullptr. A room's county is filled in first when needed.
     QTreeWidgetItem* node(const QString& key) const;
@@ -45,6 +46,8 @@ public:
     static const QString QueryFailed;
     // What a user may do once the connection is back, after the line that says it is not.
     static const QString AskAgain;
+    // The line shown instead of a tree when all cities were asked for and the role holds none.
+    static const QString NoCity;
 
 signals:
     // A room node was clicked (or activated from the keyboard).

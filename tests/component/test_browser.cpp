@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -157,6 +158,19 @@ TEST_F(BrowserTest, OneCityWithNameAndNumber)
 
     query(2, QStringLiteral("不存在"), QString());
     EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(), frmQInBaseRoom::NothingFound);
+
+    // A role that holds no city asks for all of them without sending " city in (  ) ", and is
+    // told why nothing shows; one city chosen is still asked for.
+    component.context().rightCityList = QStringLiteral(" ");
+    host.recorder()->clear();
+    query(0, QString(), QString());
+    EXPECT_TRUE(sentLike(QStringLiteral("select roomname")).isEmpty());
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(), frmQInBaseRoom::NoCity);
+    query(2, QString(), QString());
+    EXPECT_EQ(sentLike(QStringLiteral("select roomname")).size(), 1);
+    EXPECT_GT(tree->topLevelItemCount(), 0);
 }
 
 TEST_F(BrowserTest, UnknownDivisionsShowAsUnknown)
