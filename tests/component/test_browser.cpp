@@ -15,6 +15,8 @@
 #include <QWindow>
 
 #include "browser/frm_main.h"
+#include "browser/frm_q_in_base_room.h"
+#include "browser/main_desk.h"
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
 #include "ui/active_bar.h"
@@ -22,6 +24,7 @@
 #include "core/relocation/move_bts_state.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
+#include "support/pg_servers.h"
 #include "support/test_host.h"
 
 using namespace corvan;
@@ -382,3 +385,43 @@ TEST_F(BrowserTest, ExitClosesTheMainWindowAndKeepsTheRoomSearch)
 }
 
 } // namespace
+
+TEST_F(BrowserTest, ADatabaseOutOfReachIsToldInTheTreeTheTabsAndTheStatusBarNeverAsNothingFound)
+{
+    db.service()->setReconnectSchedule({0, 50});
+    auto* empty = child<QLabel>(search, "lblEmpty");
+    auto* status = child<QLabel>(main, "lblConnection");
+    ASSERT_NE(status, nullptr);
+    const QString server = db.service()->ServerName();
+    const QString connected =
+        (db.isPostgresql() ? QStringLiteral("已连接 ") : QStringLiteral("已打开 ")) + server;
+    EXPECT_EQ(status->text(), connected);
+    EXPECT_TRUE(MainDesk::aboutText(component.context()).endsWith(QStringLiteral("\n连接：") + connected));
+
+    // A query that fails for another reason is a failure too, not an empty province.
+    host.recorder()->failWhen(
+        [](const QString& sql) { return sql.startsWith(QLatin1String("select roomname")); });
+    query(0, QString(), QString());
+    EXPECT_EQ(empty->text(), frmQInBaseRoom::QueryFailed);
+    host.recorder()->failWhen({});
+
+    test::Outage outage(db, test::Outage::Kind::Lasting);
+    outage.begin();
+    query(0, QString(), QString());
+    const QString away = db.isPostgresql() ? QStringLiteral("无法连接数据库服务器 %1，正在重试").arg(server)
+                                           : QStringLiteral("无法打开数据库文件 %1，正在重试").arg(server);
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_FALSE(empty->isHidden());
+    EXPECT_EQ(empty->text(), away + QStringLiteral("。") + frmQInBaseRoom::AskAgain);
+    EXPECT_EQ(status->text(), away);
+    // A room's BTSs that cannot be read are not said to be none.
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    EXPECT_TRUE(child<QLabel>(main, "lblEmptyG")->text().startsWith(away))
+        << child<QLabel>(main, "lblEmptyG")->text().toStdString();
+
+    outage.end();
+    query(0, QString(), QString());
+    EXPECT_GT(tree->topLevelItemCount(), 0);
+    EXPECT_TRUE(empty->isHidden());
+    EXPECT_EQ(status->text(), connected);
+}

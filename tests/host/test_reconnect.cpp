@@ -56,13 +56,7 @@ protected:
     // The trace from here on.
     void mark() { traced = traceLines().size(); }
     QStringList traceSinceMark() const { return traceLines().mid(traced); }
-    QStringList traceLines() const
-    {
-        QStringList lines =
-            QString::fromUtf8(corvan::test::fileBytes(folder.filePath(u"trace"_s))).split(u'\n');
-        lines.removeAll(QString());
-        return lines;
-    }
+    QStringList traceLines() const { return corvan::test::fileLines(folder.filePath(u"trace"_s)); }
     QString count() { return db.rows(Count).value(0); }
     QString server() const { return u"127.0.0.1:%1"_s.arg(PgServers::suitePort()); }
     QString backend()
@@ -194,27 +188,19 @@ TEST_F(Reconnect, ARestartedServerIsNoticedOnTheNextCallWhichRunsOnTheNewConnect
 
 namespace {
 
-// On a server of the test's own, which it can lose for as long as it likes.
+// On a server of the suite's pair, which the test can lose for as long as it likes.
 class LostServer : public Reconnect {
 protected:
-    static QString serverOf(const ServerPair* pair)
+    static QString serverOf()
     {
-        return pair ? pair->url(pair->primaryPort()) : QString();
+        if (TestDatabase::engineFromEnvironment() != u"postgresql"_s)
+            return {};
+        ServerPair& pair = ServerPair::shared();
+        return pair.url(pair.primaryPort());
     }
-    LostServer() : Reconnect(serverOf(pair)) {}
-    static void SetUpTestSuite()
-    {
-        if (TestDatabase::engineFromEnvironment() == u"postgresql"_s)
-            pair = new ServerPair(false);
-    }
-    static void TearDownTestSuite()
-    {
-        delete pair;
-        pair = nullptr;
-    }
-    static ServerPair* pair;
+    LostServer() : Reconnect(serverOf()) {}
+    ServerPair* pair = db.isPostgresql() ? &ServerPair::shared() : nullptr;
 };
-ServerPair* LostServer::pair = nullptr;
 
 } // namespace
 
@@ -254,7 +240,7 @@ TEST(ServerList, LibpqChoosesAmongTheServersOfTheAddressAndTheServiceNamesTheOne
 {
     if (TestDatabase::engineFromEnvironment() != u"postgresql"_s)
         GTEST_SKIP() << "needs a PostgreSQL primary and its standby";
-    ServerPair pair;
+    ServerPair& pair = ServerPair::shared();
     const QString p = QString::number(pair.primaryPort());
     const QString s = QString::number(pair.standbyPort());
     struct Case {

@@ -31,7 +31,22 @@ QString psql()
     return QStringLiteral("psql");
 }
 
+ServerPair* sharedPair = nullptr;
+
 } // namespace
+
+ServerPair& ServerPair::shared()
+{
+    if (!sharedPair)
+        sharedPair = new ServerPair(true);
+    return *sharedPair;
+}
+
+void ServerPair::releaseShared()
+{
+    delete sharedPair;
+    sharedPair = nullptr;
+}
 
 bool PgServers::script(const QStringList& arguments, QString* output)
 {
@@ -57,14 +72,22 @@ bool PgServers::suite(const QString& action, QString* output)
     return script({action, folder, QString::number(suitePort())}, output);
 }
 
-Outage::Outage(TestDatabase& db) : m_db(db) {}
+Outage::Outage(TestDatabase& db, Kind kind) : m_db(db), m_kind(kind) {}
+
+Outage::~Outage()
+{
+    if (m_away && m_db.isPostgresql())
+        PgServers::suite(QStringLiteral("resume"));
+}
 
 void Outage::begin()
 {
     if (m_db.isPostgresql()) {
+        const bool lasting = m_kind == Kind::Lasting;
         QString output;
-        if (!PgServers::suite(QStringLiteral("restart"), &output))
-            throw std::runtime_error((QStringLiteral("cannot restart the server: ") + output).toStdString());
+        if (!PgServers::suite(lasting ? QStringLiteral("halt") : QStringLiteral("restart"), &output))
+            throw std::runtime_error((QStringLiteral("cannot stop the server: ") + output).toStdString());
+        m_away = lasting;
         return;
     }
     const QString path = m_db.service()->location().filePath();
@@ -75,7 +98,9 @@ void Outage::begin()
 
 void Outage::end()
 {
-    if (m_away) {
+    if (m_away && m_db.isPostgresql()) {
+        m_away = !PgServers::suite(QStringLiteral("resume"));
+    } else if (m_away) {
         const QString path = m_db.service()->location().filePath();
         m_away = !QFile::rename(path + QStringLiteral(".away"), path);
     }
@@ -91,8 +116,11 @@ ServerPair::ServerPair(bool withStandby)
     m_standbyPort = ports.value(1).toInt();
     if (m_primaryPort <= 0 || m_standbyPort <= 0)
         throw std::runtime_error("CORVAN_TEST_PG_PAIR_PORTS names no two ports; run the suite through ctest");
-    m_primary = m_folder.filePath(QStringLiteral("primary"));
-    m_standby = m_folder.filePath(QStringLiteral("standby"));
+    // Under ctest the pair lives where the fixture's cleanup finds it.
+    const QString fixed = qEnvironmentVariable("CORVAN_TEST_PG_PAIR_DIR");
+    const QDir folder(fixed.isEmpty() ? m_folder.path() : fixed);
+    m_primary = folder.filePath(QStringLiteral("primary"));
+    m_standby = folder.filePath(QStringLiteral("standby"));
     QString output;
     if (!PgServers::script({QStringLiteral("start"), m_primary, QString::number(m_primaryPort)}, &output) ||
         (withStandby &&

@@ -28,12 +28,15 @@ public:
 class TestDatabase;
 
 // Breaks the connection of a test database's data service the way the world does: the suite's
-// server restarted (PostgreSQL; it is back at once, the connection is not), or the database
-// file moved away until end() puts it back (SQLite: a share unmounted and mounted again).
+// server restarted (PostgreSQL; it is back at once, the connection is not) or, lasting, stopped
+// until end() starts it again; or the database file moved away until end() puts it back
+// (SQLite: a share unmounted and mounted again).
 class Outage {
 public:
-    explicit Outage(TestDatabase& db);
-    ~Outage() = default;
+    enum class Kind { Restart, Lasting };
+    explicit Outage(TestDatabase& db, Kind kind = Kind::Restart);
+    // A server still stopped is started again, whatever the test came to.
+    ~Outage();
     Outage(const Outage&) = delete;
     Outage& operator=(const Outage&) = delete;
     void begin();
@@ -41,6 +44,7 @@ public:
 
 private:
     TestDatabase& m_db;
+    Kind m_kind;
     bool m_away = false;
 };
 
@@ -48,6 +52,11 @@ class ServerPair {
 public:
     // Starts the primary and, unless told not to, its standby; throws when either does not start.
     explicit ServerPair(bool withStandby = true);
+    // One pair for the tests of a suite that leave it as they found it (a primary halted is
+    // resumed, a replay paused is resumed): started when first asked for, stopped by the
+    // suite's main through releaseShared().
+    static ServerPair& shared();
+    static void releaseShared();
     ~ServerPair();
     ServerPair(const ServerPair&) = delete;
     ServerPair& operator=(const ServerPair&) = delete;

@@ -5,9 +5,11 @@
 #include "data/schema.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUrl>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -78,8 +80,15 @@ TestDatabase::TestDatabase(Contents contents, const QString& serverUrl)
                        &error))
             fatal(QStringLiteral("cannot create the test database: %1").arg(error));
     }
-    if (!m_service->open(m_location, &error))
-        fatal(error);
+    // A database made through a list of servers is made on the primary; a standby named first
+    // has it once it has replayed that far, a moment later.
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_service->open(m_location, &error)) {
+        if (m_location.servers().size() < 2 || waited.elapsed() > 30000)
+            fatal(error);
+        QThread::msleep(50);
+    }
     if (contents == Contents::Schema && !host::createSchema(m_service->database(), &error))
         fatal(QStringLiteral("cannot create the schema: %1").arg(error));
 }
