@@ -258,6 +258,8 @@ TEST(ServerList, LibpqChoosesAmongTheServersOfTheAddressAndTheServiceNamesTheOne
              u"&target_session_attrs=read-write"_s,
          u"P"_s},
         {u"postgresql://postgres@127.0.0.1/postgres?port="_s + s, u"S"_s},
+        // The first server down (nothing listens on port 1): libpq goes on to the next.
+        {u"postgresql://postgres@127.0.0.1:1,127.0.0.1:"_s + p + u"/postgres"_s, u"P"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url.toStdString());
