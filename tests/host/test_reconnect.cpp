@@ -46,6 +46,9 @@ protected:
     explicit Reconnect(const QString& server = QString()) : db(TestDatabase::Contents::Nothing, server)
     {
         db.exec(u"create table t(n int)"_s);
+        // Every transaction of the host locks it first.
+        if (db.isPostgresql())
+            db.exec(u"create table %1 ()"_s.arg(QLatin1String(SqlDataService::WriterLockTable)));
         service->setReconnectSchedule({0, 50, 100});
         EXPECT_TRUE(service->setTraceFile(folder.filePath(u"trace"_s)));
         QObject::connect(service, &SqlDataService::connectionChanged, [this] {
