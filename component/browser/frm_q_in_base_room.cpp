@@ -14,6 +14,7 @@
 #include <malloc.h>
 #endif
 
+#include "core/context/connection_status.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
@@ -23,6 +24,11 @@
 namespace corvan {
 
 const QString frmQInBaseRoom::NothingFound = QStringLiteral("没有找到符合条件的机房，请换个名称或编号再查。");
+const QString frmQInBaseRoom::QueryFailed =
+    QStringLiteral("机房查询未能完成，这里没有显示任何机房。请稍后再查。");
+const QString frmQInBaseRoom::AskAgain = QStringLiteral("连接恢复后请再点“查  询”。");
+const QString frmQInBaseRoom::NoCity =
+    QStringLiteral("您的角色没有可查询机房的地市，这里没有显示任何机房。请向管理员申请地市的查询权限。");
 
 namespace {
 const QString RootKey = QStringLiteral("L1Root");
@@ -55,8 +61,6 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     layOut();
     wire();
 
-    if (RightService* rights = m_context.RightService())
-        m_rightCities = rights->GetRightCityList(mdlPubFun::RightFunction);
     fillCityLists(m_context, m_cboCity, m_cboCityBack);
     restoreCriteria();
     FillRoomTree(QString());
@@ -130,7 +134,12 @@ void frmQInBaseRoom::wire()
 QString frmQInBaseRoom::roomQuery() const
 {
     const int chosen = m_cboCity->currentIndex();
-    return RoomLookup::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen), m_rightCities,
+    // The cities the user may query as the rights say now, ready for an SQL in-list.
+    RightService* rights = m_context.RightService();
+    const QString rightCities = rights ? rights->GetRightCityList(mdlPubFun::RightFunction) : QString();
+    if (chosen <= 0 && rightCities.trimmed().isEmpty())
+        return {};
+    return RoomLookup::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen), rightCities,
                                            m_txtName->text(), m_txtNo->text());
 }
 
@@ -138,7 +147,9 @@ void frmQInBaseRoom::cmdOkClick()
 {
     BusyCursor busy;
     saveCriteria();
-    FillRoomTree(roomQuery());
+    const QString sql = roomQuery();
+    FillRoomTree(sql);
+    m_lblEmpty->setText(sql.isEmpty() ? NoCity : m_failure.isEmpty() ? NothingFound : m_failure);
     m_lblEmpty->setVisible(m_tvwRoom->topLevelItemCount() == 0);
 }
 
@@ -183,9 +194,13 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     m_countyOf.clear();
     m_opened.clear();
     m_rooms.clear();
+    m_failure.clear();
     if (sql.isEmpty())
         return;
     auto rs = m_context.db().open(sql);
+    if (!rs)
+        m_failure = m_context.db().lastErrorIsConnectionLost() ? ConnectionStatus::unread(m_context, AskAgain)
+                                                               : QueryFailed;
     if (!rs || rs->RecordCount() <= 0)
         return;
 

@@ -6,6 +6,7 @@
 #include "core/context/busy_scope.h"
 #include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/relocation/connection_loss.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/relocation_commit.h"
@@ -242,18 +243,29 @@ RoomMove::Attempt RoomMove::attempt() const
         failed.outcome.result =
             db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
         failed.outcome.message = RelocationCommit::UndoneMessage + NewLine + failed.outcome.details;
+        if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove))
+            failed.outcome = *lost;
         return failed;
     }
     Attempt attempt = writeAll();
-    if (!attempt.outcome.done())
+    if (!attempt.outcome.done()) {
+        // Undone with the connection, as a whole move, whichever BTS was being written.
+        if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove)) {
+            attempt.outcome = *lost;
+            attempt.who.clear();
+        }
         db.rollback();
-    else if (!db.commit())
-        attempt.outcome = CommitOutcome{CommitOutcome::Result::Failed,
-                                        RelocationCommit::UndoneMessage + NewLine + db.lastError(),
-                                        db.lastError(),
+    } else if (!db.commit()) {
+        const QString reason = db.lastError();
+        attempt.outcome =
+            ConnectionLoss::afterCommit(m_context, ConnectionLoss::Work::RoomMove, attempt.outcome)
+                .value_or(CommitOutcome{CommitOutcome::Result::Failed,
+                                        RelocationCommit::UndoneMessage + NewLine + reason,
+                                        reason,
                                         {},
                                         {},
-                                        {}};
+                                        {}});
+    }
     return attempt;
 }
 
@@ -287,6 +299,10 @@ bool RoomMove::report(const Attempt& attempt)
     }
     if (outcome.result == CommitOutcome::Result::Busy)
         return false;
+    if (outcome.result == CommitOutcome::Result::ConnectionLost) {
+        m_prompt.showMessage(outcome.message);
+        return false;
+    }
     // Which BTS, and which of its steps, stopped the whole move. Everything was undone, the
     // record's failure included.
     QString message = outcome.message.isEmpty()
