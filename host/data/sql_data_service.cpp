@@ -99,6 +99,7 @@ bool SqlDataService::open(const DatabaseLocation& location, QString* error)
             db.close();
         } else {
             m_sqlite = sqlite ? driverHandle<sqlite3>(db, "sqlite3*", "sqlite3*") : nullptr;
+            m_sqliteWrites.attach(m_sqlite);
             m_pg = sqlite ? nullptr : driverHandle<pg_conn>(db, "PGconn*", "pg_conn*");
             if (!m_sqlite && !m_pg) {
                 failure = QStringLiteral("the driver hands out no engine handle");
@@ -148,6 +149,8 @@ void SqlDataService::close()
 {
     if (!QSqlDatabase::contains(m_connectionName))
         return;
+    // What the writes kept prepared would keep the engine from closing the connection.
+    m_sqliteWrites.attach(nullptr);
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (m_inTransaction)
@@ -222,18 +225,20 @@ bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
         m_trace.write(SqlTrace::Call::Exec, false, -1, sql);
         return false;
     }
-    QSqlQuery query(this->database());
-    // SQLite counts only insert, update and delete; a statement that changed nothing at all
-    // leaves the total where it was, so the count of an earlier one is never taken for its own.
-    const qint64 totalBefore = m_sqlite ? sqlite3_total_changes64(m_sqlite) : 0;
-    const bool ok = query.exec(sql);
-    m_rowsAffected = -1;
-    if (!ok)
-        setError(query.lastError());
-    else if (m_sqlite)
-        m_rowsAffected = sqlite3_total_changes64(m_sqlite) == totalBefore ? 0 : sqlite3_changes64(m_sqlite);
-    else
-        m_rowsAffected = std::max(0, query.numRowsAffected());
+    bool ok = false;
+    if (m_sqlite) {
+        QSqlError failure;
+        ok = m_sqliteWrites.execute(SqliteDialect::statement(sql), &m_rowsAffected, &failure);
+        if (!ok)
+            setError(failure);
+    } else {
+        QSqlQuery query(this->database());
+        ok = query.exec(sql);
+        if (!ok)
+            setError(query.lastError());
+        else // The server counts the rows a select read; it changed none.
+            m_rowsAffected = query.isSelect() ? 0 : std::max(0, query.numRowsAffected());
+    }
     m_trace.write(SqlTrace::Call::Exec, ok, m_rowsAffected, sql);
     return ok;
 }
@@ -270,8 +275,10 @@ bool SqlDataService::BeginTrans(const QString& database)
                 }
             }
         }
-        if (ok)
+        if (ok) {
             m_inTransaction = true;
+            m_sqliteWrites.keep();
+        }
     }
     m_trace.write(SqlTrace::Call::Begin, ok, -1, QString());
     return ok;
@@ -295,6 +302,7 @@ bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& datab
         ok = false;
     }
     if (ok) {
+        m_sqliteWrites.release();
         QSqlDatabase db = this->database();
         ok = call == SqlTrace::Call::Commit ? db.commit() : db.rollback();
         if (!ok) {

@@ -5,6 +5,7 @@
 #include "data/database_location.h"
 #include "data/schema.h"
 #include "data/sql_trace.h"
+#include "data/sqlite_writes.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -21,7 +22,8 @@ namespace corvan::host {
 // the name "systemDB". Record sets are read whole into memory, so the component can
 // walk them after the statement is gone and no read lock outlives the call. They are read
 // through the engine's own interface on the same connection (SqliteRows, PgRows): the cells
-// stay in the engine's compact form until the component reads them.
+// stay in the engine's compact form until the component reads them. On SQLite the writes go
+// that way too (SqliteWrites).
 class SqlDataService : public QObject, public DataService, public TransactionService, public RowCountService {
     Q_OBJECT
     Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
@@ -80,6 +82,7 @@ private:
     // The open connection's engine handle, which record sets are read through.
     sqlite3* m_sqlite = nullptr;
     pg_conn* m_pg = nullptr;
+    SqliteWrites m_sqliteWrites;
     QString m_lastError;
     bool m_lastErrorBusy = false;
     qint64 m_rowsAffected = -1;
