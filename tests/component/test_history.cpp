@@ -392,6 +392,8 @@ TEST_F(HistoryTest, ListShowsOneRowPerRecordWithRoomsByName)
 TEST_F(HistoryTest, ChoosingARecordShowsItInFull)
 {
     query(0, 0, QDate(2006, 11, 1), QDate(2006, 12, 31));
+    // The list is on screen, its chart read, when the user picks a row.
+    QTRY_VERIFY(!window->chartView()->pending());
     host.recorder()->clear();
     clickRow(list->Items().GetItem(QStringLiteral("K:") + code(1)));
     EXPECT_EQ(

@@ -95,10 +95,8 @@ TEST(Desk, SummaryTotalsAndHistoryListOrder)
     EXPECT_EQ(ChangeSummary::deletionTotals(rows),
               QStringLiteral("本次调整将删除：小区 2 个，天线 0 副，馈线 1 条"));
 
-    EXPECT_TRUE(HistoryListOrder::newerFirst(QStringLiteral("K:1"), QStringLiteral("2006-12-01,D网"),
-                                             QStringLiteral("K:9"), QStringLiteral("2006-11-30,G网")));
-    EXPECT_TRUE(HistoryListOrder::newerFirst(QStringLiteral("K:2"), QStringLiteral("2006-12-01,D网"),
-                                             QStringLiteral("K:1"), QStringLiteral("2006-12-01,G网")));
+    EXPECT_FALSE(HistoryListOrder::narrows(QStringLiteral("   ")));
+    EXPECT_TRUE(HistoryListOrder::narrows(QStringLiteral(" G ")));
     EXPECT_TRUE(HistoryListOrder::matches(QStringLiteral("2006-11-03,G网,从一号机房到空机房"),
                                           QStringLiteral(" g网  空机房")));
     EXPECT_FALSE(HistoryListOrder::matches(QStringLiteral("2006-11-03,G网,从一号机房到空机房"),
