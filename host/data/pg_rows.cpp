@@ -216,4 +216,11 @@ QString PgRows::text(int row, int field) const
     return m_oids.at(field) == NumericOid ? QString::fromLatin1(text, size) : QString::fromUtf8(text, size);
 }
 
+QString PgRows::storedText(int row, int field) const
+{
+    if (PQgetisnull(m_result, row, field))
+        return {};
+    return QString::fromUtf8(PQgetvalue(m_result, row, field), PQgetlength(m_result, row, field));
+}
+
 } // namespace corvan::host

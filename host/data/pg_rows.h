@@ -29,6 +29,8 @@ public:
     int count() const override { return m_count; }
     QVariant value(int row, int field) const override;
     QString text(int row, int field) const override;
+    // The server's own text of the cell: a timestamp keeps its microseconds.
+    QString storedText(int row, int field) const override;
 
 private:
     explicit PgRows(pg_result* result);

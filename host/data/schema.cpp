@@ -90,8 +90,16 @@ QStringList dropStatements(Engine engine)
     // A drop names the argument types only; a default value would be a syntax error there.
     static const QRegularExpression defaultValue(uR"(\s+default\s+[^,)]*)"_s,
                                                  QRegularExpression::CaseInsensitiveOption);
+    // A trigger goes before the functions it calls, which cannot be dropped while it stands.
+    static const QRegularExpression trigger(
+        uR"(^create\s+(?:constraint\s+)?trigger\s+(\w+)\s.*?\son\s+(\w+))"_s,
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     QStringList drops;
     for (const QString& statement : schemaStatements(engine)) {
+        if (const QRegularExpressionMatch t = trigger.match(statement); t.hasMatch()) {
+            drops.prepend(u"drop trigger if exists "_s + t.captured(1) + u" on "_s + t.captured(2));
+            continue;
+        }
         const QRegularExpressionMatch m = created.match(statement);
         if (!m.hasMatch())
             continue;

@@ -47,6 +47,10 @@ public:
         virtual QVariant value(int row, int field) const = 0;
         // The same cell as Text() reads it; must equal variantText(value(row, field)).
         virtual QString text(int row, int field) const { return variantText(value(row, field)); }
+        // The cell as the engine itself wrote it out, where a value loses something on its
+        // way (a time's microseconds in a QDateTime), so that it can be written back
+        // unchanged; a null text where the host keeps no such form.
+        virtual QString storedText(int /*row*/, int /*field*/) const { return {}; }
     };
 
     RecordSet() = default;
@@ -99,6 +103,14 @@ public:
         return m_rows->value(m_current, position);
     }
     bool HasField(const QString& field) const { return FieldIndex(field) >= 0; }
+    // The engine's own text of a field of the current row (see Rows::storedText); null when
+    // the host keeps none, or past the row.
+    QString StoredText(int position) const
+    {
+        if (isEOF() || position < 0 || position >= FieldCount())
+            return {};
+        return m_rows->storedText(m_current, position);
+    }
 
     // The usual way to read: null (and a missing field) as empty text.
     QString Text(const QString& field) const { return Text(FieldIndex(field)); }

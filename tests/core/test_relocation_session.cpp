@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 
 #include "core/context/resource_view.h"
+#include "core/history/track.h"
 #include "core/relocation/relocation_commit.h"
 #include "core/relocation/relocation_session.h"
 #include "corvan/controls/property_item.h"
@@ -431,12 +432,38 @@ TEST_F(SessionTest, WithoutTransactionsTheStepsRunOneByOneAsBefore)
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")),
               QStringList{QStringLiteral("0")});
 
-    plain.failWhen({});
+    // The journal failing after the record was written: the relocation stands, and the user
+    // is told exactly that, so that nobody presses Commit again and records it twice.
+    plain.failWhen(
+        [](const QString& sql) { return sql.startsWith(QStringLiteral("insert into corvan_journal")); });
     prompt.shown.clear();
     EXPECT_TRUE(session.commit());
-    EXPECT_EQ(told().size(), 1);
+    EXPECT_EQ(told(),
+              (QStringList{Success + QStringLiteral(" [i]"),
+                           RelocationCommit::JournalLostNotice.arg(QStringLiteral("00000000000000000001"))}));
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
               QStringList{QStringLiteral("1")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from corvan_journal")),
+              QStringList{QStringLiteral("0")});
+}
+
+// A database without the journal's table still relocates; the user learns that this one
+// cannot be reversed, and the track finds the record by its rooms.
+TEST_F(SessionTest, ADatabaseWithoutTheJournalRelocatesAndSaysItCannotBeReversed)
+{
+    db.exec(QStringLiteral("drop table corvan_journal"));
+    // Another data service: what was known of the database is looked at again.
+    ASSERT_TRUE(context.setDataService(host.recorder()));
+    ASSERT_TRUE(session.start(QStringLiteral("G"), shown, true));
+    ASSERT_TRUE(fillAndNext());
+    EXPECT_TRUE(session.commit());
+    EXPECT_EQ(told(), (QStringList{Success + QStringLiteral(" [i]"), RelocationCommit::NoJournalNotice}));
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
+              QStringList{QStringLiteral("1")});
+    const QList<Track::Item> track =
+        Track::ofBts(context, QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(4));
+    ASSERT_EQ(track.size(), 1);
+    EXPECT_TRUE(track.first().inferred);
 }
 
 TEST_F(SessionTest, StartingOverForAnotherBtsKeepsNothingOfTheFirst)

@@ -298,4 +298,166 @@ TEST_F(ReversalTest, ReversingAndRelocatingAtOnceCannotBothSucceed)
               QStringList{QStringLiteral("1")});
 }
 
+// What the database went through since a relocation: its reversal either restores what the
+// relocation changed, as things stand now, or refuses with the reason and changes nothing.
+struct SinceCase {
+    const char* what;
+    QStringList before; // run before the relocation
+    QStringList since;  // run between the relocation and its reversal
+    QString refusal;    // empty when the reversal goes through
+    QString check;      // a query after the reversal, and the rows it must give
+    QStringList expected;
+    const char* engine = nullptr; // only on this engine
+};
+
+class ReversalSinceTest : public ReversalTest, public ::testing::WithParamInterface<SinceCase> {};
+
+TEST_P(ReversalSinceTest, RestoresAsThingsStandNowOrRefusesAndChangesNothing)
+{
+    const SinceCase& c = GetParam();
+    if (c.engine && db.engine() != QLatin1String(c.engine)) {
+        GTEST_SKIP() << "a case of " << c.engine;
+    }
+    for (const QString& sql : c.before)
+        db.exec(sql);
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    ASSERT_FALSE(moved.isEmpty());
+    for (const QString& sql : c.since)
+        db.exec(sql);
+    const QStringList state = tables();
+    const QString result = reverse(moved);
+    if (!c.refusal.isEmpty()) {
+        EXPECT_EQ(result, c.refusal);
+        EXPECT_EQ(tables(), state);
+    } else {
+        EXPECT_EQ(result, QStringLiteral("00000000000000000002"));
+    }
+    if (!c.check.isEmpty()) {
+        EXPECT_EQ(db.rows(c.check), c.expected);
+    }
+}
+
+const QString Room1 = Fixture::roomCode(1);
+
+INSTANTIATE_TEST_SUITE_P(
+    Since, ReversalSinceTest,
+    ::testing::Values(
+        SinceCase{"the old room deleted",
+                  {},
+                  {QStringLiteral("delete from res_baseroom where roomcode='%1'").arg(Room1)},
+                  Reversal::RoomGone.arg(QStringLiteral("一号机房")),
+                  QStringLiteral("select belongroom from res_gbts where basenum='101'"),
+                  {QStringLiteral("三号机房")}},
+        SinceCase{"the old room renamed: the BTS names it as it is called now",
+                  {},
+                  {QStringLiteral("update res_baseroom set roomname='一号机房（东）' where roomcode='%1'")
+                       .arg(Room1)},
+                  {},
+                  QStringLiteral("select b.belongroom, r.gbts from res_gbts b, res_baseroom r "
+                                 "where b.basenum='101' and r.roomcode='%1'")
+                      .arg(Room1),
+                  {QStringLiteral("一号机房（东）|101")}},
+        SinceCase{"a column added to the BTS table: older entries stay reversible, the column untouched",
+                  {},
+                  {QStringLiteral("alter table res_gbts add column vendorcode text"),
+                   QStringLiteral("update res_gbts set vendorcode='HW-7' where basenum='101'")},
+                  {},
+                  QStringLiteral("select vendorcode, belongroom from res_gbts where basenum='101'"),
+                  {QStringLiteral("HW-7|一号机房")}},
+        SinceCase{"cells with a column named group come back whole",
+                  {QStringLiteral("alter table res_gcell add column \"group\" text"),
+                   QStringLiteral("update res_gcell set \"group\"='A组' where bts='101'")},
+                  {},
+                  {},
+                  QStringLiteral("select count(*) from res_gcell where \"group\"='A组'"),
+                  {QStringLiteral("4")}},
+        SinceCase{"a mixed-case column name",
+                  {QStringLiteral("alter table res_gcell add column \"CellRemark\" text"),
+                   QStringLiteral("update res_gcell set \"CellRemark\"='备注' where bts='101'")},
+                  {},
+                  {},
+                  QStringLiteral("select count(*) from res_gcell where \"CellRemark\"='备注'"),
+                  {QStringLiteral("4")},
+                  "postgresql"},
+        SinceCase{
+            "times to the microsecond",
+            {QStringLiteral("alter table res_gcell add column installed timestamp, add column installedtz "
+                            "timestamptz, add column checkedat time"),
+             QStringLiteral("update res_gcell set installed='2024-01-02 03:04:05.123456', "
+                            "installedtz='2024-01-02 03:04:05.654321+00', checkedat='10:11:12.345678' "
+                            "where bts='101'")},
+            {},
+            {},
+            QStringLiteral("select distinct installed::text, (installedtz at time zone 'UTC')::text, "
+                           "checkedat::text from res_gcell where bts='101'"),
+            {QStringLiteral("2024-01-02 03:04:05.123456|2024-01-02 03:04:05.654321|10:11:12.345678")},
+            "postgresql"},
+        SinceCase{"bytes the relocation never changed are never written back",
+                  {QStringLiteral(
+                      "update res_gbts set basename=cast(x'bcd7d2bbbbf9d5be' as text) where basenum='101'")},
+                  {},
+                  {},
+                  QStringLiteral("select hex(basename) from res_gbts where basenum='101'"),
+                  {QStringLiteral("BCD7D2BBBBF9D5BE")},
+                  "sqlite"}),
+    [](const ::testing::TestParamInfo<SinceCase>& param) { return "Case" + std::to_string(param.index); });
+
+// Relocate (1 → 3), relocate again (3 → 2), reverse the second: the two cancel out, and the
+// first can be reversed. Re-applying the second by reversing its reversal puts it in force
+// again, and it is named; reversing that ends the chain.
+TEST_F(ReversalTest, ReversalsThatCancelOutAreNotLaterChanges)
+{
+    const QString first = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QString second = relocate(QStringLiteral("G"), 101, QStringLiteral("二号机房"));
+    const QString undone = reverse(second);
+    ASSERT_EQ(undone, QStringLiteral("00000000000000000003"));
+    const QString redone = reverse(undone);
+    ASSERT_EQ(redone, QStringLiteral("00000000000000000004"));
+    EXPECT_EQ(reverse(first), Reversal::LaterFirst.arg(redone));
+    ASSERT_EQ(reverse(redone), QStringLiteral("00000000000000000005"));
+    EXPECT_EQ(reverse(first), QStringLiteral("00000000000000000006"));
+    EXPECT_EQ(tables(), before);
+}
+
+// A BTS that stood in no room moves into one, back out, and in again.
+TEST_F(ReversalTest, ABtsWithoutARoomMovesBackAndForth)
+{
+    db.exec(QStringLiteral("update res_baseroom set gbts=null where gbts='101'"));
+    db.exec(QStringLiteral("update res_gbts set belongroom=null where basenum='101'"));
+    const QStringList roomless = tables();
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QString back = reverse(moved);
+    ASSERT_EQ(back, QStringLiteral("00000000000000000002"));
+    EXPECT_EQ(tables(), roomless);
+    EXPECT_EQ(reverse(back), QStringLiteral("00000000000000000003"));
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")),
+              QStringList{Fixture::roomCode(4)});
+}
+
+// Acting needs the right to both cities of the record, whatever the engine; a journal entry
+// naming a BTS of another city than its record's is not undone.
+TEST_F(ReversalTest, OnlyAUserWithTheRecordsCitiesAndOnlyTheRecordsBts)
+{
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    db.exec(QStringLiteral("insert into host_user(username,fullname) values ('wang','王')"));
+    db.exec(QStringLiteral("insert into host_right(username,funcno,city_id) values ('wang','13','12')"));
+    corvan::test::TestHost wangHost(db, QStringLiteral("wang"));
+    mdlPubVar wang;
+    ASSERT_EQ(wang.setServices(wangHost.objectArray()), mdlPubVar::Services::Stored);
+    const QStringList relocated = tables();
+    EXPECT_EQ(Reversal::plan(wang, moved).refusal, Reversal::NoRight.arg(QStringLiteral("甲市")));
+    EXPECT_EQ(Reversal::run(wang, moved, Reversal::plan(context, moved).rows).message,
+              Reversal::NoRight.arg(QStringLiteral("甲市")));
+    EXPECT_EQ(tables(), relocated);
+
+    // A record of 乙市 whose entry names BTS 101 of 甲市.
+    db.exec(QStringLiteral("insert into h_btsdispatch(discode,net,fromcity,tocity) values "
+                           "('00000000000000000050','G','12','12')"));
+    db.exec(QStringLiteral("insert into corvan_journal(discode,net,basecode,entry) select "
+                           "'00000000000000000050',net,basecode,entry from corvan_journal where discode='%1'")
+                .arg(moved));
+    EXPECT_EQ(reverse(QStringLiteral("00000000000000000050")), Reversal::NotOfRecord);
+    EXPECT_EQ(tables(), relocated);
+}
+
 } // namespace

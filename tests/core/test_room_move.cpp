@@ -183,4 +183,33 @@ TEST_F(RoomMoveTest, ATargetHoldingACBtsRefusesItAndTheUserUnticksIt)
     EXPECT_EQ(prompt.shown.last(), RoomMove::NothingChosen);
 }
 
+// A BTS whose rules keep its room cannot follow the room: the first page says so, naming it,
+// and the others move once it is unticked.
+TEST_F(RoomMoveTest, ABtsWhoseRulesKeepItsRoomIsToldAtTheFirstPage)
+{
+    db.exec(QStringLiteral("update gui_option set g_value='city' where g_name='DBtsDispatchModify'"));
+    PropertyItems keptShared;
+    PropertyItems keptPages[3];
+    corvan::test::PromptRecorder keptPrompt;
+    RoomMove kept{context,
+                  keptShared,
+                  {{QStringLiteral("G"), &keptPages[0]},
+                   {QStringLiteral("C"), &keptPages[1]},
+                   {QStringLiteral("D"), &keptPages[2]}},
+                  keptPrompt};
+    ASSERT_TRUE(kept.start(tables));
+    for (const auto& [key, value] :
+         {std::pair{"city", QStringLiteral("甲市")}, std::pair{"belongroom", QStringLiteral("三号机房")}}) {
+        PropertyItem* item = keptShared.GetItem(QLatin1String(key));
+        ASSERT_NE(item, nullptr) << key;
+        item->setValue(value);
+        kept.sharedValueChanged(item);
+    }
+    EXPECT_FALSE(kept.share());
+    EXPECT_EQ(keptPrompt.shown, QStringList{RoomMove::RoomKept.arg(kept.label(QStringLiteral("D")))});
+    kept.setChosen(QStringLiteral("D"), false);
+    keptPrompt.shown.clear();
+    EXPECT_TRUE(kept.share() && kept.check()) << keptPrompt.shown.join(QLatin1Char('/')).toStdString();
+}
+
 } // namespace

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -74,6 +76,11 @@ public:
     SystemDb& db() { return m_db; }
     const SystemDb& db() const { return m_db; }
 
+    // Whether the database has the journal's table, once it was looked at (Journal::available);
+    // another data service forgets the answer.
+    std::optional<bool> journalTable() const { return m_journalTable; }
+    void setJournalTable(bool present) const { m_journalTable = present; }
+
     // The cities the user may query, ready for an SQL in-list; set by the room search window.
     QString rightCityList;
 
@@ -86,7 +93,11 @@ public:
         return store<corvan::ApplicationService>(m_application, object);
     }
     bool setMessageService(QObject* object) { return store<corvan::MessageService>(m_message, object); }
-    bool setDataService(QObject* object) { return store<corvan::DataService>(m_data, object); }
+    bool setDataService(QObject* object)
+    {
+        m_journalTable.reset();
+        return store<corvan::DataService>(m_data, object);
+    }
     bool setRightService(QObject* object) { return store<corvan::RightService>(m_right, object); }
     bool setResourceViewService(QObject* object);
 
@@ -127,6 +138,7 @@ private:
     QPointer<QObject> m_resourceView;
     QList<QPointer<QObject>> m_forms;
     SystemDb m_db;
+    mutable std::optional<bool> m_journalTable;
 };
 
 } // namespace corvan

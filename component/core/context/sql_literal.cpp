@@ -20,6 +20,13 @@ QString sqlBareId(const QString& value)
     return QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
 }
 
+QString sqlName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 QString networkName(const QString& net)
 {
     const QString upper = net.toUpper();

@@ -16,6 +16,12 @@ QString sqlText(const QString& value);
 // extend the statement.
 QString sqlBareId(const QString& value);
 
+// A name read from a live table (a column of a journal entry written back) as both
+// engines take it: between double quotes, embedded double quotes doubled, its case kept,
+// so that a name like group or "CellRemark" can neither break the statement nor name
+// another column.
+QString sqlName(const QString& name);
+
 // The network letter in lower case for table, view and column names, or an empty text
 // when the letter is not G, C or D: names built into SQL come from those letters only.
 QString networkName(const QString& net);

@@ -20,6 +20,9 @@ namespace {
 const QString Columns =
     QStringLiteral("select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,j.basecode "
                    "from h_btsdispatch h left join corvan_journal j on j.discode=h.discode");
+// The same without a journal to join: every record is then matched by its rooms.
+const QString RecordColumns = QStringLiteral(
+    "select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,null from h_btsdispatch h");
 
 QString quotedList(const QStringList& values)
 {
@@ -71,9 +74,17 @@ QString Track::btsStatement(const QString& net, const QString& basecode, const Q
     return sql + QStringLiteral(") order by h.discode desc");
 }
 
-QString Track::roomStatement(const QString& roomCode)
+QString Track::recordsStatement(const QString& net, const QStringList& rooms)
 {
-    return Columns + QStringLiteral(" where h.fromroom='") + sqlText(roomCode) +
+    return RecordColumns + QStringLiteral(" where h.net='") + sqlText(net.toUpper()) +
+           QStringLiteral("' and (h.fromroom in (") + quotedList(rooms) +
+           QStringLiteral(") or h.toroom in (") + quotedList(rooms) +
+           QStringLiteral(")) order by h.discode desc");
+}
+
+QString Track::roomStatement(const QString& roomCode, bool journaled)
+{
+    return (journaled ? Columns : RecordColumns) + QStringLiteral(" where h.fromroom='") + sqlText(roomCode) +
            QStringLiteral("' or h.toroom='") + sqlText(roomCode) +
            QStringLiteral("' order by h.discode desc");
 }
@@ -86,6 +97,9 @@ QList<Track::Item> Track::ofBts(const mdlPubVar& context, const QString& net, co
     QStringList rooms;
     if (!roomCode.isEmpty())
         rooms << roomCode;
+    // Without the journal only the rooms tell which records are the BTS's.
+    if (!Journal::available(context))
+        return rooms.isEmpty() ? QList<Item>() : itemsOf(context, recordsStatement(net, rooms), basecode);
     for (const Journal::Entry& entry : Journal::ofBts(context, net, basecode))
         for (const QString& room : {entry.fromRoom, entry.toRoom})
             if (!room.isEmpty() && !rooms.contains(room))
@@ -95,7 +109,7 @@ QList<Track::Item> Track::ofBts(const mdlPubVar& context, const QString& net, co
 
 QList<Track::Item> Track::ofRoom(const mdlPubVar& context, const QString& roomCode)
 {
-    return itemsOf(context, roomStatement(roomCode), QString());
+    return itemsOf(context, roomStatement(roomCode, Journal::available(context)), QString());
 }
 
 } // namespace corvan

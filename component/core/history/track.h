@@ -27,7 +27,9 @@ public:
     static QList<Item> ofRoom(const mdlPubVar& context, const QString& roomCode);
 
     static QString btsStatement(const QString& net, const QString& basecode, const QStringList& rooms);
-    static QString roomStatement(const QString& roomCode);
+    static QString roomStatement(const QString& roomCode, bool journaled = true);
+    // The BTS's records by its rooms alone, for a database without the journal's table.
+    static QString recordsStatement(const QString& net, const QStringList& rooms);
     // date,user,network网,从 room 到 room — and a mark for a record matched by its rooms.
     static QString caption(const QString& date, const QString& user, const QString& net,
                            const QString& fromRoom, const QString& toRoom, bool inferred);

@@ -18,10 +18,12 @@ const QString Columns = QStringLiteral("columns");
 const QString Rows = QStringLiteral("rows");
 const QString Base64 = QStringLiteral("base64");
 
-// Exact text of a value as the engine handed it over: nothing is rounded or reformatted,
-// so that writing it back stores what was there.
-QJsonValue encode(const QVariant& value)
+// Exact text of a field of the current row as the engine handed it over: nothing is
+// rounded or reformatted, so that writing it back stores what was there. A time keeps the
+// engine's own text where the host has it, since a QDateTime stops at milliseconds.
+QJsonValue encode(const RecordSet& rs, int field)
 {
+    const QVariant value = rs.Value(field);
     if (!value.isValid() || value.isNull())
         return QJsonValue::Null;
     switch (value.typeId()) {
@@ -30,7 +32,13 @@ QJsonValue encode(const QVariant& value)
     case QMetaType::QDate:
         return value.toDate().toString(Qt::ISODate);
     case QMetaType::QDateTime:
-        return value.toDateTime().toString(Qt::ISODateWithMs);
+    case QMetaType::QTime: {
+        const QString stored = rs.StoredText(field);
+        if (!stored.isNull())
+            return stored;
+        return value.typeId() == QMetaType::QTime ? value.toTime().toString(Qt::ISODateWithMs)
+                                                  : value.toDateTime().toString(Qt::ISODateWithMs);
+    }
     default:
         return value.toString();
     }
@@ -68,12 +76,13 @@ std::optional<QJsonObject> Journal::rowsOf(const SystemDb& db, const QString& sq
         return std::nullopt;
     QJsonArray columns;
     for (int i = 0; i < rs->FieldCount(); ++i)
-        columns.append(rs->FieldName(i).toLower());
+        // As the engine spells it: a quoted mixed-case name is another column in lower case.
+        columns.append(rs->FieldName(i));
     QJsonArray rows;
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
         QJsonArray row;
         for (int i = 0; i < rs->FieldCount(); ++i)
-            row.append(encode(rs->Value(i)));
+            row.append(encode(*rs, i));
         rows.append(row);
     }
     return QJsonObject{{Columns, columns}, {Rows, rows}};
@@ -133,7 +142,7 @@ std::optional<QJsonObject> Journal::before(const mdlPubVar& context, const Subje
         QJsonValue value = QJsonValue::Null;
         if (rs->RecordCount() > 0) {
             rs->MoveFirst();
-            value = encode(rs->Value(0));
+            value = encode(*rs, 0);
         }
         rooms.append(QJsonObject{{QStringLiteral("roomcode"), code}, {QStringLiteral("value"), value}});
     }
@@ -223,6 +232,26 @@ QList<Journal::Entry> entriesOf(const mdlPubVar& context, const QString& sql, bo
 }
 
 } // namespace
+
+QString Journal::probeStatement()
+{
+    return QStringLiteral("select discode from corvan_journal where 1=0");
+}
+
+bool Journal::available(const mdlPubVar& context)
+{
+    if (const auto known = context.journalTable())
+        return *known;
+    if (context.db().open(probeStatement())) {
+        context.setJournalTable(true);
+        return true;
+    }
+    // Only when the records can be read is the missing table the journal's own.
+    if (!context.db().open(QStringLiteral("select discode from h_btsdispatch where 1=0")))
+        return true;
+    context.setJournalTable(false);
+    return false;
+}
 
 std::optional<Journal::Entry> Journal::read(const mdlPubVar& context, const QString& discode)
 {

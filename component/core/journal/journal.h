@@ -71,6 +71,13 @@ public:
     static QString roomStatement(const QString& roomCode);
     static QString markReversedStatement(const QString& discode, const QString& reversal);
 
+    // Whether the database has the journal's table: looked at once per data service, outside
+    // any transaction (on PostgreSQL a failed read ends the transaction it runs in). A
+    // database that cannot be read at all is taken to have it, so that the failure is told
+    // where it happens.
+    static bool available(const mdlPubVar& context);
+    static QString probeStatement();
+
     // The entry of a record; one that does not exist when the record has none (written
     // before the journal) or it cannot be read (a database without the journal's table).
     static std::optional<Entry> read(const mdlPubVar& context, const QString& discode);

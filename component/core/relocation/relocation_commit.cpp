@@ -25,6 +25,10 @@ const QString RelocationCommit::StepCells = QStringLiteral("删除小区");
 const QString RelocationCommit::StepLines = QStringLiteral("删除天线和馈线");
 const QString RelocationCommit::StepRecord = QStringLiteral("保存调整记录");
 const QString RelocationCommit::StepJournal = QStringLiteral("保存调整日志");
+const QString RelocationCommit::NoJournalNotice =
+    QStringLiteral("数据库中没有调整日志表，此次调整已保存，但不能撤销。");
+const QString RelocationCommit::JournalLostNotice =
+    QStringLiteral("基站调整已保存（调整记录 %1），但调整日志未能保存，此次调整不能撤销。");
 const QString RelocationCommit::BusyMessage =
     QStringLiteral("其他用户正在保存数据，数据库暂时无法写入，本次调整未作任何修改。\r\n是否重试？");
 
@@ -47,7 +51,7 @@ const QString NewLine = QStringLiteral("\r\n");
 
 CommitOutcome outcome(CommitOutcome::Result result, const QString& message = {}, const QString& details = {})
 {
-    return CommitOutcome{result, message, details, {}, {}};
+    return CommitOutcome{result, message, details, {}, {}, {}};
 }
 
 // A failed step: the database's words, and whether trying again may help. Only work
@@ -136,28 +140,41 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
         outcome.step = step;
         return outcome;
     };
-    // What the steps overwrite and delete, read before they run, so that nothing is lost.
-    const auto journal = Journal::before(context, journalSubject(state));
-    if (!journal)
+    // What the steps overwrite and delete, read before they run, so that nothing is lost; a
+    // database without the journal's table still relocates, only not reversibly.
+    const bool journaled = context.journalTable().value_or(true);
+    std::optional<QJsonObject> journal;
+    if (journaled && !(journal = Journal::before(context, journalSubject(state))))
         return failed(StepRead);
     if (!saveBtsDataInDB(context, state))
         return failed(StepBts);
     // The deletions remove exactly the rows the journal found: a cell deleted by someone else
     // since the wizard opened is no longer there to delete, any other difference is a failure.
-    if (!CommitSteps::delCellDataFromDB(context, state, Journal::codes(*journal, Journal::Cells)))
+    if (!CommitSteps::delCellDataFromDB(
+            context, state, journal ? std::optional(Journal::codes(*journal, Journal::Cells)) : std::nullopt))
         return failed(StepCells);
-    if (!CommitSteps::delLineDataFromDB(context, state, lineGrid,
-                                        std::pair{Journal::codes(*journal, Journal::Antennas),
-                                                  Journal::codes(*journal, Journal::Feeders)}))
+    if (!CommitSteps::delLineDataFromDB(
+            context, state, lineGrid,
+            journal ? std::optional(std::pair{Journal::codes(*journal, Journal::Antennas),
+                                              Journal::codes(*journal, Journal::Feeders)})
+                    : std::nullopt))
         return failed(StepLines);
     QString code;
     if (!RelocationRecord::saveModifyLog(context, state, summary, &code))
         return failed(StepRecord, CommitOutcome::Result::RecordFailed);
-    if (!Journal::write(context, *journal, code, state.oldRoomCode,
-                        state.movesRoom() ? state.newRoomCode : state.oldRoomCode))
-        return failed(StepJournal);
     CommitOutcome done = outcome(CommitOutcome::Result::Done);
     done.recordCode = code;
+    if (!journal) {
+        done.notice = NoJournalNotice;
+    } else if (!Journal::write(context, *journal, code, state.oldRoomCode,
+                               state.movesRoom() ? state.newRoomCode : state.oldRoomCode)) {
+        if (atomic)
+            return failed(StepJournal);
+        // Without a transaction the relocation and its record stand: say so, so that nobody
+        // presses Commit again and writes it twice.
+        const QString reason = db.lastError();
+        done.notice = JournalLostNotice.arg(code) + (reason.isEmpty() ? QString() : NewLine + reason);
+    }
     return done;
 }
 
@@ -168,6 +185,8 @@ CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState
     // The four steps are one transaction where the host offers one: any failure undoes
     // them all, and the database is as it was before Commit.
     const bool atomic = db.hasTransactions();
+    // Looked at outside the transaction, which a failed read would end on some engines.
+    Journal::available(context);
     if (!atomic)
         return write(context, state, lineGrid, summary, false);
     // Without its transaction the commit could be left half done: it does not start.

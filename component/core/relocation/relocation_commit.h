@@ -21,6 +21,9 @@ struct CommitOutcome {
     QString details; // the database's own words
     QString recordCode;
     QString step; // the step that failed, in the user's words
+    // Told after the success of a relocation that was written but cannot be reversed (no
+    // journal table, or a host without transactions that failed to write the journal).
+    QString notice;
 
     bool done() const { return result == Result::Done; }
 };
@@ -61,6 +64,8 @@ public:
     static const QString StepLines;
     static const QString StepRecord;
     static const QString StepJournal;
+    static const QString NoJournalNotice;
+    static const QString JournalLostNotice;
 };
 
 } // namespace corvan

@@ -3,6 +3,7 @@
 
 #include "core/context/busy_scope.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/journal/journal.h"
 #include "core/relocation/bts_page.h"
 #include "core/relocation/bts_save.h"
 #include "core/relocation/cell_loader.h"
@@ -58,6 +59,8 @@ bool RelocationSession::start(const QString& net, const QMap<QString, AttrTable>
     if (!BtsPage::build(m_context, m_state, m_page, &m_caption, &btsNumber))
         return false;
     m_state.pageBuilt = true;
+    // Whether this relocation can be journaled is known before anything is written.
+    Journal::available(m_context);
     if (m_state.simpleMode)
         CellLoader::viewCell(
             m_context, m_state, m_state.cityCode, btsNumber,
@@ -114,6 +117,8 @@ bool RelocationSession::commit()
     switch (outcome.result) {
     case CommitOutcome::Result::Done:
         m_prompt.showMessage(RelocationCommit::SuccessMessage, WizardPrompt::Icon::Information);
+        if (!outcome.notice.isEmpty())
+            m_prompt.showMessage(outcome.notice);
         emit relocated(m_state.net, m_state.btsCode, outcome.recordCode);
         return true;
     case CommitOutcome::Result::RecordFailed:

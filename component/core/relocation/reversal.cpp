@@ -2,7 +2,6 @@
 #include "core/relocation/reversal.h"
 
 #include <QDate>
-#include <QHash>
 #include <QJsonArray>
 
 #include "core/context/busy_scope.h"
@@ -26,7 +25,11 @@ const QString Reversal::BtsChanged =
     QStringLiteral("该基站在此次调整之后又被修改或调整过，与调整后的状态不一致，无法撤销。");
 const QString Reversal::LaterFirst = QStringLiteral("该基站有更晚的调整（记录 %1），请先撤销更晚的调整。");
 const QString Reversal::RoomTaken = QStringLiteral("原机房 %1 已有%2网基站，无法撤销。");
+const QString Reversal::RoomGone = QStringLiteral("原机房 %1 已不存在，无法撤销。");
 const QString Reversal::CodeTaken = QStringLiteral("要恢复的%1编码 %2 已被占用，无法撤销。");
+const QString Reversal::NoRight = QStringLiteral("您没有%1的基站调整权限，无法撤销该调整。");
+const QString Reversal::NotOfRecord =
+    QStringLiteral("该调整日志与调整记录不符（基站不属于记录中的地市），无法撤销。");
 const QString Reversal::NoTransactions =
     QStringLiteral("数据服务不支持事务，撤销调整无法保证一次完成，未作任何修改。");
 const QString Reversal::Changed =
@@ -39,25 +42,12 @@ const QString RoomKind = QStringLiteral("机房");
 const QString Restored = QStringLiteral("恢复");
 const QString PictureText = QStringLiteral("(图片)");
 const QString CellCaption = QStringLiteral("小区");
-
-struct Rows {
-    QJsonArray columns;
-    QJsonArray rows;
-};
-
-Rows rowsOf(const QJsonObject& object)
-{
-    return {object.value(QStringLiteral("columns")).toArray(),
-            object.value(QStringLiteral("rows")).toArray()};
-}
-
-QJsonValue valueOf(const QJsonArray& columns, const QJsonArray& row, const QString& name)
-{
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        if (columns.at(i).toString() == name)
-            return row.at(i);
-    return QJsonValue::Undefined;
-}
+const QString RelocateRight = QStringLiteral("13");
+const QString CodeField = QStringLiteral("basecode");
+const QString NumberField = QStringLiteral("basenum");
+const QString RoomField = QStringLiteral("belongroom");
+const QString CityField = QStringLiteral("city");
+const QString CountyField = QStringLiteral("county");
 
 QString textOf(const QJsonValue& value)
 {
@@ -66,17 +56,59 @@ QString textOf(const QJsonValue& value)
     return value.toString();
 }
 
+QString quoted(const QString& value)
+{
+    return QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
+}
+
 QString quotedList(const QStringList& codes)
 {
-    QStringList quoted;
+    QStringList all;
     for (const QString& code : codes)
-        quoted << QLatin1Char('\'') + sqlText(code) + QLatin1Char('\'');
-    return QLatin1Char('(') + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
+        all << quoted(code);
+    return QLatin1Char('(') + all.join(QLatin1Char(',')) + QLatin1Char(')');
 }
+
+// Rows as the journal keeps them, {"columns", "rows"}, and as a live table gives them.
+struct Rows {
+    QJsonArray columns;
+    QJsonArray rows;
+
+    static Rows of(const QJsonObject& object)
+    {
+        return {object.value(QStringLiteral("columns")).toArray(),
+                object.value(QStringLiteral("rows")).toArray()};
+    }
+    QJsonObject object() const
+    {
+        return {{QStringLiteral("columns"), columns}, {QStringLiteral("rows"), rows}};
+    }
+    QString name(qsizetype at) const { return columns.at(at).toString(); }
+    // A column by name: as spelt, else without regard to case, since entries written before
+    // names kept their case hold them in lower case; -1 when there is none.
+    qsizetype column(const QString& name) const
+    {
+        qsizetype folded = -1;
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            const QString here = columns.at(i).toString();
+            if (here == name)
+                return i;
+            if (folded < 0 && here.compare(name, Qt::CaseInsensitive) == 0)
+                folded = i;
+        }
+        return folded;
+    }
+    QJsonValue value(const QJsonArray& row, const QString& name) const
+    {
+        const qsizetype at = column(name);
+        return at < 0 ? QJsonValue(QJsonValue::Undefined) : row.at(at);
+    }
+};
 
 // One kind of resource the BTS carries: its table, code column, the word the user reads,
 // and the column the summary shows of each row.
 struct Kind {
+    QString key;
     QString table;
     QString code;
     QString summaryKind;
@@ -85,15 +117,444 @@ struct Kind {
 
     // A summary row as the relocation's summary writes them: a cell by its CI, an antenna or
     // feeder by its label under its cell.
-    QStringList row(const QJsonArray& columns, const QJsonArray& values, const QString& what) const
+    QStringList row(const Rows& rows, const QJsonArray& values, const QString& what) const
     {
-        const QString ci = textOf(valueOf(columns, values, QStringLiteral("ci")));
+        const QString ci = textOf(rows.value(values, QStringLiteral("ci")));
         if (summaryKind == ChangeSummary::CellKind)
             return {summaryKind, CellCaption, ci, what};
-        return {summaryKind, CellCaption + ci + QStringLiteral("所属"),
-                textOf(valueOf(columns, values, label)), what};
+        return {summaryKind, CellCaption + ci + QStringLiteral("所属"), textOf(rows.value(values, label)),
+                what};
     }
 };
+
+// A room the reversal gives back or takes the BTS from, as it stands now.
+struct Room {
+    QString code;
+    QJsonValue before; // its network column before the relocation
+    bool exists = false;
+    QString name;
+    QJsonValue holder; // its network column now
+};
+
+// The reading and checking of one reversal, step by step; each step either goes on or
+// leaves the refusal in the plan.
+class Planner {
+public:
+    Planner(const mdlPubVar& context, Reversal::Plan& plan)
+        : m_context(context), m_db(context.db()), m_plan(plan)
+    {}
+
+    void make(const QString& discode)
+    {
+        if (readEntry(discode) && readRecord() && checkRights() && readBts() && checkNothingLaterInForce() &&
+            checkUnchangedSince() && readRooms() && readResources()) {
+            writeBts();
+            writeRooms();
+            writeResources();
+            summarize();
+            describeOwnRecord();
+        }
+    }
+
+private:
+    bool refuse(const QString& why)
+    {
+        m_plan.refusal = why;
+        return false;
+    }
+    bool readFailed() { return refuse(ReadFailed + m_db.lastError()); }
+
+    // The entry, which must exist and not be reversed already.
+    bool readEntry(const QString& discode)
+    {
+        const auto entry = Journal::read(m_context, discode);
+        if (!entry || !entry->exists() || networkName(entry->net).isEmpty())
+            return refuse(Reversal::NoJournal);
+        m_plan.entry = *entry;
+        if (!entry->reversedBy.isEmpty())
+            return refuse(Reversal::AlreadyReversed.arg(entry->reversedBy));
+        m_net = entry->net;
+        m_n = networkName(m_net);
+        const QJsonObject bts = entry->body.value(QStringLiteral("bts")).toObject();
+        m_journalBts = Rows::of(bts);
+        m_before = bts.value(QStringLiteral("before")).toArray();
+        m_after = bts.value(QStringLiteral("after")).toArray();
+        return true;
+    }
+
+    // The record the entry belongs to: its network and cities.
+    bool readRecord()
+    {
+        auto rs = m_db.open(QStringLiteral("select net,fromcity,tocity from h_btsdispatch where discode='") +
+                            sqlText(m_plan.entry.discode) + QLatin1Char('\''));
+        if (!rs)
+            return readFailed();
+        if (rs->RecordCount() <= 0)
+            return refuse(Reversal::NoJournal);
+        rs->MoveFirst();
+        if (rs->Text(0).compare(m_net, Qt::CaseInsensitive) != 0)
+            return refuse(Reversal::NotOfRecord);
+        m_fromCity = rs->Text(1);
+        m_toCity = rs->Text(2);
+        return true;
+    }
+
+    // Acting needs the user's relocation right for both cities of the record, on every engine.
+    bool checkRights()
+    {
+        corvan::RightService* rights = m_context.RightService();
+        for (const QString& city : {m_fromCity, m_toCity})
+            if (!rights || !rights->HasCityRight(RelocateRight, city))
+                return refuse(Reversal::NoRight.arg(mdlPubFun::GetCityName(m_context, city)));
+        return true;
+    }
+
+    bool readBts()
+    {
+        const auto now = Journal::rowsOf(m_db, Journal::btsStatement(m_net, m_plan.entry.basecode));
+        if (!now)
+            return readFailed();
+        m_live = Rows::of(*now);
+        if (m_live.rows.size() != 1)
+            return refuse(Reversal::BtsGone);
+        m_now = m_live.rows.at(0).toArray();
+        m_city = textOf(m_live.value(m_now, CityField));
+        m_number = textOf(m_live.value(m_now, NumberField)).trimmed();
+        return true;
+    }
+
+    // The relocations of the BTS after this one, in order: a reversal of one of them cancels
+    // it, anything else is a change in force that must be reversed first (the latest named).
+    bool checkNothingLaterInForce()
+    {
+        bool read = false;
+        const QList<Journal::Entry> entries = Journal::ofBts(m_context, m_net, m_plan.entry.basecode, &read);
+        if (!read)
+            return readFailed();
+        QStringList inForce;
+        for (const Journal::Entry& later : entries) {
+            if (later.discode <= m_plan.entry.discode)
+                continue;
+            if (!later.reverses.isEmpty() && inForce.removeOne(later.reverses))
+                continue;
+            inForce << later.discode;
+        }
+        return inForce.isEmpty() || refuse(Reversal::LaterFirst.arg(inForce.last()));
+    }
+
+    // The BTS must stand exactly as the relocation left it, in every column the entry knows;
+    // a column added to the table since is none of its business.
+    bool checkUnchangedSince()
+    {
+        for (qsizetype i = 0; i < m_journalBts.columns.size(); ++i) {
+            const qsizetype live = m_live.column(m_journalBts.name(i));
+            if (live >= 0 && m_now.at(live) != m_after.at(i))
+                return refuse(Reversal::BtsChanged);
+        }
+        // An entry can only undo a BTS of its own record's city.
+        const QJsonValue city = m_journalBts.value(m_after, CityField);
+        if (!city.isUndefined() && textOf(city) != m_toCity)
+            return refuse(Reversal::NotOfRecord);
+        return true;
+    }
+
+    // Both rooms as they stand now: the present one holds the BTS, the old one exists and
+    // holds no other BTS of the network.
+    bool readRooms()
+    {
+        m_moved = m_plan.entry.fromRoom != m_plan.entry.toRoom;
+        for (const QJsonValue& value : m_plan.entry.body.value(QStringLiteral("rooms")).toArray()) {
+            const QJsonObject room = value.toObject();
+            Room now{room.value(QStringLiteral("roomcode")).toString(),
+                     room.value(QStringLiteral("value")),
+                     false,
+                     {},
+                     QJsonValue::Null};
+            auto rs = m_db.open(QStringLiteral("select roomname,") + m_n +
+                                QStringLiteral("bts from res_baseroom where roomcode='") + sqlText(now.code) +
+                                QLatin1Char('\''));
+            if (!rs)
+                return readFailed();
+            if (rs->RecordCount() > 0) {
+                rs->MoveFirst();
+                now.exists = true;
+                now.name = rs->Text(0);
+                now.holder = rs->Value(1).isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(rs->Text(1));
+            }
+            m_rooms << now;
+        }
+        if (!m_moved)
+            return true;
+        if (const Room* present = room(m_plan.entry.toRoom);
+            !m_plan.entry.toRoom.isEmpty() &&
+            (!present || !present->exists || textOf(present->holder).trimmed() != m_number))
+            return refuse(Reversal::BtsChanged);
+        if (m_plan.entry.fromRoom.isEmpty())
+            return true;
+        const Room* old = room(m_plan.entry.fromRoom);
+        if (!old || !old->exists)
+            return refuse(Reversal::RoomGone.arg(oldRoomText()));
+        const QString held = textOf(old->holder).trimmed();
+        if (!held.isEmpty() && held != m_number)
+            return refuse(Reversal::RoomTaken.arg(old->name, m_net));
+        return true;
+    }
+
+    // What the BTS carries now was entered since: it goes, and what the relocation deleted
+    // comes back, unless another row has taken its code meanwhile.
+    bool readResources()
+    {
+        m_kinds = {Kind{Journal::Cells, QStringLiteral("res_") + m_n + QStringLiteral("cell"),
+                        QStringLiteral("cellcode"), ChangeSummary::CellKind, QStringLiteral("ci"),
+                        CellCaption},
+                   Kind{Journal::Antennas, QStringLiteral("res_") + m_n + QStringLiteral("ant"),
+                        QStringLiteral("antcode"), ChangeSummary::AntennaKind, QStringLiteral("antname"),
+                        ChangeSummary::AntennaKind},
+                   Kind{Journal::Feeders, QStringLiteral("res_") + m_n + QStringLiteral("antline"),
+                        QStringLiteral("linecode"), ChangeSummary::FeederKind, QStringLiteral("lineid"),
+                        ChangeSummary::FeederKind}};
+        const auto cells =
+            Journal::rowsOf(m_db, QStringLiteral("select * from ") + m_kinds[0].table +
+                                      QStringLiteral(" where city='") + sqlText(m_city) +
+                                      QStringLiteral("' and bts='") + sqlText(m_number) + QLatin1Char('\''));
+        if (!cells)
+            return readFailed();
+        m_present << Rows::of(*cells);
+        QList<CellEntry> cis;
+        for (const QJsonValue& row : std::as_const(m_present[0].rows))
+            cis << CellEntry{{}, textOf(m_present[0].value(row.toArray(), QStringLiteral("ci"))), {}};
+        for (int k : {1, 2}) {
+            const QString sql = cis.isEmpty() ? Journal::rowsStatement(m_kinds[k].table, m_kinds[k].code, {})
+                                : k == 1      ? CellLoader::antennaStatement(m_net, m_city, cis)
+                                              : CellLoader::feederStatement(m_net, m_city, cis);
+            const auto rows = Journal::rowsOf(m_db, sql);
+            if (!rows)
+                return readFailed();
+            m_present << Rows::of(*rows);
+        }
+        for (int k = 0; k < 3; ++k)
+            if (!checkCodesFree(k))
+                return false;
+        return true;
+    }
+
+    bool checkCodesFree(int k)
+    {
+        const Kind& kind = m_kinds[k];
+        const QStringList present = codes(m_present[k], kind);
+        const QStringList restore = codes(Rows::of(m_plan.entry.body.value(kind.key).toObject()), kind);
+        const auto taken = Journal::rowsOf(m_db, Journal::rowsStatement(kind.table, kind.code, restore));
+        if (!taken)
+            return readFailed();
+        const Rows takenRows = Rows::of(*taken);
+        m_liveColumns << takenRows;
+        for (const QString& code : codes(takenRows, kind))
+            if (!present.contains(code))
+                return refuse(Reversal::CodeTaken.arg(kind.word, code));
+        return true;
+    }
+
+    // Back to what the relocation found: only the columns it changed, so that bytes it never
+    // touched stay as they are; the room's name as the room is called now.
+    void writeBts()
+    {
+        AttrTable captions;
+        ResourceView::GetResourceData(m_context, QStringLiteral("v_res_") + m_n + QStringLiteral("bts"),
+                                      m_plan.entry.basecode, &captions);
+        QStringList sets;
+        const auto set = [&](qsizetype live, const QJsonValue& value, const QString& literal) {
+            const QString column = m_live.name(live);
+            sets << sqlName(column) + QLatin1Char('=') + literal;
+            const QString from = shown(column, m_now.at(live));
+            const QString to = shown(column, value);
+            if (from != to) {
+                const int field = captions.findField(column);
+                m_btsRows << QStringList{ChangeSummary::BtsKind,
+                                         field > 0 ? captions.at(AttrTable::Caption, field) : column, from,
+                                         to};
+            }
+        };
+        const qsizetype roomColumn = m_live.column(RoomField);
+        const bool renameRoom = m_moved && !m_plan.entry.fromRoom.isEmpty() && roomColumn >= 0;
+        for (qsizetype i = 0; i < m_journalBts.columns.size(); ++i) {
+            const qsizetype live = m_live.column(m_journalBts.name(i));
+            if (live < 0 || m_live.name(live).compare(CodeField, Qt::CaseInsensitive) == 0)
+                continue;
+            if (live == roomColumn && renameRoom) {
+                const QString name = room(m_plan.entry.fromRoom)->name;
+                if (textOf(m_now.at(live)) != name)
+                    set(live, name, quoted(name));
+            } else if (m_before.at(i) != m_after.at(i)) {
+                set(live, m_before.at(i), Journal::literal(m_before.at(i)));
+            }
+        }
+        if (!sets.isEmpty())
+            m_plan.writes << Reversal::Write{QStringLiteral("update res_") + m_n +
+                                                 QStringLiteral("bts set ") + sets.join(QLatin1Char(',')) +
+                                                 QStringLiteral(" where basecode='") +
+                                                 sqlText(m_plan.entry.basecode) + QLatin1Char('\''),
+                                             1};
+    }
+
+    // The present room first gives up the BTS, then the old room takes it back.
+    void writeRooms()
+    {
+        if (!m_moved)
+            return;
+        for (qsizetype r = m_rooms.size() - 1; r >= 0; --r) {
+            const Room& room = m_rooms.at(r);
+            m_plan.writes << Reversal::Write{QStringLiteral("update res_baseroom set ") + m_n +
+                                                 QStringLiteral("bts=") + Journal::literal(room.before) +
+                                                 QStringLiteral(" where roomcode='") + sqlText(room.code) +
+                                                 QLatin1Char('\''),
+                                             1};
+            m_roomRows << QStringList{RoomKind, room.name + QLatin1Char(' ') + m_net + QStringLiteral("网"),
+                                      textOf(room.holder), textOf(room.before)};
+        }
+    }
+
+    // Every row entered since goes at once per kind; every deleted row comes back whole, in
+    // the columns the table has now, named as the table names them.
+    void writeResources()
+    {
+        QList<Reversal::Write> inserts;
+        for (int k = 0; k < 3; ++k) {
+            const Kind& kind = m_kinds[k];
+            const QStringList present = codes(m_present[k], kind);
+            for (const QJsonValue& row : std::as_const(m_present[k].rows))
+                m_resourceRows[k] << kind.row(m_present[k], row.toArray(), ChangeSummary::Deleted);
+            if (!present.isEmpty())
+                m_plan.writes << Reversal::Write{QStringLiteral("delete from ") + kind.table +
+                                                     QStringLiteral(" where ") + kind.code +
+                                                     QStringLiteral(" in ") + quotedList(present),
+                                                 present.size()};
+            const Rows restore = Rows::of(m_plan.entry.body.value(kind.key).toObject());
+            for (const QJsonValue& value : std::as_const(restore.rows)) {
+                const QJsonArray row = value.toArray();
+                QStringList names;
+                QStringList values;
+                for (qsizetype i = 0; i < restore.columns.size(); ++i) {
+                    const qsizetype live = m_liveColumns[k].column(restore.name(i));
+                    if (live < 0)
+                        continue;
+                    names << sqlName(m_liveColumns[k].name(live));
+                    values << Journal::literal(row.at(i));
+                }
+                inserts << Reversal::Write{QStringLiteral("insert into ") + kind.table + QLatin1Char('(') +
+                                               names.join(QLatin1Char(',')) + QStringLiteral(") values(") +
+                                               values.join(QLatin1Char(',')) + QLatin1Char(')'),
+                                           1};
+                m_resourceRows[k] << kind.row(restore, row, Restored);
+            }
+        }
+        m_plan.writes << inserts;
+    }
+
+    void summarize()
+    {
+        const QStringList empty(4, QString());
+        const Room* present = room(m_plan.entry.toRoom);
+        m_plan.rows << QStringList{Reversal::title(mdlPubFun::GetCityName(m_context, m_city), m_net,
+                                                   present ? present->name : QString(), m_plan.entry.discode),
+                                   {},
+                                   {},
+                                   {}};
+        m_plan.rows << empty << m_btsRows;
+        if (!m_roomRows.isEmpty())
+            m_plan.rows << empty << m_roomRows;
+        if (!m_resourceRows[0].isEmpty())
+            m_plan.rows << empty << m_resourceRows[0];
+        if (!m_resourceRows[1].isEmpty() || !m_resourceRows[2].isEmpty())
+            m_plan.rows << empty << m_resourceRows[1] << m_resourceRows[2];
+    }
+
+    // The reversal's own record, from the present room back to the old one, and its own
+    // entry: what the reversal overwrites and deletes.
+    void describeOwnRecord()
+    {
+        m_plan.record.net = m_net;
+        m_plan.record.cityCode = m_city;
+        m_plan.record.newCityCode = textOf(m_journalBts.value(m_before, CityField));
+        m_plan.record.oldRoomCode = m_plan.entry.toRoom;
+        m_plan.record.newRoomCode = m_plan.entry.fromRoom;
+        m_plan.record.simpleMode = true;
+        QJsonArray roomsNow;
+        if (m_moved)
+            for (qsizetype r = m_rooms.size() - 1; r >= 0; --r)
+                roomsNow.append(QJsonObject{{QStringLiteral("roomcode"), m_rooms.at(r).code},
+                                            {QStringLiteral("value"), m_rooms.at(r).holder}});
+        m_plan.journal =
+            QJsonObject{{QStringLiteral("net"), m_net},
+                        {QStringLiteral("basecode"), m_plan.entry.basecode},
+                        {QStringLiteral("bts"), QJsonObject{{QStringLiteral("columns"), m_live.columns},
+                                                            {QStringLiteral("before"), m_now}}},
+                        {QStringLiteral("rooms"), roomsNow}};
+        for (int k = 0; k < 3; ++k)
+            m_plan.journal.insert(m_kinds[k].key, m_present[k].object());
+    }
+
+    const Room* room(const QString& code) const
+    {
+        for (const Room& room : m_rooms)
+            if (room.code == code)
+                return &room;
+        return nullptr;
+    }
+    // A room that no longer exists is named as the BTS named it before the relocation.
+    QString oldRoomText() const
+    {
+        const QString name = textOf(m_journalBts.value(m_before, RoomField));
+        return name.isEmpty() ? m_plan.entry.fromRoom : name;
+    }
+    static QStringList codes(const Rows& rows, const Kind& kind)
+    {
+        QStringList all;
+        for (const QJsonValue& row : rows.rows)
+            all << textOf(rows.value(row.toArray(), kind.code));
+        return all;
+    }
+    // The user reads divisions by name, as the host shows them; an empty text and no value
+    // read alike.
+    QString shown(const QString& column, const QJsonValue& value) const
+    {
+        const QString text = textOf(value);
+        if (text.isEmpty())
+            return text;
+        if (column.compare(CityField, Qt::CaseInsensitive) == 0)
+            return mdlPubFun::GetCityName(m_context, text);
+        if (column.compare(CountyField, Qt::CaseInsensitive) == 0)
+            return mdlPubFun::GetCountyName(m_context, text);
+        return text;
+    }
+
+    const mdlPubVar& m_context;
+    const SystemDb& m_db;
+    Reversal::Plan& m_plan;
+    QString m_net;
+    QString m_n;
+    QString m_fromCity;
+    QString m_toCity;
+    Rows m_journalBts;
+    QJsonArray m_before;
+    QJsonArray m_after;
+    Rows m_live;
+    QJsonArray m_now;
+    QString m_city;
+    QString m_number;
+    bool m_moved = false;
+    QList<Room> m_rooms;
+    QList<Kind> m_kinds;
+    QList<Rows> m_present;     // per kind, the rows the BTS carries now
+    QList<Rows> m_liveColumns; // per kind, the table's columns as it has them now
+    QList<QStringList> m_btsRows;
+    QList<QStringList> m_roomRows;
+    QList<QStringList> m_resourceRows[3];
+};
+
+CommitOutcome outcome(CommitOutcome::Result kind, const QString& message, const QString& details = {})
+{
+    return CommitOutcome{kind, message, details, {}, {}, {}};
+}
 
 } // namespace
 
@@ -107,258 +568,7 @@ QString Reversal::title(const QString& cityName, const QString& net, const QStri
 Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
 {
     Plan plan;
-    const SystemDb& db = context.db();
-    const auto readFailed = [&] {
-        plan.refusal = ReadFailed + db.lastError();
-        return plan;
-    };
-    const auto entry = Journal::read(context, discode);
-    if (!entry || !entry->exists() || networkName(entry->net).isEmpty()) {
-        plan.refusal = NoJournal;
-        return plan;
-    }
-    plan.entry = *entry;
-    if (!entry->reversedBy.isEmpty()) {
-        plan.refusal = AlreadyReversed.arg(entry->reversedBy);
-        return plan;
-    }
-    const QString net = entry->net;
-    const QString n = networkName(net);
-    const QJsonObject bts = entry->body.value(QStringLiteral("bts")).toObject();
-    const QJsonArray columns = bts.value(QStringLiteral("columns")).toArray();
-    const QJsonArray before = bts.value(QStringLiteral("before")).toArray();
-    const QJsonArray after = bts.value(QStringLiteral("after")).toArray();
-
-    // The BTS must stand exactly as this relocation left it, and no later one may.
-    const auto now = Journal::rowsOf(db, Journal::btsStatement(net, entry->basecode));
-    if (!now)
-        return readFailed();
-    const Rows current = rowsOf(*now);
-    if (current.rows.size() != 1) {
-        plan.refusal = BtsGone;
-        return plan;
-    }
-    const QJsonArray nowRow = current.rows.at(0).toArray();
-    for (qsizetype i = 0; i < current.columns.size(); ++i)
-        if (valueOf(columns, after, current.columns.at(i).toString()) != nowRow.at(i)) {
-            plan.refusal = BtsChanged;
-            return plan;
-        }
-    bool entriesRead = false;
-    const QList<Journal::Entry> entries = Journal::ofBts(context, net, entry->basecode, &entriesRead);
-    if (!entriesRead)
-        return readFailed();
-    for (const Journal::Entry& later : entries)
-        if (later.discode > discode && later.reversedBy.isEmpty() &&
-            later.body.value(QStringLiteral("bts")).toObject().value(QStringLiteral("after")).toArray() ==
-                nowRow) {
-            plan.refusal = LaterFirst.arg(later.discode);
-            return plan;
-        }
-
-    const QString city = textOf(valueOf(current.columns, nowRow, QStringLiteral("city")));
-    const QString number = textOf(valueOf(current.columns, nowRow, QStringLiteral("basenum")));
-    const QString cityBefore = textOf(valueOf(columns, before, QStringLiteral("city")));
-
-    // The rooms: the BTS's present room goes back to what it held, its old room gets it back.
-    const QJsonArray rooms = entry->body.value(QStringLiteral("rooms")).toArray();
-    const bool moved = entry->fromRoom != entry->toRoom;
-    QHash<QString, QJsonValue> roomNow;
-    for (const QJsonValue& room : rooms) {
-        const QString code = room.toObject().value(QStringLiteral("roomcode")).toString();
-        auto rs = db.open(mdlPubFun::roomCheckStatement(net, code));
-        if (!rs)
-            return readFailed();
-        QJsonValue value = QJsonValue::Null;
-        if (rs->RecordCount() > 0) {
-            rs->MoveFirst();
-            const QString text = rs->Text(0);
-            value = rs->Value(0).isNull() ? QJsonValue(QJsonValue::Null) : QJsonValue(text);
-        }
-        roomNow.insert(code, value);
-    }
-    if (moved) {
-        if (roomNow.value(entry->toRoom).toString().trimmed() != number.trimmed()) {
-            plan.refusal = BtsChanged;
-            return plan;
-        }
-        const QString held = roomNow.value(entry->fromRoom).toString().trimmed();
-        if (!held.isEmpty() && held != number.trimmed()) {
-            plan.refusal = RoomTaken.arg(mdlPubFun::GetRoomName(context, entry->fromRoom), net);
-            return plan;
-        }
-    }
-
-    // What the BTS carries now was entered since: it goes, and what the relocation deleted
-    // comes back, unless another record has taken its code meanwhile.
-    const Kind kinds[] = {
-        {QStringLiteral("res_") + n + QStringLiteral("cell"), QStringLiteral("cellcode"),
-         ChangeSummary::CellKind, QStringLiteral("ci"), CellCaption},
-        {QStringLiteral("res_") + n + QStringLiteral("ant"), QStringLiteral("antcode"),
-         ChangeSummary::AntennaKind, QStringLiteral("antname"), ChangeSummary::AntennaKind},
-        {QStringLiteral("res_") + n + QStringLiteral("antline"), QStringLiteral("linecode"),
-         ChangeSummary::FeederKind, QStringLiteral("lineid"), ChangeSummary::FeederKind},
-    };
-    const QString bodyKeys[] = {QStringLiteral("cells"), QStringLiteral("antennas"),
-                                QStringLiteral("feeders")};
-    Rows present[3];
-    {
-        const auto cells = Journal::rowsOf(
-            db, QStringLiteral("select * from ") + kinds[0].table + QStringLiteral(" where city='") +
-                    sqlText(city) + QStringLiteral("' and bts='") + sqlText(number) + QLatin1Char('\''));
-        if (!cells)
-            return readFailed();
-        present[0] = rowsOf(*cells);
-        QList<CellEntry> cis;
-        for (const QJsonValue& row : std::as_const(present[0].rows))
-            cis << CellEntry{
-                {}, textOf(valueOf(present[0].columns, row.toArray(), QStringLiteral("ci"))), {}};
-        for (int k : {1, 2}) {
-            if (cis.isEmpty()) {
-                const auto empty =
-                    Journal::rowsOf(db, Journal::rowsStatement(kinds[k].table, kinds[k].code, {}));
-                if (!empty)
-                    return readFailed();
-                present[k] = rowsOf(*empty);
-                continue;
-            }
-            const auto rows = Journal::rowsOf(db, k == 1 ? CellLoader::antennaStatement(net, city, cis)
-                                                         : CellLoader::feederStatement(net, city, cis));
-            if (!rows)
-                return readFailed();
-            present[k] = rowsOf(*rows);
-        }
-    }
-    QStringList restoreStatements;
-    QList<QStringList> resourceRows[3];
-    for (int k = 0; k < 3; ++k) {
-        const Kind& kind = kinds[k];
-        QStringList presentCodes;
-        for (const QJsonValue& row : std::as_const(present[k].rows)) {
-            const QJsonArray values = row.toArray();
-            presentCodes << textOf(valueOf(present[k].columns, values, kind.code));
-            resourceRows[k] << kind.row(present[k].columns, values, ChangeSummary::Deleted);
-        }
-        const Rows restore = rowsOf(entry->body.value(bodyKeys[k]).toObject());
-        QStringList restoreCodes;
-        for (const QJsonValue& row : std::as_const(restore.rows))
-            restoreCodes << textOf(valueOf(restore.columns, row.toArray(), kind.code));
-        const auto taken = Journal::rowsOf(db, Journal::rowsStatement(kind.table, kind.code, restoreCodes));
-        if (!taken)
-            return readFailed();
-        const Rows takenRows = rowsOf(*taken);
-        for (const QJsonValue& row : std::as_const(takenRows.rows)) {
-            const QString code = textOf(valueOf(takenRows.columns, row.toArray(), kind.code));
-            if (!presentCodes.contains(code)) {
-                plan.refusal = CodeTaken.arg(kind.word, code);
-                return plan;
-            }
-        }
-        if (!presentCodes.isEmpty())
-            plan.statements << QStringLiteral("delete from ") + kind.table + QStringLiteral(" where ") +
-                                   kind.code + QStringLiteral(" in ") + quotedList(presentCodes);
-        // Columns as the table has them now; a column the table no longer has is left out.
-        for (const QJsonValue& row : std::as_const(restore.rows)) {
-            QStringList names;
-            QStringList values;
-            for (const QJsonValue& column : std::as_const(takenRows.columns)) {
-                const QJsonValue value = valueOf(restore.columns, row.toArray(), column.toString());
-                if (value.isUndefined())
-                    continue;
-                names << column.toString();
-                values << Journal::literal(value);
-            }
-            restoreStatements << QStringLiteral("insert into ") + kind.table + QLatin1Char('(') +
-                                     names.join(QLatin1Char(',')) + QStringLiteral(") values(") +
-                                     values.join(QLatin1Char(',')) + QLatin1Char(')');
-            resourceRows[k] << kind.row(restore.columns, row.toArray(), Restored);
-        }
-    }
-
-    // The BTS row back to what it was, every column but its code; the rooms back.
-    QStringList sets;
-    AttrTable captions;
-    ResourceView::GetResourceData(context, QStringLiteral("v_res_") + n + QStringLiteral("bts"),
-                                  entry->basecode, &captions);
-    // The user reads divisions by name, as the host shows them; an empty text and no value
-    // read alike, so only what the user can see change is listed (all is written back).
-    const auto shown = [&](const QString& column, const QJsonValue& value) {
-        const QString text = textOf(value);
-        if (text.isEmpty())
-            return text;
-        if (column == QLatin1String("city"))
-            return mdlPubFun::GetCityName(context, text);
-        if (column == QLatin1String("county"))
-            return mdlPubFun::GetCountyName(context, text);
-        return text;
-    };
-    QList<QStringList> btsRows;
-    for (qsizetype i = 0; i < current.columns.size(); ++i) {
-        const QString column = current.columns.at(i).toString();
-        const QJsonValue value = valueOf(columns, before, column);
-        if (column == QLatin1String("basecode") || value.isUndefined())
-            continue;
-        sets << column + QLatin1Char('=') + Journal::literal(value);
-        const QString from = shown(column, nowRow.at(i));
-        const QString to = shown(column, value);
-        if (from != to) {
-            const int field = captions.findField(column);
-            btsRows << QStringList{ChangeSummary::BtsKind,
-                                   field > 0 ? captions.at(AttrTable::Caption, field) : column, from, to};
-        }
-    }
-    plan.statements.prepend(QStringLiteral("update res_") + n + QStringLiteral("bts set ") +
-                            sets.join(QLatin1Char(',')) + QStringLiteral(" where basecode='") +
-                            sqlText(entry->basecode) + QLatin1Char('\''));
-    QList<QStringList> roomRows;
-    QJsonArray roomsNow;
-    if (moved) {
-        for (qsizetype r = rooms.size() - 1; r >= 0; --r) {
-            const QJsonObject room = rooms.at(r).toObject();
-            const QString code = room.value(QStringLiteral("roomcode")).toString();
-            plan.statements.insert(1 + (rooms.size() - 1 - r),
-                                   QStringLiteral("update res_baseroom set ") + n + QStringLiteral("bts=") +
-                                       Journal::literal(room.value(QStringLiteral("value"))) +
-                                       QStringLiteral(" where roomcode='") + sqlText(code) +
-                                       QLatin1Char('\''));
-            roomRows << QStringList{RoomKind,
-                                    mdlPubFun::GetRoomName(context, code) + QLatin1Char(' ') + net +
-                                        QStringLiteral("网"),
-                                    textOf(roomNow.value(code)), textOf(room.value(QStringLiteral("value")))};
-            roomsNow.append(QJsonObject{{QStringLiteral("roomcode"), code},
-                                        {QStringLiteral("value"), roomNow.value(code)}});
-        }
-    }
-    plan.statements << restoreStatements;
-
-    plan.rows << QStringList{title(mdlPubFun::GetCityName(context, city), net,
-                                   mdlPubFun::GetRoomName(context, entry->toRoom), discode),
-                             {},
-                             {},
-                             {}};
-    plan.rows << QStringList(4, QString()) << btsRows;
-    if (!roomRows.isEmpty())
-        plan.rows << QStringList(4, QString()) << roomRows;
-    if (!resourceRows[0].isEmpty())
-        plan.rows << QStringList(4, QString()) << resourceRows[0];
-    if (!resourceRows[1].isEmpty() || !resourceRows[2].isEmpty())
-        plan.rows << QStringList(4, QString()) << resourceRows[1] << resourceRows[2];
-
-    plan.record.net = net;
-    plan.record.cityCode = city;
-    plan.record.newCityCode = cityBefore;
-    plan.record.oldRoomCode = entry->toRoom;
-    plan.record.newRoomCode = entry->fromRoom;
-    plan.record.simpleMode = true;
-    plan.journal =
-        QJsonObject{{QStringLiteral("net"), net},
-                    {QStringLiteral("basecode"), entry->basecode},
-                    {QStringLiteral("bts"), QJsonObject{{QStringLiteral("columns"), current.columns},
-                                                        {QStringLiteral("before"), nowRow}}},
-                    {QStringLiteral("rooms"), roomsNow}};
-    for (int k = 0; k < 3; ++k)
-        plan.journal.insert(bodyKeys[k], QJsonObject{{QStringLiteral("columns"), present[k].columns},
-                                                     {QStringLiteral("rows"), present[k].rows}});
+    Planner(context, plan).make(discode);
     return plan;
 }
 
@@ -366,50 +576,47 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
                             const QList<QStringList>& confirmed)
 {
     const SystemDb& db = context.db();
-    const auto result = [](CommitOutcome::Result kind, const QString& message, const QString& details = {}) {
-        return CommitOutcome{kind, message, details, {}, {}};
-    };
-    if (!db.hasTransactions())
-        return result(CommitOutcome::Result::Refused, NoTransactions);
     ContextService* host = context.ContextService();
-    if (!host)
-        return result(CommitOutcome::Result::Refused, NoTransactions);
+    if (!db.hasTransactions() || !host)
+        return outcome(CommitOutcome::Result::Refused, NoTransactions);
     BusyScope busy(context);
     const auto failed = [&] {
         const QString reason = db.lastError();
         const bool busyNow = db.lastErrorIsBusy();
         db.rollback();
-        return result(busyNow ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
-                      UndoneMessage + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
-                      reason);
+        return outcome(busyNow ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
+                       UndoneMessage + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
+                       reason);
     };
     if (!db.begin()) {
         const QString reason = db.lastError();
-        return result(db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
-                      UndoneMessage + QStringLiteral("\r\n") + reason, reason);
+        return outcome(db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
+                       UndoneMessage + QStringLiteral("\r\n") + reason, reason);
     }
     // Planned again under the writer lock: what is written is what holds now.
     const Plan plan = Reversal::plan(context, discode);
     if (!plan.ok() || plan.rows != confirmed) {
         db.rollback();
-        return result(CommitOutcome::Result::Refused, plan.ok() ? Changed : plan.refusal);
+        return outcome(CommitOutcome::Result::Refused, plan.ok() ? Changed : plan.refusal);
     }
-    for (const QString& statement : plan.statements)
-        if (!db.execute(statement))
+    for (const Write& write : plan.writes)
+        if (!db.execute(write.sql, write.rows))
             return failed();
     const QString code =
         mdlPubFun::NewCode(context, QStringLiteral("h_btsdispatch"), QStringLiteral("discode"));
     if (code == mdlPubFun::ZeroCode)
         return failed();
     if (!db.execute(RelocationRecord::insertStatement(code, QDate::currentDate(), host->CurrentUser(),
-                                                      plan.record, RelocationRecord::disinfo(plan.rows))) ||
+                                                      plan.record, RelocationRecord::disinfo(plan.rows)),
+                    1) ||
         !Journal::write(context, plan.journal, code, plan.record.oldRoomCode, plan.record.newRoomCode,
                         discode) ||
-        !db.execute(Journal::markReversedStatement(discode, code)))
+        !db.execute(Journal::markReversedStatement(discode, code), 1))
         return failed();
     if (!db.commit())
-        return result(CommitOutcome::Result::Failed, UndoneMessage + QStringLiteral("\r\n") + db.lastError());
-    CommitOutcome done = result(CommitOutcome::Result::Done, SuccessMessage);
+        return outcome(CommitOutcome::Result::Failed,
+                       UndoneMessage + QStringLiteral("\r\n") + db.lastError());
+    CommitOutcome done = outcome(CommitOutcome::Result::Done, SuccessMessage);
     done.recordCode = code;
     return done;
 }

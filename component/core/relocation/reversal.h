@@ -14,17 +14,25 @@ namespace corvan {
 
 class mdlPubVar;
 
-// Undoing a relocation from its journal entry: the BTS row back to what it was, the two
-// rooms' network columns back, the deleted cells, antennas and feeders restored, and the
-// ones entered for the BTS since deleted. A reversal is itself a relocation with a record
-// and a journal entry of its own, so it can be reversed in turn: always the latest first.
+// Undoing a relocation from its journal entry: the BTS's columns the relocation changed back
+// to what they were, the two rooms' network columns back, the deleted cells, antennas and
+// feeders restored, and the ones entered for the BTS since deleted. A reversal is itself a
+// relocation with a record and a journal entry of its own, so it can be reversed in turn:
+// always the latest change still in force first.
 class Reversal {
 public:
+    // A statement of the reversal and the rows it must change.
+    struct Write {
+        QString sql;
+        qint64 rows = 1;
+        bool operator==(const Write&) const = default;
+    };
+
     struct Plan {
         QString refusal;         // why the record cannot be reversed; empty when it can
         Journal::Entry entry;    // the relocation to reverse
         QList<QStringList> rows; // what the user confirms, four texts a row
-        QStringList statements;  // the writes, in order
+        QList<Write> writes;     // in the order they run
         MoveBtsState record;     // net, cities and rooms of the reversal's own record
         QJsonObject journal;     // the reversal's own entry: what it overwrites and deletes
         bool ok() const { return refusal.isEmpty(); }
@@ -50,7 +58,10 @@ public:
     static const QString BtsChanged;
     static const QString LaterFirst;
     static const QString RoomTaken;
+    static const QString RoomGone;
     static const QString CodeTaken;
+    static const QString NoRight;
+    static const QString NotOfRecord;
     static const QString NoTransactions;
     static const QString Changed;
 };

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/room_move.h"
 
+#include "core/journal/journal.h"
+
 #include "core/context/busy_scope.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/grid_handlers.h"
@@ -18,6 +20,8 @@ const QString RoomMove::SharedFields[5] = {QStringLiteral("city"), QStringLitera
 const QString RoomMove::SuccessMessage =
     QStringLiteral("整机房搬迁成功\r\n请在资源维护中添加小区、天线、馈线的信息");
 const QString RoomMove::NothingChosen = QStringLiteral("请至少选择一个要搬迁的基站");
+const QString RoomMove::RoomKept =
+    QStringLiteral("%1 的调整规则保留其所属机房，不能随整机房搬迁，请不要选择它。");
 const QString RoomMove::NoTransactions =
     QStringLiteral("数据服务不支持事务，整机房搬迁无法保证一次完成，未作任何修改。");
 
@@ -148,6 +152,16 @@ void RoomMove::sharedValueChanged(PropertyItem* item)
 
 bool RoomMove::share()
 {
+    // A BTS whose rules keep its room cannot follow the room; say so before its page would
+    // fail on a room row it cannot take.
+    QStringList kept;
+    for (const auto& bts : m_btss)
+        if (bts->chosen && bts->session->state().letterOf(QStringLiteral("belongroom")) != QLatin1String("M"))
+            kept << RoomKept.arg(label(bts->net));
+    if (!kept.isEmpty()) {
+        m_prompt.showMessage(kept.join(QStringLiteral("\r\n")));
+        return false;
+    }
     bool any = false;
     for (const auto& bts : m_btss) {
         if (!bts->chosen)
@@ -207,10 +221,13 @@ bool RoomMove::commit()
         return false;
     }
     QStringList codes;
+    QStringList notices;
     CommitOutcome outcome;
     QString who;
+    Journal::available(m_context);
     for (;;) {
         codes.clear();
+        notices.clear();
         who.clear();
         {
             BusyScope busy(m_context);
@@ -234,6 +251,8 @@ bool RoomMove::commit()
                         break;
                     }
                     codes << outcome.recordCode;
+                    if (!outcome.notice.isEmpty() && !notices.contains(outcome.notice))
+                        notices << outcome.notice;
                 }
                 if (!outcome.done())
                     db.rollback();
@@ -242,6 +261,7 @@ bool RoomMove::commit()
                                             RelocationCommit::UndoneMessage + QStringLiteral("\r\n") +
                                                 db.lastError(),
                                             db.lastError(),
+                                            {},
                                             {},
                                             {}};
             }
@@ -252,6 +272,8 @@ bool RoomMove::commit()
     }
     if (outcome.done()) {
         m_prompt.showMessage(SuccessMessage, WizardPrompt::Icon::Information);
+        if (!notices.isEmpty())
+            m_prompt.showMessage(notices.join(QStringLiteral("\r\n")));
         emit moved(codes);
         return true;
     }

@@ -66,6 +66,7 @@ public:
     static const QString SharedFields[5];
     static const QString SuccessMessage;
     static const QString NothingChosen;
+    static const QString RoomKept;
     static const QString NoTransactions;
 
 signals:
