@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <optional>
 
 namespace corvan {
 
@@ -155,6 +156,10 @@ void frmQDispathHis::applyFilter()
 {
     const QStringList words = HistoryListOrder::words(m_txtFilter->text());
     const bool narrowing = !words.isEmpty();
+    // A filter reads every caption of a list that may hold a hundred thousand records.
+    std::optional<BusyCursor> busy;
+    if (narrowing)
+        busy.emplace();
     // Every caption is read now: its rooms are named with one statement, not one each.
     if (narrowing && m_rows)
         m_rows->nameEveryRoom();
