@@ -5,6 +5,7 @@
 #include "core/history/history_query.h"
 #include "core/journal/journal.h"
 #include "core/journal/reentry.h"
+#include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/history_chart_view.h"
@@ -16,6 +17,7 @@
 #include "ui/window_memory.h"
 #include "ui/window_owner.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QFrame>
 #include <QGroupBox>
@@ -167,8 +169,14 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
 
 void frmViewHistory::updateChart(const QString& statement)
 {
-    BusyCursor busy;
-    m_chart->setChart(HistoryChart::of(HistoryChart::read(m_context, statement)));
+    // Read once the list is on screen, with a statement of its own.
+    auto* rows = m_query->list()->findChild<QAbstractScrollArea*>();
+    m_chart->setSource(
+        [this, statement] {
+            BusyCursor busy;
+            return HistoryChart::of(HistoryChart::read(m_context, statement));
+        },
+        rows ? rows->viewport() : nullptr);
 }
 
 bool frmViewHistory::chartWanted() const

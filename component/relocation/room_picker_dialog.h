@@ -38,6 +38,8 @@ protected:
 
 private:
     void refill();
+    // Each column as wide as its longest text, measured once.
+    void sizeColumns();
     void currentChanged();
     int currentRoom() const;
 

@@ -230,14 +230,6 @@ QString cityCountiesStatement(const QString& cityId)
     return QStringLiteral("select county_id,county_name from com_county where city_id=") + sqlBareId(cityId);
 }
 
-QString roomNumbersStatement(const QString& cityId)
-{
-    QString sql = QStringLiteral("select roomcode,roomno from res_baseroom");
-    if (!cityId.isEmpty())
-        sql += QStringLiteral(" where city='") + sqlText(cityId) + QLatin1Char('\'');
-    return sql;
-}
-
 QString roomCountyStatement(const QString& roomCode)
 {
     return QStringLiteral("select county from res_baseroom where roomcode='") + sqlText(roomCode) +

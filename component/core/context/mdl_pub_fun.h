@@ -53,8 +53,6 @@ QString roomOptionsStatement(const QString& cityId);
 QString cityRoomsStatement(const QString& cityId);
 // The county options of a city.
 QString cityCountiesStatement(const QString& cityId);
-// The numbers of the city's rooms, to tell rooms of one name apart.
-QString roomNumbersStatement(const QString& cityId);
 // A room's county.
 QString roomCountyStatement(const QString& roomCode);
 // The network's BTS column of a room; empty for a letter other than G, C or D.

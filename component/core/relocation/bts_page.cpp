@@ -123,7 +123,7 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
             mdlPubFun::FillListOptions(context, row, rule);
         if (name == QLatin1String("belongroom")) {
             mdlPubFun::FillListOptions(context, row, mdlPubFun::roomOptionsStatement(state.cityCode));
-            RoomOptions::distinguish(context, row, state.cityCode);
+            RoomOptions::distinguish(context, row, state.cityCode, state.cityRooms, state.net);
         } else if (name == QLatin1String("city")) {
             keepRightCities(context, row);
         }

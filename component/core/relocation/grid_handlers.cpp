@@ -4,6 +4,7 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
+#include "core/rooms/city_rooms.h"
 #include "core/rooms/room_options.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -32,7 +33,8 @@ void refill(const mdlPubVar& context, PropertyItems& grid, const QString& key, c
 
 } // namespace
 
-void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item)
+void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item,
+                               CityRooms* rooms, const QString& net)
 {
     if (!item || item->Key() != CityKey)
         return;
@@ -42,8 +44,10 @@ void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, Pr
     // The rows keep what the user picked before; a room no longer offered is reported
     // when the page is left.
     refill(context, grid, RoomKey, mdlPubFun::cityRoomsStatement(id));
-    if (grid.HasItem(RoomKey))
-        RoomOptions::distinguish(context, grid.GetItem(RoomKey), id);
+    if (grid.HasItem(RoomKey)) {
+        CityRooms own;
+        RoomOptions::distinguish(context, grid.GetItem(RoomKey), id, rooms ? *rooms : own, net);
+    }
     refill(context, grid, CountyKey, mdlPubFun::cityCountiesStatement(id));
 }
 

@@ -20,6 +20,7 @@ void MoveBtsState::clearLoaded()
     cityCode.clear();
     oldRoomValue.clear();
     oldRoomCode.clear();
+    cityRooms.clear();
     newRoomName.clear();
     newRoomCode.clear();
     newCityCode.clear();

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include "core/rooms/city_rooms.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {
@@ -48,6 +49,9 @@ struct MoveBtsState {
     QString cityCode;     // the BTS's city identifier before the move
     QString oldRoomValue; // the BTS's present room as shown (belongroom)
     QString oldRoomCode;  // and as roomcode
+    // The rooms of the city the room row offers, read once per BTS for the row's shared
+    // names and the room picker alike.
+    mutable CityRooms cityRooms;
 
     // The target, as chosen on the BTS page.
     QString newRoomName;
