@@ -486,4 +486,547 @@ begin
 end
 $$;
 revoke all on function corvan_add_user(text, text, text[], boolean) from public;
+
+-- The rules a product role cannot get round, whatever client it uses. Row-level security
+-- above says whose rows a role may write; what follows says what those rows may say and
+-- in what company, checked by the server in triggers. They bind every role that is not the
+-- owner (nor a superuser): the owner can drop any of them anyway, and a migration or a
+-- bulk load (rooms before the BTSs they hold, old records with their own codes) must not
+-- be held to the order a relocation keeps. Checks that must see a whole relocation run at
+-- its commit (deferred constraint triggers): its statements come in the specified order,
+-- and in the middle of it two rooms briefly hold the same BTS.
+
+-- Whether the rules bind the current role on a table: the roles that may make triggers on
+-- it (its owner, a superuser) could set the rules aside anyway. One built-in call, inlined
+-- into each trigger's condition, so that a bulk load by the owner pays next to nothing.
+create or replace function corvan_subject(regclass) returns boolean language sql stable as
+$$ select not pg_catalog.has_table_privilege(current_user, $1, 'TRIGGER') $$;
+
+-- The writers' lock. Every transaction of the host locks this table first, in a mode that
+-- needs a write privilege on it, which only relocators have: a reader, or a role with no
+-- part in the product, cannot take it and so cannot hold up anyone's commit.
+create table corvan_writer_lock ();
+revoke all on corvan_writer_lock from public;
+grant update on corvan_writer_lock to corvan_relocator;
+
+-- What a transaction of a product role overwrote and deleted, as the server saw it: the
+-- first version of each BTS row and room it updated and every cell, antenna and feeder it
+-- deleted. A journal entry is checked against it at commit, which also clears what
+-- transactions that have ended left.
+create table corvan_capture (
+  xact xid8 not null,
+  tab  text not null,
+  code text not null,
+  was  jsonb not null,
+  primary key (xact, tab, code)
+);
+revoke all on corvan_capture from public;
+
+-- The cells, antennas and feeders a journalled relocation deleted, kept from other uses of
+-- their codes while the relocation can still be reversed, so that its reversal can put
+-- them back. Written from the journal entry, released when the entry is marked reversed.
+create table corvan_reserved (
+  tab     text not null,
+  code    text not null,
+  discode text not null,
+  xact    xid8 not null,
+  primary key (tab, code, discode)
+);
+create index ix_corvan_reserved_discode on corvan_reserved(discode);
+revoke all on corvan_reserved from public;
+
+create or replace function corvan_capture_row() returns trigger language plpgsql security definer as
+$$
+begin
+  insert into corvan_capture(xact, tab, code, was)
+    values (pg_current_xact_id(), tg_table_name, to_jsonb(old) ->> tg_argv[0], to_jsonb(old))
+    on conflict do nothing;
+  return null;
+end
+$$;
+
+-- A table's columns and their types' numbers.
+create or replace function corvan_columns(tab regclass) returns jsonb language plpgsql stable as
+$$
+begin
+  return (select jsonb_object_agg(attname, atttypid) from pg_catalog.pg_attribute
+           where attrelid = tab and attnum > 0 and not attisdropped);
+end
+$$;
+
+-- Whether a row as a journal entry holds it ({"columns": [...]} and one row of values) is
+-- the row the server holds (server, as to_jsonb gives it): the first column that differs,
+-- or null. Each value is compared as its column's type reads it, as it would be written
+-- back; times to the millisecond, the most a client may have kept. Names are the engine's
+-- own, case and all: a column the table does not have is skipped (nothing can write it
+-- back), a name given twice differs. types: corvan_columns of the table.
+create or replace function corvan_row_differs(tab regclass, types jsonb, columns jsonb, vals jsonb, server jsonb)
+  returns text language plpgsql stable as
+$$
+declare
+  other jsonb := '{}';  -- values of other types, compared through the table's row type
+  seen text[] := '{}';
+  name text;
+  key text;
+  typ oid;
+  v jsonb;
+  a text;
+  b text;
+  typed jsonb;
+begin
+  if jsonb_typeof(columns) is distinct from 'array' or jsonb_typeof(vals) is distinct from 'array' then
+    return '(no row)';
+  end if;
+  for i in 0 .. jsonb_array_length(columns) - 1 loop
+    name := columns ->> i;
+    if name is null or name = any (seen) then
+      return coalesce(name, '(a column without a name)');
+    end if;
+    seen := seen || name;
+    continue when i >= jsonb_array_length(vals) or not types ? name;
+    key := name;
+    typ := (types ->> key)::oid;
+    v := vals -> i;
+    a := v #>> '{}';
+    b := server ->> key;
+    if jsonb_typeof(v) = 'object' then
+      -- The server's text is in the session's bytea_output form, which bytea reads back.
+      if typ <> 'bytea'::regtype or not v ? 'base64' or b is null or decode(v ->> 'base64', 'base64') <> b::bytea then
+        return key;
+      end if;
+    elsif a is null or b is null then
+      if a is distinct from b then
+        return key;
+      end if;
+    elsif typ in ('text'::regtype, 'varchar'::regtype, 'bpchar'::regtype, 'name'::regtype) then
+      if a <> b then
+        return key;
+      end if;
+    elsif typ in ('int4'::regtype, 'int8'::regtype, 'int2'::regtype, 'numeric'::regtype, 'float4'::regtype,
+                  'float8'::regtype) then
+      if a::numeric <> b::numeric then
+        return key;
+      end if;
+    elsif typ = 'bool'::regtype then
+      if a::boolean <> b::boolean then
+        return key;
+      end if;
+    elsif typ = 'date'::regtype then
+      if a::date <> b::date then
+        return key;
+      end if;
+    elsif typ in ('timestamp'::regtype, 'timestamptz'::regtype) then
+      if abs(extract(epoch from a::timestamptz - b::timestamptz)) >= 0.001 then
+        return key;
+      end if;
+    elsif typ = 'time'::regtype then
+      if abs(extract(epoch from a::time - b::time)) >= 0.001 then
+        return key;
+      end if;
+    else
+      other := other || jsonb_build_object(key, case when typ in ('json'::regtype, 'jsonb'::regtype) then a::jsonb
+                                                      else v end);
+    end if;
+  end loop;
+  if other <> '{}' then
+    execute format('select to_jsonb(jsonb_populate_record(null::%s, $1))', tab) into typed using other;
+    for key in select jsonb_object_keys(other) loop
+      if (typed -> key) <> (server -> key) then
+        return key;
+      end if;
+    end loop;
+  end if;
+  return null;
+end
+$$;
+
+-- A room's network column names a BTS of that network standing in the room's city, and no
+-- other room names it. Empty text and null name nothing (a BTS whose number was cleared
+-- leaves the empty text in its new room).
+create or replace function corvan_number_check(n text, num text) returns void language plpgsql as
+$$
+declare
+  rooms text[];
+  room_city text;
+  bts_city text;
+  numbered int;
+begin
+  if coalesce(num, '') = '' then
+    return;
+  end if;
+  execute format('select array_agg(roomcode order by roomcode), min(city) from res_baseroom where %I = $1',
+                 n || 'bts') into rooms, room_city using num;
+  if rooms is null then
+    return;
+  end if;
+  if cardinality(rooms) > 1 then
+    raise exception 'corvan: % BTS % is held by more than one room (%)', upper(n), num,
+      array_to_string(rooms, ', ') using errcode = 'check_violation';
+  end if;
+  execute format('select city from %I where basenum = $1', 'res_' || n || 'bts') into bts_city using num;
+  get diagnostics numbered = row_count;
+  if numbered = 0 then
+    raise exception 'corvan: room % holds % BTS %, and no % BTS has that number', rooms[1], upper(n), num,
+      upper(n) using errcode = 'check_violation';
+  end if;
+  if bts_city is distinct from room_city then
+    raise exception 'corvan: room % of city % cannot hold % BTS % of city %', rooms[1], room_city, upper(n),
+      num, bts_city using errcode = 'check_violation';
+  end if;
+end
+$$;
+
+create or replace function corvan_room_check() returns trigger language plpgsql security definer as
+$$
+declare
+  r res_baseroom;
+begin
+  select * into r from res_baseroom where roomcode = new.roomcode;
+  if found then
+    if old.gbts is distinct from new.gbts then perform corvan_number_check('g', r.gbts); end if;
+    if old.cbts is distinct from new.cbts then perform corvan_number_check('c', r.cbts); end if;
+    if old.dbts is distinct from new.dbts then perform corvan_number_check('d', r.dbts); end if;
+  end if;
+  return null;
+end
+$$;
+
+-- A BTS that changes its number or city leaves no room naming what it no longer is.
+create or replace function corvan_bts_check() returns trigger language plpgsql security definer as
+$$
+declare
+  n text := substr(tg_table_name, 5, 1);
+  num text;
+begin
+  perform corvan_number_check(n, old.basenum);
+  execute format('select basenum from %I where basecode = $1', tg_table_name) into num using new.basecode;
+  perform corvan_number_check(n, num);
+  return null;
+end
+$$;
+
+-- A record's code is the next one: the largest + 1 in twenty digits, as the component
+-- reads it under the writers' lock, so no record can push the codes to their end. The
+-- rooms it names belong to its cities; a BTS that stood in no room names none.
+create or replace function corvan_record_check() returns trigger language plpgsql security definer as
+$$
+declare
+  next_code text;
+begin
+  select (coalesce(max(to_number(discode)), 0) + 1)::text into next_code from h_btsdispatch;
+  if length(next_code) <= 20 then
+    next_code := lpad(next_code, 20, '0');
+  end if;
+  if new.discode is distinct from next_code then
+    raise exception 'corvan: the next record code is %, not %', next_code, new.discode
+      using errcode = 'check_violation';
+  end if;
+  if coalesce(new.fromroom, '') <> ''
+     and not exists (select 1 from res_baseroom where roomcode = new.fromroom and city = new.fromcity) then
+    raise exception 'corvan: the record''s room % is not a room of its city %', new.fromroom, new.fromcity
+      using errcode = 'check_violation';
+  end if;
+  if coalesce(new.toroom, '') <> ''
+     and not exists (select 1 from res_baseroom where roomcode = new.toroom and city = new.tocity) then
+    raise exception 'corvan: the record''s room % is not a room of its city %', new.toroom, new.tocity
+      using errcode = 'check_violation';
+  end if;
+  return new;
+end
+$$;
+
+-- A journal entry is what its relocation did, checked at commit against what the server
+-- saw: its record was written in the same transaction, for its network; its BTS stands in
+-- one of the record's cities and was changed by that transaction (its row, one of its
+-- rooms, or rows it lists as deleted); the BTS row before and after, the rooms' network
+-- column before and every deleted row it lists are the server's own; an entry reversing
+-- another is the one that marked it reversed. A reversal can then write back nothing the
+-- relocating user could not have written.
+create or replace function corvan_journal_check() returns trigger language plpgsql security definer as
+$$
+declare
+  x xid8 := pg_current_xact_id();
+  j corvan_journal;
+  h h_btsdispatch;
+  e jsonb;
+  n text;
+  bts jsonb;
+  bts_before jsonb;
+  changed boolean;
+  differs text;
+  room jsonb;
+  rooms text[] := '{}';
+  this_code text;
+  held jsonb;
+  kind record;
+  cols jsonb;
+  pos int;
+  deleted jsonb;
+  old_row jsonb;
+  types jsonb;
+begin
+  -- What ended transactions captured; rows another session is clearing are skipped, never waited for.
+  delete from corvan_capture where ctid = any (array(
+    select ctid from corvan_capture where xact < pg_snapshot_xmin(pg_current_snapshot()) for update skip locked));
+  select * into j from corvan_journal where discode = new.discode;
+  if not found then
+    return null;
+  end if;
+  select * into h from h_btsdispatch where discode = j.discode and xmin = x::xid;
+  if not found then
+    raise exception 'corvan: journal entry % goes with no record written in its transaction', j.discode
+      using errcode = 'insufficient_privilege';
+  end if;
+  if j.net not in ('G', 'C', 'D') or j.net is distinct from h.net
+     or coalesce(j.fromroom, '') <> coalesce(h.fromroom, '') or coalesce(j.toroom, '') <> coalesce(h.toroom, '') then
+    raise exception 'corvan: journal entry % does not match its record''s network and rooms', j.discode
+      using errcode = 'insufficient_privilege';
+  end if;
+  n := lower(j.net);
+  execute format('select to_jsonb(b) from %I b where basecode = $1', 'res_' || n || 'bts')
+    into bts using j.basecode;
+  select was into bts_before from corvan_capture where xact = x and tab = 'res_' || n || 'bts' and code = j.basecode;
+  changed := found;
+  bts_before := coalesce(bts_before, bts);
+  if bts is null or not coalesce((bts ->> 'city') in (h.fromcity, h.tocity), false)
+     or not coalesce((bts_before ->> 'city') in (h.fromcity, h.tocity), false) then
+    raise exception 'corvan: journal entry % names % BTS % of city %, not of its record''s cities % and %',
+      j.discode, j.net, j.basecode, coalesce(bts_before ->> 'city', '(none)'), h.fromcity, h.tocity
+      using errcode = 'insufficient_privilege';
+  end if;
+  e := j.entry::jsonb;
+  types := corvan_columns(('res_' || n || 'bts')::regclass);
+  differs := corvan_row_differs(('res_' || n || 'bts')::regclass, types, e #> '{bts,columns}',
+                                e #> '{bts,before}', bts_before);
+  if differs is null then
+    differs := corvan_row_differs(('res_' || n || 'bts')::regclass, types, e #> '{bts,columns}',
+                                  e #> '{bts,after}', bts);
+  end if;
+  if differs is not null then
+    raise exception 'corvan: journal entry % does not hold % BTS % as its transaction found and left it (column %)',
+      j.discode, j.net, j.basecode, differs using errcode = 'insufficient_privilege';
+  end if;
+  for room in select * from jsonb_array_elements(case when jsonb_typeof(e -> 'rooms') = 'array' then e -> 'rooms' else '[]' end) loop
+    this_code := room ->> 'roomcode';
+    if this_code is null or this_code = any (rooms) or not coalesce(this_code in (h.fromroom, h.toroom), false) then
+      raise exception 'corvan: journal entry % names room % which is not one of its record''s', j.discode,
+        this_code using errcode = 'insufficient_privilege';
+    end if;
+    rooms := rooms || this_code;
+    select was -> (n || 'bts') into held from corvan_capture where xact = x and tab = 'res_baseroom' and code = this_code;
+    if found then
+      changed := true;
+    else
+      select to_jsonb(b) -> (n || 'bts') into held from res_baseroom b where roomcode = this_code;
+    end if;
+    if coalesce(room -> 'value', 'null') <> coalesce(held, 'null') then
+      raise exception 'corvan: journal entry % does not hold what room % held before', j.discode, this_code
+        using errcode = 'insufficient_privilege';
+    end if;
+  end loop;
+  for kind in select * from (values ('cells', 'cell', 'cellcode'), ('antennas', 'ant', 'antcode'),
+                                    ('feeders', 'antline', 'linecode')) k(key, suffix, codecol) loop
+    continue when e -> kind.key is null;
+    cols := e -> kind.key -> 'columns';
+    types := corvan_columns(('res_' || n || kind.suffix)::regclass);
+    select min(o) - 1 into pos from jsonb_array_elements_text(case when jsonb_typeof(cols) = 'array' then cols else '[]' end)
+      with ordinality c(name, o) where lower(name) = kind.codecol;
+    for deleted in select * from jsonb_array_elements(case when jsonb_typeof(e -> kind.key -> 'rows') = 'array'
+                                                           then e -> kind.key -> 'rows' else '[]' end) loop
+      this_code := deleted ->> pos;
+      old_row := null;
+      select was into old_row from corvan_capture
+       where xact = x and tab = 'res_' || n || kind.suffix and code = this_code;
+      differs := case when old_row is null then '(not deleted)'
+                      else corvan_row_differs(('res_' || n || kind.suffix)::regclass, types, cols, deleted,
+                                              old_row) end;
+      if differs is not null then
+        raise exception 'corvan: journal entry % lists % % which its transaction did not delete as listed (%)',
+          j.discode, kind.key, coalesce(this_code, '(no code)'), differs using errcode = 'insufficient_privilege';
+      end if;
+      changed := true;
+    end loop;
+  end loop;
+  if not changed then
+    raise exception 'corvan: journal entry % names % BTS % which its transaction did not change', j.discode,
+      j.net, j.basecode using errcode = 'insufficient_privilege';
+  end if;
+  if coalesce(j.reverses, '') <> '' and not exists (
+       select 1 from corvan_journal reversed where reversed.discode = j.reverses and reversed.net = j.net
+          and reversed.basecode = j.basecode and reversed.reversedby = j.discode) then
+    raise exception 'corvan: journal entry % reverses % without marking it reversed', j.discode, j.reverses
+      using errcode = 'insufficient_privilege';
+  end if;
+  return null;
+end
+$$;
+
+create or replace function corvan_journal_reserve() returns trigger language plpgsql security definer as
+$$
+declare
+  e jsonb := new.entry::jsonb;
+  n text := lower(new.net);
+  kind record;
+  cols jsonb;
+  pos int;
+begin
+  if n not in ('g', 'c', 'd') then
+    return null;
+  end if;
+  for kind in select * from (values ('cells', 'cell', 'cellcode'), ('antennas', 'ant', 'antcode'),
+                                    ('feeders', 'antline', 'linecode')) k(key, suffix, codecol) loop
+    cols := e -> kind.key -> 'columns';
+    continue when jsonb_typeof(cols) is distinct from 'array' or jsonb_typeof(e -> kind.key -> 'rows') is distinct from 'array';
+    select min(o) - 1 into pos from jsonb_array_elements_text(cols) with ordinality c(name, o)
+      where lower(name) = kind.codecol;
+    continue when pos is null;
+    insert into corvan_reserved(tab, code, discode, xact)
+      select 'res_' || n || kind.suffix, r.value ->> pos, new.discode, pg_current_xact_id()
+        from jsonb_array_elements(e -> kind.key -> 'rows') r where r.value ->> pos is not null
+      on conflict do nothing;
+  end loop;
+  return null;
+end
+$$;
+
+-- A reversal mark is set once, from empty, to the record of a reversal of that very entry,
+-- by that reversal's own transaction; nothing else of an entry ever changes.
+create or replace function corvan_mark_check() returns trigger language plpgsql security definer as
+$$
+begin
+  if (new.discode, new.net, new.basecode, new.fromroom, new.toroom, new.reverses, new.entry)
+     is distinct from (old.discode, old.net, old.basecode, old.fromroom, old.toroom, old.reverses, old.entry) then
+    raise exception 'corvan: journal entry % changes only by its reversal mark', old.discode
+      using errcode = 'insufficient_privilege';
+  end if;
+  if new.reversedby is not distinct from old.reversedby then
+    return new;
+  end if;
+  if coalesce(old.reversedby, '') <> '' or coalesce(new.reversedby, '') = ''
+     or not exists (select 1 from corvan_journal x where x.discode = new.reversedby and x.reverses = old.discode
+                      and x.xmin = pg_current_xact_id()::xid) then
+    raise exception 'corvan: journal entry % is marked reversed once, by the transaction of the reversal that reverses it',
+      old.discode using errcode = 'insufficient_privilege';
+  end if;
+  return new;
+end
+$$;
+
+-- An entry marked reversed, or taken away by the owner, keeps nothing any more.
+create or replace function corvan_journal_release() returns trigger language plpgsql security definer as
+$$
+begin
+  if tg_op = 'DELETE' or coalesce(new.reversedby, '') <> '' then
+    delete from corvan_reserved where discode = old.discode;
+  end if;
+  return null;
+end
+$$;
+
+-- A cell, antenna or feeder added under a kept code is refused, unless it belongs to the
+-- relocated BTS as the BTS stands now: the reversal takes such a row for the BTS's own,
+-- deletes it and puts the deleted one back, so it blocks nothing (and a user may enter
+-- again what a relocation deleted). The reversal's own inserts come after the release.
+create or replace function corvan_code_check() returns trigger language plpgsql security definer as
+$$
+declare
+  codecol text := tg_argv[0];
+  n text := substr(tg_table_name, 5, 1);
+  new_code text := to_jsonb(new) ->> codecol;
+  now_row jsonb;
+  kept record;
+  bts record;
+  standing int;
+  own boolean;
+begin
+  execute format('select to_jsonb(t) from %I t where %I = $1', tg_table_name, codecol) into now_row
+    using new_code;
+  if now_row is null then
+    return null;
+  end if;
+  for kept in select r.discode, j.basecode from corvan_reserved r join corvan_journal j on j.discode = r.discode
+               where r.tab = tg_table_name and r.code = new_code and r.xact <> pg_current_xact_id() loop
+    execute format('select city, basenum from %I where basecode = $1', 'res_' || n || 'bts') into bts
+      using kept.basecode;
+    get diagnostics standing = row_count;
+    -- A relocation whose BTS is gone cannot be reversed: it keeps nothing.
+    continue when standing = 0;
+    if tg_table_name = 'res_' || n || 'cell' then
+      own := now_row ->> 'city' = bts.city and now_row ->> 'bts' = bts.basenum;
+    else
+      execute format('select exists (select 1 from %I where city = $1 and bts = $2 and ci = $3)', 'res_' || n || 'cell')
+        into own using bts.city, bts.basenum, now_row ->> 'ci';
+      own := own and now_row ->> 'city' = bts.city;
+    end if;
+    if not coalesce(own, false) then
+      raise exception 'corvan: the code % of % is kept for relocation %, which deleted it and can still be reversed',
+        new_code, tg_table_name, kept.discode using errcode = 'check_violation';
+    end if;
+  end loop;
+  return null;
+end
+$$;
+
+create trigger corvan_capture after update on res_baseroom
+  for each row when (corvan_subject('res_baseroom')) execute function corvan_capture_row('roomcode');
+create constraint trigger corvan_room_rule after update on res_baseroom deferrable initially deferred
+  for each row when (corvan_subject('res_baseroom') and (old.gbts is distinct from new.gbts
+    or old.cbts is distinct from new.cbts or old.dbts is distinct from new.dbts))
+  execute function corvan_room_check();
+
+create trigger corvan_record_rule before insert on h_btsdispatch
+  for each row when (corvan_subject('h_btsdispatch')) execute function corvan_record_check();
+
+create trigger corvan_reserve after insert on corvan_journal
+  for each row execute function corvan_journal_reserve();
+create constraint trigger corvan_journal_rule after insert on corvan_journal deferrable initially deferred
+  for each row when (corvan_subject('corvan_journal')) execute function corvan_journal_check();
+create trigger corvan_mark_rule before update on corvan_journal
+  for each row when (corvan_subject('corvan_journal')) execute function corvan_mark_check();
+create trigger corvan_release after update on corvan_journal
+  for each row when (old.reversedby is distinct from new.reversedby) execute function corvan_journal_release();
+create trigger corvan_release_deleted after delete on corvan_journal
+  for each row execute function corvan_journal_release();
+
+-- @network-begin
+create trigger corvan_capture after update on res_@bts
+  for each row when (corvan_subject('res_@bts')) execute function corvan_capture_row('basecode');
+create constraint trigger corvan_number_rule after update on res_@bts deferrable initially deferred
+  for each row when (corvan_subject('res_@bts')
+    and (old.basenum is distinct from new.basenum or old.city is distinct from new.city))
+  execute function corvan_bts_check();
+create trigger corvan_capture after delete on res_@cell
+  for each row when (corvan_subject('res_@cell')) execute function corvan_capture_row('cellcode');
+create trigger corvan_capture after delete on res_@ant
+  for each row when (corvan_subject('res_@ant')) execute function corvan_capture_row('antcode');
+create trigger corvan_capture after delete on res_@antline
+  for each row when (corvan_subject('res_@antline')) execute function corvan_capture_row('linecode');
+create constraint trigger corvan_code_rule after insert on res_@cell deferrable initially deferred
+  for each row when (corvan_subject('res_@cell')) execute function corvan_code_check('cellcode');
+create constraint trigger corvan_code_rule after insert on res_@ant deferrable initially deferred
+  for each row when (corvan_subject('res_@ant')) execute function corvan_code_check('antcode');
+create constraint trigger corvan_code_rule after insert on res_@antline deferrable initially deferred
+  for each row when (corvan_subject('res_@antline')) execute function corvan_code_check('linecode');
+-- @network-end
+
+-- The trigger functions run with the owner's rights; they (and the helpers they call) find
+-- tables in this schema only, never in a temporary one a session made to stand in for them.
+do $$
+declare
+  f text;
+begin
+  foreach f in array array['corvan_capture_row()', 'corvan_room_check()', 'corvan_bts_check()',
+                           'corvan_record_check()', 'corvan_journal_check()', 'corvan_journal_reserve()',
+                           'corvan_mark_check()', 'corvan_journal_release()', 'corvan_code_check()'] loop
+    execute format('alter function %s set search_path = %I, pg_catalog, pg_temp', f, current_schema());
+  end loop;
+  foreach f in array array['corvan_capture_row()', 'corvan_row_differs(regclass, jsonb, jsonb, jsonb, jsonb)',
+                           'corvan_columns(regclass)', 'corvan_number_check(text, text)', 'corvan_room_check()',
+                           'corvan_bts_check()', 'corvan_record_check()', 'corvan_journal_check()',
+                           'corvan_journal_reserve()', 'corvan_mark_check()', 'corvan_journal_release()',
+                           'corvan_code_check()'] loop
+    execute format('revoke all on function %s from public', f);
+  end loop;
+end
+$$;
 -- @since-end

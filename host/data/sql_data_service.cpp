@@ -261,9 +261,12 @@ bool SqlDataService::BeginTrans(const QString& database)
             if (!ok) {
                 setError(db.lastError());
             } else {
+                // A table lock that needs a write privilege, not an advisory lock: any role may
+                // take an advisory lock, and a reader holding it would stop everyone's commit.
                 QSqlQuery lock(db);
                 ok = lock.exec(QStringLiteral("set local lock_timeout = %1").arg(m_lockWait)) &&
-                     lock.exec(QStringLiteral("select pg_advisory_xact_lock(%1)").arg(WriterLockKey));
+                     lock.exec(QStringLiteral("lock table %1 in exclusive mode")
+                                   .arg(QLatin1String(WriterLockTable)));
                 if (!ok) {
                     setError(lock.lastError());
                     db.rollback();

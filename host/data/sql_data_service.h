@@ -64,8 +64,9 @@ public:
     bool RollbackTrans(const QString& database) override;
     bool inTransaction() const { return m_inTransaction; }
 
-    // The PostgreSQL advisory lock every transaction of this host takes first.
-    static constexpr qint64 WriterLockKey = 0x636f7276616e; // "corvan"
+    // The PostgreSQL table every transaction of this host locks first (in exclusive mode,
+    // which readers do not block and only a role that may write the table can take).
+    static constexpr const char* WriterLockTable = "corvan_writer_lock";
     static constexpr int DefaultLockWait = 10000;
 
 private:

@@ -213,3 +213,31 @@ TEST_F(RoomMoveTest, ABtsWhoseRulesKeepItsRoomIsToldAtTheFirstPage)
 }
 
 } // namespace
+
+TEST_F(RoomMoveTest, ABtsWhoseNameIsNotTextLeavesItsOldRoom)
+{
+    // Bytes of another encoding in a name: the lookup of the old room by name finds nothing,
+    // yet room 1 holds the BTS and must let it go.
+    if (db.isPostgresql())
+        GTEST_SKIP() << "the server stores only text in a text column";
+    db.exec(
+        QStringLiteral("update res_gbts set basename=cast(x'bcd7d2bb47bbf9d5be' as text) where basecode='%1'")
+            .arg(Fixture::btsCode(101)));
+    QMap<QString, AttrTable> g;
+    ASSERT_TRUE(ResourceView::GetResourceData(context, QStringLiteral("v_res_gbts"), Fixture::btsCode(101),
+                                              &g[QStringLiteral("G")]));
+    PropertyItems gShared;
+    PropertyItems gPage;
+    corvan::test::PromptRecorder gPrompt;
+    RoomMove gMove{context, gShared, {{QStringLiteral("G"), &gPage}}, gPrompt};
+    ASSERT_TRUE(gMove.start(g));
+    for (const auto& [key, value] :
+         {std::pair{"city", QStringLiteral("甲市")}, std::pair{"belongroom", QStringLiteral("三号机房")}}) {
+        PropertyItem* item = gShared.GetItem(QLatin1String(key));
+        item->setValue(value);
+        gMove.sharedValueChanged(item);
+    }
+    ASSERT_TRUE(gMove.share() && gMove.check() && gMove.commit()) << gPrompt.shown.join(u'/').toStdString();
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")),
+              QStringList{Fixture::roomCode(4)});
+}

@@ -172,8 +172,8 @@ TEST(ServerRightsSql, TheServerRefusesWhatTheRightsDoNotCover)
     };
     const Statement statements[] = {
         // Another city's room is out of reach; the role's own is not.
-        {&role, u("update res_baseroom set gbts='9' where roomcode='%1'").arg(room12), 0, ""},
-        {&role, u("update res_baseroom set gbts='9' where roomcode='%1'").arg(room11), 1, ""},
+        {&role, u("update res_baseroom set gbts='102' where roomcode='%1'").arg(room12), 0, ""},
+        {&role, u("update res_baseroom set gbts='102' where roomcode='%1'").arg(room11), 1, ""},
         {&role, u("update res_baseroom set gbts=null where city<>'11'"), 0, ""},
         {&role, u("update res_gbts set city='12' where basecode='%1'").arg(Fixture::btsCode(102)), -1,
          "new row violates row-level security policy for table \"res_gbts\""},
@@ -181,12 +181,14 @@ TEST(ServerRightsSql, TheServerRefusesWhatTheRightsDoNotCover)
          "permission denied for table res_baseroom"},
         {&role, u("delete from res_gcell where city='12'"), 0, ""},
         {&role,
-         u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values ('2','%1','11','12')")
+         u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values "
+           "('00000000000000000042','%1','11','12')")
              .arg(role.name()),
          -1, "row-level security policy for table \"h_btsdispatch\""},
         {&role,
-         u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values ('2','admin','11','11')"), -1,
-         "row-level security policy for table \"h_btsdispatch\""},
+         u("insert into h_btsdispatch(discode,disuser,fromcity,tocity) values "
+           "('00000000000000000042','admin','11','11')"),
+         -1, "row-level security policy for table \"h_btsdispatch\""},
         {&role, u("delete from h_btsdispatch"), -1, "permission denied for table h_btsdispatch"},
         {&role, u("insert into host_right(username,funcno,city_id) values ('%1','13','12')").arg(role.name()),
          -1, "permission denied for table host_right"},
@@ -220,9 +222,10 @@ TEST(ServerRightsSql, TheServerRefusesWhatTheRightsDoNotCover)
     EXPECT_EQ(code.value(0).toString(), u("41"));
     // As the owner sees it: only the role's own room changed.
     EXPECT_EQ(
-        db.rows(u("select roomcode,gbts from res_baseroom where gbts='9' or roomcode='%1' order by roomcode")
-                    .arg(room12)),
-        (QStringList{room11 + u("|9"), room12 + u("|")}));
+        db.rows(
+            u("select roomcode,gbts from res_baseroom where gbts='102' or roomcode='%1' order by roomcode")
+                .arg(room12)),
+        (QStringList{room11 + u("|102"), room12 + u("|")}));
     EXPECT_EQ(db.rows(u("select count(*) from res_gcell where city='12'")), QStringList{u("1")});
     EXPECT_EQ(db.rows(u("select city_id from host_right where username='%1'").arg(role.name())),
               QStringList{u("11")});

@@ -92,9 +92,10 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
     }
     state.oldRoomCode = mdlPubFun::GetBtsRoomCode(context, state.net, state.cityCode, btsName);
     // Two BTSs of a city may share a name, and the lookup by name then finds one room for
-    // both: a room found is the one that holds this BTS's own number, or none when no room
-    // holds it.
-    if (!state.oldRoomCode.isEmpty() && !state.btsCode.isEmpty()) {
+    // both; a name stored in bytes that are not text finds none although a room holds the BTS,
+    // which would stay in that room as well as in the new one. So the room is the one that
+    // holds this BTS's own number, or none when no room holds it.
+    if (!state.btsCode.isEmpty()) {
         if (auto own = context.db().open(mdlPubFun::btsRoomStatement(state.net, state.btsCode))) {
             state.oldRoomCode.clear();
             if (own->RecordCount() > 0) {

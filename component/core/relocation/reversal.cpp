@@ -147,7 +147,7 @@ public:
     void make(const QString& discode)
     {
         if (readEntry(discode) && readRecord() && checkRights() && readBts() && checkNothingLaterInForce() &&
-            checkUnchangedSince() && readRooms() && readResources()) {
+            checkUnchangedSince() && readRooms() && checkRoomNameSince() && readResources()) {
             writeBts();
             writeRooms();
             writeResources();
@@ -248,7 +248,14 @@ private:
     {
         for (qsizetype i = 0; i < m_journalBts.columns.size(); ++i) {
             const qsizetype live = m_live.column(m_journalBts.name(i));
-            if (live >= 0 && m_now.at(live) != m_after.at(i))
+            if (live < 0 || m_now.at(live) == m_after.at(i))
+                continue;
+            // A later reversal writes the room's present name: the room renamed since is
+            // no change of the BTS, as long as that room still holds it (told once the rooms
+            // are read).
+            if (live == m_live.column(RoomField) && !m_plan.entry.toRoom.isEmpty())
+                m_roomNamedSince = true;
+            else
                 return refuse(Reversal::BtsChanged);
         }
         // An entry can only undo a BTS of its own record's city.
@@ -298,6 +305,14 @@ private:
         if (!held.isEmpty() && held != m_number)
             return refuse(Reversal::RoomTaken.arg(old->name, m_net));
         return true;
+    }
+
+    bool checkRoomNameSince()
+    {
+        const Room* present = room(m_plan.entry.toRoom);
+        return !m_roomNamedSince ||
+               (present && present->exists && textOf(m_now.at(m_live.column(RoomField))) == present->name) ||
+               refuse(Reversal::BtsChanged);
     }
 
     // What the BTS carries now was entered since: it goes, and what the relocation deleted
@@ -542,6 +557,7 @@ private:
     QString m_city;
     QString m_number;
     bool m_moved = false;
+    bool m_roomNamedSince = false; // the BTS names its room by a name the room was given since
     QList<Room> m_rooms;
     QList<Kind> m_kinds;
     QList<Rows> m_present;     // per kind, the rows the BTS carries now
