@@ -512,14 +512,19 @@ grant update on corvan_writer_lock to corvan_relocator;
 -- What a transaction of a product role overwrote and deleted, as the server saw it: the
 -- first version of each BTS row and room it updated and every cell, antenna and feeder it
 -- deleted. A journal entry is checked against it at commit, which also clears what
--- transactions that have ended left.
+-- transactions that have ended left. A transaction may hold several relocations (a plan's
+-- rows, a plan's reversal), each ending with its journal entry: the entry claims what was
+-- captured since the one before (discode), and a row a later relocation changes again is
+-- captured anew, as that relocation found it.
 create table corvan_capture (
-  xact xid8 not null,
-  tab  text not null,
-  code text not null,
-  was  jsonb not null,
-  primary key (xact, tab, code)
+  xact    xid8 not null,
+  tab     text not null,
+  code    text not null,
+  was     jsonb not null,
+  discode text
 );
+create unique index ux_corvan_capture_open on corvan_capture(xact, tab, code) where discode is null;
+create index ix_corvan_capture_claimed on corvan_capture(xact, tab, code, discode);
 revoke all on corvan_capture from public;
 
 -- The cells, antennas and feeders a journalled relocation deleted, kept from other uses of
@@ -540,7 +545,7 @@ $$
 begin
   insert into corvan_capture(xact, tab, code, was)
     values (pg_current_xact_id(), tg_table_name, to_jsonb(old) ->> tg_argv[0], to_jsonb(old))
-    on conflict do nothing;
+    on conflict (xact, tab, code) where discode is null do nothing;
   return null;
 end
 $$;
@@ -785,7 +790,8 @@ begin
   n := lower(j.net);
   execute format('select to_jsonb(b) from %I b where basecode = $1', 'res_' || n || 'bts')
     into bts using j.basecode;
-  select was into bts_before from corvan_capture where xact = x and tab = 'res_' || n || 'bts' and code = j.basecode;
+  select was into bts_before from corvan_capture
+   where xact = x and tab = 'res_' || n || 'bts' and code = j.basecode and discode = j.discode;
   changed := found;
   bts_before := coalesce(bts_before, bts);
   if bts is null or not coalesce((bts ->> 'city') in (h.fromcity, h.tocity), false)
@@ -813,7 +819,8 @@ begin
         this_code using errcode = 'insufficient_privilege';
     end if;
     rooms := rooms || this_code;
-    select was -> (n || 'bts') into held from corvan_capture where xact = x and tab = 'res_baseroom' and code = this_code;
+    select was -> (n || 'bts') into held from corvan_capture
+     where xact = x and tab = 'res_baseroom' and code = this_code and discode = j.discode;
     if found then
       changed := true;
     else
@@ -836,7 +843,7 @@ begin
       this_code := deleted ->> pos;
       old_row := null;
       select was into old_row from corvan_capture
-       where xact = x and tab = 'res_' || n || kind.suffix and code = this_code;
+       where xact = x and tab = 'res_' || n || kind.suffix and code = this_code and discode = j.discode;
       differs := case when old_row is null then '(not deleted)'
                       else corvan_row_differs(('res_' || n || kind.suffix)::regclass, types, cols, deleted,
                                               old_row) end;
@@ -885,6 +892,16 @@ begin
         from jsonb_array_elements(e -> kind.key -> 'rows') r where r.value ->> pos is not null
       on conflict do nothing;
   end loop;
+  return null;
+end
+$$;
+
+-- A journal entry claims what its transaction captured since the entry before it: that is
+-- what its own relocation changed.
+create or replace function corvan_capture_claim() returns trigger language plpgsql security definer as
+$$
+begin
+  update corvan_capture set discode = new.discode where xact = pg_current_xact_id() and discode is null;
   return null;
 end
 $$;
@@ -979,6 +996,8 @@ create trigger corvan_record_rule before insert on h_btsdispatch
 
 create trigger corvan_reserve after insert on corvan_journal
   for each row execute function corvan_journal_reserve();
+create trigger corvan_claim after insert on corvan_journal
+  for each row execute function corvan_capture_claim();
 create constraint trigger corvan_journal_rule after insert on corvan_journal deferrable initially deferred
   for each row when (corvan_subject('corvan_journal')) execute function corvan_journal_check();
 create trigger corvan_mark_rule before update on corvan_journal
@@ -1017,14 +1036,15 @@ declare
 begin
   foreach f in array array['corvan_capture_row()', 'corvan_room_check()', 'corvan_bts_check()',
                            'corvan_record_check()', 'corvan_journal_check()', 'corvan_journal_reserve()',
-                           'corvan_mark_check()', 'corvan_journal_release()', 'corvan_code_check()'] loop
+                           'corvan_mark_check()', 'corvan_journal_release()', 'corvan_code_check()',
+                           'corvan_capture_claim()'] loop
     execute format('alter function %s set search_path = %I, pg_catalog, pg_temp', f, current_schema());
   end loop;
   foreach f in array array['corvan_capture_row()', 'corvan_row_differs(regclass, jsonb, jsonb, jsonb, jsonb)',
                            'corvan_columns(regclass)', 'corvan_number_check(text, text)', 'corvan_room_check()',
                            'corvan_bts_check()', 'corvan_record_check()', 'corvan_journal_check()',
                            'corvan_journal_reserve()', 'corvan_mark_check()', 'corvan_journal_release()',
-                           'corvan_code_check()'] loop
+                           'corvan_code_check()', 'corvan_capture_claim()'] loop
     execute format('revoke all on function %s from public', f);
   end loop;
 end

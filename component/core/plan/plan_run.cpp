@@ -462,13 +462,15 @@ CommitOutcome PlanRun::apply(const PlanSource& source, const Progress& progress)
     if (!db.commit()) {
         const QString reason = db.lastError();
         db.rollback();
-        // The server's rules name a record when one fails them: the row is told.
-        for (const PlanRowResult& result : std::as_const(m_results))
-            if (!result.record.isEmpty() && reason.contains(result.record))
-                return undone(QStringLiteral("第 %1 行（%2网基站 %3）未通过数据库的检查。")
-                                  .arg(result.line)
-                                  .arg(result.net, result.bts),
-                              reason);
+        // The server's rules name a journal entry (or a record) when one fails them: the row
+        // is told. A code may also stand for a room, so the entry's own words come first.
+        for (const QString& before : {QStringLiteral("entry "), QString()})
+            for (const PlanRowResult& result : std::as_const(m_results))
+                if (!result.record.isEmpty() && reason.contains(before + result.record))
+                    return undone(QStringLiteral("第 %1 行（%2网基站 %3）未通过数据库的检查。")
+                                      .arg(result.line)
+                                      .arg(result.net, result.bts),
+                                  reason);
         return undone(QStringLiteral("提交未能完成。"), reason);
     }
     m_checked = false;
