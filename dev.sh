@@ -5,7 +5,8 @@
 #   ./dev.sh test   install what is missing, build (plain and sanitized), run every test
 #   ./dev.sh package  install what is missing, build, make the Debian packages in build/
 # The test servers listen on CORVAN_PG_PORT (plain build, default 55439) and CORVAN_PG_PORT_ASAN
-# (sanitized build, default 55438), so that two checkouts can test side by side.
+# (sanitized build, default 55438), so that two checkouts can test side by side; the failover
+# and standby tests start a server pair of their own 2000 and 3000 ports above those.
 set -euo pipefail
 cd "$(dirname "$0")"
 

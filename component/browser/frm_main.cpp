@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "browser/main_desk.h"
+#include "core/context/connection_status.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
@@ -26,6 +27,8 @@ const QString frmMain::NoBtsMessage = QStringLiteral("当前没有可调整的�
 
 namespace {
 
+const QString BtsUnread = QStringLiteral("未能读取这个机房的基站，请稍后重新选择机房。");
+const QString UnreadAgain = QStringLiteral("连接恢复后请重新选择机房。");
 const QString Letters[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
 constexpr qint32 White = 0xFFFFFF;
 // Red 181, green 235, blue 255 in the host's 0x00BBGGRR order.
@@ -184,7 +187,11 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
         QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts") +
         QStringLiteral(" where roomcode='") + sqlText(roomCode) + QStringLiteral("'"));
     // The room's caption shows, and the earlier room's sheets go, even when its BTSs
-    // cannot be read.
+    // cannot be read; then the tabs say so rather than that the room has none.
+    setProperty(MainDesk::UnreadProperty, rs ? QString()
+                                          : m_context.db().lastErrorIsConnectionLost()
+                                              ? ConnectionStatus::unread(m_context, UnreadAgain)
+                                              : BtsUnread);
     hideBts();
     setWindowTitle(QStringLiteral("基站调整     当前基站:") + mdlPubFun::GetCityName(m_context, cityId) +
                    QStringLiteral("—") + roomName);

@@ -14,6 +14,7 @@
 #include <malloc.h>
 #endif
 
+#include "core/context/connection_status.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
@@ -22,6 +23,11 @@
 namespace corvan {
 
 const QString frmQInBaseRoom::NothingFound = QStringLiteral("没有找到符合条件的机房，请换个名称或编号再查。");
+const QString frmQInBaseRoom::QueryFailed =
+    QStringLiteral("机房查询未能完成，这里没有显示任何机房。请稍后再查。");
+const QString frmQInBaseRoom::AskAgain = QStringLiteral("连接恢复后请再点“查  询”。");
+const QString frmQInBaseRoom::NoCity =
+    QStringLiteral("您的角色没有可查询机房的地市，这里没有显示任何机房。请向管理员申请地市的查询权限。");
 
 namespace {
 const QString RootKey = QStringLiteral("L1Root");
@@ -118,6 +124,8 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
 QString frmQInBaseRoom::roomQuery() const
 {
     const int chosen = m_cboCity->currentIndex();
+    if (chosen <= 0 && m_context.rightCityList.trimmed().isEmpty())
+        return {};
     return mdlPubFun::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen),
                                           m_context.rightCityList, m_txtName->text(), m_txtNo->text());
 }
@@ -126,7 +134,9 @@ void frmQInBaseRoom::cmdOkClick()
 {
     BusyCursor busy;
     saveCriteria();
-    FillRoomTree(roomQuery());
+    const QString sql = roomQuery();
+    FillRoomTree(sql);
+    m_lblEmpty->setText(sql.isEmpty() ? NoCity : m_failure.isEmpty() ? NothingFound : m_failure);
     m_lblEmpty->setVisible(m_tvwRoom->topLevelItemCount() == 0);
 }
 
@@ -171,9 +181,13 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     m_countyOf.clear();
     m_opened.clear();
     m_rooms.clear();
+    m_failure.clear();
     if (sql.isEmpty())
         return;
     auto rs = m_context.db().open(sql);
+    if (!rs)
+        m_failure = m_context.db().lastErrorIsConnectionLost() ? ConnectionStatus::unread(m_context, AskAgain)
+                                                               : QueryFailed;
     if (!rs || rs->RecordCount() <= 0)
         return;
 

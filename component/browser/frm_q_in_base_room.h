@@ -35,12 +35,19 @@ public:
 
     // Rebuilds the tree from a room query; an empty text only empties it.
     void FillRoomTree(const QString& sql);
-    // The statement the query button would run now.
+    // The statement the query button would run now; empty for all cities when the user's
+    // role holds none (" city in (  ) " is no statement a server takes).
     QString roomQuery() const;
     // The node with that key, or nullptr. A room's county is filled in first when needed.
     QTreeWidgetItem* node(const QString& key) const;
     // The line shown instead of a tree when the last query found no room.
     static const QString NothingFound;
+    // The line shown instead of a tree when the last query failed: never a "nothing found".
+    static const QString QueryFailed;
+    // What a user may do once the connection is back, after the line that says it is not.
+    static const QString AskAgain;
+    // The line shown instead of a tree when all cities were asked for and the role holds none.
+    static const QString NoCity;
 
 signals:
     // A room node was clicked (or activated from the keyboard).
@@ -75,6 +82,8 @@ private:
     QHash<const QTreeWidgetItem*, int> m_countyOf;
     RoomTree m_rooms;
     mutable std::vector<bool> m_opened;
+    // Why the last query of FillRoomTree gave no rows to show; empty when it ran.
+    QString m_failure;
 };
 
 } // namespace corvan

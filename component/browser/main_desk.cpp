@@ -14,6 +14,7 @@
 #include <QTableWidget>
 #include <QToolBar>
 
+#include "core/context/connection_status.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
 #include "corvan/controls/sheet.h"
@@ -24,6 +25,7 @@
 namespace corvan {
 
 const QString MainDesk::AboutTitle = QStringLiteral("关于基站调整");
+const char* const MainDesk::UnreadProperty = "corvanBtsUnread";
 
 namespace {
 const QString FrameNames[3] = {QStringLiteral("fraGbts"), QStringLiteral("fraCbts"),
@@ -66,6 +68,15 @@ MainDesk::MainDesk(QMainWindow& window, mdlPubVar& context)
             window.statusBar()->addPermanentWidget(label);
     }
 
+    // The connection's state, where the host tells it, changes while the window is open.
+    if (QObject* data = context.DataObject(); data && context.ConnectionService()) {
+        m_connection = new QLabel(&window);
+        m_connection->setObjectName(QStringLiteral("lblConnection"));
+        window.statusBar()->addPermanentWidget(m_connection);
+        connect(data, SIGNAL(connectionChanged()), this, SLOT(updateConnection()));
+        updateConnection();
+    }
+
     for (int i = 0; i < 3; ++i) {
         auto* frame = window.findChild<QFrame*>(FrameNames[i]);
         auto* sheet = window.findChild<Sheet*>(SheetNames[i]);
@@ -106,6 +117,9 @@ QString MainDesk::aboutText(const mdlPubVar& context)
     if (info)
         lines << QStringLiteral("主机：") + info->HostVersion();
     lines << statusTexts(context);
+    const QString connection = ConnectionStatus::text(context);
+    if (!connection.isEmpty())
+        lines << QStringLiteral("连接：") + connection;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -123,6 +137,18 @@ bool MainDesk::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
+void MainDesk::updateConnection()
+{
+    if (!m_connection)
+        return;
+    const QString text = ConnectionStatus::text(m_context);
+    m_connection->setText(text);
+    m_connection->setToolTip(text);
+    // Called in the middle of a call that holds the event loop: painted now, not later.
+    if (m_connection->isVisible())
+        m_connection->repaint();
+}
+
 void MainDesk::updateEmptyLines()
 {
     // The plain caption means no room is on show; a hidden sheet with a room on show means
@@ -132,7 +158,9 @@ void MainDesk::updateEmptyLines()
         auto* sheet = m_window.findChild<Sheet*>(SheetNames[i]);
         if (!m_empty[i] || !sheet)
             continue;
-        m_empty[i]->setText(room ? NoBtsOfNetwork.arg(Letters[i]) : NoRoom);
+        // A room whose BTSs could not be read is never said to have none.
+        const QString unread = m_window.property(UnreadProperty).toString();
+        m_empty[i]->setText(!room ? NoRoom : !unread.isEmpty() ? unread : NoBtsOfNetwork.arg(Letters[i]));
         m_empty[i]->setVisible(sheet->isHidden() || !room);
     }
 }

@@ -5,23 +5,26 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <utility>
 
 namespace corvan::host {
 
-// Where the resource database lives: an SQLite file, or a PostgreSQL database given as
-// postgresql://USER@HOST:PORT/NAME[?PARAMETER=VALUE&...], the query holding libpq's own
-// connection parameters (sslmode, sslrootcert, application_name, ...), which are handed to
-// libpq unchanged. Kept apart from the connection so that the command line can check a
+// Where the resource database lives: an SQLite file, or a PostgreSQL database given as a
+// libpq URL, postgresql://USER@HOST:PORT/NAME[?PARAMETER=VALUE&...]. libpq reads the URL
+// itself, so every form it accepts works: several servers (HOST1:PORT1,HOST2:PORT2, or the
+// host= and port= lists in the query), target_session_attrs, TLS and the rest, all handed
+// to libpq unchanged. Kept apart from the connection so that the command line can check a
 // location (does the file exist?) before anything is opened or created.
 class DatabaseLocation {
 public:
     DatabaseLocation() = default;
 
     // Accepts a file path, "sqlite:PATH", or a postgresql:// (postgres://) URL. The
-    // password comes from the URL when it has one, else from PGPASSWORD. The query may not
-    // repeat what the URL says (host, port, dbname, user) nor hold a secret (password,
-    // sslpassword). An error text never shows a password.
+    // password comes from the URL when it has one, else from PGPASSWORD. The query may give
+    // the hosts, ports, database or user only when the URL itself does not, names no
+    // parameter twice, holds no secret (password, sslpassword) and only parameters the
+    // libpq in use knows. An error text never shows a password.
     static bool parse(const QString& text, DatabaseLocation* out, QString* error);
     static DatabaseLocation sqliteFile(const QString& path);
 
@@ -34,10 +37,16 @@ public:
     // PostgreSQL only.
     QString userName() const { return m_user; }
     QString password() const { return m_password; }
+    // The hosts as libpq takes them: one name, or several separated by commas.
     QString hostName() const { return m_host; }
-    int port() const { return m_port; }
+    // The first server's port (5432 when none is given).
+    int port() const;
+    // The ports as libpq takes them, one per host or one for all; empty when none is given.
+    QString portList() const { return m_ports; }
+    // Each server libpq may try, in order, as HOST:PORT.
+    QStringList servers() const;
     QString databaseName() const { return m_databaseName; }
-    // The libpq parameters of the URL's query, in the order given.
+    // The other libpq parameters of the URL's query, in the order given.
     QList<std::pair<QString, QString>> parameters() const { return m_parameters; }
     // The same parameters as Qt's PostgreSQL driver takes them: key='value' pairs joined by
     // ';', each value quoted the way libpq reads it.
@@ -59,7 +68,7 @@ private:
     QString m_user;
     QString m_password;
     QString m_host;
-    int m_port = 5432;
+    QString m_ports;
     QString m_databaseName;
     QList<std::pair<QString, QString>> m_parameters;
     bool m_passwordInText = false;

@@ -7,6 +7,9 @@
 
 #include <sqlite3.h>
 
+#include <libpq-fe.h>
+
+#include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -23,6 +26,12 @@ QString nextConnectionName()
 {
     static std::atomic<int> counter{0};
     return QStringLiteral("corvan-data-%1").arg(++counter);
+}
+
+// Drivers explain a broken connection over several lines; the first says what happened.
+QString firstLine(const QString& text)
+{
+    return text.trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
 bool fail(QString* error, const QString& text)
@@ -61,6 +70,24 @@ bool SqlDataService::open(const QString& location, QString* error)
     return open(parsed, error);
 }
 
+// The connection's libpq parameters as Qt's driver takes them. A server that does not answer
+// is given up after ten seconds unless the URL says otherwise; a reconnect, which tries several
+// times while the user waits, gives each try three.
+QString SqlDataService::connectOptions(const DatabaseLocation& location, bool again)
+{
+    QStringList options;
+    const auto parameters = location.parameters();
+    if (std::none_of(parameters.cbegin(), parameters.cend(),
+                     [](const auto& p) { return p.first == QLatin1String("connect_timeout"); }))
+        options << (again ? QStringLiteral("connect_timeout=3") : QStringLiteral("connect_timeout=10"));
+    // Several ports (one per host) are one parameter to libpq, never a number.
+    if (!location.portList().isEmpty())
+        options << QStringLiteral("port='%1'").arg(location.portList());
+    if (!location.connectOptions().isEmpty())
+        options << location.connectOptions();
+    return options.join(QLatin1Char(';'));
+}
+
 bool SqlDataService::open(const DatabaseLocation& location, QString* error)
 {
     close();
@@ -70,53 +97,166 @@ bool SqlDataService::open(const DatabaseLocation& location, QString* error)
         return fail(error, QStringLiteral("the Qt SQL driver %1 is not installed").arg(driver));
 
     QString failure;
+    m_location = location;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connectionName);
         if (sqlite) {
             db.setDatabaseName(location.filePath());
         } else {
+            // The hosts go as libpq reads them: one, or a list it tries in turn.
             db.setHostName(location.hostName());
-            db.setPort(location.port());
             db.setUserName(location.userName());
             db.setPassword(location.password());
             db.setDatabaseName(location.databaseName());
-            // The URL's parameters go to libpq as they are; a server that does not answer is
-            // given up after ten seconds unless the URL says otherwise.
-            QStringList options;
-            const auto parameters = location.parameters();
-            if (std::none_of(parameters.cbegin(), parameters.cend(),
-                             [](const auto& p) { return p.first == QLatin1String("connect_timeout"); }))
-                options << QStringLiteral("connect_timeout=10");
-            if (!location.connectOptions().isEmpty())
-                options << location.connectOptions();
-            db.setConnectOptions(options.join(QLatin1Char(';')));
+            db.setConnectOptions(connectOptions(location, false));
         }
         // Numbers come as exact text, so a NUMERIC column never loses digits to a double.
         db.setNumericalPrecisionPolicy(QSql::HighPrecision);
-        if (!db.open()) {
-            failure = db.lastError().text();
-        } else if (sqlite && !SqliteDialect::install(db, &failure)) {
-            db.close();
-        } else {
-            m_sqlite = sqlite ? driverHandle<sqlite3>(db, "sqlite3*", "sqlite3*") : nullptr;
-            m_pg = sqlite ? nullptr : driverHandle<pg_conn>(db, "PGconn*", "pg_conn*");
-            if (!m_sqlite && !m_pg) {
-                failure = QStringLiteral("the driver hands out no engine handle");
-                db.close();
-            }
-        }
+        connectNow(&failure);
     }
     if (!failure.isNull()) {
+        m_location = DatabaseLocation();
         QSqlDatabase::removeDatabase(m_connectionName);
         return fail(
             error,
             QStringLiteral("cannot open the database %1: %2").arg(location.displayText(), failure.trimmed()));
     }
-    m_location = location;
     m_lastError.clear();
     m_lastErrorBusy = false;
-    setLockWait(m_lockWait);
+    m_lastFailure = FailureKind::Other;
     return true;
+}
+
+bool SqlDataService::connectNow(QString* failure)
+{
+    QSqlDatabase db = database();
+    const bool sqlite = m_location.isSqlite();
+    if (!db.open()) {
+        *failure = db.lastError().text();
+        return false;
+    }
+    if (sqlite && !SqliteDialect::install(db, failure)) {
+        db.close();
+        return false;
+    }
+    m_sqlite = sqlite ? driverHandle<sqlite3>(db, "sqlite3*", "sqlite3*") : nullptr;
+    m_pg = sqlite ? nullptr : driverHandle<pg_conn>(db, "PGconn*", "pg_conn*");
+    if (!m_sqlite && !m_pg) {
+        *failure = QStringLiteral("the driver hands out no engine handle");
+        db.close();
+        return false;
+    }
+    setLockWait(m_lockWait);
+    m_keeper.connected(connectedServer());
+    return true;
+}
+
+QString SqlDataService::connectedServer() const
+{
+    if (m_sqlite)
+        return m_location.filePath();
+    if (!m_pg)
+        return configuredServers();
+    QString host = QString::fromUtf8(PQhost(m_pg));
+    if (host.contains(QLatin1Char(':')))
+        host = QLatin1Char('[') + host + QLatin1Char(']');
+    return host + QLatin1Char(':') + QString::fromUtf8(PQport(m_pg));
+}
+
+QString SqlDataService::configuredServers() const
+{
+    return m_location.isSqlite() ? m_location.filePath() : m_location.servers().join(QLatin1Char(','));
+}
+
+bool SqlDataService::reconnect()
+{
+    const auto attempt = [this] {
+        QString failure;
+        bool ok = false;
+        {
+            QSqlDatabase db = database();
+            db.close();
+            m_sqlite = nullptr;
+            m_pg = nullptr;
+            // Opening a file that is not there would make an empty database in its place.
+            if (m_location.isSqlite() && !QFileInfo::exists(m_location.filePath())) {
+                failure = QStringLiteral("the file is not there");
+            } else {
+                if (!m_location.isSqlite())
+                    db.setConnectOptions(connectOptions(m_location, true));
+                ok = connectNow(&failure);
+            }
+        }
+        m_trace.write(SqlTrace::Call::Connect, ok, -1,
+                      ok ? m_keeper.server()
+                         : configuredServers() + QStringLiteral(": ") + firstLine(failure));
+        if (!ok)
+            m_lastError = QStringLiteral("cannot connect to the database server %1: %2")
+                              .arg(configuredServers(), firstLine(failure));
+        return ok;
+    };
+    if (m_keeper.lost(configuredServers()))
+        emit connectionChanged();
+    emit reconnecting(true);
+    const bool ok = m_keeper.reconnect(attempt, [this] { emit connectionChanged(); });
+    emit reconnecting(false);
+    if (ok)
+        emit reconnected();
+    else
+        m_lastFailure = m_location.isSqlite() ? FailureKind::FileGone : FailureKind::ConnectionLost;
+    if (!ok && m_location.isSqlite())
+        m_lastError = ConnectionKeeper::fileFailureText(FailureKind::FileGone, m_location.filePath());
+    return ok;
+}
+
+bool SqlDataService::recoverConnection()
+{
+    if (!isOpen() || m_inTransaction)
+        return false;
+    // The host's own queries go through Qt's driver, which does not say the connection broke:
+    // libpq does.
+    if ((m_pg && PQstatus(m_pg) == CONNECTION_BAD) ||
+        (m_sqlite && ConnectionKeeper::sqliteFileMoved(m_sqlite)))
+        if (m_keeper.lost(configuredServers()))
+            emit connectionChanged();
+    return m_keeper.broken() && reconnect();
+}
+
+bool SqlDataService::LastErrorIsConnectionLost() const
+{
+    return m_lastFailure == FailureKind::ConnectionLost || m_lastFailure == FailureKind::FileGone;
+}
+
+bool SqlDataService::isLost() const
+{
+    return LastErrorIsConnectionLost();
+}
+
+void SqlDataService::noticeMovedFile()
+{
+    // A file deleted or moved away is still readable and writable through the handle SQLite
+    // holds, and whatever is written to it is lost with the handle.
+    if (m_sqlite && ConnectionKeeper::sqliteFileMoved(m_sqlite) && m_keeper.lost(configuredServers())) {
+        emit connectionChanged();
+        if (m_inTransaction)
+            m_transactionLost = true;
+    }
+}
+
+bool SqlDataService::ready()
+{
+    noticeMovedFile();
+    if (!m_keeper.broken())
+        return true;
+    if (m_inTransaction) {
+        m_lastFailure = m_location.isSqlite() ? FailureKind::FileGone : FailureKind::ConnectionLost;
+        m_lastError = m_location.isSqlite()
+                          ? ConnectionKeeper::fileFailureText(FailureKind::FileGone, m_location.filePath())
+                          : QStringLiteral("the connection to the database server broke in the middle of the "
+                                           "transaction; the server kept nothing of it");
+        return false;
+    }
+    return reconnect();
 }
 
 bool SqlDataService::setLockWait(int milliseconds, QString* error)
@@ -135,13 +275,24 @@ bool SqlDataService::setLockWait(int milliseconds, QString* error)
 
 void SqlDataService::setError(const QSqlError& error)
 {
-    m_lastError = error.text().trimmed();
+    const QString text = error.text().trimmed();
+    m_lastError = text;
     const QString code = error.nativeErrorCode();
-    // SQLite: SQLITE_BUSY, SQLITE_LOCKED; PostgreSQL: lock_not_available (a lock_timeout
-    // that ran out), deadlock_detected.
-    m_lastErrorBusy = engine() == Engine::SQLite
-                          ? code == QLatin1String("5") || code == QLatin1String("6")
-                          : code == QLatin1String("55P03") || code == QLatin1String("40P01");
+    m_lastFailure = engine() == Engine::SQLite ? ConnectionKeeper::sqliteFailure(code)
+                                               : ConnectionKeeper::postgresqlFailure(code, m_pg);
+    m_lastErrorBusy = m_lastFailure == FailureKind::Busy;
+    const QString words = ConnectionKeeper::fileFailureText(m_lastFailure, m_location.filePath());
+    if (engine() == Engine::SQLite && !words.isEmpty())
+        m_lastError = words + QStringLiteral("（") + text + QStringLiteral("）");
+    if (isLost()) {
+        if (engine() == Engine::PostgreSQL)
+            m_lastError = QStringLiteral("the connection to the database server %1 broke: %2")
+                              .arg(m_keeper.server(), firstLine(text));
+        if (m_inTransaction)
+            m_transactionLost = true;
+        if (m_keeper.lost(configuredServers()))
+            emit connectionChanged();
+    }
 }
 
 void SqlDataService::close()
@@ -150,11 +301,12 @@ void SqlDataService::close()
         return;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (m_inTransaction)
+        if (m_inTransaction && !m_transactionLost)
             db.rollback();
         db.close();
     }
     m_inTransaction = false;
+    m_transactionLost = false;
     m_sqlite = nullptr;
     m_pg = nullptr;
     QSqlDatabase::removeDatabase(m_connectionName);
@@ -162,7 +314,8 @@ void SqlDataService::close()
 
 bool SqlDataService::isOpen() const
 {
-    return QSqlDatabase::contains(m_connectionName) && database().isOpen();
+    // Opened and not closed: a connection that broke is still this service's to make again.
+    return QSqlDatabase::contains(m_connectionName);
 }
 
 QSqlDatabase SqlDataService::database() const
@@ -177,13 +330,13 @@ bool SqlDataService::setTraceFile(const QString& path, QString* error)
 
 bool SqlDataService::checkTarget(const QString& database)
 {
+    m_lastFailure = FailureKind::Other;
+    m_lastErrorBusy = false;
     if (database != QLatin1String(SystemDatabase)) {
-        m_lastErrorBusy = false;
         m_lastError = QStringLiteral("unknown database \"%1\": the only database is \"%2\"")
                           .arg(database, QLatin1String(SystemDatabase));
         return false;
     }
-    m_lastErrorBusy = false;
     if (!isOpen()) {
         m_lastError = QStringLiteral("no database is open");
         return false;
@@ -192,24 +345,38 @@ bool SqlDataService::checkTarget(const QString& database)
     return true;
 }
 
+std::unique_ptr<RecordSet> SqlDataService::readRows(const QString& sql, QSqlError* failure)
+{
+    return m_sqlite ? SqliteRows::open(m_sqlite, SqliteDialect::statement(sql), failure)
+                    : PgRows::open(m_pg, sql, failure);
+}
+
 // options: the original platform's cursor flags; every set is read whole into memory,
 // so they change nothing here.
 std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, const QString& database,
                                                          qint32 options)
 {
     Q_UNUSED(options)
-    if (!checkTarget(database)) {
+    if (!checkTarget(database) || !ready()) {
         m_trace.write(SqlTrace::Call::Open, false, -1, sql);
         return nullptr;
     }
     QSqlError failure;
-    std::unique_ptr<RecordSet> set = m_sqlite
-                                         ? SqliteRows::open(m_sqlite, SqliteDialect::statement(sql), &failure)
-                                         : PgRows::open(m_pg, sql, &failure);
+    std::unique_ptr<RecordSet> set = readRows(sql, &failure);
     if (!set) {
         setError(failure);
         m_trace.write(SqlTrace::Call::Open, false, -1, sql);
-        return nullptr;
+        // A read outside a transaction changes nothing: it runs again on the new connection.
+        if (!isLost() || m_inTransaction || !reconnect())
+            return nullptr;
+        set = readRows(sql, &failure);
+        if (!set) {
+            setError(failure);
+            m_trace.write(SqlTrace::Call::Open, false, -1, sql);
+            return nullptr;
+        }
+        m_lastError.clear();
+        m_lastFailure = FailureKind::Other;
     }
     m_trace.write(SqlTrace::Call::Open, true, set->RecordCount(), sql);
     return set;
@@ -218,7 +385,7 @@ std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, con
 bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
 {
     m_rowsAffected = -1;
-    if (!checkTarget(database)) {
+    if (!checkTarget(database) || !ready()) {
         m_trace.write(SqlTrace::Call::Exec, false, -1, sql);
         return false;
     }
@@ -235,6 +402,14 @@ bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
     else
         m_rowsAffected = std::max(0, query.numRowsAffected());
     m_trace.write(SqlTrace::Call::Exec, ok, m_rowsAffected, sql);
+    // A write is never sent twice: whether the server ran it before the connection broke
+    // cannot be known. The connection is made again for the calls that follow.
+    if (!ok && isLost() && !m_inTransaction) {
+        const QString lost = m_lastError;
+        reconnect();
+        m_lastError = lost;
+        m_lastFailure = m_location.isSqlite() ? FailureKind::FileGone : FailureKind::ConnectionLost;
+    }
     return ok;
 }
 
@@ -246,38 +421,48 @@ bool SqlDataService::BeginTrans(const QString& database)
         m_lastError = QStringLiteral("a transaction is already open on \"%1\"").arg(database);
         ok = false;
     }
+    ok = ok && ready();
     if (ok) {
-        QSqlDatabase db = this->database();
-        // Writers are serialised from the start, on both engines: the checks a client makes
-        // inside its transaction (a room still free, the next code) then hold until it
-        // commits, and two clients can never deadlock on upgrading a read to a write.
-        if (engine() == Engine::SQLite) {
-            QSqlQuery begin(db);
-            ok = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
-            if (!ok)
-                setError(begin.lastError());
-        } else {
-            ok = db.transaction();
-            if (!ok) {
-                setError(db.lastError());
-            } else {
-                // A table lock that needs a write privilege, not an advisory lock: any role may
-                // take an advisory lock, and a reader holding it would stop everyone's commit.
-                QSqlQuery lock(db);
-                ok = lock.exec(QStringLiteral("set local lock_timeout = %1").arg(m_lockWait)) &&
-                     lock.exec(QStringLiteral("lock table %1 in exclusive mode")
-                                   .arg(QLatin1String(WriterLockTable)));
-                if (!ok) {
-                    setError(lock.lastError());
-                    db.rollback();
-                }
-            }
+        ok = beginNow();
+        // Nothing of the transaction existed when BEGIN found the connection broken: it
+        // begins on the new one.
+        if (!ok && isLost()) {
+            m_trace.write(SqlTrace::Call::Begin, false, -1, QString());
+            ok = reconnect() && beginNow();
         }
         if (ok)
             m_inTransaction = true;
     }
     m_trace.write(SqlTrace::Call::Begin, ok, -1, QString());
     return ok;
+}
+
+bool SqlDataService::beginNow()
+{
+    QSqlDatabase db = this->database();
+    // Writers are serialised from the start, on both engines: the checks a client makes
+    // inside its transaction (a room still free, the next code) then hold until it
+    // commits, and two clients can never deadlock on upgrading a read to a write.
+    if (engine() == Engine::SQLite) {
+        QSqlQuery begin(db);
+        if (begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            return true;
+        setError(begin.lastError());
+        return false;
+    }
+    if (!db.transaction()) {
+        setError(db.lastError());
+        return false;
+    }
+    // A table lock that needs a write privilege, not an advisory lock: any role may take an
+    // advisory lock, and a reader holding it would stop everyone's commit.
+    QSqlQuery lock(db);
+    if (lock.exec(QStringLiteral("set local lock_timeout = %1").arg(m_lockWait)) &&
+        lock.exec(QStringLiteral("lock table %1 in exclusive mode").arg(QLatin1String(WriterLockTable))))
+        return true;
+    setError(lock.lastError());
+    db.rollback();
+    return false;
 }
 
 bool SqlDataService::CommitTrans(const QString& database)
@@ -297,11 +482,28 @@ bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& datab
         m_lastError = QStringLiteral("no transaction is open on \"%1\"").arg(database);
         ok = false;
     }
-    if (ok) {
+    // A commit is never written into a file that has gone from its place.
+    if (ok)
+        noticeMovedFile();
+    if (ok && m_transactionLost) {
+        // The server dropped the transaction with the connection: a rollback finds it done,
+        // a commit finds nothing to commit. An SQLite file gone away still has its handle,
+        // whose transaction is ended so that nothing of it is ever written.
+        if (m_sqlite)
+            this->database().rollback();
+        ok = call == SqlTrace::Call::Rollback;
+        if (!ok)
+            ready();
+        m_inTransaction = false;
+        m_transactionLost = false;
+    } else if (ok) {
         QSqlDatabase db = this->database();
         ok = call == SqlTrace::Call::Commit ? db.commit() : db.rollback();
         if (!ok) {
             setError(db.lastError());
+            // A rollback that finds the connection broken finds the transaction gone with it.
+            if (call == SqlTrace::Call::Rollback && isLost())
+                ok = true;
             // SQLite keeps a transaction whose COMMIT failed (PostgreSQL has already rolled
             // it back); end it, so that a failed commit never leaves half of the work
             // waiting for a later one.
@@ -309,6 +511,7 @@ bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& datab
                 db.rollback();
         }
         m_inTransaction = false;
+        m_transactionLost = false;
     }
     m_trace.write(call, ok, -1, QString());
     return ok;

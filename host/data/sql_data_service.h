@@ -2,6 +2,7 @@
 #pragma once
 
 #include "corvan/services.h"
+#include "data/connection_keeper.h"
 #include "data/database_location.h"
 #include "data/schema.h"
 #include "data/sql_trace.h"
@@ -21,10 +22,17 @@ namespace corvan::host {
 // the name "systemDB". Record sets are read whole into memory, so the component can
 // walk them after the statement is gone and no read lock outlives the call. They are read
 // through the engine's own interface on the same connection (SqliteRows, PgRows): the cells
-// stay in the engine's compact form until the component reads them.
-class SqlDataService : public QObject, public DataService, public TransactionService, public RowCountService {
+// stay in the engine's compact form until the component reads them. A connection that
+// breaks (a server restart, a failover, a database file that went away) is made again on
+// the next call, as ConnectionService describes.
+class SqlDataService : public QObject,
+                       public DataService,
+                       public TransactionService,
+                       public RowCountService,
+                       public ConnectionService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
+    Q_INTERFACES(
+        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::ConnectionService)
 
 public:
     explicit SqlDataService(QObject* parent = nullptr);
@@ -64,17 +72,53 @@ public:
     bool RollbackTrans(const QString& database) override;
     bool inTransaction() const { return m_inTransaction; }
 
+    bool LastErrorIsConnectionLost() const override;
+    State ConnectionState() const override { return m_keeper.state(); }
+    QString ServerName() const override { return m_keeper.server(); }
+    // Why the last call failed, in the host's own terms.
+    FailureKind lastFailure() const { return m_lastFailure; }
+    // The waits before each try of a reconnect, in milliseconds.
+    void setReconnectSchedule(const QList<int>& waits) { m_keeper.setSchedule(waits); }
+    // For the host's own queries, which do not pass through the calls above: when the
+    // connection was found broken and no transaction is open, makes it again. True when a
+    // new connection is up, so that the query may run again.
+    bool recoverConnection();
+
     // The PostgreSQL table every transaction of this host locks first (in exclusive mode,
     // which readers do not block and only a role that may write the table can take).
     static constexpr const char* WriterLockTable = "corvan_writer_lock";
     static constexpr int DefaultLockWait = 10000;
 
+signals:
+    void connectionChanged() override;
+    // A new connection replaced a broken one: whatever was prepared on the old one is gone.
+    void reconnected();
+    // The tries of connecting anew begin (true) and end (false): the user waits meanwhile.
+    void reconnecting(bool active);
+
 private:
     // Clears the last error, or sets it and returns false when the call cannot go on.
     bool checkTarget(const QString& database);
+    // Before a call: a connection found broken is made again when no transaction of it is
+    // open; false, with the reason kept, when the call cannot run.
+    bool ready();
+    void noticeMovedFile();
+    static QString connectOptions(const DatabaseLocation& location, bool again);
+    // Connects the configured connection, on open and again after a break.
+    bool connectNow(QString* failure);
+    // The tries of connecting again; false, with the reason kept, when none succeeded.
+    bool reconnect();
+    // A failure just kept was a broken connection: no call may use it any more.
+    bool isLost() const;
+    bool beginNow();
+    std::unique_ptr<RecordSet> readRows(const QString& sql, QSqlError* failure);
     bool finishTransaction(SqlTrace::Call call, const QString& database);
-    // Keeps the driver's account of a failure, and whether it was a lock held by another.
+    // Keeps the driver's account of a failure and what kind of failure it was; a broken
+    // connection is noticed here.
     void setError(const QSqlError& error);
+    // The server the connection reaches now, and the ones a reconnect tries.
+    QString connectedServer() const;
+    QString configuredServers() const;
 
     QString m_connectionName;
     DatabaseLocation m_location;
@@ -83,6 +127,10 @@ private:
     pg_conn* m_pg = nullptr;
     QString m_lastError;
     bool m_lastErrorBusy = false;
+    FailureKind m_lastFailure = FailureKind::Other;
+    ConnectionKeeper m_keeper;
+    // The connection broke while a transaction was open: it is gone, and so is the connection.
+    bool m_transactionLost = false;
     qint64 m_rowsAffected = -1;
     int m_lockWait = DefaultLockWait;
     bool m_inTransaction = false;

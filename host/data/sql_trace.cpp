@@ -18,6 +18,8 @@ QLatin1String callName(SqlTrace::Call call)
         return QLatin1String("COMMIT");
     case SqlTrace::Call::Rollback:
         return QLatin1String("ROLLBACK");
+    case SqlTrace::Call::Connect:
+        return QLatin1String("CONNECT");
     }
     return QLatin1String("?");
 }

@@ -11,7 +11,9 @@ namespace corvan::host {
 // loses nothing that ran before it.
 class SqlTrace {
 public:
-    enum class Call { Open, Exec, Begin, Commit, Rollback };
+    // Connect: a connection made again after one broke; its statement column names the
+    // server reached, or the servers tried and why none answered.
+    enum class Call { Open, Exec, Begin, Commit, Rollback, Connect };
 
     SqlTrace() = default;
     SqlTrace(const SqlTrace&) = delete;

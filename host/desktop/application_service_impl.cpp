@@ -29,10 +29,9 @@ QString ApplicationServiceImpl::describe(const DatabaseLocation& location)
     if (location.isSqlite())
         return QStringLiteral("SQLite 文件 ") + QFileInfo(location.filePath()).absoluteFilePath();
     // Built from the parts, never from the text the user gave, which may hold a password.
-    return QStringLiteral("PostgreSQL 数据库 %1（服务器 %2:%3，用户 %4）")
-        .arg(location.databaseName(), location.hostName())
-        .arg(location.port())
-        .arg(location.userName());
+    // Every server the address names: which one is in use the connection itself tells.
+    return QStringLiteral("PostgreSQL 数据库 %1（服务器 %2，用户 %3）")
+        .arg(location.databaseName(), location.servers().join(QLatin1Char(',')), location.userName());
 }
 
 } // namespace corvan::host

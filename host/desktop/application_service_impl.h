@@ -21,7 +21,7 @@ public:
     QString ApplicationName() const override;
 
     void setDatabase(const DatabaseLocation& location);
-    // "SQLite 文件 PATH", or "PostgreSQL 数据库 NAME（服务器 HOST:PORT，用户 USER）".
+    // "SQLite 文件 PATH", or "PostgreSQL 数据库 NAME（服务器 HOST:PORT[,HOST:PORT…]，用户 USER）".
     static QString describe(const DatabaseLocation& location);
     QString DatabaseDescription() const override { return m_database; }
     QString HostVersion() const override;

@@ -19,7 +19,19 @@ HostServices::HostServices(SqlDataService* data, QObject* parent)
       m_ui(new UiServiceImpl(this)), m_sheets(new SheetServiceImpl(this)),
       m_resourceView(new ResourceViewServiceImpl(this)), m_application(new ApplicationServiceImpl(this)),
       m_dataObject(data), m_messageObject(m_messages)
-{}
+{
+    if (!m_data)
+        return;
+    // The user waits while the host connects anew, and nothing prepared on the old
+    // connection is used on the new one.
+    connect(m_data, &SqlDataService::reconnecting, m_ui, [ui = m_ui](bool active) {
+        if (active)
+            ui->BeginWait(nullptr);
+        else
+            ui->EndWait();
+    });
+    connect(m_data, &SqlDataService::reconnected, m_resourceView, &ResourceViewServiceImpl::forgetStatements);
+}
 
 HostServices::~HostServices() = default;
 
@@ -31,6 +43,7 @@ void HostServices::configure(const QString& user, const QString& provinceChoice)
         m_context->setSource(m_data->database(), provinceChoice);
         m_rights->setSource(m_data->database(), name);
         m_resourceView->setSource(m_data->database());
+        m_resourceView->setRecovery([data = m_data] { return data->recoverConnection(); });
         m_application->setDatabase(m_data->location());
     }
 }

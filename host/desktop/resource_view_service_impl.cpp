@@ -43,6 +43,12 @@ void ResourceViewServiceImpl::setSource(const QSqlDatabase& db)
     m_views.clear();
 }
 
+void ResourceViewServiceImpl::forgetStatements()
+{
+    for (View& view : m_views)
+        view.record.reset();
+}
+
 const ResourceViewServiceImpl::View* ResourceViewServiceImpl::viewOf(const QString& name)
 {
     auto found = m_views.constFind(name);
@@ -155,6 +161,10 @@ bool ResourceViewServiceImpl::GetResourceData(const QString& viewName, const QSt
         // Nothing of the statement may stay open on the connection between records.
         query->finish();
     }
+    // A connection that broke is made again and the record read on the new one, which
+    // prepares the statement anew.
+    if (!found && m_recover && m_recover())
+        return GetResourceData(viewName, code, out, true, QString(), true, outObject);
 
     out->resize(int(list.size()));
     int division = int(list.size());

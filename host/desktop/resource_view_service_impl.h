@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 class QSqlQuery;
@@ -30,6 +31,11 @@ public:
     ~ResourceViewServiceImpl() override;
 
     void setSource(const QSqlDatabase& db);
+    // Asked when a record cannot be read: true when the host connected anew (its connection
+    // had broken), so that the record is read again on the new connection.
+    void setRecovery(std::function<bool()> recover) { m_recover = std::move(recover); }
+    // The statements prepared on a connection that is gone are dropped.
+    void forgetStatements();
 
     // Opens a read-only window with every stored field of the record; false when the
     // view or the record is unknown.
@@ -76,6 +82,7 @@ private:
 
     QSqlDatabase m_db;
     QHash<QString, View> m_views;
+    std::function<bool()> m_recover;
     QList<QPointer<QWidget>> m_windows;
 };
 

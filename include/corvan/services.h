@@ -61,6 +61,46 @@ public:
     virtual qint64 RowsAffected() const = 0;
 };
 
+// Optional fourth interface of the data service object: a connection to a database server
+// (or a database file on a share), which a restart, a failover or a network drop can break.
+// The host notices a broken connection on the next call and connects again with the same
+// identity and settings, a few times over a few seconds with its busy indication up; that
+// call is run again when it was a read outside a transaction. A transaction open when the
+// connection broke is gone as a whole (the server kept none of it): every later call of it
+// fails until it is rolled back. The object emits the signal connectionChanged() whenever
+// ConnectionState or ServerName change, also in the middle of a call. A host without this
+// interface reports a broken connection as any other failure.
+class ConnectionService {
+public:
+    enum class State {
+        Connected,    // working on ServerName
+        Reconnecting, // the connection broke; connecting again
+        Unreachable,  // the tries so far failed; the host keeps trying, at the latest on the next call
+    };
+    virtual ~ConnectionService() = default;
+    // Whether the last call failed because the connection was lost or could not be made.
+    // When the last call was a commit, the host cannot tell whether the server had
+    // committed before the connection broke: the caller looks for what it wrote.
+    virtual bool LastErrorIsConnectionLost() const = 0;
+    virtual State ConnectionState() const = 0;
+    // The server connected to now, as HOST:PORT (or the database file); while it is not
+    // reached, the servers being tried. Never a password.
+    virtual QString ServerName() const = 0;
+    // The signal, implemented by the host object's moc (declare it under signals:).
+    virtual void connectionChanged() = 0;
+};
+
+// Optional fifth interface of the data service object: reads that report what was written
+// (the history, its chart and exports) may be served by a standby server, which spares the
+// primary. The host uses one only while it is no more than the host's allowed delay behind
+// the primary, and never inside a transaction; otherwise the read goes where OpenRecordset
+// goes. Never used for a read that a write depends on.
+class StandbyReadService {
+public:
+    virtual ~StandbyReadService() = default;
+    virtual std::unique_ptr<RecordSet> OpenReportRecordset(const QString& sql, const QString& database) = 0;
+};
+
 // Element 3: who and where the user is.
 class ContextService {
 public:
@@ -192,6 +232,8 @@ public:
 Q_DECLARE_INTERFACE(corvan::DataService, "corvan.DataService/1.0")
 Q_DECLARE_INTERFACE(corvan::TransactionService, "corvan.TransactionService/1.0")
 Q_DECLARE_INTERFACE(corvan::RowCountService, "corvan.RowCountService/1.0")
+Q_DECLARE_INTERFACE(corvan::ConnectionService, "corvan.ConnectionService/1.0")
+Q_DECLARE_INTERFACE(corvan::StandbyReadService, "corvan.StandbyReadService/1.0")
 Q_DECLARE_INTERFACE(corvan::ContextService, "corvan.ContextService/1.0")
 Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
 Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -14,6 +15,8 @@
 #include <QWindow>
 
 #include "browser/frm_main.h"
+#include "browser/frm_q_in_base_room.h"
+#include "browser/main_desk.h"
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
 #include "ui/active_bar.h"
@@ -21,6 +24,7 @@
 #include "core/relocation/move_bts_state.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
+#include "support/pg_servers.h"
 #include "support/test_host.h"
 
 using namespace corvan;
@@ -157,6 +161,19 @@ TEST_F(BrowserTest, OneCityWithNameAndNumber)
 
     query(2, QStringLiteral("不存在"), QString());
     EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(), frmQInBaseRoom::NothingFound);
+
+    // A role that holds no city asks for all of them without sending " city in (  ) ", and is
+    // told why nothing shows; one city chosen is still asked for.
+    component.context().rightCityList = QStringLiteral(" ");
+    host.recorder()->clear();
+    query(0, QString(), QString());
+    EXPECT_TRUE(sentLike(QStringLiteral("select roomname")).isEmpty());
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(), frmQInBaseRoom::NoCity);
+    query(2, QString(), QString());
+    EXPECT_EQ(sentLike(QStringLiteral("select roomname")).size(), 1);
+    EXPECT_GT(tree->topLevelItemCount(), 0);
 }
 
 TEST_F(BrowserTest, UnknownDivisionsShowAsUnknown)
@@ -368,3 +385,43 @@ TEST_F(BrowserTest, ExitClosesTheMainWindowAndKeepsTheRoomSearch)
 }
 
 } // namespace
+
+TEST_F(BrowserTest, ADatabaseOutOfReachIsToldInTheTreeTheTabsAndTheStatusBarNeverAsNothingFound)
+{
+    db.service()->setReconnectSchedule({0, 50});
+    auto* empty = child<QLabel>(search, "lblEmpty");
+    auto* status = child<QLabel>(main, "lblConnection");
+    ASSERT_NE(status, nullptr);
+    const QString server = db.service()->ServerName();
+    const QString connected =
+        (db.isPostgresql() ? QStringLiteral("已连接 ") : QStringLiteral("已打开 ")) + server;
+    EXPECT_EQ(status->text(), connected);
+    EXPECT_TRUE(MainDesk::aboutText(component.context()).endsWith(QStringLiteral("\n连接：") + connected));
+
+    // A query that fails for another reason is a failure too, not an empty province.
+    host.recorder()->failWhen(
+        [](const QString& sql) { return sql.startsWith(QLatin1String("select roomname")); });
+    query(0, QString(), QString());
+    EXPECT_EQ(empty->text(), frmQInBaseRoom::QueryFailed);
+    host.recorder()->failWhen({});
+
+    test::Outage outage(db, test::Outage::Kind::Lasting);
+    outage.begin();
+    query(0, QString(), QString());
+    const QString away = db.isPostgresql() ? QStringLiteral("无法连接数据库服务器 %1，正在重试").arg(server)
+                                           : QStringLiteral("无法打开数据库文件 %1，正在重试").arg(server);
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_FALSE(empty->isHidden());
+    EXPECT_EQ(empty->text(), away + QStringLiteral("。") + frmQInBaseRoom::AskAgain);
+    EXPECT_EQ(status->text(), away);
+    // A room's BTSs that cannot be read are not said to be none.
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    EXPECT_TRUE(child<QLabel>(main, "lblEmptyG")->text().startsWith(away))
+        << child<QLabel>(main, "lblEmptyG")->text().toStdString();
+
+    outage.end();
+    query(0, QString(), QString());
+    EXPECT_GT(tree->topLevelItemCount(), 0);
+    EXPECT_TRUE(empty->isHidden());
+    EXPECT_EQ(status->text(), connected);
+}

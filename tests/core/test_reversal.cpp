@@ -13,10 +13,12 @@
 #include "core/history/track.h"
 #include "core/journal/journal.h"
 #include "core/journal/reentry.h"
+#include "core/relocation/connection_loss.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/reversal.h"
 #include "corvan/controls/property_item.h"
 #include "support/context_test.h"
+#include "support/pg_servers.h"
 #include "support/plain_data_service.h"
 #include "support/prompt_recorder.h"
 
@@ -232,6 +234,30 @@ TEST_F(ReversalTest, AnInjectedFailureAtAnyStatementChangesNothing)
     std::printf("[ figures ] %d injected failures in a reversal, none left a change\n", injected);
     EXPECT_GT(injected, 30);
     EXPECT_EQ(tables(), before);
+
+    // The connection lost in the middle of the next reversal's writes: told as such, nothing
+    // changed, and the same reversal goes through once the database is there again.
+    const QString again = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QStringList againRelocated = tables();
+    const QList<QStringList> againRows = Reversal::plan(context, again).rows;
+    db.service()->setReconnectSchedule({0, 100});
+    corvan::test::Outage outage{db};
+    bool broken = false;
+    host.recorder()->beforeCall([&](const QString& call) {
+        if (!broken && call.startsWith(QLatin1String("EXEC insert into h_btsdispatch"))) {
+            broken = true;
+            outage.begin();
+        }
+    });
+    const CommitOutcome lost = Reversal::run(context, again, againRows);
+    host.recorder()->beforeCall({});
+    outage.end();
+    EXPECT_EQ(lost.result, CommitOutcome::Result::ConnectionLost);
+    EXPECT_TRUE(lost.message.startsWith(ConnectionLoss::message(ConnectionLoss::Work::Reversal) +
+                                        QStringLiteral("\r\n")))
+        << lost.message.toStdString();
+    EXPECT_EQ(tables(), againRelocated);
+    EXPECT_TRUE(Reversal::run(context, again, againRows).done());
 }
 
 TEST_F(ReversalTest, TimelineAndReentryWorksheetFromTheJournal)

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "core/context/resource_view.h"
+#include "core/relocation/connection_loss.h"
 #include "core/relocation/relocation_commit.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/room_move.h"
 #include "corvan/controls/property_item.h"
 #include "support/context_test.h"
+#include "support/pg_servers.h"
 #include "support/prompt_recorder.h"
 
 using namespace corvan;
@@ -156,6 +158,26 @@ TEST_F(RoomMoveTest, AFailureInTheMiddleLeavesAllThreeAsTheyWere)
                   db.rows(QStringLiteral("select cellcode from res_ccell")),
               before);
     host.recorder()->failWhen({});
+    // The connection lost while the second BTS is written (the server restarted, the file
+    // gone): the whole move was undone, whichever BTS was being written, and says so.
+    db.service()->setReconnectSchedule({0, 100});
+    corvan::test::Outage outage{db};
+    bool broken = false;
+    host.recorder()->beforeCall([&](const QString& call) {
+        if (!broken && call.startsWith(QLatin1String("EXEC delete from res_ccell"))) {
+            broken = true;
+            outage.begin();
+        }
+    });
+    EXPECT_FALSE(move.commit());
+    host.recorder()->beforeCall({});
+    outage.end();
+    EXPECT_TRUE(prompt.shown.last().startsWith(ConnectionLoss::message(ConnectionLoss::Work::RoomMove) +
+                                               QStringLiteral("\r\n")))
+        << prompt.shown.last().toStdString();
+    EXPECT_EQ(WizardFixture::dump(db) + db.rows(QStringLiteral("select * from res_dbts")) +
+                  db.rows(QStringLiteral("select cellcode from res_ccell")),
+              before);
     EXPECT_TRUE(move.commit());
 }
 

@@ -30,6 +30,15 @@ inline QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// A text file's lines, without the empty one after the last line break.
+inline QStringList fileLines(const QString& path)
+{
+    QStringList lines = QString::fromUtf8(fileBytes(path)).split(u'\n');
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
 inline void writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);

@@ -2,6 +2,8 @@
 // The suite's entry: widgets, cursors and message boxes need a QApplication, and the
 // suite must run headless when no platform was chosen.
 
+#include "support/pg_servers.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -11,5 +13,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int failed = RUN_ALL_TESTS();
+    corvan::test::ServerPair::releaseShared();
+    return failed;
 }

@@ -32,14 +32,6 @@ protected:
     corvan::host::SqlDataService* service = db.service();
 };
 
-QStringList fileLines(const QString& path)
-{
-    QStringList lines = QString::fromUtf8(fileBytes(path)).split(u'\n');
-    if (lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 } // namespace
 
 TEST_F(SqlDataService, RecordSetsAreReadWholeWithFieldsFoundWithoutCase)

@@ -5,9 +5,49 @@ namespace corvan::test {
 
 RecordingDataService::RecordingDataService(QObject* real, QObject* parent)
     : QObject(parent), m_realObject(real), m_real(qobject_cast<DataService*>(real)),
-      m_transactions(qobject_cast<TransactionService*>(real)), m_counts(qobject_cast<RowCountService*>(real))
+      m_transactions(qobject_cast<TransactionService*>(real)), m_counts(qobject_cast<RowCountService*>(real)),
+      m_connection(qobject_cast<ConnectionService*>(real)), m_standby(qobject_cast<StandbyReadService*>(real))
 {
     Q_ASSERT_X(m_real, "RecordingDataService", "the wrapped object offers no DataService");
+    if (m_connection)
+        connect(real, SIGNAL(connectionChanged()), this, SIGNAL(connectionChanged()));
+}
+
+void RecordingDataService::before(const QString& call)
+{
+    m_calls.append(call);
+    m_lastLost = false;
+    if (m_beforeCall)
+        m_beforeCall(call);
+}
+
+bool RecordingDataService::LastErrorIsConnectionLost() const
+{
+    if (m_lastLost)
+        return true;
+    return !m_lastSimulated && m_realObject && m_connection && m_connection->LastErrorIsConnectionLost();
+}
+
+ConnectionService::State RecordingDataService::ConnectionState() const
+{
+    return m_realObject && m_connection ? m_connection->ConnectionState() : State::Connected;
+}
+
+QString RecordingDataService::ServerName() const
+{
+    return m_realObject && m_connection ? m_connection->ServerName() : QString();
+}
+
+std::unique_ptr<RecordSet> RecordingDataService::OpenReportRecordset(const QString& sql,
+                                                                     const QString& database)
+{
+    m_statements.append(sql);
+    m_reports.append(sql);
+    before(QStringLiteral("OPEN ") + sql);
+    if (simulateFailure(sql))
+        return nullptr;
+    return m_realObject && m_standby ? m_standby->OpenReportRecordset(sql, database)
+                                     : m_real->OpenRecordset(sql, database, 0);
 }
 
 void RecordingDataService::clear()
@@ -37,7 +77,7 @@ std::unique_ptr<RecordSet> RecordingDataService::OpenRecordset(const QString& sq
                                                                qint32 options)
 {
     m_statements.append(sql);
-    m_calls.append(QStringLiteral("OPEN ") + sql);
+    before(QStringLiteral("OPEN ") + sql);
     if (simulateFailure(sql))
         return nullptr;
     return m_real->OpenRecordset(sql, database, options);
@@ -46,7 +86,7 @@ std::unique_ptr<RecordSet> RecordingDataService::OpenRecordset(const QString& sq
 bool RecordingDataService::ExecuteSql(const QString& database, const QString& sql)
 {
     m_statements.append(sql);
-    m_calls.append(QStringLiteral("EXEC ") + sql);
+    before(QStringLiteral("EXEC ") + sql);
     if (simulateFailure(sql))
         return false;
     return m_real->ExecuteSql(database, sql);
@@ -74,19 +114,26 @@ bool RecordingDataService::transactionsOffered()
 
 bool RecordingDataService::BeginTrans(const QString& database)
 {
-    m_calls.append(QStringLiteral("BEGIN"));
+    before(QStringLiteral("BEGIN"));
     return transactionsOffered() && m_transactions->BeginTrans(database);
 }
 
 bool RecordingDataService::CommitTrans(const QString& database)
 {
-    m_calls.append(QStringLiteral("COMMIT"));
-    return transactionsOffered() && m_transactions->CommitTrans(database);
+    before(QStringLiteral("COMMIT"));
+    const bool committed = transactionsOffered() && m_transactions->CommitTrans(database);
+    if (!committed || !m_loseCommitAnswer)
+        return committed;
+    m_loseCommitAnswer = false;
+    m_lastSimulated = true;
+    m_lastLost = true;
+    m_ownError = QStringLiteral("simulated: the connection broke while the commit's answer was on its way");
+    return false;
 }
 
 bool RecordingDataService::RollbackTrans(const QString& database)
 {
-    m_calls.append(QStringLiteral("ROLLBACK"));
+    before(QStringLiteral("ROLLBACK"));
     return transactionsOffered() && m_transactions->RollbackTrans(database);
 }
 

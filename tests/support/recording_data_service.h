@@ -17,9 +17,12 @@ namespace corvan::test {
 class RecordingDataService : public QObject,
                              public DataService,
                              public TransactionService,
-                             public RowCountService {
+                             public RowCountService,
+                             public ConnectionService,
+                             public StandbyReadService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
+                     corvan::ConnectionService corvan::StandbyReadService)
 
 public:
     // real must offer DataService; its TransactionService is used when it offers one.
@@ -35,6 +38,16 @@ public:
     // LastError() then says so. An empty predicate lets everything through again.
     void failWhen(std::function<bool(const QString& sql)> predicate);
     static QString simulatedError() { return QStringLiteral("simulated failure"); }
+    // Called with each call as calls() records it, before it reaches the database: a test
+    // restarts the server there, or moves the database file away.
+    void beforeCall(std::function<void(const QString& call)> hook) { m_beforeCall = std::move(hook); }
+    // The next commit reaches the database and is committed there, but is reported as
+    // failed with a broken connection, as when the connection breaks while the answer is on
+    // its way.
+    void loseNextCommitsAnswer() { m_loseCommitAnswer = true; }
+    // The queries that were sent as reports (the history's), which a host may answer from a
+    // standby; statements() and calls() hold them as any other query.
+    QStringList reportStatements() const { return m_reports; }
 
     std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
                                              qint32 options = 0) override;
@@ -45,18 +58,33 @@ public:
     // The real service's count, -1 when it cannot tell or the last statement never reached it.
     qint64 RowsAffected() const override;
 
+    bool LastErrorIsConnectionLost() const override;
+    State ConnectionState() const override;
+    QString ServerName() const override;
+    std::unique_ptr<RecordSet> OpenReportRecordset(const QString& sql, const QString& database) override;
+
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
     bool RollbackTrans(const QString& database) override;
 
+signals:
+    void connectionChanged() override;
+
 private:
     bool simulateFailure(const QString& sql);
+    void before(const QString& call);
     bool transactionsOffered();
 
     QPointer<QObject> m_realObject;
     DataService* m_real = nullptr;
     TransactionService* m_transactions = nullptr;
     RowCountService* m_counts = nullptr;
+    ConnectionService* m_connection = nullptr;
+    StandbyReadService* m_standby = nullptr;
+    std::function<void(const QString&)> m_beforeCall;
+    bool m_loseCommitAnswer = false;
+    bool m_lastLost = false;
+    QStringList m_reports;
     std::function<bool(const QString&)> m_failWhen;
     QStringList m_statements;
     QStringList m_calls;

@@ -5,9 +5,11 @@
 #include "data/schema.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QUrl>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -54,7 +56,10 @@ QString TestDatabase::engineFromEnvironment()
     return engine;
 }
 
-TestDatabase::TestDatabase(Contents contents) : m_service(std::make_unique<host::SqlDataService>())
+TestDatabase::TestDatabase(Contents contents) : TestDatabase(contents, QString()) {}
+
+TestDatabase::TestDatabase(Contents contents, const QString& serverUrl)
+    : m_service(std::make_unique<host::SqlDataService>())
 {
     QString error;
     if (engineFromEnvironment() == QLatin1String("sqlite")) {
@@ -63,7 +68,7 @@ TestDatabase::TestDatabase(Contents contents) : m_service(std::make_unique<host:
             fatal(QStringLiteral("cannot make a temporary folder: %1").arg(m_folder->errorString()));
         m_location = host::DatabaseLocation::sqliteFile(m_folder->filePath(QStringLiteral("test.sqlite")));
     } else {
-        const QString url = qEnvironmentVariable("CORVAN_TEST_PG_URL");
+        const QString url = serverUrl.isEmpty() ? qEnvironmentVariable("CORVAN_TEST_PG_URL") : serverUrl;
         if (url.isEmpty())
             fatal(
                 QStringLiteral("CORVAN_TEST_ENGINE is postgresql but CORVAN_TEST_PG_URL is not set; run the "
@@ -75,8 +80,15 @@ TestDatabase::TestDatabase(Contents contents) : m_service(std::make_unique<host:
                        &error))
             fatal(QStringLiteral("cannot create the test database: %1").arg(error));
     }
-    if (!m_service->open(m_location, &error))
-        fatal(error);
+    // A database made through a list of servers is made on the primary; a standby named first
+    // has it once it has replayed that far, a moment later.
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_service->open(m_location, &error)) {
+        if (m_location.servers().size() < 2 || waited.elapsed() > 30000)
+            fatal(error);
+        QThread::msleep(50);
+    }
     if (contents == Contents::Schema && !host::createSchema(m_service->database(), &error))
         fatal(QStringLiteral("cannot create the schema: %1").arg(error));
 }

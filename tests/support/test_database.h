@@ -23,6 +23,9 @@ public:
     enum class Contents { Schema, Nothing };
 
     explicit TestDatabase(Contents contents = Contents::Schema);
+    // On PostgreSQL: a database made on the server of that URL (a list of servers included)
+    // rather than on the suite's.
+    TestDatabase(Contents contents, const QString& serverUrl);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;

@@ -61,6 +61,18 @@ public:
     {
         return qobject_cast<corvan::RowCountService*>(m_data);
     }
+    // Offered by some data services only.
+    corvan::ConnectionService* ConnectionService() const
+    {
+        return qobject_cast<corvan::ConnectionService*>(m_data);
+    }
+    // Offered by some data services only.
+    corvan::StandbyReadService* StandbyReadService() const
+    {
+        return qobject_cast<corvan::StandbyReadService*>(m_data);
+    }
+    // The data service object itself, whose signals a window may follow.
+    QObject* DataObject() const { return m_data; }
     // Offered by some sheet services only.
     corvan::WorkbookService* WorkbookService() const
     {

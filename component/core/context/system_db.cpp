@@ -15,6 +15,9 @@ std::unique_ptr<RecordSet> SystemDb::open(const QString& sql) const
     DataService* data = m_context.DataService();
     if (!data || sql.isEmpty())
         return nullptr;
+    if (m_reportReads > 0 && !m_inTransaction)
+        if (corvan::StandbyReadService* standby = m_context.StandbyReadService())
+            return standby->OpenReportRecordset(sql, Database);
     return data->OpenRecordset(sql, Database, 0);
 }
 
@@ -62,13 +65,15 @@ bool SystemDb::begin() const
 {
     m_ownError.clear();
     TransactionService* transactions = m_context.TransactionService();
-    return transactions && transactions->BeginTrans(Database);
+    m_inTransaction = transactions && transactions->BeginTrans(Database);
+    return m_inTransaction;
 }
 
 bool SystemDb::commit() const
 {
     m_ownError.clear();
     TransactionService* transactions = m_context.TransactionService();
+    m_inTransaction = false;
     return transactions && transactions->CommitTrans(Database);
 }
 
@@ -76,6 +81,7 @@ bool SystemDb::rollback() const
 {
     m_ownError.clear();
     TransactionService* transactions = m_context.TransactionService();
+    m_inTransaction = false;
     return transactions && transactions->RollbackTrans(Database);
 }
 
@@ -93,6 +99,14 @@ bool SystemDb::lastErrorIsBusy() const
         return false;
     DataService* data = m_context.DataService();
     return data && data->LastErrorIsBusy();
+}
+
+bool SystemDb::lastErrorIsConnectionLost() const
+{
+    if (!m_ownError.isEmpty())
+        return false;
+    const corvan::ConnectionService* connection = m_context.ConnectionService();
+    return connection && connection->LastErrorIsConnectionLost();
 }
 
 } // namespace corvan

@@ -40,6 +40,23 @@ public:
     // Why the last call failed, and whether only because another user held the database.
     QString lastError() const;
     bool lastErrorIsBusy() const;
+    // Whether the last call failed because the connection to the database broke (or could
+    // not be made again): a transaction open then is gone as a whole.
+    bool lastErrorIsConnectionLost() const;
+
+    // While one lives, the queries of open() and firstText() only report what was written
+    // (the history, its chart and exports): the host may answer them from a standby server.
+    // Never around a read that a write depends on.
+    class ReportReads {
+    public:
+        explicit ReportReads(const SystemDb& db) : m_db(db) { ++m_db.m_reportReads; }
+        ~ReportReads() { --m_db.m_reportReads; }
+        ReportReads(const ReportReads&) = delete;
+        ReportReads& operator=(const ReportReads&) = delete;
+
+    private:
+        const SystemDb& m_db;
+    };
 
     // The reason given when a write changed another number of rows than it had to.
     static QString rowCountError(qint64 expected, qint64 changed);
@@ -48,6 +65,9 @@ private:
     const mdlPubVar& m_context;
     // Set when the last call failed here rather than in the host (a row count), cleared by the next.
     mutable QString m_ownError;
+    mutable int m_reportReads = 0;
+    // A transaction this road began and has not ended: its reads stay on its connection.
+    mutable bool m_inTransaction = false;
 };
 
 } // namespace corvan

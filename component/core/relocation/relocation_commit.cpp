@@ -7,6 +7,7 @@
 #include "core/journal/journal.h"
 #include "core/relocation/bts_save.h"
 #include "core/relocation/commit_steps.h"
+#include "core/relocation/connection_loss.h"
 #include "core/relocation/field_rules.h"
 #include "core/relocation/relocation_record.h"
 
@@ -60,6 +61,9 @@ CommitOutcome outcome(CommitOutcome::Result result, const QString& message = {},
 CommitOutcome failure(const SystemDb& db, bool atomic,
                       CommitOutcome::Result result = CommitOutcome::Result::Failed)
 {
+    if (atomic)
+        if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Relocation))
+            return *lost;
     CommitOutcome failed = outcome(result, {}, db.lastError());
     if (atomic && db.lastErrorIsBusy())
         failed.result = CommitOutcome::Result::Busy;
@@ -201,8 +205,11 @@ CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState
         db.rollback();
         return result;
     }
-    if (!db.commit())
+    if (!db.commit()) {
+        if (auto settled = ConnectionLoss::afterCommit(context, ConnectionLoss::Work::Relocation, result))
+            return *settled;
         return failure(db, true);
+    }
     return result;
 }
 

@@ -14,9 +14,10 @@ class PropertyItems;
 class mdlPubVar;
 
 // What one attempt at writing a relocation came to. The messages are for the user, who
-// is told only once the work is over.
+// is told only once the work is over. ConnectionLost: the connection broke and the work was
+// undone with it; trying again is all it takes once the host has connected anew.
 struct CommitOutcome {
-    enum class Result { Done, Refused, Busy, RecordFailed, Failed };
+    enum class Result { Done, Refused, Busy, RecordFailed, Failed, ConnectionLost };
     Result result = Result::Failed;
     QString message; // what to tell the user; empty where nothing is told
     QString details; // the database's own words

@@ -128,6 +128,7 @@ bool RelocationSession::commit()
         return false;
     case CommitOutcome::Result::Refused:
     case CommitOutcome::Result::Failed:
+    case CommitOutcome::Result::ConnectionLost:
         if (!outcome.message.isEmpty())
             m_prompt.showMessage(outcome.message);
         return false;

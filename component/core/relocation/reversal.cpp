@@ -11,6 +11,7 @@
 #include "core/context/sql_literal.h"
 #include "core/relocation/cell_loader.h"
 #include "core/relocation/change_summary.h"
+#include "core/relocation/connection_loss.h"
 #include "core/relocation/relocation_record.h"
 #include "corvan/attr_table.h"
 
@@ -597,6 +598,10 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
         return outcome(CommitOutcome::Result::Refused, NoTransactions);
     BusyScope busy(context);
     const auto failed = [&] {
+        if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal)) {
+            db.rollback();
+            return *lost;
+        }
         const QString reason = db.lastError();
         const bool busyNow = db.lastErrorIsBusy();
         db.rollback();
@@ -605,12 +610,19 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
                        reason);
     };
     if (!db.begin()) {
+        if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal))
+            return *lost;
         const QString reason = db.lastError();
         return outcome(db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
                        UndoneMessage + QStringLiteral("\r\n") + reason, reason);
     }
     // Planned again under the writer lock: what is written is what holds now.
     const Plan plan = Reversal::plan(context, discode);
+    // A read that failed with the connection makes no refusal: the reversal was undone.
+    if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal)) {
+        db.rollback();
+        return *lost;
+    }
     if (!plan.ok() || plan.rows != confirmed) {
         db.rollback();
         return outcome(CommitOutcome::Result::Refused, plan.ok() ? Changed : plan.refusal);
@@ -653,6 +665,12 @@ CommitOutcome Reversal::apply(const mdlPubVar& context, const Plan& plan)
         return failed();
     CommitOutcome done = outcome(CommitOutcome::Result::Done, SuccessMessage);
     done.recordCode = code;
+    if (!db.commit()) {
+        if (auto settled = ConnectionLoss::afterCommit(context, ConnectionLoss::Work::Reversal, done))
+            return *settled;
+        return outcome(CommitOutcome::Result::Failed,
+                       UndoneMessage + QStringLiteral("\r\n") + db.lastError());
+    }
     return done;
 }
 

@@ -5,6 +5,7 @@
 
 #include "core/context/busy_scope.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/relocation/connection_loss.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/relocation_commit.h"
@@ -237,6 +238,8 @@ bool RoomMove::commit()
                 outcome.result =
                     db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
                 outcome.message = RelocationCommit::UndoneMessage + QStringLiteral("\r\n") + outcome.details;
+                if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove))
+                    outcome = *lost;
             } else {
                 for (const auto& bts : m_btss) {
                     if (!bts->chosen)
@@ -254,16 +257,24 @@ bool RoomMove::commit()
                     if (!outcome.notice.isEmpty() && !notices.contains(outcome.notice))
                         notices << outcome.notice;
                 }
-                if (!outcome.done())
+                if (!outcome.done()) {
+                    // Undone with the connection, as a whole move, whichever BTS was being written.
+                    if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove)) {
+                        outcome = *lost;
+                        who.clear();
+                    }
                     db.rollback();
-                else if (!db.commit())
-                    outcome = CommitOutcome{CommitOutcome::Result::Failed,
-                                            RelocationCommit::UndoneMessage + QStringLiteral("\r\n") +
-                                                db.lastError(),
-                                            db.lastError(),
-                                            {},
-                                            {},
-                                            {}};
+                } else if (!db.commit()) {
+                    const QString reason = db.lastError();
+                    outcome = ConnectionLoss::afterCommit(m_context, ConnectionLoss::Work::RoomMove, outcome)
+                                  .value_or(CommitOutcome{CommitOutcome::Result::Failed,
+                                                          RelocationCommit::UndoneMessage +
+                                                              QStringLiteral("\r\n") + reason,
+                                                          reason,
+                                                          {},
+                                                          {},
+                                                          {}});
+                }
             }
         }
         if (outcome.result != CommitOutcome::Result::Busy ||
@@ -279,6 +290,10 @@ bool RoomMove::commit()
     }
     if (outcome.result == CommitOutcome::Result::Busy)
         return false;
+    if (outcome.result == CommitOutcome::Result::ConnectionLost) {
+        m_prompt.showMessage(outcome.message);
+        return false;
+    }
     // Which BTS, and which of its steps, stopped the whole move.
     // Everything was undone, the record's failure included.
     QString message =
