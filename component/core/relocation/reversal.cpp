@@ -630,9 +630,12 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
     const CommitOutcome written = apply(context, plan);
     if (!written.done())
         return failed();
-    if (!db.commit())
+    if (!db.commit()) {
+        if (auto settled = ConnectionLoss::afterCommit(context, ConnectionLoss::Work::Reversal, written))
+            return *settled;
         return outcome(CommitOutcome::Result::Failed,
                        UndoneMessage + QStringLiteral("\r\n") + db.lastError());
+    }
     return written;
 }
 
@@ -665,12 +668,6 @@ CommitOutcome Reversal::apply(const mdlPubVar& context, const Plan& plan)
         return failed();
     CommitOutcome done = outcome(CommitOutcome::Result::Done, SuccessMessage);
     done.recordCode = code;
-    if (!db.commit()) {
-        if (auto settled = ConnectionLoss::afterCommit(context, ConnectionLoss::Work::Reversal, done))
-            return *settled;
-        return outcome(CommitOutcome::Result::Failed,
-                       UndoneMessage + QStringLiteral("\r\n") + db.lastError());
-    }
     return done;
 }
 
