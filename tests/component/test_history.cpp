@@ -256,6 +256,7 @@ TEST_F(HistoryTest, WindowLayoutAndLoadOrder)
     EXPECT_EQ(tools,
               (QStringList{QStringLiteral("mnuExit=   退    出  "), QStringLiteral("mnuExcel=导出到Execl"),
                            QStringLiteral("mnuPrint=打印记录"), QStringLiteral("mnuReverse=撤销调整"),
+                           QStringLiteral("mnuReversePlan=撤销整个计划"),
                            QStringLiteral("mnuReentry=导出小区天馈清单"),
                            QStringLiteral("mnuExportList=导出所列记录"),
                            QStringLiteral("mnuChartInExport=导出时附统计")}));

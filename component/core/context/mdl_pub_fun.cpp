@@ -211,18 +211,24 @@ QString roomSearchStatement(bool allCities, const QString& cityId, const QString
     return sql;
 }
 
-QString roomOptionsStatement(const QString& cityId)
+QString roomOptionsStatement(const QString& cityId, const QString& scope)
 {
     QString sql = QStringLiteral("select roomcode,roomname from res_baseroom ");
     if (!cityId.isEmpty())
         sql += QStringLiteral(" where city='") + sqlText(cityId) + QStringLiteral("'");
+    if (!scope.isEmpty())
+        sql += (cityId.isEmpty() ? QStringLiteral(" where roomcode='") : QStringLiteral(" and roomcode='")) +
+               sqlText(scope) + QLatin1Char('\'');
     return sql;
 }
 
-QString cityRoomsStatement(const QString& cityId)
+QString cityRoomsStatement(const QString& cityId, const QString& scope)
 {
-    return QStringLiteral("select roomcode,roomname from res_baseroom where city='") + sqlText(cityId) +
-           QStringLiteral("'");
+    QString sql = QStringLiteral("select roomcode,roomname from res_baseroom where city='") +
+                  sqlText(cityId) + QStringLiteral("'");
+    if (!scope.isEmpty())
+        sql += QStringLiteral(" and roomcode='") + sqlText(scope) + QLatin1Char('\'');
+    return sql;
 }
 
 QString cityCountiesStatement(const QString& cityId)
@@ -276,7 +282,7 @@ void FillListOptions(const mdlPubVar& context, PropertyItem* item, const QString
 {
     if (!item)
         return;
-    auto rs = context.db().open(sql);
+    auto rs = context.optionRows(sql);
     if (!rs || rs->RecordCount() <= 0)
         return;
     // The rows go straight into options rather than through a "code,name;" text: a name

@@ -47,10 +47,11 @@ QString GetBtsRoomCode(const mdlPubVar& context, const QString& net, const QStri
 // parts of name and number (each counts only when it holds more than blanks).
 QString roomSearchStatement(bool allCities, const QString& cityId, const QString& rightCityList,
                             const QString& name, const QString& number);
-// The BTS page's room options: the rooms of the city, or every room without a city.
-QString roomOptionsStatement(const QString& cityId);
+// The BTS page's room options: the rooms of the city, or every room without a city; with a
+// room scope (mdlPubVar::roomScope), only that room of them.
+QString roomOptionsStatement(const QString& cityId, const QString& scope = {});
 // The room options again once another city is chosen.
-QString cityRoomsStatement(const QString& cityId);
+QString cityRoomsStatement(const QString& cityId, const QString& scope = {});
 // The county options of a city.
 QString cityCountiesStatement(const QString& cityId);
 // A room's county.

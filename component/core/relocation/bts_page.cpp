@@ -122,7 +122,8 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
         else if (!rule.isEmpty())
             mdlPubFun::FillListOptions(context, row, rule);
         if (name == QLatin1String("belongroom")) {
-            mdlPubFun::FillListOptions(context, row, mdlPubFun::roomOptionsStatement(state.cityCode));
+            mdlPubFun::FillListOptions(context, row,
+                                       mdlPubFun::roomOptionsStatement(state.cityCode, context.roomScope()));
             RoomOptions::distinguish(context, row, state.cityCode, state.cityRooms, state.net);
         } else if (name == QLatin1String("city")) {
             keepRightCities(context, row);

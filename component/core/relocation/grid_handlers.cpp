@@ -2,6 +2,7 @@
 #include "core/relocation/grid_handlers.h"
 
 #include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/rooms/city_rooms.h"
@@ -43,7 +44,7 @@ void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, Pr
         return;
     // The rows keep what the user picked before; a room no longer offered is reported
     // when the page is left.
-    refill(context, grid, RoomKey, mdlPubFun::cityRoomsStatement(id));
+    refill(context, grid, RoomKey, mdlPubFun::cityRoomsStatement(id, context.roomScope()));
     if (grid.HasItem(RoomKey)) {
         CityRooms own;
         RoomOptions::distinguish(context, grid.GetItem(RoomKey), id, rooms ? *rooms : own, net);
