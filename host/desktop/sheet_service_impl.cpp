@@ -270,7 +270,7 @@ bool SheetServiceImpl::ExportWorkbook(const QList<Sheet*>& sheets, const QString
 
 namespace {
 
-// The .xlsx reader module beside this library, loaded once with its own symbols first
+// The .xlsx reader module beside this library, loaded once
 // (xlsx/xlsx_reader.h says why); null with the reason when it cannot be.
 ReadXlsx xlsxReader(QString* reason)
 {
@@ -282,7 +282,6 @@ ReadXlsx xlsxReader(QString* reason)
                                  .absoluteDir()
                                  .filePath(QLatin1String(ReaderModule));
         auto* library = new QLibrary(path);
-        library->setLoadHints(QLibrary::DeepBindHint);
         const auto read = reinterpret_cast<ReadXlsx>(library->resolve(ReadXlsxSymbol));
         if (!read)
             return {nullptr, u"读取 .xlsx 的模块无法加载：%1"_s.arg(library->errorString())};

@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "xlsx/xlsx_reader.h"
 
-#include <QBuffer>
 #include <QDate>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTime>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
-#include <quazip.h>
-#include <quazipfile.h>
+#include <unzip.h>
 
 using namespace Qt::StringLiterals;
 
@@ -29,44 +29,102 @@ struct Failure {
     QString text;
 };
 
+// The workbook's zip package, read from memory through minizip (the copy libxlsxwriter
+// uses as well, so one process holds one minizip).
 class Package {
 public:
-    explicit Package(const QByteArray& bytes) : m_bytes(bytes), m_buffer(&m_bytes), m_zip(&m_buffer) {}
+    explicit Package(const QByteArray& bytes) : m_bytes(bytes)
+    {
+        fill_fopen64_filefunc(&m_io); // then every call on our bytes
+        m_io.zopen64_file = [](voidpf self, const void*, int) -> voidpf {
+            return self;
+        };
+        m_io.zread_file = [](voidpf self, voidpf, void* buffer, uLong size) -> uLong {
+            auto* p = static_cast<Package*>(self);
+            const qint64 n = std::min(qint64(size), p->m_bytes.size() - p->m_at);
+            std::memcpy(buffer, p->m_bytes.constData() + p->m_at, size_t(n));
+            p->m_at += n;
+            return uLong(n);
+        };
+        m_io.zwrite_file = [](voidpf, voidpf, const void*, uLong) -> uLong {
+            return 0;
+        };
+        m_io.ztell64_file = [](voidpf self, voidpf) -> ZPOS64_T {
+            return ZPOS64_T(static_cast<Package*>(self)->m_at);
+        };
+        m_io.zseek64_file = [](voidpf self, voidpf, ZPOS64_T offset, int origin) -> long {
+            auto* p = static_cast<Package*>(self);
+            const qint64 base = origin == ZLIB_FILEFUNC_SEEK_SET   ? 0
+                                : origin == ZLIB_FILEFUNC_SEEK_CUR ? p->m_at
+                                                                   : p->m_bytes.size();
+            const qint64 to = base + qint64(offset);
+            if (to < 0 || to > p->m_bytes.size())
+                return -1;
+            p->m_at = to;
+            return 0;
+        };
+        m_io.zclose_file = [](voidpf, voidpf) -> int {
+            return 0;
+        };
+        m_io.zerror_file = [](voidpf, voidpf) -> int {
+            return 0;
+        };
+        m_io.opaque = this;
+    }
+    ~Package()
+    {
+        if (m_zip)
+            unzClose(m_zip);
+    }
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
 
-    bool open() { return m_zip.open(QuaZip::mdUnzip); }
+    bool open()
+    {
+        m_zip = unzOpen2_64("workbook", &m_io);
+        return m_zip != nullptr;
+    }
 
-    bool has(const QString& name) { return m_zip.setCurrentFile(name, QuaZip::csInsensitive); }
+    // Part names are matched without regard to case, as spreadsheet programs do.
+    bool has(const QString& name)
+    {
+        return m_zip && unzLocateFile(m_zip, name.toUtf8().constData(), 2) == UNZ_OK;
+    }
 
     // A part's bytes; a part that is missing is nothing, one that cannot be unpacked fails.
     std::optional<QByteArray> part(const QString& name)
     {
         if (!has(name))
             return std::nullopt;
-        QuaZipFile file(&m_zip);
-        if (!file.open(QIODevice::ReadOnly))
+        if (unzOpenCurrentFile(m_zip) != UNZ_OK)
             throw Failure{u"工作簿中的 %1 无法解压"_s.arg(name)};
         QByteArray data;
         char chunk[65536];
         for (;;) {
-            const qint64 read = file.read(chunk, sizeof chunk);
-            if (read < 0)
+            const int read = unzReadCurrentFile(m_zip, chunk, sizeof chunk);
+            if (read < 0) {
+                unzCloseCurrentFile(m_zip);
                 throw Failure{u"工作簿中的 %1 已损坏"_s.arg(name)};
+            }
             if (read == 0)
                 break;
-            if (data.size() + read > XlsxReader::MaxPartBytes)
+            if (data.size() + read > XlsxReader::MaxPartBytes) {
+                unzCloseCurrentFile(m_zip);
                 throw Failure{u"工作簿中的 %1 解压后过大"_s.arg(name)};
+            }
             data.append(chunk, read);
         }
-        file.close();
-        if (file.getZipError() != UNZ_OK)
+        // Closing checks the part's CRC.
+        if (unzCloseCurrentFile(m_zip) != UNZ_OK)
             throw Failure{u"工作簿中的 %1 已损坏（校验失败）"_s.arg(name)};
         return data;
     }
 
 private:
     QByteArray m_bytes;
-    QBuffer m_buffer;
-    QuaZip m_zip;
+    qint64 m_at = 0;
+    zlib_filefunc64_def m_io{};
+    unzFile m_zip = nullptr;
 };
 
 // A part's name from a relationship's target, relative to the part that holds the

@@ -9,16 +9,16 @@
 namespace corvan::host {
 
 // Reads one worksheet of an .xlsx workbook (Office Open XML, as Excel, WPS, LibreOffice and
-// libxlsxwriter write it) into texts: the package through QuaZip, its parts through Qt's
+// libxlsxwriter write it) into texts: the package through minizip, its parts through Qt's
 // XML reader. Shared strings, inline strings, formula results, numbers, booleans and dates
 // (serial numbers in a date format, in the 1900 or the 1904 date system) become the text a
 // spreadsheet shows in its general format. A sheet's row r (from 1) is row r - 1 of the
 // result, so a row keeps its number; empty rows between stay, trailing ones go.
 //
-// The reader is a module of its own, loaded by the sheet service when a workbook is read:
-// QuaZip carries its own copy of minizip under minizip's names, which libxlsxwriter (the
-// export's writer) takes from the system's minizip. In one symbol namespace one of them
-// calls the other's functions and crashes; the module keeps QuaZip's names to itself.
+// The reader is a module of its own, loaded by the sheet service when a workbook is read,
+// so that a host that never reads a plan never loads it. It unpacks with the system's
+// minizip, the one libxlsxwriter uses: a second copy of minizip under the same names (as
+// QuaZip carries) would have one of them call the other's functions in one process.
 class XlsxReader {
 public:
     // The worksheet named sheet, else the first. False with one line in *error when the bytes
