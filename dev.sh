@@ -13,7 +13,7 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite
           libqt6sql6-psql libsqlite3-dev libpq-dev sqlite3 libgtest-dev librapidcheck-dev postgresql postgresql-client
           fonts-noto-cjk libgl-dev libxlsxwriter-dev poppler-utils unzip dpkg-dev file openssl
-          qt6-translations-l10n xvfb clang-format)
+          qt6-translations-l10n xvfb clang-format libminizip-dev)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 need_packages() {

@@ -3,11 +3,15 @@
 
 #include "desktop/resource_view_service_impl.h"
 
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringList>
+
 namespace corvan::bench {
 
 BenchRecorder::BenchRecorder(QObject* data, host::ResourceViewServiceImpl* resources)
     : m_data(qobject_cast<DataService*>(data)), m_transactions(qobject_cast<TransactionService*>(data)),
-      m_resources(resources)
+      m_counts(qobject_cast<RowCountService*>(data)), m_resources(resources)
 {
     m_clock.start();
 }
@@ -64,12 +68,40 @@ bool BenchRecorder::GetFieldCaptions(const QString& view, QStringList* fields, Q
     return m_resources->GetFieldCaptions(view, fields, captions);
 }
 
-int BenchRecorder::statements() const
+int BenchRecorder::statements(const QVector<Sent>& sent)
 {
     int count = 0;
-    for (const Sent& s : m_sent)
+    for (const Sent& s : sent)
         count += s.kind == Sent::Kind::Query || s.kind == Sent::Kind::Command || s.kind == Sent::Kind::Record;
     return count;
+}
+
+QString BenchRecorder::shapes(const QVector<Sent>& sent)
+{
+    // Quoted texts and bare numbers are the values; what is left is the statement's kind.
+    static const QRegularExpression literal(QStringLiteral("'(?:[^']|'')*'"));
+    static const QRegularExpression number(QStringLiteral("\\b[0-9]+(?:\\.[0-9]+)?\\b"));
+    static const QRegularExpression list(QStringLiteral("'…'(?:\\s*,\\s*'…')+"));
+    static const QRegularExpression rows(QStringLiteral("\\([^()]*\\)(?:\\s*,\\s*\\([^()]*\\))+"));
+    constexpr qsizetype Longest = 110;
+    QStringList order;
+    QHash<QString, int> counts;
+    for (const Sent& s : sent) {
+        if (s.kind != Sent::Kind::Query && s.kind != Sent::Kind::Command && s.kind != Sent::Kind::Record)
+            continue;
+        QString shape = s.sql.simplified();
+        shape.replace(literal, QStringLiteral("'…'")).replace(number, QStringLiteral("…"));
+        shape.replace(list, QStringLiteral("'…',…")).replace(rows, QStringLiteral("(…),…"));
+        if (shape.size() > Longest)
+            shape = shape.left(Longest - 1) + QStringLiteral("…");
+        if (!counts.contains(shape))
+            order << shape;
+        ++counts[shape];
+    }
+    QStringList out;
+    for (const QString& shape : order)
+        out << QStringLiteral("%1× %2").arg(counts.value(shape)).arg(shape);
+    return out.join(QStringLiteral(" | "));
 }
 
 } // namespace corvan::bench

@@ -30,9 +30,9 @@ struct Sent {
 
 // Stands between the component and the host's services, passing every call through and
 // keeping what reached the database, so the benchmark can count it and replay it raw.
-class BenchRecorder : public QObject, public DataService, public TransactionService {
+class BenchRecorder : public QObject, public DataService, public TransactionService, public RowCountService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
 
 public:
     BenchRecorder(QObject* data, host::ResourceViewServiceImpl* resources);
@@ -42,6 +42,7 @@ public:
     bool ExecuteSql(const QString& database, const QString& sql) override;
     QString LastError() const override { return m_data->LastError(); }
     bool LastErrorIsBusy() const override { return m_data->LastErrorIsBusy(); }
+    qint64 RowsAffected() const override { return m_counts ? m_counts->RowsAffected() : -1; }
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
     bool RollbackTrans(const QString& database) override;
@@ -59,12 +60,18 @@ public:
     // The recorder's clock, which Sent::doneNs is read on.
     qint64 now() const { return m_clock.nsecsElapsed(); }
     const QVector<Sent>& sent() const { return m_sent; }
-    // Statements that reached the engine (transaction brackets left out).
-    int statements() const;
+    // Statements that reached the engine (transaction brackets left out), of all sent or of
+    // those sent from one point to another.
+    int statements() const { return statements(m_sent); }
+    static int statements(const QVector<Sent>& sent);
+    // What was sent, statement by statement: each kind of statement once, its literals left
+    // out, with how many times it was sent ("3× select roomname from res_baseroom where roomcode='…'").
+    static QString shapes(const QVector<Sent>& sent);
 
 private:
     DataService* m_data;
     TransactionService* m_transactions;
+    RowCountService* m_counts;
     host::ResourceViewServiceImpl* m_resources;
     QVector<Sent> m_sent;
     QElapsedTimer m_clock;

@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
-// The province at full size, side by side with the raw engine: each piece of work the component
-// does on a large database, then the same statements through the engine's own C interface on a
-// connection of its own. One line per piece of work, tab-separated:
-//   work, rooms, engine, project ms, raw ms, ratio, statements, peak MiB
-// (medians of --runs runs; the peak is the process's resident high-water mark during the work).
+// The province at full size, side by side with the raw engine: each piece of work a user waits
+// for, done as the user does it (the real windows, built and clicked offscreen), then the same
+// statements through the engine's own C interface on a connection of its own. One line per
+// piece of work, tab-separated:
+//   work, rooms, engine, project ms, raw ms, ratio, statements, peak MiB, sent
+// (medians of --runs runs; the peak is the process's resident high-water mark during the work;
+// sent is each kind of statement once, literals left out, with how often it went).
 //
 //   corvan-bench-scale [--scale N] [--database URL] [--dir DIR] [--runs R] [--only WORK,...]
 //
 // SQLite by default, in DIR/corvan-scale-N.sqlite (kept, and used again while it holds N rooms);
 // --database postgresql://... for a server, whose schema is replaced when it does not hold N
 // rooms. The demo province gets N relocation records over random rooms of it, and the first G
-// BTS of its largest city is given 60 cells and relocated back and forth.
+// BTS of its largest city is given 60 cells, relocated and reversed.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -18,20 +20,24 @@
 #include <QCommandLineParser>
 #include <QDateEdit>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 #include "bench_recorder.h"
+#include "browser/frm_main.h"
 #include "browser/frm_q_in_base_room.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/wizard_prompt.h"
 #include "core/relocation/relocation_session.h"
+#include "core/relocation/reversal.h"
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
@@ -43,7 +49,9 @@
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
 #include "raw_engine.h"
+#include "relocation/frm_move_bts.h"
 #include "scale_data.h"
+#include "ui/active_bar.h"
 
 using namespace corvan;
 using namespace corvan::bench;
@@ -67,14 +75,14 @@ void resetPeak()
         refs.write("5");
 }
 
-double memoryMiB(const char* field)
+double peakMiB()
 {
     QFile status(u"/proc/self/status"_s);
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(field))
-            return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     return 0;
 }
 
@@ -87,50 +95,64 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-double msSince(qint64 startNs, qint64 endNs)
+double ms(qint64 startNs, qint64 endNs)
 {
     return double(endNs - startNs) / 1e6;
+}
+
+// What was sent between two moments of the recorder's clock.
+QVector<Sent> between(const QVector<Sent>& sent, qint64 fromNs, qint64 toNs)
+{
+    QVector<Sent> out;
+    for (const Sent& s : sent)
+        if (s.doneNs > fromNs && s.doneNs <= toNs)
+            out.append(s);
+    return out;
+}
+
+// Everything the event loop has to do now: layouts, paints, work posted for later.
+void settle()
+{
+    for (int i = 0; i < 4; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QApplication::processEvents();
+    }
 }
 
 struct Figures {
     std::vector<double> project;
     std::vector<double> raw;
     int statements = 0;
+    QString sent;
     double peak = 0;
 };
 
-class Bench {
+// When a widget has finished painting, the first time after arm(): the moment the user sees it.
+class PaintWatch : public QObject {
 public:
-    Bench(int scale, int runs, const host::DatabaseLocation& location, const QStringList& only)
-        : m_scale(scale), m_runs(runs), m_location(location), m_only(only)
-    {}
+    PaintWatch(QWidget* widget, const BenchRecorder& clock) : m_clock(clock)
+    {
+        widget->installEventFilter(this);
+    }
+    void arm() { m_done = -1; }
+    qint64 done() const { return m_done; }
 
-    void run();
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint || m_done >= 0 || m_inside)
+            return false;
+        m_inside = true;
+        QCoreApplication::sendEvent(watched, event);
+        m_inside = false;
+        m_done = m_clock.now();
+        return true;
+    }
 
 private:
-    void print(const QString& work, const Figures& f);
-    double replay(const QVector<Sent>& sent);
-    void roomTree();
-    void history();
-    void commits(const QString& work);
-    void wizard();
-    // A relocation session for the moving BTS, past Next, towards its other room.
-    std::unique_ptr<RelocationSession> sessionPastNext(PropertyItems& page, WizardPrompt& prompt);
-
-    bool wanted(const QString& work) const { return m_only.isEmpty() || m_only.contains(work); }
-
-    int m_scale;
-    int m_runs;
-    host::DatabaseLocation m_location;
-    QStringList m_only;
-    host::SqlDataService m_data;
-    std::unique_ptr<ScaleData> m_prep;
-    std::unique_ptr<host::HostServices> m_services;
-    std::unique_ptr<BenchRecorder> m_recorder;
-    mdlPubVar m_context;
-    RawEngine m_raw;
-    MovingBts m_bts;
-    int m_cellSerial = 1;
+    const BenchRecorder& m_clock;
+    qint64 m_done = -1;
+    bool m_inside = false;
 };
 
 class SilentPrompt : public WizardPrompt {
@@ -145,134 +167,218 @@ public:
     QString told;
 };
 
+class Bench {
+public:
+    Bench(int scale, int runs, const host::DatabaseLocation& location, const QStringList& only)
+        : m_scale(scale), m_runs(runs), m_location(location), m_only(only)
+    {}
+
+    void run();
+
+private:
+    void print(const QString& work, const Figures& f);
+    double replay(const QVector<Sent>& sent, bool commit = false);
+    // Does the work as the user does and adds what it took, until the event loop is idle.
+    template <class Work> void measure(Figures& f, Work work);
+    void take(Figures& f, double projectMs, const QVector<Sent>& sent, bool commit = false);
+
+    void browser(clsMain& component);
+    void wizard(clsMain& component);
+    void history(clsMain& component);
+    void commits(const QString& variant);
+    // A relocation session for the moving BTS, past Next, towards its other room.
+    std::unique_ptr<RelocationSession> sessionPastNext(PropertyItems& page, SilentPrompt& prompt);
+
+    bool wanted(const QString& work) const { return m_only.isEmpty() || m_only.contains(work); }
+
+    int m_scale;
+    int m_runs;
+    host::DatabaseLocation m_location;
+    QStringList m_only;
+    host::SqlDataService m_data;
+    std::unique_ptr<ScaleData> m_prep;
+    std::unique_ptr<host::HostServices> m_services;
+    std::unique_ptr<BenchRecorder> m_recorder;
+    QVector<QObject*> m_objects;
+    mdlPubVar m_context;
+    RawEngine m_raw;
+    MovingBts m_bts;
+};
+
 void Bench::print(const QString& work, const Figures& f)
 {
     const double project = median(f.project);
-    const double raw = median(f.raw);
+    // Work that sent nothing has no raw engine to be compared with.
+    const double raw = f.statements > 0 ? median(f.raw) : -1;
     const QString rawText = raw < 0 ? u"-"_s : QString::number(raw, 'f', 1);
     const QString ratio = raw <= 0 ? u"-"_s : QString::number(project / raw, 'f', 2);
-    std::printf("%s\t%d\t%s\t%.1f\t%s\t%s\t%d\t%.0f\n", qPrintable(work), m_scale,
+    std::printf("%s\t%d\t%s\t%.1f\t%s\t%s\t%d\t%.0f\t%s\n", qPrintable(work), m_scale,
                 m_location.isSqlite() ? "sqlite" : "postgresql", project, qPrintable(rawText),
-                qPrintable(ratio), f.statements, f.peak);
+                qPrintable(ratio), f.statements, f.peak, qPrintable(f.sent));
     std::fflush(stdout);
 }
 
-double Bench::replay(const QVector<Sent>& sent)
+double Bench::replay(const QVector<Sent>& sent, bool commit)
 {
     QElapsedTimer timer;
     timer.start();
     QString error;
-    if (!m_raw.replay(sent, &error))
+    if (!m_raw.replay(sent, commit, &error))
         fail(u"the raw replay failed: "_s + error);
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-void Bench::roomTree()
+void Bench::take(Figures& f, double projectMs, const QVector<Sent>& sent, bool commit)
 {
-    clsMain component;
-    component.initEnv(m_services->objectArray());
-    component.ShowMainForm();
-    auto* search = component.context().form<frmQInBaseRoom>(u"frmQInBaseRoom"_s);
+    f.project.push_back(projectMs);
+    f.statements = BenchRecorder::statements(sent);
+    f.sent = BenchRecorder::shapes(sent);
+    f.peak = std::max(f.peak, peakMiB());
+    f.raw.push_back(replay(sent, commit));
+}
+
+template <class Work> void Bench::measure(Figures& f, Work work)
+{
+    settle();
+    m_recorder->clear();
+    resetPeak();
+    const qint64 start = m_recorder->now();
+    work();
+    settle();
+    take(f, ms(start, m_recorder->now()), m_recorder->sent());
+}
+
+// The room search and the main window: the tree of every city, of one city, one room by its
+// name, and a click on that room.
+void Bench::browser(clsMain& component)
+{
+    auto* main = component.context().form<frmMain>(u"frmMain"_s);
+    frmQInBaseRoom* search = main->roomSearch();
+    auto* city = search->findChild<QComboBox*>(u"cboCity"_s);
+    auto* cityIds = search->findChild<QComboBox*>(u"cboCityBack"_s);
+    auto* name = search->findChild<QLineEdit*>(u"txtName"_s);
+    auto* number = search->findChild<QLineEdit*>(u"txtNo"_s);
+    auto* query = search->findChild<QAbstractButton*>(u"cmdOk"_s);
     auto* tree = search->findChild<QTreeWidget*>(u"tvwRoom"_s);
-    search->findChild<QComboBox*>(u"cboCity"_s)->setCurrentIndex(0);
-    QApplication::processEvents();
-    const double emptyWindow = memoryMiB("VmRSS:");
-    double filled = 0;
+    const auto criteria = [&](int cityIndex, const QString& roomName) {
+        search->FillRoomTree(QString());
+        city->setCurrentIndex(cityIndex);
+        name->setText(roomName);
+        number->clear();
+    };
 
     Figures all;
-    Figures firstLevel;
+    Figures oneCity;
+    Figures byName;
+    Figures shown;
+    const int bigCity = cityIds->findText(m_bts.city);
     for (int run = 0; run < m_runs; ++run) {
-        search->FillRoomTree(QString());
-        QApplication::processEvents();
-        m_recorder->clear();
-        resetPeak();
-        const qint64 start = m_recorder->now();
-        search->findChild<QAbstractButton*>(u"cmdOk"_s)->click();
-        QApplication::processEvents();
-        const qint64 end = m_recorder->now();
-        all.project.push_back(msSince(start, end));
-        firstLevel.project.push_back(msSince(m_recorder->sent().value(0).doneNs, end));
-        all.peak = std::max(all.peak, memoryMiB("VmHWM:"));
-        all.statements = m_recorder->statements();
-        filled = memoryMiB("VmRSS:");
-        all.raw.push_back(replay(m_recorder->sent()));
+        criteria(0, QString());
+        measure(all, [&] { query->click(); });
+        criteria(bigCity, QString());
+        measure(oneCity, [&] { query->click(); });
+        criteria(0, m_bts.rooms[0]);
+        measure(byName, [&] { query->click(); });
+        QTreeWidgetItem* room = search->node(u"L4"_s + m_bts.city + m_bts.rooms[0]);
+        if (!room)
+            fail(u"the room %1 is not in the tree"_s.arg(m_bts.rooms[0]));
+        tree->scrollToItem(room);
+        settle();
+        const QPoint at = tree->visualItemRect(room).center();
+        measure(shown, [&] { QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at); });
     }
-    firstLevel.statements = all.statements;
-    firstLevel.peak = all.peak;
     print(u"room tree 全部"_s, all);
-    print(u"room tree: first level after the rows"_s, firstLevel);
-
-    // What the tree shows: every caption, each county opened.
-    qint64 captionBytes = 0;
-    int rooms = 0;
-    std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
-        captionBytes += item->text(0).toUtf8().size();
-        item->setExpanded(true);
-        for (int i = 0; i < item->childCount(); ++i)
-            walk(item->child(i));
-        rooms += item->childCount() == 0;
-    };
-    if (tree->topLevelItemCount() > 0)
-        walk(tree->topLevelItem(0));
-    std::fprintf(
-        stderr,
-        "room tree: %d rooms, captions %.1f MiB of UTF-8 text; resident %.0f MiB with the empty window, "
-        "%.0f MiB filled, %.0f MiB at the peak of a fill\n",
-        rooms, double(captionBytes) / (1024.0 * 1024.0), emptyWindow, filled, all.peak);
-    component.clearEnv();
+    print(u"room tree: one city"_s, oneCity);
+    print(u"room tree: one room by name"_s, byName);
+    print(u"show a room"_s, shown);
 }
 
-void Bench::history()
+// The wizard as the main window's command opens it on the room's G BTS, and its room picker.
+void Bench::wizard(clsMain& component)
 {
-    frmViewHistory window(m_context);
-    window.show();
-    QApplication::processEvents();
-    frmQDispathHis* panel = window.queryPanel();
-    panel->findChild<QComboBox*>(u"cbxCity"_s)->setCurrentIndex(0);
-    panel->findChild<QComboBox*>(u"cbxNet"_s)->setCurrentIndex(0);
-    panel->findChild<QDateEdit*>(u"dtBegin"_s)->setDate(QDate(2025, 1, 1));
-    panel->findChild<QDateEdit*>(u"dtEnd"_s)->setDate(QDate(2025, 12, 31));
-    auto* button = panel->findChild<QAbstractButton*>(u"cmdQuery"_s);
+    auto* main = component.context().form<frmMain>(u"frmMain"_s);
+    main->findChild<QTabWidget*>(u"sstMain"_s)->setCurrentIndex(0);
+    Figures open;
+    Figures picker;
+    for (int run = 0; run < m_runs; ++run) {
+        measure(open, [&] { main->bar()->tool(u"mnuDispatch"_s)->trigger(); });
+        auto* wizard = component.context().form<frmMoveBts>(u"frmMoveBts"_s);
+        if (!wizard || !wizard->session().ready())
+            fail(u"the wizard did not open on the BTS"_s);
+        auto* button = wizard->findChild<QAbstractButton*>(u"cmdRoom"_s);
+        measure(picker, [&] { button->click(); });
+        auto* dialog = wizard->findChild<QDialog*>(u"RoomPickerDialog"_s);
+        if (!dialog || !dialog->isVisible())
+            fail(u"the room picker did not open"_s);
+        dialog->reject();
+        wizard->close();
+        settle();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    print(u"wizard: BTS of %1 cells, city of %2 rooms"_s.arg(CellsOfTheBts).arg(m_prep->cityRooms(m_bts)),
+          open);
+    print(u"wizard: room picker, %1 rooms"_s.arg(m_prep->cityRooms(m_bts)), picker);
+}
+
+// The history window as the main window's command opens it: a year's list until its first
+// screen has painted, then what follows until the window is idle (the chart), a filter typed,
+// and the list's last screen.
+void Bench::history(clsMain& component)
+{
+    auto* main = component.context().form<frmMain>(u"frmMain"_s);
+    main->bar()->tool(u"mnuHistory"_s)->trigger();
+    settle();
+    auto* window = component.context().form<frmViewHistory>(u"frmViewHistory"_s);
+    if (!window)
+        fail(u"the history window did not open"_s);
+    frmQDispathHis* panel = window->queryPanel();
+    auto* query = panel->findChild<QAbstractButton*>(u"cmdQuery"_s);
+    auto* reset = panel->findChild<QAbstractButton*>(u"cmdReset"_s);
+    auto* filter = panel->findChild<QLineEdit*>(u"txtFilter"_s);
+    auto* rows = panel->list()->findChild<QTreeView*>(u"rows"_s);
+    PaintWatch watch(rows->viewport(), *m_recorder);
 
     Figures screen;
-    Figures afterRows;
-    Figures walk;
+    Figures rest;
+    Figures filtered;
+    Figures last;
     for (int run = 0; run < m_runs; ++run) {
-        panel->reset();
+        filter->clear();
+        reset->click();
         panel->findChild<QDateEdit*>(u"dtBegin"_s)->setDate(QDate(2025, 1, 1));
         panel->findChild<QDateEdit*>(u"dtEnd"_s)->setDate(QDate(2025, 12, 31));
-        QApplication::processEvents();
+        settle();
         m_recorder->clear();
         resetPeak();
+        watch.arm();
         const qint64 start = m_recorder->now();
-        button->click();
-        QApplication::processEvents();
-        const qint64 shown = m_recorder->now();
-        const QVector<Sent> firstScreen = m_recorder->sent();
-        screen.project.push_back(msSince(start, shown));
-        afterRows.project.push_back(msSince(firstScreen.value(0).doneNs, shown));
-        screen.statements = m_recorder->statements();
-        screen.peak = std::max(screen.peak, memoryMiB("VmHWM:"));
-        long captions = 0;
-        for (const auto& item : panel->list()->Items())
-            captions += item->Caption().size();
-        walk.project.push_back(msSince(start, m_recorder->now()));
-        walk.statements = m_recorder->statements();
-        walk.peak = std::max(walk.peak, memoryMiB("VmHWM:"));
-        screen.raw.push_back(replay(firstScreen));
-        walk.raw.push_back(replay(m_recorder->sent()));
+        query->click();
+        settle();
+        const qint64 idle = m_recorder->now();
+        const qint64 painted = watch.done() < 0 ? idle : watch.done();
+        take(screen, ms(start, painted), between(m_recorder->sent(), start, painted));
+        take(rest, ms(painted, idle), between(m_recorder->sent(), painted, idle));
         if (run == 0)
-            std::fprintf(stderr, "history: %ld records listed, %ld characters of captions\n",
-                         panel->list()->Items().ItemCount(), captions);
+            std::fprintf(stderr, "history: %ld records listed; %s\n", panel->list()->Items().ItemCount(),
+                         qPrintable(panel->countText()));
+        // In the list, on its first row (the first key only goes there), then to its end.
+        rows->setFocus();
+        QTest::keyClick(rows, Qt::Key_Home);
+        measure(last, [&] { QTest::keyClick(rows, Qt::Key_End); });
+        measure(filtered, [&] { filter->setText(m_bts.rooms[0]); });
+        if (run == 0)
+            std::fprintf(stderr, "history, filtered by %s: %s\n", qPrintable(m_bts.rooms[0]),
+                         qPrintable(panel->countText()));
     }
-    afterRows.statements = screen.statements;
-    afterRows.peak = screen.peak;
     print(u"history list: first screen"_s, screen);
-    print(u"history list: first screen after the rows"_s, afterRows);
-    print(u"history list: every caption"_s, walk);
+    print(u"history list: after the first screen"_s, rest);
+    print(u"history list: last screen (End)"_s, last);
+    print(u"history list: filter typed"_s, filtered);
+    window->close();
+    settle();
 }
 
-std::unique_ptr<RelocationSession> Bench::sessionPastNext(PropertyItems& page, WizardPrompt& prompt)
+std::unique_ptr<RelocationSession> Bench::sessionPastNext(PropertyItems& page, SilentPrompt& prompt)
 {
     QMap<QString, AttrTable> attrMap;
     if (!ResourceView::GetResourceData(m_context, u"v_res_gbts"_s, m_bts.code, &attrMap[u"G"_s]))
@@ -284,69 +390,76 @@ std::unique_ptr<RelocationSession> Bench::sessionPastNext(PropertyItems& page, W
     page.GetItem(u"belongroom"_s)->setValue(m_bts.rooms[1]);
     session->edited();
     if (!session->next())
-        fail(u"Next was refused: "_s + static_cast<SilentPrompt&>(prompt).told);
+        fail(u"Next was refused: "_s + prompt.told);
     return session;
 }
 
-void Bench::commits(const QString& work)
+// A relocation and its reversal, each with a real commit on both sides: the raw engine commits
+// what a rehearsal of the project's relocation sent (rolled back), the project reverses that, then
+// relocates for real, and the raw engine commits a rehearsed reversal of it. The BTS ends where it
+// began, with its cells back.
+void Bench::commits(const QString& variant)
 {
-    Figures f;
+    Figures commit;
+    Figures reversal;
     for (int run = 0; run < m_runs; ++run) {
-        QString error;
-        if (!m_prep->giveCells(m_bts, CellsOfTheBts, m_cellSerial++, &error))
-            fail(error);
-        // What the commit sends, rehearsed and rolled back, is what the raw engine replays.
+        QVector<Sent> rehearsed;
         {
             PropertyItems page;
             SilentPrompt prompt;
-            auto rehearsal = sessionPastNext(page, prompt);
+            auto session = sessionPastNext(page, prompt);
             m_recorder->clear();
             m_recorder->setRehearsal(true);
-            const bool done = rehearsal->commit();
+            const bool done = session->commit();
             m_recorder->setRehearsal(false);
             if (!done)
                 fail(u"the rehearsed commit failed: "_s + prompt.told);
-            f.raw.push_back(replay(m_recorder->sent()));
+            rehearsed = m_recorder->sent();
         }
-        PropertyItems page;
-        SilentPrompt prompt;
-        auto session = sessionPastNext(page, prompt);
-        m_recorder->clear();
-        resetPeak();
-        const qint64 start = m_recorder->now();
-        if (!session->commit())
-            fail(u"the commit failed: "_s + prompt.told);
-        f.project.push_back(msSince(start, m_recorder->now()));
-        f.statements = m_recorder->statements();
-        f.peak = std::max(f.peak, memoryMiB("VmHWM:"));
-        std::swap(m_bts.rooms[0], m_bts.rooms[1]);
-    }
-    print(work, f);
-}
+        commit.raw.push_back(replay(rehearsed, true));
 
-void Bench::wizard()
-{
-    Figures f;
-    QString error;
-    if (!m_prep->giveCells(m_bts, CellsOfTheBts, m_cellSerial++, &error))
-        fail(error);
-    for (int run = 0; run < m_runs; ++run) {
-        QMap<QString, AttrTable> attrMap;
-        ResourceView::GetResourceData(m_context, u"v_res_gbts"_s, m_bts.code, &attrMap[u"G"_s]);
-        PropertyItems page;
-        SilentPrompt prompt;
-        RelocationSession session(m_context, page, prompt);
+        QString record = m_prep->latestRecord();
+        Reversal::Plan plan = Reversal::plan(m_context, record);
+        if (!plan.ok())
+            fail(u"the raw relocation cannot be reversed: "_s + plan.refusal);
         m_recorder->clear();
         resetPeak();
-        const qint64 start = m_recorder->now();
-        if (!session.start(u"G"_s, attrMap, true))
-            fail(u"the wizard cannot be opened"_s);
-        f.project.push_back(msSince(start, m_recorder->now()));
-        f.statements = m_recorder->statements();
-        f.peak = std::max(f.peak, memoryMiB("VmHWM:"));
-        f.raw.push_back(replay(m_recorder->sent()));
+        qint64 start = m_recorder->now();
+        CommitOutcome undone = Reversal::run(m_context, record, plan.rows);
+        if (!undone.done())
+            fail(u"the reversal failed: "_s + undone.message + u' ' + undone.details);
+        reversal.project.push_back(ms(start, m_recorder->now()));
+        reversal.statements = m_recorder->statements();
+        reversal.sent = BenchRecorder::shapes(m_recorder->sent());
+        reversal.peak = std::max(reversal.peak, peakMiB());
+
+        {
+            PropertyItems page;
+            SilentPrompt prompt;
+            auto session = sessionPastNext(page, prompt);
+            m_recorder->clear();
+            resetPeak();
+            start = m_recorder->now();
+            if (!session->commit())
+                fail(u"the commit failed: "_s + prompt.told);
+            commit.project.push_back(ms(start, m_recorder->now()));
+            commit.statements = m_recorder->statements();
+            commit.sent = BenchRecorder::shapes(m_recorder->sent());
+            commit.peak = std::max(commit.peak, peakMiB());
+        }
+
+        record = m_prep->latestRecord();
+        plan = Reversal::plan(m_context, record);
+        m_recorder->clear();
+        m_recorder->setRehearsal(true);
+        undone = Reversal::run(m_context, record, plan.rows);
+        m_recorder->setRehearsal(false);
+        if (!undone.done())
+            fail(u"the rehearsed reversal failed: "_s + undone.message + u' ' + undone.details);
+        reversal.raw.push_back(replay(m_recorder->sent(), true));
     }
-    print(u"wizard: BTS of %1 cells, city of %2 rooms"_s.arg(CellsOfTheBts).arg(m_prep->cityRooms(m_bts)), f);
+    print(u"commit: BTS of %1 cells, %2"_s.arg(CellsOfTheBts).arg(variant), commit);
+    print(u"reversal: BTS of %1 cells, %2"_s.arg(CellsOfTheBts).arg(variant), reversal);
 }
 
 void Bench::run()
@@ -356,35 +469,42 @@ void Bench::run()
         fail(error);
     m_prep = std::make_unique<ScaleData>(m_data.database());
     if (!m_prep->prepare(m_scale, &error) || !m_prep->fillHistory(m_scale, &error) ||
-        !m_prep->chooseBts(&m_bts, &error))
+        !m_prep->chooseBts(&m_bts, &error) || !m_prep->giveCells(m_bts, CellsOfTheBts, 1, &error))
         fail(error);
     m_services = std::make_unique<host::HostServices>(&m_data);
     m_services->configure(u"admin"_s, QString());
     m_recorder = std::make_unique<BenchRecorder>(&m_data, m_services->resourceView());
     m_services->replaceDataObject(m_recorder.get());
-    QVector<QObject*> services = m_services->objectArray();
-    services[HostSlot::ResourceView] = m_recorder.get();
-    if (m_context.setServices(services) != mdlPubVar::Services::Stored)
+    m_objects = m_services->objectArray();
+    m_objects[HostSlot::ResourceView] = m_recorder.get();
+    if (m_context.setServices(m_objects) != mdlPubVar::Services::Stored)
         fail(u"the services were refused"_s);
     if (!m_raw.open(m_location, &error))
         fail(error);
 
-    std::printf("work\trooms\tengine\tproject ms\traw ms\tratio\tstatements\tpeak MiB\n");
-    if (wanted(u"tree"_s))
-        roomTree();
-    if (wanted(u"history"_s))
-        history();
+    std::printf("work\trooms\tengine\tproject ms\traw ms\tratio\tstatements\tpeak MiB\tsent\n");
+    if (wanted(u"tree"_s) || wanted(u"wizard"_s) || wanted(u"history"_s)) {
+        clsMain component;
+        component.initEnv(m_objects);
+        component.ShowMainForm();
+        settle();
+        // The wizard opens on the BTS of the room on show, so the browser comes first.
+        if (wanted(u"tree"_s) || wanted(u"wizard"_s))
+            browser(component);
+        if (wanted(u"wizard"_s))
+            wizard(component);
+        if (wanted(u"history"_s))
+            history(component);
+        component.clearEnv();
+    }
     if (wanted(u"commit"_s)) {
         if (!m_prep->setHistoryAside(&error))
             fail(error);
-        commits(u"commit: BTS of %1 cells, no history"_s.arg(CellsOfTheBts));
+        commits(u"no history"_s);
         if (!m_prep->restoreHistory(&error))
             fail(error);
-        commits(u"commit: BTS of %1 cells, history of %2"_s.arg(CellsOfTheBts)
-                    .arg(m_prep->count(u"h_btsdispatch"_s)));
+        commits(u"history of %1"_s.arg(m_prep->count(u"h_btsdispatch"_s)));
     }
-    if (wanted(u"wizard"_s))
-        wizard();
 }
 
 } // namespace
@@ -404,9 +524,9 @@ int main(int argc, char* argv[])
     parser.addOption(
         {u"dir"_s, u"Where the SQLite file is kept (default: the current folder)."_s, u"DIR"_s, u"."_s});
     parser.addOption(
-        {u"runs"_s, u"Runs of each piece of work; medians are printed (default 5)."_s, u"R"_s, u"5"_s});
+        {u"runs"_s, u"Runs of each piece of work; medians are printed (default 3)."_s, u"R"_s, u"3"_s});
     parser.addOption({u"only"_s,
-                      u"Only these pieces of work: tree, history, commit, wizard (comma-separated)."_s,
+                      u"Only these pieces of work: tree, wizard, history, commit (comma-separated)."_s,
                       u"WORK"_s});
     parser.process(app);
     bool ok = false;

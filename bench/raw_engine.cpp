@@ -161,7 +161,7 @@ bool RawEngine::run(const QString& sql, const QString& value, QString* error)
     return ok;
 }
 
-bool RawEngine::replay(const QVector<Sent>& sent, QString* error)
+bool RawEngine::replay(const QVector<Sent>& sent, bool commit, QString* error)
 {
     for (const Sent& s : sent) {
         bool ok = true;
@@ -170,6 +170,8 @@ bool RawEngine::replay(const QVector<Sent>& sent, QString* error)
             ok = run(m_sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"), {}, error);
             break;
         case Sent::Kind::Commit:
+            ok = run(commit ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"), {}, error);
+            break;
         case Sent::Kind::Rollback:
             ok = run(QStringLiteral("ROLLBACK"), {}, error);
             break;

@@ -26,9 +26,10 @@ public:
     RawEngine& operator=(const RawEngine&) = delete;
 
     bool open(const host::DatabaseLocation& location, QString* error);
-    // Runs what the component sent, in order. A transaction in it is rolled back at its end,
-    // so that the replay leaves the data as it found it.
-    bool replay(const QVector<Sent>& sent, QString* error);
+    // Runs what the component sent, in order. A transaction in it ends as the component's did
+    // when commit is true (the replay then changes the data as the component would have), and
+    // is rolled back otherwise, so that the replay leaves the data as it found it.
+    bool replay(const QVector<Sent>& sent, bool commit, QString* error);
 
 private:
     bool run(const QString& sql, const QString& value, QString* error);

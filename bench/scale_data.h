@@ -32,6 +32,8 @@ public:
     bool setHistoryAside(QString* error);
     bool restoreHistory(QString* error);
     qint64 count(const QString& table);
+    // The code of the newest relocation record: relocations take the largest code plus one.
+    QString latestRecord() { return first(QStringLiteral("select max(discode) from h_btsdispatch")); }
 
     // The first G BTS of the largest city that stands in a room, and a free room of a name
     // of its own in that city.

@@ -62,7 +62,7 @@ function(corvan_install_rules)
   set(pkg ${PROJECT_SOURCE_DIR}/packaging)
   set(out ${CMAKE_BINARY_DIR}/packaging)
 
-  set_target_properties(${CORVAN_INSTALLED_LIBRARIES} PROPERTIES INSTALL_RPATH "$ORIGIN")
+  set_target_properties(${CORVAN_INSTALLED_LIBRARIES} corvan-xlsx-reader PROPERTIES INSTALL_RPATH "$ORIGIN")
   set_target_properties(prjCorvan PROPERTIES INSTALL_RPATH "$ORIGIN/..")
   set_target_properties(corvan PROPERTIES INSTALL_RPATH "$ORIGIN/${_corvan_libdir_from_bindir}")
 
@@ -70,6 +70,8 @@ function(corvan_install_rules)
   install(TARGETS ${CORVAN_INSTALLED_LIBRARIES}
     LIBRARY DESTINATION ${CORVAN_INSTALL_PRIVATE_LIBDIR} COMPONENT runtime NAMELINK_SKIP)
   install(TARGETS prjCorvan LIBRARY DESTINATION ${CORVAN_INSTALL_PLUGINDIR} COMPONENT runtime)
+  # The .xlsx reader module, which the sheet service loads from beside its own library.
+  install(TARGETS corvan-xlsx-reader LIBRARY DESTINATION ${CORVAN_INSTALL_PRIVATE_LIBDIR} COMPONENT runtime)
   install(FILES ${PROJECT_SOURCE_DIR}/db/schema-sqlite.sql ${PROJECT_SOURCE_DIR}/db/schema-postgresql.sql
     DESTINATION ${CORVAN_INSTALL_DATADIR} COMPONENT runtime)
 

@@ -121,6 +121,10 @@ QString PropertyGrid::caption() const
 
 void PropertyGrid::itemsChanged(PropertyItem* item, PropertyItems::Change change)
 {
+    if (change == PropertyItems::Change::Batched) {
+        rebuildRows();
+        return;
+    }
     if (change == PropertyItems::Change::Appended) {
         // A batch of rows at once: one rebuild costs less than as many single inserts.
         if (m_model->isBehind())
@@ -172,10 +176,14 @@ void PropertyGrid::showRow(PropertyItem* item, bool added)
     if (added && !spans && item->Visible() && !item->Selected() && item->Type() != ITEM_GROUP)
         return;
     const QModelIndex index = m_model->indexOf(item);
+    // A hidden item has no row: one shown or hidden since the rows were built makes them anew.
+    if (!added && index.isValid() != item->Visible()) {
+        rebuildRows();
+        return;
+    }
     if (!index.isValid())
         return;
     QScopedValueRollback guard(m_syncing, true);
-    const QModelIndex parent = index.parent();
     if (spans)
         m_view->spanLater(index);
     if (item->Type() == ITEM_GROUP) {
@@ -185,8 +193,6 @@ void PropertyGrid::showRow(PropertyItem* item, bool added)
         if (m_view->isExpanded(index) == item->GroupFlag())
             m_view->setExpanded(index, !item->GroupFlag());
     }
-    if (m_view->isRowHidden(index.row(), parent) == item->Visible())
-        m_view->setRowHidden(index.row(), parent, !item->Visible());
     if (m_model->flags(index) & Qt::ItemIsSelectable) {
         QItemSelectionModel* selection = m_view->selectionModel();
         if (selection->isSelected(index) != item->Selected())
@@ -204,6 +210,10 @@ void PropertyGrid::rebuildRows()
     // A reset took every span: the rows below span again if the column shows.
     m_view->setColumnHidden(PropertyGridModel::ValueColumn, !m_model->hasProperties());
     m_model->forEachRow([this](PropertyItem* item, const PropertyItem*) { showRow(item, true); });
+    // Items without a row have no place on the grid.
+    for (const auto& item : m_items)
+        if (!item->Visible() || !m_model->indexOf(item.get()).isValid())
+            item->setGeometry(0, 0, 0, 0);
 }
 
 void PropertyGrid::syncGeometry()

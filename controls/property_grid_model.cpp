@@ -4,6 +4,7 @@
 #include "corvan/controls/property_item.h"
 
 #include <QFont>
+#include <atomic>
 
 namespace corvan {
 
@@ -11,6 +12,15 @@ namespace {
 
 // Children of a top-level row carry their header's row + 1, so parent() needs no lookup.
 constexpr quintptr TopLevel = 0;
+
+// Every layout of every grid stamps its items with a number of its own.
+quint32 nextStamp()
+{
+    static std::atomic<quint32> last{0};
+    quint32 stamp = ++last;
+    // 0 is the stamp of an item no grid placed.
+    return stamp != 0 ? stamp : ++last;
+}
 
 QString valueText(const PropertyItem& item)
 {
@@ -45,10 +55,21 @@ QStringList PropertyGridModel::optionsOf(const PropertyItem& item)
     return options;
 }
 
+bool PropertyGridModel::takes(const PropertyItem* item)
+{
+    if (!hasRow(item->Type()))
+        return false;
+    if (item->Type() == ITEM_GROUP) {
+        m_hiddenGroup = !item->Visible();
+        return item->Visible();
+    }
+    return item->Visible() && !m_hiddenGroup;
+}
+
 void PropertyGridModel::appended(PropertyItem* item)
 {
     ++m_seen;
-    if (!hasRow(item->Type()))
+    if (!takes(item))
         return;
     if (item->Type() == ITEM_GROUP || m_lastGroup < 0) {
         const int row = int(m_top.size());
@@ -72,11 +93,11 @@ void PropertyGridModel::place(PropertyItem* item)
         ++m_groupCount;
     }
     if (item->Type() == ITEM_GROUP || m_lastGroup < 0) {
-        m_places.insert(item, Place{-1, int(m_top.size())});
+        item->setRowPlace({-1, int(m_top.size()), m_stamp});
         m_top.push_back(Row{item, {}});
     } else {
         auto& children = m_top[std::size_t(m_lastGroup)].children;
-        m_places.insert(item, Place{m_lastGroup, int(children.size())});
+        item->setRowPlace({m_lastGroup, int(children.size()), m_stamp});
         children.push_back(item);
     }
 }
@@ -87,15 +108,15 @@ void PropertyGridModel::rebuild()
     // views hear of the new rows.
     beginResetModel();
     m_top.clear();
-    m_places.clear();
+    m_stamp = nextStamp();
     m_seen = 0;
     m_lastGroup = -1;
+    m_hiddenGroup = false;
     m_groupCount = 0;
     m_propertyCount = 0;
-    m_places.reserve(m_items.ItemCount());
     for (const auto& item : m_items) {
         ++m_seen;
-        if (hasRow(item->Type()))
+        if (takes(item.get()))
             place(item.get());
     }
     endResetModel();
@@ -125,10 +146,10 @@ void PropertyGridModel::changed(PropertyItem* item)
 
 QModelIndex PropertyGridModel::indexOf(const PropertyItem* item, int column) const
 {
-    const auto it = m_places.constFind(item);
-    if (it == m_places.constEnd())
+    if (!item || item->rowPlace().stamp != m_stamp)
         return {};
-    return createIndex(it->row, column, it->group < 0 ? TopLevel : quintptr(it->group) + 1);
+    const PropertyItem::RowPlace& place = item->rowPlace();
+    return createIndex(place.row, column, place.group < 0 ? TopLevel : quintptr(place.group) + 1);
 }
 
 PropertyItem* PropertyGridModel::itemAt(const QModelIndex& index) const
@@ -143,10 +164,9 @@ PropertyItem* PropertyGridModel::itemAt(const QModelIndex& index) const
 
 PropertyItem* PropertyGridModel::groupOf(const PropertyItem* item) const
 {
-    const auto it = m_places.constFind(item);
-    if (it == m_places.constEnd() || it->group < 0)
+    if (!item || item->rowPlace().stamp != m_stamp || item->rowPlace().group < 0)
         return nullptr;
-    return m_top[std::size_t(it->group)].item;
+    return m_top[std::size_t(item->rowPlace().group)].item;
 }
 
 int PropertyGridModel::stepNumber(int topRow) const

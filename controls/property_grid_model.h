@@ -13,8 +13,9 @@ class PropertyItems;
 
 // The rows of a property grid over its root item list. A group header owns the root rows
 // that follow it up to the next header, so they become its children and fold with it. Menu
-// holders never get a row: their entries only appear in a popup. A property's options stay
-// in its Children, where the editor reads them.
+// holders never get a row: their entries only appear in a popup. Nor do hidden items, nor the
+// items of a hidden header: a list that shows two of a hundred thousand records has two rows.
+// A property's options stay in its Children, where the editor reads them.
 //
 // The model never edits items on its own; setData is the user's path and reports every
 // real change through valueEdited.
@@ -75,19 +76,20 @@ private:
         PropertyItem* item;
         std::vector<PropertyItem*> children;
     };
-    struct Place {
-        int group; // top row of the owning header, -1 at the top
-        int row;
-    };
 
     void place(PropertyItem* item);
+    // Whether the item, the next of the root list, gets a row; follows hidden headers.
+    bool takes(const PropertyItem* item);
     int stepNumber(int topRow) const;
 
     PropertyItems& m_items;
     std::vector<Row> m_top;
-    QHash<const PropertyItem*, Place> m_places;
+    // Stamped on the items placed by this layout, so that a place from an earlier one, or
+    // from another grid, is known for what it is.
+    quint32 m_stamp = 0;
     long m_seen = 0; // root items taken in, rows or not
     int m_lastGroup = -1;
+    bool m_hiddenGroup = false;
     int m_groupCount = 0;
     int m_propertyCount = 0;
 };

@@ -18,7 +18,12 @@ PropertyItems::Batch::Batch(PropertyItems& items) : m_items(items)
 
 PropertyItems::Batch::~Batch()
 {
-    if (--m_items.m_batches == 0 && std::exchange(m_items.m_batchGrew, false))
+    if (--m_items.m_batches != 0)
+        return;
+    const bool grew = std::exchange(m_items.m_batchGrew, false);
+    if (std::exchange(m_items.m_batchChanged, false))
+        m_items.notify(nullptr, Change::Batched);
+    else if (grew)
         m_items.notify(nullptr, Change::Appended);
 }
 
@@ -49,6 +54,14 @@ PropertyItem* PropertyItems::AddDeferredItem(int /*relative*/, const QString& ke
     return append(key, QString(), type, captionNumber < 0 ? -1 : captionNumber);
 }
 
+void PropertyItems::reserve(long count)
+{
+    if (count <= 0)
+        return;
+    m_items.reserve(m_items.size() + std::size_t(count));
+    m_index.reserve(qsizetype(m_items.size()) + count);
+}
+
 void PropertyItems::ClearItems()
 {
     m_captionSource = nullptr;
@@ -73,6 +86,11 @@ PropertyItem* PropertyItems::GetItem(long position) const
 
 void PropertyItems::notify(PropertyItem* item, Change change)
 {
+    // In a batch the changes of items, this list's and those below, wait for its end.
+    if (m_batches > 0 && item && (change == Change::Value || change == Change::State)) {
+        m_batchChanged = true;
+        return;
+    }
     if (m_listener)
         m_listener(item, change);
     // Changes below an item reach the grid's root list, where the view listens.

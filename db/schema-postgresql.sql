@@ -3,6 +3,12 @@
 -- the casts at the end let the component's statements run unchanged: a bare number meets a
 -- text column through an implicit cast, and to_number takes one argument. The function
 -- comes first, as an index below is made on it.
+--
+-- Each release that changes the schema gives it a version: what a version adds stands
+-- between "-- @since-begin N" and "-- @since-end", and a database of an earlier version is
+-- brought up to date by running those statements, version by version (the specified
+-- tables' data is never touched). Everything outside such a block is version 1, the schema
+-- of corvan 0.1.0, which never changes.
 
 create or replace function to_number(text) returns numeric
   language sql immutable strict as
@@ -161,14 +167,29 @@ create table h_btsdispatch (
   disinfo    text
 );
 create index ix_h_btsdispatch_time on h_btsdispatch(distime);
+-- @since-begin 2
 -- Every relocation reads the next record code as max(to_number(discode)) while it holds the
 -- writers' lock: from this index that is one step, where a scan of every record would make
 -- each commit, and every user waiting behind it, slower as the history grows.
 create index ix_h_btsdispatch_number on h_btsdispatch(to_number(discode));
 
+-- The component's own: a relocation plan applied in one commit, read from a file
+-- (its name and SHA-256 checksum), by whom and when, and its number of rows; each of its
+-- relocations' journal entries names it.
+create table corvan_plan (
+  plancode  text not null primary key,
+  title     text not null,
+  filename  text not null,
+  checksum  text not null,
+  planuser  text not null,
+  plantime  timestamp(0) not null,
+  rowcount  integer not null check (rowcount > 0)
+);
+
 -- The component's own: what each relocation overwrote and deleted, keyed by the code of
 -- its record in h_btsdispatch, so that it can be reversed and nothing is lost. The entry is
 -- JSON text; reversedby names the record that reversed it, reverses the one it reverses.
+-- A relocation plan applied as a whole names its plan and the plan's row.
 create table corvan_journal (
   discode    text not null primary key,
   net        text not null,
@@ -177,9 +198,12 @@ create table corvan_journal (
   toroom     text,
   reverses   text,
   reversedby text,
-  entry      text not null
+  entry      text not null,
+  plancode   text references corvan_plan(plancode),
+  planrow    integer
 );
 create index ix_corvan_journal_bts on corvan_journal(basecode, net);
+create index ix_corvan_journal_plan on corvan_journal(plancode, planrow);
 
 -- A binary value written back from the journal, as a hex text: the same statement text
 -- runs on SQLite, where the host registers the function.
@@ -195,6 +219,16 @@ create table corvan_province_extent (
   lat_min double precision not null,
   lat_max double precision not null
 );
+
+-- Which schema versions the database went through: one row per version, written in the
+-- transaction that brought it (a new database gets the version it was made at).
+create table corvan_schema (
+  version   integer not null primary key,
+  applied   timestamp(0) not null,
+  appliedby text,
+  program   text not null
+);
+-- @since-end
 
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
@@ -241,6 +275,7 @@ begin
 end
 $$;
 
+-- @since-begin 2
 -- Who may do what. The server, not the client, decides: corvan_reader reads every table and
 -- view; corvan_relocator reads too and may relocate a BTS, but only where host_right gives
 -- the login role function 13 for the city. Nobody but the owner writes rights or metadata.
@@ -317,6 +352,59 @@ create policy corvan_city_right_update on corvan_journal for update
   using (exists (select 1 from h_btsdispatch h where h.discode = corvan_journal.discode
          and h.fromcity in (select city_id from host_right where username = session_user::text and funcno = '13')
          and h.tocity in (select city_id from host_right where username = session_user::text and funcno = '13')));
+
+-- A plan is written by its own user, under the next code (read as the records' under the
+-- writers' lock, so nobody can push the codes to their end); the journal entries that name
+-- it are written in the transaction that wrote it, so nobody can add relocations to
+-- another's plan afterwards. Plans are never changed.
+revoke all on corvan_plan, corvan_schema from public;
+grant select on corvan_plan, corvan_schema to corvan_reader;
+grant insert on corvan_plan to corvan_relocator;
+alter table corvan_plan enable row level security;
+create policy corvan_read on corvan_plan for select using (true);
+create policy corvan_own_plan on corvan_plan for insert with check (planuser = session_user::text);
+
+create or replace function corvan_plan_check() returns trigger language plpgsql security definer as
+$$
+declare
+  next_code text;
+begin
+  select (coalesce(max(to_number(plancode)), 0) + 1)::text into next_code from corvan_plan;
+  next_code := lpad(next_code, 20, '0');
+  if new.plancode is distinct from next_code then
+    raise exception 'corvan: the next plan code is %, not %', next_code, new.plancode
+      using errcode = 'check_violation';
+  end if;
+  return new;
+end
+$$;
+create trigger corvan_plan_rule before insert on corvan_plan
+  for each row when (not pg_catalog.has_table_privilege(current_user, 'corvan_plan', 'TRIGGER'))
+  execute function corvan_plan_check();
+
+create or replace function corvan_plan_entry_check() returns trigger language plpgsql security definer as
+$$
+begin
+  if new.plancode is not null and (coalesce(new.planrow, 0) < 1 or not exists (
+       select 1 from corvan_plan p where p.plancode = new.plancode and p.xmin = pg_current_xact_id()::xid)) then
+    raise exception 'corvan: journal entry % names plan %, which its transaction did not write', new.discode,
+      new.plancode using errcode = 'insufficient_privilege';
+  end if;
+  return new;
+end
+$$;
+create trigger corvan_plan_entry_rule before insert on corvan_journal
+  for each row when (new.plancode is not null
+                     and not pg_catalog.has_table_privilege(current_user, 'corvan_journal', 'TRIGGER'))
+  execute function corvan_plan_entry_check();
+do $$
+begin
+  execute format('alter function corvan_plan_check() set search_path = %I, pg_catalog, pg_temp', current_schema());
+  execute format('alter function corvan_plan_entry_check() set search_path = %I, pg_catalog, pg_temp',
+                 current_schema());
+end
+$$;
+revoke all on function corvan_plan_check(), corvan_plan_entry_check() from public;
 
 -- @network-begin
 revoke all on res_@bts, res_@cell, res_@ant, res_@antline, v_res_@bts from public;
@@ -424,14 +512,19 @@ grant update on corvan_writer_lock to corvan_relocator;
 -- What a transaction of a product role overwrote and deleted, as the server saw it: the
 -- first version of each BTS row and room it updated and every cell, antenna and feeder it
 -- deleted. A journal entry is checked against it at commit, which also clears what
--- transactions that have ended left.
+-- transactions that have ended left. A transaction may hold several relocations (a plan's
+-- rows, a plan's reversal), each ending with its journal entry: the entry claims what was
+-- captured since the one before (discode), and a row a later relocation changes again is
+-- captured anew, as that relocation found it.
 create table corvan_capture (
-  xact xid8 not null,
-  tab  text not null,
-  code text not null,
-  was  jsonb not null,
-  primary key (xact, tab, code)
+  xact    xid8 not null,
+  tab     text not null,
+  code    text not null,
+  was     jsonb not null,
+  discode text
 );
+create unique index ux_corvan_capture_open on corvan_capture(xact, tab, code) where discode is null;
+create index ix_corvan_capture_claimed on corvan_capture(xact, tab, code, discode);
 revoke all on corvan_capture from public;
 
 -- The cells, antennas and feeders a journalled relocation deleted, kept from other uses of
@@ -452,7 +545,7 @@ $$
 begin
   insert into corvan_capture(xact, tab, code, was)
     values (pg_current_xact_id(), tg_table_name, to_jsonb(old) ->> tg_argv[0], to_jsonb(old))
-    on conflict do nothing;
+    on conflict (xact, tab, code) where discode is null do nothing;
   return null;
 end
 $$;
@@ -697,7 +790,8 @@ begin
   n := lower(j.net);
   execute format('select to_jsonb(b) from %I b where basecode = $1', 'res_' || n || 'bts')
     into bts using j.basecode;
-  select was into bts_before from corvan_capture where xact = x and tab = 'res_' || n || 'bts' and code = j.basecode;
+  select was into bts_before from corvan_capture
+   where xact = x and tab = 'res_' || n || 'bts' and code = j.basecode and discode = j.discode;
   changed := found;
   bts_before := coalesce(bts_before, bts);
   if bts is null or not coalesce((bts ->> 'city') in (h.fromcity, h.tocity), false)
@@ -725,7 +819,8 @@ begin
         this_code using errcode = 'insufficient_privilege';
     end if;
     rooms := rooms || this_code;
-    select was -> (n || 'bts') into held from corvan_capture where xact = x and tab = 'res_baseroom' and code = this_code;
+    select was -> (n || 'bts') into held from corvan_capture
+     where xact = x and tab = 'res_baseroom' and code = this_code and discode = j.discode;
     if found then
       changed := true;
     else
@@ -748,7 +843,7 @@ begin
       this_code := deleted ->> pos;
       old_row := null;
       select was into old_row from corvan_capture
-       where xact = x and tab = 'res_' || n || kind.suffix and code = this_code;
+       where xact = x and tab = 'res_' || n || kind.suffix and code = this_code and discode = j.discode;
       differs := case when old_row is null then '(not deleted)'
                       else corvan_row_differs(('res_' || n || kind.suffix)::regclass, types, cols, deleted,
                                               old_row) end;
@@ -797,6 +892,16 @@ begin
         from jsonb_array_elements(e -> kind.key -> 'rows') r where r.value ->> pos is not null
       on conflict do nothing;
   end loop;
+  return null;
+end
+$$;
+
+-- A journal entry claims what its transaction captured since the entry before it: that is
+-- what its own relocation changed.
+create or replace function corvan_capture_claim() returns trigger language plpgsql security definer as
+$$
+begin
+  update corvan_capture set discode = new.discode where xact = pg_current_xact_id() and discode is null;
   return null;
 end
 $$;
@@ -891,6 +996,8 @@ create trigger corvan_record_rule before insert on h_btsdispatch
 
 create trigger corvan_reserve after insert on corvan_journal
   for each row execute function corvan_journal_reserve();
+create trigger corvan_claim after insert on corvan_journal
+  for each row execute function corvan_capture_claim();
 create constraint trigger corvan_journal_rule after insert on corvan_journal deferrable initially deferred
   for each row when (corvan_subject('corvan_journal')) execute function corvan_journal_check();
 create trigger corvan_mark_rule before update on corvan_journal
@@ -929,15 +1036,17 @@ declare
 begin
   foreach f in array array['corvan_capture_row()', 'corvan_room_check()', 'corvan_bts_check()',
                            'corvan_record_check()', 'corvan_journal_check()', 'corvan_journal_reserve()',
-                           'corvan_mark_check()', 'corvan_journal_release()', 'corvan_code_check()'] loop
+                           'corvan_mark_check()', 'corvan_journal_release()', 'corvan_code_check()',
+                           'corvan_capture_claim()'] loop
     execute format('alter function %s set search_path = %I, pg_catalog, pg_temp', f, current_schema());
   end loop;
   foreach f in array array['corvan_capture_row()', 'corvan_row_differs(regclass, jsonb, jsonb, jsonb, jsonb)',
                            'corvan_columns(regclass)', 'corvan_number_check(text, text)', 'corvan_room_check()',
                            'corvan_bts_check()', 'corvan_record_check()', 'corvan_journal_check()',
                            'corvan_journal_reserve()', 'corvan_mark_check()', 'corvan_journal_release()',
-                           'corvan_code_check()'] loop
+                           'corvan_code_check()', 'corvan_capture_claim()'] loop
     execute format('revoke all on function %s from public', f);
   end loop;
 end
 $$;
+-- @since-end

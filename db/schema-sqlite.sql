@@ -2,6 +2,12 @@
 -- Resource database on SQLite. Codes and identifiers are text; bare numbers in the
 -- component's statements meet them through SQLite's text affinity. to_number and
 -- to_date are registered by the host on every connection.
+--
+-- Each release that changes the schema gives it a version: what a version adds stands
+-- between "-- @since-begin N" and "-- @since-end", and a database of an earlier version is
+-- brought up to date by running those statements, version by version (the specified
+-- tables' data is never touched). Everything outside such a block is version 1, the schema
+-- of corvan 0.1.0, which never changes.
 
 create table com_province (
   pro_id     text not null primary key,
@@ -156,6 +162,7 @@ create table h_btsdispatch (
   disinfo    text
 );
 create index ix_h_btsdispatch_time on h_btsdispatch(distime);
+-- @since-begin 2
 -- The next record code is the largest value of a code. Codes of twenty digits are read from the
 -- end of the primary key, where their text order is their numeric order; this index holds every
 -- other code (none, as the component writes them), so that neither read passes every record.
@@ -163,9 +170,23 @@ create index ix_h_btsdispatch_time on h_btsdispatch(distime);
 create index ix_h_btsdispatch_other_code on h_btsdispatch(discode)
   where not (length(discode) = 20 and discode not glob '*[^0-9]*');
 
+-- The component's own: a relocation plan applied in one commit, read from a file
+-- (its name and SHA-256 checksum), by whom and when (local time, yyyy-mm-dd hh:mi:ss),
+-- and its number of rows; each of its relocations' journal entries names it.
+create table corvan_plan (
+  plancode  text not null primary key,
+  title     text not null,
+  filename  text not null,
+  checksum  text not null,
+  planuser  text not null,
+  plantime  text not null,
+  rowcount  integer not null check (rowcount > 0)
+);
+
 -- The component's own: what each relocation overwrote and deleted, keyed by the code of
 -- its record in h_btsdispatch, so that it can be reversed and nothing is lost. The entry is
 -- JSON text; reversedby names the record that reversed it, reverses the one it reverses.
+-- A relocation plan applied as a whole names its plan and the plan's row.
 create table corvan_journal (
   discode    text not null primary key,
   net        text not null,
@@ -174,9 +195,12 @@ create table corvan_journal (
   toroom     text,
   reverses   text,
   reversedby text,
-  entry      text not null
+  entry      text not null,
+  plancode   text references corvan_plan(plancode),
+  planrow    integer
 );
 create index ix_corvan_journal_bts on corvan_journal(basecode, net);
+create index ix_corvan_journal_plan on corvan_journal(plancode, planrow);
 
 -- The component's own: the longitudes and latitudes a province spans, so that a
 -- coordinate typed for a BTS can be checked against the province it stands in.
@@ -187,6 +211,16 @@ create table corvan_province_extent (
   lat_min real not null,
   lat_max real not null
 );
+
+-- Which schema versions the database went through: one row per version, written in the
+-- transaction that brought it (a new database gets the version it was made at).
+create table corvan_schema (
+  version   integer not null primary key,
+  applied   text not null,
+  appliedby text,
+  program   text not null
+);
+-- @since-end
 
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.

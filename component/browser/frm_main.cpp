@@ -92,6 +92,10 @@ void frmMain::buildToolBar()
                                       QStringLiteral("查看当前基站和机房的调整轨迹")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuRoomMove"), QStringLiteral("整机房搬迁"),
                                       QStringLiteral("把当前机房的基站一起搬迁到另一个机房")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPlan"), QStringLiteral("批量调整计划"),
+                                      QStringLiteral("按计划文件一次检查并调整多个基站")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPlanTemplate"), QStringLiteral("导出计划模板"),
+                                      QStringLiteral("导出批量调整计划的模板工作簿")));
     m_bar->tool(QStringLiteral("mnuDispatch"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_bar->tool(QStringLiteral("mnuHistory"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     addToolBar(Qt::TopToolBarArea, toolBar);
@@ -270,6 +274,10 @@ void frmMain::atbMainToolClick(const QString& name)
         showTrack();
     else if (name == QLatin1String("mnuRoomMove"))
         startRoomMove();
+    else if (name == QLatin1String("mnuPlan"))
+        emit planRequested();
+    else if (name == QLatin1String("mnuPlanTemplate"))
+        emit planTemplateRequested();
 }
 
 void frmMain::startRelocation()

@@ -62,6 +62,9 @@ signals:
                         const QString& roomCode, const QString& roomName);
     // The user asks to move every BTS of the room on show (network letter to its table).
     void roomMoveRequested(const QString& roomName, const QMap<QString, corvan::AttrTable>& tables);
+    // The user asks for the relocation plan window, or for the plan template.
+    void planRequested();
+    void planTemplateRequested();
 
 private:
     void buildToolBar();

@@ -171,9 +171,9 @@ void frmQInBaseRoom::saveCriteria() const
         return UiSettings::criterionKey(m_context, WindowName, what);
     };
     const int city = m_cboCity->currentIndex();
-    UiSettings::setValue(key(CityCriterion), city > 0 ? m_cboCityBack->itemText(city) : QString());
-    UiSettings::setValue(key(NameCriterion), m_txtName->text());
-    UiSettings::setValue(key(NumberCriterion), m_txtNo->text());
+    UiSettings::setValues({{key(CityCriterion), city > 0 ? m_cboCityBack->itemText(city) : QString()},
+                           {key(NameCriterion), m_txtName->text()},
+                           {key(NumberCriterion), m_txtNo->text()}});
 }
 
 QTreeWidgetItem* frmQInBaseRoom::addNode(QTreeWidgetItem* parent, const QString& key, const QString& text)

@@ -5,12 +5,14 @@
 #include <QWidget>
 
 #include "browser/frm_main.h"
+#include "core/plan/plan_command.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_track.h"
 #include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"
 #include "relocation/frm_move_room.h"
+#include "relocation/frm_plan.h"
 #include "ui/window_owner.h"
 
 namespace corvan {
@@ -124,6 +126,9 @@ void clsMain::ShowMainForm()
                     });
                     move->show();
                 });
+        connect(main, &frmMain::planRequested, this, [this, main] { openPlan(main); });
+        connect(main, &frmMain::planTemplateRequested, this,
+                [this, main] { frmPlan::writeTemplate(m_context, main); });
         connect(main, &frmMain::trackRequested, this,
                 [this, main](const QString& net, const QString& basecode, const QString& btsName,
                              const QString& roomCode, const QString& roomName) {
@@ -136,6 +141,17 @@ void clsMain::ShowMainForm()
             history->setOwnerWindow(main);
     } catch (...) {
     }
+}
+
+int clsMain::writePlanTemplate(const QString& path, const Lines& out, const Lines& err)
+{
+    return PlanCommand::writeTemplate(m_context, path, out, err);
+}
+
+int clsMain::runPlan(const QString& path, bool apply, const QString& report, const Lines& out,
+                     const Lines& err)
+{
+    return PlanCommand::run(m_context, path, apply, report, out, err);
 }
 
 void clsMain::openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap)
@@ -166,6 +182,10 @@ frmViewHistory* clsMain::openHistory(frmMain* owner)
     history->setOwnerWindow(owner);
     connect(history, &frmViewHistory::reverseRequested, this,
             [this, history](const QString& discode) { openReversal(history, discode); });
+    connect(history, &frmViewHistory::planReversed, this, [this] {
+        if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
+            main->hideBts();
+    });
     history->show();
     return history;
 }
@@ -184,6 +204,23 @@ void clsMain::openReversal(frmViewHistory* history, const QString& discode)
             main->hideBts();
     });
     reversal->show();
+}
+
+void clsMain::openPlan(frmMain* owner)
+{
+    // One plan window at a time; asked again, it comes to the front.
+    auto* plan = m_context.form<frmPlan>(QStringLiteral("frmPlan"));
+    if (!plan) {
+        plan = new frmPlan(m_context);
+        setWindowOwner(plan, owner);
+        connect(plan, &frmPlan::applied, this, [this] {
+            if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
+                main->hideBts();
+        });
+    }
+    plan->show();
+    plan->raise();
+    plan->activateWindow();
 }
 
 void clsMain::openTrack(frmMain* owner, const QString& net, const QString& basecode, const QString& btsName,

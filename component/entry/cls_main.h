@@ -20,9 +20,9 @@ class frmViewHistory;
 // drives the component's windows through it. It owns the component's context, creates
 // the windows with it and wires them to each other: a window that needs another asks
 // through a signal, and this class opens the window it asks for.
-class clsMain : public QObject, public Component {
+class clsMain : public QObject, public Component, public PlanRunner {
     Q_OBJECT
-    Q_INTERFACES(corvan::Component)
+    Q_INTERFACES(corvan::Component corvan::PlanRunner)
 
 public:
     explicit clsMain(QObject* parent = nullptr);
@@ -34,6 +34,11 @@ public:
     void hildFrm() override;
     void showFrm() override;
     void ShowMainForm() override;
+
+    // Relocation plans for a host's command line (PlanRunner).
+    int writePlanTemplate(const QString& path, const Lines& out, const Lines& err) override;
+    int runPlan(const QString& path, bool apply, const QString& report, const Lines& out,
+                const Lines& err) override;
 
     // The visibility recorded by the last hildFrm: one entry per window then loaded, plus
     // a spare entry that stays false.
@@ -49,6 +54,7 @@ private:
     void openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap);
     frmViewHistory* openHistory(frmMain* owner);
     void openReversal(frmViewHistory* history, const QString& discode);
+    void openPlan(frmMain* owner);
     void openTrack(frmMain* owner, const QString& net, const QString& basecode, const QString& btsName,
                    const QString& roomCode, const QString& roomName);
 

@@ -6,6 +6,7 @@
 #include "core/context/ui_settings.h"
 #include "core/history/history_list_order.h"
 #include "core/history/history_query.h"
+#include "core/history/history_rows.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "ui/busy_cursor.h"
@@ -17,7 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <algorithm>
+#include <optional>
 
 namespace corvan {
 
@@ -132,6 +133,7 @@ void frmQDispathHis::fillCriteria()
     m_dtEnd->setDate(today);
 
     m_smHisList->Items().ClearItems();
+    m_rows.reset();
     m_queried = false;
     m_lblCount->setText(NotQueried);
 }
@@ -150,40 +152,35 @@ void frmQDispathHis::query()
     BusyCursor busy;
     saveCriteria();
     const QString statement = queryStatement();
-    HistoryQuery::fillList(m_context, m_smHisList->Items(), statement);
+    // Newest first, each caption made when it is first shown: the list costs its statement
+    // and the rooms of the rows on screen.
+    m_rows = HistoryQuery::fillList(m_context, m_smHisList->Items(), statement);
     m_queried = true;
-    arrangeList();
-    emit queried(statement);
-}
-
-void frmQDispathHis::arrangeList()
-{
-    // The statement has no ordering clause; the list shows the newest record first.
-    PropertyItems& items = m_smHisList->Items();
-    QList<std::pair<QString, QString>> rows;
-    for (const auto& item : items)
-        rows.append({item->Key(), item->Caption()});
-    QList<std::pair<QString, QString>> sorted = rows;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
-        return HistoryListOrder::newerFirst(a.first, a.second, b.first, b.second);
-    });
-    if (sorted != rows) {
-        items.ClearItems();
-        for (const auto& [key, caption] : sorted)
-            items.AddItem(0, key, caption, ITEM_OPTION);
-    }
     applyFilter();
+    emit queried(statement);
 }
 
 void frmQDispathHis::applyFilter()
 {
-    const QString filter = m_txtFilter->text();
+    const QStringList words = HistoryListOrder::words(m_txtFilter->text());
+    const bool narrowing = !words.isEmpty();
+    // A filter reads every caption of a list that may hold a hundred thousand records.
+    std::optional<BusyCursor> busy;
+    if (narrowing)
+        busy.emplace();
+    // Every caption is read now: its rooms are named with one statement, not one each.
+    if (narrowing && m_rows)
+        m_rows->nameEveryRoom();
     int shown = 0;
-    for (const auto& item : m_smHisList->Items()) {
-        const bool match = HistoryListOrder::matches(item->Caption(), filter);
-        if (item->Visible() != match)
-            item->setVisible(match);
-        shown += match ? 1 : 0;
+    {
+        // The list's rows are made once, for all the records shown or hidden.
+        const PropertyItems::Batch batch(m_smHisList->Items());
+        for (const auto& item : m_smHisList->Items()) {
+            const bool match = !narrowing || HistoryListOrder::matchesWords(item->Caption(), words);
+            if (item->Visible() != match)
+                item->setVisible(match);
+            shown += match ? 1 : 0;
+        }
     }
     if (m_queried)
         m_lblCount->setText(HistoryListOrder::countText(shown, int(m_smHisList->Items().ItemCount())));
@@ -225,11 +222,10 @@ void frmQDispathHis::restoreCriteria()
 
 void frmQDispathHis::saveCriteria() const
 {
-    const auto set = [this](const char* what, const QVariant& v) {
-        UiSettings::setValue(UiSettings::criterionKey(m_context, WindowName, QString::fromLatin1(what)), v);
+    const auto key = [this](const char* what) {
+        return UiSettings::criterionKey(m_context, WindowName, QString::fromLatin1(what));
     };
-    set("city", m_cbxCity->currentText());
-    set("net", m_cbxNet->currentText());
+    UiSettings::setValues({{key("city"), m_cbxCity->currentText()}, {key("net"), m_cbxNet->currentText()}});
 }
 
 void frmQDispathHis::reset()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
 class QComboBox;
 class QDateEdit;
@@ -11,6 +12,7 @@ class QPushButton;
 
 namespace corvan {
 
+class HistoryRows;
 class PropertyGrid;
 class PropertyItem;
 class mdlPubVar;
@@ -52,8 +54,7 @@ private:
     void buildControls();
     void layOut();
     void itemChosen(PropertyItem* item);
-    // Newest first, then the filter and the count.
-    void arrangeList();
+    // The filter, and the count.
     void applyFilter();
     void restoreCriteria();
     void saveCriteria() const;
@@ -69,6 +70,8 @@ private:
     QLineEdit* m_txtFilter;
     QLabel* m_lblCount;
     bool m_queried = false;
+    // The records listed, which the captions are made from.
+    std::shared_ptr<HistoryRows> m_rows;
 };
 
 } // namespace corvan

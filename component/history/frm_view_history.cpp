@@ -5,6 +5,8 @@
 #include "core/history/history_query.h"
 #include "core/journal/journal.h"
 #include "core/journal/reentry.h"
+#include "core/plan/plan_reversal.h"
+#include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/history_chart_view.h"
@@ -16,6 +18,7 @@
 #include "ui/window_memory.h"
 #include "ui/window_owner.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QFrame>
 #include <QGroupBox>
@@ -120,6 +123,8 @@ QToolBar* frmViewHistory::buildToolBar()
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPrint"), QStringLiteral("打印记录")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReverse"), QStringLiteral("撤销调整"),
                                       QStringLiteral("撤销所显示的这次调整")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReversePlan"), QStringLiteral("撤销整个计划"),
+                                      QStringLiteral("撤销所显示记录所属批量调整计划的全部调整")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReentry"), QStringLiteral("导出小区天馈清单"),
                                       QStringLiteral("导出这次调整删除的小区、天线和馈线，以便重新录入")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExportList"), QStringLiteral("导出所列记录"),
@@ -182,8 +187,14 @@ QWidget* frmViewHistory::buildRecordPane()
 
 void frmViewHistory::updateChart(const QString& statement)
 {
-    BusyCursor busy;
-    m_chart->setChart(HistoryChart::of(HistoryChart::read(m_context, statement)));
+    // Read once the list is on screen, with a statement of its own.
+    auto* rows = m_query->list()->findChild<QAbstractScrollArea*>();
+    m_chart->setSource(
+        [this, statement] {
+            BusyCursor busy;
+            return HistoryChart::of(HistoryChart::read(m_context, statement));
+        },
+        rows ? rows->viewport() : nullptr);
 }
 
 bool frmViewHistory::chartWanted() const
@@ -245,6 +256,8 @@ void frmViewHistory::enableJournalCommands()
     const bool journalled = entry && entry->exists();
     m_bar->tool(QStringLiteral("mnuReverse"))->setEnabled(journalled && entry->reversedBy.isEmpty());
     m_bar->tool(QStringLiteral("mnuReentry"))->setEnabled(journalled);
+    m_bar->tool(QStringLiteral("mnuReversePlan"))
+        ->setEnabled(journalled && !PlanReversal::planOf(m_context, m_code).isEmpty());
 }
 
 void frmViewHistory::clearView()
@@ -401,10 +414,46 @@ void frmViewHistory::atbMainToolClick(const QString& name)
         printSheet();
     else if (name == QLatin1String("mnuReverse") && !m_code.isEmpty())
         emit reverseRequested(m_code);
+    else if (name == QLatin1String("mnuReversePlan"))
+        reversePlan();
     else if (name == QLatin1String("mnuReentry"))
         exportReentry();
     else if (name == QLatin1String("mnuExportList"))
         exportListed();
+}
+
+bool frmViewHistory::reversePlan()
+{
+    const QString plan = PlanReversal::planOf(m_context, m_code);
+    if (plan.isEmpty()) {
+        Messages::show(this, Messages::Kind::Warning, PlanReversal::NotPlanned);
+        return false;
+    }
+    PlanReversal::Preview preview = PlanReversal::preview(m_context, plan);
+    if (!preview.ok()) {
+        Messages::show(this, Messages::Kind::Warning, preview.refusal);
+        return false;
+    }
+    if (!Messages::ask(this, PlanReversal::confirmation(preview)))
+        return false;
+    QStringList records;
+    CommitOutcome outcome;
+    for (;;) {
+        outcome = PlanReversal::run(m_context, preview, &records);
+        if (outcome.result != CommitOutcome::Result::Busy ||
+            !Messages::retry(this, RelocationCommit::BusyMessage, outcome.details))
+            break;
+    }
+    if (!outcome.done()) {
+        if (outcome.result != CommitOutcome::Result::Busy)
+            Messages::show(this, Messages::Kind::Warning, outcome.message);
+        return false;
+    }
+    Messages::show(this, Messages::Kind::Information, outcome.message);
+    m_query->query();
+    showHistory(records.value(0));
+    emit planReversed();
+    return true;
 }
 
 void frmViewHistory::setOwnerWindow(QWidget* owner)

@@ -53,12 +53,18 @@ public:
     // The cells, antennas and feeders the shown record's relocation deleted, one worksheet
     // each, every stored column under the host's caption, through the host's workbook export.
     bool exportReentry();
+    // mnuReversePlan: reverses the whole relocation plan the record on show belongs to, last
+    // row first in one transaction, after the user confirmed what it will do; the list then
+    // shows the reversals. True when it was reversed.
+    bool reversePlan();
     // The record on show, empty when none.
     const QString& code() const { return m_code; }
 
 signals:
     // The user asks to reverse the record on show.
     void reverseRequested(const QString& discode);
+    // The relocation plan of the record on show was reversed, every relocation of it.
+    void planReversed();
 
 public:
     frmQDispathHis* queryPanel() const { return m_query; }

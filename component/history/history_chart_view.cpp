@@ -1,14 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "history/history_chart_view.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <algorithm>
+#include <utility>
 
 #include "core/context/field_names.h"
 
 namespace corvan {
 
 const QString HistoryChartView::Nothing = QStringLiteral("没有调整记录可以画图：请先查询。");
+const QString HistoryChartView::Counting = QStringLiteral("正在统计……");
 
 namespace {
 const QColor NetworkColours[3] = {QColor(0x3b, 0x75, 0xaf), QColor(0x51, 0x9e, 0x3e),
@@ -41,9 +44,55 @@ HistoryChartView::HistoryChartView(QWidget* parent) : QWidget(parent)
 
 void HistoryChartView::setChart(HistoryChart chart)
 {
+    m_source = nullptr;
     m_chart = std::move(chart);
     setToolTip(m_chart.total ? QStringLiteral("共 %1 次调整").arg(m_chart.total) : QString());
     update();
+}
+
+void HistoryChartView::setSource(std::function<HistoryChart()> source, QWidget* after)
+{
+    if (m_after)
+        m_after->removeEventFilter(this);
+    m_after = after;
+    if (m_after)
+        m_after->installEventFilter(this);
+    m_source = std::move(source);
+    m_chart = HistoryChart();
+    setToolTip(QString());
+    update();
+}
+
+bool HistoryChartView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Posted while the widget paints, the reading comes after the paint is on screen.
+    if (watched == m_after && event->type() == QEvent::Paint) {
+        m_after->removeEventFilter(this);
+        m_after = nullptr;
+        loadSoon();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void HistoryChartView::loadSoon()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { load(); }, Qt::QueuedConnection);
+}
+
+const HistoryChart& HistoryChartView::chart() const
+{
+    load();
+    return m_chart;
+}
+
+void HistoryChartView::load() const
+{
+    if (!m_source)
+        return;
+    const auto source = std::exchange(m_source, nullptr);
+    auto* self = const_cast<HistoryChartView*>(this);
+    self->setChart(source());
 }
 
 QSize HistoryChartView::sizeHint() const
@@ -57,6 +106,12 @@ void HistoryChartView::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(palette().color(QPalette::Text));
     const QRect area = rect().adjusted(Gap, Gap, -Gap, -Gap);
+    if (m_source) {
+        painter.drawText(area, Qt::AlignCenter, Counting);
+        if (!m_after || !m_after->isVisible())
+            loadSoon();
+        return;
+    }
     if (m_chart.total == 0) {
         painter.drawText(area, Qt::AlignCenter, Nothing);
         return;

@@ -20,6 +20,7 @@
 #include "corvan/controls/sheet.h"
 #include "corvan/record_set.h"
 #include "relocation/room_picker_dialog.h"
+#include "ui/busy_cursor.h"
 #include "ui/summary_sheet.h"
 #include "ui/window_memory.h"
 #include "ui/window_prompt.h"
@@ -314,9 +315,14 @@ void frmMoveBts::pickRoom(const QString& typed)
     PropertyItem* row = grid.GetItem(RoomKey);
     if (row->Type() != ITEM_EDIT)
         return;
-    RoomPicker rooms;
-    rooms.load(m_context, state(), grid);
-    auto* picker = new RoomPickerDialog(std::move(rooms), variantText(row->Value()), typed, this);
+    RoomPickerDialog* picker = nullptr;
+    {
+        // A city of twenty thousand rooms takes a moment to sort and list.
+        BusyCursor busy;
+        RoomPicker rooms;
+        rooms.load(m_context, state(), grid);
+        picker = new RoomPickerDialog(std::move(rooms), variantText(row->Value()), typed, this);
+    }
     picker->setAttribute(Qt::WA_DeleteOnClose);
     connect(picker, &QDialog::accepted, this, [this, picker] {
         PropertyItems& items = m_smBtsNew->Items();

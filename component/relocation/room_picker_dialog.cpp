@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -52,7 +53,9 @@ RoomPickerDialog::RoomPickerDialog(RoomPicker rooms, const QString& current, con
     m_list->setUniformRowHeights(true);
     m_list->setAlternatingRowColors(true);
     m_list->setHeaderLabels({Headings[0], Headings[1], Headings[2], Headings[3]});
-    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Measuring every row for its columns' widths costs more than the rest of the dialog
+    // together; the columns take the width of their longest text once.
+    m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_list->header()->setStretchLastSection(true);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));
@@ -70,6 +73,7 @@ RoomPickerDialog::RoomPickerDialog(RoomPicker rooms, const QString& current, con
     // Arrows and pages in the filter box move in the list, so the hands stay on the keys.
     m_filter->installEventFilter(this);
     refill();
+    sizeColumns();
     m_filter->setFocus();
 }
 
@@ -129,6 +133,24 @@ void RoomPickerDialog::refill()
     else
         m_status->setText(CountText.arg(shown.size()).arg(choosable));
     currentChanged();
+}
+
+void RoomPickerDialog::sizeColumns()
+{
+    // The longest text of a column stands for its widest: names and numbers are of one script
+    // each, so the count of characters ranks them nearly as their width does.
+    QString longest[3] = {Headings[0], Headings[1], Headings[2]};
+    for (const RoomPicker::Room& room : m_rooms.rooms()) {
+        const QString* texts[3] = {&room.caption, &room.number, &room.county};
+        for (int c = 0; c < 3; ++c)
+            if (texts[c]->size() > longest[c].size())
+                longest[c] = *texts[c];
+    }
+    const QFontMetrics metrics(m_list->font());
+    // Room for the cell's margins and a little air.
+    const int margin = 4 * metrics.averageCharWidth();
+    for (int c = 0; c < 3; ++c)
+        m_list->setColumnWidth(c, metrics.horizontalAdvance(longest[c]) + margin);
 }
 
 int RoomPickerDialog::currentRoom() const

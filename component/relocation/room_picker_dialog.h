@@ -39,6 +39,8 @@ protected:
 private:
     void layOut();
     void refill();
+    // Each column as wide as its longest text, measured once.
+    void sizeColumns();
     void currentChanged();
     int currentRoom() const;
 

@@ -10,8 +10,10 @@ namespace corvan {
 
 void WindowPrompt::showMessage(const QString& text, Icon icon)
 {
-    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon,
-                    m_window->windowTitle(), text, QMessageBox::Ok, m_window);
+    const QMessageBox::Icon shown = icon == Icon::Information ? QMessageBox::Information
+                                    : icon == Icon::Warning   ? QMessageBox::Warning
+                                                              : QMessageBox::NoIcon;
+    QMessageBox box(shown, m_window ? m_window->windowTitle() : QString(), text, QMessageBox::Ok, m_window);
     box.exec();
 }
 

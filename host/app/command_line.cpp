@@ -51,17 +51,50 @@ CommandLine::CommandLine()
       m_tabOption(QStringLiteral("tab"),
                   QStringLiteral("With --screenshot: the network tab chosen, 0 (G), 1 (C) or 2 (D)."),
                   QStringLiteral("n")),
+      m_upgradeOption(QStringLiteral("upgrade-database"),
+                      QStringLiteral("Bring the database's schema up to this corvan's version and exit (done "
+                                     "anyway when corvan opens an older database, if the user may change its "
+                                     "schema).")),
+      m_reportOption(
+          QStringLiteral("report"),
+          QStringLiteral("With plan check or plan apply: also write the result of every row to this "
+                         ".xlsx workbook."),
+          QStringLiteral("file")),
       m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                    QStringLiteral("Show this help and exit.")),
       m_versionOption(QStringLiteral("version"), QStringLiteral("Show the version and exit."))
 {
-    m_parser.setApplicationDescription(
-        QStringLiteral("The reference host of the BTS relocation component: opens the resource database, "
-                       "loads the component and shows its main window."));
+    m_parser.setApplicationDescription(QStringLiteral(
+        "The reference host of the BTS relocation component: opens the resource database, "
+        "loads the component and shows its main window.\n\n"
+        "corvan plan template FILE      write a relocation plan template (.xlsx)\n"
+        "corvan plan check FILE         check a plan (.xlsx or .csv): one line per row\n"
+        "corvan plan apply FILE         check it and, when every row passes, apply it in one "
+        "commit\n"
+        "Exit status of plan: 0 every row passes (or the plan was applied), 1 a row is refused or "
+        "the apply failed (nothing written), 2 a file or usage error."));
+    m_parser.addPositionalArgument(QStringLiteral("plan"), QStringLiteral("plan template|check|apply FILE"),
+                                   QStringLiteral("[plan WHAT FILE]"));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_databaseOption, m_createDemoOption, m_scaleOption, m_forceOption, m_userOption,
                          m_provinceOption, m_pluginOption, m_sqlTraceOption, m_screenshotOption, m_roomOption,
-                         m_tabOption, m_helpOption, m_versionOption});
+                         m_tabOption, m_upgradeOption, m_reportOption, m_helpOption, m_versionOption});
+}
+
+bool CommandLine::parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error)
+{
+    static const QStringList works{QStringLiteral("template"), QStringLiteral("check"),
+                                   QStringLiteral("apply")};
+    const qsizetype which = works.indexOf(positional.value(1));
+    if (positional.size() != 3 || which < 0 || positional.at(2).trimmed().isEmpty()) {
+        if (error)
+            *error =
+                QStringLiteral("plan takes template, check or apply and one file: corvan plan check FILE");
+        return false;
+    }
+    *work = PlanWork(which);
+    *file = positional.at(2);
+    return true;
 }
 
 bool CommandLine::parse(const QStringList& arguments, QString* error)
@@ -73,9 +106,10 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
     };
     if (!m_parser.parse(arguments))
         return fail(m_parser.errorText());
-    if (!m_parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument '%1' (see --help)")
-                        .arg(m_parser.positionalArguments().constFirst()));
+    const QStringList positional = m_parser.positionalArguments();
+    const bool plan = !positional.isEmpty() && positional.constFirst() == QLatin1String("plan");
+    if (!positional.isEmpty() && !plan)
+        return fail(QStringLiteral("unexpected argument '%1' (see --help)").arg(positional.constFirst()));
 
     if (m_parser.isSet(m_helpOption)) {
         m_action = Action::Help;
@@ -87,7 +121,19 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
     }
 
     const bool createDemo = m_parser.isSet(m_createDemoOption);
-    m_action = createDemo ? Action::CreateDemo : Action::Run;
+    const bool upgrade = m_parser.isSet(m_upgradeOption);
+    m_action = createDemo ? Action::CreateDemo
+               : upgrade  ? Action::UpgradeDatabase
+               : plan     ? Action::Plan
+                          : Action::Run;
+    if (int(createDemo) + int(upgrade) + int(plan) > 1)
+        return fail(QStringLiteral("plan, --create-demo and --upgrade-database each go alone"));
+    if (plan && !parsePlan(positional, &m_planWork, &m_planFile, error))
+        return false;
+    m_report = m_parser.value(m_reportOption);
+    if (m_parser.isSet(m_reportOption) &&
+        (!plan || m_planWork == PlanWork::Template || m_report.trimmed().isEmpty()))
+        return fail(QStringLiteral("--report takes a file, and only with plan check or plan apply"));
     m_database = m_parser.value(m_databaseOption);
     m_force = m_parser.isSet(m_forceOption);
     m_user = m_parser.value(m_userOption);
@@ -108,8 +154,8 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
     m_screenshot = m_parser.value(m_screenshotOption);
     if (m_parser.isSet(m_screenshotOption) && m_screenshot.isEmpty())
         return fail(QStringLiteral("--screenshot needs a file"));
-    if (createDemo && m_parser.isSet(m_screenshotOption))
-        return fail(QStringLiteral("--screenshot cannot be used with --create-demo"));
+    if ((createDemo || upgrade || plan) && m_parser.isSet(m_screenshotOption))
+        return fail(QStringLiteral("--screenshot shows the main window; it goes with no other work"));
     if (m_parser.isSet(m_roomOption)) {
         if (m_screenshot.isEmpty())
             return fail(QStringLiteral("--room is only used with --screenshot"));
@@ -146,7 +192,8 @@ QString CommandLine::helpText() const
     // The parser names the program by its full path; the user knows it as corvan.
     QString text = m_parser.helpText();
     const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
-    return QStringLiteral("Usage: corvan [options]") + (lineEnd < 0 ? QString() : text.mid(lineEnd));
+    return QStringLiteral("Usage: corvan [options] [plan template|check|apply FILE]") +
+           (lineEnd < 0 ? QString() : text.mid(lineEnd));
 }
 
 } // namespace corvan::host

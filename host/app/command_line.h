@@ -11,7 +11,9 @@ namespace corvan::host {
 // is reported without a display and before anything is opened or created.
 class CommandLine {
 public:
-    enum class Action { Run, CreateDemo, Help, Version };
+    enum class Action { Run, CreateDemo, UpgradeDatabase, Plan, Help, Version };
+    // What "corvan plan WHAT FILE" does.
+    enum class PlanWork { Template, Check, Apply };
 
     static constexpr int DefaultRooms = 1000;
     static constexpr int MaxRooms = 1000000;
@@ -37,10 +39,16 @@ public:
     QString roomName() const { return m_roomName; }
     // --tab N, the network tab chosen in the screenshot; -1 when not given.
     int tab() const { return m_tab; }
+    // "corvan plan template|check|apply FILE": the work, the plan's file, and --report OUT.xlsx.
+    PlanWork planWork() const { return m_planWork; }
+    QString planFile() const { return m_planFile; }
+    QString report() const { return m_report; }
 
     QString helpText() const;
 
 private:
+    static bool parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error);
+
     QCommandLineParser m_parser;
     QCommandLineOption m_databaseOption;
     QCommandLineOption m_createDemoOption;
@@ -53,6 +61,8 @@ private:
     QCommandLineOption m_screenshotOption;
     QCommandLineOption m_roomOption;
     QCommandLineOption m_tabOption;
+    QCommandLineOption m_upgradeOption;
+    QCommandLineOption m_reportOption;
     QCommandLineOption m_helpOption;
     QCommandLineOption m_versionOption;
 
@@ -68,6 +78,9 @@ private:
     QString m_roomCity;
     QString m_roomName;
     int m_tab = -1;
+    PlanWork m_planWork = PlanWork::Check;
+    QString m_planFile;
+    QString m_report;
 };
 
 } // namespace corvan::host

@@ -3,6 +3,8 @@
 
 #include "corvan/component.h"
 #include "data/context_service_impl.h"
+#include "data/schema.h"
+#include "data/schema_version.h"
 #include "data/sql_data_service.h"
 #include "demo_creator.h"
 #include "desktop/host_services.h"
@@ -192,6 +194,114 @@ bool HostLauncher::refuseHeadless(QString* error) const
 
 int HostLauncher::run()
 {
+    return withComponent(true, [this](Component& component) {
+        component.ShowMainForm();
+        if (!m_commandLine.screenshot().isEmpty())
+            return takeScreenshot();
+        if (anyVisibleWindow())
+            return QApplication::exec();
+        return fail(QStringLiteral("the component showed no window"));
+    });
+}
+
+int HostLauncher::runPlan()
+{
+    const auto out = [](const QString& line) {
+        printLine(line);
+    };
+    const auto err = [](const QString& line) {
+        std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stderr);
+        std::fflush(stderr);
+    };
+    return withComponent(false, [&](Component& component) {
+        auto* runner = qobject_cast<PlanRunner*>(dynamic_cast<QObject*>(&component));
+        if (!runner)
+            return fail(QStringLiteral("the plug-in %1 cannot work on relocation plans").arg(pluginPath()));
+        const QString file = m_commandLine.planFile();
+        switch (m_commandLine.planWork()) {
+        case CommandLine::PlanWork::Template:
+            return runner->writePlanTemplate(file, out, err);
+        case CommandLine::PlanWork::Check:
+            return runner->runPlan(file, false, m_commandLine.report(), out, err);
+        case CommandLine::PlanWork::Apply:
+            return runner->runPlan(file, true, m_commandLine.report(), out, err);
+        }
+        return int(Failure);
+    });
+}
+
+bool HostLauncher::prepareSchema(SqlDataService& data, bool upgrade, QString* error) const
+{
+    int version = SchemaVersion::None;
+    if (!SchemaVersion::read(data.database(), &version, error))
+        return false;
+    const QString where = data.location().displayText();
+    const auto refuse = [error](const QString& text) {
+        *error = text;
+        return false;
+    };
+    if (version == SchemaVersion::None)
+        return refuse(
+            QStringLiteral("%1 is not a resource database (it has no table com_province)").arg(where));
+    if (version == SchemaVersion::Unversioned)
+        return refuse(QStringLiteral("the database %1 was made by a development build of corvan (it has the "
+                                     "component's own tables but no schema version), which no upgrade knows; "
+                                     "make a new one with --create-demo --force")
+                          .arg(where));
+    if (version > LatestSchemaVersion)
+        return refuse(
+            QStringLiteral("the database %1 has schema %2, made by a newer corvan; this corvan knows "
+                           "versions up to %3")
+                .arg(where, SchemaVersion::describe(version))
+                .arg(LatestSchemaVersion));
+    if (version == LatestSchemaVersion) {
+        if (upgrade)
+            printLine(QStringLiteral("The database %1 has schema %2, this corvan's; nothing to upgrade")
+                          .arg(where, SchemaVersion::describe(version)));
+        return true;
+    }
+    QString owner;
+    QString failure;
+    if (!SchemaVersion::mayUpgrade(data.database(), &owner, &failure)) {
+        if (!failure.isEmpty())
+            return refuse(failure);
+        const QString who = data.location().isSqlite()
+                                ? QStringLiteral("someone who may write the file %1").arg(owner)
+                                : QStringLiteral("the owner of its tables, the role %1,").arg(owner);
+        return refuse(QStringLiteral("the database %1 has schema %2 and this corvan needs %3; only %4 may "
+                                     "upgrade it: corvan --upgrade-database --database %1")
+                          .arg(where, SchemaVersion::describe(version),
+                               SchemaVersion::describe(LatestSchemaVersion), who));
+    }
+    return upgradeSchema(
+        data.database(), version,
+        [&](int reached) {
+            printLine(
+                QStringLiteral("Upgraded the database %1 from schema %2 to %3")
+                    .arg(where, SchemaVersion::describe(reached - 1), SchemaVersion::describe(reached)));
+        },
+        error);
+}
+
+int HostLauncher::upgradeDatabase()
+{
+    QString error;
+    DatabaseLocation location;
+    bool isDefault = false;
+    if (!databaseLocation(&location, &isDefault, &error))
+        return fail(error);
+    if (location.isSqlite() && !QFileInfo::exists(location.filePath()))
+        return fail(QStringLiteral("the database %1 does not exist").arg(location.filePath()));
+    if (location.isSqlite() && !checkResourceFile(location.filePath(), &error))
+        return fail(error);
+    SqlDataService data;
+    if (!data.open(location, &error) || !prepareSchema(data, true, &error))
+        return fail(error);
+    return 0;
+}
+
+int HostLauncher::withComponent(bool window, const std::function<int(Component&)>& work)
+{
     // The checks that create nothing come first: a bad plug-in or trace folder must not
     // leave a fresh demo database behind.
     const QString plugin = pluginPath();
@@ -226,7 +336,7 @@ int HostLauncher::run()
         if (!isDefault)
             return fail(QStringLiteral("the database %1 does not exist (make one with --create-demo)")
                             .arg(location.filePath()));
-        if (refuseHeadless(&error))
+        if (window && refuseHeadless(&error))
             return fail(error);
         if (!ensureDefaultDatabase(location, &error))
             return fail(error);
@@ -240,11 +350,15 @@ int HostLauncher::run()
     QString user;
     if (!ContextServiceImpl::identify(data.database(), m_commandLine.user(), &user, &error))
         return fail(error);
+    // A database of an earlier release is brought up to date before the component sees it,
+    // where the user may; anyone else is told who may.
+    if (!prepareSchema(data, false, &error))
+        return fail(error);
     HostServices services(&data);
     services.configure(user, m_commandLine.province());
     if (!services.context()->resolve(&error))
         return fail(error);
-    if (refuseHeadless(&error))
+    if (window && refuseHeadless(&error))
         return fail(error);
     if (!trace.isEmpty() && !data.setTraceFile(trace, &error))
         return fail(error);
@@ -259,14 +373,7 @@ int HostLauncher::run()
         return fail(
             QStringLiteral("the component refused the host's services: %1").arg(componentErrorText(e)));
     }
-    component->ShowMainForm();
-    int status = 0;
-    if (!m_commandLine.screenshot().isEmpty())
-        status = takeScreenshot();
-    else if (anyVisibleWindow())
-        status = QApplication::exec();
-    else
-        status = fail(QStringLiteral("the component showed no window"));
+    int status = work(*component);
     try {
         component->clearEnv();
     } catch (const ComponentError& e) {

@@ -6,7 +6,15 @@
 
 #include <QString>
 
+#include <functional>
+
+namespace corvan {
+class Component;
+}
+
 namespace corvan::host {
+
+class SqlDataService;
 
 // What corvan does once its command line is understood. Every failure prints one line
 // starting "corvan: " on stderr and gives exit status 2; checks that create nothing
@@ -27,6 +35,11 @@ public:
     int run();
     // --create-demo. Needs a QCoreApplication.
     int createDemo();
+    // --upgrade-database. Needs a QCoreApplication.
+    int upgradeDatabase();
+    // corvan plan template|check|apply FILE: the component's plan work without a window.
+    // Needs a QApplication (the component's libraries are a desktop's).
+    int runPlan();
 
     static QString defaultDatabasePath();
     // --plugin, else libprjCorvan.so in $CORVAN_PLUGIN_DIR, else in ../plugins beside corvan
@@ -42,6 +55,13 @@ public:
     static void setQuiet(bool quiet);
 
 private:
+    // Loads the plug-in, opens the database (bringing its schema up to date), makes the host's
+    // services and hands them to a new component; then the work runs on it. With window set the
+    // work shows one, which needs a display.
+    int withComponent(bool window, const std::function<int(Component&)>& work);
+    // The database's schema at this corvan's version: upgraded where the user may, else a
+    // refusal that says which version it has and who may upgrade it.
+    bool prepareSchema(SqlDataService& data, bool upgrade, QString* error) const;
     bool databaseLocation(DatabaseLocation* location, bool* isDefault, QString* error) const;
     bool ensureDefaultDatabase(const DatabaseLocation& location, QString* error) const;
     static bool checkResourceFile(const QString& path, QString* error);

@@ -41,7 +41,12 @@ int main(int argc, char* argv[])
         QCoreApplication app(argc, argv);
         return HostLauncher(commandLine).createDemo();
     }
+    case CommandLine::Action::UpgradeDatabase: {
+        QCoreApplication app(argc, argv);
+        return HostLauncher(commandLine).upgradeDatabase();
+    }
     case CommandLine::Action::Run:
+    case CommandLine::Action::Plan:
         break;
     }
     // Without a display the checks still run, on the offscreen platform, so a bad
@@ -55,5 +60,7 @@ int main(int argc, char* argv[])
     corvan::host::installQtTranslations();
     HostLauncher launcher(commandLine);
     launcher.setHeadless(headless);
+    if (commandLine.action() == CommandLine::Action::Plan)
+        return launcher.runPlan();
     return launcher.run();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "data/schema.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -15,6 +16,8 @@ using namespace Qt::StringLiterals;
 // The schema files hold one block of network tables written once with '@' for the letter.
 constexpr auto NetworkBegin = "-- @network-begin"_L1;
 constexpr auto NetworkEnd = "-- @network-end"_L1;
+constexpr auto SinceBegin = "-- @since-begin"_L1;
+constexpr auto SinceEnd = "-- @since-end"_L1;
 constexpr char16_t NetworkLetters[] = {u'g', u'c', u'd'};
 
 void setError(QString* error, const QString& text)
@@ -23,28 +26,50 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-QString expandNetworks(const QString& script)
+// A line of a schema file with the version that brought it: what stands between
+// "-- @since-begin N" and "-- @since-end" came with version N, everything else with 1.
+struct Line {
+    int version;
+    QString text;
+};
+
+QList<Line> expandNetworks(const QString& script)
 {
-    QStringList out;
-    QStringList block;
+    QList<Line> out;
+    QList<Line> block;
     bool inBlock = false;
+    int version = 1;
     for (const QString& line : script.split(u'\n')) {
         const QString marker = line.trimmed();
-        if (marker == NetworkBegin) {
+        if (marker.startsWith(SinceBegin)) {
+            bool ok = false;
+            const int since = marker.mid(SinceBegin.size()).trimmed().toInt(&ok);
+            version = ok && since > 1 ? since : 1;
+        } else if (marker == SinceEnd) {
+            version = 1;
+        } else if (marker == NetworkBegin) {
             inBlock = true;
             block.clear();
         } else if (marker == NetworkEnd) {
             inBlock = false;
-            const QString text = block.join(u'\n');
             for (const char16_t letter : NetworkLetters)
-                out << QString(text).replace(u'@', QChar(letter));
+                for (const Line& blockLine : std::as_const(block))
+                    out << Line{blockLine.version, QString(blockLine.text).replace(u'@', QChar(letter))};
         } else if (inBlock) {
-            block << line;
+            block << Line{version, line};
         } else {
-            out << line;
+            out << Line{version, line};
         }
     }
-    return out.join(u'\n');
+    return out;
+}
+
+QString joined(const QList<Line>& lines, int version)
+{
+    QStringList texts;
+    for (const Line& line : lines)
+        texts << (version == 0 || line.version == version ? line.text : QString());
+    return texts.join(u'\n');
 }
 
 bool isNameStart(QChar c)
@@ -221,12 +246,48 @@ QStringList splitSqlStatements(const QString& script)
 
 QStringList schemaStatements(Engine engine)
 {
-    return splitSqlStatements(expandNetworks(loadScript(engine)));
+    return splitSqlStatements(joined(expandNetworks(loadScript(engine)), 0));
+}
+
+QStringList schemaStatements(Engine engine, int version)
+{
+    return splitSqlStatements(joined(expandNetworks(loadScript(engine)), version));
 }
 
 bool createSchema(QSqlDatabase db, QString* error)
 {
-    return runInTransaction(db, schemaStatements(engineOf(db)), u"Cannot create the schema"_s, error);
+    QStringList statements = schemaStatements(engineOf(db));
+    if (!statements.isEmpty())
+        statements << schemaVersionStatement(engineOf(db), LatestSchemaVersion);
+    return runInTransaction(db, statements, u"Cannot create the schema"_s, error);
+}
+
+QString schemaVersionStatement(Engine engine, int version)
+{
+    // Who brought the version: the role the server authenticated, or the account on the
+    // machine that wrote the file.
+    const QString by = engine == Engine::PostgreSQL
+                           ? u"session_user"_s
+                           : u"'"_s + qEnvironmentVariable("USER").replace(u'\'', u"''"_s) + u"'"_s;
+    return u"insert into corvan_schema(version,applied,appliedby,program) values ("_s +
+           QString::number(version) + u",'"_s +
+           QDateTime::currentDateTime().toString(u"yyyy-MM-dd hh:mm:ss"_s) + u"',"_s + by + u",'corvan "_s +
+           QLatin1String(CORVAN_VERSION) + u"')"_s;
+}
+
+bool upgradeSchema(QSqlDatabase db, int from, const std::function<void(int)>& upgraded, QString* error)
+{
+    const Engine engine = engineOf(db);
+    for (int version = std::max(from, 1) + 1; version <= LatestSchemaVersion; ++version) {
+        QStringList statements = schemaStatements(engine, version);
+        statements << schemaVersionStatement(engine, version);
+        if (!runInTransaction(db, statements, u"Cannot upgrade the schema to version %1"_s.arg(version),
+                              error))
+            return false;
+        if (upgraded)
+            upgraded(version);
+    }
+    return true;
 }
 
 bool dropSchema(QSqlDatabase db, QString* error)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace corvan::host {
 
 enum class Engine { SQLite, PostgreSQL };
@@ -16,12 +18,26 @@ Engine engineOf(const QSqlDatabase& db);
 // names, $tag$ bodies and comments. Comments are left out; pieces without any SQL are dropped.
 QStringList splitSqlStatements(const QString& script);
 
+// The schema version this program makes and upgrades databases to. Version 1 is the schema
+// of corvan 0.1.0; each later one is what a release added (db/, "-- @since-begin N").
+inline constexpr int LatestSchemaVersion = 2;
+
 // The statements of the engine's schema file, the network block expanded for g, c and d.
 QStringList schemaStatements(Engine engine);
+// The statements that bring a database of the version before to this one.
+QStringList schemaStatements(Engine engine, int version);
+// The row of corvan_schema that says the database is at that version.
+QString schemaVersionStatement(Engine engine, int version);
 
-// Creates every table, view, index and function of the engine's schema in one transaction.
+// Creates every table, view, index and function of the engine's schema in one transaction,
+// at the latest version.
 // False and a readable error text on failure; the database is then left as it was.
 bool createSchema(QSqlDatabase db, QString* error);
+
+// Brings a database of schema version from up to LatestSchemaVersion, each version in a
+// transaction of its own (a failure keeps the versions done before it); upgraded is told
+// each version reached. The specified tables' data is never touched.
+bool upgradeSchema(QSqlDatabase db, int from, const std::function<void(int)>& upgraded, QString* error);
 
 // Drops everything createSchema made, in one transaction. The PostgreSQL casts stay: they
 // belong to the database, and other schemas may rely on them.

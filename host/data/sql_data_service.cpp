@@ -140,6 +140,7 @@ bool SqlDataService::connectNow(QString* failure)
         return false;
     }
     m_sqlite = sqlite ? driverHandle<sqlite3>(db, "sqlite3*", "sqlite3*") : nullptr;
+    m_sqliteWrites.attach(m_sqlite);
     m_pg = sqlite ? nullptr : driverHandle<pg_conn>(db, "PGconn*", "pg_conn*");
     if (!m_sqlite && !m_pg) {
         *failure = QStringLiteral("the driver hands out no engine handle");
@@ -175,6 +176,8 @@ bool SqlDataService::reconnect()
         bool ok = false;
         {
             QSqlDatabase db = database();
+            // What the writes kept prepared would keep the engine from closing the connection.
+            m_sqliteWrites.attach(nullptr);
             db.close();
             m_sqlite = nullptr;
             m_pg = nullptr;
@@ -299,6 +302,8 @@ void SqlDataService::close()
 {
     if (!QSqlDatabase::contains(m_connectionName))
         return;
+    // What the writes kept prepared would keep the engine from closing the connection.
+    m_sqliteWrites.attach(nullptr);
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (m_inTransaction && !m_transactionLost)
@@ -389,18 +394,20 @@ bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
         m_trace.write(SqlTrace::Call::Exec, false, -1, sql);
         return false;
     }
-    QSqlQuery query(this->database());
-    // SQLite counts only insert, update and delete; a statement that changed nothing at all
-    // leaves the total where it was, so the count of an earlier one is never taken for its own.
-    const qint64 totalBefore = m_sqlite ? sqlite3_total_changes64(m_sqlite) : 0;
-    const bool ok = query.exec(sql);
-    m_rowsAffected = -1;
-    if (!ok)
-        setError(query.lastError());
-    else if (m_sqlite)
-        m_rowsAffected = sqlite3_total_changes64(m_sqlite) == totalBefore ? 0 : sqlite3_changes64(m_sqlite);
-    else
-        m_rowsAffected = std::max(0, query.numRowsAffected());
+    bool ok = false;
+    if (m_sqlite) {
+        QSqlError failure;
+        ok = m_sqliteWrites.execute(SqliteDialect::statement(sql), &m_rowsAffected, &failure);
+        if (!ok)
+            setError(failure);
+    } else {
+        QSqlQuery query(this->database());
+        ok = query.exec(sql);
+        if (!ok)
+            setError(query.lastError());
+        else // The server counts the rows a select read; it changed none.
+            m_rowsAffected = query.isSelect() ? 0 : std::max(0, query.numRowsAffected());
+    }
     m_trace.write(SqlTrace::Call::Exec, ok, m_rowsAffected, sql);
     // A write is never sent twice: whether the server ran it before the connection broke
     // cannot be known. The connection is made again for the calls that follow.
@@ -430,8 +437,10 @@ bool SqlDataService::BeginTrans(const QString& database)
             m_trace.write(SqlTrace::Call::Begin, false, -1, QString());
             ok = reconnect() && beginNow();
         }
-        if (ok)
+        if (ok) {
             m_inTransaction = true;
+            m_sqliteWrites.keep();
+        }
     }
     m_trace.write(SqlTrace::Call::Begin, ok, -1, QString());
     return ok;
@@ -485,6 +494,9 @@ bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& datab
     // A commit is never written into a file that has gone from its place.
     if (ok)
         noticeMovedFile();
+    // The statements a transaction kept prepared end with it.
+    if (ok)
+        m_sqliteWrites.release();
     if (ok && m_transactionLost) {
         // The server dropped the transaction with the connection: a rollback finds it done,
         // a commit finds nothing to commit. An SQLite file gone away still has its handle,

@@ -6,6 +6,7 @@
 #include "data/database_location.h"
 #include "data/schema.h"
 #include "data/sql_trace.h"
+#include "data/sqlite_writes.h"
 
 #include <QObject>
 #include <QSqlDatabase>
@@ -24,7 +25,8 @@ namespace corvan::host {
 // through the engine's own interface on the same connection (SqliteRows, PgRows): the cells
 // stay in the engine's compact form until the component reads them. A connection that
 // breaks (a server restart, a failover, a database file that went away) is made again on
-// the next call, as ConnectionService describes.
+// the next call, as ConnectionService describes. On SQLite the writes go that way too
+// (SqliteWrites).
 class SqlDataService : public QObject,
                        public DataService,
                        public TransactionService,
@@ -125,6 +127,7 @@ private:
     // The open connection's engine handle, which record sets are read through.
     sqlite3* m_sqlite = nullptr;
     pg_conn* m_pg = nullptr;
+    SqliteWrites m_sqliteWrites;
     QString m_lastError;
     bool m_lastErrorBusy = false;
     FailureKind m_lastFailure = FailureKind::Other;

@@ -2,17 +2,21 @@
 #include "desktop/sheet_service_impl.h"
 
 #include "corvan/controls/sheet.h"
+#include "desktop/csv_reader.h"
 #include "desktop/sheet_printer.h"
 #include "desktop/xlsx_export.h"
+#include "xlsx/xlsx_reader.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLibrary>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintPreviewDialog>
@@ -21,6 +25,7 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QUrl>
+#include <dlfcn.h>
 
 using namespace Qt::StringLiterals;
 
@@ -261,6 +266,80 @@ bool SheetServiceImpl::ExportWorkbook(const QList<Sheet*>& sheets, const QString
     else
         this->done(sheets.first(), path);
     return done;
+}
+
+namespace {
+
+// The .xlsx reader module beside this library, loaded once
+// (xlsx/xlsx_reader.h says why); null with the reason when it cannot be.
+ReadXlsx xlsxReader(QString* reason)
+{
+    static const auto loaded = []() -> std::pair<ReadXlsx, QString> {
+        Dl_info self{};
+        if (dladdr(reinterpret_cast<void*>(&xlsxReader), &self) == 0 || !self.dli_fname)
+            return {nullptr, u"找不到读取 .xlsx 的模块（无法确定主机库的位置）"_s};
+        const QString path = QFileInfo(QString::fromLocal8Bit(self.dli_fname))
+                                 .absoluteDir()
+                                 .filePath(QLatin1String(ReaderModule));
+        auto* library = new QLibrary(path);
+        const auto read = reinterpret_cast<ReadXlsx>(library->resolve(ReadXlsxSymbol));
+        if (!read)
+            return {nullptr, u"读取 .xlsx 的模块无法加载：%1"_s.arg(library->errorString())};
+        return {read, QString()};
+    }();
+    if (!loaded.first)
+        *reason = loaded.second;
+    return loaded.first;
+}
+
+} // namespace
+
+bool SheetServiceImpl::ReadTextSheet(const QString& path, const QString& sheet, TextSheet* out,
+                                     QByteArray* digest, QString* error)
+{
+    const auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        return fail(u"文件“%1”不存在"_s.arg(QDir::toNativeSeparators(path)));
+    if (file.size() > MaxReadBytes)
+        return fail(
+            u"文件“%1”过大（超过 %2 MB）"_s.arg(QDir::toNativeSeparators(path)).arg(MaxReadBytes >> 20));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(u"无法读取文件“%1”：%2"_s.arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QByteArray bytes = file.read(MaxReadBytes + 1);
+    if (bytes.size() > MaxReadBytes)
+        return fail(
+            u"文件“%1”过大（超过 %2 MB）"_s.arg(QDir::toNativeSeparators(path)).arg(MaxReadBytes >> 20));
+    if (digest)
+        *digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    TextSheet read;
+    QString reason;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    bool done = false;
+    if (suffix == u"csv"_s || suffix == u"txt"_s) {
+        read.name = QFileInfo(path).completeBaseName();
+        done = CsvReader::read(bytes, &read.rows, &reason);
+    } else if (bytes.startsWith("PK")) {
+        if (const ReadXlsx readXlsx = xlsxReader(&reason))
+            done = readXlsx(&bytes, &sheet, &read, &reason);
+    } else if (suffix == u"xls"_s || bytes.startsWith("\xD0\xCF\x11\xE0")) {
+        reason = u"不能读取 Excel 97-2003 格式（.xls），请另存为 .xlsx 或 .csv"_s;
+    } else {
+        reason = u"不是 .xlsx 工作簿，也不是 .csv 文件"_s;
+    }
+    if (!done)
+        return fail(QDir::toNativeSeparators(path) + u"："_s + reason);
+    *out = read;
+    return true;
+}
+
+bool SheetServiceImpl::WriteTextWorkbook(const QString& path, const QList<TextSheet>& sheets, QString* error)
+{
+    return XlsxExport::write(sheets, path, error);
 }
 
 bool SheetServiceImpl::ExportSheet(Sheet* sheet, const QString& title, bool ask)

@@ -23,9 +23,11 @@ namespace corvan::host {
 class SheetServiceImpl : public QObject,
                          public SheetService,
                          public WorkbookService,
-                         public WorkbookPrintService {
+                         public WorkbookPrintService,
+                         public TextWorkbookService {
     Q_OBJECT
-    Q_INTERFACES(corvan::SheetService corvan::WorkbookService corvan::WorkbookPrintService)
+    Q_INTERFACES(
+        corvan::SheetService corvan::WorkbookService corvan::WorkbookPrintService corvan::TextWorkbookService)
 
 public:
     explicit SheetServiceImpl(QObject* parent = nullptr);
@@ -41,6 +43,12 @@ public:
     bool ExportWorkbook(const QList<Sheet*>& sheets, const QStringList& names, const QString& title,
                         bool ask) override;
     bool PrintWorkbook(const QList<Sheet*>& sheets, const QStringList& names) override;
+    bool ReadTextSheet(const QString& path, const QString& sheet, TextSheet* out, QByteArray* digest,
+                       QString* error) override;
+    bool WriteTextWorkbook(const QString& path, const QList<TextSheet>& sheets, QString* error) override;
+
+    // A file larger than this is no sheet to read.
+    static constexpr qint64 MaxReadBytes = 64 * 1024 * 1024;
 
     // Gives the path to export to, given the one suggested; empty when the user cancelled.
     // By default a file dialog asks.

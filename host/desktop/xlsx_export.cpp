@@ -348,7 +348,164 @@ private:
     lxw_error m_error = LXW_NO_ERROR;
 };
 
+// The column's letters, A for 0.
+QByteArray columnName(int column)
+{
+    QByteArray name;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26)
+        name.prepend(char('A' + (c - 1) % 26));
+    return name;
+}
+
+// Worksheets of texts, every cell a text, the headings in bold, drop-down lists from a
+// hidden worksheet of lists.
+class TextWriter {
+public:
+    explicit TextWriter(const QList<TextSheet>& sheets) : m_sheets(sheets) {}
+
+    bool write(const QString& path, QString* error)
+    {
+        const QByteArray file = QFile::encodeName(path);
+        m_book = workbook_new(file.constData());
+        if (!m_book) {
+            *error = u"内存不足"_s;
+            return false;
+        }
+        lxw_format* heading = workbook_add_format(m_book);
+        format_set_bold(heading);
+        format_set_num_format(heading, "@");
+        lxw_format* text = workbook_add_format(m_book);
+        format_set_num_format(text, "@");
+        QStringList used;
+        QList<lxw_worksheet*> worksheets;
+        for (const TextSheet& sheet : m_sheets) {
+            QString name = XlsxExport::worksheetName(sheet.name);
+            for (int n = 2; used.contains(name, Qt::CaseInsensitive); ++n)
+                name = XlsxExport::worksheetName(sheet.name).left(28) + u'(' + QString::number(n) + u')';
+            used << name;
+            lxw_worksheet* worksheet = workbook_add_worksheet(m_book, name.toUtf8().constData());
+            worksheets << worksheet;
+            if (!worksheet)
+                break;
+            for (qsizetype c = 0; c < columnsOf(sheet); ++c)
+                check(worksheet_set_column(worksheet, lxw_col_t(c), lxw_col_t(c),
+                                           sheet.widths.value(c) > 0 ? sheet.widths.value(c) : 12, text));
+            for (qsizetype r = 0; r < sheet.rows.size(); ++r)
+                for (qsizetype c = 0; c < sheet.rows.at(r).size(); ++c)
+                    if (!sheet.rows.at(r).at(c).isEmpty())
+                        check(worksheet_write_string(worksheet, lxw_row_t(r), lxw_col_t(c),
+                                                     cellText(sheet.rows.at(r).at(c)).constData(),
+                                                     r == 0 ? heading : text));
+            if (sheet.hidden)
+                worksheet_hide(worksheet);
+        }
+        if (!worksheets.contains(nullptr))
+            writeLists(worksheets, used);
+        const lxw_error closed = workbook_close(m_book);
+        m_book = nullptr;
+        if (worksheets.contains(nullptr)) {
+            *error = u"无法建立工作表"_s;
+            return false;
+        }
+        if (m_error == LXW_NO_ERROR)
+            m_error = closed;
+        if (m_error != LXW_NO_ERROR) {
+            *error = QString::fromUtf8(lxw_strerror(m_error));
+            return false;
+        }
+        return true;
+    }
+
+private:
+    static qsizetype columnsOf(const TextSheet& sheet)
+    {
+        qsizetype columns = std::max(sheet.widths.size(), sheet.choices.size());
+        for (const QStringList& row : sheet.rows)
+            columns = std::max(columns, row.size());
+        return columns;
+    }
+
+    void check(lxw_error result)
+    {
+        if (m_error == LXW_NO_ERROR)
+            m_error = result;
+    }
+
+    // Each list goes into a column of its own of a hidden worksheet; a column of a sheet with
+    // a list takes its values below the headings, as far as a plan may reach.
+    void writeLists(const QList<lxw_worksheet*>& worksheets, const QStringList& names)
+    {
+        lxw_worksheet* lists = nullptr;
+        int listColumn = 0;
+        for (qsizetype s = 0; s < m_sheets.size(); ++s) {
+            const TextSheet& sheet = m_sheets.at(s);
+            for (qsizetype c = 0; c < sheet.choices.size(); ++c) {
+                const QStringList& choices = sheet.choices.at(c);
+                if (choices.isEmpty())
+                    continue;
+                if (!lists) {
+                    QString name = u"选项"_s;
+                    while (names.contains(name, Qt::CaseInsensitive))
+                        name += u'_';
+                    m_listsName = name;
+                    lists = workbook_add_worksheet(m_book, name.toUtf8().constData());
+                    if (!lists)
+                        return;
+                    worksheet_hide(lists);
+                }
+                for (qsizetype i = 0; i < choices.size(); ++i)
+                    check(worksheet_write_string(lists, lxw_row_t(i), lxw_col_t(listColumn),
+                                                 cellText(choices.at(i)).constData(), nullptr));
+                const QByteArray range = "='" + m_listsName.toUtf8() + "'!$" + columnName(listColumn) +
+                                         "$1:$" + columnName(listColumn) + "$" +
+                                         QByteArray::number(choices.size());
+                lxw_data_validation validation{};
+                validation.validate = LXW_VALIDATION_TYPE_LIST_FORMULA;
+                validation.value_formula = const_cast<char*>(range.constData());
+                check(worksheet_data_validation_range(worksheets.at(s), 1, lxw_col_t(c), ListRows,
+                                                      lxw_col_t(c), &validation));
+                ++listColumn;
+            }
+        }
+    }
+
+    // The rows below the headings that offer a column's list.
+    static constexpr lxw_row_t ListRows = 20000;
+
+    const QList<TextSheet>& m_sheets;
+    lxw_workbook* m_book = nullptr;
+    QString m_listsName;
+    lxw_error m_error = LXW_NO_ERROR;
+};
+
 } // namespace
+
+bool XlsxExport::write(const QList<TextSheet>& sheets, const QString& path, QString* error)
+{
+    QString reason;
+    const bool done = [&] {
+        if (sheets.isEmpty()) {
+            reason = u"没有要写入的工作表"_s;
+            return false;
+        }
+        for (const TextSheet& sheet : sheets)
+            if (sheet.rows.size() > LXW_ROW_MAX) {
+                reason =
+                    u"工作表“%1”有 %2 行，超出了 Excel 工作表的容量"_s.arg(sheet.name).arg(sheet.rows.size());
+                return false;
+            }
+        const QFileInfo info(path);
+        const QString target = info.isSymLink() ? info.symLinkTarget() : path;
+        StagingFile staging(target);
+        if (!staging.create(&reason))
+            return false;
+        TextWriter writer(sheets);
+        return writer.write(staging.path(), &reason) && staging.commit(&reason);
+    }();
+    if (!done && error)
+        *error = reason;
+    return done;
+}
 
 QString XlsxExport::worksheetName(const QString& title)
 {

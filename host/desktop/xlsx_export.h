@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include "corvan/services.h"
+
 namespace corvan {
 class Sheet;
 }
@@ -28,6 +30,11 @@ public:
         QString title;
     };
     static bool write(const QList<Part>& parts, const QString& title, const QString& path, QString* error);
+
+    // Worksheets of texts, every cell a text and the first row of each in bold, with their
+    // widths, hidden worksheets and drop-down lists (the lists kept on a hidden worksheet of
+    // their own, so that a list may be as long and hold any text). The same guarantees.
+    static bool write(const QList<TextSheet>& sheets, const QString& path, QString* error);
 
     // A worksheet name Excel accepts, made from the title: at most 31 characters, none
     // of []:*?/\ and no apostrophe at either end. An empty title gives "Sheet1".

@@ -5,6 +5,7 @@
 // plug-in offers, and the one exception type that carries failures back.
 
 #include <exception>
+#include <functional>
 #include <utility>
 
 #include <QByteArray>
@@ -61,6 +62,30 @@ public:
     virtual void ShowMainForm() = 0;
 };
 
+// Optional second interface of the entry class: relocation plans without a window, for a
+// host's command line. Called after initEnv; the plan's files are read and written through
+// the host's sheet service. What a person reads goes to out (one line per call), progress
+// and failures to err.
+class PlanRunner {
+public:
+    // The statuses a command line exits with.
+    enum Status : int {
+        Passed = 0,   // every row passes, or the plan was applied, or the template written
+        Refused = 1,  // a row is refused, or the apply failed: nothing was written
+        Unusable = 2, // the file cannot be read or written, or the work cannot be done here
+    };
+    using Lines = std::function<void(const QString&)>;
+
+    virtual ~PlanRunner() = default;
+    // Writes the plan template (.xlsx) for the networks' rules of the database.
+    virtual int writePlanTemplate(const QString& path, const Lines& out, const Lines& err) = 0;
+    // Checks the plan (.xlsx or .csv) row by row, in order; with apply, and every row passing,
+    // applies it in one commit. One line per row to out; with a report file, the result of
+    // every row is written there too (.xlsx).
+    virtual int runPlan(const QString& path, bool apply, const QString& report, const Lines& out,
+                        const Lines& err) = 0;
+};
+
 // The plug-in's root object implements this; the host asks it for a new clsMain.
 class ComponentFactory {
 public:
@@ -72,4 +97,5 @@ public:
 
 #define CorvanComponentFactory_iid "prjCorvan.clsMain"
 Q_DECLARE_INTERFACE(corvan::Component, "corvan.Component/1.0")
+Q_DECLARE_INTERFACE(corvan::PlanRunner, "corvan.PlanRunner/1.0")
 Q_DECLARE_INTERFACE(corvan::ComponentFactory, CorvanComponentFactory_iid)

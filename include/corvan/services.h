@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -170,6 +171,36 @@ public:
     virtual bool PrintWorkbook(const QList<Sheet*>& sheets, const QStringList& names) = 0;
 };
 
+// A worksheet of texts, as a spreadsheet file holds one: its name and its rows from the
+// first, each row's texts from column A. For writing, also each column's width in
+// characters (0 or missing: the writer's own) and the values a column's cells may take,
+// offered as a drop-down list (empty: any text).
+struct TextSheet {
+    QString name;
+    QList<QStringList> rows;
+    QList<int> widths;
+    QList<QStringList> choices;
+    bool hidden = false;
+};
+
+// Optional fourth interface of the sheet service object: worksheets of texts read from and
+// written to files by path, without asking anyone (the caller chose the file). Each call
+// tells why it failed in one line.
+class TextWorkbookService {
+public:
+    virtual ~TextWorkbookService() = default;
+    // One worksheet of a file: of an .xlsx workbook the one named sheet, else its first; a
+    // .csv file in UTF-8 (with or without a byte-order mark) or in GB18030. Every cell as
+    // text: numbers as a spreadsheet shows them in its general format, dates (serial numbers
+    // in a date format) as yyyy-mm-dd, a time of day after a blank. digest is the SHA-256 of
+    // the file's bytes, those read.
+    virtual bool ReadTextSheet(const QString& path, const QString& sheet, TextSheet* out, QByteArray* digest,
+                               QString* error) = 0;
+    // The worksheets as one .xlsx workbook, every cell a text; the file appears whole or not
+    // at all.
+    virtual bool WriteTextWorkbook(const QString& path, const QList<TextSheet>& sheets, QString* error) = 0;
+};
+
 // Element 4: the host application itself. The component keeps it and calls nothing on it.
 class ApplicationService {
 public:
@@ -210,5 +241,6 @@ Q_DECLARE_INTERFACE(corvan::UiService, "corvan.UiService/1.0")
 Q_DECLARE_INTERFACE(corvan::SheetService, "corvan.SheetService/1.0")
 Q_DECLARE_INTERFACE(corvan::WorkbookService, "corvan.WorkbookService/1.0")
 Q_DECLARE_INTERFACE(corvan::WorkbookPrintService, "corvan.WorkbookPrintService/1.0")
+Q_DECLARE_INTERFACE(corvan::TextWorkbookService, "corvan.TextWorkbookService/1.0")
 Q_DECLARE_INTERFACE(corvan::ApplicationService, "corvan.ApplicationService/1.0")
 Q_DECLARE_INTERFACE(corvan::HostInfoService, "corvan.HostInfoService/1.0")

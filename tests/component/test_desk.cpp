@@ -94,11 +94,12 @@ TEST_F(DeskTest, MainWindowByKeyboardStatusBarAndAbout)
 {
     child<QComboBox>(main, "cboCity")->setFocus();
     EXPECT_EQ(
-        tabChain(12),
+        tabChain(14),
         (QStringList{QStringLiteral("txtName"), QStringLiteral("txtNo"), QStringLiteral("cmdOk"),
                      QStringLiteral("tvwRoom"), QStringLiteral("sstMain"), QStringLiteral("cells"),
                      QStringLiteral("mnuDispatch"), QStringLiteral("mnuHistory"), QStringLiteral("mnuExit"),
-                     QStringLiteral("mnuTrack"), QStringLiteral("mnuRoomMove"), QStringLiteral("cboCity")}));
+                     QStringLiteral("mnuTrack"), QStringLiteral("mnuRoomMove"), QStringLiteral("mnuPlan"),
+                     QStringLiteral("mnuPlanTemplate"), QStringLiteral("cboCity")}));
     // Enter searches; the arrows show each room node reached, once per room.
     QTest::keyClick(child<QLineEdit>(main, "txtName"), Qt::Key_Return);
     auto* tree = child<QTreeWidget>(main, "tvwRoom");

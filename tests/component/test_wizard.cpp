@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -139,6 +140,36 @@ TEST_F(MoveBtsTest, OpensOnTheBtsPageWithTwoVisibleSteps)
     // Clicking the finish tab does not leave the page.
     tabs->tabBar()->tabBarClicked(2);
     EXPECT_EQ(wizard->currentPage(), 0);
+}
+
+// Opening the wizard reads the city's rooms twice: the room row's options, as they always
+// were read, and once what tells its two 一号机房 apart and what the picker lists; the picker,
+// opened twice, reads no room. (Before, the numbers were read on opening and the picker's
+// rooms each time it opened: four reads here.)
+TEST_F(MoveBtsTest, OpeningTheWizardAndItsPickerReadTheCitysRoomsOnce)
+{
+    const auto cityRooms = [this] {
+        return host.recorder()->statements().filter(
+            QRegularExpression(QStringLiteral("from res_baseroom +where city=")));
+    };
+    host.recorder()->clear();
+    openWizard();
+    ASSERT_TRUE(wizard->session().ready());
+    EXPECT_EQ(
+        cityRooms(),
+        (QStringList{QStringLiteral("select roomcode,roomname from res_baseroom  where city='11'"),
+                     QStringLiteral("select roomcode,roomname,roomno,county,gbts from res_baseroom where "
+                                    "city='11'")}));
+    for (int opened = 0; opened < 2; ++opened) {
+        QTest::mouseClick(button("cmdRoom"), Qt::LeftButton);
+        auto* picker = wizard->findChild<QDialog*>(QStringLiteral("RoomPickerDialog"));
+        ASSERT_NE(picker, nullptr);
+        // The rooms of the page's county, 东区.
+        EXPECT_EQ(picker->findChild<QTreeWidget*>(QStringLiteral("lstRooms"))->topLevelItemCount(), 2);
+        picker->reject();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_EQ(cityRooms().size(), 2);
 }
 
 TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)

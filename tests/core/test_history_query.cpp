@@ -3,6 +3,7 @@
 // and one record as the user reads it.
 
 #include "core/history/history_query.h"
+#include "core/history/history_rows.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 
@@ -59,6 +60,10 @@ TEST(HistoryQueryTexts, StatementsCaptionsDatesAndInfo)
               u"2006-03-07"_s);
     EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-03-07 13:05:00"_s)), u"2006-03-07"_s);
     EXPECT_EQ(HistoryQuery::distimeText(QVariant()), QString());
+    // A text that is no day is shown as it is.
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-02-30"_s)), u"2006-02-30"_s);
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-3-7"_s)), u"2006-3-7"_s);
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"0000-01-01"_s)), u"0000-01-01"_s);
     // disinfo for reading: trimmed, every marker a line break.
     EXPECT_EQ(HistoryQuery::infoText(u"  a;H=62s2Qb;H=62s2Q "_s), u"a;\r\nb;\r\n"_s);
     EXPECT_EQ(HistoryQuery::infoText(u"H=62s2QH=62s2Q"_s), u"\r\n\r\n"_s);
@@ -86,7 +91,7 @@ protected:
     QStringList listed(const std::optional<QString>& city, const QString& net, QDate begin, QDate end)
     {
         const bool filled =
-            HistoryQuery::fillList(context, list, HistoryQuery::statement(city, net, begin, end));
+            HistoryQuery::fillList(context, list, HistoryQuery::statement(city, net, begin, end)) != nullptr;
         QStringList out;
         for (const auto& item : list) {
             EXPECT_EQ(item->Type(), ITEM_OPTION);
@@ -121,37 +126,73 @@ TEST_F(HistoryQueryTest, FillListShowsOneRowPerRecordWithRoomsByName)
     EXPECT_EQ(listed(std::nullopt, all, QDate(2006, 1, 1), QDate(2006, 12, 31)), QStringList{u"failed"_s});
 }
 
-TEST_F(HistoryQueryTest, EachRoomIsLookedUpOncePerList)
+// A list costs its statement; a caption, made when first read, the rooms it names that no
+// caption before named. Every caption at once costs one statement more, whatever the number
+// of rooms. Captions are the same whichever way their rooms were named.
+TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
 {
-    // Two hundred records between three rooms.
-    QStringList values;
-    const int rooms[] = {1, 2, 5};
-    for (int i = 0; i < 200; ++i)
-        values << u"('%1',to_date('2007-02-%2','yyyy-mm-dd'),'demo','G','11','11','%3','%4','1','')"_s
-                      .arg(code(1000 + i))
-                      .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                      .arg(code(rooms[i % 3]), code(rooms[(i + 1) % 3]));
-    db.exec(
-        u"insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,"
-        "disinfo) values "_s +
-        values.join(u','));
     const QString lookup = u"select roomname from res_baseroom where roomcode="_s;
-    EXPECT_EQ(listed(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28)).size(), 200);
-    EXPECT_EQ(sorted(sentLike(lookup)),
-              (QStringList{lookup + u"'00000000000000000001'"_s, lookup + u"'00000000000000000002'"_s,
-                           lookup + u"'00000000000000000005'"_s}));
-    // Captions past the first screen are made when read, each exactly as the first ones.
-    const QString names[] = {u"一号机房"_s, u"二号机房"_s, u"空机房"_s};
-    for (const auto& item : list) {
-        const int i = item->Key().right(4).toInt() - 1000;
-        EXPECT_EQ(item->Caption(), u"2007-02-%1,G网,从%2到%3"_s.arg(1 + i % 28, 2, 10, QLatin1Char('0'))
-                                       .arg(names[i % 3], names[(i + 1) % 3]));
+    const QString names[] = {u"一号机房"_s, u"二号机房"_s, u"空机房"_s, QString()};
+    const QString rooms[] = {code(1), code(2), code(5), code(99)};
+    // records in February 2007 over four rooms (the last one gone); the statements that name
+    // every room of a list of that size
+    const std::pair<int, QStringList> sizes[] = {
+        {200,
+         {u"select roomcode,roomname from res_baseroom where roomcode in (select fromroom from h_btsdispatch "
+          "where distime >=to_date('2007-02-01','yyyy-mm-dd') and distime "
+          "<=to_date('2007-02-28','yyyy-mm-dd') "
+          "union select toroom from h_btsdispatch where distime >=to_date('2007-02-01','yyyy-mm-dd') and "
+          "distime <=to_date('2007-02-28','yyyy-mm-dd'))"_s}},
+        // Many records over a province of few rooms: every room is read.
+        {600, {u"select count(*) from res_baseroom"_s, u"select roomcode,roomname from res_baseroom"_s}},
+    };
+    for (const auto& [count, everyRoom] : sizes) {
+        SCOPED_TRACE(count);
+        db.exec(u"delete from h_btsdispatch"_s);
+        QStringList values;
+        for (int i = 0; i < count; ++i)
+            values << u"('%1',to_date('2007-02-%2','yyyy-mm-dd'),'demo','G','11','11','%3','%4','1','')"_s
+                          .arg(code(1000 + i))
+                          .arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                          .arg(rooms[i % 4], rooms[(i + 1) % 4]);
+        db.exec(u"insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
+                "simplemode,disinfo) values "_s +
+                values.join(u','));
+        const auto captionOf = [&](int i) {
+            return u"2007-02-%1,G网,从%2到%3"_s.arg(1 + i % 28, 2, 10, QLatin1Char('0'))
+                .arg(names[i % 4], names[(i + 1) % 4]);
+        };
+        const QString sql =
+            HistoryQuery::statement(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28));
+        for (const bool allAtOnce : {false, true}) {
+            host.recorder()->clear();
+            const auto rows = HistoryQuery::fillList(context, list, sql);
+            ASSERT_TRUE(rows);
+            EXPECT_EQ(sent(), QStringList{sql});
+            ASSERT_EQ(list.ItemCount(), count);
+            // Newest first: the latest day, then the largest code of the day.
+            const int newest = (count - 1 - 27) / 28 * 28 + 27;
+            EXPECT_EQ(list.GetItem(1)->Key(), u"K:"_s + code(1000 + newest));
+            EXPECT_EQ(list.GetItem(2)->Key(), u"K:"_s + code(1000 + newest - 28));
+            // The first caption read names two rooms; the next, of the same rooms, none.
+            list.GetItem(1)->Caption();
+            list.GetItem(2)->Caption();
+            EXPECT_EQ(sentLike(lookup).size(), 2);
+            if (allAtOnce) {
+                EXPECT_TRUE(rows->nameEveryRoom());
+                EXPECT_EQ(sent().mid(3), everyRoom);
+            }
+            for (const auto& item : list)
+                EXPECT_EQ(item->Caption(), captionOf(item->Key().right(4).toInt() - 1000));
+            EXPECT_EQ(sentLike(lookup).size(), allAtOnce ? 2 : 4);
+            EXPECT_EQ(sent().size(), allAtOnce ? 3 + everyRoom.size() : 5);
+        }
     }
     // The names are not kept from one list to the next: a renamed room shows its new name.
     db.exec(u"update res_baseroom set roomname='新一号机房' where roomcode='%1'"_s.arg(code(1)));
-    host.recorder()->clear();
-    listed(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28));
-    EXPECT_EQ(sentLike(lookup).size(), 3);
+    HistoryQuery::fillList(
+        context, list,
+        HistoryQuery::statement(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28)));
     EXPECT_EQ(list.GetItem(u"K:"_s + code(1000))->Caption(), u"2007-02-01,G网,从新一号机房到二号机房"_s);
 }
 

@@ -4,6 +4,7 @@
 
 #include "core/context/mdl_pub_fun.h"
 #include "core/relocation/bts_property_layout.h"
+#include "core/rooms/city_rooms.h"
 #include "core/rooms/room_lookup.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
@@ -205,9 +206,6 @@ TEST(RoomStatements, ExactTexts)
         {cityCountiesStatement(u"12"_s), u"select county_id,county_name from com_county where city_id=12"_s},
         {cityCountiesStatement(u"1 or 1"_s),
          u"select county_id,county_name from com_county where city_id='1 or 1'"_s},
-        {RoomLookup::roomNumbersStatement(u"11"_s),
-         u"select roomcode,roomno from res_baseroom where city='11'"_s},
-        {RoomLookup::roomNumbersStatement({}), u"select roomcode,roomno from res_baseroom"_s},
         {RoomLookup::roomCountyStatement(u"x'y"_s),
          u"select county from res_baseroom where roomcode='x''y'"_s},
         {RoomLookup::roomCheckStatement(u"C"_s, u"0001"_s),
@@ -215,6 +213,9 @@ TEST(RoomStatements, ExactTexts)
         {RoomLookup::roomCheckStatement(u"g"_s, u"x'y"_s),
          u"select gbts from res_baseroom where roomcode='x''y'"_s},
         {RoomLookup::roomCheckStatement(u"X"_s, u"1"_s), {}},
+        {CityRooms::statement(u"1'2"_s, u"c"_s),
+         u"select roomcode,roomname,roomno,county,cbts from res_baseroom where city='1''2'"_s},
+        {CityRooms::statement({}, u"X"_s), u"select roomcode,roomname,roomno,county,'' from res_baseroom"_s},
     };
     for (const auto& [text, expected] : texts)
         EXPECT_EQ(text, expected);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -139,6 +140,12 @@ TEST_F(ReversalTest, PutsBackEveryRowTheRelocationChangedOrDeleted)
                   .filter(QStringLiteral("EXEC insert into res_gcell"))
                   .size(),
               4);
+    // Its budget: 28 reads (the plan, made for the user and again inside the transaction, the
+    // record's code, the BTS as it ends) and 22 writes (the BTS, its two rooms, the 15 rows put
+    // back one by one, the cell entered since, the record, the journal's entry and mark).
+    EXPECT_EQ(calls.filter(QRegularExpression(QStringLiteral("^OPEN "))).size(), 28);
+    EXPECT_EQ(calls.filter(QRegularExpression(QStringLiteral("^EXEC "))).size(), 22);
+    EXPECT_EQ(calls.size(), 52) << calls.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(tables(), before) << "table by table, every column, the picture included";
     // Its own record, from the new room back to the old, and the original marked reversed.
     EXPECT_EQ(

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -117,10 +118,11 @@ TEST_F(CorvanCommand, HelpAndVersion)
 {
     const Outcome help = corvan({u"--help"_s});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith(u"Usage: corvan [options]\n"_s)) << help.out.toStdString();
-    for (const char* option :
-         {"--database <location>", "--create-demo", "--scale <rooms>", "--force", "--user <name>",
-          "--province <id|name>", "--plugin <path>", "--sql-trace <file>", "--version"})
+    EXPECT_TRUE(help.out.startsWith(u"Usage: corvan [options] [plan template|check|apply FILE]\n"_s))
+        << help.out.toStdString();
+    for (const char* option : {"--database <location>", "--create-demo", "--scale <rooms>", "--force",
+                               "--user <name>", "--province <id|name>", "--plugin <path>",
+                               "--sql-trace <file>", "--version", "--report <file>", "--upgrade-database"})
         EXPECT_TRUE(help.out.contains(QLatin1String(option))) << option;
     EXPECT_TRUE(help.err.isEmpty()) << help.err.toStdString();
 
@@ -305,4 +307,50 @@ TEST_F(CorvanCommand, FirstRunCreatesTheDemoDatabaseAndTracesWhatTheComponentSen
                                     u"|(BEGIN|COMMIT|ROLLBACK)\t(ok|fail)\t-\t)$"_s);
     for (const QString& line : lines)
         EXPECT_TRUE(format.match(line).hasMatch()) << line.toStdString();
+}
+
+TEST_F(CorvanCommand, PlanTemplateCheckAndApplyWithoutAWindow)
+{
+    QTemporaryDir folder;
+    const QString database = folder.filePath(u"plan.sqlite"_s);
+    ASSERT_EQ(corvan({u"--create-demo"_s, u"--database"_s, database, u"--scale"_s, u"120"_s}).exitCode, 0);
+    const auto plan = [&](const QStringList& arguments) {
+        return corvan(QStringList{u"plan"_s} + arguments +
+                          QStringList{u"--database"_s, database, u"--user"_s, u"admin"_s},
+                      headless());
+    };
+    const QString made = folder.filePath(u"模板.xlsx"_s);
+    const Outcome written = plan({u"template"_s, made});
+    EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
+    EXPECT_TRUE(written.out.startsWith(u"计划模板已写入："_s)) << written.out.toStdString();
+
+    // The template's example row passes; a CSV row naming no BTS is refused, and nothing is written.
+    const Outcome checked = plan({u"check"_s, made});
+    EXPECT_EQ(checked.exitCode, 0) << checked.out.toStdString() << checked.err.toStdString();
+    EXPECT_TRUE(checked.out.startsWith(u"第 2 行\t"_s)) << checked.out.toStdString();
+    EXPECT_TRUE(checked.out.contains(u"\t可以调整\n共 1 行：可以调整 1 行，不能调整 0 行；"_s))
+        << checked.out.toStdString();
+    const QString bad = folder.filePath(u"bad.csv"_s);
+    writeFile(bad, u"网络类型,所属地市,基站编号,目标机房名称\r\nG,云州市,9999999,某机房\r\n"_s.toUtf8());
+    const Outcome refused = plan({u"check"_s, bad});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.out, u"第 2 行\tG\t9999999\t → 某机房\t找不到编号为 9999999 的G网基站\n共 1 "
+                           u"行：可以调整 0 行，不能调整 1 行；"
+                           u"将删除小区 0 个、天线 0 个、馈线 0 个\n"_s);
+    EXPECT_EQ(plan({u"apply"_s, bad}).exitCode, 1);
+    EXPECT_EQ(sqliteCount(database, u"corvan_plan"_s), 0);
+
+    // A file that is no plan, and a plan command without a file: status 2.
+    EXPECT_EQ(plan({u"check"_s, folder.filePath(u"none.csv"_s)}).exitCode, 2);
+    EXPECT_EQ(plan({u"check"_s}).exitCode, 2);
+
+    // Applied with a report: one plan, one record, the report beside it.
+    const QString report = folder.filePath(u"结果.xlsx"_s);
+    const qint64 records = sqliteCount(database, u"h_btsdispatch"_s);
+    const Outcome applied = plan({u"apply"_s, made, u"--report"_s, report});
+    EXPECT_EQ(applied.exitCode, 0) << applied.out.toStdString() << applied.err.toStdString();
+    EXPECT_TRUE(applied.out.contains(u"计划执行成功：调整基站 1 个"_s)) << applied.out.toStdString();
+    EXPECT_EQ(sqliteCount(database, u"corvan_plan"_s), 1);
+    EXPECT_EQ(sqliteCount(database, u"h_btsdispatch"_s), records + 1);
+    EXPECT_TRUE(QFileInfo::exists(report));
 }

@@ -3,9 +3,12 @@
 
 #include "data/database_location.h"
 #include "data/sql_data_service.h"
+#include "data/sqlite_writes.h"
 #include "files.h"
 #include "support/test_database.h"
 
+#include <QSqlDriver>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -279,4 +282,97 @@ TEST(DatabaseLocation, ParsesFilesAndServerUrls)
         EXPECT_FALSE(DatabaseLocation::parse(bad, &location, &error)) << bad.toStdString();
         EXPECT_FALSE(error.isEmpty()) << bad.toStdString();
     }
+}
+
+// Every write the service sends fails or succeeds as the driver would have it: the same words,
+// the rows it changed, 0 for a statement that changes none by its nature, -1 after a failure.
+TEST_F(SqlDataService, WritesSayWhatTheDriverSaysAndCountTheirRows)
+{
+    struct Case {
+        QString sql;
+        qint64 rows; // -1: the statement fails
+        bool sqliteOnly = false;
+    };
+    const Case cases[] = {
+        {u"update com_city set showserial = 9 where city_id = '13'"_s, 1},
+        {u"update com_city set showserial = 9 where city_id = 'none'"_s, 0},
+        {u"create table t_write(a text primary key)"_s, 0},
+        {u"insert into t_write values ('a'), ('b'), ('c')"_s, 3},
+        {u"select a from t_write"_s, 0},
+        {u"delete from t_write where a <> 'a'"_s, 2},
+        {u"insert into t_write values ('a')"_s, -1},
+        {u"insert into com_city(city_id, city_name, pro_id) values ('14', 'x', '99')"_s, -1},
+        {u"insert into t_write values ("_s, -1},
+        {u"delete from no_such_table"_s, -1},
+        // The driver runs one statement at a time on SQLite, and refuses the text whole.
+        {u"delete from t_write; delete from com_city"_s, -1, true},
+        {u"  -- nothing but a comment"_s, -1, true},
+    };
+    for (const Case& c : cases) {
+        if (c.sqliteOnly && db.isPostgresql())
+            continue;
+        SCOPED_TRACE(c.sql.toStdString());
+        EXPECT_EQ(service->ExecuteSql(System, c.sql), c.rows >= 0);
+        EXPECT_EQ(service->RowsAffected(), c.rows);
+        EXPECT_FALSE(service->LastErrorIsBusy());
+        if (c.rows >= 0) {
+            EXPECT_TRUE(service->LastError().isEmpty());
+            continue;
+        }
+        // The failure changed nothing, so the driver, asked the same on the same connection,
+        // fails the same way.
+        const QString said = service->LastError();
+        QSqlQuery driver(db.database());
+        EXPECT_FALSE(driver.exec(c.sql));
+        EXPECT_EQ(said, driver.lastError().text().trimmed());
+        EXPECT_FALSE(said.isEmpty());
+    }
+    EXPECT_EQ(db.rows(u"select a from t_write"_s), QStringList{u"a"_s});
+    EXPECT_EQ(db.rows(u"select count(*) from com_city"_s), QStringList{u"3"_s});
+}
+
+// On SQLite a write waiting for another writer's transaction fails as busy, and a transaction
+// keeps the statements it prepared until it ends: sent again, each runs as it did the first time.
+TEST_F(SqlDataService, SqliteWritesWaitAsBusyAndKeepTheirStatementsForTheTransaction)
+{
+    if (db.isPostgresql())
+        GTEST_SKIP() << "the writes of this kind are SQLite's";
+    corvan::host::SqlDataService other;
+    QString error;
+    ASSERT_TRUE(other.open(db.location(), &error)) << error.toStdString();
+    ASSERT_TRUE(other.BeginTrans(System));
+    ASSERT_TRUE(service->setLockWait(50));
+    EXPECT_FALSE(service->ExecuteSql(System, u"update com_city set showserial = 5 where city_id = '11'"_s));
+    EXPECT_TRUE(service->LastErrorIsBusy()) << service->LastError().toStdString();
+    EXPECT_EQ(service->RowsAffected(), -1);
+    ASSERT_TRUE(other.RollbackTrans(System));
+
+    const QVariant handle = db.database().driver()->handle();
+    corvan::host::SqliteWrites writes;
+    writes.attach(*static_cast<sqlite3* const*>(handle.constData()));
+    qint64 rows = 0;
+    QSqlError failure;
+    const QString update = u"update com_city set showserial = showserial + 1 where city_id <> '13'"_s;
+    const QString insert = u"insert into com_city(city_id, city_name, pro_id) values ('15', '常州', '4')"_s;
+    // Outside a transaction nothing is kept.
+    EXPECT_TRUE(writes.execute(update, &rows, &failure));
+    EXPECT_EQ((QList<qint64>{rows, writes.kept()}), (QList<qint64>{2, 0}));
+    ASSERT_TRUE(service->BeginTrans(System));
+    writes.keep();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(writes.execute(update, &rows, &failure));
+        EXPECT_EQ(rows, 2);
+    }
+    EXPECT_TRUE(writes.execute(insert, &rows, &failure));
+    EXPECT_EQ(rows, 1);
+    // A statement that failed is not kept: the same text fails again for its own reason.
+    EXPECT_FALSE(writes.execute(insert, &rows, &failure));
+    EXPECT_EQ(rows, -1);
+    EXPECT_TRUE(failure.text().contains(u"UNIQUE"_s)) << failure.text().toStdString();
+    EXPECT_EQ(writes.kept(), 1);
+    writes.release();
+    EXPECT_EQ(writes.kept(), 0);
+    ASSERT_TRUE(service->CommitTrans(System)) << service->LastError().toStdString();
+    EXPECT_EQ(db.rows(u"select city_id, showserial from com_city order by city_id"_s),
+              (QStringList{u"11|5"_s, u"12|6"_s, u"13|"_s, u"15|"_s}));
 }

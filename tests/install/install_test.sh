@@ -175,7 +175,7 @@ package() {
   local depends
   depends=$(dpkg-deb -f "$runtime" Depends)
   # Found by dpkg-shlibdeps, and the SQL driver corvan loads by name.
-  for dep in libqt6widgets6 libqt6sql6 libxlsxwriter4 libqt6sql6-sqlite; do
+  for dep in libqt6widgets6 libqt6sql6 libxlsxwriter4 libminizip1 libqt6sql6-sqlite; do
     grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "corvan.deb does not depend on $dep: $depends"
   done
   dpkg-deb -f "$dev" Depends | grep -q "corvan (= $CORVAN_VERSION)" || fail "corvan-dev.deb does not depend on corvan $CORVAN_VERSION"

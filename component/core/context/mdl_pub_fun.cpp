@@ -186,7 +186,7 @@ void FillListOptions(const mdlPubVar& context, PropertyItem* item, const QString
 {
     if (!item)
         return;
-    auto rs = context.db().open(sql);
+    auto rs = context.optionRows(sql);
     if (!rs || rs->RecordCount() <= 0)
         return;
     // The rows go straight into options rather than through a "code,name;" text: a name

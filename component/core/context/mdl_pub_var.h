@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
 #include <optional>
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -82,6 +84,10 @@ public:
     {
         return qobject_cast<corvan::WorkbookPrintService*>(m_sheet);
     }
+    corvan::TextWorkbookService* TextWorkbookService() const
+    {
+        return qobject_cast<corvan::TextWorkbookService*>(m_sheet);
+    }
     corvan::RightService* RightService() const { return qobject_cast<corvan::RightService*>(m_right); }
     // Called by member name.
     QObject* ResourceViewService() const { return m_resourceView; }
@@ -100,6 +106,27 @@ public:
     // default): each window shows its own message boxes. Not owned.
     WizardPrompt* prompt() const { return m_prompt; }
     void setPrompt(WizardPrompt* prompt) { m_prompt = prompt; }
+
+    // Where the target room is chosen already (a row of a relocation plan), the room lists of
+    // a BTS page offer that room alone, if the city they list has it; empty, they offer every
+    // room of the city, as the wizard does.
+    void setRoomScope(const QString& roomCode) { m_roomScope = roomCode; }
+    const QString& roomScope() const { return m_roomScope; }
+
+    // Pages built in this context keep the option lists they read, each read once: a
+    // relocation plan builds a page per row, and its rows share their cities' lists, as a user
+    // sees a list as it stood when the wizard opened. Off, every page reads its own.
+    void setKeepOptionLists(bool keep)
+    {
+        m_keepOptionLists = keep;
+        m_optionLists.clear();
+    }
+    // The rows of an option list's statement: kept ones, or read now.
+    std::unique_ptr<RecordSet> optionRows(const QString& sql) const;
+
+    // The host's objects as initEnv took them, by subscript, so that another context (a
+    // relocation plan's, which reads through a cache of its own) can take them over.
+    QVector<QObject*> objectArray() const;
 
     // Stores an element of the host's array; false when it does not offer the interface.
     bool setSheetService(QObject* object) { return store<corvan::SheetService>(m_sheet, object); }
@@ -157,6 +184,9 @@ private:
     SystemDb m_db;
     WizardPrompt* m_prompt = nullptr;
     mutable std::optional<bool> m_journalTable;
+    QString m_roomScope;
+    bool m_keepOptionLists = false;
+    mutable QHash<QString, RecordSet> m_optionLists;
 };
 
 } // namespace corvan

@@ -80,7 +80,17 @@ QVariant UiSettings::value(const QString& key, const QVariant& fallback)
 
 void UiSettings::setValue(const QString& key, const QVariant& value)
 {
-    open()->setValue(key, value);
+    setValues({{key, value}});
+}
+
+void UiSettings::setValues(const QList<std::pair<QString, QVariant>>& values)
+{
+    // The file is read once and written only when a value changed: a query that asks what the
+    // last one asked costs no write.
+    const auto settings = open();
+    for (const auto& [key, value] : values)
+        if (settings->value(key) != value)
+            settings->setValue(key, value);
 }
 
 } // namespace corvan

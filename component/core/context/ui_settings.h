@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <utility>
 
 class QSettings;
 
@@ -38,6 +39,8 @@ public:
     // Reads and writes through the component's store.
     static QVariant value(const QString& key, const QVariant& fallback = {});
     static void setValue(const QString& key, const QVariant& value);
+    // Several at once; only those that changed are written.
+    static void setValues(const QList<std::pair<QString, QVariant>>& values);
 };
 
 } // namespace corvan

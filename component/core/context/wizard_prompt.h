@@ -11,7 +11,7 @@ namespace corvan {
 // was told). Procedures never open boxes themselves.
 class WizardPrompt {
 public:
-    enum class Icon { None, Information };
+    enum class Icon { None, Information, Warning };
     virtual ~WizardPrompt() = default;
     virtual void showMessage(const QString& text, Icon icon = Icon::None) = 0;
     // Asks whether to try the same work again; details holds the database's own words.

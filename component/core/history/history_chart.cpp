@@ -33,24 +33,32 @@ QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const Q
             found = names.insert(id, mdlPubFun::GetCityName(context, id));
         return *found;
     };
-    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+    const int time = rs->FieldIndex(QStringLiteral("distime"));
+    const int net = rs->FieldIndex(QStringLiteral("net"));
+    const int from = rs->FieldIndex(QStringLiteral("fromcity"));
+    const int to = rs->FieldIndex(QStringLiteral("tocity"));
+    records.reserve(rs->RecordCount());
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
+        const QString text = HistoryQuery::distimeText(rs->Value(time));
+        const int number = HistoryQuery::dayNumber(text);
+        const QDate day = number >= 0 ? QDate(number / 10000, number / 100 % 100, number % 100)
+                                      : QDate::fromString(text, Qt::ISODate);
         records.append(
-            {QDate::fromString(HistoryQuery::distimeText(rs->Value(QStringLiteral("distime"))), Qt::ISODate),
-             rs->Text(QStringLiteral("net")).trimmed().toUpper(),
-             cityName(rs->Text(QStringLiteral("fromcity"))), cityName(rs->Text(QStringLiteral("tocity")))});
+            {day, rs->Text(net).trimmed().toUpper(), cityName(rs->Text(from)), cityName(rs->Text(to))});
+    }
     return records;
 }
 
 HistoryChart HistoryChart::of(const QList<Record>& records)
 {
     HistoryChart chart;
-    QMap<QString, std::array<int, 3>> months;
+    // By year * 100 + month, -1 for records without a day: the order of their texts.
+    QMap<int, std::array<int, 3>> months;
     QHash<QString, City> cities;
     for (const Record& record : records) {
         ++chart.total;
         const auto net = std::find(std::begin(NetworkLetters), std::end(NetworkLetters), record.net);
-        auto& month =
-            months[record.day.isValid() ? record.day.toString(QStringLiteral("yyyy-MM")) : QString()];
+        auto& month = months[record.day.isValid() ? record.day.year() * 100 + record.day.month() : -1];
         if (net != std::end(NetworkLetters))
             ++month[std::size_t(net - std::begin(NetworkLetters))];
         City& from = cities[record.fromCity];
@@ -61,7 +69,11 @@ HistoryChart HistoryChart::of(const QList<Record>& records)
         ++to.to;
     }
     for (auto it = months.cbegin(); it != months.cend(); ++it)
-        chart.months.append({it.key(), it.value()});
+        chart.months.append({it.key() < 0 ? QString()
+                                          : QStringLiteral("%1-%2")
+                                                .arg(it.key() / 100, 4, 10, QLatin1Char('0'))
+                                                .arg(it.key() % 100, 2, 10, QLatin1Char('0')),
+                             it.value()});
     chart.cities = cities.values();
     std::sort(chart.cities.begin(), chart.cities.end(), [](const City& a, const City& b) {
         return a.from + a.to != b.from + b.to ? a.from + a.to > b.from + b.to : a.name < b.name;

@@ -1,24 +1,25 @@
 // SPDX-License-Identifier: MIT
 #include "core/history/history_list_order.h"
 
-#include <QStringList>
-
 namespace corvan {
 
-bool HistoryListOrder::newerFirst(const QString& keyA, const QString& captionA, const QString& keyB,
-                                  const QString& captionB)
+bool HistoryListOrder::narrows(const QString& filter)
 {
-    // Captions begin with the day as yyyy-MM-dd, which sorts as text.
-    const QString dayA = captionA.section(QLatin1Char(','), 0, 0);
-    const QString dayB = captionB.section(QLatin1Char(','), 0, 0);
-    if (dayA != dayB)
-        return dayA > dayB;
-    return keyA > keyB;
+    return !words(filter).isEmpty();
+}
+
+QStringList HistoryListOrder::words(const QString& filter)
+{
+    return filter.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 bool HistoryListOrder::matches(const QString& caption, const QString& filter)
 {
-    const QStringList words = filter.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return matchesWords(caption, words(filter));
+}
+
+bool HistoryListOrder::matchesWords(const QString& caption, const QStringList& words)
+{
     for (const QString& word : words)
         if (!caption.contains(word, Qt::CaseInsensitive))
             return false;

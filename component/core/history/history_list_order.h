@@ -2,19 +2,22 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace corvan {
 
 // How the history panel arranges the records it lists, beside the captions themselves:
-// newest first, narrowed by what the user types, with a line that counts them.
+// narrowed by what the user types, with a line that counts them. (The list's order, newest
+// first, is HistoryRows'.)
 class HistoryListOrder {
 public:
-    // Whether record a comes before record b: by the day its caption begins with, then
-    // by its key (the record code), both newest first.
-    static bool newerFirst(const QString& keyA, const QString& captionA, const QString& keyB,
-                           const QString& captionB);
+    // Whether a filter narrows anything: it holds a word.
+    static bool narrows(const QString& filter);
     // Whether a caption holds every blank-separated word of the filter, in any case.
     static bool matches(const QString& caption, const QString& filter);
+    // The same with the filter's words: a long list splits the filter once.
+    static QStringList words(const QString& filter);
+    static bool matchesWords(const QString& caption, const QStringList& words);
     // The line under the criteria: how many records the query found and how many show.
     static QString countText(int shown, int found);
 };

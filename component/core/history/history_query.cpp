@@ -4,15 +4,13 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
+#include "core/history/history_rows.h"
 #include "core/relocation/relocation_record.h"
 #include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 
 #include <QDateTime>
-#include <QHash>
-#include <algorithm>
-#include <memory>
 
 namespace corvan {
 
@@ -30,6 +28,28 @@ const QString RecordColumns =
 const QString RecordFrom = QStringLiteral(" from h_btsdispatch a");
 const QString And = QStringLiteral(" and ");
 const QString LineBreak = QStringLiteral("\r\n");
+
+// Whether a text begins with a valid day written yyyy-MM-dd; its number yyyymmdd.
+bool isDay(const QString& text, int* number = nullptr)
+{
+    if (text.size() < 10 || text.at(4) != QLatin1Char('-') || text.at(7) != QLatin1Char('-'))
+        return false;
+    int parts[3] = {0, 0, 0};
+    const int starts[3] = {0, 5, 8};
+    const int lengths[3] = {4, 2, 2};
+    for (int p = 0; p < 3; ++p)
+        for (int i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return false;
+            parts[p] = parts[p] * 10 + (c - u'0');
+        }
+    if (parts[0] <= 0 || !QDate(parts[0], parts[1], parts[2]).isValid())
+        return false;
+    if (number)
+        *number = parts[0] * 10000 + parts[1] * 100 + parts[2];
+    return true;
+}
 
 QString twoDigits(int number)
 {
@@ -85,10 +105,19 @@ QString HistoryQuery::distimeText(const QVariant& value)
         return value.toDate().toString(Qt::ISODate);
     if (value.typeId() == QMetaType::QDateTime)
         return value.toDateTime().date().toString(Qt::ISODate);
-    // Text as SQLite keeps it; a time of day written by another tool is left out.
+    // Text as SQLite keeps it; a time of day written by another tool is left out. A list reads
+    // this for every record, so a text that is the day already is taken as it is.
     const QString text = value.toString();
+    if (isDay(text))
+        return text.size() == 10 ? text : text.left(10);
     const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
     return date.isValid() ? date.toString(Qt::ISODate) : text;
+}
+
+int HistoryQuery::dayNumber(const QString& day)
+{
+    int number = -1;
+    return day.size() == 10 && isDay(day, &number) ? number : -1;
 }
 
 QString HistoryQuery::recordStatement(const QString& code)
@@ -138,58 +167,10 @@ QStringList HistoryQuery::cityNames(const mdlPubVar& context)
     return names;
 }
 
-bool HistoryQuery::fillList(const mdlPubVar& context, PropertyItems& list, const QString& sql)
+std::shared_ptr<HistoryRows> HistoryQuery::fillList(const mdlPubVar& context, PropertyItems& list,
+                                                    const QString& sql)
 {
-    // A failed query shows no records rather than the previous criteria's ones.
-    list.ClearItems();
-    std::shared_ptr<RecordSet> rs = context.db().open(sql);
-    if (!rs)
-        return false;
-    if (rs->RecordCount() <= 0)
-        return true;
-
-    // The set stays with the list, and a caption is made from its row when first read. A
-    // province's records share few rooms: each is asked for once, not twice per record.
-    struct Captions {
-        std::shared_ptr<RecordSet> rows;
-        int time;
-        int net;
-        int from;
-        int to;
-        QHash<QString, QString> roomNames;
-    };
-    auto captions = std::make_shared<Captions>(Captions{rs,
-                                                        rs->FieldIndex(QStringLiteral("distime")),
-                                                        rs->FieldIndex(QStringLiteral("net")),
-                                                        rs->FieldIndex(QStringLiteral("fromroom")),
-                                                        rs->FieldIndex(QStringLiteral("toroom")),
-                                                        {}});
-    list.setCaptionSource([captions, &context](long row) {
-        const auto roomName = [&](const QString& code) {
-            const auto known = captions->roomNames.constFind(code);
-            if (known != captions->roomNames.cend())
-                return *known;
-            const QString name = RoomLookup::GetRoomName(context, code);
-            captions->roomNames.insert(code, name);
-            return name;
-        };
-        RecordSet& r = *captions->rows;
-        r.MoveTo(int(row));
-        const QString fromRoom = roomName(r.Text(captions->from));
-        const QString toRoom = roomName(r.Text(captions->to));
-        return caption(distimeText(r.Value(captions->time)), r.Text(captions->net), fromRoom, toRoom);
-    });
-    {
-        const PropertyItems::Batch batch(list);
-        const int code = rs->FieldIndex(QStringLiteral("discode"));
-        const QString prefix = QStringLiteral("K:");
-        int row = 0;
-        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext(), ++row)
-            list.AddDeferredItem(0, prefix + rs->Text(code), row, ITEM_OPTION);
-    }
-    for (long i = 1; i <= std::min(FirstScreen, list.ItemCount()); ++i)
-        list.GetItem(i)->Caption();
-    return true;
+    return HistoryRows::fill(context, list, sql);
 }
 
 } // namespace corvan

@@ -5,10 +5,12 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <optional>
 
 namespace corvan {
 
+class HistoryRows;
 class PropertyItems;
 class mdlPubVar;
 
@@ -38,6 +40,8 @@ public:
     // distime as the lists and the sheet show it: the date alone, yyyy-MM-dd, whether the
     // engine hands back a date, a timestamp or the stored text.
     static QString distimeText(const QVariant& value);
+    // A day as distimeText gives it, as the number yyyymmdd; -1 for a text that is no day.
+    static int dayNumber(const QString& day);
 
     // Reads one record back by its code.
     static QString recordStatement(const QString& code);
@@ -57,15 +61,11 @@ public:
     static QStringList cityNames(const mdlPubVar& context);
 
     // Runs a list statement and puts one ITEM_OPTION row per record into the list, keyed
-    // "K:" + discode, at once: ItemCount() is the number of records. A caption is made when
-    // it is first read (a view shows its row, Caption() is asked), except those of the first
-    // screen, made here in the rows' order; a list that fits on it sends what it always did.
-    // Every room code is looked up once per list, however many records share it, so reading
-    // every caption costs one GetRoomName per room. A failing statement leaves the list
-    // empty; false then.
-    static bool fillList(const mdlPubVar& context, PropertyItems& list, const QString& sql);
-    // The captions made in fillList.
-    static constexpr long FirstScreen = 100;
+    // "K:" + discode, newest first (HistoryRows). A caption is made when it is first read: a
+    // view shows its row, Caption() is asked. Nothing when the statement fails; the list is
+    // then empty.
+    static std::shared_ptr<HistoryRows> fillList(const mdlPubVar& context, PropertyItems& list,
+                                                 const QString& sql);
 };
 
 } // namespace corvan

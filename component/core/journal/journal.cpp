@@ -172,7 +172,8 @@ std::optional<QJsonObject> Journal::before(const mdlPubVar& context, const Subje
 }
 
 bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& discode,
-                    const QString& fromRoom, const QString& toRoom, const QString& reverses)
+                    const QString& fromRoom, const QString& toRoom, const QString& reverses,
+                    const PlanRow& plan)
 {
     const QString net = body.value(QStringLiteral("net")).toString();
     const QString basecode = body.value(QStringLiteral("basecode")).toString();
@@ -182,7 +183,7 @@ bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& d
     QJsonObject bts = body.value(QStringLiteral("bts")).toObject();
     bts.insert(QStringLiteral("after"), after->value(Rows).toArray().at(0));
     body.insert(QStringLiteral("bts"), bts);
-    Entry entry{discode, net, basecode, fromRoom, toRoom, reverses, {}, body};
+    Entry entry{discode, net, basecode, fromRoom, toRoom, reverses, {}, body, plan.plan, plan.row};
     return context.db().execute(insertStatement(entry), 1);
 }
 
@@ -192,12 +193,16 @@ QString Journal::insertStatement(const Entry& entry)
         return value.isEmpty() ? QStringLiteral("null")
                                : QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
     };
-    return QStringLiteral(
-               "insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,entry) values(") +
+    // An entry of no plan is written as it always was.
+    const bool planned = !entry.plan.isEmpty();
+    return QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,entry") +
+           (planned ? QStringLiteral(",plancode,planrow") : QString()) + QStringLiteral(") values(") +
            text(entry.discode) + QLatin1Char(',') + text(entry.net) + QLatin1Char(',') +
            text(entry.basecode) + QLatin1Char(',') + text(entry.fromRoom) + QLatin1Char(',') +
            text(entry.toRoom) + QLatin1Char(',') + text(entry.reverses) + QLatin1Char(',') +
            text(QString::fromUtf8(QJsonDocument(entry.body).toJson(QJsonDocument::Compact))) +
+           (planned ? QLatin1Char(',') + text(entry.plan) + QLatin1Char(',') + QString::number(entry.planRow)
+                    : QString()) +
            QLatin1Char(')');
 }
 
@@ -226,9 +231,11 @@ QList<Journal::Entry> entriesOf(const mdlPubVar& context, const QString& sql, bo
     if (!rs)
         return entries;
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-        entries << Journal::Entry{
-            rs->Text(0), rs->Text(1), rs->Text(2), rs->Text(3),
-            rs->Text(4), rs->Text(5), rs->Text(6), QJsonDocument::fromJson(rs->Text(7).toUtf8()).object()};
+        entries << Journal::Entry{rs->Text(0), rs->Text(1),
+                                  rs->Text(2), rs->Text(3),
+                                  rs->Text(4), rs->Text(5),
+                                  rs->Text(6), QJsonDocument::fromJson(rs->Text(7).toUtf8()).object(),
+                                  {},          0};
     return entries;
 }
 

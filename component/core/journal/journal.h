@@ -13,6 +13,13 @@ namespace corvan {
 class SystemDb;
 class mdlPubVar;
 
+// A relocation applied as a row of a relocation plan names the plan and its row in its
+// journal entry; a relocation of no plan names none.
+struct JournalPlanRow {
+    QString plan;
+    int row = 0;
+};
+
 // What a relocation overwrote and deleted, kept beside its record so that nothing is ever
 // lost: one entry per record of h_btsdispatch, keyed by its discode, in a table of the
 // component's own (corvan_journal). The entry's body is JSON that both engines store
@@ -33,6 +40,8 @@ public:
         QString reverses;   // the record this one reverses, for a reversal
         QString reversedBy; // the reversal that reversed this one
         QJsonObject body;
+        QString plan;    // the relocation plan it was applied in, if any
+        int planRow = 0; // and the plan's row
         bool exists() const { return !discode.isEmpty(); }
     };
 
@@ -62,8 +71,10 @@ public:
     // rooms' network column and every row the commit will delete.
     static std::optional<QJsonObject> before(const mdlPubVar& context, const Subject& subject);
     // Completes the body with the BTS row as it stands now and writes the entry.
+    using PlanRow = JournalPlanRow;
     static bool write(const mdlPubVar& context, QJsonObject body, const QString& discode,
-                      const QString& fromRoom, const QString& toRoom, const QString& reverses = {});
+                      const QString& fromRoom, const QString& toRoom, const QString& reverses = {},
+                      const PlanRow& plan = {});
 
     static QString insertStatement(const Entry& entry);
     static QString readStatement(const QString& discode);

@@ -101,7 +101,7 @@ void BtsPage::readBts(const mdlPubVar& context, MoveBtsState& state)
     }
 }
 
-void BtsPage::addEditedRows(const mdlPubVar& context, const MoveBtsState& state, PropertyItems& grid)
+void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid)
 {
     grid.AddItem(0, ModifyGroupKey, ModifyGroupCaption, ITEM_GROUP);
     for (const BtsField& field : state.fields) {
@@ -113,7 +113,7 @@ void BtsPage::addEditedRows(const mdlPubVar& context, const MoveBtsState& state,
     }
 }
 
-void BtsPage::addOptions(const mdlPubVar& context, const MoveBtsState& state, const BtsField& field,
+void BtsPage::addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
                          PropertyItem* row)
 {
     const QString resTable = QStringLiteral("res_") + state.n() + QStringLiteral("bts");
@@ -123,8 +123,9 @@ void BtsPage::addOptions(const mdlPubVar& context, const MoveBtsState& state, co
     else if (!rule.isEmpty())
         mdlPubFun::FillListOptions(context, row, rule);
     if (field.name == FieldName::BelongRoom) {
-        mdlPubFun::FillListOptions(context, row, RoomLookup::roomOptionsStatement(state.cityCode));
-        RoomOptions::distinguish(context, row, state.cityCode);
+        mdlPubFun::FillListOptions(context, row,
+                                   RoomLookup::roomOptionsStatement(state.cityCode, context.roomScope()));
+        RoomOptions::distinguish(context, row, state.cityCode, state.cityRooms, state.net);
     } else if (field.name == FieldName::City) {
         keepRightCities(context, row);
     }

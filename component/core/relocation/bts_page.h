@@ -37,8 +37,8 @@ private:
     // What the page knows of the BTS from its fields: its code, room and city.
     static void readBts(const mdlPubVar& context, MoveBtsState& state);
     // The group to modify: one editable row per field to modify or clear, with its options.
-    static void addEditedRows(const mdlPubVar& context, const MoveBtsState& state, PropertyItems& grid);
-    static void addOptions(const mdlPubVar& context, const MoveBtsState& state, const BtsField& field,
+    static void addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid);
+    static void addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
                            PropertyItem* row);
     // The group kept, then the hidden menu holder.
     static void addKeptRows(const MoveBtsState& state, PropertyItems& grid);

@@ -3,8 +3,10 @@
 
 #include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
+#include "core/rooms/city_rooms.h"
 #include "core/rooms/room_lookup.h"
 #include "core/rooms/room_options.h"
 #include "corvan/controls/property_item.h"
@@ -34,7 +36,8 @@ void refill(const mdlPubVar& context, PropertyItems& grid, const QString& key, c
 
 } // namespace
 
-void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item)
+void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item,
+                               CityRooms* rooms, const QString& net)
 {
     if (!item || item->Key() != CityKey)
         return;
@@ -43,9 +46,11 @@ void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, Pr
         return;
     // The rows keep what the user picked before; a room no longer offered is reported
     // when the page is left.
-    refill(context, grid, RoomKey, RoomLookup::cityRoomsStatement(id));
-    if (grid.HasItem(RoomKey))
-        RoomOptions::distinguish(context, grid.GetItem(RoomKey), id);
+    refill(context, grid, RoomKey, RoomLookup::cityRoomsStatement(id, context.roomScope()));
+    if (grid.HasItem(RoomKey)) {
+        CityRooms own;
+        RoomOptions::distinguish(context, grid.GetItem(RoomKey), id, rooms ? *rooms : own, net);
+    }
     refill(context, grid, CountyKey, mdlPubFun::cityCountiesStatement(id));
 }
 

@@ -18,8 +18,11 @@ class mdlPubVar;
 class GridHandlers {
 public:
     // ItemValueChanged: a new city refills the options of "belongroom" and "county" with
-    // that city's rooms and counties. The rows keep their values.
-    static void cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item);
+    // that city's rooms and counties. The rows keep their values. Rooms of one name are told
+    // apart through rooms, kept there for the picker (the network's BTS column), or through
+    // rooms read for this call alone.
+    static void cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item,
+                            CityRooms* rooms = nullptr, const QString& net = {});
     // ItemValueChanged: a chosen room sets the county row to the room's own county.
     static void roomCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item);
     // GridEdited: newCityName, newCityCode and newBaseNum from the grid, copied into the

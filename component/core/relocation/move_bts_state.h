@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "core/relocation/bts_field.h"
+#include "core/rooms/city_rooms.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {
@@ -49,6 +50,9 @@ struct MoveBtsState {
     QString cityCode;     // the BTS's city identifier before the move
     QString oldRoomValue; // the BTS's present room as shown (belongroom)
     QString oldRoomCode;  // and as roomcode
+    // The rooms of the city the room row offers, read once per BTS for the row's shared
+    // names and the room picker alike.
+    mutable CityRooms cityRooms;
 
     // The target, as chosen on the BTS page.
     QString newRoomName;

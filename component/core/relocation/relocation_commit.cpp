@@ -135,7 +135,8 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
 }
 
 CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsState& state,
-                                      const QList<QStringList>& summary, bool atomic)
+                                      const QList<QStringList>& summary, bool atomic,
+                                      const Journal::PlanRow& plan)
 {
     const SystemDb& db = context.db();
     const auto failed = [&](const QString& step,
@@ -171,7 +172,7 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
     if (!journal) {
         done.notice = NoJournalNotice;
     } else if (!Journal::write(context, *journal, code, state.oldRoomCode,
-                               state.movesRoom() ? state.newRoomCode : state.oldRoomCode)) {
+                               state.movesRoom() ? state.newRoomCode : state.oldRoomCode, {}, plan)) {
         if (atomic)
             return failed(StepJournal);
         // Without a transaction the relocation and its record stand: say so, so that nobody

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/journal/journal.h"
 #include "core/relocation/move_bts_state.h"
 
 namespace corvan {
@@ -43,8 +44,10 @@ public:
     static CommitOutcome staleChange(const mdlPubVar& context, const MoveBtsState& state);
     // The four steps and the journal entry of what they overwrote and deleted; Done with
     // the record's code, or the step's failure.
+    // A row of a relocation plan names the plan in its journal entry.
     static CommitOutcome write(const mdlPubVar& context, const MoveBtsState& state,
-                               const QList<QStringList>& summary, bool atomic);
+                               const QList<QStringList>& summary, bool atomic,
+                               const Journal::PlanRow& plan = {});
     // saveBtsDataInDB: the BTS row, the new room, the old room, each only after the one
     // before succeeded. Nothing to write is a failure.
     static bool saveBtsDataInDB(const mdlPubVar& context, const MoveBtsState& state);

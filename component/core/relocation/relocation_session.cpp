@@ -71,7 +71,7 @@ bool RelocationSession::start(const QString& net, const QMap<QString, AttrTable>
 
 void RelocationSession::valueChanged(PropertyItem* item)
 {
-    GridHandlers::cityCascade(m_context, m_page, item);
+    GridHandlers::cityCascade(m_context, m_page, item, &m_state.cityRooms, m_state.net);
     GridHandlers::roomCascade(m_context, m_page, item);
 }
 

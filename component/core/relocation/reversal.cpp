@@ -628,6 +628,30 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
         db.rollback();
         return outcome(CommitOutcome::Result::Refused, plan.ok() ? Changed : plan.refusal);
     }
+    const CommitOutcome written = apply(context, plan);
+    if (!written.done())
+        return failed();
+    if (!db.commit()) {
+        if (auto settled = ConnectionLoss::afterCommit(context, ConnectionLoss::Work::Reversal, written))
+            return *settled;
+        return outcome(CommitOutcome::Result::Failed,
+                       UndoneMessage + QStringLiteral("\r\n") + db.lastError());
+    }
+    return written;
+}
+
+CommitOutcome Reversal::apply(const mdlPubVar& context, const Plan& plan)
+{
+    const SystemDb& db = context.db();
+    ContextService* host = context.ContextService();
+    const auto failed = [&] {
+        return outcome(CommitOutcome::Result::Failed, {}, db.lastError());
+    };
+    if (!plan.ok())
+        return outcome(CommitOutcome::Result::Refused, plan.refusal);
+    if (!host)
+        return outcome(CommitOutcome::Result::Failed, {},
+                       QStringLiteral("the host offers no context service"));
     for (const Write& write : plan.writes)
         if (!db.execute(write.sql, write.rows))
             return failed();
@@ -635,6 +659,7 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
         mdlPubFun::NewCode(context, QStringLiteral("h_btsdispatch"), QStringLiteral("discode"));
     if (code == mdlPubFun::ZeroCode)
         return failed();
+    const QString& discode = plan.entry.discode;
     if (!db.execute(RelocationRecord::insertStatement(code, QDate::currentDate(), host->CurrentUser(),
                                                       plan.record, RelocationRecord::disinfo(plan.rows)),
                     1) ||
@@ -644,12 +669,6 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
         return failed();
     CommitOutcome done = outcome(CommitOutcome::Result::Done, SuccessMessage);
     done.recordCode = code;
-    if (!db.commit()) {
-        if (auto settled = ConnectionLoss::afterCommit(context, ConnectionLoss::Work::Reversal, done))
-            return *settled;
-        return outcome(CommitOutcome::Result::Failed,
-                       UndoneMessage + QStringLiteral("\r\n") + db.lastError());
-    }
     return done;
 }
 

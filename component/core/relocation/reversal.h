@@ -45,6 +45,10 @@ public:
     // A host without transactions is refused: a reversal is never half done.
     static CommitOutcome run(const mdlPubVar& context, const QString& discode,
                              const QList<QStringList>& confirmed);
+    // Inside a transaction the caller opened, a plan made in it: its writes, the reversal's
+    // record and journal entry, the reversed entry's mark. Done with the reversal's record
+    // code, or Failed with the database's words; the caller rolls back.
+    static CommitOutcome apply(const mdlPubVar& context, const Plan& plan);
 
     // The title row of a reversal's summary and record.
     static QString title(const QString& cityName, const QString& net, const QString& roomName,

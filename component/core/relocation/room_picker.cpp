@@ -3,12 +3,14 @@
 
 #include <QCollator>
 #include <QHash>
+#include <QSet>
 #include <algorithm>
+#include <numeric>
+#include <vector>
 
 #include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
-#include "core/context/sql_literal.h"
 #include "core/relocation/move_bts_state.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -26,24 +28,7 @@ const QString OptionPrefix = QStringLiteral("K:");
 const QString HasBts = QStringLiteral("已有%1网基站，不能再放入");
 const QString StandsHere = QStringLiteral("基站现在就在这个机房");
 
-struct RoomRow {
-    QString name;
-    QString number;
-    QString county;
-    bool occupied = false;
-};
 } // namespace
-
-QString RoomPicker::roomsStatement(const QString& cityId, const QString& net)
-{
-    const QString n = networkName(net);
-    QString sql = QStringLiteral("select roomcode,roomname,roomno,county,") +
-                  (n.isEmpty() ? QStringLiteral("''") : n + QStringLiteral("bts")) +
-                  QStringLiteral(" from res_baseroom");
-    if (!cityId.isEmpty())
-        sql += QStringLiteral(" where city='") + sqlText(cityId) + QLatin1Char('\'');
-    return sql;
-}
 
 QString RoomPicker::cityOf(const MoveBtsState& state, const PropertyItems& grid)
 {
@@ -61,14 +46,13 @@ QString RoomPicker::cityOf(const MoveBtsState& state, const PropertyItems& grid)
 void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& grid)
 {
     m_rooms.clear();
+    m_order.clear();
     m_pageCounty.clear();
     if (!grid.HasItem(RoomKey))
         return;
-    QHash<QString, RoomRow> known;
-    if (auto rs = context.db().open(roomsStatement(cityOf(state, grid), state.net)))
-        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-            known.insert(rs->Text(0), {rs->Text(1), rs->Text(2).trimmed(), rs->Text(3).trimmed(),
-                                       !rs->Text(4).trimmed().isEmpty()});
+    // The rooms the page read to tell shared names apart serve here too.
+    const QHash<QString, CityRooms::Room>& known =
+        state.cityRooms.of(context, cityOf(state, grid), state.net);
 
     QHash<QString, QString> countyNames;
     QString pageCounty;
@@ -87,7 +71,9 @@ void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const
         return *found;
     };
 
-    for (const auto& option : grid.GetItem(RoomKey)->Children()) {
+    const PropertyItems& options = grid.GetItem(RoomKey)->Children();
+    m_rooms.reserve(options.ItemCount());
+    for (const auto& option : options) {
         Room room;
         room.code = option->Key().mid(OptionPrefix.size());
         room.caption = option->Caption();
@@ -103,20 +89,41 @@ void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const
             else if (row->occupied)
                 room.refusal = HasBts.arg(state.net);
         }
-        m_rooms.append(room);
         // The county row shows a name, chosen from its options or kept as it was.
         if (!pageCounty.isEmpty() && room.county == pageCounty)
             m_pageCounty = room.countyId;
+        m_rooms.append(std::move(room));
     }
+
+    // Chinese names in the order of their reading; numbers as numbers where they hold digits.
+    // Sorted once by keys made once: a filter keeps this order.
+    QCollator names(QLocale(QLocale::Chinese, QLocale::China));
+    QCollator numbers;
+    numbers.setNumericMode(true);
+    std::vector<std::pair<QCollatorSortKey, QCollatorSortKey>> keys;
+    keys.reserve(std::size_t(m_rooms.size()));
+    for (const Room& room : std::as_const(m_rooms))
+        keys.emplace_back(names.sortKey(room.name), numbers.sortKey(room.number));
+    m_order.resize(m_rooms.size());
+    std::iota(m_order.begin(), m_order.end(), 0);
+    std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+        const auto& x = keys[std::size_t(a)];
+        const auto& y = keys[std::size_t(b)];
+        if (const int byName = x.first.compare(y.first))
+            return byName < 0;
+        return x.second.compare(y.second) < 0;
+    });
 }
 
 QList<std::pair<QString, QString>> RoomPicker::counties() const
 {
     QList<std::pair<QString, QString>> out;
+    QSet<QString> seen;
     for (const Room& room : m_rooms)
-        if (!room.countyId.isEmpty() &&
-            std::none_of(out.cbegin(), out.cend(), [&](const auto& c) { return c.first == room.countyId; }))
+        if (!room.countyId.isEmpty() && !seen.contains(room.countyId)) {
+            seen.insert(room.countyId);
             out.append({room.countyId, room.county});
+        }
     QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
     std::sort(out.begin(), out.end(),
               [&](const auto& a, const auto& b) { return collator.compare(a.second, b.second) < 0; });
@@ -127,7 +134,8 @@ QList<int> RoomPicker::filter(const QString& text, const QString& countyId) cons
 {
     const QString wanted = text.trimmed();
     QList<int> out;
-    for (int i = 0; i < m_rooms.size(); ++i) {
+    out.reserve(m_order.size());
+    for (int i : m_order) {
         const Room& room = m_rooms.at(i);
         if (!countyId.isEmpty() && room.countyId != countyId)
             continue;
@@ -135,17 +143,6 @@ QList<int> RoomPicker::filter(const QString& text, const QString& countyId) cons
             room.number.contains(wanted, Qt::CaseInsensitive))
             out.append(i);
     }
-    // Chinese names in the order of their reading; numbers as numbers where they hold digits.
-    QCollator names(QLocale(QLocale::Chinese, QLocale::China));
-    QCollator numbers;
-    numbers.setNumericMode(true);
-    std::stable_sort(out.begin(), out.end(), [&](int a, int b) {
-        const Room& x = m_rooms.at(a);
-        const Room& y = m_rooms.at(b);
-        if (const int byName = names.compare(x.name, y.name))
-            return byName < 0;
-        return numbers.compare(x.number, y.number) < 0;
-    });
     return out;
 }
 

@@ -32,11 +32,9 @@ public:
     };
 
     // The rooms behind the options of the row for the network's BTS; the county names come
-    // from the county row's options where it has them. Reads the rooms of the city once.
+    // from the county row's options where it has them. The city's rooms are those the state
+    // keeps (CityRooms), read now only when the page has not read them yet.
     void load(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& grid);
-    // The statement that reads the city's rooms with the network's BTS column; every room
-    // without a city.
-    static QString roomsStatement(const QString& cityId, const QString& net);
     // The city whose rooms the row offers: the one chosen on the page, else the BTS's.
     static QString cityOf(const MoveBtsState& state, const PropertyItems& grid);
 
@@ -51,6 +49,8 @@ public:
 
 private:
     QList<Room> m_rooms;
+    // The indexes of the rooms by name, then number.
+    QList<int> m_order;
     QString m_pageCounty;
 };
 

@@ -57,25 +57,23 @@ QString RoomLookup::roomSearchStatement(bool allCities, const QString& cityId, c
     return sql;
 }
 
-QString RoomLookup::roomOptionsStatement(const QString& cityId)
+QString RoomLookup::roomOptionsStatement(const QString& cityId, const QString& scope)
 {
     QString sql = QStringLiteral("select roomcode,roomname from res_baseroom ");
     if (!cityId.isEmpty())
         sql += QStringLiteral(" where city='") + sqlText(cityId) + QStringLiteral("'");
+    if (!scope.isEmpty())
+        sql += (cityId.isEmpty() ? QStringLiteral(" where roomcode='") : QStringLiteral(" and roomcode='")) +
+               sqlText(scope) + QLatin1Char('\'');
     return sql;
 }
 
-QString RoomLookup::cityRoomsStatement(const QString& cityId)
+QString RoomLookup::cityRoomsStatement(const QString& cityId, const QString& scope)
 {
-    return QStringLiteral("select roomcode,roomname from res_baseroom where city='") + sqlText(cityId) +
-           QStringLiteral("'");
-}
-
-QString RoomLookup::roomNumbersStatement(const QString& cityId)
-{
-    QString sql = QStringLiteral("select roomcode,roomno from res_baseroom");
-    if (!cityId.isEmpty())
-        sql += QStringLiteral(" where city='") + sqlText(cityId) + QLatin1Char('\'');
+    QString sql = QStringLiteral("select roomcode,roomname from res_baseroom where city='") +
+                  sqlText(cityId) + QStringLiteral("'");
+    if (!scope.isEmpty())
+        sql += QStringLiteral(" and roomcode='") + sqlText(scope) + QLatin1Char('\'');
     return sql;
 }
 

@@ -22,12 +22,11 @@ public:
     // parts of name and number (each counts only when it holds more than blanks).
     static QString roomSearchStatement(bool allCities, const QString& cityId, const QString& rightCityList,
                                        const QString& name, const QString& number);
-    // The BTS page's room options: the rooms of the city, or every room without a city.
-    static QString roomOptionsStatement(const QString& cityId);
+    // The BTS page's room options: the rooms of the city, or every room without a city; with a
+    // room scope (mdlPubVar::roomScope), only that room of them.
+    static QString roomOptionsStatement(const QString& cityId, const QString& scope = {});
     // The room options again once another city is chosen.
-    static QString cityRoomsStatement(const QString& cityId);
-    // The numbers of the city's rooms, to tell rooms of one name apart.
-    static QString roomNumbersStatement(const QString& cityId);
+    static QString cityRoomsStatement(const QString& cityId, const QString& scope = {});
     // A room's county.
     static QString roomCountyStatement(const QString& roomCode);
     // The network's BTS column of a room; empty for a letter other than G, C or D.

@@ -6,6 +6,7 @@
 #include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/rooms/city_rooms.h"
 #include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -17,7 +18,8 @@ const QString& CountyKey = FieldName::County;
 const QString OptionPrefix = QStringLiteral("K:");
 } // namespace
 
-void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const QString& cityId)
+void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const QString& cityId,
+                              CityRooms& rooms, const QString& net)
 {
     if (!row)
         return;
@@ -31,14 +33,11 @@ void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const
     if (!shared)
         return;
 
-    QHash<QString, QString> numbers;
-    if (auto rs = context.db().open(RoomLookup::roomNumbersStatement(cityId)))
-        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-            numbers.insert(rs->Text(0), rs->Text(1).trimmed());
+    const QHash<QString, CityRooms::Room>& numbers = rooms.of(context, cityId, net);
     // A number shared too, or missing, cannot tell rooms apart; the code always can.
     QHash<QString, int> labels;
     const auto label = [&](const PropertyItem* option) {
-        const QString number = numbers.value(option->Key().mid(OptionPrefix.size()));
+        const QString number = numbers.value(option->Key().mid(OptionPrefix.size())).number;
         return number.isEmpty() ? QString()
                                 : option->Caption() + QLatin1Char('(') + number + QLatin1Char(')');
     };

@@ -59,6 +59,17 @@ public:
     float Height() const { return m_height; }
     void setGeometry(float left, float top, float width, float height);
 
+    // Where the grid that shows the item put its row: the header row that holds it (-1 at the
+    // top), its row there, and the grid's stamp of that layout. The grid's own business, kept
+    // here so that a list of a hundred thousand items needs no table to find a row by its item.
+    struct RowPlace {
+        int group = -1;
+        int row = -1;
+        quint32 stamp = 0;
+    };
+    const RowPlace& rowPlace() const { return m_rowPlace; }
+    void setRowPlace(const RowPlace& place) const { m_rowPlace = place; }
+
     // Shows Children as a popup menu of the grid that holds this item, at a point in the
     // grid's mouse coordinates; nothing happens for an item that is in no grid.
     void ShowPopup(float x, float y);
@@ -89,6 +100,7 @@ private:
     float m_top = 0;
     float m_width = 0;
     float m_height = 0;
+    mutable RowPlace m_rowPlace;
     std::unique_ptr<PropertyItems> m_children;
 };
 

@@ -17,8 +17,10 @@ class PropertyItem;
 // Positions count from 1, as the grid's callers count them.
 class CORVAN_ITEMS_EXPORT PropertyItems {
 public:
-    // Appended: items came at the end of the list in a Batch; the item is null.
-    enum class Change { Structure, Value, State, Appended };
+    // Appended: items came at the end of the list in a Batch; Batched: items changed in a
+    // Batch, their values or states (shown, selected, folded) and maybe their number; the item
+    // is null for both.
+    enum class Change { Structure, Value, State, Appended, Batched };
     // Told of every change in this list and in the lists below it, so a view can follow.
     using Listener = std::function<void(PropertyItem* item, Change change)>;
     // Shows a holder's Children as a popup menu at a point in the grid's mouse coordinates.
@@ -26,8 +28,9 @@ public:
     // Works out the caption of an item added with a deferred caption, by the item's number.
     using CaptionSource = std::function<QString(long number)>;
 
-    // While one lives, appends to the list are told to the listeners once, as an Appended
-    // change, when the last batch on the list ends: a view then builds its rows once
+    // While one lives, appends to the list and changes of its items' values and states are
+    // told to the listeners once, when the last batch on the list ends: as an Appended change
+    // when items were only appended, else as a Batched one. A view then builds its rows once
     // instead of row by row.
     class Batch {
     public:
@@ -54,6 +57,8 @@ public:
     // The source of deferred captions; ClearItems drops it with the items.
     void setCaptionSource(CaptionSource source) { m_captionSource = std::move(source); }
     void ClearItems();
+    // Room for that many more items, for a caller about to append a long list.
+    void reserve(long count);
     long ItemCount() const { return long(m_items.size()); }
     // By key, or by position from 1; nullptr when there is none.
     PropertyItem* GetItem(const QString& key) const;
@@ -85,6 +90,7 @@ private:
     CaptionSource m_captionSource;
     int m_batches = 0;
     bool m_batchGrew = false;
+    bool m_batchChanged = false;
     QHash<QString, PropertyItem*> m_index;
     Listener m_listener;
     PopupPresenter m_presenter;

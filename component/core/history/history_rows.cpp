@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: MIT
+#include "core/history/history_rows.h"
+
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
+#include "core/history/history_query.h"
+#include "core/rooms/room_lookup.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
+#include "corvan/record_set.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace corvan {
+
+namespace {
+
+const QString ListFrom = QStringLiteral(" from h_btsdispatch where ");
+const QString KeyPrefix = QStringLiteral("K:");
+// Below this many records the rooms are found through the list's condition; from it on, when the
+// province holds fewer than RoomsPerRecord rooms a record, reading every room costs less than
+// finding each: a scan reads a room in a fraction of what a search for one costs.
+constexpr int ManyRecords = 500;
+constexpr qint64 RoomsPerRecord = 20;
+
+} // namespace
+
+HistoryRows::HistoryRows(const mdlPubVar& context, std::shared_ptr<RecordSet> rows, const QString& sql)
+    : m_context(context), m_rows(std::move(rows)), m_statement(sql),
+      m_time(m_rows->FieldIndex(QStringLiteral("distime"))), m_net(m_rows->FieldIndex(QStringLiteral("net"))),
+      m_from(m_rows->FieldIndex(QStringLiteral("fromroom"))),
+      m_to(m_rows->FieldIndex(QStringLiteral("toroom")))
+{}
+
+std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, PropertyItems& list,
+                                               const QString& sql)
+{
+    // A failed query shows no records rather than the previous criteria's ones.
+    list.ClearItems();
+    std::shared_ptr<RecordSet> rs = context.db().open(sql);
+    if (!rs)
+        return nullptr;
+    auto rows = std::make_shared<HistoryRows>(context, rs, sql);
+    const int count = rs->RecordCount();
+    if (count <= 0)
+        return rows;
+
+    // Newest first, from what the rows hold: no caption is made to order them. A day written
+    // yyyy-MM-dd orders as its number; any other text of distime as the text.
+    struct Entry {
+        int day; // yyyymmdd, or -1 when the day is a text that is no date
+        int row;
+        QString key;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(std::size_t(count));
+    std::vector<QString> otherDays;
+    const int code = rs->FieldIndex(QStringLiteral("discode"));
+    rs->MoveFirst();
+    for (int row = 0; row < count; ++row, rs->MoveNext()) {
+        const QString day = HistoryQuery::distimeText(rs->Value(rows->m_time));
+        int number = HistoryQuery::dayNumber(day);
+        if (number < 0) {
+            if (otherDays.empty())
+                otherDays.resize(std::size_t(count));
+            otherDays[std::size_t(row)] = day;
+        }
+        entries.push_back({number, row, KeyPrefix + rs->Text(code)});
+    }
+    const auto dayText = [&](const Entry& e) {
+        return e.day >= 0 ? QStringLiteral("%1-%2-%3")
+                                .arg(e.day / 10000, 4, 10, QLatin1Char('0'))
+                                .arg(e.day / 100 % 100, 2, 10, QLatin1Char('0'))
+                                .arg(e.day % 100, 2, 10, QLatin1Char('0'))
+                          : otherDays[std::size_t(e.row)];
+    };
+    std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+        if (a.day >= 0 && b.day >= 0) {
+            if (a.day != b.day)
+                return a.day > b.day;
+        } else if (const int order = dayText(a).compare(dayText(b))) {
+            return order > 0;
+        }
+        return a.key > b.key;
+    });
+
+    list.setCaptionSource([rows](long row) { return rows->caption(int(row)); });
+    list.reserve(count);
+    const PropertyItems::Batch batch(list);
+    for (const Entry& entry : entries)
+        list.AddDeferredItem(0, entry.key, entry.row, ITEM_OPTION);
+    return rows;
+}
+
+QString HistoryRows::roomsStatement(const QString& listStatement)
+{
+    const qsizetype from = listStatement.indexOf(ListFrom);
+    if (from < 0)
+        return {};
+    const QString condition = listStatement.mid(from + ListFrom.size());
+    return QStringLiteral("select roomcode,roomname from res_baseroom where roomcode in (select fromroom") +
+           ListFrom + condition + QStringLiteral(" union select toroom") + ListFrom + condition +
+           QLatin1Char(')');
+}
+
+QString HistoryRows::roomName(const QString& code)
+{
+    const auto known = m_roomNames.constFind(code);
+    if (known != m_roomNames.cend())
+        return *known;
+    // Every room the list names was read: one that is not there does not exist, and a lookup
+    // of it would find nothing either.
+    if (m_everyRoomNamed)
+        return {};
+    const QString name = RoomLookup::GetRoomName(m_context, code);
+    m_roomNames.insert(code, name);
+    return name;
+}
+
+QString HistoryRows::caption(int row)
+{
+    RecordSet& r = *m_rows;
+    r.MoveTo(row);
+    const QString fromRoom = roomName(r.Text(m_from));
+    const QString toRoom = roomName(r.Text(m_to));
+    return HistoryQuery::caption(HistoryQuery::distimeText(r.Value(m_time)), r.Text(m_net), fromRoom, toRoom);
+}
+
+bool HistoryRows::nameEveryRoom()
+{
+    if (m_everyRoomNamed)
+        return true;
+    QString sql = roomsStatement(m_statement);
+    if (sql.isEmpty())
+        return false;
+    if (m_rows->RecordCount() >= ManyRecords) {
+        const auto rooms = m_context.db().firstText(QStringLiteral("select count(*) from res_baseroom"));
+        if (rooms && rooms->toLongLong() < RoomsPerRecord * m_rows->RecordCount())
+            sql = QStringLiteral("select roomcode,roomname from res_baseroom");
+    }
+    const auto rs = m_context.db().open(sql);
+    if (!rs)
+        return false;
+    // A room looked up already keeps the name it showed with; of two rows of one code the
+    // first counts, as for a lookup.
+    m_roomNames.reserve(m_roomNames.size() + rs->RecordCount());
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
+        const QString code = rs->Text(0);
+        if (!m_roomNames.contains(code))
+            m_roomNames.insert(code, rs->Text(1));
+    }
+    m_everyRoomNamed = true;
+    return true;
+}
+
+} // namespace corvan

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#include "core/plan/plan_reads.h"
+
+#include <QRegularExpression>
+
+namespace corvan {
+
+PlanReads::PlanReads(QObject* data, QObject* parent) : QObject(parent), m_data(data) {}
+
+bool PlanReads::keepable(const QString& sql)
+{
+    // A name a relocation writes, or reads through a view of what it writes.
+    static const QRegularExpression Written(
+        QStringLiteral("\\b(res_\\w+|v_res_\\w+|h_btsdispatch|corvan_journal|corvan_plan)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression Query(QStringLiteral("^\\s*select\\b"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression Locking(QStringLiteral("\\bfor\\s+(update|share)\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return Query.match(sql).hasMatch() && !Written.match(sql).hasMatch() && !Locking.match(sql).hasMatch();
+}
+
+std::unique_ptr<RecordSet> PlanReads::OpenRecordset(const QString& sql, const QString& database,
+                                                    qint32 options)
+{
+    auto* data = qobject_cast<DataService*>(m_data);
+    if (!data)
+        return nullptr;
+    const bool keep = keepable(sql);
+    const QString key = database + QLatin1Char('\n') + sql;
+    if (keep) {
+        const auto kept = m_kept.constFind(key);
+        if (kept != m_kept.cend())
+            return std::make_unique<RecordSet>(*kept);
+    }
+    auto rows = data->OpenRecordset(sql, database, options);
+    if (rows && keep)
+        m_kept.insert(key, *rows);
+    return rows;
+}
+
+bool PlanReads::ExecuteSql(const QString& database, const QString& sql)
+{
+    auto* data = qobject_cast<DataService*>(m_data);
+    return data && data->ExecuteSql(database, sql);
+}
+
+QString PlanReads::LastError() const
+{
+    auto* data = qobject_cast<DataService*>(m_data);
+    return data ? data->LastError() : QStringLiteral("the host offers no data service");
+}
+
+bool PlanReads::LastErrorIsBusy() const
+{
+    auto* data = qobject_cast<DataService*>(m_data);
+    return data && data->LastErrorIsBusy();
+}
+
+bool PlanReads::BeginTrans(const QString& database)
+{
+    auto* transactions = qobject_cast<TransactionService*>(m_data);
+    return transactions && transactions->BeginTrans(database);
+}
+
+bool PlanReads::CommitTrans(const QString& database)
+{
+    auto* transactions = qobject_cast<TransactionService*>(m_data);
+    return transactions && transactions->CommitTrans(database);
+}
+
+bool PlanReads::RollbackTrans(const QString& database)
+{
+    auto* transactions = qobject_cast<TransactionService*>(m_data);
+    return transactions && transactions->RollbackTrans(database);
+}
+
+qint64 PlanReads::RowsAffected() const
+{
+    auto* counts = qobject_cast<RowCountService*>(m_data);
+    return counts ? counts->RowsAffected() : -1;
+}
+
+} // namespace corvan

@@ -1,0 +1,503 @@
+// SPDX-License-Identifier: MIT
+#include "core/plan/plan_run.h"
+
+#include <QDateTime>
+
+#include "core/context/busy_scope.h"
+#include "core/context/mdl_pub_fun.h"
+#include "core/context/resource_view.h"
+#include "core/context/sql_literal.h"
+#include "core/context/wizard_prompt.h"
+#include "core/plan/plan_conflicts.h"
+#include "core/plan/plan_reads.h"
+#include "core/plan/plan_store.h"
+#include "core/relocation/relocation_session.h"
+#include "corvan/controls/property_item.h"
+#include "corvan/controls/property_items.h"
+
+namespace corvan {
+
+const QString PlanRun::Passes = QStringLiteral("可以调整");
+const QString PlanRun::NoTransactions =
+    QStringLiteral("数据服务不支持事务，批量调整计划无法保证一次完成，未作任何修改。");
+const QString PlanRun::UndoneMessage = QStringLiteral("批量调整计划未能执行，数据库未作任何修改。");
+const QString PlanRun::NotChecked = QStringLiteral("未检查：第 %1 行写入失败，检查就此停止");
+const QString PlanRun::Stopped = QStringLiteral("检查已停止，数据库未作任何修改。");
+
+namespace {
+
+const QString CityField = QStringLiteral("city");
+const QString RoomField = QStringLiteral("belongroom");
+const QString NoRight = QStringLiteral("您没有%1的基站调整权限");
+const QString Separator = QStringLiteral("；");
+
+// What the wizard would have told the user about one row, kept for the row's result.
+class Collector : public WizardPrompt {
+public:
+    void showMessage(const QString& text, Icon) override { told << text; }
+    bool askRetry(const QString&, const QString&) override { return false; }
+    // A plan is checked as a whole before anything is written: no row waits for an answer.
+    bool ask(const QString& question) override
+    {
+        told << question;
+        return false;
+    }
+    QStringList told;
+};
+
+bool isEdited(const PropertyItem* item)
+{
+    return item && item->Type() == ITEM_EDIT;
+}
+
+// The caption of the option a text names, by caption or by code; the text itself when
+// none does (the checks then say what is wrong with it).
+QString optionCaption(const PropertyItem* item, const QString& text)
+{
+    for (const auto& option : item->Children())
+        if (option->Caption() == text)
+            return text;
+    if (const PropertyItem* byCode = item->Children().GetItem(QStringLiteral("K:") + text))
+        return byCode->Caption();
+    return text;
+}
+
+QString firstOf(const RecordSet& rs, int field)
+{
+    RecordSet copy = rs;
+    copy.MoveFirst();
+    return copy.Text(field).trimmed();
+}
+
+} // namespace
+
+bool PlanRowResult::passed() const
+{
+    return verdict == PlanRun::Passes;
+}
+
+struct PlanRun::Row {
+    PlanRow source;
+    QString net;
+    QString basecode;
+    QString number;
+    QString name;
+    QString fromRoomCode;
+    QString fromRoomName;
+    QString cityId;
+    QString roomCode;
+    QString roomName;
+    QString roomHolder;
+    QString verdict;
+    bool passed = false;
+    bool writeFailed = false;
+    PropertyItems page;
+    Collector prompt;
+    std::unique_ptr<RelocationSession> session;
+};
+
+PlanRun::PlanRun(const mdlPubVar& context) : m_context(context)
+{
+    // The rows work through a context of their own: the host's services, the data service
+    // behind a cache of what no relocation changes, option lists kept between pages and the
+    // target room as each page's only room.
+    QVector<QObject*> objects = context.objectArray();
+    m_reads = std::make_unique<PlanReads>(objects.value(HostSlot::Data));
+    m_rowContext.setSheetService(objects.value(HostSlot::Sheet));
+    m_rowContext.setUiService(objects.value(HostSlot::Ui));
+    m_rowContext.setContextService(objects.value(HostSlot::Context));
+    m_rowContext.setApplicationService(objects.value(HostSlot::Application));
+    m_rowContext.setMessageService(objects.value(HostSlot::Message));
+    m_rowContext.setDataService(m_reads.get());
+    m_rowContext.setRightService(objects.value(HostSlot::Right));
+    m_rowContext.setResourceViewService(objects.value(HostSlot::ResourceView));
+    m_rowContext.setKeepOptionLists(true);
+}
+
+PlanRun::~PlanRun() = default;
+
+QString PlanRun::successMessage(int relocated)
+{
+    return QStringLiteral("计划执行成功：调整基站 %1 个\r\n请在资源维护中添加小区、天线、馈线的信息")
+        .arg(relocated);
+}
+
+bool PlanRun::load(const QList<QStringList>& sheet, QString* error)
+{
+    m_rows.clear();
+    m_results.clear();
+    m_checked = false;
+    m_columns = PlanColumns::of(m_rowContext);
+    QList<PlanRow> rows;
+    if (!m_columns.read(sheet, &rows, error))
+        return false;
+    for (const PlanRow& source : std::as_const(rows)) {
+        auto row = std::make_unique<Row>();
+        row->source = source;
+        m_rows.push_back(std::move(row));
+    }
+    return true;
+}
+
+bool PlanRun::resolve(Row& row)
+{
+    const SystemDb& db = m_rowContext.db();
+    RightService* rights = m_rowContext.RightService();
+    const auto refuse = [&row](const QString& why) {
+        row.verdict = why;
+        return false;
+    };
+    const auto heading = [this](const QString& key) {
+        return m_columns.column(key)->heading;
+    };
+    row.net = row.source.value(PlanColumns::Net).toUpper();
+    row.number = row.source.value(PlanColumns::Number);
+    const QString city = row.source.value(PlanColumns::City);
+    if (!PlanColumns::Networks.contains(row.net))
+        return refuse(QStringLiteral("网络类型“%1”应为 G、C 或 D").arg(row.source.value(PlanColumns::Net)));
+    const QString n = row.net.toLower();
+    if (row.number.isEmpty())
+        return refuse(heading(PlanColumns::Number) + QStringLiteral("不能为空"));
+    if (city.isEmpty())
+        return refuse(heading(PlanColumns::City) + QStringLiteral("不能为空"));
+
+    auto cities =
+        db.open(QStringLiteral("select city_id,city_name from com_city where city_name='") + sqlText(city) +
+                QStringLiteral("' or city_id='") + sqlText(city) + QLatin1Char('\''));
+    if (!cities)
+        return refuse(QStringLiteral("无法读取地市：") + db.lastError());
+    if (cities->RecordCount() != 1)
+        return refuse(QStringLiteral("%1“%2”不存在").arg(heading(PlanColumns::City), city));
+    row.cityId = firstOf(*cities, 0);
+    const QString cityName = firstOf(*cities, 1);
+    if (!rights || !rights->HasCityRight(mdlPubFun::RightFunction, row.cityId))
+        return refuse(NoRight.arg(cityName));
+
+    auto bts = db.open(QStringLiteral("select basecode,city,basename from res_") + n +
+                       QStringLiteral("bts where basenum='") + sqlText(row.number) + QLatin1Char('\''));
+    if (!bts)
+        return refuse(QStringLiteral("无法读取基站：") + db.lastError());
+    if (bts->RecordCount() == 0)
+        return refuse(QStringLiteral("找不到编号为 %1 的%2网基站").arg(row.number, row.net));
+    if (bts->RecordCount() > 1)
+        return refuse(QStringLiteral("编号为 %1 的%2网基站有 %3 个，无法确定是哪一个")
+                          .arg(row.number, row.net)
+                          .arg(bts->RecordCount()));
+    row.basecode = firstOf(*bts, 0);
+    row.name = firstOf(*bts, 2);
+    const QString btsCity = firstOf(*bts, 1);
+    if (!rights->HasCityRight(mdlPubFun::RightFunction, btsCity))
+        return refuse(NoRight.arg(mdlPubFun::GetCityName(m_rowContext, btsCity)));
+
+    if (auto from = db.open(PlanStore::roomOfNumberStatement(row.net, row.number));
+        from && from->RecordCount() > 0) {
+        row.fromRoomCode = firstOf(*from, 0);
+        row.fromRoomName = firstOf(*from, 1);
+    }
+
+    const QString roomNumber = row.source.value(PlanColumns::RoomNumber);
+    const QString roomName = row.source.value(PlanColumns::RoomName);
+    if (roomNumber.isEmpty() && roomName.isEmpty())
+        return refuse(QStringLiteral("%1与%2都没有填写")
+                          .arg(heading(PlanColumns::RoomNumber), heading(PlanColumns::RoomName)));
+    auto rooms = db.open(PlanStore::targetRoomStatement(row.net, row.cityId, roomNumber, roomName));
+    if (!rooms)
+        return refuse(QStringLiteral("无法读取目标机房：") + db.lastError());
+    if (rooms->RecordCount() == 0)
+        return refuse(roomNumber.isEmpty()
+                          ? QStringLiteral("%1没有名为“%2”的机房").arg(cityName, roomName)
+                          : QStringLiteral("%1没有编号为“%2”的机房").arg(cityName, roomNumber));
+    if (rooms->RecordCount() > 1)
+        return refuse(roomNumber.isEmpty() ? QStringLiteral("%1有 %2 个名为“%3”的机房，请填写%4")
+                                                 .arg(cityName)
+                                                 .arg(rooms->RecordCount())
+                                                 .arg(roomName, heading(PlanColumns::RoomNumber))
+                                           : QStringLiteral("%1有 %2 个编号为“%3”的机房")
+                                                 .arg(cityName)
+                                                 .arg(rooms->RecordCount())
+                                                 .arg(roomNumber));
+    row.roomCode = firstOf(*rooms, 0);
+    row.roomName = firstOf(*rooms, 1);
+    row.roomHolder = firstOf(*rooms, 2);
+    if (!roomNumber.isEmpty() && !roomName.isEmpty() && row.roomName != roomName)
+        return refuse(QStringLiteral("%1“%2”是“%3”，不是“%4”")
+                          .arg(heading(PlanColumns::RoomNumber), roomNumber, row.roomName, roomName));
+    return true;
+}
+
+bool PlanRun::enterValues(Row& row)
+{
+    const MoveBtsState& state = row.session->state();
+    RelocationSession& session = *row.session;
+    if (!state.movesRoom()) {
+        row.verdict = QStringLiteral("%1网的调整规则保留所属机房，计划不能调整它的机房").arg(row.net);
+        return false;
+    }
+    // City first, so that the page offers the city's rooms and counties; then the room,
+    // which brings its county; then every other value the row gives, in the page's order.
+    PropertyItem* city = row.page.GetItem(CityField);
+    if (isEdited(city)) {
+        const PropertyItem* option = city->Children().GetItem(QStringLiteral("K:") + row.cityId);
+        city->setValue(option ? option->Caption() : row.source.value(PlanColumns::City));
+        session.valueChanged(city);
+    } else if (row.cityId != state.cityCode) {
+        row.verdict = QStringLiteral("%1网的调整规则保留所属地市，基站不能调到其他地市").arg(row.net);
+        return false;
+    }
+    PropertyItem* room = row.page.GetItem(RoomField);
+    if (isEdited(room)) {
+        const PropertyItem* option = room->Children().GetItem(QStringLiteral("K:") + row.roomCode);
+        room->setValue(option ? option->Caption() : row.roomName);
+        session.valueChanged(room);
+    }
+    for (const auto& item : row.page) {
+        if (!isEdited(item.get()) || item->Key() == CityField || item->Key() == RoomField)
+            continue;
+        const QString text = row.source.value(item->Key());
+        if (text.isEmpty())
+            continue;
+        item->setValue(optionCaption(item.get(), text));
+        session.valueChanged(item.get());
+    }
+    session.edited();
+    return true;
+}
+
+CommitOutcome PlanRun::writeRow(Row& row, const JournalPlanRow& plan)
+{
+    const MoveBtsState& state = row.session->state();
+    CommitOutcome outcome = RelocationCommit::staleChange(m_rowContext, state);
+    if (outcome.done())
+        outcome = RelocationCommit::write(m_rowContext, state, row.session->summary(), true, plan);
+    return outcome;
+}
+
+void PlanRun::rehearse(Row& row)
+{
+    m_rowContext.setRoomScope(row.roomCode);
+    const QString n = row.net.toLower();
+    QMap<QString, AttrTable> tables;
+    if (!ResourceView::GetResourceData(m_rowContext, QStringLiteral("v_res_") + n + QStringLiteral("bts"),
+                                       row.basecode, &tables[row.net]) ||
+        tables[row.net].FieldCount() == 0) {
+        row.verdict = QStringLiteral("无法读取基站的属性");
+        return;
+    }
+    row.session = std::make_unique<RelocationSession>(m_rowContext, row.page, row.prompt);
+    if (!row.session->start(row.net, tables, true)) {
+        row.verdict = QStringLiteral("无法建立基站调整页面");
+        return;
+    }
+    if (!enterValues(row))
+        return;
+    if (!row.session->next()) {
+        row.verdict = row.prompt.told.isEmpty() ? QStringLiteral("未通过基站调整的检查")
+                                                : row.prompt.told.join(Separator);
+        return;
+    }
+    // The options are no longer needed: the commit works from the state and the summary.
+    row.page.ClearItems();
+    const CommitOutcome written = writeRow(row, {});
+    if (!written.done()) {
+        if (written.result == CommitOutcome::Result::Refused) {
+            row.verdict = written.message;
+            return;
+        }
+        row.writeFailed = true;
+        row.verdict =
+            QStringLiteral("写入失败：") +
+            (written.step.isEmpty() ? QString() : QStringLiteral("“%1”一步未能完成：").arg(written.step)) +
+            (written.details.isEmpty() ? written.message : written.details);
+        return;
+    }
+    row.passed = true;
+    row.verdict = Passes;
+}
+
+CommitOutcome PlanRun::begin()
+{
+    const SystemDb& db = m_rowContext.db();
+    if (db.begin())
+        return CommitOutcome{CommitOutcome::Result::Done, {}, {}, {}, {}, {}};
+    const QString reason = db.lastError();
+    return CommitOutcome{db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
+                         UndoneMessage + QStringLiteral("\r\n") + reason,
+                         reason,
+                         {},
+                         {},
+                         {}};
+}
+
+CommitOutcome PlanRun::check(const Progress& progress)
+{
+    m_results.clear();
+    m_checked = false;
+    if (!m_context.DataService() || !m_context.TransactionService())
+        return CommitOutcome{CommitOutcome::Result::Failed, NoTransactions, {}, {}, {}, {}};
+    BusyScope busy(m_context);
+    QList<PlanConflicts::Move> moves;
+    QList<qsizetype> movers;
+    for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
+        Row& row = *m_rows[size_t(i)];
+        row.session.reset();
+        row.page.ClearItems();
+        row.prompt.told.clear();
+        row.passed = false;
+        row.writeFailed = false;
+        row.verdict.clear();
+        row.fromRoomCode.clear();
+        row.fromRoomName.clear();
+        if (!resolve(row))
+            continue;
+        moves << PlanConflicts::Move{row.source.line,  row.net,      row.basecode,  row.number,
+                                     row.fromRoomCode, row.roomCode, row.roomHolder};
+        movers << i;
+    }
+    const QList<QString> conflicts = PlanConflicts::find(moves);
+    for (qsizetype k = 0; k < movers.size(); ++k)
+        m_rows[size_t(movers.at(k))]->verdict = conflicts.at(k);
+
+    CommitOutcome outcome = begin();
+    if (!outcome.done())
+        return outcome;
+    int stoppedAt = 0;
+    bool cancelled = false;
+    for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
+        Row& row = *m_rows[size_t(i)];
+        if (progress && !progress(int(i), int(m_rows.size()))) {
+            cancelled = true;
+            break;
+        }
+        if (stoppedAt > 0) {
+            row.verdict = NotChecked.arg(stoppedAt);
+            continue;
+        }
+        if (!row.verdict.isEmpty())
+            continue;
+        rehearse(row);
+        // A write that failed leaves the transaction in no state to go on from.
+        if (row.writeFailed)
+            stoppedAt = row.source.line;
+    }
+    m_rowContext.db().rollback();
+    m_rowContext.setRoomScope({});
+    if (cancelled)
+        return CommitOutcome{CommitOutcome::Result::Failed, Stopped, {}, {}, {}, {}};
+    if (progress)
+        progress(int(m_rows.size()), int(m_rows.size()));
+    bool all = true;
+    for (const auto& row : m_rows) {
+        const MoveBtsState* state = row->session ? &row->session->state() : nullptr;
+        PlanRowResult result{row->source.line,
+                             row->source.value(PlanColumns::Net),
+                             row->number + (row->name.isEmpty() ? QString() : QLatin1Char(' ') + row->name),
+                             row->fromRoomName,
+                             row->roomName.isEmpty() ? row->source.value(PlanColumns::RoomName)
+                                                     : row->roomName,
+                             row->verdict,
+                             row->passed && state ? state->cellCount : 0,
+                             row->passed && state ? state->antCount : 0,
+                             row->passed && state ? state->lineCount : 0,
+                             {}};
+        all = all && row->passed;
+        m_results << result;
+    }
+    m_checked = all;
+    outcome.result = all ? CommitOutcome::Result::Done : CommitOutcome::Result::Refused;
+    return outcome;
+}
+
+CommitOutcome PlanRun::apply(const PlanSource& source, const Progress& progress)
+{
+    const SystemDb& db = m_rowContext.db();
+    if (!m_checked)
+        return CommitOutcome{CommitOutcome::Result::Refused,
+                             QStringLiteral("计划须先检查，且每一行都可以调整，才能执行。"),
+                             {},
+                             {},
+                             {},
+                             {}};
+    BusyScope busy(m_context);
+    CommitOutcome outcome = begin();
+    if (!outcome.done())
+        return outcome;
+    const auto undone = [&](const QString& what, const QString& details) {
+        db.rollback();
+        for (PlanRowResult& result : m_results)
+            result.record.clear();
+        return CommitOutcome{CommitOutcome::Result::Failed,
+                             UndoneMessage + QStringLiteral("\r\n") + what +
+                                 (details.isEmpty() ? QString() : QStringLiteral("\r\n") + details),
+                             details,
+                             {},
+                             {},
+                             {}};
+    };
+    const QString code = mdlPubFun::NewCode(m_rowContext, PlanStore::Table, QStringLiteral("plancode"));
+    ContextService* host = m_rowContext.ContextService();
+    if (code == mdlPubFun::ZeroCode || !host ||
+        !db.execute(PlanStore::insertStatement(code, source, host->CurrentUser(),
+                                               QDateTime::currentDateTime(), int(m_rows.size())),
+                    1))
+        return undone(QStringLiteral("保存计划未能完成。"), db.lastError());
+    for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
+        Row& row = *m_rows[size_t(i)];
+        if (progress && !progress(int(i), int(m_rows.size())))
+            return undone(QStringLiteral("执行已停止。"), {});
+        const CommitOutcome written = writeRow(row, {code, row.source.line});
+        if (written.done()) {
+            m_results[i].record = written.recordCode;
+            continue;
+        }
+        const QString who =
+            QStringLiteral("第 %1 行（%2网基站 %3）").arg(row.source.line).arg(row.net, m_results.at(i).bts);
+        const QString what =
+            written.step.isEmpty() ? written.message : QStringLiteral("在“%1”一步未能完成").arg(written.step);
+        m_results[i].verdict = what.isEmpty() ? written.details : what;
+        if (written.result == CommitOutcome::Result::Busy) {
+            db.rollback();
+            for (PlanRowResult& result : m_results)
+                result.record.clear();
+            return written;
+        }
+        return undone(who + QStringLiteral("：") + what,
+                      written.step.isEmpty() ? QString() : written.details);
+    }
+    if (!db.commit()) {
+        const QString reason = db.lastError();
+        db.rollback();
+        // The server's rules name a journal entry (or a record) when one fails them: the row
+        // is told. A code may also stand for a room, so the entry's own words come first.
+        for (const QString& before : {QStringLiteral("entry "), QString()})
+            for (const PlanRowResult& result : std::as_const(m_results))
+                if (!result.record.isEmpty() && reason.contains(before + result.record))
+                    return undone(QStringLiteral("第 %1 行（%2网基站 %3）未通过数据库的检查。")
+                                      .arg(result.line)
+                                      .arg(result.net, result.bts),
+                                  reason);
+        return undone(QStringLiteral("提交未能完成。"), reason);
+    }
+    m_checked = false;
+    if (progress)
+        progress(int(m_rows.size()), int(m_rows.size()));
+    outcome =
+        CommitOutcome{CommitOutcome::Result::Done, successMessage(int(m_rows.size())), {}, code, {}, {}};
+    return outcome;
+}
+
+PlanRun::Totals PlanRun::totals() const
+{
+    Totals totals;
+    for (const PlanRowResult& result : m_results) {
+        ++totals.rows;
+        if (!result.passed())
+            continue;
+        ++totals.passed;
+        totals.cells += result.cells;
+        totals.antennas += result.antennas;
+        totals.feeders += result.feeders;
+    }
+    return totals;
+}
+
+} // namespace corvan

@@ -1,0 +1,112 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "core/context/mdl_pub_var.h"
+#include "core/plan/plan_columns.h"
+#include "core/relocation/relocation_commit.h"
+
+namespace corvan {
+
+class PlanReads;
+
+// What the check found for one row of a plan, and what applying it wrote.
+struct PlanRowResult {
+    int line = 0;     // the sheet's row number
+    QString net;      // as the row names it
+    QString bts;      // number and name
+    QString fromRoom; // the room it stands in
+    QString toRoom;   // the target room
+    QString verdict;  // Passes, or why not
+    int cells = 0;    // what its relocation deletes
+    int antennas = 0;
+    int feeders = 0;
+    QString record; // the record written, once applied
+    bool passed() const;
+};
+
+// The file a plan came from, kept with the plan when it is applied.
+struct PlanSource {
+    QString title;
+    QString fileName;
+    QString checksum; // SHA-256 of the file's bytes, hex
+};
+
+// A relocation plan: rows read from a sheet of texts, each a relocation exactly as the
+// wizard makes it (the same page built from the BTS's attribute table, the same values
+// entered, the same checks at Next, the same statements in order, the same record and
+// journal entry), checked as a whole before anything is written and applied in one commit.
+//
+// The check runs the rows in their order inside a transaction that is rolled back: each row
+// that passes is written there, so a later row sees what the earlier ones did (a room an
+// earlier row freed is free) and nothing of it stays. What only a plan can get wrong (the
+// same BTS twice, two BTSs of a network into one room, rooms taken each from the other) is
+// refused before. Applying writes the plan and the checked relocations in one transaction,
+// each re-checked as the wizard's Commit re-checks; any failure writes nothing and names the
+// row, the BTS and the step.
+class PlanRun {
+public:
+    using Progress = std::function<bool(int done, int total)>; // false stops the work
+
+    explicit PlanRun(const mdlPubVar& context);
+    ~PlanRun();
+    PlanRun(const PlanRun&) = delete;
+    PlanRun& operator=(const PlanRun&) = delete;
+
+    // The plan's rows from a sheet of texts (first row the headings). False with one line
+    // why; nothing is checked then.
+    bool load(const QList<QStringList>& sheet, QString* error);
+    const PlanColumns& columns() const { return m_columns; }
+    int rowCount() const { return int(m_rows.size()); }
+
+    // Checks every row, in order. Done when every row passes; Refused when some row does not
+    // (results() says which and why); Busy when another user holds the database; Failed when
+    // the check could not be made (message).
+    CommitOutcome check(const Progress& progress = {});
+    // Applies a plan whose last check passed every row. Done with the plan's code in
+    // recordCode; anything else writes nothing and its message names the row, BTS and step.
+    CommitOutcome apply(const PlanSource& source, const Progress& progress = {});
+
+    const QList<PlanRowResult>& results() const { return m_results; }
+    struct Totals {
+        int rows = 0;
+        int passed = 0;
+        int cells = 0;
+        int antennas = 0;
+        int feeders = 0;
+    };
+    Totals totals() const;
+
+    // The message of a successful apply: "计划执行成功：调整基站 N 个" and the re-entry reminder.
+    static QString successMessage(int relocated);
+    static const QString Passes;
+    static const QString NoTransactions;
+    static const QString UndoneMessage;
+    static const QString NotChecked;
+    static const QString Stopped;
+
+private:
+    struct Row;
+    bool resolve(Row& row);
+    void rehearse(Row& row);
+    bool enterValues(Row& row);
+    CommitOutcome writeRow(Row& row, const JournalPlanRow& plan);
+    CommitOutcome begin();
+
+    const mdlPubVar& m_context;
+    std::unique_ptr<PlanReads> m_reads;
+    mdlPubVar m_rowContext;
+    PlanColumns m_columns;
+    std::vector<std::unique_ptr<Row>> m_rows;
+    QList<PlanRowResult> m_results;
+    bool m_checked = false;
+};
+
+} // namespace corvan

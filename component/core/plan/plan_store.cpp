@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#include "core/plan/plan_store.h"
+
+#include "core/context/sql_literal.h"
+#include "core/plan/plan_run.h"
+
+namespace corvan {
+
+const QString PlanStore::Table = QStringLiteral("corvan_plan");
+
+namespace {
+
+QString quoted(const QString& text)
+{
+    return QLatin1Char('\'') + sqlText(text) + QLatin1Char('\'');
+}
+
+} // namespace
+
+QString PlanStore::insertStatement(const QString& code, const PlanSource& source, const QString& user,
+                                   const QDateTime& when, int rows)
+{
+    return QStringLiteral(
+               "insert into corvan_plan(plancode,title,filename,checksum,planuser,plantime,rowcount) "
+               "values(") +
+           quoted(code) + QLatin1Char(',') + quoted(source.title) + QLatin1Char(',') +
+           quoted(source.fileName) + QLatin1Char(',') + quoted(source.checksum) + QLatin1Char(',') +
+           quoted(user) + QLatin1Char(',') + quoted(when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))) +
+           QLatin1Char(',') + QString::number(rows) + QLatin1Char(')');
+}
+
+QString PlanStore::roomOfNumberStatement(const QString& net, const QString& number)
+{
+    return QStringLiteral("select roomcode,roomname from res_baseroom where ") + networkName(net) +
+           QStringLiteral("bts=") + quoted(number);
+}
+
+QString PlanStore::targetRoomStatement(const QString& net, const QString& cityId, const QString& roomNumber,
+                                       const QString& roomName)
+{
+    return QStringLiteral("select roomcode,roomname,") + networkName(net) +
+           QStringLiteral("bts from res_baseroom where city=") + quoted(cityId) +
+           (roomNumber.isEmpty() ? QStringLiteral(" and roomname=") + quoted(roomName)
+                                 : QStringLiteral(" and roomno=") + quoted(roomNumber));
+}
+
+QString PlanStore::planOfRecordStatement(const QString& discode)
+{
+    return QStringLiteral("select plancode,planrow from corvan_journal where discode=") + quoted(discode);
+}
+
+QString PlanStore::planStatement(const QString& plan)
+{
+    return QStringLiteral(
+               "select title,filename,planuser,plantime,rowcount from corvan_plan where plancode=") +
+           quoted(plan);
+}
+
+QString PlanStore::entriesStatement(const QString& plan)
+{
+    return QStringLiteral(
+               "select discode,planrow,net,basecode,reversedby from corvan_journal where plancode=") +
+           quoted(plan) + QStringLiteral(" order by planrow");
+}
+
+} // namespace corvan

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#include "core/rooms/city_rooms.h"
+
+#include "core/context/mdl_pub_var.h"
+#include "core/context/sql_literal.h"
+#include "corvan/record_set.h"
+
+namespace corvan {
+
+QString CityRooms::statement(const QString& cityId, const QString& net)
+{
+    const QString n = networkName(net);
+    QString sql = QStringLiteral("select roomcode,roomname,roomno,county,") +
+                  (n.isEmpty() ? QStringLiteral("''") : n + QStringLiteral("bts")) +
+                  QStringLiteral(" from res_baseroom");
+    if (!cityId.isEmpty())
+        sql += QStringLiteral(" where city='") + sqlText(cityId) + QLatin1Char('\'');
+    return sql;
+}
+
+const QHash<QString, CityRooms::Room>& CityRooms::of(const mdlPubVar& context, const QString& cityId,
+                                                     const QString& net)
+{
+    if (m_read && m_city == cityId && m_net == net)
+        return m_rooms;
+    m_rooms.clear();
+    m_city = cityId;
+    m_net = net;
+    m_read = true;
+    if (auto rs = context.db().open(statement(cityId, net))) {
+        m_rooms.reserve(rs->RecordCount());
+        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+            m_rooms.insert(rs->Text(0), {rs->Text(1), rs->Text(2).trimmed(), rs->Text(3).trimmed(),
+                                         !rs->Text(4).trimmed().isEmpty()});
+    } else {
+        // A failed read is tried again by the next request.
+        m_read = false;
+    }
+    return m_rooms;
+}
+
+void CityRooms::clear()
+{
+    m_read = false;
+    m_rooms.clear();
+}
+
+} // namespace corvan

@@ -1,0 +1,348 @@
+// SPDX-License-Identifier: MIT
+#include "relocation/frm_plan.h"
+
+#include <QApplication>
+#include <QColor>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/context/mdl_pub_var.h"
+#include "core/plan/plan_run.h"
+#include "core/plan/plan_template.h"
+#include "corvan/controls/sheet.h"
+#include "ui/window_prompt.h"
+
+namespace corvan {
+
+const QString frmPlan::Caption = QStringLiteral("批量调整计划");
+const QString frmPlan::NoReader =
+    QStringLiteral("读取和写入计划文件需要主机提供工作簿读写服务（TextWorkbookService），当前主机没有提供。");
+const QString frmPlan::TemplateTitle = QStringLiteral("批量调整计划模板");
+
+namespace {
+
+const QString Filter = QStringLiteral("调整计划 (*.xlsx *.csv);;Excel 工作簿 (*.xlsx);;CSV 文件 (*.csv)");
+const QString NotChecked = QStringLiteral("未检查");
+constexpr int ProgressAfterMs = 400;
+
+QString documents(const QString& name)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(name);
+}
+
+QString choose(QWidget* window, const frmPlan::Chooser& chooser, bool save, const QString& suggested)
+{
+    if (chooser)
+        return chooser(save, suggested);
+    return save ? QFileDialog::getSaveFileName(window, frmPlan::TemplateTitle, suggested,
+                                               QStringLiteral("Excel 工作簿 (*.xlsx)"))
+                : QFileDialog::getOpenFileName(window, frmPlan::Caption, suggested, Filter);
+}
+
+// A progress dialog for work that takes a while, with a way to stop it.
+class Progress {
+public:
+    Progress(QWidget* window, const QString& label) : m_dialog(label, QStringLiteral("停止"), 0, 1, window)
+    {
+        m_dialog.setWindowTitle(frmPlan::Caption);
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(ProgressAfterMs);
+        m_dialog.setAutoClose(false);
+    }
+    PlanRun::Progress callback()
+    {
+        return [this](int done, int total) {
+            m_dialog.setMaximum(std::max(total, 1));
+            m_dialog.setValue(done);
+            return !m_dialog.wasCanceled();
+        };
+    }
+
+private:
+    QProgressDialog m_dialog;
+};
+
+} // namespace
+
+frmPlan::frmPlan(mdlPubVar& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_context(context), m_ownPrompt(std::make_unique<WindowPrompt>(this)),
+      m_prompt(context.prompt() ? *context.prompt() : *m_ownPrompt), m_run(std::make_unique<PlanRun>(context))
+{
+    setObjectName(QStringLiteral("frmPlan"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(Caption);
+
+    m_txtFile = new QLineEdit(this);
+    m_txtFile->setObjectName(QStringLiteral("txtFile"));
+    m_txtFile->setReadOnly(true);
+    m_txtFile->setPlaceholderText(QStringLiteral("选择计划文件（.xlsx 或 .csv），可用“导出计划模板”生成"));
+    m_cmdOpen = new QPushButton(QStringLiteral("选择文件(&O)…"), this);
+    m_cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
+    m_txtTitle = new QLineEdit(this);
+    m_txtTitle->setObjectName(QStringLiteral("txtTitle"));
+    auto* fileLine = new QHBoxLayout();
+    fileLine->addWidget(new QLabel(QStringLiteral("计划文件："), this));
+    fileLine->addWidget(m_txtFile, 1);
+    fileLine->addWidget(m_cmdOpen);
+    fileLine->addSpacing(12);
+    fileLine->addWidget(new QLabel(QStringLiteral("计划名称："), this));
+    fileLine->addWidget(m_txtTitle);
+
+    m_fbPlan = new Sheet(this);
+    m_fbPlan->setObjectName(QStringLiteral("fbPlan"));
+    m_fbPlan->setReadOnly(true);
+    const QStringList headings = PlanTemplate::resultHeadings();
+    m_fbPlan->setMaxCol(int(headings.size()));
+    m_fbPlan->setMaxRow(0);
+    const int widths[] = {48, 56, 200, 150, 150, 360, 44, 44, 44, 150};
+    for (int c = 1; c <= int(headings.size()); ++c) {
+        m_fbPlan->setColText(c, headings.at(c - 1));
+        m_fbPlan->setColWidth(c, widths[c - 1]);
+    }
+    m_lblTotal = new QLabel(this);
+    m_lblTotal->setObjectName(QStringLiteral("lblTotal"));
+
+    m_cmdCheck = new QPushButton(QStringLiteral("检查计划(&C)"), this);
+    m_cmdCheck->setObjectName(QStringLiteral("cmdCheck"));
+    m_cmdApply = new QPushButton(QStringLiteral("执行计划(&A)"), this);
+    m_cmdApply->setObjectName(QStringLiteral("cmdApply"));
+    m_cmdExport = new QPushButton(QStringLiteral("导出检查结果(&E)"), this);
+    m_cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    m_cmdCancel = new QPushButton(QStringLiteral("关闭"), this);
+    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    auto* buttons = new QHBoxLayout();
+    buttons->addWidget(m_lblTotal, 1);
+    for (QPushButton* button : {m_cmdCheck, m_cmdApply, m_cmdExport, m_cmdCancel})
+        buttons->addWidget(button);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(fileLine);
+    layout->addWidget(m_fbPlan, 1);
+    layout->addLayout(buttons);
+    resize(1180, 640);
+
+    connect(m_cmdOpen, &QPushButton::clicked, this, &frmPlan::cmdOpenClick);
+    connect(m_cmdCheck, &QPushButton::clicked, this, &frmPlan::cmdCheckClick);
+    connect(m_cmdApply, &QPushButton::clicked, this, &frmPlan::cmdApplyClick);
+    connect(m_cmdExport, &QPushButton::clicked, this, &frmPlan::cmdExportClick);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &frmPlan::cmdCancelClick);
+    enableCommands();
+    m_context.registerForm(this);
+}
+
+frmPlan::~frmPlan() = default;
+
+void frmPlan::enableCommands()
+{
+    m_cmdCheck->setEnabled(m_loaded && !m_applied);
+    m_cmdApply->setEnabled(m_checked && !m_applied);
+    m_cmdExport->setEnabled(!m_run->results().isEmpty());
+    (m_checked && !m_applied  ? m_cmdApply
+     : m_loaded && !m_applied ? m_cmdCheck
+                              : m_cmdOpen)
+        ->setDefault(true);
+}
+
+void frmPlan::tell(const QString& text, bool information)
+{
+    m_prompt.showMessage(text, information ? WizardPrompt::Icon::Information : WizardPrompt::Icon::Warning);
+}
+
+bool frmPlan::ask(const QString& text)
+{
+    return m_prompt.ask(text);
+}
+
+void frmPlan::cmdOpenClick()
+{
+    const QString path = choose(this, m_chooser, false, m_path.isEmpty() ? documents(QString()) : m_path);
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+bool frmPlan::openFile(const QString& path)
+{
+    TextWorkbookService* files = m_context.TextWorkbookService();
+    if (!files) {
+        tell(NoReader);
+        return false;
+    }
+    TextSheet sheet;
+    QByteArray digest;
+    QString error;
+    m_loaded = m_checked = m_applied = false;
+    m_run = std::make_unique<PlanRun>(m_context);
+    const bool read = files->ReadTextSheet(path, PlanTemplate::PlanSheet, &sheet, &digest, &error) &&
+                      m_run->load(sheet.rows, &error);
+    m_path = path;
+    m_txtFile->setText(QDir::toNativeSeparators(path));
+    if (!read) {
+        showRows();
+        enableCommands();
+        tell(error);
+        return false;
+    }
+    m_checksum = QString::fromLatin1(digest.toHex());
+    m_txtTitle->setText(QFileInfo(path).completeBaseName());
+    m_loaded = true;
+    showRows();
+    enableCommands();
+    return true;
+}
+
+void frmPlan::showRows()
+{
+    m_fbPlan->clearRange(1, 1, m_fbPlan->MaxRow(), m_fbPlan->MaxCol());
+    m_fbPlan->setMaxRow(0);
+    m_lblTotal->setText(m_loaded ? QStringLiteral("共 %1 行，尚未检查").arg(m_run->rowCount()) : QString());
+}
+
+void frmPlan::showResults()
+{
+    const QList<PlanRowResult>& results = m_run->results();
+    m_fbPlan->clearRange(1, 1, m_fbPlan->MaxRow(), m_fbPlan->MaxCol());
+    m_fbPlan->setMaxRow(int(results.size()));
+    for (int r = 1; r <= int(results.size()); ++r) {
+        const PlanRowResult& result = results.at(r - 1);
+        const QStringList cells = PlanTemplate::resultCells(result);
+        for (int c = 1; c <= int(cells.size()); ++c)
+            m_fbPlan->setTextRC(r, c, cells.at(c - 1));
+        // A refused row reads at a glance.
+        m_fbPlan->setCellForeground(r, 6, result.passed() ? QColor(0, 110, 0) : QColor(190, 0, 0));
+    }
+    m_lblTotal->setText(totalsText());
+}
+
+QString frmPlan::totalsText() const
+{
+    return m_run->results().isEmpty() ? m_lblTotal->text() : PlanTemplate::totalsLine(m_run->totals());
+}
+
+bool frmPlan::cmdCheckClick()
+{
+    if (!m_loaded || m_applied)
+        return false;
+    CommitOutcome outcome;
+    for (;;) {
+        Progress progress(this, QStringLiteral("正在逐行检查计划…"));
+        outcome = m_run->check(progress.callback());
+        if (outcome.result != CommitOutcome::Result::Busy ||
+            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
+            break;
+    }
+    m_checked = outcome.done();
+    showResults();
+    enableCommands();
+    if (outcome.result == CommitOutcome::Result::Refused) {
+        const PlanRun::Totals totals = m_run->totals();
+        tell(QStringLiteral("计划中有 %1 行不能调整（见“结果”一列），请修改计划文件后重新选择并检查。")
+                 .arg(totals.rows - totals.passed));
+    } else if (!outcome.done() && outcome.result != CommitOutcome::Result::Busy) {
+        tell(outcome.message);
+    }
+    return m_checked;
+}
+
+bool frmPlan::cmdApplyClick()
+{
+    if (!m_checked || m_applied)
+        return false;
+    const PlanRun::Totals totals = m_run->totals();
+    if (!ask(QStringLiteral("将按计划调整 %1 个基站，删除小区 %2 个、天线 %3 个、馈线 %4 "
+                            "个，在一个事务中完成。是否执行？")
+                 .arg(totals.passed)
+                 .arg(totals.cells)
+                 .arg(totals.antennas)
+                 .arg(totals.feeders)))
+        return false;
+    const PlanSource source{m_txtTitle->text().trimmed().isEmpty() ? QFileInfo(m_path).completeBaseName()
+                                                                   : m_txtTitle->text().trimmed(),
+                            QFileInfo(m_path).fileName(), m_checksum};
+    CommitOutcome outcome;
+    for (;;) {
+        Progress progress(this, QStringLiteral("正在执行计划…"));
+        outcome = m_run->apply(source, progress.callback());
+        if (outcome.result != CommitOutcome::Result::Busy ||
+            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
+            break;
+    }
+    showResults();
+    if (!outcome.done()) {
+        if (outcome.result != CommitOutcome::Result::Busy)
+            tell(outcome.message);
+        enableCommands();
+        return false;
+    }
+    m_applied = true;
+    enableCommands();
+    tell(outcome.message, true);
+    emit applied(outcome.recordCode);
+    return true;
+}
+
+bool frmPlan::cmdExportClick()
+{
+    SheetService* sheets = m_context.SheetService();
+    if (!sheets || m_run->results().isEmpty())
+        return false;
+    // The totals go with the rows, below them.
+    const int rows = m_fbPlan->MaxRow();
+    m_fbPlan->setMaxRow(rows + 2);
+    m_fbPlan->setTextRC(rows + 2, 1, totalsText());
+    const bool done = sheets->ExportSheet(m_fbPlan, Caption + QStringLiteral("检查结果"), true);
+    m_fbPlan->clearRange(rows + 1, 1, rows + 2, m_fbPlan->MaxCol());
+    m_fbPlan->setMaxRow(rows);
+    return done;
+}
+
+void frmPlan::cmdCancelClick()
+{
+    close();
+}
+
+bool frmPlan::writeTemplate(mdlPubVar& context, QWidget* window, const Chooser& chooser)
+{
+    WindowPrompt boxes(window);
+    WizardPrompt& prompt = context.prompt() ? *context.prompt() : boxes;
+    const auto tellUser = [&](const QString& text, bool information) {
+        prompt.showMessage(text, information ? WizardPrompt::Icon::Information : WizardPrompt::Icon::Warning);
+    };
+    TextWorkbookService* files = context.TextWorkbookService();
+    if (!files) {
+        tellUser(NoReader, false);
+        return false;
+    }
+    QString path = choose(window, chooser, true, documents(TemplateTitle + QStringLiteral(".xlsx")));
+    if (path.isEmpty())
+        return false;
+    if (!path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive))
+        path += QStringLiteral(".xlsx");
+    QString error;
+    bool written = false;
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        written =
+            files->WriteTextWorkbook(path, PlanTemplate::sheets(context, PlanColumns::of(context)), &error);
+        QApplication::restoreOverrideCursor();
+    }
+    if (!written) {
+        tellUser(QStringLiteral("计划模板未能写入：") + error, false);
+        return false;
+    }
+    tellUser(QStringLiteral("计划模板已写入：") + QDir::toNativeSeparators(path), true);
+    return true;
+}
+
+} // namespace corvan

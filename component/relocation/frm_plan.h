@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace corvan {
+
+class PlanRun;
+class Sheet;
+class WindowPrompt;
+class WizardPrompt;
+class mdlPubVar;
+
+// 批量调整计划: a relocation plan read from a workbook or a CSV file, checked as a whole
+// (one line per row: row, network, BTS, from room, to room, result, and what it deletes),
+// applied in one commit when every row passes, its check result exported. The work is the
+// core's PlanRun; this window lays out the sheet and follows the user's clicks.
+class frmPlan : public QWidget {
+    Q_OBJECT
+
+public:
+    static const QString Caption;
+    static const QString NoReader;
+    static const QString TemplateTitle;
+
+    explicit frmPlan(mdlPubVar& context, QWidget* parent = nullptr);
+    ~frmPlan() override;
+
+    // cmdOpen: asks for a file (through the chooser, by default a file dialog) and reads it.
+    void cmdOpenClick();
+    // Reads a plan; false after telling the user why not.
+    bool openFile(const QString& path);
+    bool cmdCheckClick();
+    bool cmdApplyClick();
+    bool cmdExportClick();
+    void cmdCancelClick();
+
+    PlanRun& run() const { return *m_run; }
+    Sheet* sheet() const { return m_fbPlan; }
+    QString totalsText() const;
+
+    // The file to read or write (empty: cancelled), replaceable for hosts and tests; what the
+    // window tells and asks goes through the context's prompt, or message boxes without one.
+    using Chooser = std::function<QString(bool save, const QString& suggested)>;
+
+    // Writes the plan template where the user chooses (a file dialog unless a chooser is
+    // given); false when it was not written, after telling why.
+    static bool writeTemplate(mdlPubVar& context, QWidget* window, const Chooser& chooser = {});
+
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+
+signals:
+    // A plan was applied; its relocations' records are written.
+    void applied(const QString& plan);
+
+private:
+    void showRows();
+    void showResults();
+    void tell(const QString& text, bool information = false);
+    bool ask(const QString& text);
+    void enableCommands();
+
+    mdlPubVar& m_context;
+    std::unique_ptr<WindowPrompt> m_ownPrompt;
+    WizardPrompt& m_prompt;
+    std::unique_ptr<PlanRun> m_run;
+    QString m_path;
+    QString m_checksum;
+    bool m_loaded = false;
+    bool m_checked = false;
+    bool m_applied = false;
+    QLineEdit* m_txtFile = nullptr;
+    QLineEdit* m_txtTitle = nullptr;
+    Sheet* m_fbPlan = nullptr;
+    QLabel* m_lblTotal = nullptr;
+    QPushButton* m_cmdOpen = nullptr;
+    QPushButton* m_cmdCheck = nullptr;
+    QPushButton* m_cmdApply = nullptr;
+    QPushButton* m_cmdExport = nullptr;
+    QPushButton* m_cmdCancel = nullptr;
+    Chooser m_chooser;
+};
+
+} // namespace corvan

@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: MIT
+#include "data/sqlite_writes.h"
+
+#include <sqlite3.h>
+
+namespace corvan::host {
+
+namespace {
+
+// As Qt's driver reports a failure: its own words beside the engine's, the engine's result
+// code as the native one.
+QSqlError failure(sqlite3* db, const char* words, QSqlError::ErrorType type, int code)
+{
+    return QSqlError(QString::fromLatin1(words), QString::fromUtf8(sqlite3_errmsg(db)), type,
+                     QString::number(code));
+}
+
+bool onlyBlanks(const char* text)
+{
+    for (; text && *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\n' && *text != '\r' && *text != '\f' && *text != '\v')
+            return false;
+    return true;
+}
+
+} // namespace
+
+void SqliteWrites::attach(sqlite3* db)
+{
+    release();
+    m_db = db;
+}
+
+void SqliteWrites::release()
+{
+    for (sqlite3_stmt* stmt : std::as_const(m_kept))
+        sqlite3_finalize(stmt);
+    m_kept.clear();
+    m_keeping = false;
+}
+
+sqlite3_stmt* SqliteWrites::prepare(const QByteArray& sql, QSqlError* error)
+{
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()) + 1, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        *error = failure(m_db, "Unable to execute statement", QSqlError::StatementError, rc);
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    // Anything after the statement is refused with it, as the driver refuses it.
+    if (tail && !onlyBlanks(tail) && !QString::fromUtf8(tail).trimmed().isEmpty()) {
+        *error = failure(m_db, "Unable to execute multiple statements at a time", QSqlError::StatementError,
+                         SQLITE_MISUSE);
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    if (!stmt)
+        *error = QSqlError(QStringLiteral("Unable to fetch row"), QStringLiteral("No query"),
+                           QSqlError::ConnectionError);
+    return stmt;
+}
+
+bool SqliteWrites::execute(const QString& sql, qint64* changed, QSqlError* error)
+{
+    *changed = -1;
+    if (!m_db) {
+        *error = QSqlError(QStringLiteral("Unable to execute statement"),
+                           QStringLiteral("no SQLite connection"), QSqlError::ConnectionError);
+        return false;
+    }
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* stmt = m_keeping ? m_kept.value(utf8, nullptr) : nullptr;
+    const bool known = stmt != nullptr;
+    if (!stmt && !(stmt = prepare(utf8, error)))
+        return false;
+
+    // SQLite counts only insert, update and delete; a statement that changed nothing at all
+    // leaves the total where it was, so the count of an earlier one is never taken for its own.
+    const qint64 totalBefore = sqlite3_total_changes64(m_db);
+    int rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW)
+        rc = sqlite3_step(stmt);
+    const bool ok = rc == SQLITE_DONE;
+    if (!ok) {
+        // As the driver does: a generic error says what it was only once the statement is reset.
+        if (rc == SQLITE_ERROR || rc == SQLITE_CONSTRAINT)
+            rc = sqlite3_reset(stmt);
+        *error = failure(m_db, "Unable to fetch row", QSqlError::ConnectionError, rc);
+    } else {
+        *changed = sqlite3_total_changes64(m_db) == totalBefore ? 0 : sqlite3_changes64(m_db);
+    }
+    sqlite3_reset(stmt);
+    if (m_keeping && ok) {
+        if (!known)
+            m_kept.insert(utf8, stmt);
+    } else {
+        if (known)
+            m_kept.remove(utf8);
+        sqlite3_finalize(stmt);
+    }
+    return ok;
+}
+
+} // namespace corvan::host

@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+// A database made from the schema of corvan 0.1.0, kept as it was released, brought up to
+// date: the same tables, columns, indexes, functions, triggers and rules as a database made
+// now, its data untouched, and a relocation plan applied and reversed on it afterwards.
+
+#include "core/context/mdl_pub_var.h"
+#include "core/plan/plan_columns.h"
+#include "core/plan/plan_reversal.h"
+#include "core/plan/plan_run.h"
+#include "data/schema.h"
+#include "data/schema_version.h"
+#include "files.h"
+#include "support/plan_fixture.h"
+#include "support/test_database.h"
+#include "support/test_host.h"
+
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using corvan::test::PlanFixture;
+using corvan::test::TestDatabase;
+namespace host = corvan::host;
+
+namespace {
+
+// The released schema's statements, its network block written out for g, c and d.
+QStringList releasedStatements(bool postgresql)
+{
+    const QString path = qEnvironmentVariable("CORVAN_SOURCE_DIR") + u"/tests/data/schema-0.1.0-"_s +
+                         (postgresql ? u"postgresql"_s : u"sqlite"_s) + u".sql"_s;
+    const QString script = QString::fromUtf8(corvan::test::fileBytes(path));
+    QStringList out;
+    QStringList block;
+    bool inBlock = false;
+    for (const QString& line : script.split(u'\n')) {
+        if (line.trimmed() == u"-- @network-begin"_s) {
+            inBlock = true;
+        } else if (line.trimmed() == u"-- @network-end"_s) {
+            inBlock = false;
+            for (const char16_t letter : {u'g', u'c', u'd'})
+                out << block.join(u'\n').replace(u'@', QChar(letter));
+            block.clear();
+        } else {
+            (inBlock ? block : out) << line;
+        }
+    }
+    return host::splitSqlStatements(out.join(u'\n'));
+}
+
+// What the catalogue says the database is made of.
+QStringList catalogue(TestDatabase& db)
+{
+    if (!db.isPostgresql())
+        return db.rows(u"select type,name,tbl_name,sql from sqlite_master where name not like 'sqlite_%' "
+                       u"order by type,name"_s);
+    QStringList all;
+    for (const QString& sql :
+         {u"select table_name,column_name,data_type,is_nullable,column_default from "
+          u"information_schema.columns "
+          u"where table_schema=current_schema() order by 1,2"_s,
+          u"select indexname,indexdef from pg_indexes where schemaname=current_schema() order by 1"_s,
+          u"select c.relname,t.tgname,t.tgdeferrable,pg_get_triggerdef(t.oid) from pg_trigger t join "
+          u"pg_class c "
+          u"on c.oid=t.tgrelid join pg_namespace n on n.oid=c.relnamespace where n.nspname=current_schema() "
+          u"and not t.tgisinternal order by 1,2"_s,
+          u"select p.proname,pg_get_function_identity_arguments(p.oid),md5(p.prosrc),p.prosecdef,p.proconfig "
+          u"from pg_proc p join pg_namespace n on n.oid=p.pronamespace where n.nspname=current_schema() "
+          u"order by 1,2"_s,
+          u"select tablename,policyname,cmd,qual,with_check from pg_policies where "
+          u"schemaname=current_schema() "
+          u"order by 1,2"_s,
+          u"select table_name,grantee,privilege_type from information_schema.table_privileges where "
+          u"table_schema=current_schema() and grantee like 'corvan%' order by 1,2,3"_s})
+        all << db.rows(sql, u"<null>"_s);
+    return all;
+}
+
+TEST(SchemaUpgrade, TheReleasedSchemaBecomesTodaysWithItsDataAndTakesAPlanAndItsReversal)
+{
+    TestDatabase fresh;
+    TestDatabase old(TestDatabase::Contents::Nothing);
+    for (const QString& statement : releasedStatements(old.isPostgresql()))
+        old.exec(statement);
+    old.exec(u"insert into com_province(pro_id,pro_name) values('9','旧省')"_s);
+    int version = 0;
+    QString error;
+    ASSERT_TRUE(host::SchemaVersion::read(old.database(), &version, &error)) << error.toStdString();
+    EXPECT_EQ(version, 1);
+
+    QList<int> reached;
+    ASSERT_TRUE(host::upgradeSchema(
+        old.database(), version, [&](int v) { reached << v; }, &error))
+        << error.toStdString();
+    EXPECT_EQ(reached, QList<int>{host::LatestSchemaVersion});
+    ASSERT_TRUE(host::SchemaVersion::read(old.database(), &version, &error));
+    EXPECT_EQ(version, host::LatestSchemaVersion);
+    EXPECT_EQ(old.rows(u"select pro_id,pro_name from com_province"_s), QStringList{u"9|旧省"_s});
+    EXPECT_EQ(catalogue(old), catalogue(fresh));
+
+    // The upgraded database holds a province, relocates by plan and reverses the plan.
+    old.exec(u"delete from com_province"_s);
+    PlanFixture::load(old, 120);
+    corvan::test::TestHost host(old, u"admin"_s);
+    corvan::mdlPubVar context;
+    ASSERT_EQ(context.setServices(host.objectArray()), corvan::mdlPubVar::Services::Stored);
+    QStringList headings;
+    const corvan::PlanColumns columns = corvan::PlanColumns::of(context);
+    for (const corvan::PlanColumn& column : columns.columns())
+        headings << column.heading;
+    const QStringList before = PlanFixture::resources(old);
+    corvan::PlanRun run(context);
+    ASSERT_TRUE(run.load(PlanFixture::sheet(headings, PlanFixture::moves(old, 3)), &error))
+        << error.toStdString();
+    ASSERT_TRUE(run.check().done());
+    const corvan::CommitOutcome applied = run.apply({u"升级后"_s, u"升级后.csv"_s, u"00"_s});
+    ASSERT_TRUE(applied.done()) << applied.message.toStdString();
+    const corvan::PlanReversal::Preview preview = corvan::PlanReversal::preview(context, applied.recordCode);
+    ASSERT_TRUE(preview.ok()) << preview.refusal.toStdString();
+    ASSERT_TRUE(corvan::PlanReversal::run(context, preview).done());
+    EXPECT_EQ(PlanFixture::resources(old), before);
+}
+
+} // namespace
