@@ -13,6 +13,7 @@
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/room_move.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"
 #include "desktop/host_services.h"
@@ -25,6 +26,7 @@ class Quiet : public WizardPrompt {
 public:
     void showMessage(const QString& text, Icon) override { told << text; }
     bool askRetry(const QString&, const QString&) override { return false; }
+    bool ask(const QString&) override { return false; }
     QStringList told;
 };
 
@@ -94,7 +96,7 @@ int main(int argc, char* argv[])
         ResourceView::GetResourceData(context, QStringLiteral("v_res_%1bts").arg(n), code, &tables[net]);
     }
     const QString cityName = mdlPubFun::GetCityName(context, city);
-    const QString targetName = mdlPubFun::GetRoomName(context, target);
+    const QString targetName = RoomLookup::GetRoomName(context, target);
 
     QElapsedTimer whole;
     whole.start();

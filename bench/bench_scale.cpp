@@ -35,9 +35,9 @@
 #include "browser/frm_q_in_base_room.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
+#include "core/context/wizard_prompt.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/reversal.h"
-#include "core/relocation/wizard_prompt.h"
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
@@ -163,6 +163,7 @@ public:
         told = text;
         return false;
     }
+    bool ask(const QString&) override { return false; }
     QString told;
 };
 

@@ -275,6 +275,17 @@ PropertyItem* PropertyGrid::itemAt(const QPointF& point) const
     return m_model->itemAt(m_view->indexAt(inViewport));
 }
 
+bool PropertyGrid::setCurrentItem(PropertyItem* item)
+{
+    const QModelIndex index = item ? m_model->indexOf(item) : QModelIndex();
+    if (!index.isValid() || !isShown(item))
+        return false;
+    m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    m_view->scrollTo(index);
+    return true;
+}
+
 // From the user back to the items
 
 void PropertyGrid::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)

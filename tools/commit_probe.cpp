@@ -26,8 +26,9 @@
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
+#include "core/context/wizard_prompt.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/wizard_prompt.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"
 #include "desktop/host_services.h"
@@ -46,6 +47,7 @@ public:
         busy = true;
         return false;
     }
+    bool ask(const QString&) override { return false; }
     QString told;
     bool busy = false;
 };
@@ -138,7 +140,7 @@ int once(mdlPubVar& context, const QStringList& args)
 {
     // The BTS of that network in the room, as the main window would show it.
     const QString net = args.at(4);
-    const QString roomCode = mdlPubFun::GetRoomCodeByName(context, args.at(2), args.at(3));
+    const QString roomCode = RoomLookup::GetRoomCodeByName(context, args.at(2), args.at(3));
     const auto code = context.db().firstText(
         QStringLiteral("select basecode from v_res_bts where roomcode='") + sqlText(roomCode) +
         QStringLiteral("' and net='") + sqlText(net) + QLatin1Char('\''));

@@ -15,11 +15,13 @@
 #include "browser/frm_main.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/sql_literal.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "entry/cls_main.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"
+#include "printed_prompt.h"
 #include "relocation/frm_move_room.h"
 #include "shots_host.h"
 #include "ui/active_bar.h"
@@ -58,9 +60,11 @@ int main(int argc, char* argv[])
     tools::ShotsHost shots;
     if (!shots.open(args.at(1), QStringLiteral("admin"), out, QStringLiteral("reentry.xlsx")))
         return 2;
+    tools::PrintedPrompt prompt("told");
     clsMain component;
     component.initEnv(shots.services().objectArray());
     mdlPubVar& context = component.context();
+    context.setPrompt(&prompt);
     const SystemDb& db = context.db();
     const auto text = [&](const QString& sql) {
         return db.firstText(sql).value_or(QString());
@@ -71,7 +75,7 @@ int main(int argc, char* argv[])
         text(QStringLiteral("select roomcode from res_baseroom where gbts is not null and cbts is not "
                             "null and dbts is not null order by roomcode"));
     const QString city = text(QStringLiteral("select city from res_baseroom where roomcode='%1'").arg(room));
-    const QString roomName = mdlPubFun::GetRoomName(context, room);
+    const QString roomName = RoomLookup::GetRoomName(context, room);
     const QString target =
         text(QStringLiteral("select roomcode from res_baseroom r where city='%1' and gbts is null and "
                             "cbts is null and dbts is null and (select count(*) from res_baseroom s "
@@ -87,12 +91,10 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no room with three networks, or no free room beside it\n");
         return 1;
     }
-    move->setMessagePresenter(
-        [](const QString& told, WizardPrompt::Icon) { std::printf("told: %s\n", qPrintable(told)); });
     auto* shared = move->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
     shared->editValue(shared->Items().GetItem(QStringLiteral("city")), mdlPubFun::GetCityName(context, city));
     shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")),
-                      mdlPubFun::GetRoomName(context, target));
+                      RoomLookup::GetRoomName(context, target));
     grab(move, out, "room-move-page0.png");
     move->cmdNextClick();
     grab(move, out, "room-move-page1.png");
@@ -102,7 +104,7 @@ int main(int argc, char* argv[])
         return 1;
 
     // Where the G BTS has been: from the main window, showing the room it went to.
-    main->showBts(city, mdlPubFun::GetRoomName(context, target));
+    main->showBts(city, RoomLookup::GetRoomName(context, target));
     main->bar()->tool(QStringLiteral("mnuTrack"))->trigger();
     grab(context.form<QWidget>(QStringLiteral("frmTrack")), out, "track.png");
 

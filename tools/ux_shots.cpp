@@ -35,6 +35,7 @@
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
 #include "history/history_sheets.h"
+#include "printed_prompt.h"
 #include "relocation/frm_move_bts.h"
 #include "relocation/room_picker_dialog.h"
 #include "shots_host.h"
@@ -82,7 +83,6 @@ bool relocate(clsMain& component, frmMain* main, const QString& city, const QStr
     auto* wizard = component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
     if (!wizard)
         return false;
-    wizard->setMessagePresenter([](const QString&, WizardPrompt::Icon) {});
     auto* grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
     PropertyItems& items = grid->Items();
     if (PropertyItem* cityRow = items.GetItem(QStringLiteral("city")))
@@ -119,8 +119,10 @@ int main(int argc, char* argv[])
     tools::ShotsHost shots;
     if (!shots.open(args.at(1), args.at(2), out, QStringLiteral("history-record.xlsx")))
         return 2;
+    tools::PrintedPrompt quiet;
     clsMain component;
     component.initEnv(shots.services().objectArray());
+    component.context().setPrompt(&quiet);
     component.ShowMainForm();
     auto* main = component.context().form<frmMain>(QStringLiteral("frmMain"));
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();

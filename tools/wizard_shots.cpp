@@ -17,6 +17,7 @@
 #include "data/sql_data_service.h"
 #include "desktop/host_services.h"
 #include "entry/cls_main.h"
+#include "printed_prompt.h"
 #include "relocation/frm_move_bts.h"
 #include "ui/active_bar.h"
 
@@ -41,8 +42,10 @@ int main(int argc, char* argv[])
     }
     host::HostServices services(&data);
     services.configure(args.at(2), QString());
+    tools::PrintedPrompt told("message");
     clsMain component;
     component.initEnv(services.objectArray());
+    component.context().setPrompt(&told);
     component.ShowMainForm();
     auto* main = component.context().form<frmMain>(QStringLiteral("frmMain"));
     main->showBts(args.at(3), args.at(4));
@@ -53,8 +56,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no BTS on that tab\n");
         return 1;
     }
-    wizard->setMessagePresenter(
-        [](const QString& text, WizardPrompt::Icon) { std::printf("message: %s\n", qPrintable(text)); });
     const QDir out(args.at(7));
     auto* grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
     PropertyItems& items = grid->Items();

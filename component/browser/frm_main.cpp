@@ -11,11 +11,13 @@
 
 #include "browser/main_desk.h"
 #include "core/context/connection_status.h"
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/bts_property_layout.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/sheet.h"
 #include "ui/active_bar.h"
 #include "ui/busy_cursor.h"
@@ -29,7 +31,7 @@ namespace {
 
 const QString BtsUnread = QStringLiteral("未能读取这个机房的基站，请稍后重新选择机房。");
 const QString UnreadAgain = QStringLiteral("连接恢复后请重新选择机房。");
-const QString Letters[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
+const auto& Letters = NetworkLetters;
 constexpr qint32 White = 0xFFFFFF;
 // Red 181, green 235, blue 255 in the host's 0x00BBGGRR order.
 constexpr qint32 EmphasisBackground = 0xFFEBB5;
@@ -53,6 +55,25 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
     // Load: an empty attrMap comes with the object.
     setWindowTitle(Caption);
 
+    buildToolBar();
+    dockRoomSearch();
+    buildTabs();
+    resize(1100, 720);
+
+    prepareSheets();
+    if (SheetService* sheets = m_context.SheetService()) {
+        for (int i : {0, 1, 2})
+            sheets->PrepareSheet(m_sheets[i]);
+        for (int i : {0, 2, 1})
+            sheets->PrepareSheetView(m_sheets[i]);
+    }
+    // Menus, status bar, empty-tab lines and the remembered layout, around the above.
+    new MainDesk(*this, m_context);
+    m_context.registerForm(this);
+}
+
+void frmMain::buildToolBar()
+{
     m_bar = new ActiveBar(QStringLiteral("atbMain"), this);
     auto* toolBar = new QToolBar(this);
     toolBar->setObjectName(QStringLiteral("tlbToolBar"));
@@ -79,8 +100,11 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
     m_bar->tool(QStringLiteral("mnuHistory"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     addToolBar(Qt::TopToolBarArea, toolBar);
     connect(m_bar, &ActiveBar::ToolClick, this, &frmMain::atbMainToolClick);
+}
 
-    // The room search window loads with the main window, so it comes first in load order.
+// The room search window loads with the main window, so it comes first in load order.
+void frmMain::dockRoomSearch()
+{
     m_tlbTree = new QDockWidget(this);
     m_tlbTree->setObjectName(QStringLiteral("tlbTree"));
     m_tlbTree->setFeatures(QDockWidget::DockWidgetMovable);
@@ -93,7 +117,11 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
     m_tlbTree->setWidget(m_frmTree);
     addDockWidget(Qt::LeftDockWidgetArea, m_tlbTree);
     connect(m_roomSearch, &frmQInBaseRoom::roomChosen, this, &frmMain::showBts);
+}
 
+// One tab per network, each a sheet in a frame.
+void frmMain::buildTabs()
+{
     auto* picBack = new QWidget(this);
     picBack->setObjectName(QStringLiteral("picBack"));
     auto* backLayout = new QVBoxLayout(picBack);
@@ -118,18 +146,6 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
         m_sstMain->addTab(m_frames[i], Letters[i] + QStringLiteral("BTS"));
     }
     setCentralWidget(picBack);
-    resize(1100, 720);
-
-    prepareSheets();
-    if (SheetService* sheets = m_context.SheetService()) {
-        for (int i : {0, 1, 2})
-            sheets->PrepareSheet(m_sheets[i]);
-        for (int i : {0, 2, 1})
-            sheets->PrepareSheetView(m_sheets[i]);
-    }
-    // Menus, status bar, empty-tab lines and the remembered layout, around the above.
-    new MainDesk(*this, m_context);
-    m_context.registerForm(this);
 }
 
 frmMain::~frmMain()
@@ -180,7 +196,7 @@ void frmMain::hideBts()
 void frmMain::showBts(const QString& cityId, const QString& roomName)
 {
     m_sstMain->setVisible(true);
-    const QString roomCode = mdlPubFun::GetRoomCodeByName(m_context, cityId, roomName);
+    const QString roomCode = RoomLookup::GetRoomCodeByName(m_context, cityId, roomName);
     m_roomCode = roomCode;
     m_roomName = roomName;
     auto rs = m_context.db().open(

@@ -67,6 +67,9 @@ signals:
     void planTemplateRequested();
 
 private:
+    void buildToolBar();
+    void dockRoomSearch();
+    void buildTabs();
     void prepareSheets();
     void startRelocation();
     void showHistory();

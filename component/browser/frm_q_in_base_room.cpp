@@ -18,6 +18,7 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
+#include "core/rooms/room_lookup.h"
 #include "ui/busy_cursor.h"
 
 namespace corvan {
@@ -56,13 +57,19 @@ void fillCityLists(const mdlPubVar& context, QComboBox* names, QComboBox* ids)
 frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmQInBaseRoom"));
+    buildControls();
+    layOut();
+    wire();
 
-    auto* layout = new QGridLayout(this);
-    const auto label = [this](const QString& text, QWidget* buddy) {
-        auto* l = new QLabel(text, this);
-        l->setBuddy(buddy);
-        return l;
-    };
+    fillCityLists(m_context, m_cboCity, m_cboCityBack);
+    restoreCriteria();
+    FillRoomTree(QString());
+
+    m_context.registerForm(this);
+}
+
+void frmQInBaseRoom::buildControls()
+{
     m_cboCity = new QComboBox(this);
     m_cboCity->setObjectName(QStringLiteral("cboCity"));
     m_cboCityBack = new QComboBox(this);
@@ -83,7 +90,16 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     m_lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
     m_lblEmpty->setWordWrap(true);
     m_lblEmpty->setVisible(false);
+}
 
+void frmQInBaseRoom::layOut()
+{
+    auto* layout = new QGridLayout(this);
+    const auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
     layout->addWidget(label(QStringLiteral("地  市："), m_cboCity), 0, 0);
     layout->addWidget(m_cboCity, 0, 1);
     layout->addWidget(label(QStringLiteral("机房名称："), m_txtName), 1, 0);
@@ -96,7 +112,10 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     layout->addWidget(m_lblEmpty, 5, 0, 1, 2);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(4, 1);
+}
 
+void frmQInBaseRoom::wire()
+{
     connect(m_cmdOk, &QPushButton::clicked, this, &frmQInBaseRoom::cmdOkClick);
     connect(m_txtName, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
     connect(m_txtNo, &QLineEdit::returnPressed, this, &frmQInBaseRoom::cmdOkClick);
@@ -110,24 +129,18 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
             openCounty(*county);
     });
     m_tvwRoom->installEventFilter(this);
-
-    // Load.
-    if (RightService* rights = m_context.RightService())
-        m_context.rightCityList = rights->GetRightCityList(mdlPubFun::RightFunction);
-    fillCityLists(m_context, m_cboCity, m_cboCityBack);
-    restoreCriteria();
-    FillRoomTree(QString());
-
-    m_context.registerForm(this);
 }
 
 QString frmQInBaseRoom::roomQuery() const
 {
     const int chosen = m_cboCity->currentIndex();
-    if (chosen <= 0 && m_context.rightCityList.trimmed().isEmpty())
+    // The cities the user may query as the rights say now, ready for an SQL in-list.
+    RightService* rights = m_context.RightService();
+    const QString rightCities = rights ? rights->GetRightCityList(mdlPubFun::RightFunction) : QString();
+    if (chosen <= 0 && rightCities.trimmed().isEmpty())
         return {};
-    return mdlPubFun::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen),
-                                          m_context.rightCityList, m_txtName->text(), m_txtNo->text());
+    return RoomLookup::roomSearchStatement(chosen <= 0, m_cboCityBack->itemText(chosen), rightCities,
+                                           m_txtName->text(), m_txtNo->text());
 }
 
 void frmQInBaseRoom::cmdOkClick()

@@ -57,6 +57,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildControls();
+    void layOut();
+    void wire();
     void cmdOkClick();
     void nodeClick(QTreeWidgetItem* item);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text);

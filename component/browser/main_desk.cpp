@@ -15,6 +15,7 @@
 #include <QToolBar>
 
 #include "core/context/connection_status.h"
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
 #include "corvan/controls/sheet.h"
@@ -31,7 +32,7 @@ namespace {
 const QString FrameNames[3] = {QStringLiteral("fraGbts"), QStringLiteral("fraCbts"),
                                QStringLiteral("fraDbts")};
 const QString SheetNames[3] = {QStringLiteral("fbGbts"), QStringLiteral("fbCbts"), QStringLiteral("fbDbts")};
-const QString Letters[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
+const auto& Letters = NetworkLetters;
 const QString NoRoom = QStringLiteral("请在左侧查找机房，再选择一个机房查看它的基站。");
 const QString NoBtsOfNetwork = QStringLiteral("这个机房没有 %1 网基站。");
 const QString PlainCaption = QStringLiteral("基站调整");

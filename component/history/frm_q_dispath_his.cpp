@@ -34,7 +34,22 @@ const QString NotQueried = QStringLiteral("选好条件后按“确定”查询"
 frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(parent), m_context(context)
 {
     setObjectName(QStringLiteral("frmQDispathHis"));
+    buildControls();
+    layOut();
 
+    connect(m_cmdQuery, &QPushButton::clicked, this, &frmQDispathHis::query);
+    connect(m_cmdReset, &QPushButton::clicked, this, &frmQDispathHis::reset);
+    connect(m_smHisList, &PropertyGrid::ItemChosen, this, &frmQDispathHis::itemChosen);
+    connect(m_txtFilter, &QLineEdit::textChanged, this, &frmQDispathHis::applyFilter);
+
+    // Load.
+    fillCriteria();
+    restoreCriteria();
+    m_context.registerForm(this);
+}
+
+void frmQDispathHis::buildControls()
+{
     m_cbxCity = new QComboBox(this);
     m_cbxCity->setObjectName(QStringLiteral("cbxCity"));
     m_cbxNet = new QComboBox(this);
@@ -64,7 +79,10 @@ frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(pa
     m_lblCount = new QLabel(NotQueried, this);
     m_lblCount->setObjectName(QStringLiteral("lblCount"));
     m_lblCount->setWordWrap(true);
+}
 
+void frmQDispathHis::layOut()
+{
     auto* layout = new QGridLayout(this);
     const auto label = [this](const QString& text, QWidget* buddy) {
         auto* l = new QLabel(text, this);
@@ -95,16 +113,6 @@ frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(pa
     setTabOrder(m_cmdQuery, m_cmdReset);
     setTabOrder(m_cmdReset, m_txtFilter);
     setTabOrder(m_txtFilter, m_smHisList);
-
-    connect(m_cmdQuery, &QPushButton::clicked, this, &frmQDispathHis::query);
-    connect(m_cmdReset, &QPushButton::clicked, this, &frmQDispathHis::reset);
-    connect(m_smHisList, &PropertyGrid::ItemChosen, this, &frmQDispathHis::itemChosen);
-    connect(m_txtFilter, &QLineEdit::textChanged, this, &frmQDispathHis::applyFilter);
-
-    // Load.
-    fillCriteria();
-    restoreCriteria();
-    m_context.registerForm(this);
 }
 
 void frmQDispathHis::fillCriteria()

@@ -51,6 +51,8 @@ signals:
     void queried(const QString& statement);
 
 private:
+    void buildControls();
+    void layOut();
     void itemChosen(PropertyItem* item);
     // The filter, and the count.
     void applyFilter();

@@ -75,69 +75,10 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
     setWindowModality(Qt::WindowModal);
     setWindowTitle(Caption);
 
-    m_bar = new ActiveBar(QStringLiteral("atbMain"), this);
-    auto* toolBar = new QToolBar(this);
-    toolBar->setObjectName(QStringLiteral("tlbToolBar"));
-    toolBar->setMovable(false);
-    toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExit"), QStringLiteral("   退    出  ")));
-    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExcel"), QStringLiteral("导出到Execl")));
-    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPrint"), QStringLiteral("打印记录")));
-    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReverse"), QStringLiteral("撤销调整"),
-                                      QStringLiteral("撤销所显示的这次调整")));
-    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReversePlan"), QStringLiteral("撤销整个计划"),
-                                      QStringLiteral("撤销所显示记录所属批量调整计划的全部调整")));
-    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReentry"), QStringLiteral("导出小区天馈清单"),
-                                      QStringLiteral("导出这次调整删除的小区、天线和馈线，以便重新录入")));
-    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExportList"), QStringLiteral("导出所列记录"),
-                                      QStringLiteral("把列表中显示的每条记录导出到一个工作簿")));
-    QAction* withChart =
-        m_bar->addTool(QStringLiteral("mnuChartInExport"), QStringLiteral("导出时附统计"),
-                       QStringLiteral("导出时把统计图的数据（按月份和网络、按城市）也写入工作簿"));
-    withChart->setCheckable(true);
-    toolBar->addAction(withChart);
-    m_bar->tool(QStringLiteral("mnuExcel"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    m_bar->tool(QStringLiteral("mnuPrint"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    m_bar->tool(QStringLiteral("mnuExportList"))->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
-    KeyboardBar::attach(toolBar);
-    connect(m_bar, &ActiveBar::ToolClick, this, &frmViewHistory::atbMainToolClick);
-
-    // The left pane: the query panel, loaded before this window and so first in load order.
+    QToolBar* toolBar = buildToolBar();
     m_splitter = new QSplitter(Qt::Horizontal, this);
-    auto* tlbTree = new QFrame(m_splitter);
-    tlbTree->setObjectName(QStringLiteral("tlbTree"));
-    auto* paneLayout = new QVBoxLayout(tlbTree);
-    paneLayout->setContentsMargins(0, 0, 0, 0);
-    auto* frmTree = new QWidget(tlbTree);
-    frmTree->setObjectName(QStringLiteral("frmTree"));
-    auto* treeLayout = new QVBoxLayout(frmTree);
-    treeLayout->setContentsMargins(0, 0, 0, 0);
-    m_query = new frmQDispathHis(m_context, frmTree);
-    treeLayout->addWidget(m_query);
-    paneLayout->addWidget(frmTree);
-    connect(m_query, &frmQDispathHis::recordChosen, this, &frmViewHistory::showHistory);
-    connect(m_query, &frmQDispathHis::queried, this, &frmViewHistory::updateChart);
-
-    // The client area: the sheet across the top at its own height, the change text below
-    // it taking the rest.
-    auto* picBack = new QWidget(m_splitter);
-    picBack->setObjectName(QStringLiteral("picBack"));
-    auto* backLayout = new QVBoxLayout(picBack);
-    backLayout->setContentsMargins(0, 0, 0, 0);
-    backLayout->setSpacing(0);
-    m_fbHis = new Sheet(picBack);
-    m_fbHis->setObjectName(QStringLiteral("fbHis"));
-    backLayout->addWidget(m_fbHis);
-    m_fraInfo = new QGroupBox(InfoCaption, picBack);
-    m_fraInfo->setObjectName(QStringLiteral("fraInfo"));
-    auto* infoLayout = new QVBoxLayout(m_fraInfo);
-    infoLayout->setContentsMargins(px(50), px(50), px(50), px(80));
-    m_txtInfo = new QPlainTextEdit(m_fraInfo);
-    m_txtInfo->setObjectName(QStringLiteral("txtInfo"));
-    m_txtInfo->setReadOnly(true);
-    infoLayout->addWidget(m_txtInfo);
-    backLayout->addWidget(m_fraInfo, 1);
-
+    QWidget* tlbTree = buildQueryPane();
+    QWidget* picBack = buildRecordPane();
     // Below the record, the picture of what the query found.
     auto* right = new QSplitter(Qt::Vertical, m_splitter);
     right->setObjectName(QStringLiteral("splRight"));
@@ -168,6 +109,80 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
     m_fbHis->table()->setTabKeyNavigation(false);
     WindowMemory::attach(this, {m_splitter, right});
     m_context.registerForm(this);
+}
+
+QToolBar* frmViewHistory::buildToolBar()
+{
+    m_bar = new ActiveBar(QStringLiteral("atbMain"), this);
+    auto* toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("tlbToolBar"));
+    toolBar->setMovable(false);
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExit"), QStringLiteral("   退    出  ")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExcel"), QStringLiteral("导出到Execl")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPrint"), QStringLiteral("打印记录")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReverse"), QStringLiteral("撤销调整"),
+                                      QStringLiteral("撤销所显示的这次调整")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReversePlan"), QStringLiteral("撤销整个计划"),
+                                      QStringLiteral("撤销所显示记录所属批量调整计划的全部调整")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReentry"), QStringLiteral("导出小区天馈清单"),
+                                      QStringLiteral("导出这次调整删除的小区、天线和馈线，以便重新录入")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuExportList"), QStringLiteral("导出所列记录"),
+                                      QStringLiteral("把列表中显示的每条记录导出到一个工作簿")));
+    QAction* withChart =
+        m_bar->addTool(QStringLiteral("mnuChartInExport"), QStringLiteral("导出时附统计"),
+                       QStringLiteral("导出时把统计图的数据（按月份和网络、按城市）也写入工作簿"));
+    withChart->setCheckable(true);
+    toolBar->addAction(withChart);
+    m_bar->tool(QStringLiteral("mnuExcel"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_bar->tool(QStringLiteral("mnuPrint"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    m_bar->tool(QStringLiteral("mnuExportList"))->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    KeyboardBar::attach(toolBar);
+    connect(m_bar, &ActiveBar::ToolClick, this, &frmViewHistory::atbMainToolClick);
+    return toolBar;
+}
+
+// The left pane: the query panel, loaded before this window and so first in load order.
+QWidget* frmViewHistory::buildQueryPane()
+{
+    auto* tlbTree = new QFrame(m_splitter);
+    tlbTree->setObjectName(QStringLiteral("tlbTree"));
+    auto* paneLayout = new QVBoxLayout(tlbTree);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    auto* frmTree = new QWidget(tlbTree);
+    frmTree->setObjectName(QStringLiteral("frmTree"));
+    auto* treeLayout = new QVBoxLayout(frmTree);
+    treeLayout->setContentsMargins(0, 0, 0, 0);
+    m_query = new frmQDispathHis(m_context, frmTree);
+    treeLayout->addWidget(m_query);
+    paneLayout->addWidget(frmTree);
+    connect(m_query, &frmQDispathHis::recordChosen, this, &frmViewHistory::showHistory);
+    connect(m_query, &frmQDispathHis::queried, this, &frmViewHistory::updateChart);
+    return tlbTree;
+}
+
+// The client area: the sheet across the top at its own height, the change text below it
+// taking the rest.
+QWidget* frmViewHistory::buildRecordPane()
+{
+    auto* picBack = new QWidget(m_splitter);
+    picBack->setObjectName(QStringLiteral("picBack"));
+    auto* backLayout = new QVBoxLayout(picBack);
+    backLayout->setContentsMargins(0, 0, 0, 0);
+    backLayout->setSpacing(0);
+    m_fbHis = new Sheet(picBack);
+    m_fbHis->setObjectName(QStringLiteral("fbHis"));
+    backLayout->addWidget(m_fbHis);
+    m_fraInfo = new QGroupBox(InfoCaption, picBack);
+    m_fraInfo->setObjectName(QStringLiteral("fraInfo"));
+    auto* infoLayout = new QVBoxLayout(m_fraInfo);
+    infoLayout->setContentsMargins(px(50), px(50), px(50), px(80));
+    m_txtInfo = new QPlainTextEdit(m_fraInfo);
+    m_txtInfo->setObjectName(QStringLiteral("txtInfo"));
+    m_txtInfo->setReadOnly(true);
+    infoLayout->addWidget(m_txtInfo);
+    backLayout->addWidget(m_fraInfo, 1);
+    return picBack;
 }
 
 void frmViewHistory::updateChart(const QString& statement)

@@ -6,6 +6,7 @@
 class QGroupBox;
 class QPlainTextEdit;
 class QSplitter;
+class QToolBar;
 
 namespace corvan {
 
@@ -73,6 +74,9 @@ public:
     HistoryChartView* chartView() const { return m_chart; }
 
 private:
+    QToolBar* buildToolBar();
+    QWidget* buildQueryPane();
+    QWidget* buildRecordPane();
     void prepareSheet();
     void setHiddenRowsShown(bool shown);
     void restyle();

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/context/field_names.h"
+
 namespace corvan {
 
 const QString HistoryChartView::Nothing = QStringLiteral("没有调整记录可以画图：请先查询。");
@@ -128,7 +130,7 @@ void HistoryChartView::paintMonths(QPainter& painter, const QRect& area) const
     int x = area.left();
     for (int n = 0; n < 3; ++n)
         x = legend(painter, x, area.top() + line + 2, NetworkColours[n],
-                   HistoryChart::Networks[n] + QStringLiteral(" 网"));
+                   NetworkLetters[n] + QStringLiteral(" 网"));
     const QRect plot(area.left() + metrics.horizontalAdvance(QStringLiteral("000")) + 4,
                      area.top() + 2 * line + 8, 0, area.height() - 3 * line - 12);
     const QRect bars(plot.left(), plot.top(), area.right() - plot.left(), plot.height());

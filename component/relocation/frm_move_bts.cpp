@@ -3,13 +3,13 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/change_summary.h"
 #include "core/relocation/grid_handlers.h"
@@ -21,9 +21,9 @@
 #include "corvan/record_set.h"
 #include "relocation/room_picker_dialog.h"
 #include "ui/busy_cursor.h"
-#include "ui/messages.h"
 #include "ui/summary_sheet.h"
 #include "ui/window_memory.h"
+#include "ui/window_prompt.h"
 
 namespace corvan {
 
@@ -36,7 +36,7 @@ namespace {
 const QString StepCaptions[3] = {QStringLiteral("基站属性修改"), QStringLiteral("小区天馈线参数"),
                                  QStringLiteral("完成基站调整")};
 const QString StepKeys[3] = {QStringLiteral("k1"), QStringLiteral("k2"), QStringLiteral("k3")};
-const QString RoomKey = QStringLiteral("belongroom");
+const QString& RoomKey = FieldName::BelongRoom;
 const QString RoomButton = QStringLiteral("选择目标机房(F4)…");
 const QString RoomButtonTip =
     QStringLiteral("按名称或编号查找目标机房；在“所属机房”一行直接输入文字也可查找");
@@ -46,7 +46,9 @@ const QString ButtonTips[3] = {QStringLiteral("回到基站属性（Alt+←）")
 
 } // namespace
 
-frmMoveBts::frmMoveBts(mdlPubVar& context, QWidget* parent) : QWidget(parent, Qt::Window), m_context(context)
+frmMoveBts::frmMoveBts(mdlPubVar& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_context(context), m_ownPrompt(std::make_unique<WindowPrompt>(this)),
+      m_prompt(context.prompt() ? *context.prompt() : *m_ownPrompt)
 {
     setObjectName(QStringLiteral("frmMoveBts"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -64,7 +66,6 @@ const MoveBtsState& frmMoveBts::state() const
 void frmMoveBts::setUp()
 {
     setWindowTitle(Caption);
-
     m_smMoveTask = new PropertyGrid(this);
     m_smMoveTask->setObjectName(QStringLiteral("smMoveTask"));
     m_smMoveTask->setFixedWidth(180);
@@ -75,7 +76,24 @@ void frmMoveBts::setUp()
 
     m_sstMain = new QTabWidget(this);
     m_sstMain->setObjectName(QStringLiteral("sstMain"));
+    m_sstMain->addTab(buildBtsPage(), StepCaptions[0]);
+    m_sstMain->addTab(buildCellPage(), StepCaptions[1]);
+    m_sstMain->addTab(buildFinishPage(), StepCaptions[2]);
+    m_sstMain->setTabVisible(1, false);
+    m_sstMain->setTabEnabled(1, false);
+    // The tabs follow the buttons; the keyboard has nothing to do on them.
+    m_sstMain->tabBar()->setFocusPolicy(Qt::NoFocus);
 
+    buildButtons();
+    layOut();
+    WindowMemory::attach(this, {}, false);
+    wire();
+    prepareFinishSheet();
+    buildSteps();
+}
+
+QWidget* frmMoveBts::buildBtsPage()
+{
     auto* fraBtsNew = new QWidget();
     fraBtsNew->setObjectName(QStringLiteral("fraBtsNew"));
     auto* btsLayout = new QVBoxLayout(fraBtsNew);
@@ -90,9 +108,13 @@ void frmMoveBts::setUp()
     roomRow->addStretch(1);
     roomRow->addWidget(m_cmdRoom);
     btsLayout->addLayout(roomRow);
+    return fraBtsNew;
+}
 
-    // The page the user never sees. The BTS's cells, antennas and feeders that the commit
-    // deletes are held by the session; the page keeps its frames and idle buttons.
+// The page the user never sees. The BTS's cells, antennas and feeders that the commit
+// deletes are held by the session; the page keeps its frames and idle buttons.
+QWidget* frmMoveBts::buildCellPage()
+{
     auto* fraCell = new QWidget();
     fraCell->setObjectName(QStringLiteral("fraCell"));
     auto* cellLayout = new QVBoxLayout(fraCell);
@@ -112,22 +134,22 @@ void frmMoveBts::setUp()
         cellButtons->addWidget(button);
     }
     cellLayout->addLayout(cellButtons);
+    return fraCell;
+}
 
+QWidget* frmMoveBts::buildFinishPage()
+{
     auto* fraFinish = new QWidget();
     fraFinish->setObjectName(QStringLiteral("fraFinish"));
     auto* finishLayout = new QVBoxLayout(fraFinish);
     m_fbModify = new Sheet(fraFinish);
     m_fbModify->setObjectName(QStringLiteral("fbModify"));
     finishLayout->addWidget(m_fbModify);
+    return fraFinish;
+}
 
-    m_sstMain->addTab(fraBtsNew, StepCaptions[0]);
-    m_sstMain->addTab(fraCell, StepCaptions[1]);
-    m_sstMain->addTab(fraFinish, StepCaptions[2]);
-    m_sstMain->setTabVisible(1, false);
-    m_sstMain->setTabEnabled(1, false);
-    // The tabs follow the buttons; the keyboard has nothing to do on them.
-    m_sstMain->tabBar()->setFocusPolicy(Qt::NoFocus);
-
+void frmMoveBts::buildButtons()
+{
     m_cmdPrev = new QPushButton(QStringLiteral("上一步"), this);
     m_cmdPrev->setObjectName(QStringLiteral("cmdPrev"));
     m_cmdNext = new QPushButton(QStringLiteral("下一步"), this);
@@ -144,7 +166,10 @@ void frmMoveBts::setUp()
     m_cmdPrev->setToolTip(ButtonTips[0]);
     m_cmdNext->setToolTip(ButtonTips[1]);
     m_cmdOk->setToolTip(ButtonTips[2]);
+}
 
+void frmMoveBts::layOut()
+{
     auto* body = new QHBoxLayout();
     body->addWidget(m_smMoveTask);
     body->addSpacing(13); // 200 twips between the step list and the tab strip
@@ -166,15 +191,17 @@ void frmMoveBts::setUp()
     setTabOrder(m_cmdPrev, m_cmdNext);
     setTabOrder(m_cmdNext, m_cmdOk);
     setTabOrder(m_cmdOk, m_cmdCancel);
-    WindowMemory::attach(this, {}, false);
+}
 
+void frmMoveBts::wire()
+{
     connect(m_cmdPrev, &QPushButton::clicked, this, &frmMoveBts::cmdPrevClick);
     connect(m_cmdNext, &QPushButton::clicked, this, &frmMoveBts::cmdNextClick);
     connect(m_cmdOk, &QPushButton::clicked, this, &frmMoveBts::cmdOkClick);
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmMoveBts::cmdCancelClick);
     connect(m_sstMain, &QTabWidget::tabBarClicked, this, [this] { syncPage(); });
 
-    m_session = new RelocationSession(m_context, m_smBtsNew->Items(), *this, this);
+    m_session = new RelocationSession(m_context, m_smBtsNew->Items(), m_prompt, this);
     connect(m_session, &RelocationSession::relocated, this, [this] {
         emit relocated();
         close();
@@ -197,9 +224,6 @@ void frmMoveBts::setUp()
         GridHandlers::popup(m_smBtsNew->Items(), button, x, y);
     });
     connect(m_smBtsNew, &PropertyGrid::ItemChosen, m_session, &RelocationSession::popupChosen);
-
-    prepareFinishSheet();
-    buildSteps();
 }
 
 void frmMoveBts::buildSteps()
@@ -264,7 +288,7 @@ void frmMoveBts::showBts(const QString& net, const QMap<QString, AttrTable>& att
     // Another BTS would replace what the user typed for this one: ask first.
     if (!net.isEmpty() && isVisible() && m_edited) {
         const QString question = DiscardQuestion.arg(windowTitle());
-        if (!(m_questionPresenter ? m_questionPresenter(question) : Messages::ask(this, question)))
+        if (!m_prompt.ask(question))
             return;
     }
     if (!net.isEmpty()) {
@@ -356,8 +380,15 @@ void frmMoveBts::centreOnMainWindow()
 
 void frmMoveBts::cmdNextClick()
 {
-    if (currentPage() != 0 || !m_session->next())
+    if (currentPage() != 0)
         return;
+    if (!m_session->next()) {
+        // The user is taken to the field the refusal is about.
+        if (PropertyItem* refused = m_smBtsNew->Items().GetItem(m_session->refusedField()))
+            m_smBtsNew->setCurrentItem(refused);
+        m_smBtsNew->setFocus();
+        return;
+    }
     goToPage(LastPage);
     paintSummary();
     syncPage();
@@ -383,24 +414,6 @@ void frmMoveBts::cmdOkClick()
 void frmMoveBts::cmdCancelClick()
 {
     close();
-}
-
-void frmMoveBts::showMessage(const QString& text, Icon icon)
-{
-    if (m_presenter) {
-        m_presenter(text, icon);
-        return;
-    }
-    QMessageBox box(icon == Icon::Information ? QMessageBox::Information : QMessageBox::NoIcon, windowTitle(),
-                    text, QMessageBox::Ok, this);
-    box.exec();
-}
-
-bool frmMoveBts::askRetry(const QString& text, const QString& details)
-{
-    if (m_retryPresenter)
-        return m_retryPresenter(text, details);
-    return Messages::retry(this, text, details);
 }
 
 } // namespace corvan

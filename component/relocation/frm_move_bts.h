@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
+#include <memory>
 
 #include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
-#include "core/relocation/wizard_prompt.h"
+#include "core/context/wizard_prompt.h"
 #include "corvan/attr_table.h"
 
 class QKeyEvent;
@@ -27,8 +27,9 @@ struct MoveBtsState;
 // The relocation wizard: the BTS page, a hidden page the user never sees, and the finish
 // page with the summary of every change; Commit writes it all at once. The window lays
 // out the pages, keeps them in step and passes the user's actions to its relocation
-// session, which does the work. Opened modeless through showBts.
-class frmMoveBts : public QWidget, public WizardPrompt {
+// session, which does the work; what they say to the user goes through the context's
+// prompt, or the window's own message boxes. Opened modeless through showBts.
+class frmMoveBts : public QWidget {
     Q_OBJECT
 
 public:
@@ -53,24 +54,6 @@ public:
     void cmdOkClick();
     void cmdCancelClick();
 
-    // WizardPrompt: a message box titled with the window's caption, OK only.
-    void showMessage(const QString& text, Icon icon = Icon::None) override;
-    // A question titled with the window's caption: Retry or Cancel, the details folded away.
-    bool askRetry(const QString& text, const QString& details) override;
-    // Replace the message boxes (tests, hosts that show messages their own way).
-    void setMessagePresenter(std::function<void(const QString&, Icon)> presenter)
-    {
-        m_presenter = std::move(presenter);
-    }
-    void setRetryPresenter(std::function<bool(const QString&, const QString&)> presenter)
-    {
-        m_retryPresenter = std::move(presenter);
-    }
-    void setQuestionPresenter(std::function<bool(const QString&)> presenter)
-    {
-        m_questionPresenter = std::move(presenter);
-    }
-
     // The question a wizard with edits asks before another BTS replaces them.
     static const QString DiscardQuestion;
     // Whether the user has changed anything on the BTS page since it was filled.
@@ -88,6 +71,12 @@ protected:
 
 private:
     void setUp();
+    QWidget* buildBtsPage();
+    QWidget* buildCellPage();
+    QWidget* buildFinishPage();
+    void buildButtons();
+    void layOut();
+    void wire();
     void buildSteps();
     void prepareFinishSheet();
     void paintSummary();
@@ -96,6 +85,9 @@ private:
     void centreOnMainWindow();
 
     mdlPubVar& m_context;
+    // The window's own message boxes, used unless the context names another prompt.
+    std::unique_ptr<WizardPrompt> m_ownPrompt;
+    WizardPrompt& m_prompt;
     RelocationSession* m_session = nullptr;
     PropertyGrid* m_smMoveTask = nullptr;
     QTabWidget* m_sstMain = nullptr;
@@ -108,9 +100,6 @@ private:
     QPushButton* m_cmdRoom = nullptr;
     bool m_edited = false;
     bool m_placed = false;
-    std::function<bool(const QString&)> m_questionPresenter;
-    std::function<void(const QString&, Icon)> m_presenter;
-    std::function<bool(const QString&, const QString&)> m_retryPresenter;
 };
 
 } // namespace corvan

@@ -10,14 +10,15 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/room_move.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
-#include "ui/messages.h"
 #include "ui/summary_sheet.h"
+#include "ui/window_prompt.h"
 
 namespace corvan {
 
@@ -29,13 +30,49 @@ constexpr int NetRole = Qt::UserRole;
 
 frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap<QString, AttrTable>& tables,
                          QWidget* parent)
-    : QWidget(parent, Qt::Window), m_context(context)
+    : QWidget(parent, Qt::Window), m_context(context), m_ownPrompt(std::make_unique<WindowPrompt>(this)),
+      m_prompt(context.prompt() ? *context.prompt() : *m_ownPrompt)
 {
     setObjectName(QStringLiteral("frmMoveRoom"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(roomName + Caption);
 
-    // The first page: which BTSs go, and where to.
+    QMap<QString, PropertyItems*> pages;
+    buildPages(tables, pages);
+    buildButtons();
+    m_move = new RoomMove(m_context, m_smRoomNew->Items(), pages, m_prompt, this);
+    m_move->start(tables);
+    listBts();
+    wire();
+    goToPage(0);
+    m_context.registerForm(this);
+}
+
+// The three pages: which BTSs go and where to; one grid per BTS for what is still open,
+// whose items the room move fills (pages); the summary.
+void frmMoveRoom::buildPages(const QMap<QString, AttrTable>& tables, QMap<QString, PropertyItems*>& pages)
+{
+    m_sstBts = new QTabWidget();
+    m_sstBts->setObjectName(QStringLiteral("sstBts"));
+    for (const QString& net : tables.keys()) {
+        auto* grid = new PropertyGrid();
+        grid->setObjectName(QStringLiteral("smBts") + net);
+        m_grids.insert(net, grid);
+        pages.insert(net, &grid->Items());
+    }
+    m_fbRoomModify = new Sheet();
+    m_fbRoomModify->setObjectName(QStringLiteral("fbRoomModify"));
+    SummarySheet::prepare(m_context.SheetService(), m_fbRoomModify);
+
+    m_pages = new QStackedWidget(this);
+    m_pages->addWidget(buildFirstPage());
+    m_pages->addWidget(m_sstBts);
+    m_pages->addWidget(m_fbRoomModify);
+}
+
+// The first page: which BTSs go, and where to.
+QWidget* frmMoveRoom::buildFirstPage()
+{
     auto* first = new QWidget();
     auto* firstLayout = new QVBoxLayout(first);
     firstLayout->addWidget(new QLabel(QStringLiteral("机房中的基站（勾选要搬迁的基站）："), first));
@@ -49,27 +86,11 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
     m_smRoomNew = new PropertyGrid(first);
     m_smRoomNew->setObjectName(QStringLiteral("smRoomNew"));
     firstLayout->addWidget(m_smRoomNew, 1);
+    return first;
+}
 
-    // The second page: one grid per BTS for what is still open.
-    m_sstBts = new QTabWidget();
-    m_sstBts->setObjectName(QStringLiteral("sstBts"));
-    QMap<QString, PropertyItems*> pages;
-    for (const QString& net : tables.keys()) {
-        auto* grid = new PropertyGrid();
-        grid->setObjectName(QStringLiteral("smBts") + net);
-        m_grids.insert(net, grid);
-        pages.insert(net, &grid->Items());
-    }
-
-    m_fbRoomModify = new Sheet();
-    m_fbRoomModify->setObjectName(QStringLiteral("fbRoomModify"));
-    SummarySheet::prepare(m_context.SheetService(), m_fbRoomModify);
-
-    m_pages = new QStackedWidget(this);
-    m_pages->addWidget(first);
-    m_pages->addWidget(m_sstBts);
-    m_pages->addWidget(m_fbRoomModify);
-
+void frmMoveRoom::buildButtons()
+{
     m_cmdPrev = new QPushButton(QStringLiteral("上一步"), this);
     m_cmdPrev->setObjectName(QStringLiteral("cmdPrev"));
     m_cmdNext = new QPushButton(QStringLiteral("下一步"), this);
@@ -86,21 +107,26 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
     layout->addWidget(m_pages, 1);
     layout->addLayout(buttons);
     resize(860, 620);
+}
 
-    m_move = new RoomMove(m_context, m_smRoomNew->Items(), pages, *this, this);
-    m_move->start(tables);
+// One line per BTS of the room, ticked, and one tab of what it still needs.
+void frmMoveRoom::listBts()
+{
     for (const QString& net : m_move->networks()) {
         const MoveBtsState& state = m_move->session(net).state();
         auto* item = new QTreeWidgetItem(m_smRoomBts);
         item->setText(0, m_move->label(net));
-        item->setText(
-            1, state.btsAttr.at(AttrTable::DisplayValue, state.btsAttr.findField(QStringLiteral("basenum"))));
+        item->setText(1, state.fields.shownOf(FieldName::BaseNum));
         item->setText(2, QString::number(state.cellCount));
         item->setData(0, NetRole, net);
         item->setCheckState(0, Qt::Checked);
         m_sstBts->addTab(m_grids.value(net), m_move->label(net));
     }
     m_smRoomBts->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+}
+
+void frmMoveRoom::wire()
+{
     connect(m_smRoomBts, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
         m_move->setChosen(item->data(0, NetRole).toString(), item->checkState(0) == Qt::Checked);
     });
@@ -119,8 +145,6 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
     connect(m_cmdNext, &QPushButton::clicked, this, &frmMoveRoom::cmdNextClick);
     connect(m_cmdOk, &QPushButton::clicked, this, &frmMoveRoom::cmdOkClick);
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmMoveRoom::cmdCancelClick);
-    goToPage(0);
-    m_context.registerForm(this);
 }
 
 frmMoveRoom::~frmMoveRoom() = default;
@@ -176,21 +200,6 @@ bool frmMoveRoom::cmdOkClick()
 void frmMoveRoom::cmdCancelClick()
 {
     close();
-}
-
-void frmMoveRoom::showMessage(const QString& text, Icon icon)
-{
-    if (m_presenter) {
-        m_presenter(text, icon);
-        return;
-    }
-    Messages::show(this, icon == Icon::Information ? Messages::Kind::Information : Messages::Kind::Warning,
-                   text);
-}
-
-bool frmMoveRoom::askRetry(const QString& text, const QString& details)
-{
-    return Messages::retry(this, text, details);
 }
 
 } // namespace corvan

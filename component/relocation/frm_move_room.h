@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
+#include <memory>
 
 #include <QMap>
 #include <QString>
 #include <QWidget>
 
-#include "core/relocation/wizard_prompt.h"
+#include "core/context/wizard_prompt.h"
 #include "corvan/attr_table.h"
 
 class QPushButton;
@@ -19,6 +19,7 @@ class QTreeWidgetItem;
 namespace corvan {
 
 class PropertyGrid;
+class PropertyItems;
 class RoomMove;
 class Sheet;
 class mdlPubVar;
@@ -27,7 +28,7 @@ class mdlPubVar;
 // first page, what each BTS still needs on the second (one grid per BTS), and the summary of
 // every BTS on the finish page; Commit moves them all at once. The work is the core's
 // RoomMove; this window lays out its grids and follows the user's clicks.
-class frmMoveRoom : public QWidget, public WizardPrompt {
+class frmMoveRoom : public QWidget {
     Q_OBJECT
 
 public:
@@ -48,20 +49,21 @@ public:
     bool cmdOkClick();
     void cmdCancelClick();
 
-    void showMessage(const QString& text, Icon icon = Icon::None) override;
-    bool askRetry(const QString& text, const QString& details) override;
-    void setMessagePresenter(std::function<void(const QString&, Icon)> presenter)
-    {
-        m_presenter = std::move(presenter);
-    }
-
 signals:
     void moved();
 
 private:
+    void buildPages(const QMap<QString, AttrTable>& tables, QMap<QString, PropertyItems*>& pages);
+    QWidget* buildFirstPage();
+    void buildButtons();
+    void listBts();
+    void wire();
     void goToPage(int page);
 
     mdlPubVar& m_context;
+    // The window's own message boxes, used unless the context names another prompt.
+    std::unique_ptr<WizardPrompt> m_ownPrompt;
+    WizardPrompt& m_prompt;
     RoomMove* m_move = nullptr;
     QStackedWidget* m_pages = nullptr;
     QTreeWidget* m_smRoomBts = nullptr;
@@ -73,7 +75,6 @@ private:
     QPushButton* m_cmdNext = nullptr;
     QPushButton* m_cmdOk = nullptr;
     QPushButton* m_cmdCancel = nullptr;
-    std::function<void(const QString&, Icon)> m_presenter;
 };
 
 } // namespace corvan

@@ -19,7 +19,7 @@
 #include "core/plan/plan_run.h"
 #include "core/plan/plan_template.h"
 #include "corvan/controls/sheet.h"
-#include "ui/messages.h"
+#include "ui/window_prompt.h"
 
 namespace corvan {
 
@@ -77,7 +77,8 @@ private:
 } // namespace
 
 frmPlan::frmPlan(mdlPubVar& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_context(context), m_run(std::make_unique<PlanRun>(context))
+    : QWidget(parent, Qt::Window), m_context(context), m_ownPrompt(std::make_unique<WindowPrompt>(this)),
+      m_prompt(context.prompt() ? *context.prompt() : *m_ownPrompt), m_run(std::make_unique<PlanRun>(context))
 {
     setObjectName(QStringLiteral("frmPlan"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -156,15 +157,12 @@ void frmPlan::enableCommands()
 
 void frmPlan::tell(const QString& text, bool information)
 {
-    if (m_presenter)
-        m_presenter(text, information);
-    else
-        Messages::show(this, information ? Messages::Kind::Information : Messages::Kind::Warning, text);
+    m_prompt.showMessage(text, information ? WizardPrompt::Icon::Information : WizardPrompt::Icon::Warning);
 }
 
 bool frmPlan::ask(const QString& text)
 {
-    return m_asker ? m_asker(text) : Messages::ask(this, text);
+    return m_prompt.ask(text);
 }
 
 void frmPlan::cmdOpenClick()
@@ -241,7 +239,7 @@ bool frmPlan::cmdCheckClick()
         Progress progress(this, QStringLiteral("正在逐行检查计划…"));
         outcome = m_run->check(progress.callback());
         if (outcome.result != CommitOutcome::Result::Busy ||
-            !Messages::retry(this, RelocationCommit::BusyMessage, outcome.details))
+            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
             break;
     }
     m_checked = outcome.done();
@@ -277,7 +275,7 @@ bool frmPlan::cmdApplyClick()
         Progress progress(this, QStringLiteral("正在执行计划…"));
         outcome = m_run->apply(source, progress.callback());
         if (outcome.result != CommitOutcome::Result::Busy ||
-            !Messages::retry(this, RelocationCommit::BusyMessage, outcome.details))
+            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
             break;
     }
     showResults();
@@ -314,14 +312,12 @@ void frmPlan::cmdCancelClick()
     close();
 }
 
-bool frmPlan::writeTemplate(mdlPubVar& context, QWidget* window, const Chooser& chooser,
-                            const Presenter& presenter)
+bool frmPlan::writeTemplate(mdlPubVar& context, QWidget* window, const Chooser& chooser)
 {
+    WindowPrompt boxes(window);
+    WizardPrompt& prompt = context.prompt() ? *context.prompt() : boxes;
     const auto tellUser = [&](const QString& text, bool information) {
-        if (presenter)
-            presenter(text, information);
-        else
-            Messages::show(window, information ? Messages::Kind::Information : Messages::Kind::Warning, text);
+        prompt.showMessage(text, information ? WizardPrompt::Icon::Information : WizardPrompt::Icon::Warning);
     };
     TextWorkbookService* files = context.TextWorkbookService();
     if (!files) {

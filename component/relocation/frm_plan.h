@@ -15,6 +15,8 @@ namespace corvan {
 
 class PlanRun;
 class Sheet;
+class WindowPrompt;
+class WizardPrompt;
 class mdlPubVar;
 
 // 批量调整计划: a relocation plan read from a workbook or a CSV file, checked as a whole
@@ -45,21 +47,15 @@ public:
     Sheet* sheet() const { return m_fbPlan; }
     QString totalsText() const;
 
-    // What the window asks and tells, replaceable for hosts and tests: the file to read or
-    // write (empty: cancelled), a message, a yes-or-no question.
+    // The file to read or write (empty: cancelled), replaceable for hosts and tests; what the
+    // window tells and asks goes through the context's prompt, or message boxes without one.
     using Chooser = std::function<QString(bool save, const QString& suggested)>;
-    using Presenter = std::function<void(const QString& text, bool information)>;
-    using Asker = std::function<bool(const QString& text)>;
 
     // Writes the plan template where the user chooses (a file dialog unless a chooser is
-    // given); false when it was not written, after telling why (a message box unless a
-    // presenter is given).
-    static bool writeTemplate(mdlPubVar& context, QWidget* window, const Chooser& chooser = {},
-                              const Presenter& presenter = {});
+    // given); false when it was not written, after telling why.
+    static bool writeTemplate(mdlPubVar& context, QWidget* window, const Chooser& chooser = {});
 
     void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
-    void setPresenter(Presenter presenter) { m_presenter = std::move(presenter); }
-    void setAsker(Asker asker) { m_asker = std::move(asker); }
 
 signals:
     // A plan was applied; its relocations' records are written.
@@ -73,6 +69,8 @@ private:
     void enableCommands();
 
     mdlPubVar& m_context;
+    std::unique_ptr<WindowPrompt> m_ownPrompt;
+    WizardPrompt& m_prompt;
     std::unique_ptr<PlanRun> m_run;
     QString m_path;
     QString m_checksum;
@@ -89,8 +87,6 @@ private:
     QPushButton* m_cmdExport = nullptr;
     QPushButton* m_cmdCancel = nullptr;
     Chooser m_chooser;
-    Presenter m_presenter;
-    Asker m_asker;
 };
 
 } // namespace corvan

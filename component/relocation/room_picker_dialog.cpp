@@ -62,6 +62,23 @@ RoomPickerDialog::RoomPickerDialog(RoomPicker rooms, const QString& current, con
     m_status->setWordWrap(true);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
 
+    layOut();
+
+    connect(m_filter, &QLineEdit::textChanged, this, &RoomPickerDialog::refill);
+    connect(m_county, &QComboBox::currentIndexChanged, this, &RoomPickerDialog::refill);
+    connect(m_list, &QTreeWidget::currentItemChanged, this, &RoomPickerDialog::currentChanged);
+    connect(m_list, &QTreeWidget::itemActivated, this, &RoomPickerDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &RoomPickerDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    // Arrows and pages in the filter box move in the list, so the hands stay on the keys.
+    m_filter->installEventFilter(this);
+    refill();
+    sizeColumns();
+    m_filter->setFocus();
+}
+
+void RoomPickerDialog::layOut()
+{
     auto* layout = new QGridLayout(this);
     auto* filterLabel = new QLabel(FilterLabel, this);
     filterLabel->setBuddy(m_filter);
@@ -79,18 +96,6 @@ RoomPickerDialog::RoomPickerDialog(RoomPicker rooms, const QString& current, con
     setTabOrder(m_county, m_list);
     setTabOrder(m_list, m_buttons);
     resize(640, 480);
-
-    connect(m_filter, &QLineEdit::textChanged, this, &RoomPickerDialog::refill);
-    connect(m_county, &QComboBox::currentIndexChanged, this, &RoomPickerDialog::refill);
-    connect(m_list, &QTreeWidget::currentItemChanged, this, &RoomPickerDialog::currentChanged);
-    connect(m_list, &QTreeWidget::itemActivated, this, &RoomPickerDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::accepted, this, &RoomPickerDialog::accept);
-    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    // Arrows and pages in the filter box move in the list, so the hands stay on the keys.
-    m_filter->installEventFilter(this);
-    refill();
-    sizeColumns();
-    m_filter->setFocus();
 }
 
 void RoomPickerDialog::refill()

@@ -37,6 +37,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void layOut();
     void refill();
     // Each column as wide as its longest text, measured once.
     void sizeColumns();

@@ -23,6 +23,7 @@
 #include "relocation/frm_move_bts.h"
 #include "relocation/room_picker_dialog.h"
 #include "support/fixture.h"
+#include "support/prompt_recorder.h"
 #include "support/test_host.h"
 #include "support/wizard_fixture.h"
 #include "ui/active_bar.h"
@@ -61,6 +62,7 @@ protected:
     {
         test::WizardFixture::load(db);
         component.initEnv(host.objectArray());
+        component.context().setPrompt(&prompt);
         openMain();
     }
     void TearDown() override { component.clearEnv(); }
@@ -83,6 +85,7 @@ protected:
 
     TestDatabase db;
     TestHost host{db};
+    test::PromptRecorder prompt;
     clsMain component;
     frmMain* main = nullptr;
 };
@@ -136,8 +139,7 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     frmMoveBts* w = wizard();
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    QStringList told;
-    w->setMessagePresenter([&told](const QString& text, WizardPrompt::Icon) { told << text; });
+    const QStringList& told = prompt.shown;
     auto* grid = child<PropertyGrid>(w, "smBtsNew");
     EXPECT_TRUE(grid->isAncestorOf(QApplication::focusWidget())) << qPrintable(focusName());
     EXPECT_EQ(tabChain(4), (QStringList{QStringLiteral("cmdRoom"), QStringLiteral("cmdNext"),
@@ -163,17 +165,26 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     EXPECT_TRUE(picker->isVisible());
     EXPECT_EQ(child<QLabel>(picker, "lblStatus")->text(),
               QStringLiteral("一号机房(JF-001)：基站现在就在这个机房"));
+    // Activated in the list itself, by Enter there or a double click, it is refused alike.
+    const QString reason = child<QLabel>(picker, "lblStatus")->text();
+    const QString roomBefore = grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString();
+    QTreeWidget* list = picker->list();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(picker->isVisible());
+    child<QLabel>(picker, "lblStatus")->clear();
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {},
+                       list->visualItemRect(list->currentItem()).center());
+    EXPECT_TRUE(picker->isVisible());
+    EXPECT_EQ(child<QLabel>(picker, "lblStatus")->text(), reason);
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(), roomBefore);
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Down);
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Return);
     EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(),
               QStringLiteral("一号机房(JF-003)"));
 
     // Another 基站调整 asks before it throws the edits away; no keeps them.
-    QStringList asked;
-    w->setQuestionPresenter([&asked](const QString& question) {
-        asked << question;
-        return false;
-    });
+    const QStringList& asked = prompt.asked;
     main->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(main));
     QTest::keyClick(main, Qt::Key_M, Qt::ControlModifier);

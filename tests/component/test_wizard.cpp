@@ -24,6 +24,7 @@
 #include "relocation/frm_move_bts.h"
 #include "relocation/frm_move_room.h"
 #include "support/fixture.h"
+#include "support/prompt_recorder.h"
 #include "support/test_host.h"
 #include "support/wizard_fixture.h"
 
@@ -41,6 +42,7 @@ protected:
     {
         WizardFixture::load(db);
         component.initEnv(host.objectArray());
+        component.context().setPrompt(&prompt);
         component.ShowMainForm();
         main = component.context().form<frmMain>(QStringLiteral("frmMain"));
         ASSERT_NE(main, nullptr);
@@ -54,9 +56,6 @@ protected:
         main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
         wizard = component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
         ASSERT_NE(wizard, nullptr);
-        wizard->setMessagePresenter([this](const QString& text, WizardPrompt::Icon icon) {
-            told << text + (icon == WizardPrompt::Icon::Information ? QStringLiteral(" [i]") : QString());
-        });
         grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
         ASSERT_NE(grid, nullptr);
     }
@@ -93,13 +92,22 @@ protected:
         QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
     }
 
+    // What the windows told and asked the user; an information box is marked " [i]".
+    struct Told : corvan::test::PromptRecorder {
+        void showMessage(const QString& text, Icon icon) override
+        {
+            shown << text + (icon == Icon::Information ? QStringLiteral(" [i]") : QString());
+        }
+    };
+
     TestDatabase db;
     TestHost host{db};
+    Told prompt;
+    QStringList& told = prompt.shown;
     clsMain component;
     frmMain* main = nullptr;
     frmMoveBts* wizard = nullptr;
     PropertyGrid* grid = nullptr;
-    QStringList told;
 };
 
 QStringList keys(const PropertyItems& items)
@@ -169,6 +177,8 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
     EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空")});
     EXPECT_EQ(wizard->currentPage(), 0);
+    // The user is taken to the field the message is about.
+    EXPECT_TRUE(grid->Items().GetItem(QStringLiteral("city"))->Selected());
 
     told.clear();
     fillAndNext();
@@ -267,8 +277,8 @@ TEST_F(MoveBtsTest, AWholeRoomMovesThroughItsWindow)
     main->bar()->tool(QStringLiteral("mnuRoomMove"))->trigger();
     auto* window = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
     ASSERT_NE(window, nullptr);
-    QStringList heard;
-    window->setMessagePresenter([&heard](const QString& text, WizardPrompt::Icon) { heard << text; });
+    QStringList& heard = told;
+    heard.clear();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("一号机房整机房搬迁"));
     auto* list = window->findChild<QTreeWidget*>(QStringLiteral("smRoomBts"));
     ASSERT_EQ(list->topLevelItemCount(), 2);
@@ -293,7 +303,7 @@ TEST_F(MoveBtsTest, AWholeRoomMovesThroughItsWindow)
     EXPECT_EQ(window->findChild<Sheet*>(QStringLiteral("fbRoomModify"))->TextRC(1, 1),
               QStringLiteral("甲市 G网基站: 一号机房 调整记录"));
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdOk")), Qt::LeftButton);
-    EXPECT_EQ(heard.last(), RoomMove::SuccessMessage);
+    EXPECT_EQ(heard.last(), RoomMove::SuccessMessage + QStringLiteral(" [i]"));
     EXPECT_EQ(db.rows(QStringLiteral("select gbts,cbts from res_baseroom where roomcode='%1'")
                           .arg(Fixture::roomCode(4))),
               QStringList{QStringLiteral("101|201")});
@@ -319,13 +329,9 @@ TEST_F(MoveBtsTest, ShowBtsWhileOpenStartsOverForTheNewBts)
     main->showBts(QStringLiteral("11"), QStringLiteral("二号机房"));
     main->findChild<QTabWidget*>(QStringLiteral("sstMain"))->setCurrentIndex(1);
     // The edits of the first are given up only when the user agrees.
-    QStringList asked;
-    wizard->setQuestionPresenter([&asked](const QString& question) {
-        asked << question;
-        return true;
-    });
+    prompt.yes = true;
     main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
-    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(prompt.asked.size(), 1);
     EXPECT_EQ(component.context().form<QWidget>(QStringLiteral("frmMoveBts")), wizard);
     EXPECT_EQ(wizard->currentPage(), 0);
     EXPECT_EQ(wizard->state().btsCode, Fixture::btsCode(202));

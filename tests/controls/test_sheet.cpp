@@ -191,10 +191,13 @@ TEST(Sheet, CellFormatsReadBackAndClearRangeResetsThem)
     EXPECT_EQ(sheet.CellFontSize(2, 1), sheetSize);
     EXPECT_FALSE(sheet.CellBackground(1, 3).isValid());
 
-    // A range reaching past the counts clears what is inside, values and formats.
+    // A range reaching past the counts clears what is inside, values and formats, its last
+    // row included, and nothing after it.
+    sheet.setTextRC(3, 3, u"last"_s);
     sheet.setTextRC(4, 3, u"kept"_s);
     sheet.clearRange(0, 0, 3, 9);
     EXPECT_EQ(sheet.TextRC(1, 2), QString());
+    EXPECT_EQ(sheet.TextRC(3, 3), QString());
     EXPECT_FALSE(sheet.CellBackground(1, 2).isValid());
     EXPECT_EQ(sheet.CellFontSize(1, 2), sheetSize);
     EXPECT_EQ(sheet.CellAlignment(2, 1), plain);

@@ -6,12 +6,12 @@
 #include "core/context/resource_view.h"
 #include "core/relocation/bts_page.h"
 #include "core/relocation/bts_save.h"
+#include "core/relocation/change_summary.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/relocation_commit.h"
 #include "desktop/resource_view_service_impl.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
-#include "support/prompt_recorder.h"
 
 #include <QWidget>
 #include <tuple>
@@ -99,10 +99,12 @@ TEST_F(BtsPageTest, SplitsTheFieldsIntoGroupsWithTheirOptions)
         sent().contains(u"select roomcode,roomname,roomno,county,gbts from res_baseroom where city='11'"_s));
 
     EXPECT_EQ(caption + u'/' + number, u"甲市甲一G基站基站调整/101"_s);
-    EXPECT_EQ(state.btsAttr, bts101);
-    // basecode basenum basename city county belongroom roomcode belongbsc carriers remark photo
-    EXPECT_EQ(state.btsDisp.join(u','), u"C,M,N,M,M,M,,R,R,M,"_s);
-    EXPECT_EQ(state.btsValue + state.btsText, QStringList(22, QString()));
+    // One field per field of the host's table, in its order, with what the rules make of it.
+    EXPECT_EQ(joined(state.fields, &BtsField::name),
+              u"basecode|basenum|basename|city|county|belongroom|roomcode|belongbsc|carriers|remark|photo"_s);
+    EXPECT_EQ(letters(state.fields), u"C,M,N,M,M,M,,R,R,M,"_s);
+    EXPECT_EQ(state.fields.at(3).shown + state.fields.at(3).caption + state.fields.at(3).type,
+              u"甲市所属地市custom"_s);
     EXPECT_EQ((QStringList{state.btsCode, state.cityCode, state.oldRoomValue, state.oldRoomCode}),
               (QStringList{Fixture::btsCode(101), u"11"_s, u"一号机房"_s, roomCode(1)}));
 }
@@ -141,7 +143,7 @@ TEST_F(BtsPageTest, StopsEarlyWithoutTouchingTheGridAndWithoutRulesKeepsEveryFie
     EXPECT_FALSE(rebuild());
     EXPECT_EQ(itemRows(grid), before);
     EXPECT_EQ(caption + number, u"unchangedunchanged"_s);
-    EXPECT_TRUE(state.btsDisp.isEmpty());
+    EXPECT_TRUE(state.fields.isEmpty());
     // Without option rows every shown field is kept as the host shows it: no picture,
     // nothing the host hides, no options, and an empty group to modify.
     host.recorder()->failWhen({});
@@ -171,6 +173,32 @@ TEST_F(BtsPageTest, AFailedRuleLeavesOnlyThatFieldWithoutOptions)
     EXPECT_TRUE(grid.HasItem(u"P:1"_s));
 }
 
+// The last field of the host's table is read, written and summarised like any other, whether
+// the relocation modifies or clears it.
+TEST_F(BtsPageTest, TheLastFieldIsWrittenWhenModifiedOrCleared)
+{
+    bts101.resize(bts101.FieldCount() - 1);
+    ASSERT_EQ(bts101.at(A::FieldName, bts101.FieldCount()), u"remark"_s);
+    state.attrMap.insert(u"G"_s, bts101);
+    const QString stored = u"select remark from res_gbts where basecode='%1'"_s.arg(Fixture::btsCode(101));
+    // rules: modified, removed; what the user types; what is written and stored
+    const std::tuple<QString, QString, QString, QString> cases[] = {
+        {u"remark"_s, QString(), u"迁走"_s, u"迁走"_s}, {QString(), u"remark"_s, u"不要了"_s, QString()}};
+    for (const auto& [modify, remove, typed, written] : cases) {
+        db.exec(u"delete from gui_option"_s);
+        ASSERT_TRUE(build(modify, remove));
+        row("remark")->setValue(typed);
+        ASSERT_TRUE(BtsSave::saveBtsData(context, state, grid).ok);
+        EXPECT_EQ(BtsSave::updateStatements(state),
+                  QStringList{u"update res_gbts set remark='%1' where basecode='%2'"_s.arg(
+                      written, Fixture::btsCode(101))});
+        EXPECT_EQ(ChangeSummary::rows(context, state).last(),
+                  (QStringList{u"BTS"_s, u"备注"_s, u"老站"_s, written}));
+        ASSERT_TRUE(RelocationCommit::saveBtsDataInDB(context, state));
+        EXPECT_EQ(db.rows(stored), QStringList{written});
+    }
+}
+
 // The page of a relocation to 二号机房, filled in as a user would.
 class BtsSaveTest : public BtsPageTest {
 protected:
@@ -185,26 +213,25 @@ protected:
             row(key)->setValue(QString::fromUtf8(value));
         host.recorder()->clear();
     }
-    bool save()
+    // Leaving the page: "ok", or what the user is to be told and the field it is about.
+    QString save()
     {
-        prompt.shown.clear();
         GridHandlers::recordCityAndBaseNum(state, grid, {});
-        return BtsSave::saveBtsData(context, state, grid, prompt);
+        const Verdict verdict = BtsSave::saveBtsData(context, state, grid);
+        return verdict.ok ? u"ok"_s : verdict.message + u'@' + verdict.field;
     }
-
-    PromptRecorder prompt;
 };
 
 TEST_F(BtsSaveTest, CollectsCodesForListsAndWritesTheBtsAndBothRooms)
 {
-    ASSERT_TRUE(save()) << prompt.shown.join(u'/').toStdString();
-    EXPECT_TRUE(prompt.shown.isEmpty());
+    ASSERT_EQ(save(), u"ok"_s);
     // basecode basenum basename city county belongroom roomcode belongbsc carriers remark photo:
     // codes for list choices (a Y/N flag as Y, a county as its code), belongbsc as chosen,
-    // removed fields empty, kept and hidden ones as the host showed them.
-    EXPECT_EQ(state.btsValue.join(u'|'),
+    // removed fields empty, kept and hidden ones as the host showed them; beside each the
+    // text the user saw.
+    EXPECT_EQ(joined(state.fields, &BtsField::value),
               u"%1|12||11|1101|%2|%3|BSC9||Y|"_s.arg(Fixture::btsCode(101), roomCode(2), roomCode(1)));
-    EXPECT_EQ(state.btsText.join(u'|'),
+    EXPECT_EQ(joined(state.fields, &BtsField::text),
               u"%1|12||甲市|东区|二号机房|%2|BSC9||是|"_s.arg(Fixture::btsCode(101), roomCode(1)));
     EXPECT_EQ(state.newRoomName + state.newRoomCode, u"二号机房"_s + roomCode(2));
     const QStringList statements = BtsSave::updateStatements(state);
@@ -227,8 +254,9 @@ TEST_F(BtsSaveTest, CollectsCodesForListsAndWritesTheBtsAndBothRooms)
     const QString remark = u"王'家 \"机房\" ''"_s + QString(3000, QChar(0x7AD9));
     row("remark")->setValue(remark);
     row("belongbsc")->setValue(u"B'9"_s);
-    ASSERT_TRUE(save());
-    EXPECT_EQ(state.btsValue.at(9) + state.btsText.at(9) + state.btsValue.at(7), remark + remark + u"B'9"_s);
+    ASSERT_EQ(save(), u"ok"_s);
+    EXPECT_EQ(state.fields.at(9).value + state.fields.at(9).text + state.fields.at(7).value,
+              remark + remark + u"B'9"_s);
     EXPECT_TRUE(BtsSave::updateStatements(state).first().contains(u"remark='王''家 \"机房\" ''''"_s));
     ASSERT_TRUE(RelocationCommit::saveBtsDataInDB(context, state));
     EXPECT_EQ(db.rows(stored), QStringList{u"12||11|1101|二号机房|B'9||"_s + remark});
@@ -238,20 +266,17 @@ TEST_F(BtsSaveTest, TellsOnlyTheFirstProblemInFieldOrder)
 {
     row("basenum")->setValue(QString());
     row("city")->setValue(QString());
-    EXPECT_FALSE(save());
-    EXPECT_EQ(prompt.shown, QStringList{u"基站编号不能为空"_s});
+    EXPECT_EQ(save(), u"基站编号不能为空@basenum"_s);
     // A removed field that is required still needs an entry, although it is dropped.
     row("basenum")->setValue(u"12"_s);
     row("city")->setValue(u"甲市"_s);
     row("basename")->setValue(QString());
-    EXPECT_FALSE(save());
-    EXPECT_EQ(prompt.shown, QStringList{u"基站名称不能为空"_s});
+    EXPECT_EQ(save(), u"基站名称不能为空@basename"_s);
     // A room picked before the city changed is no longer among the options.
     row("basename")->setValue(u"x"_s);
     row("city")->setValue(u"乙市"_s);
     GridHandlers::cityCascade(context, grid, row("city"));
-    EXPECT_FALSE(save());
-    EXPECT_EQ(prompt.shown, QStringList{u"无法取得机房 二号机房 的机房编号"_s});
+    EXPECT_EQ(save(), u"无法取得机房 二号机房 的机房编号@belongroom"_s);
     EXPECT_EQ(state.newRoomName, u"二号机房"_s);
     // Key values another BTS has already: the check's message, once.
     row("city")->setValue(u"甲市"_s);
@@ -260,12 +285,10 @@ TEST_F(BtsSaveTest, TellsOnlyTheFirstProblemInFieldOrder)
         u"insert into tablebaseinfo(queryfromview,tablename,judgeunique) values ('v_res_gbts','res_gbts','county')"_s);
     db.exec(u"insert into res_gbts(basecode,basenum,basename,city,county) values "
             "('00000000000000000103','103','甲三G基站','11','1101')"_s);
-    EXPECT_FALSE(save());
-    EXPECT_EQ(prompt.shown, QStringList{u"关键字段重复"_s});
+    EXPECT_EQ(save(), u"关键字段重复@county"_s);
     // A failed query refuses without a word.
     host.recorder()->failWhen([](const QString& sql) { return sql.contains(u"tablebaseinfo"_s); });
-    EXPECT_FALSE(save());
-    EXPECT_TRUE(prompt.shown.isEmpty());
+    EXPECT_EQ(save(), u"@"_s);
 }
 
 // What the user means is what is written: a value the database would store otherwise is
@@ -273,14 +296,13 @@ TEST_F(BtsSaveTest, TellsOnlyTheFirstProblemInFieldOrder)
 TEST_F(BtsSaveTest, RefusesValuesTheDatabaseWouldStoreOtherwiseThanMeant)
 {
     const std::tuple<const char*, QString, QString> cases[] = {
-        {"basenum", u" 12"_s, u"基站编号必须是数字"_s},
+        {"basenum", u" 12"_s, u"基站编号必须是数字@basenum"_s},
         // The county of another room than the one chosen.
-        {"county", u"西区"_s, u"所属区县与所选机房所在的区县不一致"_s}};
+        {"county", u"西区"_s, u"所属区县与所选机房所在的区县不一致@county"_s}};
     for (const auto& [field, value, told] : cases) {
         row(field)->setValue(value);
         host.recorder()->clear();
-        EXPECT_FALSE(save()) << field;
-        EXPECT_EQ(prompt.shown, QStringList{told});
+        EXPECT_EQ(save(), told) << field;
         EXPECT_TRUE(sentLike(u"select judgeunique"_s).isEmpty());
         row("basenum")->setValue(u"12"_s);
         row("county")->setValue(u"东区"_s);
@@ -290,12 +312,12 @@ TEST_F(BtsSaveTest, RefusesValuesTheDatabaseWouldStoreOtherwiseThanMeant)
     row("belongroom")->setValue(u"一号机房(JF-003)"_s);
     GridHandlers::roomCascade(context, grid, row("belongroom"));
     EXPECT_EQ(valueOf("county"), u"西区"_s);
-    ASSERT_TRUE(save()) << prompt.shown.join(u'/').toStdString();
+    ASSERT_EQ(save(), u"ok"_s);
     EXPECT_EQ(state.newRoomCode + state.newRoomName, roomCode(3) + u"一号机房"_s);
     EXPECT_TRUE(BtsSave::updateStatements(state).first().contains(u"belongroom='一号机房',"_s));
 }
 
-// Statements from a state made by hand, for the cases a page does not easily produce.
+// Statements from fields made by hand, for the cases a page does not easily produce.
 TEST(BtsSaveStatements, RemovedFieldsRoomNameKeptRoomAndAnEmptySetList)
 {
     MoveBtsState state;
@@ -303,37 +325,42 @@ TEST(BtsSaveStatements, RemovedFieldsRoomNameKeptRoomAndAnEmptySetList)
     state.btsCode = u"0001"_s;
     state.oldRoomCode = u"R'OLD"_s;
     state.newRoomName = u"新'机房"_s;
-    state.btsAttr =
-        attrTable({A::FieldName, A::DataType, A::Display},
-                  {"basecode|char|Y", "basenum|int|Y", "belongroom|char|Y", "belongbsc|char|Y",
-                   "carriers|num|Y", "longitude|num|Y", "opendate|date|Y", "status|char|N", "remark|char|Y"});
-    state.btsDisp = u"M,R,M,R,M,M,M,M,C"_s.split(u',');
-    state.btsValue = u"0001||R'NEW|||113.25|2024-05-01|x|keep"_s.split(u'|');
+    // The statements for fields disposed by the letters, holding the values, with one field
+    // the host does not show (the status, unless told otherwise).
+    const auto statements = [&state](const char* letters, const QString& values, qsizetype hidden = 7) {
+        state.fields = btsFields({A::FieldName, A::DataType, A::Display},
+                                 {"basecode|char|Y", "basenum|int|Y", "belongroom|char|Y", "belongbsc|char|Y",
+                                  "carriers|num|Y", "longitude|num|Y", "opendate|date|Y", "status|char|N",
+                                  "remark|char|Y"},
+                                 letters);
+        for (BtsField& field : state.fields)
+            field.displayed = &field != &state.fields[hidden];
+        const QStringList given = values.split(u'|');
+        for (qsizetype i = 0; i < state.fields.size(); ++i)
+            state.fields[i].value = given.value(i);
+        return BtsSave::updateStatements(state);
+    };
     const QString oldRoom = u"update res_baseroom set cbts=null where roomcode='R''OLD'"_s;
     EXPECT_EQ(
-        BtsSave::updateStatements(state),
+        statements("M,R,M,R,M,M,M,M,C", u"0001||R'NEW|||113.25|2024-05-01|x|keep"_s),
         (QStringList{u"update res_cbts set basenum=null,belongroom='新''机房',belongbsc='',carriers=null,"
                      "longitude=113.25,opendate='2024-05-01' where basecode='0001'"_s,
                      u"update res_baseroom set cbts='' where roomcode='R''NEW'"_s, oldRoom}));
+    EXPECT_TRUE(statements("M,R,M,R,M,M,M,M,C", u"0001||R'NEW|||||x"_s, 0).first().contains(u"status='x'"_s));
     // A number field given words cannot extend the statement: the text is a literal.
-    state.btsValue[4] = u"1,remark='x'"_s;
-    EXPECT_TRUE(BtsSave::updateStatements(state).first().contains(u"carriers='1,remark=''x''',"_s));
-    // Nothing to write on the BTS row (a field not shown is not written): the rooms still change hands.
-    state.btsDisp = u"M,C,M,C,C,C,C,C,C"_s.split(u',');
-    state.btsAttr.set(A::Display, 3, u"N"_s);
-    state.btsValue[1] = u"12"_s;
-    EXPECT_EQ(BtsSave::updateStatements(state),
+    EXPECT_TRUE(statements("M,R,M,R,M,M,M,M,C", u"0001||R'NEW||1,remark='x'"_s)
+                    .first()
+                    .contains(u"carriers='1,remark=''x''',"_s));
+    // Nothing to write on the BTS row (a field the host does not show is not written): the
+    // rooms still change hands.
+    EXPECT_EQ(statements("M,C,M,C,C,C,C,C,C", u"0001|12|R'NEW"_s, 2),
               (QStringList{u"update res_baseroom set cbts='12' where roomcode='R''NEW'"_s, oldRoom}));
     // A kept room keeps the BTS where it stands: neither room is touched.
-    state.btsDisp[2] = u"C"_s;
-    state.btsDisp[3] = u"R"_s;
-    EXPECT_EQ(BtsSave::updateStatements(state),
+    EXPECT_EQ(statements("M,C,C,R,C,C,C,C,C", u"0001|12|R'NEW"_s),
               QStringList{u"update res_cbts set belongbsc='' where basecode='0001'"_s});
-    state.btsDisp[3] = u"C"_s;
-    EXPECT_EQ(BtsSave::updateStatements(state), QStringList());
+    EXPECT_EQ(statements("M,C,C,C,C,C,C,C,C", u"0001|12|R'NEW"_s), QStringList());
     state.net = u"cbts"_s;
-    state.btsDisp[3] = u"R"_s;
-    EXPECT_EQ(BtsSave::updateStatements(state), QStringList());
+    EXPECT_EQ(statements("M,C,C,R,C,C,C,C,C", u"0001|12|R'NEW"_s), QStringList());
 }
 
 using GridHandlersTest = BtsSaveTest;
@@ -399,7 +426,7 @@ TEST_F(GridHandlersTest, RecordsCityAndNumberAndCopiesThemIntoTheCellGrids)
     // identifier is known; the name never stands in for it.
     PropertyItems kept;
     kept.AddItem(0, u"city"_s, u"所属地市"_s, ITEM_TEXT)->setValue(u"甲市"_s);
-    state.btsDisp[3] = u"C"_s;
+    state.fields[3].disposition = Disposition::Keep;
     GridHandlers::recordCityAndBaseNum(state, kept, {});
     EXPECT_EQ(state.newCityName + u'/' + state.newCityCode, u"甲市/11"_s);
 }

@@ -23,6 +23,16 @@ namespace {
 constexpr auto code = &Fixture::roomCode;
 const QString Band = u"band|||"_s;
 const QString LineMenu = u"P:1||203||hidden[Pop1|查看详细属性|206|]"_s;
+constexpr auto Antenna = LineEntry::Kind::Antenna;
+constexpr auto Feeder = LineEntry::Kind::Feeder;
+
+// Fields as the page leaves them: value and text alike, one per field.
+void withTexts(MoveBtsState& state, const QString& texts)
+{
+    const QStringList given = texts.split(u'|');
+    for (qsizetype i = 0; i < state.fields.size(); ++i)
+        state.fields[i].value = state.fields[i].text = given.value(i);
+}
 
 QStringList codes(std::initializer_list<int> numbers)
 {
@@ -58,7 +68,7 @@ protected:
     {
         QStringList out;
         for (const LineEntry& e : state.lineList)
-            out << QStringList{e.kind, e.code, e.ci, e.spare, e.label}.join(u'|');
+            out << QStringList{e.kind == Antenna ? u"A"_s : u"L"_s, e.code, e.ci, e.label}.join(u'|');
         return out;
     }
     QStringList left(const QString& table, const QString& column)
@@ -124,12 +134,12 @@ TEST_F(CellsTest, LoadsTheCellsAntennasAndFeedersAndTheCommitDeletesExactlyThose
                            feeder(502, "3022", "L-02"), feeder(503, "3023", ""), feeder(504, "3024", "L-04"),
                            feeder(505, "3024", "L-05"), LineMenu}));
     EXPECT_EQ(lines().at(5) + u'/' + lines().at(8),
-              u"A|%1|3024||天线6/L|%2|3023||"_s.arg(code(406), code(503)));
+              u"A|%1|3024|天线6/L|%2|3023|"_s.arg(code(406), code(503)));
     EXPECT_EQ(WizardFixture::dump(db), before);
 
     // The commit: one statement for the cells, then one per antenna and feeder, in grid order.
     ASSERT_TRUE(CommitSteps::delCellDataFromDB(context, state));
-    ASSERT_TRUE(CommitSteps::delLineDataFromDB(context, state, lineGrid));
+    ASSERT_TRUE(CommitSteps::delLineDataFromDB(context, state));
     QStringList deletes{u"delete from res_gcell where  cellcode='%1' or cellcode='%2' or cellcode='%3' or "
                         "cellcode='%4'"_s.arg(code(301), code(302), code(303), code(304))};
     for (int n = 401; n <= 406; ++n)
@@ -149,12 +159,12 @@ TEST_F(CellsTest, FeedersWithoutAntennasAndABtsWithoutCells)
     load(u"C"_s, u"202"_s);
     EXPECT_EQ(counts(), u"1 cells (1 tables, 1 grids), 0 antennas, 2 feeders"_s);
     // The label keeps its blanks here; the summary trims them.
-    EXPECT_EQ(lines(), (QStringList{u"L|CL1|5001|| C-01 "_s, u"L|CL2|5001||C-02"_s}));
+    EXPECT_EQ(lines(), (QStringList{u"L|CL1|5001| C-01 "_s, u"L|CL2|5001|C-02"_s}));
     EXPECT_EQ(itemRows(lineGrid), (QStringList{u"G:ANT|天线|1200|"_s, u"G:ANTLINE|馈线|1200|"_s,
                                                u"K:L:CL1|小区5001馈线|1201| C-01 "_s,
                                                u"K:L:CL2|小区5001馈线|1201|C-02"_s, LineMenu}));
     host.recorder()->clear();
-    ASSERT_TRUE(CommitSteps::delLineDataFromDB(context, state, lineGrid));
+    ASSERT_TRUE(CommitSteps::delLineDataFromDB(context, state));
     EXPECT_EQ(sent(), (QStringList{u"delete from res_cantline where linecode='CL1'"_s,
                                    u"delete from res_cantline where linecode='CL2'"_s}));
     // No cell: no antenna or feeder is looked up, nothing of the BTS before stays, and the
@@ -166,7 +176,7 @@ TEST_F(CellsTest, FeedersWithoutAntennasAndABtsWithoutCells)
     EXPECT_TRUE(state.cellList.isEmpty() && state.lineList.isEmpty());
     EXPECT_EQ(itemRows(lineGrid), QStringList{u"G:ANT|天线|1200|"_s});
     EXPECT_TRUE(CommitSteps::delCellDataFromDB(context, state) &&
-                CommitSteps::delLineDataFromDB(context, state, lineGrid));
+                CommitSteps::delLineDataFromDB(context, state));
     EXPECT_EQ(sent().size(), 1);
     EXPECT_EQ(left(u"res_cantline"_s, u"linecode"_s), QStringList());
 }
@@ -221,7 +231,7 @@ TEST_F(CellsTest, HoweverManyAndAFailedDeleteStopsThere)
     ASSERT_EQ(counts(), u"5 cells (5 tables, 5 grids), 12 antennas, 10 feeders"_s);
     QStringList loaded;
     for (const LineEntry& e : state.lineList)
-        loaded << e.kind + e.code;
+        loaded << (e.kind == Antenna ? u"A"_s : u"L"_s) + e.code;
     QStringList expected;
     for (int statement : {1, 2})
         for (const QString& row : db.rows(sent().at(statement)))
@@ -235,7 +245,7 @@ TEST_F(CellsTest, HoweverManyAndAFailedDeleteStopsThere)
     host.recorder()->clear();
     host.recorder()->failWhen(
         [](const QString& sql) { return sql.endsWith(u"antcode='%1'"_s.arg(code(403))); });
-    EXPECT_FALSE(CommitSteps::delLineDataFromDB(context, state, lineGrid));
+    EXPECT_FALSE(CommitSteps::delLineDataFromDB(context, state));
     // The third of 22 failed: the first two are gone, the failing one and the rest stay.
     EXPECT_EQ(sent().size(), 3);
     EXPECT_EQ(left(u"res_gant"_s, u"antcode"_s),
@@ -249,7 +259,7 @@ TEST_F(CellsTest, HoweverManyAndAFailedDeleteStopsThere)
     db.exec(u"delete from res_gcell where cellcode='%1'"_s.arg(code(304)));
     host.recorder()->clear();
     EXPECT_TRUE(CommitSteps::delCellDataFromDB(context, state) &&
-                CommitSteps::delLineDataFromDB(context, state, lineGrid));
+                CommitSteps::delLineDataFromDB(context, state));
     EXPECT_TRUE(sent().first().endsWith(u" or cellcode='30''9'"_s));
     EXPECT_TRUE(sent().contains(u"delete from res_gant where antcode='A''9'"_s));
     EXPECT_EQ(left(u"res_gcell"_s, u"cellcode"_s) + left(u"res_gant"_s, u"antcode"_s) +
@@ -259,11 +269,10 @@ TEST_F(CellsTest, HoweverManyAndAFailedDeleteStopsThere)
     db.exec(u"insert into res_gcell(cellcode,ci,city,bts) values ('%1','3021','11','101')"_s.arg(code(301)));
     host.recorder()->clear();
     const mdlPubVar bare;
-    EXPECT_FALSE(CommitSteps::delCellDataFromDB(bare, state) ||
-                 CommitSteps::delLineDataFromDB(bare, state, lineGrid));
+    EXPECT_FALSE(CommitSteps::delCellDataFromDB(bare, state) || CommitSteps::delLineDataFromDB(bare, state));
     state.net = u"X"_s;
     EXPECT_FALSE(CommitSteps::delCellDataFromDB(context, state) ||
-                 CommitSteps::delLineDataFromDB(context, state, lineGrid));
+                 CommitSteps::delLineDataFromDB(context, state));
     EXPECT_TRUE(sent().isEmpty());
     EXPECT_EQ(left(u"res_gcell"_s, u"cellcode"_s), codes({301, 305}));
 }
@@ -275,9 +284,10 @@ MoveBtsState unchanged()
     s.net = u"G"_s;
     s.cityCode = u"11"_s;
     s.oldRoomValue = u"一号机房"_s;
-    s.btsAttr = attrTable({A::FieldName, A::Caption, A::DisplayValue},
-                          {"basenum|基站编号|101", "city|所属地市|甲市", "belongroom|所属机房|一号机房"});
-    s.btsValue = QStringList{u"101"_s, u"11"_s, u"0001"_s};
+    s.fields =
+        btsFields({A::FieldName, A::Caption, A::DisplayValue},
+                  {"basenum|基站编号|101", "city|所属地市|甲市", "belongroom|所属机房|一号机房"}, "C,M,M");
+    withTexts(s, u"101|11|0001"_s);
     s.newCityName = u"甲市"_s;
     s.newRoomName = u"一号机房"_s;
     return s;
@@ -297,24 +307,24 @@ using ChangeSummaryTest = ContextTest;
 TEST_F(ChangeSummaryTest, TitleThenBtsCellAndLineSectionsEachAfterABand)
 {
     MoveBtsState s = unchanged();
-    s.btsAttr = attrTable({A::FieldName, A::Caption, A::DisplayValue},
-                          {"basecode|基站编码|00000000000000000101", "basenum|基站编号|101",
-                           "basename|基站名称|甲一G基站 ", "city|所属地市|甲市",
-                           "belongroom|所属机房|一号机房", "belongbsc|所属BSC|BSC1", "remark|备注|  老站 ",
-                           "carriers|载频数|6", "county|所属区县|东区", "vendor|厂家|abc"});
-    // City and room compare with the chosen names, not with these values; the first seven
-    // fields have what the user saw, the others fall back to the values.
-    s.btsValue = u"00000000000000000101|105| 甲一G基站|甲市|一号机房|B2|| 6 |西区|ABC"_s.split(u'|');
-    s.btsText = u"00000000000000000101| 105 | 甲一G基站|12|0002|BSC 二号|"_s.split(u'|');
+    s.fields = btsFields({A::FieldName, A::Caption, A::DisplayValue},
+                         {"basecode|基站编码|00000000000000000101", "basenum|基站编号|101",
+                          "basename|基站名称|甲一G基站 ", "city|所属地市|甲市",
+                          "belongroom|所属机房|一号机房", "belongbsc|所属BSC|BSC1", "remark|备注|  老站 ",
+                          "carriers|载频数|6", "county|所属区县|东区", "vendor|厂家|abc"},
+                         "C,M,M,M,M,M,R,M,M,M");
+    // City and room compare with the chosen names, not with the fields' texts; every other
+    // field with the text the user saw.
+    withTexts(s, u"00000000000000000101| 105 | 甲一G基站|12|0002|BSC 二号|| 6 |西区|ABC"_s);
     s.newCityName = u"乙市"_s;
     s.newRoomName = u"二号机房"_s;
     s.cellList = {{u"GC1"_s, u"3021"_s, u"一"_s}, {u"GC2"_s, u"3022"_s, QString()}};
     s.cellCount = 2;
-    s.cellMap = {{u"K:GC2"_s, AttrTable()}, {u"K:GC1"_s, AttrTable()}, {u"K:GX"_s, AttrTable()}};
-    s.lineList = {{u"A"_s, u"GA1"_s, u"3021"_s, QString(), u"天线1"_s},
-                  {u"A"_s, u"GA2"_s, u"3022"_s, QString(), u" 天线2 "_s},
-                  {u"L"_s, u"GL1"_s, u"3021"_s, QString(), u" L-07 "_s},
-                  {u"L"_s, u"GL9"_s, u"3099"_s, QString(), u"多余"_s}};
+    s.cellMap = {{u"GC2"_s, AttrTable()}, {u"GC1"_s, AttrTable()}, {u"GX"_s, AttrTable()}};
+    s.lineList = {{Antenna, u"GA1"_s, u"3021"_s, u"天线1"_s},
+                  {Antenna, u"GA2"_s, u"3022"_s, u" 天线2 "_s},
+                  {Feeder, u"GL1"_s, u"3021"_s, u" L-07 "_s},
+                  {Feeder, u"GL9"_s, u"3099"_s, u"多余"_s}};
     s.antCount = 2;
     s.lineCount = 1;
     EXPECT_EQ(summary(context, s),
@@ -330,19 +340,18 @@ TEST_F(ChangeSummaryTest, TitleThenBtsCellAndLineSectionsEachAfterABand)
                            u"馈线|小区3021所属|L-07|删除"_s}));
 }
 
-TEST_F(ChangeSummaryTest, SectionsOnlyWhereThereIsSomethingAndAStopAtTheFirstGap)
+TEST_F(ChangeSummaryTest, SectionsOnlyWhereThereIsSomething)
 {
     const QString title = u"甲市 G网基站: 一号机房 调整记录|||"_s;
     MoveBtsState s = unchanged();
     EXPECT_EQ(summary(context, s), (QStringList{title, Band}));
     // Feeders without antennas.
-    s.lineList = {{u"L"_s, u"CL1"_s, u"5001"_s, QString(), u"C-01"_s},
-                  {u"L"_s, u"CL2"_s, u"5001"_s, QString(), QString()}};
+    s.lineList = {{Feeder, u"CL1"_s, u"5001"_s, u"C-01"_s}, {Feeder, u"CL2"_s, u"5001"_s, QString()}};
     s.lineCount = 2;
     EXPECT_EQ(summary(context, s), (QStringList{title, Band, Band, u"馈线|小区5001所属|C-01|删除"_s,
                                                 u"馈线|小区5001所属||删除"_s}));
     // Counts that promise more lines than the list holds stop at its end.
-    s.lineList = {{u"A"_s, u"GA1"_s, u"3021"_s, QString(), u"天线1"_s}};
+    s.lineList = {{Antenna, u"GA1"_s, u"3021"_s, u"天线1"_s}};
     s.lineCount = 0;
     s.antCount = 2;
     EXPECT_EQ(summary(context, s), (QStringList{title, Band, Band, u"天线|小区3021所属|天线1|删除"_s}));
@@ -350,13 +359,8 @@ TEST_F(ChangeSummaryTest, SectionsOnlyWhereThereIsSomethingAndAStopAtTheFirstGap
     s = unchanged();
     s.cellList = {{u"CC1"_s, u"5001"_s, QString()}};
     s.cellCount = 1;
-    s.cellMap = {{u"K:CC1"_s, AttrTable()}};
+    s.cellMap = {{u"CC1"_s, AttrTable()}};
     EXPECT_EQ(summary(context, s), (QStringList{title, Band, Band, u"CELL|小区|5001|删除"_s}));
-    // A field with neither a text nor a value ends the summary with the rows made so far.
-    s.btsAttr =
-        attrTable({A::FieldName, A::Caption, A::DisplayValue}, {"basenum|基站编号|101", "remark|备注|旧"});
-    s.btsValue = QStringList{u"102"_s};
-    EXPECT_EQ(summary(context, s), (QStringList{title, Band, u"BTS|基站编号|101|102"_s}));
     // An unknown city still gives a title.
     s = unchanged();
     s.cityCode = u"99"_s;

@@ -5,6 +5,7 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/relocation/bts_property_layout.h"
 #include "core/rooms/city_rooms.h"
+#include "core/rooms/room_lookup.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 
@@ -96,19 +97,22 @@ TEST_F(LookupsTest, DivisionAndRoomLookupsSendExactTextsAndFallBackOnFailure)
         {[&] { return GetCityId(context, u"乙市"_s); }, u"12"_s, cityId + u"'乙市'"_s},
         {[&] { return GetCityId(context, u"无此市"_s); }, none, cityId + u"'无此市'"_s},
         {[&] { return GetCityId(context, none); }, none, none},
-        {[&] { return GetRoomCodeByName(context, u"11"_s, u"王'家机房"_s); }, roomCode(7),
+        {[&] { return RoomLookup::GetRoomCodeByName(context, u"11"_s, u"王'家机房"_s); }, roomCode(7),
          u"select roomcode from res_baseroom where city='11' and roomname='王''家机房'"_s},
-        {[&] { return GetRoomCodeByName(context, none, u"空机房"_s); }, none, none},
-        {[&] { return GetRoomCodeByName(context, u"12"_s, none); }, none, none},
-        {[&] { return GetRoomName(context, roomCode(7)); }, u"王'家机房"_s,
+        {[&] { return RoomLookup::GetRoomCodeByName(context, none, u"空机房"_s); }, none, none},
+        {[&] { return RoomLookup::GetRoomCodeByName(context, u"12"_s, none); }, none, none},
+        {[&] { return RoomLookup::GetRoomName(context, roomCode(7)); }, u"王'家机房"_s,
          roomName + u"'00000000000000000007'"_s},
-        {[&] { return GetRoomName(context, none); }, none, roomName + u"''"_s},
-        {[&] { return GetBtsRoomCode(context, u"G"_s, u"11"_s, bts); }, roomCode(1), btsRoom.arg(u"g"_s)},
-        {[&] { return GetBtsRoomCode(context, u"g"_s, u"11"_s, bts); }, roomCode(1), btsRoom.arg(u"g"_s)},
-        {[&] { return GetBtsRoomCode(context, u"C"_s, u"11"_s, bts); }, none, btsRoom.arg(u"c"_s)},
+        {[&] { return RoomLookup::GetRoomName(context, none); }, none, roomName + u"''"_s},
+        {[&] { return RoomLookup::GetBtsRoomCode(context, u"G"_s, u"11"_s, bts); }, roomCode(1),
+         btsRoom.arg(u"g"_s)},
+        {[&] { return RoomLookup::GetBtsRoomCode(context, u"g"_s, u"11"_s, bts); }, roomCode(1),
+         btsRoom.arg(u"g"_s)},
+        {[&] { return RoomLookup::GetBtsRoomCode(context, u"C"_s, u"11"_s, bts); }, none,
+         btsRoom.arg(u"c"_s)},
         // Names built into the statement come from the three network letters only.
-        {[&] { return GetBtsRoomCode(context, u"x"_s, u"11"_s, bts); }, none, none},
-        {[&] { return GetBtsRoomCode(context, u"G"_s, none, bts); }, none, none}};
+        {[&] { return RoomLookup::GetBtsRoomCode(context, u"x"_s, u"11"_s, bts); }, none, none},
+        {[&] { return RoomLookup::GetBtsRoomCode(context, u"G"_s, none, bts); }, none, none}};
     for (const auto& [call, result, sql] : cases) {
         SCOPED_TRACE(sql.toStdString());
         host.recorder()->failWhen({});
@@ -187,22 +191,28 @@ TEST(RoomStatements, ExactTexts)
         {false, u"   "_s, u"\u3000 "_s, one},
         {false, u"  王'家 "_s, QString(), one + u" and roomname like '%王''家%' "_s}};
     for (const auto& [allCities, typedName, typedNumber, where] : cases)
-        EXPECT_EQ(roomSearchStatement(allCities, u"12"_s, u"'11','12'"_s, typedName, typedNumber),
+        EXPECT_EQ(RoomLookup::roomSearchStatement(allCities, u"12"_s, u"'11','12'"_s, typedName, typedNumber),
                   base + where + order);
     // No city the user may see leaves an empty in-list, which the database refuses.
-    EXPECT_EQ(roomSearchStatement(true, {}, {}, {}, {}), base + u" where  city in (  ) "_s + order);
+    EXPECT_EQ(RoomLookup::roomSearchStatement(true, {}, {}, {}, {}),
+              base + u" where  city in (  ) "_s + order);
 
     const std::pair<QString, QString> texts[] = {
-        {roomOptionsStatement(u"11"_s), u"select roomcode,roomname from res_baseroom  where city='11'"_s},
-        {roomOptionsStatement({}), u"select roomcode,roomname from res_baseroom "_s},
-        {cityRoomsStatement(u"1'2"_s), u"select roomcode,roomname from res_baseroom where city='1''2'"_s},
+        {RoomLookup::roomOptionsStatement(u"11"_s),
+         u"select roomcode,roomname from res_baseroom  where city='11'"_s},
+        {RoomLookup::roomOptionsStatement({}), u"select roomcode,roomname from res_baseroom "_s},
+        {RoomLookup::cityRoomsStatement(u"1'2"_s),
+         u"select roomcode,roomname from res_baseroom where city='1''2'"_s},
         {cityCountiesStatement(u"12"_s), u"select county_id,county_name from com_county where city_id=12"_s},
         {cityCountiesStatement(u"1 or 1"_s),
          u"select county_id,county_name from com_county where city_id='1 or 1'"_s},
-        {roomCountyStatement(u"x'y"_s), u"select county from res_baseroom where roomcode='x''y'"_s},
-        {roomCheckStatement(u"C"_s, u"0001"_s), u"select cbts from res_baseroom where roomcode='0001'"_s},
-        {roomCheckStatement(u"g"_s, u"x'y"_s), u"select gbts from res_baseroom where roomcode='x''y'"_s},
-        {roomCheckStatement(u"X"_s, u"1"_s), {}},
+        {RoomLookup::roomCountyStatement(u"x'y"_s),
+         u"select county from res_baseroom where roomcode='x''y'"_s},
+        {RoomLookup::roomCheckStatement(u"C"_s, u"0001"_s),
+         u"select cbts from res_baseroom where roomcode='0001'"_s},
+        {RoomLookup::roomCheckStatement(u"g"_s, u"x'y"_s),
+         u"select gbts from res_baseroom where roomcode='x''y'"_s},
+        {RoomLookup::roomCheckStatement(u"X"_s, u"1"_s), {}},
         {CityRooms::statement(u"1'2"_s, u"c"_s),
          u"select roomcode,roomname,roomno,county,cbts from res_baseroom where city='1''2'"_s},
         {CityRooms::statement({}, u"X"_s), u"select roomcode,roomname,roomno,county,'' from res_baseroom"_s},

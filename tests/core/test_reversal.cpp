@@ -221,6 +221,36 @@ TEST_F(ReversalTest, EveryRefusalSaysWhichAndChangesNothing)
     EXPECT_EQ(tables(), relocated);
 }
 
+// A later relocation that left every column of the BTS and both rooms as they were, and only
+// deleted the cells and the antenna entered since, still stands between the older move and
+// its reversal: the older one waits until the later one is reversed.
+TEST_F(ReversalTest, AnOlderMoveWaitsForALaterOneThatChangedOnlyItsCellsAndAntennas)
+{
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    db.exec(QStringLiteral("insert into res_gcell(cellcode,ci,city,bts) values ('%1','3029','11','101')")
+                .arg(Fixture::roomCode(309)));
+    db.exec(QStringLiteral("insert into res_gant(antcode,ci,city) values ('%1','3029','11')")
+                .arg(Fixture::roomCode(409)));
+    // The later relocation keeps the room and writes the remark it already has.
+    db.exec(QStringLiteral("update gui_option set g_value='remark' where g_name='GBtsDispatchModify'"));
+    db.exec(QStringLiteral("update gui_option set g_value='' where g_name='GBtsDispatchRemove'"));
+    const QStringList entered = tables();
+    const QString later = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    ASSERT_EQ(later, QStringLiteral("00000000000000000002"));
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gcell where bts='101'")),
+              QStringList{QStringLiteral("0")});
+    EXPECT_EQ(db.rows(QStringLiteral("select count(*) from res_gant where ci='3029'")),
+              QStringList{QStringLiteral("0")});
+    const QStringList now = tables();
+    EXPECT_EQ(reverse(moved), Reversal::LaterFirst.arg(later));
+    EXPECT_EQ(tables(), now);
+    // Later first, then the older one: everything is back.
+    EXPECT_EQ(reverse(later), QStringLiteral("00000000000000000003"));
+    EXPECT_EQ(tables(), entered);
+    EXPECT_EQ(reverse(moved), QStringLiteral("00000000000000000004"));
+    EXPECT_EQ(tables(), before);
+}
+
 TEST_F(ReversalTest, AnInjectedFailureAtAnyStatementChangesNothing)
 {
     const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));

@@ -8,7 +8,6 @@
 #include "core/relocation/value_checks.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
-#include "support/prompt_recorder.h"
 
 #include <tuple>
 
@@ -19,9 +18,11 @@ using A = corvan::AttrTable;
 
 namespace {
 
-QString letters(const AttrTable& table, const QStringList& rules)
+QString disposed(const AttrTable& table, const QStringList& rules)
 {
-    return DispositionRules::dispose(table, rules).join(u',');
+    BtsFields fields(table);
+    DispositionRules::dispose(fields, rules);
+    return letters(fields);
 }
 
 TEST(DispositionRules, StatementAndTheFirstRuleHoldingTheName)
@@ -39,47 +40,50 @@ TEST(DispositionRules, StatementAndTheFirstRuleHoldingTheName)
                    "belongroom|char|Y", "belongbsc|char|Y", "remark|char|N", "photo|pic|Y", "vendor|char|y"});
     const QString modify = u"M:city,belongroom,basenum"_s;
     const QString remove = u"R:belongbsc,city"_s;
-    EXPECT_EQ(letters(bts, {modify, remove, u"N:vendor"_s}), u"C,M,C,M,M,R,,,"_s);
+    EXPECT_EQ(disposed(bts, {modify, remove, u"N:vendor"_s}), u"C,M,C,M,M,R,,,"_s);
     // The row the database returns first wins.
-    EXPECT_EQ(letters(bts, {remove, modify}), u"C,M,C,R,M,R,,,"_s);
+    EXPECT_EQ(disposed(bts, {remove, modify}), u"C,M,C,R,M,R,,,"_s);
     // No rows: every shown field is kept. A hidden field, a picture or a flag other than "Y"
     // is never shown, whatever the rules say.
-    EXPECT_EQ(letters(bts, {}), u"C,C,C,C,C,C,,,"_s);
-    EXPECT_EQ(letters(bts, {u"M:photo,remark,vendor"_s}), u"C,C,C,C,C,C,,,"_s);
+    EXPECT_EQ(disposed(bts, {}), u"C,C,C,C,C,C,,,"_s);
+    EXPECT_EQ(disposed(bts, {u"M:photo,remark,vendor"_s}), u"C,C,C,C,C,C,,,"_s);
     // A plain substring test: "name" is part of "basename", "M" is the marker, "room" part of "belongroom".
     const AttrTable parts = attrTable({A::FieldName, A::Display}, {"name|Y", "M|Y", "room|Y"});
-    EXPECT_EQ(letters(parts, {u"O:basename"_s, u"M:belongroom"_s}), u"O,M,M"_s);
+    EXPECT_EQ(disposed(parts, {u"O:basename"_s, u"M:belongroom"_s}), u"O,M,M"_s);
 }
 
 class RulesTest : public ContextTest {
 protected:
     // BTS 101 of 甲市 with basenum, basename, county and belongroom to modify and belongbsc
-    // to remove; the values are what saveBtsData would have collected.
+    // to remove; the values are what saveBtsData would have collected from a page without
+    // the room's row.
     static MoveBtsState stateFor(const QString& number, const QString& name)
     {
         MoveBtsState state;
         state.net = u"G"_s;
-        state.btsAttr =
-            attrTable({A::FieldName, A::Caption, A::DisplayValue, A::DataType, A::Required},
+        state.fields =
+            btsFields({A::FieldName, A::Caption, A::DisplayValue, A::DataType, A::Required},
                       {"basecode|基站编码|00000000000000000101|char|Y", "basenum|基站编号|101|int|N",
                        "basename|基站名称|甲一G基站|char|N", "county|所属区县|东区|custom|Y",
-                       "belongbsc|所属BSC|BSC1|char|N", "belongroom|所属机房|一号机房|char|Y"});
-        state.btsDisp = u"C,M,M,M,R,M"_s.split(u',');
-        state.btsValue = QStringList{Fixture::btsCode(101), number, name, u"1101"_s, QString(), QString()};
+                       "belongbsc|所属BSC|BSC1|char|N", "belongroom|所属机房|一号机房|char|Y"},
+                      "C,M,M,M,R,M");
+        const QString values[] = {Fixture::btsCode(101), number, name, u"1101"_s, QString(), QString()};
+        for (qsizetype i = 0; i < state.fields.size(); ++i) {
+            state.fields[i].value = values[i];
+            state.fields[i].onPage = state.fields[i].name != u"belongroom"_s;
+        }
         state.newCityName = u"甲市"_s;
         return state;
     }
-    // "ok" or "refused", the message for the caller, and what the check told the user itself.
-    QString check(MoveBtsState& state)
+    // "ok" or "refused", the message for the caller and the field it is about.
+    QString check(const MoveBtsState& state)
     {
-        prompt.shown.clear();
         host.recorder()->clear();
-        const FieldRules::Check result = FieldRules::checkBtsData(context, state, grid, prompt);
-        return (result.ok ? u"ok|"_s : u"refused|"_s) + result.message + u'|' + prompt.shown.join(u'/');
+        const Verdict verdict = FieldRules::checkBtsData(context, state);
+        return (verdict.ok ? u"ok|"_s : u"refused|"_s) + verdict.message + u'|' + verdict.field;
     }
 
     PropertyItems grid;
-    PromptRecorder prompt;
 };
 
 TEST_F(RulesTest, DispositionRulesReadMarksEachOptionRowOfTheNetwork)
@@ -116,8 +120,8 @@ TEST_F(RulesTest, GetResRuleTakesGetruleElseBuildsTheCustomQuery)
             "('res_gbts','b',null,'county_id,county_name;v_com_county;city'),"
             "('res_gbts','c',null,'county_id,county_name;v_com_county;city,town'),"
             "('res_gbts','d',null,';v_com_county;city,city'),('res_gbts','e',null,'')"_s);
-    const AttrTable bts =
-        attrTable({A::FieldName, A::DisplayValue}, {"basenum|101", "city|甲市", "belongroom|王'家机房"});
+    const BtsFields bts(
+        attrTable({A::FieldName, A::DisplayValue}, {"basenum|101", "city|甲市", "belongroom|王'家机房"}));
     const auto rule = [&](const QString& field) {
         return FieldRules::getResRule(context, u"res_gbts"_s, field, bts);
     };
@@ -147,9 +151,7 @@ TEST_F(RulesTest, GetResRuleTakesGetruleElseBuildsTheCustomQuery)
 TEST_F(RulesTest, CheckBtsDataRefusesATargetRoomHoldingABtsOfTheNetwork)
 {
     MoveBtsState state = stateFor(u"101"_s, u"甲一G基站"_s);
-    PropertyItem* room = grid.AddItem(0, u"belongroom"_s, u"所属机房"_s, ITEM_EDIT);
-    mdlPubFun::AddListOptions(room,
-                              Fixture::roomCode(1) + u",一号机房;"_s + Fixture::roomCode(2) + u",二号机房"_s);
+    state.fields[5].onPage = true;
     // A blank number counts as none; a BTS of another network does not matter.
     db.exec(u"update res_baseroom set gbts='  ' where roomcode='%1'"_s.arg(Fixture::roomCode(2)));
     // net, room, its code, what the user is told
@@ -159,24 +161,26 @@ TEST_F(RulesTest, CheckBtsDataRefusesATargetRoomHoldingABtsOfTheNetwork)
         {u"C"_s, u"二号机房"_s, 2, u"您所选择的机房:甲市的二号机房 已经存在C网基站"_s}};
     for (const auto& [net, name, code, told] : cases) {
         state.net = net;
-        room->setValue(name);
-        EXPECT_EQ(check(state), (told.isEmpty() ? u"ok||"_s : u"refused||"_s) + told);
-        EXPECT_EQ(state.newRoomName + state.newRoomCode, name + Fixture::roomCode(code));
+        state.newRoomName = name;
+        state.newRoomCode = Fixture::roomCode(code);
+        const MoveBtsState before = state;
+        EXPECT_EQ(check(state), told.isEmpty() ? u"ok||"_s : u"refused|"_s + told + u"|belongroom"_s);
         EXPECT_EQ(sent().value(0), u"select %1bts from res_baseroom where roomcode='%2'"_s.arg(
                                        net.toLower(), Fixture::roomCode(code)));
+        EXPECT_TRUE(state.fields == before.fields && state.newRoomCode == before.newRoomCode);
     }
     // A failed room query refuses without a word.
     state.net = u"G"_s;
     host.recorder()->failWhen([](const QString& sql) { return sql.contains(u"res_baseroom"_s); });
-    EXPECT_EQ(check(state), u"refused||"_s);
-    // A kept room is no target: the BTS stays in the room it stands in, and no room is read.
+    EXPECT_EQ(check(state), u"refused||belongroom"_s);
+    // A kept room is no target: the BTS stays in the room it stands in, and no room is read;
+    // nor is one for a page without the room's row.
     host.recorder()->failWhen({});
-    state.btsDisp[5] = u"C"_s;
-    state.oldRoomValue = u"一号机房"_s;
-    state.oldRoomCode = Fixture::roomCode(1);
-    room->setValue(u"二号机房"_s);
+    state.fields[5].disposition = Disposition::Keep;
     EXPECT_EQ(check(state), u"ok||"_s);
-    EXPECT_EQ(state.newRoomName + state.newRoomCode, u"一号机房"_s + Fixture::roomCode(1));
+    state.fields[5].disposition = Disposition::Modify;
+    state.fields[5].onPage = false;
+    EXPECT_EQ(check(state), u"ok||"_s);
     EXPECT_TRUE(sentLike(u"select gbts"_s).isEmpty());
 }
 
@@ -209,29 +213,30 @@ TEST_F(RulesTest, CheckBtsDataReportsEmptyRequiredFieldsThenDuplicateKeys)
     db.exec(u"insert into res_gbts(basecode,basenum,basename,city,county) values "
             "('00000000000000000103','103','甲三G基站','11','1101')"_s);
     const QString counted = u"select count(*) from v_res_gbts where basenum=12 and  basename='X'"_s;
-    // key fields, number, name, the message, the count statement sent
+    // key fields, number, name, the message and the field it begins with, the count statement sent
     const std::tuple<QString, QString, QString, QString, QString> cases[] = {
         {u"basenum,basename"_s, u"12"_s, u"X"_s, QString(), counted},
         // The BTS keeping its own key values counts itself once.
         {u"basenum,basename"_s, u"101"_s, u"甲一G基站"_s, QString(), QString()},
         // Required parts first, in field order (the removed belongbsc, required and empty, is
         // not one of them), then the key values another BTS already has.
-        {u"county"_s, QString(), QString(), u"基站编号不能为空;基站名称不能为空;关键字段重复"_s, QString()},
-        {u"county"_s, u"12"_s, u"X"_s, u"关键字段重复"_s, QString()},
+        {u"county"_s, QString(), QString(), u"基站编号不能为空;基站名称不能为空;关键字段重复|basenum"_s,
+         QString()},
+        {u"county"_s, u"12"_s, u"X"_s, u"关键字段重复|county"_s, QString()},
         // Odd key values reach the database as literals: nothing matches, nothing breaks.
         {u"basenum,basename"_s, u"1 or 1=1"_s, u"x' or 'a'='a"_s + QString(300, QChar(0x7AD9)), QString(),
          QString()}};
     for (const auto& [keys, number, name, message, count] : cases) {
         db.exec(u"update tablebaseinfo set judgeunique='%1' where queryfromview='v_res_gbts'"_s.arg(keys));
         state = stateFor(number, name);
-        EXPECT_EQ(check(state), (message.isEmpty() ? u"ok|"_s : u"refused|"_s) + message + u'|');
+        EXPECT_EQ(check(state), message.isEmpty() ? u"ok||"_s : u"refused|"_s + message);
         EXPECT_TRUE(count.isEmpty() || sent().value(1) == count) << sent().value(1).toStdString();
     }
 
     // A count that fails leaves the message as far as it was built, its separator included.
     state = stateFor(u"12"_s, {});
     host.recorder()->failWhen([](const QString& sql) { return sql.startsWith(u"select count(*)"_s); });
-    EXPECT_EQ(check(state), u"refused|基站名称不能为空;|"_s);
+    EXPECT_EQ(check(state), u"refused|基站名称不能为空;|basename"_s);
     host.recorder()->failWhen([](const QString& sql) { return sql.contains(u"tablebaseinfo"_s); });
     EXPECT_EQ(check(state), u"refused||"_s);
 }
@@ -242,14 +247,19 @@ TEST_F(RulesTest, ValueChecksNumbersAndCoordinates)
 {
     MoveBtsState state;
     state.net = u"G"_s;
-    state.btsAttr = attrTable({A::FieldName, A::Caption, A::DataType},
-                              {"longitude|经度|num", "latitude|纬度|num", "carriers|载频数|int"});
-    state.btsDisp = u"M,M,M"_s.split(u',');
-    for (const char* name : {"longitude", "latitude", "carriers"})
-        grid.AddItem(0, QString::fromUtf8(name), {}, ITEM_EDIT);
+    state.fields = btsFields({A::FieldName, A::Caption, A::DataType},
+                             {"longitude|经度|num", "latitude|纬度|num", "carriers|载频数|int"}, "M,M,M");
+    // The message only: every refusal names its own field.
     const auto told = [&](const QString& lon, const QString& lat, const QString& carriers) {
-        state.btsValue = QStringList{lon, lat, carriers};
-        return ValueChecks::check(context, state, grid);
+        const QString values[] = {lon, lat, carriers};
+        for (qsizetype i = 0; i < state.fields.size(); ++i) {
+            state.fields[i].value = values[i];
+            state.fields[i].onPage = true;
+        }
+        const Verdict verdict = ValueChecks::check(context, state);
+        EXPECT_TRUE(verdict.ok == verdict.message.isEmpty() &&
+                    (verdict.ok || verdict.message.startsWith(state.fields.find(verdict.field)->caption)));
+        return verdict.message;
     };
     EXPECT_EQ(told(u"113.2"_s, u"-999"_s, {}), u"纬度超出范围(-90～90)"_s);
     EXPECT_EQ(told(u"180.5"_s, {}, {}), u"经度超出范围(-180～180)"_s);
@@ -263,7 +273,7 @@ TEST_F(RulesTest, ValueChecksNumbersAndCoordinates)
     EXPECT_EQ(told(u"109"_s, {}, {}), u"经度超出范围(110.5～115)"_s);
     EXPECT_EQ(told(u"113.2"_s, u"28"_s, {}), QString());
     // A kept field is not the user's to answer for.
-    state.btsDisp[1] = u"C"_s;
+    state.fields[1].disposition = Disposition::Keep;
     EXPECT_EQ(told(u"113.2"_s, u"31"_s, {}), QString());
 }
 

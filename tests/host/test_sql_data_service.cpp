@@ -170,6 +170,32 @@ TEST_F(SqlDataService, TransactionsCommitOrLeaveNothing)
     EXPECT_EQ(db.rows(u"select count(*) from com_city where city_id = '23'"_s), QStringList{u"0"_s});
 }
 
+// A COMMIT the engine refuses (a deferred reference left dangling) leaves none of the
+// transaction's writes, also on SQLite, which would keep the transaction open for a later
+// COMMIT to write; and the next BEGIN works.
+TEST_F(SqlDataService, ARefusedCommitLeavesNothingAndTheNextBeginWorks)
+{
+    const QString insert = u"insert into com_city(city_id, city_name, pro_id) values ('%1', '城%1', '4')"_s;
+    if (!db.isPostgresql())
+        db.exec(u"pragma foreign_keys = on"_s);
+    db.exec(u"create table t_owner(id integer primary key)"_s);
+    db.exec(u"create table t_part(id integer, owner integer references t_owner(id) deferrable initially "
+            "deferred)"_s);
+    ASSERT_TRUE(service->BeginTrans(System)) << service->LastError().toStdString();
+    EXPECT_TRUE(service->ExecuteSql(System, insert.arg(u"31"_s)));
+    EXPECT_TRUE(service->ExecuteSql(System, u"insert into t_part(id, owner) values (1, 99)"_s));
+    EXPECT_FALSE(service->CommitTrans(System));
+    EXPECT_FALSE(service->LastError().isEmpty());
+    EXPECT_FALSE(service->inTransaction());
+    EXPECT_EQ(db.rows(u"select count(*) from com_city where city_id = '31'"_s), QStringList{u"0"_s});
+
+    ASSERT_TRUE(service->BeginTrans(System)) << service->LastError().toStdString();
+    EXPECT_TRUE(service->ExecuteSql(System, insert.arg(u"32"_s)));
+    ASSERT_TRUE(service->CommitTrans(System)) << service->LastError().toStdString();
+    EXPECT_EQ(db.rows(u"select city_id from com_city where city_id in ('31', '32')"_s), QStringList{u"32"_s});
+    EXPECT_EQ(db.rows(u"select count(*) from t_part"_s), QStringList{u"0"_s});
+}
+
 TEST_F(SqlDataService, TraceWritesOneEscapedLinePerCall)
 {
     QTemporaryDir folder;

@@ -3,7 +3,9 @@
 # What an installed corvan looks like, checked from outside the source tree.
 #   install_test.sh staged    cmake --install into a fresh prefix: every file in its place,
 #                             RUNPATHs relative, the staged corvan runs on its own plug-in,
-#                             the manual page lists exactly the options of --help
+#                             the manual page lists exactly the options of --help, each
+#                             installed header compiles alone, the development libraries
+#                             export only the classes their headers mark
 #   install_test.sh package   the Debian packages from CPack: their file lists, version and
 #                             dependencies; the runtime package extracted runs from there
 #   install_test.sh example   examples/ built against the staged install, run headless
@@ -116,6 +118,25 @@ $(diff <(echo "$help") <(echo "$manual") || true)"
     "$stage/$CORVAN_DATADIR/metainfo/corvan.metainfo.xml" || fail "the metadata does not launch corvan.desktop"
   grep -q "<release version=\"$CORVAN_VERSION\"" "$stage/$CORVAN_DATADIR/metainfo/corvan.metainfo.xml" ||
     fail "the metadata has no release $CORVAN_VERSION"
+
+  # Each installed header compiles alone, with nothing but Qt's headers and the staged ones.
+  local header qt_flags
+  qt_flags=$(pkg-config --cflags Qt6Widgets)
+  while read -r header; do
+    # shellcheck disable=SC2086
+    printf '#include <corvan/%s>\n' "${header#"$stage"/include/corvan/}" |
+      c++ -std=c++20 -fPIC -fsyntax-only -Werror $qt_flags -I"$stage/include" -x c++ - \
+        2>"$CORVAN_WORK_DIR/header.err" || fail "$header does not compile alone: $(head -3 "$CORVAN_WORK_DIR/header.err")"
+  done < <(find "$stage/include/corvan" -name '*.h' | sort)
+  # The development libraries export the classes their headers mark, and nothing else of ours.
+  local library exported own='^((typeinfo|typeinfo name|vtable|VTT) for )?corvan::'
+  for library in items:'PropertyItems?' controls:'(PropertyGrid|Sheet)'; do
+    exported=$(nm -DC --defined-only "$stage/$CORVAN_LIBDIR/libcorvan-${library%%:*}.so" | cut -d' ' -f3- |
+      grep -E "$own" || true)
+    grep -qE "${own}${library#*:}::" <<<"$exported" || fail "libcorvan-${library%%:*} exports no ${library#*:}"
+    grep -vE "${own}${library#*:}(::|\$)" <<<"$exported" | grep . &&
+      fail "libcorvan-${library%%:*} exports more than its marked classes"
+  done
 
   # pkg-config finds the staged controls library and plug-in.
   local pc_dir=$stage/${CORVAN_LIBDIR%/corvan}/pkgconfig

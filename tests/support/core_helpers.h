@@ -4,6 +4,7 @@
 // Small readers and builders the widget-free tests share: a resource table written as
 // rows of texts, and a property grid read back as texts.
 
+#include "core/relocation/bts_field.h"
 #include "corvan/attr_table.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -27,6 +28,36 @@ inline AttrTable attrTable(std::initializer_list<AttrTable::Column> columns,
             table.set(*column, j, parts.at(i));
     }
     return table;
+}
+
+// The fields of a table made as attrTable makes it, disposed by their letters ("C,M,,R").
+inline BtsFields btsFields(std::initializer_list<AttrTable::Column> columns,
+                           std::initializer_list<const char*> fields, const char* letters)
+{
+    BtsFields out(attrTable(columns, fields));
+    const QStringList given = QString::fromUtf8(letters).split(QLatin1Char(','));
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out[i].disposition = Disposition(given.value(i).isEmpty() ? '\0' : given.value(i).at(0).toLatin1());
+    return out;
+}
+
+// The fields' dispositions as their letters, joined by ','.
+inline QString letters(const BtsFields& fields)
+{
+    QStringList out;
+    for (const BtsField& field : fields)
+        out << (field.disposition == Disposition::Never ? QString()
+                                                        : QString(QLatin1Char(char(field.disposition))));
+    return out.join(QLatin1Char(','));
+}
+
+// One text of every field, joined by '|'.
+inline QString joined(const BtsFields& fields, QString BtsField::*text)
+{
+    QStringList out;
+    for (const BtsField& field : fields)
+        out << field.*text;
+    return out.join(QLatin1Char('|'));
 }
 
 // Every item as "key|caption|type|value", "|hidden" after an invisible one, and with

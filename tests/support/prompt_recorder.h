@@ -3,12 +3,12 @@
 
 #include <QStringList>
 
-#include "core/relocation/wizard_prompt.h"
+#include "core/context/wizard_prompt.h"
 
 namespace corvan::test {
 
-// Stands in for the wizard window: keeps what the user was told, and answers a question
-// to try again as a test says.
+// Stands in for the windows' message boxes: keeps what the user was told and asked, and
+// answers a question to try again, or a yes-or-no question, as a test says.
 class PromptRecorder : public WizardPrompt {
 public:
     void showMessage(const QString& text, Icon) override { shown << text; }
@@ -17,8 +17,15 @@ public:
         shown << text;
         return retries-- > 0;
     }
+    bool ask(const QString& question) override
+    {
+        asked << question;
+        return yes;
+    }
     QStringList shown;
+    QStringList asked;
     int retries = 0;
+    bool yes = false;
 };
 
 } // namespace corvan::test

@@ -10,10 +10,9 @@ class PropertyItem;
 class mdlPubVar;
 
 // The lookups every window shares: new resource codes, city choice lists, the division
-// and room lookups and every statement that reads rooms, and the list options of
-// property-grid items. Each procedure takes the component's context, queries "systemDB"
-// and keeps nothing between calls; a database failure is swallowed and answered with the
-// procedure's fallback value.
+// lookups, and the list options of property-grid items (the rooms' are RoomLookup's). Each procedure takes
+// the component's context, queries "systemDB" and keeps nothing between calls; a database failure is
+// swallowed and answered with the procedure's fallback value.
 namespace mdlPubFun {
 
 // The text every failed NewCode falls back to.
@@ -37,30 +36,9 @@ void InitQueryCity(const mdlPubVar& context, QStringList& names, QStringList& id
 QString GetCityName(const mdlPubVar& context, const QString& cityId);
 QString GetCountyName(const mdlPubVar& context, const QString& countyId);
 QString GetCityId(const mdlPubVar& context, const QString& cityName);
-QString GetRoomCodeByName(const mdlPubVar& context, const QString& city, const QString& roomName);
-QString GetRoomName(const mdlPubVar& context, const QString& roomCode);
-QString GetBtsRoomCode(const mdlPubVar& context, const QString& net, const QString& city,
-                       const QString& btsName);
 
-// The statements that read rooms, each exactly as the database's traces know it.
-// The room search: the rooms of one city, or of every city of the in-list, narrowed by
-// parts of name and number (each counts only when it holds more than blanks).
-QString roomSearchStatement(bool allCities, const QString& cityId, const QString& rightCityList,
-                            const QString& name, const QString& number);
-// The BTS page's room options: the rooms of the city, or every room without a city; with a
-// room scope (mdlPubVar::roomScope), only that room of them.
-QString roomOptionsStatement(const QString& cityId, const QString& scope = {});
-// The room options again once another city is chosen.
-QString cityRoomsStatement(const QString& cityId, const QString& scope = {});
 // The county options of a city.
 QString cityCountiesStatement(const QString& cityId);
-// A room's county.
-QString roomCountyStatement(const QString& roomCode);
-// The network's BTS column of a room; empty for a letter other than G, C or D.
-QString roomCheckStatement(const QString& net, const QString& roomCode);
-// The room that holds the BTS with that code: its name cannot tell, where two BTSs of a
-// city share one. Empty for a letter other than G, C or D.
-QString btsRoomStatement(const QString& net, const QString& btsCode);
 
 // Adds an option "K:" + code with the name as caption per "code,name" pair of the text;
 // pairs are separated by ";" and empty pairs skipped. False at a malformed pair or a

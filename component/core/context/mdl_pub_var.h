@@ -17,8 +17,10 @@
 
 namespace corvan {
 
+class WizardPrompt;
+
 // The component's context, its module state: the host's services as initEnv handed them
-// over, the user's right city list, and the collection of loaded windows in load order.
+// over, and the collection of loaded windows in load order.
 // One instance per loaded component, made by its clsMain and handed to every window and
 // procedure that needs it; nothing of it is process-wide, so two components in one
 // process never see each other. Needs no widget: windows are kept as objects, and the
@@ -99,8 +101,11 @@ public:
     std::optional<bool> journalTable() const { return m_journalTable; }
     void setJournalTable(bool present) const { m_journalTable = present; }
 
-    // The cities the user may query, ready for an SQL in-list; set by the room search window.
-    QString rightCityList;
+    // The prompt through which the relocation windows tell the user something, set by a
+    // host or a test that shows messages its own way before it opens them; none (the
+    // default): each window shows its own message boxes. Not owned.
+    WizardPrompt* prompt() const { return m_prompt; }
+    void setPrompt(WizardPrompt* prompt) { m_prompt = prompt; }
 
     // Where the target room is chosen already (a row of a relocation plan), the room lists of
     // a BTS page offer that room alone, if the city they list has it; empty, they offer every
@@ -177,6 +182,7 @@ private:
     QPointer<QObject> m_resourceView;
     QList<QPointer<QObject>> m_forms;
     SystemDb m_db;
+    WizardPrompt* m_prompt = nullptr;
     mutable std::optional<bool> m_journalTable;
     QString m_roomScope;
     bool m_keepOptionLists = false;

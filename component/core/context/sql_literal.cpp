@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/context/sql_literal.h"
 
+#include "core/context/field_names.h"
+
 namespace corvan {
 
 QString sqlText(const QString& value)
@@ -30,8 +32,9 @@ QString sqlName(const QString& name)
 QString networkName(const QString& net)
 {
     const QString upper = net.toUpper();
-    if (upper == QLatin1String("G") || upper == QLatin1String("C") || upper == QLatin1String("D"))
-        return upper.toLower();
+    for (const QString& letter : NetworkLetters)
+        if (upper == letter)
+            return upper.toLower();
     return {};
 }
 

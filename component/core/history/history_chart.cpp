@@ -5,13 +5,12 @@
 #include <QMap>
 #include <algorithm>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/history/history_query.h"
 
 namespace corvan {
-
-const QString HistoryChart::Networks[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
 
 QString HistoryChart::statement(const QString& listStatement)
 {
@@ -58,10 +57,10 @@ HistoryChart HistoryChart::of(const QList<Record>& records)
     QHash<QString, City> cities;
     for (const Record& record : records) {
         ++chart.total;
-        const auto net = std::find(std::begin(Networks), std::end(Networks), record.net);
+        const auto net = std::find(std::begin(NetworkLetters), std::end(NetworkLetters), record.net);
         auto& month = months[record.day.isValid() ? record.day.year() * 100 + record.day.month() : -1];
-        if (net != std::end(Networks))
-            ++month[std::size_t(net - std::begin(Networks))];
+        if (net != std::end(NetworkLetters))
+            ++month[std::size_t(net - std::begin(NetworkLetters))];
         City& from = cities[record.fromCity];
         from.name = record.fromCity;
         ++from.from;

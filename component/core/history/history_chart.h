@@ -14,8 +14,6 @@ class mdlPubVar;
 // and per city as origin and as destination. No widget: the window draws it.
 class HistoryChart {
 public:
-    static const QString Networks[3];
-
     struct Record {
         QDate day;
         QString net;

@@ -6,6 +6,7 @@
 #include "core/context/sql_literal.h"
 #include "core/history/history_rows.h"
 #include "core/relocation/relocation_record.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 
@@ -144,8 +145,8 @@ std::optional<HistoryQuery::Record> HistoryQuery::read(const mdlPubVar& context,
             rs->Text(QStringLiteral("net")) + QStringLiteral(" 网"),
             mdlPubFun::GetCityName(context, rs->Text(QStringLiteral("fromcity"))),
             mdlPubFun::GetCityName(context, rs->Text(QStringLiteral("tocity"))),
-            mdlPubFun::GetRoomName(context, rs->Text(QStringLiteral("fromroom"))),
-            mdlPubFun::GetRoomName(context, rs->Text(QStringLiteral("toroom"))),
+            RoomLookup::GetRoomName(context, rs->Text(QStringLiteral("fromroom"))),
+            RoomLookup::GetRoomName(context, rs->Text(QStringLiteral("toroom"))),
         };
         record.disinfo = rs->Text(QStringLiteral("disinfo"));
     }

@@ -4,6 +4,7 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/history/history_query.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
@@ -112,7 +113,7 @@ QString HistoryRows::roomName(const QString& code)
     // of it would find nothing either.
     if (m_everyRoomNamed)
         return {};
-    const QString name = mdlPubFun::GetRoomName(m_context, code);
+    const QString name = RoomLookup::GetRoomName(m_context, code);
     m_roomNames.insert(code, name);
     return name;
 }

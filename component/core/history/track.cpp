@@ -10,6 +10,7 @@
 #include "core/context/sql_literal.h"
 #include "core/history/history_query.h"
 #include "core/journal/journal.h"
+#include "core/rooms/room_lookup.h"
 
 namespace corvan {
 
@@ -41,7 +42,7 @@ QList<Track::Item> itemsOf(const mdlPubVar& context, const QString& sql, const Q
     QHash<QString, QString> names;
     const auto room = [&](const QString& code) {
         if (!names.contains(code))
-            names.insert(code, mdlPubFun::GetRoomName(context, code));
+            names.insert(code, RoomLookup::GetRoomName(context, code));
         return names.value(code);
     };
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {

@@ -9,6 +9,7 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
+#include "core/rooms/room_lookup.h"
 
 namespace corvan {
 
@@ -136,7 +137,7 @@ std::optional<QJsonObject> Journal::before(const mdlPubVar& context, const Subje
     for (const QString& code : subject.roomCodes) {
         if (code.isEmpty())
             continue;
-        auto rs = db.open(mdlPubFun::roomCheckStatement(subject.net, code));
+        auto rs = db.open(RoomLookup::roomCheckStatement(subject.net, code));
         if (!rs)
             return std::nullopt;
         QJsonValue value = QJsonValue::Null;

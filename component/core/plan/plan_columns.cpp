@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/plan/plan_columns.h"
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
@@ -14,7 +15,7 @@ const QString PlanColumns::City = QStringLiteral("city");
 const QString PlanColumns::Number = QStringLiteral("bts");
 const QString PlanColumns::RoomNumber = QStringLiteral("roomno");
 const QString PlanColumns::RoomName = QStringLiteral("roomname");
-const QStringList PlanColumns::Networks{QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
+const QStringList PlanColumns::Networks{std::begin(NetworkLetters), std::end(NetworkLetters)};
 
 namespace {
 
@@ -33,13 +34,12 @@ QString columnName(qsizetype column)
     return name;
 }
 
-QString captionOf(const QMap<QString, std::pair<AttrTable, QStringList>>& networks, const QString& field,
-                  const QString& fallback)
+QString captionOf(const QMap<QString, BtsFields>& networks, const QString& field, const QString& fallback)
 {
-    for (const auto& [table, letters] : networks) {
-        const int j = table.findField(field);
-        if (j > 0 && !table.at(AttrTable::Caption, j).isEmpty())
-            return table.at(AttrTable::Caption, j);
+    for (const BtsFields& fields : networks) {
+        const BtsField* found = fields.find(field);
+        if (found && !found->caption.isEmpty())
+            return found->caption;
     }
     return fallback;
 }
@@ -56,7 +56,7 @@ const PlanColumn* PlanColumns::column(const QString& key) const
 
 PlanColumns PlanColumns::of(const mdlPubVar& context)
 {
-    QMap<QString, std::pair<AttrTable, QStringList>> networks;
+    QMap<QString, BtsFields> networks;
     QMap<QString, QStringList> yesNo;
     for (const QString& net : Networks) {
         const QString n = net.toLower();
@@ -70,17 +70,18 @@ PlanColumns PlanColumns::of(const mdlPubVar& context)
                                            *code, &table) ||
             table.FieldCount() == 0)
             continue;
-        networks.insert(net, {table, DispositionRules::dispose(table, rules)});
+        BtsFields fields(table);
+        DispositionRules::dispose(fields, rules);
+        networks.insert(net, fields);
     }
     PlanColumns columns = of(networks);
     // Lists the user chooses from: yes or no where a field's rule says so.
     for (PlanColumn& column : columns.m_columns) {
         for (const auto& [net, entry] : networks.asKeyValueRange()) {
-            if (entry.first.findField(column.key) == 0)
+            if (!entry.find(column.key))
                 continue;
             const QString rule = FieldRules::getResRule(
-                context, QStringLiteral("res_") + net.toLower() + QStringLiteral("bts"), column.key,
-                entry.first);
+                context, QStringLiteral("res_") + net.toLower() + QStringLiteral("bts"), column.key, entry);
             if (rule.trimmed() == QLatin1String("YN"))
                 column.choices = QStringList{Yes, No};
         }
@@ -88,7 +89,7 @@ PlanColumns PlanColumns::of(const mdlPubVar& context)
     return columns;
 }
 
-PlanColumns PlanColumns::of(const QMap<QString, std::pair<AttrTable, QStringList>>& networks)
+PlanColumns PlanColumns::of(const QMap<QString, BtsFields>& networks)
 {
     PlanColumns plan;
     plan.m_columns << PlanColumn{
@@ -116,16 +117,14 @@ PlanColumns PlanColumns::of(const QMap<QString, std::pair<AttrTable, QStringList
         const auto entry = networks.constFind(net);
         if (entry == networks.cend())
             continue;
-        const AttrTable& table = entry->first;
-        const QStringList& letters = entry->second;
-        for (int j = 1; j <= table.FieldCount(); ++j) {
-            const QString field = table.at(AttrTable::FieldName, j);
-            const QString letter = letters.value(j - 1);
-            const bool required = table.at(AttrTable::Required, j) == QLatin1String("N");
+        for (const BtsField& bts : *entry) {
+            const QString& field = bts.name;
+            const bool required = bts.required;
+            const bool cleared = bts.disposition == Disposition::Remove;
             if (field == CityField || field == RoomField ||
-                !(letter == QLatin1String("M") || (letter == QLatin1String("R") && required)))
+                !(bts.disposition == Disposition::Modify || (cleared && required)))
                 continue;
-            const QString caption = table.at(AttrTable::Caption, j);
+            const QString& caption = bts.caption;
             QString heading = caption.isEmpty() ? field : caption;
             // The BTS is found by its present number; a new number has a heading of its own.
             if (field == NumberField)
@@ -141,7 +140,7 @@ PlanColumns PlanColumns::of(const QMap<QString, std::pair<AttrTable, QStringList
                 known->heading = known->aliases.join(QLatin1Char('/'));
             }
             known->help = plan.networksOf(field) + QStringLiteral("网调整时要填写的新值");
-            if (letter == QLatin1String("R"))
+            if (cleared)
                 known->help = plan.networksOf(field) + QStringLiteral("网调整后清空此项，但与向导一样须填写");
             else if (required)
                 known->help += QStringLiteral("，不能为空");

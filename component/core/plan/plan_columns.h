@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/relocation/bts_field.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {
@@ -48,8 +49,9 @@ public:
     // From the rules of each network and the attribute table of one of its BTSs (which gives
     // the captions, types and flags); a network without a BTS brings no column.
     static PlanColumns of(const mdlPubVar& context);
-    // The same from tables given: network letter -> (attribute table, disposition letters).
-    static PlanColumns of(const QMap<QString, std::pair<AttrTable, QStringList>>& networks);
+    // The same from the fields given, disposed by their network's rules: network letter ->
+    // the BTS page's fields.
+    static PlanColumns of(const QMap<QString, BtsFields>& networks);
 
     const QList<PlanColumn>& columns() const { return m_columns; }
     const PlanColumn* column(const QString& key) const;

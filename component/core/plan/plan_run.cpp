@@ -7,11 +7,11 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
+#include "core/context/wizard_prompt.h"
 #include "core/plan/plan_conflicts.h"
 #include "core/plan/plan_reads.h"
 #include "core/plan/plan_store.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/wizard_prompt.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 
@@ -36,6 +36,12 @@ class Collector : public WizardPrompt {
 public:
     void showMessage(const QString& text, Icon) override { told << text; }
     bool askRetry(const QString&, const QString&) override { return false; }
+    // A plan is checked as a whole before anything is written: no row waits for an answer.
+    bool ask(const QString& question) override
+    {
+        told << question;
+        return false;
+    }
     QStringList told;
 };
 
@@ -105,7 +111,6 @@ PlanRun::PlanRun(const mdlPubVar& context) : m_context(context)
     m_rowContext.setDataService(m_reads.get());
     m_rowContext.setRightService(objects.value(HostSlot::Right));
     m_rowContext.setResourceViewService(objects.value(HostSlot::ResourceView));
-    m_rowContext.rightCityList = context.rightCityList;
     m_rowContext.setKeepOptionLists(true);
 }
 
@@ -263,8 +268,7 @@ CommitOutcome PlanRun::writeRow(Row& row, const JournalPlanRow& plan)
     const MoveBtsState& state = row.session->state();
     CommitOutcome outcome = RelocationCommit::staleChange(m_rowContext, state);
     if (outcome.done())
-        outcome = RelocationCommit::write(m_rowContext, state, row.session->lineGrid(),
-                                          row.session->summary(), true, plan);
+        outcome = RelocationCommit::write(m_rowContext, state, row.session->summary(), true, plan);
     return outcome;
 }
 

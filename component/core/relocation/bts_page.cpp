@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/bts_page.h"
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/disposition_rules.h"
 #include "core/relocation/field_rules.h"
+#include "core/rooms/room_lookup.h"
 #include "core/rooms/room_options.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -44,11 +46,6 @@ void keepRightCities(const mdlPubVar& context, PropertyItem* row)
         row->Children().AddItem(0, key, caption, ITEM_OPTION);
 }
 
-bool isEdited(const QString& letter)
-{
-    return letter == QLatin1String("M") || letter == QLatin1String("R");
-}
-
 } // namespace
 
 bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid, QString* caption,
@@ -64,39 +61,37 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
     if (table == state.attrMap.constEnd())
         return false;
 
-    state.btsAttr = table.value();
-    const AttrTable& attr = state.btsAttr;
-    const int n = attr.FieldCount();
-    state.btsDisp = DispositionRules::dispose(attr, rules);
-    state.btsValue = QStringList(n, QString());
-    state.btsText = QStringList(n, QString());
+    state.fields = BtsFields(table.value());
+    DispositionRules::dispose(state.fields, rules);
+    readBts(context, state);
 
-    QString number;
-    QString btsName;
-    QString cityName;
-    for (int j = 1; j <= n; ++j) {
-        const QString name = attr.at(AttrTable::FieldName, j);
-        const QString shown = attr.at(AttrTable::DisplayValue, j);
-        if (name == QLatin1String("basecode"))
-            state.btsCode = shown;
-        else if (name == QLatin1String("basenum"))
-            number = shown;
-        else if (name == QLatin1String("belongroom"))
-            state.oldRoomValue = shown;
-        else if (name == QLatin1String("basename"))
-            btsName = shown;
-        if (name == QLatin1String("city")) {
-            cityName = shown;
-            state.cityCode = mdlPubFun::GetCityId(context, cityName);
-        }
-    }
-    state.oldRoomCode = mdlPubFun::GetBtsRoomCode(context, state.net, state.cityCode, btsName);
+    grid.ClearItems();
+    addEditedRows(context, state, grid);
+    addKeptRows(state, grid);
+
+    if (caption)
+        *caption =
+            state.fields.shownOf(FieldName::City) + state.fields.shownOf(FieldName::BaseName) + CaptionSuffix;
+    if (btsNumber)
+        *btsNumber = state.fields.shownOf(FieldName::BaseNum);
+    return true;
+}
+
+void BtsPage::readBts(const mdlPubVar& context, MoveBtsState& state)
+{
+    const BtsFields& fields = state.fields;
+    state.btsCode = fields.shownOf(FieldName::BaseCode);
+    state.oldRoomValue = fields.shownOf(FieldName::BelongRoom);
+    if (fields.find(FieldName::City))
+        state.cityCode = mdlPubFun::GetCityId(context, fields.shownOf(FieldName::City));
+    state.oldRoomCode =
+        RoomLookup::GetBtsRoomCode(context, state.net, state.cityCode, fields.shownOf(FieldName::BaseName));
     // Two BTSs of a city may share a name, and the lookup by name then finds one room for
     // both; a name stored in bytes that are not text finds none although a room holds the BTS,
     // which would stay in that room as well as in the new one. So the room is the one that
     // holds this BTS's own number, or none when no room holds it.
     if (!state.btsCode.isEmpty()) {
-        if (auto own = context.db().open(mdlPubFun::btsRoomStatement(state.net, state.btsCode))) {
+        if (auto own = context.db().open(RoomLookup::btsRoomStatement(state.net, state.btsCode))) {
             state.oldRoomCode.clear();
             if (own->RecordCount() > 0) {
                 own->MoveFirst();
@@ -104,40 +99,46 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
             }
         }
     }
+}
 
-    grid.ClearItems();
+void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid)
+{
     grid.AddItem(0, ModifyGroupKey, ModifyGroupCaption, ITEM_GROUP);
-    const QString resTable = QStringLiteral("res_") + state.n() + QStringLiteral("bts");
-    for (int j = 1; j <= n; ++j) {
-        if (!isEdited(state.btsDisp.value(j - 1)))
+    for (const BtsField& field : state.fields) {
+        if (!field.edited())
             continue;
-        const QString name = attr.at(AttrTable::FieldName, j);
         // A name the table lists twice keeps its first row, which then serves both.
-        PropertyItem* row = grid.AddItem(0, name, attr.at(AttrTable::Caption, j), ITEM_EDIT);
-        if (!row)
-            continue;
-        const QString rule = FieldRules::getResRule(context, resTable, name, attr);
-        if (rule.trimmed() == YesNoRule)
-            mdlPubFun::AddListOptions(row, YesNoOptions);
-        else if (!rule.isEmpty())
-            mdlPubFun::FillListOptions(context, row, rule);
-        if (name == QLatin1String("belongroom")) {
-            mdlPubFun::FillListOptions(context, row,
-                                       mdlPubFun::roomOptionsStatement(state.cityCode, context.roomScope()));
-            RoomOptions::distinguish(context, row, state.cityCode, state.cityRooms, state.net);
-        } else if (name == QLatin1String("city")) {
-            keepRightCities(context, row);
-        }
+        if (PropertyItem* row = grid.AddItem(0, field.name, field.caption, ITEM_EDIT))
+            addOptions(context, state, field, row);
     }
+}
 
+void BtsPage::addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
+                         PropertyItem* row)
+{
+    const QString resTable = QStringLiteral("res_") + state.n() + QStringLiteral("bts");
+    const QString rule = FieldRules::getResRule(context, resTable, field.name, state.fields);
+    if (rule.trimmed() == YesNoRule)
+        mdlPubFun::AddListOptions(row, YesNoOptions);
+    else if (!rule.isEmpty())
+        mdlPubFun::FillListOptions(context, row, rule);
+    if (field.name == FieldName::BelongRoom) {
+        mdlPubFun::FillListOptions(context, row,
+                                   RoomLookup::roomOptionsStatement(state.cityCode, context.roomScope()));
+        RoomOptions::distinguish(context, row, state.cityCode, state.cityRooms, state.net);
+    } else if (field.name == FieldName::City) {
+        keepRightCities(context, row);
+    }
+}
+
+void BtsPage::addKeptRows(const MoveBtsState& state, PropertyItems& grid)
+{
     PropertyItem* keep = grid.AddItem(0, KeepGroupKey, KeepGroupCaption, ITEM_GROUP);
-    for (int j = 1; j <= n; ++j) {
-        if (state.btsDisp.value(j - 1) != QLatin1String("C"))
+    for (const BtsField& field : state.fields) {
+        if (field.disposition != Disposition::Keep)
             continue;
-        PropertyItem* row =
-            grid.AddItem(0, attr.at(AttrTable::FieldName, j), attr.at(AttrTable::Caption, j), ITEM_TEXT);
-        if (row)
-            row->setValue(attr.at(AttrTable::DisplayValue, j));
+        if (PropertyItem* row = grid.AddItem(0, field.name, field.caption, ITEM_TEXT))
+            row->setValue(field.shown);
     }
 
     if (PropertyItem* modify = grid.GetItem(ModifyGroupKey))
@@ -149,12 +150,6 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
         menu->Children().AddItem(0, MenuEntryKey, PopupEntryCaption, ITEM_MENUENTRY);
         menu->setVisible(false);
     }
-
-    if (caption)
-        *caption = cityName + btsName + CaptionSuffix;
-    if (btsNumber)
-        *btsNumber = number;
-    return true;
 }
 
 } // namespace corvan

@@ -7,6 +7,7 @@
 
 namespace corvan {
 
+class PropertyItem;
 class PropertyItems;
 class mdlPubVar;
 
@@ -16,11 +17,11 @@ class mdlPubVar;
 class BtsPage {
 public:
     // Builds the page from the arguments already in state (net, attrMap), whose loaded
-    // fields the caller has cleared. Fills btsAttr, btsDisp, btsValue, btsText, btsCode,
-    // oldRoomValue, oldRoomCode and cityCode, and the grid. *caption is city name + BTS
-    // name + "基站调整"; *btsNumber the BTS's basenum, for the cells the caller loads next.
-    // False when it stopped early (no network, no table for it, rules unreadable): rows
-    // already added stay and neither output is set.
+    // fields the caller has cleared. Fills fields, btsCode, oldRoomValue, oldRoomCode and
+    // cityCode, and the grid. *caption is city name + BTS name + "基站调整"; *btsNumber the
+    // BTS's basenum, for the cells the caller loads next. False when it stopped early (no
+    // network, no table for it, rules unreadable): rows already added stay and neither
+    // output is set.
     static bool build(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid, QString* caption,
                       QString* btsNumber);
 
@@ -31,6 +32,16 @@ public:
     static const QString CaptionSuffix;
     // The options of a field whose rule is the keyword "YN".
     static const QString YesNoOptions;
+
+private:
+    // What the page knows of the BTS from its fields: its code, room and city.
+    static void readBts(const mdlPubVar& context, MoveBtsState& state);
+    // The group to modify: one editable row per field to modify or clear, with its options.
+    static void addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid);
+    static void addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
+                           PropertyItem* row);
+    // The group kept, then the hidden menu holder.
+    static void addKeptRows(const MoveBtsState& state, PropertyItems& grid);
 };
 
 } // namespace corvan

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/bts_save.h"
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/field_rules.h"
 #include "core/relocation/value_checks.h"
-#include "core/relocation/wizard_prompt.h"
 #include "core/rooms/room_options.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -14,16 +14,6 @@
 namespace corvan {
 
 namespace {
-
-const QString CityField = QStringLiteral("city");
-const QString RoomField = QStringLiteral("belongroom");
-const QString BscField = QStringLiteral("belongbsc");
-const QString NumberField = QStringLiteral("basenum");
-const QString CodeField = QStringLiteral("basecode");
-const QString Modified = QStringLiteral("M");
-const QString Removed = QStringLiteral("R");
-const QString MustNotBeEmpty = QStringLiteral("N");
-const QString Shown = QStringLiteral("Y");
 
 // What a list row stands for in the database: the code of the option the user chose.
 // A value that names no option, or a row without options, is taken as typed.
@@ -35,14 +25,6 @@ QString optionCodeOrTyped(const PropertyItem* row, const QString& shown)
     return code.isEmpty() ? shown : code;
 }
 
-void fitToFields(QStringList& list, int fieldCount)
-{
-    while (list.size() < fieldCount)
-        list.append(QString());
-    while (list.size() > fieldCount)
-        list.removeLast();
-}
-
 } // namespace
 
 QString BtsSave::roomCodeMissingMessage(const QString& roomValue)
@@ -50,70 +32,86 @@ QString BtsSave::roomCodeMissingMessage(const QString& roomValue)
     return QStringLiteral("无法取得机房 ") + roomValue + QStringLiteral(" 的机房编号");
 }
 
-bool BtsSave::saveBtsData(const mdlPubVar& context, MoveBtsState& state, const PropertyItems& grid,
-                          WizardPrompt& prompt)
+Verdict BtsSave::saveBtsData(const mdlPubVar& context, MoveBtsState& state, const PropertyItems& grid)
 {
-    const AttrTable& attr = state.btsAttr;
-    const int n = attr.FieldCount();
-    fitToFields(state.btsValue, n);
-    fitToFields(state.btsText, n);
-
-    for (int j = 1; j <= n; ++j) {
-        const QString name = attr.at(AttrTable::FieldName, j);
-        const qsizetype i = j - 1;
-        if (!name.isEmpty() && grid.HasItem(name)) {
-            const PropertyItem* row = grid.GetItem(name);
-            const QString shown = variantText(row->Value());
-            if (attr.at(AttrTable::Required, j) == MustNotBeEmpty && shown.isEmpty()) {
-                prompt.showMessage(attr.at(AttrTable::Caption, j) + FieldRules::RequiredSuffix);
-                return false;
-            }
-            if (name == CityField) {
-                state.btsValue[i] = mdlPubFun::GetOptionCode(row, shown);
-            } else if (name == RoomField) {
-                state.btsValue[i] = mdlPubFun::GetOptionCode(row, shown);
-                // An option may carry the room number beside a name that two rooms share;
-                // the BTS row and the summary take the name alone.
-                state.newRoomName = RoomOptions::nameOf(row, shown);
-                if (state.btsValue.at(i).isEmpty()) {
-                    prompt.showMessage(roomCodeMissingMessage(shown));
-                    return false;
-                }
-            } else if (name == BscField) {
-                state.btsValue[i] = shown;
-            } else {
-                state.btsValue[i] = optionCodeOrTyped(row, shown);
-            }
-            state.btsText[i] = name == RoomField ? state.newRoomName : shown;
-        }
-
-        const QString letter = state.btsDisp.value(i);
-        if (letter == Modified)
-            continue;
-        if (letter == Removed) {
-            state.btsValue[i].clear();
-            state.btsText[i].clear();
-        } else {
-            state.btsValue[i] = attr.at(AttrTable::DisplayValue, j);
-            state.btsText[i] = state.btsValue.at(i);
-        }
-    }
-
+    if (Verdict collected = collect(state, grid); !collected.ok)
+        return collected;
     // What the database would store otherwise than meant (a text in a number column, a
     // point off the globe, a county apart from the room) is refused before it is checked.
-    const QString wrong = ValueChecks::check(context, state, grid);
-    if (!wrong.isEmpty()) {
-        prompt.showMessage(wrong);
-        return false;
-    }
+    if (Verdict values = ValueChecks::check(context, state); !values.ok)
+        return values;
+    return FieldRules::checkBtsData(context, state);
+}
 
-    const FieldRules::Check check = FieldRules::checkBtsData(context, state, grid, prompt);
-    if (!check.ok) {
-        if (!check.message.isEmpty())
-            prompt.showMessage(check.message);
-        return false;
+Verdict BtsSave::collect(MoveBtsState& state, const PropertyItems& grid)
+{
+    for (BtsField& field : state.fields) {
+        const PropertyItem* row = field.name.isEmpty() ? nullptr : grid.GetItem(field.name);
+        field.onPage = row != nullptr;
+        if (row) {
+            const QString shown = variantText(row->Value());
+            if (field.required && shown.isEmpty())
+                return Verdict::refused(field.caption + FieldRules::RequiredSuffix, field.name);
+            if (!take(state, field, row))
+                return Verdict::refused(roomCodeMissingMessage(shown), field.name);
+        }
+        settle(field);
+    }
+    // The BTS stays in its room, which holds it already: there is no other target.
+    if (!state.movesRoom()) {
+        state.newRoomName = state.oldRoomValue;
+        state.newRoomCode = state.oldRoomCode;
+    }
+    return {};
+}
+
+bool BtsSave::take(MoveBtsState& state, BtsField& field, const PropertyItem* row)
+{
+    const QString shown = variantText(row->Value());
+    field.listed = row->Children().ItemCount() > 0;
+    field.text = shown;
+    if (field.name == FieldName::City) {
+        field.value = mdlPubFun::GetOptionCode(row, shown);
+    } else if (field.name == FieldName::BelongRoom) {
+        field.value = mdlPubFun::GetOptionCode(row, shown);
+        // An option may carry the room number beside a name that two rooms share; the BTS
+        // row and the summary take the name alone.
+        field.text = RoomOptions::nameOf(row, shown);
+        state.newRoomName = field.text;
+        state.newRoomCode = field.value;
+        return !field.value.isEmpty();
+    } else if (field.name == FieldName::BelongBsc) {
+        field.value = shown;
+    } else {
+        field.value = optionCodeOrTyped(row, shown);
     }
     return true;
+}
+
+void BtsSave::settle(BtsField& field)
+{
+    switch (field.disposition) {
+    case Disposition::Modify:
+        return;
+    case Disposition::Remove:
+        field.value.clear();
+        field.text.clear();
+        return;
+    default:
+        field.value = field.shown;
+        field.text = field.shown;
+    }
+}
+
+QString BtsSave::setPiece(const MoveBtsState& state, const BtsField& field)
+{
+    if (field.isNumber())
+        return field.name + QLatin1Char('=') + FieldRules::numberLiteral(field.value);
+    // The BTS row names its room; the room's code goes to the room's own row.
+    if (field.name == FieldName::BelongRoom &&
+        (field.type == QLatin1String("char") || field.type == QLatin1String("custom")))
+        return field.name + QStringLiteral("='") + sqlText(state.newRoomName) + QLatin1Char('\'');
+    return field.name + QStringLiteral("='") + sqlText(field.value) + QLatin1Char('\'');
 }
 
 QStringList BtsSave::updateStatements(const MoveBtsState& state)
@@ -121,33 +119,10 @@ QStringList BtsSave::updateStatements(const MoveBtsState& state)
     const QString n = state.n();
     if (n.isEmpty())
         return {};
-    const AttrTable& attr = state.btsAttr;
-    QString newNumber;
-    QString newRoomCode;
     QStringList sets;
-    for (int j = 1; j <= attr.FieldCount(); ++j) {
-        const QString name = attr.at(AttrTable::FieldName, j);
-        const QString value = state.btsValue.value(j - 1);
-        if (name == NumberField)
-            newNumber = value;
-        else if (name == RoomField)
-            newRoomCode = value;
-        if (name == CodeField)
-            continue;
-        const QString letter = state.btsDisp.value(j - 1);
-        if (letter != Removed && letter != Modified)
-            continue;
-        if (letter == Modified && attr.at(AttrTable::Display, j) != Shown)
-            continue;
-        const QString type = attr.at(AttrTable::DataType, j);
-        if (FieldRules::isNumberType(type))
-            sets << name + QLatin1Char('=') + FieldRules::numberLiteral(value);
-        else if (name == RoomField && (type == QLatin1String("char") || type == QLatin1String("custom")))
-            // The BTS row names its room; the room's code goes to the room's own row.
-            sets << name + QStringLiteral("='") + sqlText(state.newRoomName) + QLatin1Char('\'');
-        else
-            sets << name + QStringLiteral("='") + sqlText(value) + QLatin1Char('\'');
-    }
+    for (const BtsField& field : state.fields)
+        if (field.written())
+            sets << setPiece(state, field);
 
     QStringList statements;
     // With nothing to write the BTS row is left alone, and the rooms still change hands.
@@ -159,9 +134,11 @@ QStringList BtsSave::updateStatements(const MoveBtsState& state)
     // that holds it keep naming each other.
     if (!state.movesRoom())
         return statements;
+    const BtsField* number = state.fields.find(FieldName::BaseNum);
+    const BtsField* room = state.fields.find(FieldName::BelongRoom);
     statements << QStringLiteral("update res_baseroom set ") + n + QStringLiteral("bts='") +
-                      sqlText(newNumber) + QLatin1Char('\'') + QStringLiteral(" where roomcode='") +
-                      sqlText(newRoomCode) + QLatin1Char('\'');
+                      sqlText(number ? number->value : QString()) + QLatin1Char('\'') +
+                      QStringLiteral(" where roomcode='") + sqlText(room->value) + QLatin1Char('\'');
     statements << QStringLiteral("update res_baseroom set ") + n + QStringLiteral("bts=null") +
                       QStringLiteral(" where roomcode='") + sqlText(state.oldRoomCode) + QLatin1Char('\'');
     return statements;

@@ -18,8 +18,6 @@ const QString CellLoader::DetailMenuCaption = QStringLiteral("查看详细属性
 namespace {
 
 const QString CellPrefix = QStringLiteral("小区");
-const QString AntennaKind = QStringLiteral("A");
-const QString FeederKind = QStringLiteral("L");
 
 // " ci='a' or ci='b'": every condition starts with a blank, which the statements' texts
 // rely on.
@@ -124,7 +122,7 @@ void CellLoader::viewCell(const mdlPubVar& context, MoveBtsState& state, const Q
         AttrTable table;
         if (!ResourceView::GetResourceData(context, view, cell.cellcode, &table))
             return;
-        state.cellMap.append({QStringLiteral("K:") + cell.cellcode, table});
+        state.cellMap.append({cell.cellcode, table});
         if (!cellGrid || !fillCellGrid(cellGrid(index), table))
             return;
     }
@@ -155,7 +153,7 @@ void CellLoader::viewLine(const mdlPubVar& context, MoveBtsState& state, const Q
         if (!addLineRow(lineGrid, QStringLiteral("K:A:") + code, CellPrefix + ci + AntennaGroupCaption,
                         label))
             return;
-        state.lineList.append({AntennaKind, code, ci, QString(), label});
+        state.lineList.append({LineEntry::Kind::Antenna, code, ci, label});
         ++state.antCount;
     }
 
@@ -171,7 +169,7 @@ void CellLoader::viewLine(const mdlPubVar& context, MoveBtsState& state, const Q
         if (!addLineRow(lineGrid, QStringLiteral("K:L:") + code, CellPrefix + ci + FeederGroupCaption,
                         lineId))
             return;
-        state.lineList.append({FeederKind, code, ci, QString(), lineId});
+        state.lineList.append({LineEntry::Kind::Feeder, code, ci, lineId});
         ++state.lineCount;
     }
 

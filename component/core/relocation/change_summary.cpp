@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/change_summary.h"
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 
 namespace corvan {
@@ -16,8 +17,6 @@ namespace {
 constexpr int Columns = 4;
 const QString CellCaption = QStringLiteral("小区");
 const QString Belongs = QStringLiteral("所属");
-const QString CityField = QStringLiteral("city");
-const QString RoomField = QStringLiteral("belongroom");
 
 // Only blanks count: a tab or a full-width space is part of the text the user typed.
 QString trimBlanks(const QString& text)
@@ -41,22 +40,6 @@ QStringList data(const QString& c1, const QString& c2, const QString& c3, const 
     return QStringList{c1, c2, c3, c4};
 }
 
-// The text the commit gives field j (from 1): what the user saw when the page kept it,
-// else the value to write. False when neither list reaches the field.
-bool newText(const MoveBtsState& state, int j, QString& text)
-{
-    const qsizetype i = j - 1;
-    if (i < state.btsText.size()) {
-        text = state.btsText.at(i);
-        return true;
-    }
-    if (i < state.btsValue.size()) {
-        text = state.btsValue.at(i);
-        return true;
-    }
-    return false;
-}
-
 } // namespace
 
 QString ChangeSummary::title(const mdlPubVar& context, const MoveBtsState& state)
@@ -78,47 +61,55 @@ QList<QStringList> ChangeSummary::rows(const mdlPubVar& context, const MoveBtsSt
     QList<QStringList> rows;
     rows << data(title(context, state), QString(), QString(), QString());
     rows << band();
+    rows << btsRows(state);
+    if (state.cellCount != 0)
+        rows << band() << cellRows(state);
+    if (state.antCount != 0 || state.lineCount != 0)
+        rows << band() << lineRows(state);
+    return rows;
+}
 
-    const AttrTable& attr = state.btsAttr;
-    for (int j = 1; j <= attr.FieldCount(); ++j) {
-        const QString field = attr.at(AttrTable::FieldName, j);
-        const QString oldText = attr.at(AttrTable::DisplayValue, j);
-        QString changed;
-        if (field == CityField)
-            changed = state.newCityName;
-        else if (field == RoomField)
-            changed = state.newRoomName;
-        else if (!newText(state, j, changed))
-            return rows;
-        if (trimBlanks(changed) != trimBlanks(oldText))
-            rows << data(BtsKind, attr.at(AttrTable::Caption, j), oldText, changed);
+QList<QStringList> ChangeSummary::btsRows(const MoveBtsState& state)
+{
+    QList<QStringList> rows;
+    for (const BtsField& field : state.fields) {
+        // The city and the room as the user chose them; every other field as the commit
+        // leaves it, in the words the user saw.
+        const QString changed = field.name == FieldName::City         ? state.newCityName
+                                : field.name == FieldName::BelongRoom ? state.newRoomName
+                                                                      : field.text;
+        if (trimBlanks(changed) != trimBlanks(field.shown))
+            rows << data(BtsKind, field.caption, field.shown, changed);
     }
+    return rows;
+}
 
-    if (state.cellCount != 0) {
-        rows << band();
-        for (const auto& cellEntry : state.cellMap) {
-            const QString& key = cellEntry.first;
-            QString ci;
-            for (const CellEntry& cell : state.cellList) {
-                if (QStringLiteral("K:") + cell.cellcode == key) {
-                    ci = cell.ci;
-                    break;
-                }
+QList<QStringList> ChangeSummary::cellRows(const MoveBtsState& state)
+{
+    QList<QStringList> rows;
+    for (const CellTable& loaded : state.cellMap) {
+        QString ci;
+        for (const CellEntry& cell : state.cellList) {
+            if (cell.cellcode == loaded.cellcode) {
+                ci = cell.ci;
+                break;
             }
-            rows << data(CellKind, CellCaption, ci, Deleted);
         }
+        rows << data(CellKind, CellCaption, ci, Deleted);
     }
+    return rows;
+}
 
-    if (state.antCount != 0 || state.lineCount != 0) {
-        rows << band();
-        const qsizetype count = qsizetype(state.antCount) + qsizetype(state.lineCount);
-        for (qsizetype k = 0; k < count; ++k) {
-            if (k >= state.lineList.size())
-                return rows;
-            const LineEntry& entry = state.lineList.at(k);
-            rows << data(entry.kind == QLatin1String("A") ? AntennaKind : FeederKind,
-                         CellCaption + entry.ci + Belongs, trimBlanks(entry.label), Deleted);
-        }
+QList<QStringList> ChangeSummary::lineRows(const MoveBtsState& state)
+{
+    QList<QStringList> rows;
+    // The counts are those of the entries listed; an entry past them is not deleted.
+    const qsizetype count =
+        qMin(qsizetype(state.antCount) + qsizetype(state.lineCount), state.lineList.size());
+    for (qsizetype k = 0; k < count; ++k) {
+        const LineEntry& entry = state.lineList.at(k);
+        rows << data(entry.kind == LineEntry::Kind::Antenna ? AntennaKind : FeederKind,
+                     CellCaption + entry.ci + Belongs, trimBlanks(entry.label), Deleted);
     }
     return rows;
 }

@@ -17,8 +17,8 @@ class mdlPubVar;
 class ChangeSummary {
 public:
     // The rows, four texts each: the title row, then per section a band row (four empty
-    // texts) and its data rows. Stops silently at the first failure, with the rows made
-    // so far. The wizard paints them into its sheet; the record is written from them.
+    // texts) and its data rows. The wizard paints them into its sheet; the record is
+    // written from them.
     static QList<QStringList> rows(const mdlPubVar& context, const MoveBtsState& state);
     // A band row: the first of each section, empty, merged across the sheet.
     static bool isBand(const QStringList& row);
@@ -41,6 +41,12 @@ public:
     static constexpr qint32 BandForeground = 0xFFFFFF;
     static constexpr qint32 BandBackground = 0xFFFF00;
     static constexpr int BandFontSize = 10;
+
+private:
+    // Each BTS field whose text the relocation changes.
+    static QList<QStringList> btsRows(const MoveBtsState& state);
+    static QList<QStringList> cellRows(const MoveBtsState& state);
+    static QList<QStringList> lineRows(const MoveBtsState& state);
 };
 
 } // namespace corvan

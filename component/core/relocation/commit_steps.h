@@ -11,7 +11,6 @@
 
 namespace corvan {
 
-class PropertyItems;
 class mdlPubVar;
 
 // The commit's deletions: a relocated BTS leaves its cells, and the antennas and feeders
@@ -29,17 +28,19 @@ public:
     static bool delCellDataFromDB(const mdlPubVar& context, const MoveBtsState& state,
                                   const std::optional<QStringList>& present = std::nullopt);
 
-    // One statement per antenna ("K:A:" + antcode) or feeder ("K:L:" + linecode) row of the
-    // antenna and feeder grid, in grid order; other rows give none. Empty for a network
+    // One statement per antenna, then per feeder loaded, in load order. Empty for a network
     // letter other than G, C or D.
-    static QStringList lineDeleteStatements(const MoveBtsState& state, const PropertyItems& lineGrid);
+    static QStringList lineDeleteStatements(const MoveBtsState& state);
     // True without a statement when neither antennas nor feeders were loaded; otherwise runs
     // the statements in order and stops with false at the first that fails.
     // With the codes still present (antennas, feeders), each statement must delete its row
     // when it is present and nothing when it is not.
     static bool
-    delLineDataFromDB(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& lineGrid,
+    delLineDataFromDB(const mdlPubVar& context, const MoveBtsState& state,
                       const std::optional<std::pair<QStringList, QStringList>>& present = std::nullopt);
+
+private:
+    static QString lineDeleteStatement(const QString& n, const LineEntry& line);
 };
 
 } // namespace corvan

@@ -7,9 +7,37 @@
 namespace corvan {
 
 namespace {
+
 const QString Shown = QStringLiteral("Y");
 const QString Picture = QStringLiteral("pic");
-const QString Kept = QStringLiteral("C");
+
+// Each option row's name after the network letter, and what it makes of the fields it names.
+const std::pair<QString, Disposition> Rows[] = {
+    {QStringLiteral("BtsDispatchModify"), Disposition::Modify},
+    {QStringLiteral("BtsDispatchRemove"), Disposition::Remove},
+    {QStringLiteral("BtsDispatchChangeless"), Disposition::Keep},
+    {QStringLiteral("BtsDispatchNoDisplay"), Disposition::NoDisplay}};
+
+QString markerOf(Disposition disposition)
+{
+    return QChar::fromLatin1(char(disposition)) + QLatin1Char(':');
+}
+
+// The disposition a rule stands for, by its first letter.
+Disposition dispositionOf(const QString& rule)
+{
+    for (Disposition known : {Disposition::Modify, Disposition::Remove, Disposition::Keep,
+                              Disposition::NoDisplay, Disposition::Other})
+        if (rule.startsWith(QChar::fromLatin1(char(known))))
+            return known;
+    return Disposition::Other;
+}
+
+bool mayShow(const BtsField& field)
+{
+    return field.displayed && field.type != Picture;
+}
+
 } // namespace
 
 QString DispositionRules::statement(const QString& net)
@@ -25,15 +53,10 @@ QString DispositionRules::statement(const QString& net)
 QString DispositionRules::marker(const QString& net, const QString& gName)
 {
     const QString letter = net.toUpper();
-    if (gName == letter + QStringLiteral("BtsDispatchModify"))
-        return QStringLiteral("M:");
-    if (gName == letter + QStringLiteral("BtsDispatchRemove"))
-        return QStringLiteral("R:");
-    if (gName == letter + QStringLiteral("BtsDispatchChangeless"))
-        return QStringLiteral("C:");
-    if (gName == letter + QStringLiteral("BtsDispatchNoDisplay"))
-        return QStringLiteral("N:");
-    return QStringLiteral("O:");
+    for (const auto& [row, disposition] : Rows)
+        if (gName == letter + row)
+            return markerOf(disposition);
+    return markerOf(Disposition::Other);
 }
 
 QStringList DispositionRules::read(const mdlPubVar& context, const QString& net, bool* ok)
@@ -57,28 +80,22 @@ bool DispositionRules::isShown(const AttrTable& table, int field)
     return table.at(AttrTable::Display, field) == Shown && table.at(AttrTable::DataType, field) != Picture;
 }
 
-QStringList DispositionRules::dispose(const AttrTable& table, const QStringList& rules)
+void DispositionRules::dispose(BtsFields& fields, const QStringList& rules)
 {
-    QStringList letters;
-    letters.reserve(table.FieldCount());
-    for (int j = 1; j <= table.FieldCount(); ++j) {
-        if (!isShown(table, j)) {
-            letters.append(QString());
+    for (BtsField& field : fields) {
+        field.disposition = Disposition::Never;
+        if (!mayShow(field))
             continue;
-        }
         // A plain substring test, marker included: a name that is part of another listed
         // name matches too, and the first matching row wins.
-        const QString name = table.at(AttrTable::FieldName, j);
-        QString letter = Kept;
+        field.disposition = Disposition::Keep;
         for (const QString& rule : rules) {
-            if (rule.contains(name)) {
-                letter = rule.left(1);
+            if (rule.contains(field.name)) {
+                field.disposition = dispositionOf(rule);
                 break;
             }
         }
-        letters.append(letter);
     }
-    return letters;
 }
 
 } // namespace corvan

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/field_rules.h"
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
-#include "core/relocation/wizard_prompt.h"
-#include "core/rooms/room_options.h"
-#include "corvan/controls/property_item.h"
-#include "corvan/controls/property_items.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/record_set.h"
 
 #include <QRegularExpression>
@@ -21,10 +19,6 @@ namespace {
 
 const QString PartSeparator = QStringLiteral(";");
 const QString PairSeparator = QStringLiteral(",");
-const QString CityColumn = QStringLiteral("city");
-const QString RoomField = QStringLiteral("belongroom");
-const QString Modified = QStringLiteral("M");
-const QString MustNotBeEmpty = QStringLiteral("N");
 
 // The host splits the rule's pair; a host without the helper gets the same answer here.
 QString textField(const mdlPubVar& context, const QString& text, const QString& separator, int position)
@@ -32,6 +26,24 @@ QString textField(const mdlPubVar& context, const QString& text, const QString& 
     if (UiService* ui = context.UiService())
         return ui->GetTextField(text, separator, position);
     return text.split(separator).value(position - 1);
+}
+
+// A check that could not be made leaves the message as far as it was built; only a
+// finished message loses its last separator.
+Verdict finished(QString message, const QString& field)
+{
+    if (message.endsWith(PartSeparator))
+        message.chop(1);
+    return message.isEmpty() ? Verdict{} : Verdict::refused(message, field);
+}
+
+// The first field to modify that is one of the key fields.
+QString firstKeyField(const BtsFields& fields, const QStringList& keys)
+{
+    for (const BtsField& field : fields)
+        if (field.disposition == Disposition::Modify && keys.contains(field.name))
+            return field.name;
+    return {};
 }
 
 } // namespace
@@ -43,7 +55,7 @@ QString FieldRules::ruleStatement(const QString& table, const QString& field)
 }
 
 QString FieldRules::getResRule(const mdlPubVar& context, const QString& table, const QString& field,
-                               const AttrTable& attr)
+                               const BtsFields& fields)
 {
     auto rs = context.db().open(ruleStatement(table, field));
     if (!rs || rs->RecordCount() <= 0)
@@ -65,12 +77,12 @@ QString FieldRules::getResRule(const mdlPubVar& context, const QString& table, c
     // A rule with a part missing would only make a statement that cannot run.
     if (parts.at(0).isEmpty() || parts.at(1).isEmpty() || filterColumn.isEmpty() || sourceField.isEmpty())
         return {};
-    const int j = attr.findField(sourceField);
-    if (j == 0)
+    const BtsField* source = fields.find(sourceField);
+    if (!source)
         return {};
     // The value the record has now, not what the user may choose on the page.
-    const QString shown = attr.at(AttrTable::DisplayValue, j);
-    const QString filterValue = filterColumn == CityColumn ? mdlPubFun::GetCityId(context, shown) : shown;
+    const QString filterValue =
+        filterColumn == FieldName::City ? mdlPubFun::GetCityId(context, source->shown) : source->shown;
     return QStringLiteral("select ") + parts.at(0) + QStringLiteral(" from ") + parts.at(1) +
            QStringLiteral(" where ") + filterColumn + QStringLiteral("='") + sqlText(filterValue) +
            QStringLiteral("'");
@@ -83,11 +95,6 @@ QString FieldRules::keyFieldsStatement(const QString& net)
         return {};
     return QStringLiteral("select judgeunique from tablebaseinfo where queryfromview ='v_res_") + n +
            QStringLiteral("bts'");
-}
-
-bool FieldRules::isNumberType(const QString& type)
-{
-    return type == QLatin1String("num") || type == QLatin1String("int");
 }
 
 bool FieldRules::isNumber(const QString& value)
@@ -111,23 +118,20 @@ QString FieldRules::countStatement(const MoveBtsState& state, const QStringList&
     const QString n = state.n();
     if (n.isEmpty())
         return {};
-    const AttrTable& attr = state.btsAttr;
     QString condition;
-    for (int j = 1; j <= attr.FieldCount(); ++j) {
-        if (state.btsDisp.value(j - 1) != Modified)
+    for (const BtsField& field : state.fields) {
+        if (field.disposition != Disposition::Modify)
             continue;
-        const QString name = attr.at(AttrTable::FieldName, j);
-        const QString value = state.btsValue.value(j - 1);
         for (const QString& key : keys) {
-            if (key != name)
+            if (key != field.name)
                 continue;
             if (!condition.isEmpty())
                 condition += QStringLiteral(" and ");
-            if (isNumberType(attr.at(AttrTable::DataType, j)))
-                condition += QLatin1Char(' ') + name + QLatin1Char('=') + numberLiteral(value);
+            if (field.isNumber())
+                condition += QLatin1Char(' ') + field.name + QLatin1Char('=') + numberLiteral(field.value);
             else
-                condition +=
-                    QLatin1Char(' ') + name + QStringLiteral("='") + sqlText(value) + QLatin1Char('\'');
+                condition += QLatin1Char(' ') + field.name + QStringLiteral("='") + sqlText(field.value) +
+                             QLatin1Char('\'');
         }
     }
     if (condition.isEmpty())
@@ -142,84 +146,70 @@ QString FieldRules::roomTakenMessage(const MoveBtsState& state)
            QStringLiteral(" 已经存在") + state.net + QStringLiteral("网基站");
 }
 
-FieldRules::Check FieldRules::checkBtsData(const mdlPubVar& context, MoveBtsState& state,
-                                           const PropertyItems& grid, WizardPrompt& prompt)
+Verdict FieldRules::checkRoom(const mdlPubVar& context, const MoveBtsState& state)
 {
-    const SystemDb& db = context.db();
-    Check check;
-    // A check that could not be made leaves the message as far as it was built; only a
-    // finished message loses its last separator.
-    const auto stopped = [&check](const QString& message) {
-        check.message = message;
-        return check;
-    };
-    const auto finish = [&check](QString message) {
-        if (message.endsWith(PartSeparator))
-            message.chop(1);
-        check.message = message;
-        return check;
-    };
-
-    if (!state.movesRoom()) {
-        // The BTS stays in its room, which holds it already: there is no target to check.
-        state.newRoomName = state.oldRoomValue;
-        state.newRoomCode = state.oldRoomCode;
-    } else if (grid.HasItem(RoomField)) {
-        const PropertyItem* room = grid.GetItem(RoomField);
-        const QString shown = variantText(room->Value());
-        state.newRoomName = RoomOptions::nameOf(room, shown);
-        state.newRoomCode = mdlPubFun::GetOptionCode(room, shown);
-        auto rs = db.open(mdlPubFun::roomCheckStatement(state.net, state.newRoomCode));
-        if (!rs)
-            return check;
-        if (rs->RecordCount() > 0) {
-            rs->MoveFirst();
-            if (!rs->Text(0).trimmed().isEmpty()) {
-                prompt.showMessage(roomTakenMessage(state));
-                return check;
-            }
-        }
+    // A BTS that stays in its room has no target to check; nor has a page without the row.
+    const BtsField* room = state.fields.find(FieldName::BelongRoom);
+    if (!state.movesRoom() || !room->onPage)
+        return {};
+    auto rs = context.db().open(RoomLookup::roomCheckStatement(state.net, state.newRoomCode));
+    if (!rs)
+        return Verdict::refused({}, room->name);
+    if (rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        if (!rs->Text(0).trimmed().isEmpty())
+            return Verdict::refused(roomTakenMessage(state), room->name);
     }
+    return {};
+}
 
-    QStringList keys;
-    {
-        auto rs = db.open(keyFieldsStatement(state.net));
-        if (!rs)
-            return check;
-        if (rs->RecordCount() > 0) {
-            rs->MoveFirst();
-            keys = rs->Text(QStringLiteral("judgeunique")).split(PairSeparator);
-        }
-    }
+std::optional<QStringList> FieldRules::keyFields(const mdlPubVar& context, const QString& net)
+{
+    auto rs = context.db().open(keyFieldsStatement(net));
+    if (!rs)
+        return std::nullopt;
+    if (rs->RecordCount() <= 0)
+        return QStringList();
+    rs->MoveFirst();
+    return rs->Text(QStringLiteral("judgeunique")).split(PairSeparator);
+}
+
+Verdict FieldRules::checkBtsData(const mdlPubVar& context, const MoveBtsState& state)
+{
+    if (const Verdict room = checkRoom(context, state); !room.ok)
+        return room;
+    const std::optional<QStringList> keys = keyFields(context, state.net);
+    if (!keys)
+        return Verdict::refused({});
 
     QString message;
-    const AttrTable& attr = state.btsAttr;
-    for (int j = 1; j <= attr.FieldCount(); ++j) {
-        if (state.btsDisp.value(j - 1) != Modified)
+    QString first; // the field the message begins with
+    for (const BtsField& field : state.fields) {
+        if (field.disposition != Disposition::Modify || !field.required || !field.value.isEmpty())
             continue;
-        if (attr.at(AttrTable::Required, j) == MustNotBeEmpty && state.btsValue.value(j - 1).isEmpty())
-            message += attr.at(AttrTable::Caption, j) + RequiredSuffix + PartSeparator;
+        message += field.caption + RequiredSuffix + PartSeparator;
+        first = first.isEmpty() ? field.name : first;
     }
 
-    const QString count = countStatement(state, keys);
-    if (!count.isEmpty()) {
-        auto rs = db.open(count);
-        if (!rs)
-            return stopped(message);
-        if (rs->RecordCount() > 0) {
-            rs->MoveFirst();
-            // A count of one is the BTS itself keeping its own key values.
-            bool numeric = false;
-            const double rows = rs->Text(0).toDouble(&numeric);
-            if (!numeric)
-                return stopped(message);
-            if (rows > 1)
-                message += DuplicateKeys + PartSeparator;
+    const QString count = countStatement(state, *keys);
+    if (count.isEmpty())
+        return finished(message, first);
+    auto rs = context.db().open(count);
+    if (!rs)
+        return Verdict::refused(message, first);
+    if (rs->RecordCount() > 0) {
+        rs->MoveFirst();
+        // A count of one is the BTS itself keeping its own key values.
+        bool numeric = false;
+        const double rows = rs->Text(0).toDouble(&numeric);
+        if (!numeric)
+            return Verdict::refused(message, first);
+        if (rows > 1) {
+            message += DuplicateKeys + PartSeparator;
+            first = first.isEmpty() ? firstKeyField(state.fields, *keys) : first;
         }
     }
-
-    check.ok = message.isEmpty();
-    return finish(message);
+    return finished(message, first);
 }
 
 } // namespace corvan

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/grid_handlers.h"
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/rooms/city_rooms.h"
+#include "core/rooms/room_lookup.h"
 #include "core/rooms/room_options.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -15,11 +17,11 @@ namespace corvan {
 
 namespace {
 
-const QString CityKey = QStringLiteral("city");
-const QString RoomKey = QStringLiteral("belongroom");
-const QString CountyKey = QStringLiteral("county");
-const QString NumberKey = QStringLiteral("basenum");
-const QString CellBtsKey = QStringLiteral("bts");
+const QString& CityKey = FieldName::City;
+const QString& RoomKey = FieldName::BelongRoom;
+const QString& CountyKey = FieldName::County;
+const QString& NumberKey = FieldName::BaseNum;
+const QString& CellBtsKey = FieldName::CellBts;
 const QString MenuKey = QStringLiteral("P:1");
 const QString MenuEntryKey = QStringLiteral("Pop1");
 
@@ -44,7 +46,7 @@ void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, Pr
         return;
     // The rows keep what the user picked before; a room no longer offered is reported
     // when the page is left.
-    refill(context, grid, RoomKey, mdlPubFun::cityRoomsStatement(id, context.roomScope()));
+    refill(context, grid, RoomKey, RoomLookup::cityRoomsStatement(id, context.roomScope()));
     if (grid.HasItem(RoomKey)) {
         CityRooms own;
         RoomOptions::distinguish(context, grid.GetItem(RoomKey), id, rooms ? *rooms : own, net);
@@ -67,7 +69,7 @@ void GridHandlers::recordCityAndBaseNum(MoveBtsState& state, const PropertyItems
         state.newCityName = variantText(city->Value());
         // A kept city shows its name and offers no options: the BTS stays in its city,
         // whose identifier is known, and a name must never stand in for it.
-        state.newCityCode = state.letterOf(CityKey) == QLatin1String("C")
+        state.newCityCode = state.fields.dispositionOf(CityKey) == Disposition::Keep
                                 ? state.cityCode
                                 : mdlPubFun::GetOptionCode(city, state.newCityName);
         for (PropertyItems* cells : cellGrids)

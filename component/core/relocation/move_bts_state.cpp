@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/move_bts_state.h"
 
+#include "core/context/field_names.h"
 #include "core/context/sql_literal.h"
 
 namespace corvan {
@@ -12,39 +13,19 @@ QString MoveBtsState::n() const
 
 void MoveBtsState::clearLoaded()
 {
-    btsAttr = AttrTable();
-    btsDisp.clear();
-    btsValue.clear();
-    btsText.clear();
-    btsCode.clear();
-    cityCode.clear();
-    oldRoomValue.clear();
-    oldRoomCode.clear();
-    cityRooms.clear();
-    newRoomName.clear();
-    newRoomCode.clear();
-    newCityCode.clear();
-    newCityName.clear();
-    newBaseNum.clear();
-    pageBuilt = false;
-    cellList.clear();
-    cellCount = 0;
-    cellMap.clear();
-    lineList.clear();
-    antCount = 0;
-    lineCount = 0;
-}
-
-QString MoveBtsState::letterOf(const QString& field) const
-{
-    const int j = btsAttr.findField(field);
-    return j > 0 ? btsDisp.value(j - 1) : QString();
+    const QString keptNet = net;
+    const QMap<QString, AttrTable> keptTables = attrMap;
+    const bool keptMode = simpleMode;
+    *this = MoveBtsState();
+    net = keptNet;
+    attrMap = keptTables;
+    simpleMode = keptMode;
 }
 
 bool MoveBtsState::movesRoom() const
 {
-    const QString letter = letterOf(QStringLiteral("belongroom"));
-    return letter == QLatin1String("M") || letter == QLatin1String("R");
+    const BtsField* room = fields.find(FieldName::BelongRoom);
+    return room && room->edited();
 }
 
 } // namespace corvan

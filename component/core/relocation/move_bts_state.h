@@ -1,14 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <utility>
-
 #include <QList>
 #include <QMap>
 #include <QString>
-#include <QStringList>
-#include <QVector>
 
+#include "core/relocation/bts_field.h"
 #include "core/rooms/city_rooms.h"
 #include "corvan/attr_table.h"
 
@@ -22,29 +19,33 @@ struct CellEntry {
     bool operator==(const CellEntry&) const = default;
 };
 
-// One antenna ("A") or feeder ("L") of those cells.
+// A cell whose record the host handed over when the wizard opened: the commit deletes
+// exactly these, and the summary lists them.
+struct CellTable {
+    QString cellcode;
+    AttrTable table;
+    bool operator==(const CellTable&) const = default;
+};
+
+// One antenna or feeder of those cells.
 struct LineEntry {
-    QString kind;
+    enum class Kind { Antenna, Feeder };
+    Kind kind = Kind::Antenna;
     QString code;
     QString ci;
-    QString spare; // always empty; kept so the entry keeps its five texts
     QString label; // "天线" + running number for an antenna, the lineid for a feeder
     bool operator==(const LineEntry&) const = default;
 };
 
-// What the wizard's procedures share while one BTS is being relocated. Every list that
-// the original kept per field number is indexed from 0 here: entry j - 1 is field j.
+// What the wizard's procedures share while one BTS is being relocated.
 struct MoveBtsState {
     // The arguments of showBts.
     QString net;
     QMap<QString, AttrTable> attrMap;
     bool simpleMode = false;
 
-    // The BTS page.
-    AttrTable btsAttr;
-    QStringList btsDisp;  // disposition letter per field
-    QStringList btsValue; // value to write per field
-    QStringList btsText;  // per field, the text the user saw for that value (a list's caption)
+    // The BTS page: one field per field of the BTS's table, in its order.
+    BtsFields fields;
     QString btsCode;      // basecode
     QString cityCode;     // the BTS's city identifier before the move
     QString oldRoomValue; // the BTS's present room as shown (belongroom)
@@ -64,11 +65,12 @@ struct MoveBtsState {
     bool pageBuilt = false;
 
     // The BTS's cells and the antennas and feeders of those cells, in load order, without
-    // any limit on their number.
+    // any limit on their number. cellCount is the number of cells found, which a failure
+    // part way through the loading leaves above the cells listed.
     QList<CellEntry> cellList;
     int cellCount = 0;
-    QVector<std::pair<QString, AttrTable>> cellMap; // "K:" + cellcode -> the cell's table
-    QList<LineEntry> lineList;                      // antennas first, then feeders
+    QList<CellTable> cellMap;
+    QList<LineEntry> lineList; // antennas first, then feeders
     int antCount = 0;
     int lineCount = 0;
 
@@ -77,8 +79,6 @@ struct MoveBtsState {
     QString n() const;
     // Back to nothing loaded; the showBts arguments stay.
     void clearLoaded();
-    // The disposition letter of a field by name; empty when the table has no such field.
-    QString letterOf(const QString& field) const;
     // Whether the relocation takes the BTS out of its room: its room is to be modified or
     // removed. Under any other rule the BTS stays where it stands.
     bool movesRoom() const;

@@ -10,6 +10,7 @@
 #include "core/relocation/connection_loss.h"
 #include "core/relocation/field_rules.h"
 #include "core/relocation/relocation_record.h"
+#include "core/rooms/room_lookup.h"
 
 namespace corvan {
 
@@ -41,10 +42,10 @@ Journal::Subject journalSubject(const MoveBtsState& state)
     Journal::Subject subject{state.net, state.btsCode, {state.oldRoomCode}, {}, {}, {}};
     if (state.movesRoom())
         subject.roomCodes << state.newRoomCode;
-    for (const auto& [key, table] : state.cellMap)
-        subject.cellCodes << key.mid(2);
+    for (const CellTable& cell : state.cellMap)
+        subject.cellCodes << cell.cellcode;
     for (const LineEntry& line : state.lineList)
-        (line.kind == QLatin1String("A") ? subject.antennaCodes : subject.feederCodes) << line.code;
+        (line.kind == LineEntry::Kind::Antenna ? subject.antennaCodes : subject.feederCodes) << line.code;
     return subject;
 }
 
@@ -113,7 +114,7 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
         return std::optional<QString>(rs->Text(0).trimmed());
     };
     if (state.movesRoom()) {
-        const auto target = read(mdlPubFun::roomCheckStatement(state.net, state.newRoomCode));
+        const auto target = read(RoomLookup::roomCheckStatement(state.net, state.newRoomCode));
         if (failed)
             return failure(db, true);
         if (target && !target->isEmpty())
@@ -124,7 +125,7 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
     if (!state.oldRoomCode.isEmpty()) {
         const auto number = read(storedNumberStatement(state));
         const auto room =
-            failed ? std::nullopt : read(mdlPubFun::roomCheckStatement(state.net, state.oldRoomCode));
+            failed ? std::nullopt : read(RoomLookup::roomCheckStatement(state.net, state.oldRoomCode));
         if (failed)
             return failure(db, true);
         if (!number || !room || *number != *room)
@@ -134,8 +135,8 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
 }
 
 CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsState& state,
-                                      const PropertyItems& lineGrid, const QList<QStringList>& summary,
-                                      bool atomic, const Journal::PlanRow& plan)
+                                      const QList<QStringList>& summary, bool atomic,
+                                      const Journal::PlanRow& plan)
 {
     const SystemDb& db = context.db();
     const auto failed = [&](const QString& step,
@@ -158,7 +159,7 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
             context, state, journal ? std::optional(Journal::codes(*journal, Journal::Cells)) : std::nullopt))
         return failed(StepCells);
     if (!CommitSteps::delLineDataFromDB(
-            context, state, lineGrid,
+            context, state,
             journal ? std::optional(std::pair{Journal::codes(*journal, Journal::Antennas),
                                               Journal::codes(*journal, Journal::Feeders)})
                     : std::nullopt))
@@ -183,7 +184,7 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
 }
 
 CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState& state,
-                                    const PropertyItems& lineGrid, const QList<QStringList>& summary)
+                                    const QList<QStringList>& summary)
 {
     const SystemDb& db = context.db();
     // The four steps are one transaction where the host offers one: any failure undoes
@@ -192,7 +193,7 @@ CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState
     // Looked at outside the transaction, which a failed read would end on some engines.
     Journal::available(context);
     if (!atomic)
-        return write(context, state, lineGrid, summary, false);
+        return write(context, state, summary, false);
     // Without its transaction the commit could be left half done: it does not start.
     if (!db.begin())
         return failure(db, true);
@@ -200,7 +201,7 @@ CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState
     // lock the transaction holds keeps the answer true until the commit ends.
     CommitOutcome result = staleChange(context, state);
     if (result.done())
-        result = write(context, state, lineGrid, summary, true);
+        result = write(context, state, summary, true);
     if (!result.done()) {
         db.rollback();
         return result;

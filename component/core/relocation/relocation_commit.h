@@ -10,7 +10,6 @@
 
 namespace corvan {
 
-class PropertyItems;
 class mdlPubVar;
 
 // What one attempt at writing a relocation came to. The messages are for the user, who
@@ -38,7 +37,7 @@ public:
     // Begin, re-check, write, commit; any failure rolls everything back. Without the host's
     // transactions the steps run one by one and a failure keeps what was written before it.
     static CommitOutcome run(const mdlPubVar& context, const MoveBtsState& state,
-                             const PropertyItems& lineGrid, const QList<QStringList>& summary);
+                             const QList<QStringList>& summary);
 
     // Inside an open transaction: why this relocation can no longer go ahead (the target
     // room filled, the BTS moved by someone else), a database failure, or Done.
@@ -47,7 +46,7 @@ public:
     // the record's code, or the step's failure.
     // A row of a relocation plan names the plan in its journal entry.
     static CommitOutcome write(const mdlPubVar& context, const MoveBtsState& state,
-                               const PropertyItems& lineGrid, const QList<QStringList>& summary, bool atomic,
+                               const QList<QStringList>& summary, bool atomic,
                                const Journal::PlanRow& plan = {});
     // saveBtsDataInDB: the BTS row, the new room, the old room, each only after the one
     // before succeeded. Nothing to write is a failure.

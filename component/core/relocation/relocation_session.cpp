@@ -3,6 +3,7 @@
 
 #include "core/context/busy_scope.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/context/wizard_prompt.h"
 #include "core/journal/journal.h"
 #include "core/relocation/bts_page.h"
 #include "core/relocation/bts_save.h"
@@ -10,7 +11,6 @@
 #include "core/relocation/change_summary.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/relocation_commit.h"
-#include "core/relocation/wizard_prompt.h"
 
 namespace corvan {
 
@@ -55,6 +55,7 @@ bool RelocationSession::start(const QString& net, const QMap<QString, AttrTable>
     m_cells.clear();
     m_summary.clear();
     m_caption.clear();
+    m_refusedField.clear();
     QString btsNumber;
     if (!BtsPage::build(m_context, m_state, m_page, &m_caption, &btsNumber))
         return false;
@@ -91,8 +92,13 @@ bool RelocationSession::next()
     // The record needs the city and base number the page shows, whenever the grid last
     // told of an edit.
     edited();
-    if (!BtsSave::saveBtsData(m_context, m_state, m_page, m_prompt))
+    const Verdict verdict = BtsSave::saveBtsData(m_context, m_state, m_page);
+    m_refusedField = verdict.field;
+    if (!verdict.ok) {
+        if (!verdict.message.isEmpty())
+            m_prompt.showMessage(verdict.message);
         return false;
+    }
     m_summary = ChangeSummary::rows(m_context, m_state);
     return true;
 }
@@ -108,7 +114,7 @@ bool RelocationSession::commit()
             // The busy indication covers the work, waiting for another user's lock
             // included, and is gone before the user is told anything.
             BusyScope busy(m_context);
-            outcome = RelocationCommit::run(m_context, m_state, m_line, m_summary);
+            outcome = RelocationCommit::run(m_context, m_state, m_summary);
         }
         if (outcome.result != CommitOutcome::Result::Busy ||
             !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))

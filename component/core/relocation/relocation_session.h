@@ -51,8 +51,9 @@ public:
     bool popupChosen(const PropertyItem* item);
 
     // Next: collects and checks the page, and on success makes the summary. The user is
-    // told why not.
+    // told why not, and refusedField() names the field the refusal is about.
     bool next();
+    const QString& refusedField() const { return m_refusedField; }
     // The summary of the last successful Next: rows of four texts, the title first.
     const QList<QStringList>& summary() const { return m_summary; }
 
@@ -60,11 +61,6 @@ public:
     // lock shows the host's busy indication and may be tried again; the user is told the
     // result once the work is over. True when the relocation is written.
     bool commit();
-
-    // The cell grids and the antenna and feeder grid the commit works from.
-    const PropertyItems& lineGrid() const { return m_line; }
-    int cellGridCount() const { return int(m_cells.size()); }
-    const PropertyItems& cellGrid(int index) const { return *m_cells.at(size_t(index)); }
 
 signals:
     // A relocation was written: the BTS of that network now stands elsewhere.
@@ -78,10 +74,12 @@ private:
     PropertyItems& m_page;
     WizardPrompt& m_prompt;
     MoveBtsState m_state;
+    // The hidden page's grids: one per cell, and the antennas and feeders.
     std::vector<std::unique_ptr<PropertyItems>> m_cells;
     PropertyItems m_line;
     QList<QStringList> m_summary;
     QString m_caption;
+    QString m_refusedField;
 };
 
 } // namespace corvan

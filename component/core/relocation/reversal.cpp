@@ -5,6 +5,7 @@
 #include <QJsonArray>
 
 #include "core/context/busy_scope.h"
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
@@ -44,11 +45,11 @@ const QString Restored = QStringLiteral("恢复");
 const QString PictureText = QStringLiteral("(图片)");
 const QString CellCaption = QStringLiteral("小区");
 const QString RelocateRight = QStringLiteral("13");
-const QString CodeField = QStringLiteral("basecode");
-const QString NumberField = QStringLiteral("basenum");
-const QString RoomField = QStringLiteral("belongroom");
-const QString CityField = QStringLiteral("city");
-const QString CountyField = QStringLiteral("county");
+const QString& CodeField = FieldName::BaseCode;
+const QString& NumberField = FieldName::BaseNum;
+const QString& RoomField = FieldName::BelongRoom;
+const QString& CityField = FieldName::City;
+const QString& CountyField = FieldName::County;
 
 QString textOf(const QJsonValue& value)
 {

@@ -4,6 +4,7 @@
 #include "core/journal/journal.h"
 
 #include "core/context/busy_scope.h"
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/connection_loss.h"
 #include "core/relocation/grid_handlers.h"
@@ -15,9 +16,8 @@
 
 namespace corvan {
 
-const QString RoomMove::SharedFields[5] = {QStringLiteral("city"), QStringLiteral("belongroom"),
-                                           QStringLiteral("county"), QStringLiteral("longitude"),
-                                           QStringLiteral("latitude")};
+const QString RoomMove::SharedFields[5] = {FieldName::City, FieldName::BelongRoom, FieldName::County,
+                                           FieldName::Longitude, FieldName::Latitude};
 const QString RoomMove::SuccessMessage =
     QStringLiteral("整机房搬迁成功\r\n请在资源维护中添加小区、天线、馈线的信息");
 const QString RoomMove::NothingChosen = QStringLiteral("请至少选择一个要搬迁的基站");
@@ -28,15 +28,16 @@ const QString RoomMove::NoTransactions =
 
 namespace {
 
-const QString Networks[3] = {QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")};
 const QString SharedGroupKey = QStringLiteral("G:M");
 const QString SharedGroupCaption = QStringLiteral("各基站共同的新属性");
+const QString NewLine = QStringLiteral("\r\n");
 
 // What one BTS's checks told, kept to be told with every other BTS's in one message.
 class Collector : public WizardPrompt {
 public:
     void showMessage(const QString& text, Icon) override { told << text; }
     bool askRetry(const QString&, const QString&) override { return false; }
+    bool ask(const QString&) override { return false; }
     QStringList told;
 };
 
@@ -54,7 +55,7 @@ RoomMove::RoomMove(mdlPubVar& context, PropertyItems& shared, const QMap<QString
                    WizardPrompt& prompt, QObject* parent)
     : QObject(parent), m_context(context), m_shared(shared), m_prompt(prompt)
 {
-    for (const QString& net : Networks) {
+    for (const QString& net : NetworkLetters) {
         if (!pages.value(net))
             continue;
         auto bts = std::make_unique<Bts>();
@@ -100,7 +101,7 @@ bool RoomMove::start(const QMap<QString, AttrTable>& tables)
     for (const QString& field : SharedFields) {
         for (const auto& bts : m_btss) {
             const PropertyItem* row = bts->page->GetItem(field);
-            if (bts->session->state().letterOf(field) != QLatin1String("M") || !row ||
+            if (bts->session->state().fields.dispositionOf(field) != Disposition::Modify || !row ||
                 row->Type() != ITEM_EDIT)
                 continue;
             PropertyItem* shared = m_shared.AddItem(0, field, row->Caption(), ITEM_EDIT);
@@ -128,9 +129,8 @@ QString RoomMove::label(const QString& net) const
     if (!bts)
         return {};
     const MoveBtsState& state = bts->session->state();
-    const int name = state.btsAttr.findField(QStringLiteral("basename"));
-    return net + QStringLiteral("网基站 ") +
-           (name > 0 ? state.btsAttr.at(AttrTable::DisplayValue, name) : state.btsCode);
+    const BtsField* name = state.fields.find(FieldName::BaseName);
+    return net + QStringLiteral("网基站 ") + (name ? name->shown : state.btsCode);
 }
 
 bool RoomMove::isChosen(const QString& net) const
@@ -157,7 +157,8 @@ bool RoomMove::share()
     // fail on a room row it cannot take.
     QStringList kept;
     for (const auto& bts : m_btss)
-        if (bts->chosen && bts->session->state().letterOf(QStringLiteral("belongroom")) != QLatin1String("M"))
+        if (bts->chosen &&
+            bts->session->state().fields.dispositionOf(FieldName::BelongRoom) != Disposition::Modify)
             kept << RoomKept.arg(label(bts->net));
     if (!kept.isEmpty()) {
         m_prompt.showMessage(kept.join(QStringLiteral("\r\n")));
@@ -178,7 +179,7 @@ bool RoomMove::share()
             bts->session->valueChanged(row);
             row->setVisible(false);
         }
-        if (PropertyItem* county = bts->page->GetItem(QStringLiteral("county"));
+        if (PropertyItem* county = bts->page->GetItem(FieldName::County);
             county && m_shared.HasItem(county->Key()))
             county->setValue(m_shared.GetItem(county->Key())->Value());
         bts->session->edited();
@@ -211,81 +212,89 @@ bool RoomMove::check()
     return !m_summary.isEmpty();
 }
 
-bool RoomMove::commit()
+RoomMove::Attempt RoomMove::writeAll() const
+{
+    Attempt attempt;
+    for (const auto& bts : m_btss) {
+        if (!bts->chosen)
+            continue;
+        const MoveBtsState& state = bts->session->state();
+        attempt.outcome = RelocationCommit::staleChange(m_context, state);
+        if (attempt.outcome.done())
+            attempt.outcome = RelocationCommit::write(m_context, state, bts->session->summary(), true);
+        if (!attempt.outcome.done()) {
+            attempt.who = label(bts->net);
+            return attempt;
+        }
+        attempt.codes << attempt.outcome.recordCode;
+        if (!attempt.outcome.notice.isEmpty() && !attempt.notices.contains(attempt.outcome.notice))
+            attempt.notices << attempt.outcome.notice;
+    }
+    return attempt;
+}
+
+RoomMove::Attempt RoomMove::attempt() const
 {
     const SystemDb& db = m_context.db();
+    BusyScope busy(m_context);
+    if (!db.begin()) {
+        Attempt failed;
+        failed.outcome.details = db.lastError();
+        failed.outcome.result =
+            db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
+        failed.outcome.message = RelocationCommit::UndoneMessage + NewLine + failed.outcome.details;
+        if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove))
+            failed.outcome = *lost;
+        return failed;
+    }
+    Attempt attempt = writeAll();
+    if (!attempt.outcome.done()) {
+        // Undone with the connection, as a whole move, whichever BTS was being written.
+        if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove)) {
+            attempt.outcome = *lost;
+            attempt.who.clear();
+        }
+        db.rollback();
+    } else if (!db.commit()) {
+        const QString reason = db.lastError();
+        attempt.outcome =
+            ConnectionLoss::afterCommit(m_context, ConnectionLoss::Work::RoomMove, attempt.outcome)
+                .value_or(CommitOutcome{CommitOutcome::Result::Failed,
+                                        RelocationCommit::UndoneMessage + NewLine + reason,
+                                        reason,
+                                        {},
+                                        {},
+                                        {}});
+    }
+    return attempt;
+}
+
+bool RoomMove::commit()
+{
     if (m_summary.isEmpty())
         return false;
     // Several BTSs written one by one could be left half moved: without transactions, none is.
-    if (!db.hasTransactions()) {
+    if (!m_context.db().hasTransactions()) {
         m_prompt.showMessage(NoTransactions);
         return false;
     }
-    QStringList codes;
-    QStringList notices;
-    CommitOutcome outcome;
-    QString who;
     Journal::available(m_context);
-    for (;;) {
-        codes.clear();
-        notices.clear();
-        who.clear();
-        {
-            BusyScope busy(m_context);
-            outcome = CommitOutcome{};
-            if (!db.begin()) {
-                outcome.details = db.lastError();
-                outcome.result =
-                    db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed;
-                outcome.message = RelocationCommit::UndoneMessage + QStringLiteral("\r\n") + outcome.details;
-                if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove))
-                    outcome = *lost;
-            } else {
-                for (const auto& bts : m_btss) {
-                    if (!bts->chosen)
-                        continue;
-                    const RelocationSession& session = *bts->session;
-                    outcome = RelocationCommit::staleChange(m_context, session.state());
-                    if (outcome.done())
-                        outcome = RelocationCommit::write(m_context, session.state(), session.lineGrid(),
-                                                          session.summary(), true);
-                    if (!outcome.done()) {
-                        who = label(bts->net);
-                        break;
-                    }
-                    codes << outcome.recordCode;
-                    if (!outcome.notice.isEmpty() && !notices.contains(outcome.notice))
-                        notices << outcome.notice;
-                }
-                if (!outcome.done()) {
-                    // Undone with the connection, as a whole move, whichever BTS was being written.
-                    if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::RoomMove)) {
-                        outcome = *lost;
-                        who.clear();
-                    }
-                    db.rollback();
-                } else if (!db.commit()) {
-                    const QString reason = db.lastError();
-                    outcome = ConnectionLoss::afterCommit(m_context, ConnectionLoss::Work::RoomMove, outcome)
-                                  .value_or(CommitOutcome{CommitOutcome::Result::Failed,
-                                                          RelocationCommit::UndoneMessage +
-                                                              QStringLiteral("\r\n") + reason,
-                                                          reason,
-                                                          {},
-                                                          {},
-                                                          {}});
-                }
-            }
-        }
-        if (outcome.result != CommitOutcome::Result::Busy ||
-            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
-            break;
-    }
+    Attempt done;
+    do
+        done = attempt();
+    while (done.outcome.result == CommitOutcome::Result::Busy &&
+           m_prompt.askRetry(RelocationCommit::BusyMessage, done.outcome.details));
+    return report(done);
+}
+
+bool RoomMove::report(const Attempt& attempt)
+{
+    const CommitOutcome& outcome = attempt.outcome;
     if (outcome.done()) {
         m_prompt.showMessage(SuccessMessage, WizardPrompt::Icon::Information);
-        if (!notices.isEmpty())
-            m_prompt.showMessage(notices.join(QStringLiteral("\r\n")));
-        emit moved(codes);
+        if (!attempt.notices.isEmpty())
+            m_prompt.showMessage(attempt.notices.join(NewLine));
+        emit moved(attempt.codes);
         return true;
     }
     if (outcome.result == CommitOutcome::Result::Busy)
@@ -294,15 +303,14 @@ bool RoomMove::commit()
         m_prompt.showMessage(outcome.message);
         return false;
     }
-    // Which BTS, and which of its steps, stopped the whole move.
-    // Everything was undone, the record's failure included.
-    QString message =
-        outcome.message.isEmpty()
-            ? RelocationCommit::UndoneMessage +
-                  (outcome.details.isEmpty() ? QString() : QStringLiteral("\r\n") + outcome.details)
-            : outcome.message;
-    if (!who.isEmpty())
-        message = who +
+    // Which BTS, and which of its steps, stopped the whole move. Everything was undone, the
+    // record's failure included.
+    QString message = outcome.message.isEmpty()
+                          ? RelocationCommit::UndoneMessage +
+                                (outcome.details.isEmpty() ? QString() : NewLine + outcome.details)
+                          : outcome.message;
+    if (!attempt.who.isEmpty())
+        message = attempt.who +
                   (outcome.step.isEmpty() ? QString()
                                           : QStringLiteral("（") + outcome.step + QStringLiteral("）")) +
                   QStringLiteral("：") + message;

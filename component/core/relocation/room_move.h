@@ -10,7 +10,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "core/relocation/wizard_prompt.h"
+#include "core/context/wizard_prompt.h"
+#include "core/relocation/relocation_commit.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {
@@ -76,6 +77,20 @@ signals:
 private:
     struct Bts;
     Bts* find(const QString& net) const;
+
+    // One try at writing every chosen BTS: what came of it, the records written, the notices
+    // to pass on, and which BTS failed.
+    struct Attempt {
+        CommitOutcome outcome;
+        QStringList codes;
+        QStringList notices;
+        QString who;
+    };
+    // Begin, every chosen BTS's checks and steps, then commit or roll back.
+    Attempt attempt() const;
+    Attempt writeAll() const;
+    // Tells the user how the move ended; true when it was written.
+    bool report(const Attempt& attempt);
 
     mdlPubVar& m_context;
     PropertyItems& m_shared;

@@ -8,6 +8,7 @@
 #include <numeric>
 #include <vector>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/move_bts_state.h"
@@ -20,9 +21,9 @@ namespace corvan {
 const QString RoomPicker::AllCounties = QStringLiteral("全部区县");
 
 namespace {
-const QString RoomKey = QStringLiteral("belongroom");
-const QString CountyKey = QStringLiteral("county");
-const QString CityKey = QStringLiteral("city");
+const QString& RoomKey = FieldName::BelongRoom;
+const QString& CountyKey = FieldName::County;
+const QString& CityKey = FieldName::City;
 const QString OptionPrefix = QStringLiteral("K:");
 const QString HasBts = QStringLiteral("已有%1网基站，不能再放入");
 const QString StandsHere = QStringLiteral("基站现在就在这个机房");

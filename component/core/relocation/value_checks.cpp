@@ -3,13 +3,11 @@
 
 #include <cmath>
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/field_rules.h"
 #include "core/rooms/room_options.h"
-#include "corvan/controls/property_item.h"
-#include "corvan/controls/property_items.h"
 
 namespace corvan {
 
@@ -19,12 +17,6 @@ const QString ValueChecks::OutOfRange = QStringLiteral("超出范围");
 const QString ValueChecks::CountyMismatch = QStringLiteral("与所选机房所在的区县不一致");
 
 namespace {
-
-const QString Modified = QStringLiteral("M");
-const QString Longitude = QStringLiteral("longitude");
-const QString Latitude = QStringLiteral("latitude");
-const QString CountyField = QStringLiteral("county");
-const QString RoomField = QStringLiteral("belongroom");
 
 QString number(double value)
 {
@@ -42,8 +34,8 @@ QString ValueChecks::extentStatement(const QString& provinceId)
 
 std::optional<ValueChecks::Range> ValueChecks::coordinateRange(const mdlPubVar& context, const QString& field)
 {
-    const bool longitude = field == Longitude;
-    if (!longitude && field != Latitude)
+    const bool longitude = field == FieldName::Longitude;
+    if (!longitude && field != FieldName::Latitude)
         return std::nullopt;
     Range range = longitude ? Range{-180, 180} : Range{-90, 90};
     // A database without the extent (or without the table) leaves the globe's bounds.
@@ -61,42 +53,48 @@ std::optional<ValueChecks::Range> ValueChecks::coordinateRange(const mdlPubVar& 
     return range;
 }
 
-QString ValueChecks::check(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& grid)
+Verdict ValueChecks::checkNumber(const mdlPubVar& context, const BtsField& field)
 {
-    const AttrTable& attr = state.btsAttr;
-    for (int j = 1; j <= attr.FieldCount(); ++j) {
-        const QString name = attr.at(AttrTable::FieldName, j);
-        // As written: a blank around the digits would make the statement store a text.
-        const QString value = state.btsValue.value(j - 1);
-        if (state.btsDisp.value(j - 1) != Modified || !grid.HasItem(name) || value.isEmpty())
-            continue;
-        const QString type = attr.at(AttrTable::DataType, j);
-        if (!FieldRules::isNumberType(type))
-            continue;
-        const QString caption = attr.at(AttrTable::Caption, j);
-        bool ok = false;
-        const double parsed = value.toDouble(&ok);
-        if (!FieldRules::isNumber(value) || !ok || !std::isfinite(parsed))
-            return caption + NotANumber;
-        if (type == QLatin1String("int") && parsed != std::floor(parsed))
-            return caption + NotAWholeNumber;
-        if (const auto range = coordinateRange(context, name);
-            range && (parsed < range->min || parsed > range->max))
-            return caption + OutOfRange + QLatin1Char('(') + number(range->min) + QStringLiteral("～") +
-                   number(range->max) + QLatin1Char(')');
-    }
-
-    // A county chosen apart from the room would place the BTS where its room is not.
-    const int county = attr.findField(CountyField);
-    const int room = attr.findField(RoomField);
-    if (county > 0 && room > 0 && state.movesRoom() && state.btsDisp.value(county - 1) == Modified &&
-        grid.HasItem(CountyField) && grid.GetItem(CountyField)->Children().ItemCount() > 0) {
-        const QString chosen = state.btsValue.value(county - 1);
-        const QString roomCounty = RoomOptions::countyOf(context, state.btsValue.value(room - 1));
-        if (!chosen.isEmpty() && !roomCounty.isEmpty() && chosen != roomCounty)
-            return attr.at(AttrTable::Caption, county) + CountyMismatch;
-    }
+    // As written: a blank around the digits would make the statement store a text.
+    const QString& value = field.value;
+    bool ok = false;
+    const double parsed = value.toDouble(&ok);
+    if (!FieldRules::isNumber(value) || !ok || !std::isfinite(parsed))
+        return Verdict::refused(field.caption + NotANumber, field.name);
+    if (field.type == QLatin1String("int") && parsed != std::floor(parsed))
+        return Verdict::refused(field.caption + NotAWholeNumber, field.name);
+    if (const auto range = coordinateRange(context, field.name);
+        range && (parsed < range->min || parsed > range->max))
+        return Verdict::refused(field.caption + OutOfRange + QLatin1Char('(') + number(range->min) +
+                                    QStringLiteral("～") + number(range->max) + QLatin1Char(')'),
+                                field.name);
     return {};
+}
+
+Verdict ValueChecks::checkCounty(const mdlPubVar& context, const MoveBtsState& state)
+{
+    // A county chosen apart from the room would place the BTS where its room is not.
+    const BtsField* county = state.fields.find(FieldName::County);
+    const BtsField* room = state.fields.find(FieldName::BelongRoom);
+    if (!county || !room || !state.movesRoom() || county->disposition != Disposition::Modify ||
+        !county->onPage || !county->listed)
+        return {};
+    const QString roomCounty = RoomOptions::countyOf(context, room->value);
+    if (!county->value.isEmpty() && !roomCounty.isEmpty() && county->value != roomCounty)
+        return Verdict::refused(county->caption + CountyMismatch, county->name);
+    return {};
+}
+
+Verdict ValueChecks::check(const mdlPubVar& context, const MoveBtsState& state)
+{
+    for (const BtsField& field : state.fields) {
+        if (field.disposition != Disposition::Modify || !field.onPage || field.value.isEmpty() ||
+            !field.isNumber())
+            continue;
+        if (Verdict verdict = checkNumber(context, field); !verdict.ok)
+            return verdict;
+    }
+    return checkCounty(context, state);
 }
 
 } // namespace corvan

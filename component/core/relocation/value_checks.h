@@ -6,10 +6,10 @@
 #include <QString>
 
 #include "core/relocation/move_bts_state.h"
+#include "core/relocation/verdict.h"
 
 namespace corvan {
 
-class PropertyItems;
 class mdlPubVar;
 
 // What the user typed or chose must mean what the database will make of it: a number
@@ -18,8 +18,8 @@ class mdlPubVar;
 // the values saveBtsData collected, before the database checks.
 class ValueChecks {
 public:
-    // The message naming the first field that fails, or empty when every value holds.
-    static QString check(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& grid);
+    // The first field that fails and the message naming it; changes nothing.
+    static Verdict check(const mdlPubVar& context, const MoveBtsState& state);
 
     struct Range {
         double min = 0;
@@ -28,6 +28,12 @@ public:
     // The longitude and latitude a field of that name may take, when it is a coordinate.
     static std::optional<Range> coordinateRange(const mdlPubVar& context, const QString& field);
     static QString extentStatement(const QString& provinceId);
+
+private:
+    // A number field of the page holds a number, whole for "int", on the globe for a coordinate.
+    static Verdict checkNumber(const mdlPubVar& context, const BtsField& field);
+    // The county chosen is the county of the room chosen.
+    static Verdict checkCounty(const mdlPubVar& context, const MoveBtsState& state);
 
     static const QString NotANumber;
     static const QString NotAWholeNumber;

@@ -3,16 +3,18 @@
 
 #include <QHash>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/rooms/city_rooms.h"
+#include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 
 namespace corvan {
 
 namespace {
-const QString CountyKey = QStringLiteral("county");
+const QString& CountyKey = FieldName::County;
 const QString OptionPrefix = QStringLiteral("K:");
 } // namespace
 
@@ -68,7 +70,7 @@ QString RoomOptions::countyOf(const mdlPubVar& context, const QString& roomCode)
 {
     if (roomCode.isEmpty())
         return {};
-    return context.db().firstText(mdlPubFun::roomCountyStatement(roomCode)).value_or(QString()).trimmed();
+    return context.db().firstText(RoomLookup::roomCountyStatement(roomCode)).value_or(QString()).trimmed();
 }
 
 void RoomOptions::followRoom(const mdlPubVar& context, PropertyItems& grid, const PropertyItem* room)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "corvan/controls/export.h"
 #include "corvan/controls/property_item.h"
 
 #include <QHash>
@@ -28,7 +29,7 @@ class PropertyGridView;
 // clickable list, and an invisible menu holder's entries appear only through ShowPopup.
 // Every change to Items shows at once; the user's edits, clicks and choices come back as
 // the signals below.
-class PropertyGrid : public QWidget {
+class CORVAN_CONTROLS_EXPORT PropertyGrid : public QWidget {
     Q_OBJECT
 public:
     explicit PropertyGrid(QWidget* parent = nullptr);
@@ -64,6 +65,9 @@ public:
     QRectF itemRect(const PropertyItem* item) const;
     // The item whose row holds the point, nullptr off the rows.
     PropertyItem* itemAt(const QPointF& point) const;
+    // Makes the item's row the current and only selected one, scrolled into view, as a
+    // click would without opening its editor; false for an item that is no shown row here.
+    bool setCurrentItem(PropertyItem* item);
 
 signals:
     // A popup entry chosen, or a root ITEM_OPTION row clicked or activated (Enter, Space).

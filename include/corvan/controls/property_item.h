@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "corvan/controls/export.h"
 #include "corvan/controls/property_items.h"
 
 #include <QString>
@@ -22,7 +23,7 @@ enum ItemType : int {
 
 // One row of a property grid: a step, group header, property, option or menu entry.
 // Items are created by PropertyItems::AddItem and owned by the list that holds them.
-class PropertyItem {
+class CORVAN_ITEMS_EXPORT PropertyItem {
 public:
     PropertyItem(PropertyItems* owner, QString key, QString caption, int type);
     PropertyItem(const PropertyItem&) = delete;

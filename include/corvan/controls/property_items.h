@@ -7,13 +7,15 @@
 #include <memory>
 #include <vector>
 
+#include "corvan/controls/export.h"
+
 namespace corvan {
 
 class PropertyItem;
 
 // An ordered list of items with unique keys: a grid's Items or an item's Children.
 // Positions count from 1, as the grid's callers count them.
-class PropertyItems {
+class CORVAN_ITEMS_EXPORT PropertyItems {
 public:
     // Appended: items came at the end of the list in a Batch; Batched: items changed in a
     // Batch, their values or states (shown, selected, folded) and maybe their number; the item

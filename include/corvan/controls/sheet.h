@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <vector>
 
+#include "corvan/controls/export.h"
+
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -17,7 +19,7 @@ namespace corvan {
 // alignment. Addresses outside the row and column counts read as empty and are ignored
 // when written. Cells are made only when something is put in them, so a sheet of many
 // rows costs what it holds.
-class Sheet : public QWidget {
+class CORVAN_CONTROLS_EXPORT Sheet : public QWidget {
     Q_OBJECT
 public:
     explicit Sheet(QWidget* parent = nullptr);

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# Includes point down only, as ARCHITECTURE.md draws the layers; names every include that
+# does not. Within component/core a folder includes only itself and the folders before it in
+#   context rooms journal relocation history plan
+# core includes nothing above it (ui, the windows, entry); ui includes no window; a window
+# folder (browser, relocation, history) includes ui, core and itself, never another window
+# folder; entry, which opens the windows, includes them all.
+set -euo pipefail
+root=${1:?usage: check_includes.sh SOURCE_DIR}
+cd "$root/component"
+
+core_order=(context rooms journal relocation history plan)
+windows=(browser relocation history)
+
+# The include prefixes a file of that area may use, one per line.
+allowed() {
+    local area=$1 folder=$2
+    echo "corvan/"
+    case $area in
+    core)
+        local f
+        for f in "${core_order[@]}"; do
+            echo "core/$f/"
+            [[ $f == "$folder" ]] && return
+        done
+        echo "unknown core folder" >&2
+        return 1
+        ;;
+    ui) echo "core/"; echo "ui/" ;;
+    window) echo "core/"; echo "ui/"; echo "$folder/" ;;
+    entry) echo "core/"; echo "ui/"; echo "entry/"; printf '%s/\n' "${windows[@]}" ;;
+    esac
+}
+
+bad=()
+checked=0
+while IFS= read -r file; do
+    case $file in
+    core/*/*) area=core folder=${file#core/}; folder=${folder%%/*} ;;
+    ui/*) area=ui folder=ui ;;
+    entry/*) area=entry folder=entry ;;
+    browser/* | relocation/* | history/*) area=window folder=${file%%/*} ;;
+    *) bad+=("$file: a file outside the component's folders"); continue ;;
+    esac
+    mapfile -t prefixes < <(allowed "$area" "$folder")
+    while IFS=: read -r line include; do
+        ok=false
+        for prefix in "${prefixes[@]}"; do
+            [[ $include == "$prefix"* ]] && ok=true && break
+        done
+        $ok || bad+=("component/$file:$line: includes \"$include\"")
+        checked=$((checked + 1))
+    done < <(grep -n '^#include "' "$file" | sed 's/^\([0-9]*\):#include "\([^"]*\)".*/\1:\2/' || true)
+done < <(find . \( -name '*.cpp' -o -name '*.h' \) -type f | sed 's|^\./||' | sort)
+
+if ((${#bad[@]})); then
+    printf 'includes against the layers:\n' >&2
+    printf '  %s\n' "${bad[@]}" >&2
+    exit 1
+fi
+echo "$checked includes point down"
