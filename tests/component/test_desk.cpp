@@ -259,6 +259,11 @@ TEST_F(DeskTest, SearchCriteriaAndWindowSizeComeBack)
 // first page, the pages, going back, and the commit.
 TEST_F(DeskTest, RoomMoveByKeyboardWithThePicker)
 {
+    // The keys of the track and the room move are in their tips, and so in the menu.
+    EXPECT_EQ(KeyboardBar::tipOf(main->bar()->tool(QStringLiteral("mnuTrack"))),
+              QStringLiteral("查看当前基站和机房的调整轨迹（Ctrl+T）"));
+    EXPECT_EQ(KeyboardBar::tipOf(main->bar()->tool(QStringLiteral("mnuRoomMove"))),
+              QStringLiteral("把当前机房的基站一起搬迁到另一个机房（Ctrl+R）"));
     main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
     QTest::keyClick(main, Qt::Key_R, Qt::ControlModifier);
     auto* w = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
