@@ -393,11 +393,10 @@ TEST_F(DeskTest, HistoryByKeyboardQueryRecordAndReversal)
     press(Qt::Key_Return);
     auto* reversal = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
     ASSERT_NE(reversal, nullptr);
-    QStringList heard;
-    reversal->setMessagePresenter([&heard](const QString& text, bool) { heard << text; });
     ASSERT_TRUE(becomesActive(reversal));
+    prompt.shown.clear();
     press(Qt::Key_Return);
-    EXPECT_EQ(heard, QStringList{QStringLiteral("撤销调整成功")});
+    EXPECT_EQ(prompt.shown, QStringList{QStringLiteral("撤销调整成功")});
     EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")),
               QStringList{test::Fixture::roomCode(1)});
     EXPECT_EQ(db.rows(QStringLiteral("select belongroom from res_gbts where basenum='101'")),

@@ -182,7 +182,7 @@ void RoomMove::chooseRoom(const QString& caption)
         const QString id = RoomPicker::cityOf((*chosen)->session->state(), m_shared);
         if (variantText(city->Value()).isEmpty())
             for (const auto& option : city->Children())
-                if (option->Key() == QStringLiteral("K:") + id) {
+                if (option->Key() == ItemKey::code(id)) {
                     city->setValue(option->Caption());
                     sharedValueChanged(city);
                     break;
