@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "property_grid_delegate.h"
 
+#include "corvan/controls/focus_frame.h"
 #include "corvan/controls/property_item.h"
 #include "property_grid_model.h"
 
@@ -39,6 +40,7 @@ void PropertyGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         return;
     }
     QStyledItemDelegate::paint(painter, option, index);
+    paintFocusFrame(painter, option);
     // Cell lines make a property sheet readable at a glance; lists go without.
     if (type == ITEM_OPTION)
         return;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "corvan/controls/sheet.h"
 
+#include "corvan/controls/focus_frame.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -40,6 +42,7 @@ Sheet::Sheet(QWidget* parent) : QWidget(parent), m_table(new QTableWidget(this))
     m_table->setObjectName(QStringLiteral("cells"));
     m_table->setEditTriggers(EditTriggers);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_table->setItemDelegate(new FocusFrameDelegate(m_table));
     m_table->installEventFilter(this);
     layout->addWidget(m_table);
     setFocusProxy(m_table);

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
@@ -23,6 +24,7 @@
 #include "history/frm_view_history.h"
 #include "printed_prompt.h"
 #include "relocation/frm_move_room.h"
+#include "relocation/room_picker_dialog.h"
 #include "shots_host.h"
 #include "ui/active_bar.h"
 
@@ -40,6 +42,22 @@ bool grab(QWidget* window, const QDir& out, const char* name)
 {
     settle();
     const bool saved = window && window->grab().save(out.filePath(QString::fromLatin1(name)));
+    std::printf("%s: %s\n", name, saved ? "saved" : "missing");
+    return saved;
+}
+
+// The window with its dialog drawn where it stands over it.
+bool grabWithDialog(QWidget* window, QWidget* dialog, const QDir& out, const char* name)
+{
+    settle();
+    if (!window || !dialog)
+        return grab(nullptr, out, name);
+    QPixmap picture = window->grab();
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(dialog->geometry().topLeft() - window->geometry().topLeft(), dialog->grab());
+    }
+    const bool saved = picture.save(out.filePath(QString::fromLatin1(name)));
     std::printf("%s: %s\n", name, saved ? "saved" : "missing");
     return saved;
 }
@@ -91,6 +109,19 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "no room with three networks, or no free room beside it\n");
         return 1;
     }
+    // The first page with the picker: the rooms of the city, those that hold a BTS of a
+    // ticked network greyed with the reason.
+    const QSize pageSize = move->size();
+    move->QWidget::move(40, 40);
+    move->resize(1000, 700);
+    move->pickRoom(roomName.left(2));
+    auto* picker = move->findChild<RoomPickerDialog*>();
+    if (picker)
+        picker->move(move->geometry().bottomRight() - QPoint(picker->width() + 20, picker->height() + 60));
+    grabWithDialog(move, picker, out, "room-move-picker.png");
+    if (picker)
+        picker->reject();
+    move->resize(pageSize);
     auto* shared = move->findChild<PropertyGrid*>(QStringLiteral("smRoomNew"));
     shared->editValue(shared->Items().GetItem(QStringLiteral("city")), mdlPubFun::GetCityName(context, city));
     shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")),

@@ -98,6 +98,8 @@ void frmMain::buildToolBar()
                                       QStringLiteral("导出批量调整计划的模板工作簿")));
     m_bar->tool(QStringLiteral("mnuDispatch"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_bar->tool(QStringLiteral("mnuHistory"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    m_bar->tool(QStringLiteral("mnuTrack"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_bar->tool(QStringLiteral("mnuRoomMove"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     addToolBar(Qt::TopToolBarArea, toolBar);
     connect(m_bar, &ActiveBar::ToolClick, this, &frmMain::atbMainToolClick);
 }

@@ -19,6 +19,7 @@
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
 #include "core/rooms/room_lookup.h"
+#include "corvan/controls/focus_frame.h"
 #include "ui/busy_cursor.h"
 
 namespace corvan {
@@ -86,6 +87,7 @@ void frmQInBaseRoom::buildControls()
     m_tvwRoom->setObjectName(QStringLiteral("tvwRoom"));
     m_tvwRoom->setHeaderHidden(true);
     m_tvwRoom->setUniformRowHeights(true);
+    m_tvwRoom->setItemDelegate(new FocusFrameDelegate(m_tvwRoom));
     m_lblEmpty = new QLabel(NothingFound, this);
     m_lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
     m_lblEmpty->setWordWrap(true);

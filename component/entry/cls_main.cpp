@@ -125,6 +125,9 @@ void clsMain::ShowMainForm()
                             shown->hideBts();
                     });
                     move->show();
+                    // The keys go to the new window at once, as they do to the wizard.
+                    move->raise();
+                    move->activateWindow();
                 });
         connect(main, &frmMain::planRequested, this, [this, main] { openPlan(main); });
         connect(main, &frmMain::planTemplateRequested, this,
@@ -187,6 +190,8 @@ frmViewHistory* clsMain::openHistory(frmMain* owner)
             main->hideBts();
     });
     history->show();
+    history->raise();
+    history->activateWindow();
     return history;
 }
 
@@ -204,6 +209,8 @@ void clsMain::openReversal(frmViewHistory* history, const QString& discode)
             main->hideBts();
     });
     reversal->show();
+    reversal->raise();
+    reversal->activateWindow();
 }
 
 void clsMain::openPlan(frmMain* owner)

@@ -36,6 +36,8 @@ frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(pa
     setObjectName(QStringLiteral("frmQDispathHis"));
     buildControls();
     layOut();
+    // The panel is where the history window starts: its first criterion takes the focus.
+    setFocusProxy(m_cbxCity);
 
     connect(m_cmdQuery, &QPushButton::clicked, this, &frmQDispathHis::query);
     connect(m_cmdReset, &QPushButton::clicked, this, &frmQDispathHis::reset);

@@ -107,6 +107,8 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
     m_txtInfo->clear();
     enableJournalCommands();
     m_fbHis->table()->setTabKeyNavigation(false);
+    // The window opens in its query panel, so that Enter queries instead of pressing 退出.
+    m_query->setFocus();
     WindowMemory::attach(this, {m_splitter, right});
     m_context.registerForm(this);
 }

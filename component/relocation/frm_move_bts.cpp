@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -200,6 +201,12 @@ void frmMoveBts::wire()
     connect(m_cmdOk, &QPushButton::clicked, this, &frmMoveBts::cmdOkClick);
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmMoveBts::cmdCancelClick);
     connect(m_sstMain, &QTabWidget::tabBarClicked, this, [this] { syncPage(); });
+    // A shortcut of the window, not a key it waits for: on a focused button the arrow keys
+    // move the focus and never reach the window.
+    connect(new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Left), this), &QShortcut::activated, this, [this] {
+        if (m_cmdPrev->isEnabled())
+            m_cmdPrev->click();
+    });
 
     m_session = new RelocationSession(m_context, m_smBtsNew->Items(), m_prompt, this);
     connect(m_session, &RelocationSession::relocated, this, [this] {
@@ -336,7 +343,7 @@ void frmMoveBts::pickRoom(const QString& typed)
 void frmMoveBts::keyPressEvent(QKeyEvent* event)
 {
     // Keys no control of the page took: Escape leaves as Cancel does, F4 opens the room
-    // picker, Ctrl+Enter presses the page's default button, Alt+Left goes back.
+    // picker, Ctrl+Enter presses the page's default button. (Alt+Left is a shortcut.)
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         cmdCancelClick();
@@ -348,9 +355,6 @@ void frmMoveBts::keyPressEvent(QKeyEvent* event)
             m_cmdOk->click();
         else if (m_cmdNext->isEnabled())
             m_cmdNext->click();
-    } else if (event->key() == Qt::Key_Left && event->modifiers() == Qt::AltModifier) {
-        if (m_cmdPrev->isEnabled())
-            m_cmdPrev->click();
     } else {
         QWidget::keyPressEvent(event);
         return;

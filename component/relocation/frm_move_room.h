@@ -10,7 +10,9 @@
 #include "core/context/wizard_prompt.h"
 #include "corvan/attr_table.h"
 
+class QKeyEvent;
 class QPushButton;
+class QShowEvent;
 class QStackedWidget;
 class QTabWidget;
 class QTreeWidget;
@@ -47,10 +49,22 @@ public:
     void cmdNextClick();
     void cmdPrevClick();
     bool cmdOkClick();
+    // Closes the window; with edits, only when the user agrees to give them up.
     void cmdCancelClick();
+    // Opens the target room picker for the shared room row; typed starts its filter.
+    void pickRoom(const QString& typed = QString());
+
+    // The question Cancel and Escape ask before edits are given up.
+    static const QString DiscardQuestion;
+    // Whether the user has ticked, unticked or changed anything since the window opened.
+    bool hasEdits() const { return m_edited; }
 
 signals:
     void moved();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildPages(const QMap<QString, AttrTable>& tables, QMap<QString, PropertyItems*>& pages);
@@ -59,6 +73,7 @@ private:
     void listBts();
     void wire();
     void goToPage(int page);
+    void centreOnMainWindow();
 
     mdlPubVar& m_context;
     // The window's own message boxes, used unless the context names another prompt.
@@ -75,6 +90,9 @@ private:
     QPushButton* m_cmdNext = nullptr;
     QPushButton* m_cmdOk = nullptr;
     QPushButton* m_cmdCancel = nullptr;
+    QPushButton* m_cmdRoom = nullptr;
+    bool m_edited = false;
+    bool m_placed = false;
 };
 
 } // namespace corvan

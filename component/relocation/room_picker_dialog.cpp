@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "corvan/controls/focus_frame.h"
+
 namespace corvan {
 
 const QString RoomPickerDialog::Caption = QStringLiteral("选择目标机房");
@@ -52,6 +54,8 @@ RoomPickerDialog::RoomPickerDialog(RoomPicker rooms, const QString& current, con
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setAlternatingRowColors(true);
+    m_list->setAllColumnsShowFocus(true);
+    m_list->setItemDelegate(new FocusFrameDelegate(m_list));
     m_list->setHeaderLabels({Headings[0], Headings[1], Headings[2], Headings[3]});
     // Measuring every row for its columns' widths costs more than the rest of the dialog
     // together; the columns take the width of their longest text once.

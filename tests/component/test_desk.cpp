@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -16,11 +17,17 @@
 
 #include "browser/frm_main.h"
 #include "browser/main_desk.h"
+#include "core/context/ui_settings.h"
+#include "core/relocation/room_move.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
+#include "corvan/controls/sheet.h"
 #include "desktop/application_service_impl.h"
 #include "entry/cls_main.h"
+#include "history/frm_reverse_bts.h"
+#include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"
+#include "relocation/frm_move_room.h"
 #include "relocation/room_picker_dialog.h"
 #include "support/fixture.h"
 #include "support/prompt_recorder.h"
@@ -44,6 +51,26 @@ QString focusName()
     while (w && (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_"))))
         w = w->parentWidget();
     return w ? w->objectName() : QString();
+}
+
+// The window takes the keys. (A window owned by another counts as active while its owner is,
+// so waiting for the window system's word is not enough.)
+bool becomesActive(QWidget* window)
+{
+    return QTest::qWaitFor([window] { return QApplication::activeWindow() == window; });
+}
+
+// Types text as keys into the widget that has the focus.
+void typeText(const QString& text)
+{
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(ch), {});
+}
+
+// Presses the key on whatever has the focus, as a user's keyboard does.
+void press(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
 }
 
 QStringList tabChain(int steps)
@@ -198,6 +225,11 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     QTest::keyClick(grid, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(w->currentPage(), frmMoveBts::LastPage);
     EXPECT_EQ(focusName(), QStringLiteral("cmdOk"));
+    // Alt+Left goes back from Commit itself, whose arrow keys would move the focus instead.
+    press(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(w->currentPage(), 0);
+    press(Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(w->currentPage(), frmMoveBts::LastPage);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(wizard(), nullptr);
@@ -221,6 +253,156 @@ TEST_F(DeskTest, SearchCriteriaAndWindowSizeComeBack)
     EXPECT_TRUE(child<QLineEdit>(second.context().form<QWidget>(QStringLiteral("frmMain")), "txtName")
                     ->text()
                     .isEmpty());
+}
+
+// The whole room moves by the keyboard alone: ticks, the picker telling a taken room at the
+// first page, the pages, going back, and the commit.
+TEST_F(DeskTest, RoomMoveByKeyboardWithThePicker)
+{
+    // The keys of the track and the room move are in their tips, and so in the menu.
+    EXPECT_EQ(KeyboardBar::tipOf(main->bar()->tool(QStringLiteral("mnuTrack"))),
+              QStringLiteral("查看当前基站和机房的调整轨迹（Ctrl+T）"));
+    EXPECT_EQ(KeyboardBar::tipOf(main->bar()->tool(QStringLiteral("mnuRoomMove"))),
+              QStringLiteral("把当前机房的基站一起搬迁到另一个机房（Ctrl+R）"));
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    QTest::keyClick(main, Qt::Key_R, Qt::ControlModifier);
+    auto* w = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(becomesActive(w));
+    const QStringList& told = prompt.shown;
+    // Centred on the main window as far as the screen allows, and wholly on it.
+    const QRect screen = w->screen()->availableGeometry();
+    QRect centred(QPoint(), w->frameGeometry().size());
+    centred.moveCenter(main->frameGeometry().center());
+    EXPECT_EQ(w->frameGeometry(), UiSettings::fit(centred, {screen}));
+    EXPECT_TRUE(screen.contains(w->frameGeometry()));
+    EXPECT_EQ(focusName(), QStringLiteral("smRoomBts"));
+    auto* list = child<QTreeWidget>(w, "smRoomBts");
+
+    // C unticked: the picker offers 二号机房, which holds only a C BTS; Escape leaves it.
+    press(Qt::Key_Down);
+    press(Qt::Key_Space);
+    ASSERT_EQ(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
+    press(Qt::Key_F4);
+    auto* picker = w->findChild<RoomPickerDialog*>();
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(becomesActive(picker));
+    typeText(QStringLiteral("二号"));
+    ASSERT_EQ(picker->list()->topLevelItemCount(), 1);
+    EXPECT_EQ(picker->list()->topLevelItem(0)->text(3), QString());
+    press(Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(w->findChild<RoomPickerDialog*>(), nullptr);
+    ASSERT_TRUE(becomesActive(w));
+
+    // Both ticked: 二号机房 is listed, refused with the reason; Enter chooses nothing.
+    list->setFocus();
+    press(Qt::Key_Space);
+    press(Qt::Key_F4);
+    picker = w->findChild<RoomPickerDialog*>();
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(becomesActive(picker));
+    typeText(QStringLiteral("二号"));
+    press(Qt::Key_Return);
+    EXPECT_TRUE(picker->isVisible());
+    EXPECT_EQ(child<QLabel>(picker, "lblStatus")->text(),
+              QStringLiteral("二号机房：已有C网基站，不能再放入"));
+    press(Qt::Key_A, Qt::ControlModifier);
+    typeText(QStringLiteral("三号"));
+    press(Qt::Key_Return);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(w->findChild<RoomPickerDialog*>(), nullptr);
+    ASSERT_TRUE(becomesActive(w));
+    auto* shared = child<PropertyGrid>(w, "smRoomNew");
+    EXPECT_TRUE(shared->isAncestorOf(QApplication::focusWidget())) << qPrintable(focusName());
+    EXPECT_EQ(shared->Items().GetItem(QStringLiteral("city"))->Value().toString(), QStringLiteral("甲市"));
+    EXPECT_EQ(shared->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(),
+              QStringLiteral("三号机房"));
+
+    // Escape asks before the edits go; no keeps the window.
+    prompt.yes = false;
+    press(Qt::Key_Escape);
+    EXPECT_EQ(prompt.asked, QStringList{frmMoveRoom::DiscardQuestion.arg(w->windowTitle())});
+    ASSERT_EQ(component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom")), w);
+
+    // Ctrl+Enter through the pages, Alt+Left back one, and Ctrl+Enter commits.
+    press(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(w->currentPage(), 1) << told.join(u'/').toStdString();
+    press(Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(w->currentPage(), frmMoveRoom::LastPage) << told.join(u'/').toStdString();
+    EXPECT_EQ(focusName(), QStringLiteral("cmdOk"));
+    press(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(w->currentPage(), 1);
+    press(Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_EQ(w->currentPage(), frmMoveRoom::LastPage);
+    EXPECT_EQ(child<Sheet>(w, "fbRoomModify")->TextRC(1, 1),
+              QStringLiteral("甲市 G网基站: 一号机房 调整记录"));
+    press(Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(told.last(), RoomMove::SuccessMessage);
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode,gbts,cbts from res_baseroom where roomcode in "
+                                     "('%1','%2') order by roomcode")
+                          .arg(test::Fixture::roomCode(1), test::Fixture::roomCode(4))),
+              (QStringList{test::Fixture::roomCode(1) + QStringLiteral("||"),
+                           test::Fixture::roomCode(4) + QStringLiteral("|101|201")}));
+    EXPECT_EQ(db.rows(QStringLiteral("select discode,net,toroom from h_btsdispatch order by discode")),
+              (QStringList{QStringLiteral("00000000000000000001|G|") + test::Fixture::roomCode(4),
+                           QStringLiteral("00000000000000000002|C|") + test::Fixture::roomCode(4)}));
+}
+
+// The history window by the keyboard alone: it opens in its query panel, Enter queries, the
+// list picks a record, and the tool bar's 撤销调整 reverses it.
+TEST_F(DeskTest, HistoryByKeyboardQueryRecordAndReversal)
+{
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    QTest::keyClick(main, Qt::Key_R, Qt::ControlModifier);
+    auto* move = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    ASSERT_NE(move, nullptr);
+    move->move().setChosen(QStringLiteral("C"), false);
+    move->move().chooseRoom(QStringLiteral("三号机房"));
+    move->cmdNextClick();
+    move->cmdNextClick();
+    ASSERT_TRUE(move->cmdOkClick()) << prompt.shown.join(u'/').toStdString();
+    ASSERT_EQ(db.rows(QStringLiteral("select gbts from res_baseroom where roomcode='%1'")
+                          .arg(test::Fixture::roomCode(4))),
+              QStringList{QStringLiteral("101")});
+
+    main->activateWindow();
+    ASSERT_TRUE(becomesActive(main));
+    QTest::keyClick(main, Qt::Key_H, Qt::ControlModifier);
+    auto* history = component.context().form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    ASSERT_NE(history, nullptr);
+    ASSERT_TRUE(becomesActive(history));
+    // In the query panel, not on 退出: Enter queries and the window stays.
+    EXPECT_EQ(focusName(), QStringLiteral("cbxCity"));
+    press(Qt::Key_Return);
+    ASSERT_TRUE(history->isVisible());
+    auto* records = child<PropertyGrid>(history, "smHisList");
+    ASSERT_EQ(records->Items().ItemCount(), 1);
+    // Tab to the list, the first record, Enter shows it.
+    for (int i = 0; i < 12 && !records->isAncestorOf(QApplication::focusWidget()); ++i)
+        press(Qt::Key_Tab);
+    ASSERT_TRUE(records->isAncestorOf(QApplication::focusWidget())) << qPrintable(focusName());
+    press(Qt::Key_Home);
+    press(Qt::Key_Return);
+    EXPECT_EQ(history->code(), QStringLiteral("00000000000000000001"));
+    EXPECT_EQ(child<Sheet>(history, "fbHis")->TextRC(7, 2), QStringLiteral("三号机房"));
+    // On to 撤销调整 in the tool bar; Enter opens the reversal, whose Enter reverses.
+    for (int i = 0; i < 20 && focusName() != QStringLiteral("mnuReverse"); ++i)
+        press(Qt::Key_Tab);
+    ASSERT_EQ(focusName(), QStringLiteral("mnuReverse"));
+    press(Qt::Key_Return);
+    auto* reversal = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+    ASSERT_NE(reversal, nullptr);
+    ASSERT_TRUE(becomesActive(reversal));
+    prompt.shown.clear();
+    press(Qt::Key_Return);
+    EXPECT_EQ(prompt.shown, QStringList{QStringLiteral("撤销调整成功")});
+    EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")),
+              QStringList{test::Fixture::roomCode(1)});
+    EXPECT_EQ(db.rows(QStringLiteral("select belongroom from res_gbts where basenum='101'")),
+              QStringList{QStringLiteral("一号机房")});
+    // The history shows the reversal's own record.
+    EXPECT_EQ(history->code(), QStringLiteral("00000000000000000002"));
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
+#include "corvan/controls/focus_frame.h"
 #include "corvan/controls/sheet.h"
 #include "widget_input.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QImage>
 #include <QLineEdit>
 #include <QSet>
 #include <QTableWidget>
@@ -44,6 +46,74 @@ QString blocks(const QTableWidget* table)
         }
     }
     return out.join(u"; "_s);
+}
+
+// The focused item is framed so that it is seen at a glance: the whole frame around a cell, a
+// row's frame shared among its cells, nothing where the view has not the focus.
+TEST(Sheet, TheFocusedCellOrRowIsFramed)
+{
+    const QColor highlight(0x30, 0x70, 0xc0);
+    using Position = QStyleOptionViewItem::ViewItemPosition;
+    const struct {
+        QStyle::State state;
+        Position position;
+        bool top, left, right;
+        QColor colour;
+    } cases[] = {
+        {QStyle::State_None, Position::Invalid, false, false, false, highlight},
+        {QStyle::State_Selected, Position::OnlyOne, false, false, false, highlight},
+        {QStyle::State_HasFocus, Position::Invalid, true, true, true, highlight},
+        {QStyle::State_HasFocus, Position::Beginning, true, true, false, highlight},
+        {QStyle::State_HasFocus, Position::Middle, true, false, false, highlight},
+        {QStyle::State_HasFocus, Position::End, true, false, true, highlight},
+        {QStyle::State_HasFocus | QStyle::State_Selected, Position::OnlyOne, true, true, true,
+         highlight.darker(220)},
+    };
+    for (const auto& c : cases) {
+        QImage image(40, 20, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QStyleOptionViewItem option;
+        option.rect = image.rect();
+        option.state = c.state;
+        option.viewItemPosition = c.position;
+        option.palette.setColor(QPalette::Active, QPalette::Highlight, highlight);
+        {
+            QPainter painter(&image);
+            paintFocusFrame(&painter, option);
+        }
+        const auto at = [&](int x, int y) {
+            return image.pixel(x, y);
+        };
+        const QRgb white = qRgb(255, 255, 255);
+        const QRgb colour = c.colour.rgb();
+        const int index = int(&c - cases);
+        EXPECT_EQ(at(20, 0), c.top ? colour : white) << index;
+        EXPECT_EQ(at(20, 19), c.top ? colour : white) << index;
+        EXPECT_EQ(at(0, 10), c.left ? colour : white) << index;
+        EXPECT_EQ(at(39, 10), c.right ? colour : white) << index;
+        EXPECT_EQ(at(20, 10), white) << index;
+    }
+
+    // A sheet frames its current cell while it has the focus.
+    Sheet sheet;
+    sheet.setMaxRow(3);
+    sheet.setMaxCol(3);
+    QPalette palette = sheet.palette();
+    palette.setColor(QPalette::Highlight, highlight);
+    sheet.table()->setPalette(palette);
+    showSheet(sheet);
+    sheet.table()->setCurrentCell(1, 1, QItemSelectionModel::NoUpdate);
+    settle();
+    const auto leftEdge = [&](int row, int col) {
+        const QRect cell = sheet.table()->visualRect(sheet.table()->model()->index(row - 1, col - 1));
+        return sheet.table()->viewport()->grab().toImage().pixel(cell.left(), cell.center().y());
+    };
+    ASSERT_TRUE(sheet.table()->hasFocus());
+    EXPECT_EQ(leftEdge(2, 2), highlight.rgb());
+    EXPECT_NE(leftEdge(1, 1), highlight.rgb());
+    sheet.table()->clearFocus();
+    settle();
+    EXPECT_NE(leftEdge(2, 2), highlight.rgb());
 }
 
 } // namespace

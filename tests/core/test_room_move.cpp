@@ -7,6 +7,7 @@
 #include "core/relocation/relocation_commit.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/room_move.h"
+#include "core/relocation/room_picker.h"
 #include "corvan/controls/property_item.h"
 #include "support/context_test.h"
 #include "support/pg_servers.h"
@@ -181,10 +182,58 @@ TEST_F(RoomMoveTest, AFailureInTheMiddleLeavesAllThreeAsTheyWere)
     EXPECT_TRUE(move.commit());
 }
 
-TEST_F(RoomMoveTest, ATargetHoldingACBtsRefusesItAndTheUserUnticksIt)
+// The picker of the shared room row lists every room of the city, refusing those that
+// hold a BTS of any ticked network; a refused target stops the first page, not the second.
+TEST_F(RoomMoveTest, ThePickerRefusesRoomsTakenForAnyTickedNetwork)
 {
+    // 二号机房 holds a C BTS (202); 一号机房(JF-003) a G and a D; 三号机房 is free until below.
+    db.exec(QStringLiteral("update res_baseroom set gbts='102',dbts='302' where roomcode='%1'")
+                .arg(Fixture::roomCode(3)));
+    ASSERT_TRUE(move.start(tables));
+    // No city chosen yet: the rooms are those of the BTSs' city.
+    const QString free;
+    const QString here = QStringLiteral("基站现在就在这个机房");
+    const struct {
+        QStringList ticked;
+        QStringList listed; // 二号机房, 三号机房, 一号机房(JF-001), 一号机房(JF-003)
+    } cases[] = {
+        {{QStringLiteral("G"), QStringLiteral("C"), QStringLiteral("D")},
+         {QStringLiteral("已有C网基站，不能再放入"), free, here,
+          QStringLiteral("已有G、D网基站，不能再放入")}},
+        {{QStringLiteral("C")}, {QStringLiteral("已有C网基站，不能再放入"), free, here, free}},
+        {{QStringLiteral("G"), QStringLiteral("C")},
+         {QStringLiteral("已有C网基站，不能再放入"), free, here, QStringLiteral("已有G网基站，不能再放入")}},
+        {{QStringLiteral("D")}, {free, free, here, QStringLiteral("已有D网基站，不能再放入")}},
+        {{}, {}},
+    };
+    for (const auto& c : cases) {
+        for (const QString& net : move.networks())
+            move.setChosen(net, c.ticked.contains(net));
+        host.recorder()->clear();
+        const RoomPicker rooms = move.picker();
+        QStringList listed;
+        for (int i : rooms.filter(QString(), QString()))
+            listed << rooms.rooms().at(i).refusal;
+        EXPECT_EQ(listed, c.listed) << c.ticked.join(u',').toStdString();
+        // The rooms each page read when it opened serve the picker: no room is read again.
+        EXPECT_TRUE(sent().filter(QStringLiteral("res_baseroom")).isEmpty())
+            << sent().join(u'\n').toStdString();
+    }
+
+    // A taken room chosen on the first page is refused there, by the picker's words.
     db.exec(
         QStringLiteral("update res_baseroom set cbts='202' where roomcode='%1'").arg(Fixture::roomCode(4)));
+    for (const QString& net : move.networks())
+        move.setChosen(net, true);
+    // The picker's room takes the city whose rooms it listed onto the empty city row.
+    move.chooseRoom(QStringLiteral("二号机房"));
+    EXPECT_EQ(shared.GetItem(QStringLiteral("city"))->Value().toString(), QStringLiteral("甲市"));
+    EXPECT_EQ(shared.GetItem(QStringLiteral("belongroom"))->Value().toString(), QStringLiteral("二号机房"));
+    EXPECT_FALSE(move.share());
+    EXPECT_EQ(prompt.shown.last(), QStringLiteral("二号机房：已有C网基站，不能再放入"));
+    EXPECT_TRUE(pages[0].GetItem(QStringLiteral("belongroom"))->Visible());
+    // 三号机房 was read free when the pages opened; a co-user has put a C BTS there since:
+    // the second page's check reads the room again and refuses it.
     EXPECT_FALSE(toTheFinish());
     EXPECT_EQ(prompt.shown.last(),
               QStringLiteral("C网基站 甲一C基站：您所选择的机房:甲市的三号机房 已经存在C网基站"));

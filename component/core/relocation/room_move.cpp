@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/room_move.h"
 
+#include <algorithm>
+
 #include "core/journal/journal.h"
 
 #include "core/context/busy_scope.h"
@@ -14,6 +16,7 @@
 #include "core/relocation/relocation_session.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
+#include "corvan/record_set.h"
 
 namespace corvan {
 
@@ -24,6 +27,7 @@ const QString RoomMove::SuccessMessage =
 const QString RoomMove::NothingChosen = QStringLiteral("请至少选择一个要搬迁的基站");
 const QString RoomMove::RoomKept =
     QStringLiteral("%1 的调整规则保留其所属机房，不能随整机房搬迁，请不要选择它。");
+const QString RoomMove::TargetRefused = QStringLiteral("%1：%2");
 const QString RoomMove::NoTransactions =
     QStringLiteral("数据服务不支持事务，整机房搬迁无法保证一次完成，未作任何修改。");
 
@@ -151,6 +155,44 @@ void RoomMove::sharedValueChanged(PropertyItem* item)
     GridHandlers::roomCascade(m_context, m_shared, item);
 }
 
+RoomPicker RoomMove::picker() const
+{
+    RoomPicker rooms;
+    bool first = true;
+    for (const auto& bts : m_btss) {
+        if (!bts->chosen)
+            continue;
+        if (first)
+            rooms.load(m_context, bts->session->state(), m_shared);
+        else
+            rooms.alsoFor(m_context, bts->session->state(), m_shared);
+        first = false;
+    }
+    return rooms;
+}
+
+void RoomMove::chooseRoom(const QString& caption)
+{
+    if (!m_shared.HasItem(FieldName::BelongRoom))
+        return;
+    const auto chosen =
+        std::find_if(m_btss.begin(), m_btss.end(), [](const auto& bts) { return bts->chosen; });
+    if (m_shared.HasItem(FieldName::City) && chosen != m_btss.end()) {
+        PropertyItem* city = m_shared.GetItem(FieldName::City);
+        const QString id = RoomPicker::cityOf((*chosen)->session->state(), m_shared);
+        if (variantText(city->Value()).isEmpty())
+            for (const auto& option : city->Children())
+                if (option->Key() == ItemKey::code(id)) {
+                    city->setValue(option->Caption());
+                    sharedValueChanged(city);
+                    break;
+                }
+    }
+    PropertyItem* room = m_shared.GetItem(FieldName::BelongRoom);
+    room->setValue(caption);
+    sharedValueChanged(room);
+}
+
 bool RoomMove::share()
 {
     // A BTS whose rules keep its room cannot follow the room; say so before its page would
@@ -163,6 +205,17 @@ bool RoomMove::share()
     if (!kept.isEmpty()) {
         m_prompt.showMessage(kept.join(QStringLiteral("\r\n")));
         return false;
+    }
+    // A room that cannot take one of the chosen BTSs is refused now, with the picker's reason.
+    if (const PropertyItem* room =
+            m_shared.HasItem(FieldName::BelongRoom) ? m_shared.GetItem(FieldName::BelongRoom) : nullptr) {
+        const QString target = variantText(room->Value());
+        const RoomPicker rooms = target.isEmpty() ? RoomPicker() : picker();
+        for (const RoomPicker::Room& listed : rooms.rooms())
+            if (listed.caption == target && !listed.refusal.isEmpty()) {
+                m_prompt.showMessage(TargetRefused.arg(listed.caption, listed.refusal));
+                return false;
+            }
     }
     bool any = false;
     for (const auto& bts : m_btss) {

@@ -12,6 +12,7 @@
 
 #include "core/context/wizard_prompt.h"
 #include "core/relocation/relocation_commit.h"
+#include "core/relocation/room_picker.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {
@@ -47,9 +48,17 @@ public:
 
     // The shared grid's events: a new city brings its rooms and counties, a room its county.
     void sharedValueChanged(PropertyItem* item);
+    // The target rooms of the shared room row, each refused that holds a BTS of any chosen
+    // network (or is the room they stand in); nothing listed when no BTS is chosen.
+    RoomPicker picker() const;
+    // The room the picker gave (its option's caption) onto the shared room row. An empty
+    // city row first takes the city whose rooms the picker listed, so that the BTSs are
+    // never moved into a room without their city.
+    void chooseRoom(const QString& caption);
     // Leaving the first page: the shared values go into every chosen BTS's page, whose shared
     // rows are hidden, so that only what each BTS still needs is left open. False when no BTS
-    // is chosen.
+    // is chosen, or the target room cannot take one of them (told here, not after the
+    // second page).
     bool share();
     // Next on the per-BTS page: every chosen BTS's checks; every failure, each with its BTS,
     // told in one message. True when all pass; the summary is then made.
@@ -69,6 +78,8 @@ public:
     static const QString NothingChosen;
     static const QString RoomKept;
     static const QString NoTransactions;
+    // The target room and why it cannot take a chosen BTS, as the picker says it.
+    static const QString TargetRefused;
 
 signals:
     // The room's BTSs were moved; the records written, in network order.

@@ -86,8 +86,10 @@ void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const
             room.county = countyName(row->county);
             if (room.code == state.oldRoomCode)
                 room.refusal = StandsHere;
-            else if (row->occupied)
+            else if (row->occupied) {
+                room.takenFor = QStringList{state.net};
                 room.refusal = HasBts.arg(state.net);
+            }
         }
         // The county row shows a name, chosen from its options or kept as it was.
         if (!pageCounty.isEmpty() && room.county == pageCounty)
@@ -113,6 +115,24 @@ void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const
             return byName < 0;
         return x.second.compare(y.second) < 0;
     });
+}
+
+void RoomPicker::alsoFor(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& grid)
+{
+    const QHash<QString, CityRooms::Room>& known =
+        state.cityRooms.of(context, cityOf(state, grid), state.net);
+    for (Room& room : m_rooms) {
+        const auto row = known.constFind(room.code);
+        if (row == known.cend() || room.refusal == StandsHere)
+            continue;
+        if (room.code == state.oldRoomCode) {
+            room.takenFor.clear();
+            room.refusal = StandsHere;
+        } else if (row->occupied && !room.takenFor.contains(state.net)) {
+            room.takenFor << state.net;
+            room.refusal = HasBts.arg(room.takenFor.join(QStringLiteral("、")));
+        }
+    }
 }
 
 QList<std::pair<QString, QString>> RoomPicker::counties() const

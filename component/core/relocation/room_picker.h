@@ -28,13 +28,17 @@ public:
         QString number;
         QString countyId;
         QString county;
-        QString refusal; // why the room cannot be chosen; empty when it can
+        QString refusal;      // why the room cannot be chosen; empty when it can
+        QStringList takenFor; // the networks whose BTS the room already holds, of those asked
     };
 
     // The rooms behind the options of the row for the network's BTS; the county names come
     // from the county row's options where it has them. The city's rooms are those the state
     // keeps (CityRooms), read now only when the page has not read them yet.
     void load(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& grid);
+    // After load, for a move of several BTSs to one room: the rooms that hold a BTS of this
+    // state's network are refused too, the reason naming every network that holds one.
+    void alsoFor(const mdlPubVar& context, const MoveBtsState& state, const PropertyItems& grid);
     // The city whose rooms the row offers: the one chosen on the page, else the BTS's.
     static QString cityOf(const MoveBtsState& state, const PropertyItems& grid);
 
