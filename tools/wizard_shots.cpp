@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
@@ -69,6 +70,16 @@ void pickByTyping(frmMoveBts* wizard, PropertyGrid* grid, const QString& search,
     settle();
     picker->grab().save(out.filePath(QStringLiteral("wizard-picker-typed.png")));
     QTreeWidget* list = picker->list();
+    const auto choosable = [list] {
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            if (list->topLevelItem(i)->text(3).isEmpty())
+                return true;
+        return false;
+    };
+    // Nothing to choose in the page's county: every county, as the picker suggests.
+    if (!choosable())
+        if (auto* county = picker->findChild<QComboBox*>(QStringLiteral("cboCounty")))
+            county->setCurrentIndex(0);
     for (int i = 0; i < list->topLevelItemCount(); ++i)
         if (list->topLevelItem(i)->text(3).isEmpty() ||
             list->topLevelItem(i)->text(3) == QStringLiteral("当前所选")) {
@@ -91,8 +102,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 8 && args.size() != 9) {
-        std::fprintf(stderr, "usage: corvan-wizard-shots DATABASE USER CITY_ID ROOM NET_TAB TARGET_ROOM OUT_DIR "
-                             "[SEARCH]\n");
+        std::fprintf(stderr,
+                     "usage: corvan-wizard-shots DATABASE USER CITY_ID ROOM NET_TAB TARGET_ROOM OUT_DIR "
+                     "[SEARCH]\n");
         return 2;
     }
     host::SqlDataService data;

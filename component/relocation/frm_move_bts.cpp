@@ -30,7 +30,8 @@ namespace corvan {
 const QString frmMoveBts::Caption = QStringLiteral("基站调整");
 const QString frmMoveBts::DiscardQuestion =
     QStringLiteral("“%1”中的修改还没有完成。放弃这些修改，改为调整新选择的基站吗？");
-const QString frmMoveBts::CloseQuestion = QStringLiteral("“%1”中的修改还没有完成。放弃这些修改并关闭向导吗？");
+const QString frmMoveBts::CloseQuestion =
+    QStringLiteral("“%1”中的修改还没有完成。放弃这些修改并关闭向导吗？");
 
 namespace {
 
@@ -325,9 +326,8 @@ void frmMoveBts::pickRoom(const QString& typed)
         picker = new RoomPickerDialog(*rooms, variantText(row->Value()), typed, this);
     }
     // A room the page's city cannot take is refused in the picker, where the user sees why.
-    picker->setCheck([this, rooms](int room) {
-        return rooms->choose(state(), m_smBtsNew->Items(), room).refusal;
-    });
+    picker->setCheck(
+        [this, rooms](int room) { return rooms->choose(state(), m_smBtsNew->Items(), room).refusal; });
     picker->setAttribute(Qt::WA_DeleteOnClose);
     connect(picker, &QDialog::accepted, this, [this, picker, rooms] {
         PropertyItems& items = m_smBtsNew->Items();

@@ -152,24 +152,27 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     EXPECT_EQ(rows->currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("所属地市"));
     // A field the relocation clears is shown as such, and takes no entry.
     EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongbsc"))->Type(), ITEM_TEXT);
-    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongbsc"))->Value().toString(), QStringLiteral("调整后清空"));
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongbsc"))->Value().toString(),
+              QStringLiteral("调整后清空"));
 
     // One click on the room row's caption, then a key: the picker opens, searching for it.
     const QRectF roomRow = grid->itemRect(grid->Items().GetItem(QStringLiteral("belongroom")));
-    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {},
-                      rows->viewport()->mapFrom(grid, QPoint(int(roomRow.left()) + 20, int(roomRow.center().y()))));
+    QTest::mouseClick(
+        rows->viewport(), Qt::LeftButton, {},
+        rows->viewport()->mapFrom(grid, QPoint(int(roomRow.left()) + 20, int(roomRow.center().y()))));
     QTest::sendKeyEvent(QTest::Click, rows, Qt::Key_unknown, QStringLiteral("一"), {});
     auto* picker = w->findChild<RoomPickerDialog*>();
     ASSERT_NE(picker, nullptr);
     EXPECT_EQ(rows->viewport()->findChild<QComboBox*>(), nullptr);
-    QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(picker, "txtFilter"), Qt::Key_unknown, QStringLiteral("号"),
-                        {});
+    QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(picker, "txtFilter"), Qt::Key_unknown,
+                        QStringLiteral("号"), {});
     EXPECT_EQ(child<QLineEdit>(picker, "txtFilter")->text(), QStringLiteral("一号"));
     // The county follows the page (东区): one 一号机房 there, and the picker says where the
     // other is; every county shows both.
     EXPECT_EQ(picker->list()->topLevelItemCount(), 1);
-    EXPECT_EQ(child<QLabel>(picker, "lblStatus")->text(),
-              QStringLiteral("一号机房(JF-001)：基站现在就在这个机房\n一号机房 在其他区县，选择“全部区县”可见"));
+    EXPECT_EQ(
+        child<QLabel>(picker, "lblStatus")->text(),
+        QStringLiteral("一号机房(JF-001)：基站现在就在这个机房\n一号机房 在其他区县，选择“全部区县”可见"));
     QTest::keyClick(child<QComboBox>(picker, "cboCounty"), Qt::Key_Home);
     EXPECT_EQ(picker->list()->topLevelItemCount(), 2);
     // Up to the room the BTS stands in: listed, refused with the reason, Enter does nothing.

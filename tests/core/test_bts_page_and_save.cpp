@@ -74,12 +74,12 @@ TEST_F(BtsPageTest, SplitsTheFieldsIntoGroupsWithTheirOptions)
     grid.AddItem(0, u"stale"_s, u"earlier BTS"_s, ITEM_TEXT);
     ASSERT_TRUE(build(u"basenum,city,county,belongroom,remark,carriers"_s, u"belongbsc"_s, u"basename"_s));
     // A field the relocation clears takes no entry: its row is read-only and says so.
-    EXPECT_EQ(
-        itemRows(grid, false),
-        (QStringList{u"G:M|需要修改的属性|1200|"_s, u"basenum|基站编号|1206|"_s, u"city|所属地市|1206|"_s,
-                     u"county|所属区县|1206|"_s, u"belongroom|所属机房|1206|"_s, u"belongbsc|所属BSC|1201|调整后清空"_s,
-                     u"carriers|载频数|1206|"_s, u"remark|备注|1206|"_s, u"G:C|将被保留的属性|1200|"_s,
-                     u"basecode|基站编码|1201|00000000000000000101"_s, u"P:1||203||hidden"_s}));
+    EXPECT_EQ(itemRows(grid, false),
+              (QStringList{u"G:M|需要修改的属性|1200|"_s, u"basenum|基站编号|1206|"_s,
+                           u"city|所属地市|1206|"_s, u"county|所属区县|1206|"_s,
+                           u"belongroom|所属机房|1206|"_s, u"belongbsc|所属BSC|1201|调整后清空"_s,
+                           u"carriers|载频数|1206|"_s, u"remark|备注|1206|"_s, u"G:C|将被保留的属性|1200|"_s,
+                           u"basecode|基站编码|1201|00000000000000000101"_s, u"P:1||203||hidden"_s}));
     EXPECT_FALSE(row("G:M")->GroupFlag() || row("G:C")->GroupFlag());
     EXPECT_EQ(itemRows(row("P:1")->Children()), QStringList{u"Pop1|查看原有属性|206|"_s});
     // Only the cities of the user's right: 丙市 is not among them.
@@ -188,7 +188,8 @@ TEST_F(BtsPageTest, TheLastFieldIsWrittenWhenModifiedOrCleared)
     // rules: modified, removed; what the user types (a cleared row takes nothing); the row
     // as it stands then; what is written and stored; the record's entry.
     const std::tuple<QString, QString, QString, QString, QString, QString> cases[] = {
-        {u"remark"_s, QString(), u"迁走"_s, u"remark|备注|1206|迁走"_s, u"迁走"_s, u"BTS属性:备注,从:老站,修改为:迁走;"_s},
+        {u"remark"_s, QString(), u"迁走"_s, u"remark|备注|1206|迁走"_s, u"迁走"_s,
+         u"BTS属性:备注,从:老站,修改为:迁走;"_s},
         {QString(), u"remark"_s, QString(), u"remark|备注|1201|调整后清空"_s, QString(),
          u"BTS属性:备注,从:老站,修改为:空;"_s}};
     for (const auto& [modify, remove, typed, shown, written, entry] : cases) {

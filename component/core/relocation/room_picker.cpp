@@ -158,8 +158,8 @@ QString RoomPicker::hiddenByCounty(const QString& text, const QString& countyId)
     bool more = false;
     for (int i : m_order) {
         const Room& room = m_rooms.at(i);
-        if (room.countyId == countyId ||
-            !(room.caption.contains(wanted, Qt::CaseInsensitive) || room.number.contains(wanted, Qt::CaseInsensitive)))
+        if (room.countyId == countyId || !(room.caption.contains(wanted, Qt::CaseInsensitive) ||
+                                           room.number.contains(wanted, Qt::CaseInsensitive)))
             continue;
         if (names.contains(room.name))
             continue;
