@@ -193,7 +193,7 @@ RoomPicker::Choice RoomPicker::choose(const MoveBtsState& state, const PropertyI
         const QString shown = variantText(city->Value());
         if (mdlPubFun::GetOptionCode(city, shown) == m_city)
             return choice;
-        if (const PropertyItem* option = city->Children().GetItem(OptionPrefix + m_city))
+        if (const PropertyItem* option = city->Children().GetItem(ItemKey::code(m_city)))
             choice.city = option->Caption();
         else if (!shown.isEmpty())
             choice.refusal = notInCityMessage(shown);
