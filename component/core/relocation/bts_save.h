@@ -42,7 +42,7 @@ public:
 
     static QString roomCodeMissingMessage(const QString& roomValue);
     // What a room row whose value names none of its rooms is told: the room is not of the
-    // page's city; the specified message only when the page has no city at all.
+    // page's city; the room-code message only when the page has no city at all.
     static QString roomRefusal(const MoveBtsState& state, const PropertyItems& grid,
                                const QString& roomValue);
 
