@@ -5,6 +5,7 @@
 #include "property_grid_model.h"
 
 #include <QContextMenuEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <utility>
@@ -75,12 +76,17 @@ void PropertyGridView::contextMenuEvent(QContextMenuEvent* event)
 
 bool PropertyGridView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
-    if (chooser && state() != EditingState && (trigger & editTriggers()) && index.isValid() &&
-        (model()->flags(index) & Qt::ItemIsEditable)) {
+    // A click on the caption makes the caption current; a key typed then edits the value,
+    // its buddy, and the row's chooser must hear of it as it would on the value itself.
+    const QModelIndex target = index.isValid() ? model()->buddy(index) : index;
+    if (chooser && state() != EditingState && (trigger & editTriggers()) && target.isValid() &&
+        (model()->flags(target) & Qt::ItemIsEditable)) {
         QString typed;
         if (event && event->type() == QEvent::KeyPress && trigger == AnyKeyPressed)
             typed = static_cast<QKeyEvent*>(event)->text().trimmed();
-        if (chooser(index, typed))
+        else if (event && event->type() == QEvent::InputMethod && trigger == AnyKeyPressed)
+            typed = static_cast<QInputMethodEvent*>(event)->commitString().trimmed();
+        if (chooser(target, typed))
             return false;
     }
     return QTreeView::edit(index, trigger, event);

@@ -31,6 +31,8 @@ namespace corvan {
 const QString frmMoveBts::Caption = QStringLiteral("基站调整");
 const QString frmMoveBts::DiscardQuestion =
     QStringLiteral("“%1”中的修改还没有完成。放弃这些修改，改为调整新选择的基站吗？");
+const QString frmMoveBts::CloseQuestion =
+    QStringLiteral("“%1”中的修改还没有完成。放弃这些修改并关闭向导吗？");
 
 namespace {
 
@@ -323,30 +325,45 @@ void frmMoveBts::pickRoom(const QString& typed)
     if (row->Type() != ITEM_EDIT)
         return;
     RoomPickerDialog* picker = nullptr;
+    auto rooms = std::make_shared<RoomPicker>();
     {
         // A city of twenty thousand rooms takes a moment to sort and list.
         BusyCursor busy;
-        RoomPicker rooms;
-        rooms.load(m_context, state(), grid);
-        picker = new RoomPickerDialog(std::move(rooms), variantText(row->Value()), typed, this);
+        rooms->load(m_context, state(), grid);
+        picker = new RoomPickerDialog(*rooms, variantText(row->Value()), typed, this);
     }
+    // A room the page's city cannot take is refused in the picker, where the user sees why.
+    picker->setCheck(
+        [this, rooms](int room) { return rooms->choose(state(), m_smBtsNew->Items(), room).refusal; });
     picker->setAttribute(Qt::WA_DeleteOnClose);
-    connect(picker, &QDialog::accepted, this, [this, picker] {
+    connect(picker, &QDialog::accepted, this, [this, picker, rooms] {
         PropertyItems& items = m_smBtsNew->Items();
-        if (items.HasItem(RoomKey))
-            m_smBtsNew->editValue(items.GetItem(RoomKey), picker->chosen());
+        const RoomPicker::Choice choice = rooms->choose(state(), items, picker->chosenIndex());
+        // The city first: its rooms become the row's options, the chosen one among them.
+        if (!choice.city.isEmpty() && items.HasItem(FieldName::City))
+            m_smBtsNew->editValue(items.GetItem(FieldName::City), choice.city);
+        if (choice.refusal.isEmpty() && items.HasItem(RoomKey))
+            m_smBtsNew->editValue(items.GetItem(RoomKey), choice.room);
         m_smBtsNew->setFocus();
     });
     picker->open();
 }
 
+bool frmMoveBts::mayClose()
+{
+    return !m_edited || m_prompt.ask(CloseQuestion.arg(windowTitle()));
+}
+
 void frmMoveBts::keyPressEvent(QKeyEvent* event)
 {
-    // Keys no control of the page took: Escape leaves as Cancel does, F4 opens the room
-    // picker, Ctrl+Enter presses the page's default button. (Alt+Left is a shortcut.)
+    // Keys no control of the page took: Escape leaves as Cancel does (asking first when
+    // the page was edited), F4 opens the room picker, Ctrl+Enter presses the page's default
+    // button. (Alt+Left is a shortcut.)
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        cmdCancelClick();
+        // A key pressed by mistake must not throw away what the user typed.
+        if (mayClose())
+            cmdCancelClick();
     } else if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::NoModifier) {
         if (m_cmdRoom->isEnabled())
             pickRoom();

@@ -56,6 +56,8 @@ public:
 
     // The question a wizard with edits asks before another BTS replaces them.
     static const QString DiscardQuestion;
+    // The question Escape asks of a wizard with edits before it closes.
+    static const QString CloseQuestion;
     // Whether the user has changed anything on the BTS page since it was filled.
     bool hasEdits() const { return m_edited; }
     // Opens the target room picker (the room row's own editor); typed starts its filter.
@@ -83,6 +85,8 @@ private:
     void syncPage();
     void goToPage(int page);
     void centreOnMainWindow();
+    // Whether the wizard may close: nothing was edited, or the user lets the edits go.
+    bool mayClose();
 
     mdlPubVar& m_context;
     // The window's own message boxes, used unless the context names another prompt.

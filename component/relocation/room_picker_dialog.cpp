@@ -132,10 +132,14 @@ void RoomPickerDialog::refill()
     if (!selected && !items.isEmpty())
         selected = items.constFirst();
     m_list->setCurrentItem(selected);
-    if (shown.isEmpty() && !m_filter->text().trimmed().isEmpty())
-        m_status->setText(NothingFound.arg(m_filter->text().trimmed()));
-    else
-        m_status->setText(CountText.arg(shown.size()).arg(choosable));
+    QString status = shown.isEmpty() && !m_filter->text().trimmed().isEmpty()
+                         ? NothingFound.arg(m_filter->text().trimmed())
+                         : CountText.arg(shown.size()).arg(choosable);
+    // A room the user is looking for may stand in another county than the one chosen.
+    m_hidden = m_rooms.hiddenByCounty(m_filter->text(), m_county->currentData().toString());
+    if (!m_hidden.isEmpty())
+        status += QLatin1Char('\n') + m_hidden;
+    m_status->setText(status);
     currentChanged();
 }
 
@@ -169,7 +173,8 @@ void RoomPickerDialog::currentChanged()
     const QString refusal = i >= 0 ? m_rooms.rooms().at(i).refusal : QString();
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(i >= 0 && refusal.isEmpty());
     if (!refusal.isEmpty())
-        m_status->setText(m_rooms.rooms().at(i).caption + QStringLiteral("：") + refusal);
+        m_status->setText(m_rooms.rooms().at(i).caption + QStringLiteral("：") + refusal +
+                          (m_hidden.isEmpty() ? QString() : QLatin1Char('\n') + m_hidden));
 }
 
 void RoomPickerDialog::accept()
@@ -181,8 +186,26 @@ void RoomPickerDialog::accept()
         QApplication::beep();
         return;
     }
+    if (const QString refusal = m_check ? m_check(i) : QString(); !refusal.isEmpty()) {
+        m_status->setText(refusal);
+        QApplication::beep();
+        return;
+    }
     m_chosen = m_rooms.rooms().at(i).caption;
+    m_chosenIndex = i;
     QDialog::accept();
+}
+
+void RoomPickerDialog::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    // A dialog shown before its window is active hands its focus widget a focus as by Tab,
+    // which selects the search box's text: the letter typed on the room row would then be
+    // replaced by the next one. The search goes on after what was typed.
+    if (visible) {
+        m_filter->deselect();
+        m_filter->end(false);
+    }
 }
 
 bool RoomPickerDialog::eventFilter(QObject* watched, QEvent* event)

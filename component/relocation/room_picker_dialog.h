@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 #include "core/relocation/room_picker.h"
 
@@ -29,9 +30,15 @@ public:
 
     // The caption of the chosen room's option; empty until a room is chosen.
     const QString& chosen() const { return m_chosen; }
+    // The chosen room among the picker's rooms; -1 until a room is chosen.
+    int chosenIndex() const { return m_chosenIndex; }
+    // What the caller says of a room the user would choose: why it cannot be chosen (the
+    // picker then stays open and says so), or nothing.
+    void setCheck(std::function<QString(int room)> check) { m_check = std::move(check); }
     QTreeWidget* list() const { return m_list; }
 
     void accept() override;
+    void setVisible(bool visible) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -47,6 +54,10 @@ private:
     RoomPicker m_rooms;
     QString m_current;
     QString m_chosen;
+    int m_chosenIndex = -1;
+    // What the county filter hides of the rooms searched for; empty when nothing.
+    QString m_hidden;
+    std::function<QString(int)> m_check;
     QLineEdit* m_filter;
     QComboBox* m_county;
     QTreeWidget* m_list;

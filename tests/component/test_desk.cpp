@@ -13,6 +13,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include "browser/frm_main.h"
@@ -171,19 +172,34 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     EXPECT_TRUE(grid->isAncestorOf(QApplication::focusWidget())) << qPrintable(focusName());
     EXPECT_EQ(tabChain(4), (QStringList{QStringLiteral("cmdRoom"), QStringLiteral("cmdNext"),
                                         QStringLiteral("cmdCancel"), QStringLiteral("rows")}));
-    // Ctrl+Enter is Next: the page is checked.
+    // Ctrl+Enter is Next: every empty row is told at once, and the cursor goes to the first.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return, Qt::ControlModifier);
-    EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空")});
+    EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空\n所属机房不能为空")});
+    auto* rows = child<QTreeView>(grid, "rows");
+    EXPECT_EQ(rows->currentIndex().siblingAtColumn(0).data().toString(), QStringLiteral("所属地市"));
+    // A field the relocation clears is shown as such, and takes no entry.
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongbsc"))->Type(), ITEM_TEXT);
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongbsc"))->Value().toString(),
+              QStringLiteral("调整后清空"));
 
-    grid->editValue(grid->Items().GetItem(QStringLiteral("city")), QStringLiteral("甲市"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F4);
+    // One click on the room row's caption, then a key: the picker opens, searching for it.
+    const QRectF roomRow = grid->itemRect(grid->Items().GetItem(QStringLiteral("belongroom")));
+    QTest::mouseClick(
+        rows->viewport(), Qt::LeftButton, {},
+        rows->viewport()->mapFrom(grid, QPoint(int(roomRow.left()) + 20, int(roomRow.center().y()))));
+    QTest::sendKeyEvent(QTest::Click, rows, Qt::Key_unknown, QStringLiteral("一"), {});
     auto* picker = w->findChild<RoomPickerDialog*>();
     ASSERT_NE(picker, nullptr);
-    for (const QChar ch : QStringLiteral("一号"))
-        QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(picker, "txtFilter"), Qt::Key_unknown, QString(ch),
-                            {});
-    // The county follows the page (东区): one 一号机房 there; every county shows both.
+    EXPECT_EQ(rows->viewport()->findChild<QComboBox*>(), nullptr);
+    QTest::sendKeyEvent(QTest::Click, child<QLineEdit>(picker, "txtFilter"), Qt::Key_unknown,
+                        QStringLiteral("号"), {});
+    EXPECT_EQ(child<QLineEdit>(picker, "txtFilter")->text(), QStringLiteral("一号"));
+    // The county follows the page (东区): one 一号机房 there, and the picker says where the
+    // other is; every county shows both.
     EXPECT_EQ(picker->list()->topLevelItemCount(), 1);
+    EXPECT_EQ(
+        child<QLabel>(picker, "lblStatus")->text(),
+        QStringLiteral("一号机房(JF-001)：基站现在就在这个机房\n一号机房 在其他区县，选择“全部区县”可见"));
     QTest::keyClick(child<QComboBox>(picker, "cboCounty"), Qt::Key_Home);
     EXPECT_EQ(picker->list()->topLevelItemCount(), 2);
     // Up to the room the BTS stands in: listed, refused with the reason, Enter does nothing.
@@ -207,8 +223,10 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(), roomBefore);
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Down);
     QTest::keyClick(child<QLineEdit>(picker, "txtFilter"), Qt::Key_Return);
+    // The page showed no city: the room's city comes with it.
     EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(),
               QStringLiteral("一号机房(JF-003)"));
+    EXPECT_EQ(grid->Items().GetItem(QStringLiteral("city"))->Value().toString(), QStringLiteral("甲市"));
 
     // Another 基站调整 asks before it throws the edits away; no keeps them.
     const QStringList& asked = prompt.asked;
@@ -219,7 +237,8 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     EXPECT_EQ(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString(),
               QStringLiteral("一号机房(JF-003)"));
 
-    // Next leaves the focus on Commit, not on Cancel; Escape closes the wizard.
+    // Next leaves the focus on Commit, not on Cancel; Escape asks before it throws the
+    // edits away, and closes the wizard only when told to.
     w->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w));
     QTest::keyClick(grid, Qt::Key_Return, Qt::ControlModifier);
@@ -231,8 +250,23 @@ TEST_F(DeskTest, WizardByKeyboardWithTheRoomPicker)
     press(Qt::Key_Return, Qt::ControlModifier);
     ASSERT_EQ(w->currentPage(), frmMoveBts::LastPage);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    const QString closing = frmMoveBts::CloseQuestion.arg(w->windowTitle());
+    EXPECT_EQ(asked, (QStringList{frmMoveBts::DiscardQuestion.arg(w->windowTitle()), closing}));
+    EXPECT_EQ(wizard(), w);
+    prompt.yes = true;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(wizard(), nullptr);
+    // A wizard with nothing edited closes at once.
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    QTest::keyClick(main, Qt::Key_M, Qt::ControlModifier);
+    ASSERT_NE(w = wizard(), nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(wizard(), nullptr);
+    EXPECT_EQ(asked.size(), 3);
 }
 
 TEST_F(DeskTest, SearchCriteriaAndWindowSizeComeBack)

@@ -175,9 +175,9 @@ TEST_F(MoveBtsTest, OpeningTheWizardAndItsPickerReadTheCitysRoomsOnce)
 TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
 {
     QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
-    EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空")});
+    EXPECT_EQ(told, QStringList{QStringLiteral("所属地市不能为空\n所属机房不能为空")});
     EXPECT_EQ(wizard->currentPage(), 0);
-    // The user is taken to the field the message is about.
+    // The user is taken to the first field the message names.
     EXPECT_TRUE(grid->Items().GetItem(QStringLiteral("city"))->Selected());
 
     told.clear();

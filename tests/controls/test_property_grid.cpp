@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -269,6 +270,44 @@ TEST_F(BtsPageGrid, RowsAreEditedByKeyboardAndMouseAndReadOnlyRowsRefuse)
         EXPECT_FALSE(grid.editValue(item, u"1"_s));
     EXPECT_EQ(page.basecode->Value().toString(), u"00000000000000000042"_s);
     EXPECT_EQ(heard, onceEdited + onceEdited);
+}
+
+// A row with a chooser of its own never opens the grid's editor: a click on its caption
+// then a key, a key the input method commits, F2 or a click on the chosen row all ask the
+// chooser, with what was typed. A row the chooser declines edits as before.
+TEST_F(BtsPageGrid, AChooserAnswersForItsRowWhereverTheEditStarts)
+{
+    QStringList asked;
+    grid.setChooser([&asked](PropertyItem* item, const QString& typed) {
+        asked << item->Key() + u'|' + typed;
+        return item->Key() == u"city"_s;
+    });
+    const auto captionOf = [&](const PropertyItem* item) {
+        const QRectF row = grid.itemRect(item);
+        return inViewport(grid, QPointF(row.left() + 20, row.center().y()));
+    };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, captionOf(page.city));
+    settle();
+    EXPECT_TRUE(asked.isEmpty()); // a click on a row not yet chosen only chooses it
+    QTest::keyClick(view, 'n');
+    QInputMethodEvent committed;
+    committed.setCommitString(u"南"_s);
+    QApplication::sendEvent(view, &committed);
+    press(view, {Qt::Key_F2});
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, captionOf(page.city));
+    settle();
+    EXPECT_EQ(asked, (QStringList{u"city|n"_s, u"city|南"_s, u"city|"_s, u"city|"_s}));
+    EXPECT_EQ(openEditor<QComboBox>(view), nullptr);
+    EXPECT_TRUE(heard.isEmpty());
+
+    asked.clear();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, captionOf(page.basenum));
+    QTest::keyClick(view, '7');
+    QLineEdit* line = openEditor<QLineEdit>(view);
+    ASSERT_NE(line, nullptr);
+    press(line, {Qt::Key_Return});
+    EXPECT_EQ(asked, QStringList{u"basenum|7"_s});
+    EXPECT_EQ(page.basenum->Value().toString(), u"7"_s);
 }
 
 TEST(PropertyGrid, OptionListRowsAreChosenByClickEnterOrSpace)

@@ -9,12 +9,14 @@
 #include "core/relocation/change_summary.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/relocation_commit.h"
+#include "core/relocation/relocation_record.h"
 #include "desktop/resource_view_service_impl.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 
 #include <QWidget>
 #include <tuple>
+#include <vector>
 
 using namespace corvan;
 using namespace corvan::test;
@@ -70,19 +72,21 @@ protected:
 TEST_F(BtsPageTest, SplitsTheFieldsIntoGroupsWithTheirOptions)
 {
     grid.AddItem(0, u"stale"_s, u"earlier BTS"_s, ITEM_TEXT);
-    ASSERT_TRUE(build(u"basenum,city,county,belongroom,remark"_s, u"belongbsc,carriers"_s, u"basename"_s));
-    EXPECT_EQ(
-        itemRows(grid, false),
-        (QStringList{u"G:M|需要修改的属性|1200|"_s, u"basenum|基站编号|1206|"_s, u"city|所属地市|1206|"_s,
-                     u"county|所属区县|1206|"_s, u"belongroom|所属机房|1206|"_s, u"belongbsc|所属BSC|1206|"_s,
-                     u"carriers|载频数|1206|"_s, u"remark|备注|1206|"_s, u"G:C|将被保留的属性|1200|"_s,
-                     u"basecode|基站编码|1201|00000000000000000101"_s, u"P:1||203||hidden"_s}));
+    ASSERT_TRUE(build(u"basenum,city,county,belongroom,remark,carriers"_s, u"belongbsc"_s, u"basename"_s));
+    // A field the relocation clears takes no entry: its row is read-only and says so.
+    EXPECT_EQ(itemRows(grid, false),
+              (QStringList{u"G:M|需要修改的属性|1200|"_s, u"basenum|基站编号|1206|"_s,
+                           u"city|所属地市|1206|"_s, u"county|所属区县|1206|"_s,
+                           u"belongroom|所属机房|1206|"_s, u"belongbsc|所属BSC|1201|调整后清空"_s,
+                           u"carriers|载频数|1206|"_s, u"remark|备注|1206|"_s, u"G:C|将被保留的属性|1200|"_s,
+                           u"basecode|基站编码|1201|00000000000000000101"_s, u"P:1||203||hidden"_s}));
     EXPECT_FALSE(row("G:M")->GroupFlag() || row("G:C")->GroupFlag());
     EXPECT_EQ(itemRows(row("P:1")->Children()), QStringList{u"Pop1|查看原有属性|206|"_s});
     // Only the cities of the user's right: 丙市 is not among them.
     EXPECT_EQ(optionsOf(row("city")), (QStringList{u"12=乙市"_s, u"11=甲市"_s}));
     EXPECT_EQ(sorted(optionsOf(row("county"))), (QStringList{u"1101=东区"_s, u"1102=西区"_s}));
-    EXPECT_EQ(optionsOf(row("belongbsc")), QStringList{u"B9=BSC9"_s});
+    EXPECT_EQ(optionsOf(row("belongbsc")), QStringList());
+    EXPECT_EQ(sent().filter(u"enfield='belongbsc'"_s), QStringList());
     EXPECT_EQ(optionsOf(row("remark")), YesNo);
     EXPECT_EQ(optionsOf(row("carriers")), QStringList());
     EXPECT_TRUE(sent().contains(u"yn"_s) && !sent().contains(u"  YN  "_s));
@@ -102,7 +106,7 @@ TEST_F(BtsPageTest, SplitsTheFieldsIntoGroupsWithTheirOptions)
     // One field per field of the host's table, in its order, with what the rules make of it.
     EXPECT_EQ(joined(state.fields, &BtsField::name),
               u"basecode|basenum|basename|city|county|belongroom|roomcode|belongbsc|carriers|remark|photo"_s);
-    EXPECT_EQ(letters(state.fields), u"C,M,N,M,M,M,,R,R,M,"_s);
+    EXPECT_EQ(letters(state.fields), u"C,M,N,M,M,M,,R,M,M,"_s);
     EXPECT_EQ(state.fields.at(3).shown + state.fields.at(3).caption + state.fields.at(3).type,
               u"甲市所属地市custom"_s);
     EXPECT_EQ((QStringList{state.btsCode, state.cityCode, state.oldRoomValue, state.oldRoomCode}),
@@ -181,19 +185,27 @@ TEST_F(BtsPageTest, TheLastFieldIsWrittenWhenModifiedOrCleared)
     ASSERT_EQ(bts101.at(A::FieldName, bts101.FieldCount()), u"remark"_s);
     state.attrMap.insert(u"G"_s, bts101);
     const QString stored = u"select remark from res_gbts where basecode='%1'"_s.arg(Fixture::btsCode(101));
-    // rules: modified, removed; what the user types; what is written and stored
-    const std::tuple<QString, QString, QString, QString> cases[] = {
-        {u"remark"_s, QString(), u"迁走"_s, u"迁走"_s}, {QString(), u"remark"_s, u"不要了"_s, QString()}};
-    for (const auto& [modify, remove, typed, written] : cases) {
+    // rules: modified, removed; what the user types (a cleared row takes nothing); the row
+    // as it stands then; what is written and stored; the record's entry.
+    const std::tuple<QString, QString, QString, QString, QString, QString> cases[] = {
+        {u"remark"_s, QString(), u"迁走"_s, u"remark|备注|1206|迁走"_s, u"迁走"_s,
+         u"BTS属性:备注,从:老站,修改为:迁走;"_s},
+        {QString(), u"remark"_s, QString(), u"remark|备注|1201|调整后清空"_s, QString(),
+         u"BTS属性:备注,从:老站,修改为:空;"_s}};
+    for (const auto& [modify, remove, typed, shown, written, entry] : cases) {
         db.exec(u"delete from gui_option"_s);
         ASSERT_TRUE(build(modify, remove));
-        row("remark")->setValue(typed);
+        if (!typed.isEmpty())
+            row("remark")->setValue(typed);
+        EXPECT_EQ(itemRows(grid, false).filter(u"remark|"_s), QStringList{shown});
         ASSERT_TRUE(BtsSave::saveBtsData(context, state, grid).ok);
         EXPECT_EQ(BtsSave::updateStatements(state),
                   QStringList{u"update res_gbts set remark='%1' where basecode='%2'"_s.arg(
                       written, Fixture::btsCode(101))});
-        EXPECT_EQ(ChangeSummary::rows(context, state).last(),
-                  (QStringList{u"BTS"_s, u"备注"_s, u"老站"_s, written}));
+        const QList<QStringList> summary = ChangeSummary::rows(context, state);
+        EXPECT_EQ(summary.last(), (QStringList{u"BTS"_s, u"备注"_s, u"老站"_s, written}));
+        EXPECT_TRUE(RelocationRecord::disinfo(summary).contains(entry + RelocationRecord::LineMarker))
+            << RelocationRecord::disinfo(summary).toStdString();
         ASSERT_TRUE(RelocationCommit::saveBtsDataInDB(context, state));
         EXPECT_EQ(db.rows(stored), QStringList{written});
     }
@@ -207,8 +219,7 @@ protected:
         BtsPageTest::SetUp();
         ASSERT_TRUE(build(u"basenum,city,county,belongroom,remark,belongbsc"_s, u"carriers,basename"_s));
         const char* const values[][2] = {{"basenum", "12"},          {"city", "甲市"}, {"county", "东区"},
-                                         {"belongroom", "二号机房"}, {"remark", "是"}, {"belongbsc", "BSC9"},
-                                         {"basename", "甲一G基站"}};
+                                         {"belongroom", "二号机房"}, {"remark", "是"}, {"belongbsc", "BSC9"}};
         for (const auto& [key, value] : values)
             row(key)->setValue(QString::fromUtf8(value));
         host.recorder()->clear();
@@ -262,21 +273,35 @@ TEST_F(BtsSaveTest, CollectsCodesForListsAndWritesTheBtsAndBothRooms)
     EXPECT_EQ(db.rows(stored), QStringList{u"12||11|1101|二号机房|B'9||"_s + remark});
 }
 
-TEST_F(BtsSaveTest, TellsOnlyTheFirstProblemInFieldOrder)
+TEST_F(BtsSaveTest, TellsEveryProblemOfThePageAtOnceInPageOrder)
 {
-    row("basenum")->setValue(QString());
-    row("city")->setValue(QString());
-    EXPECT_EQ(save(), u"基站编号不能为空@basenum"_s);
-    // A removed field that is required still needs an entry, although it is dropped.
-    row("basenum")->setValue(u"12"_s);
-    row("city")->setValue(u"甲市"_s);
-    row("basename")->setValue(QString());
-    EXPECT_EQ(save(), u"基站名称不能为空@basename"_s);
-    // A room picked before the city changed is no longer among the options.
-    row("basename")->setValue(u"x"_s);
+    // values set on the page; what the user is told, about the first field it names
+    const std::pair<std::vector<std::pair<const char*, QString>>, QString> cases[] = {
+        {{{"basenum", QString()}, {"city", QString()}}, u"基站编号不能为空\n所属地市不能为空@basenum"_s},
+        // Value checks and empty rows in one list, ordered as the rows stand.
+        {{{"basenum", u" 12"_s}, {"city", QString()}, {"county", u"西区"_s}},
+         u"基站编号必须是数字\n所属地市不能为空\n所属区县与所选机房所在的区县不一致@basenum"_s},
+        {{}, u"ok"_s}};
+    for (const auto& [values, told] : cases) {
+        for (const auto& [key, value] : values)
+            row(key)->setValue(value);
+        host.recorder()->clear();
+        EXPECT_EQ(save(), told);
+        // The database is asked nothing of a page that is wrong in itself.
+        if (told != u"ok"_s) {
+            EXPECT_EQ(sentLike(u"select judgeunique"_s) + sentLike(u"select gbts"_s), QStringList());
+        }
+        const char* const typical[][2] = {{"basenum", "12"}, {"city", "甲市"}, {"county", "东区"}};
+        for (const auto& [key, value] : typical)
+            row(key)->setValue(QString::fromUtf8(value));
+    }
+    // 基站名称 is required and cleared: its row takes no entry, so it is never told as empty.
+    EXPECT_EQ(valueOf("basename"), u"调整后清空"_s);
+    // A room picked before the city changed is no longer among the options: it is not of
+    // the page's city, which is what the user is told.
     row("city")->setValue(u"乙市"_s);
     GridHandlers::cityCascade(context, grid, row("city"));
-    EXPECT_EQ(save(), u"无法取得机房 二号机房 的机房编号@belongroom"_s);
+    EXPECT_EQ(save(), u"所选机房不属于乙市@belongroom"_s);
     EXPECT_EQ(state.newRoomName, u"二号机房"_s);
     // Key values another BTS has already: the check's message, once.
     row("city")->setValue(u"甲市"_s);

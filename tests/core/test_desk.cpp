@@ -9,6 +9,7 @@
 #include "core/relocation/change_summary.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/room_picker.h"
+#include "corvan/controls/property_item.h"
 #include "support/context_test.h"
 #include "support/prompt_recorder.h"
 
@@ -74,6 +75,58 @@ TEST_F(DeskTest, RoomPickerFindsSortsAndRefusesRoomsThatCannotTakeTheBts)
     EXPECT_EQ(picker.counties(),
               (QList<std::pair<QString, QString>>{{QStringLiteral("1101"), QStringLiteral("东区")},
                                                   {QStringLiteral("1102"), QStringLiteral("西区")}}));
+
+    // What the county filter hides of the rooms the user looks for, by name.
+    const QString hidden = QStringLiteral(" 在其他区县，选择“全部区县”可见");
+    const std::pair<const char*, QString> filters[][2] = {
+        {{"二号", QStringLiteral("1102")}, {"二号机房", hidden}},
+        {{"一号", QStringLiteral("1101")}, {"一号机房", hidden}},
+        {{"机房", QStringLiteral("1101")}, {"三号机房、一号机房", hidden}},
+        {{"jf-003", QStringLiteral("1101")}, {"一号机房", hidden}},
+        {{"二号", QStringLiteral("1101")}, {"", {}}},
+        {{"一号", QString()}, {"", {}}},
+        {{" ", QStringLiteral("1102")}, {"", {}}}};
+    for (const auto& [filter, told] : filters)
+        EXPECT_EQ(picker.hiddenByCounty(QString::fromUtf8(filter.first), filter.second),
+                  QString::fromUtf8(told.first) + told.second)
+            << filter.first;
+
+    // Choosing a room fills an empty or other city first; a city that cannot become the
+    // room's refuses the room, naming the page's city.
+    EXPECT_EQ(picker.city(), QStringLiteral("11"));
+    const auto indexOf = [&](const QString& caption) {
+        for (int i = 0; i < picker.rooms().size(); ++i)
+            if (picker.rooms().at(i).caption == caption)
+                return i;
+        return -1;
+    };
+    PropertyItem* city = page.GetItem(QStringLiteral("city"));
+    const auto chosen = [&](const MoveBtsState& state) {
+        const RoomPicker::Choice c = picker.choose(state, page, indexOf(QStringLiteral("二号机房")));
+        return QStringList{c.city, c.room, c.refusal}.join(QLatin1Char('|'));
+    };
+    EXPECT_EQ(chosen(session.state()), QStringLiteral("甲市|二号机房|"));
+    city->setValue(QStringLiteral("甲市"));
+    EXPECT_EQ(chosen(session.state()), QStringLiteral("|二号机房|"));
+    city->setValue(QStringLiteral("乙市"));
+    EXPECT_EQ(chosen(session.state()), QStringLiteral("甲市|二号机房|"));
+    // The user may not move a BTS into 甲市: the row does not offer it.
+    city->Children().ClearItems();
+    city->Children().AddItem(0, QStringLiteral("K:12"), QStringLiteral("乙市"), ITEM_OPTION);
+    EXPECT_EQ(chosen(session.state()), QStringLiteral("|二号机房|所选机房不属于乙市"));
+    city->setValue(QString());
+    EXPECT_EQ(chosen(session.state()), QStringLiteral("|二号机房|"));
+    // A city the relocation keeps: the BTS stays in its own, here 乙市 (江城市 for the user).
+    MoveBtsState kept = session.state();
+    kept.cityCode = QStringLiteral("12");
+    for (BtsField& field : kept.fields)
+        if (field.name == QStringLiteral("city"))
+            field.shown = QStringLiteral("江城市");
+    PropertyItems keptPage;
+    keptPage.AddItem(0, QStringLiteral("city"), QStringLiteral("所属地市"), ITEM_TEXT)
+        ->setValue(QStringLiteral("江城市"));
+    const RoomPicker::Choice refused = picker.choose(kept, keptPage, indexOf(QStringLiteral("二号机房")));
+    EXPECT_EQ(refused.refusal + refused.city, QStringLiteral("所选机房不属于江城市"));
 }
 
 TEST(Desk, RememberedWindowsLandWhollyOnAScreen)

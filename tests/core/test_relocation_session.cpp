@@ -93,7 +93,8 @@ TEST_F(SessionTest, NextChecksThePageAndMakesTheSummary)
     EXPECT_EQ(session.state().antCount, 6);
     EXPECT_EQ(session.state().lineCount, 5);
     EXPECT_FALSE(session.next());
-    EXPECT_EQ(told(), QStringList{QStringLiteral("所属地市不能为空")});
+    EXPECT_EQ(told(), QStringList{QStringLiteral("所属地市不能为空\n所属机房不能为空")});
+    EXPECT_EQ(session.refusedField(), QStringLiteral("city"));
 
     // The room the BTS stands in is refused; its name is shared, so its option shows its number.
     prompt.shown.clear();

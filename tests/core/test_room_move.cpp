@@ -84,6 +84,14 @@ TEST_F(RoomMoveTest, EveryBtsMovesInOneCommitWithItsOwnRecordAndJournal)
     // Each BTS's page keeps only what is still open; the shared rows are filled and hidden.
     EXPECT_FALSE(pages[0].GetItem(QStringLiteral("belongroom"))->Visible());
     EXPECT_TRUE(pages[0].GetItem(QStringLiteral("remark"))->Visible());
+    // What a BTS's rules clear is said, not asked: G's BSC and carriers, C's remark, D's BSC.
+    QStringList cleared;
+    for (const PropertyItems& page : pages)
+        for (const auto& item : page)
+            if (item->Type() == ITEM_TEXT && item->Value().toString() == QStringLiteral("调整后清空"))
+                cleared << item->Key();
+    EXPECT_EQ(cleared, (QStringList{QStringLiteral("belongbsc"), QStringLiteral("carriers"),
+                                    QStringLiteral("remark"), QStringLiteral("belongbsc")}));
     // One titled section per BTS, in the single summary's format.
     QStringList titles;
     for (const QStringList& row : move.summary())

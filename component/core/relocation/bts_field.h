@@ -12,7 +12,7 @@ namespace corvan {
 // network say. The value is the letter that stands for it in those rules.
 enum class Disposition : char {
     Modify = 'M',    // must get a new value: an editable row of the group to modify
-    Remove = 'R',    // cleared: an editable row of that group whose entry is dropped
+    Remove = 'R',    // cleared: a read-only row of that group that says so
     Keep = 'C',      // stays as it is: a read-only row of the group kept
     NoDisplay = 'N', // not shown, stays as it is
     Other = 'O',     // named by any other row of the network: not shown, stays

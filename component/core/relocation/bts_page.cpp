@@ -19,6 +19,7 @@ const QString BtsPage::ModifyGroupCaption = QStringLiteral("需要修改的属�
 const QString BtsPage::KeepGroupCaption = QStringLiteral("将被保留的属性");
 const QString BtsPage::PopupEntryCaption = QStringLiteral("查看原有属性");
 const QString BtsPage::CaptionSuffix = QStringLiteral("基站调整");
+const QString BtsPage::ClearedValue = QStringLiteral("调整后清空");
 const QString BtsPage::YesNoOptions = QStringLiteral("Y,是;N,否");
 
 namespace {
@@ -105,8 +106,12 @@ void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, Prope
         if (!field.edited())
             continue;
         // A name the table lists twice keeps its first row, which then serves both.
-        if (PropertyItem* row = grid.AddItem(0, field.name, field.caption, ITEM_EDIT))
+        if (field.disposition == Disposition::Remove) {
+            if (PropertyItem* row = grid.AddItem(0, field.name, field.caption, ITEM_TEXT))
+                row->setValue(ClearedValue);
+        } else if (PropertyItem* row = grid.AddItem(0, field.name, field.caption, ITEM_EDIT)) {
             addOptions(context, state, field, row);
+        }
     }
 }
 

@@ -30,13 +30,17 @@ public:
     static const QString KeepGroupCaption;
     static const QString PopupEntryCaption;
     static const QString CaptionSuffix;
+    // What a field the relocation clears shows: its row takes no entry, since whatever
+    // were entered would be dropped.
+    static const QString ClearedValue;
     // The options of a field whose rule is the keyword "YN".
     static const QString YesNoOptions;
 
 private:
     // What the page knows of the BTS from its fields: its code, room and city.
     static void readBts(const mdlPubVar& context, MoveBtsState& state);
-    // The group to modify: one editable row per field to modify or clear, with its options.
+    // The group to modify: one editable row per field to modify, with its options, and one
+    // read-only row per field cleared.
     static void addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid);
     static void addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
                            PropertyItem* row);

@@ -5,11 +5,15 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/field_rules.h"
+#include "core/relocation/room_picker.h"
 #include "core/relocation/value_checks.h"
 #include "core/rooms/room_options.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
+
+#include <QHash>
+#include <algorithm>
 
 namespace corvan {
 
@@ -32,28 +36,65 @@ QString BtsSave::roomCodeMissingMessage(const QString& roomValue)
     return QStringLiteral("无法取得机房 ") + roomValue + QStringLiteral(" 的机房编号");
 }
 
+QString BtsSave::roomRefusal(const MoveBtsState& state, const PropertyItems& grid, const QString& roomValue)
+{
+    // The room row offers the rooms of the page's city, so a room it does not offer was
+    // chosen for another city (before the city changed). Only a page without a city, which
+    // offers every room, has a room with no code to tell of.
+    QString city;
+    if (const PropertyItem* row = grid.GetItem(FieldName::City); row && row->Type() == ITEM_EDIT)
+        city = variantText(row->Value());
+    if (city.isEmpty())
+        city = state.fields.shownOf(FieldName::City);
+    return city.isEmpty() ? roomCodeMissingMessage(roomValue) : RoomPicker::notInCityMessage(city);
+}
+
 Verdict BtsSave::saveBtsData(const mdlPubVar& context, MoveBtsState& state, const PropertyItems& grid)
 {
-    if (Verdict collected = collect(state, grid); !collected.ok)
-        return collected;
+    QList<Verdict> refusals = collect(state, grid);
     // What the database would store otherwise than meant (a text in a number column, a
     // point off the globe, a county apart from the room) is refused before it is checked.
-    if (Verdict values = ValueChecks::check(context, state); !values.ok)
-        return values;
+    refusals += ValueChecks::all(context, state);
+    if (!refusals.isEmpty())
+        return listed(std::move(refusals), grid);
     return FieldRules::checkBtsData(context, state);
 }
 
-Verdict BtsSave::collect(MoveBtsState& state, const PropertyItems& grid)
+Verdict BtsSave::listed(QList<Verdict> refusals, const PropertyItems& grid)
 {
+    if (refusals.isEmpty())
+        return {};
+    QHash<QString, long> rows;
+    long position = 0;
+    for (const auto& item : grid)
+        rows.insert(item->Key(), ++position);
+    const auto rowOf = [&](const Verdict& verdict) {
+        return verdict.field.isEmpty() ? position + 1 : rows.value(verdict.field, position + 1);
+    };
+    std::stable_sort(refusals.begin(), refusals.end(),
+                     [&](const Verdict& a, const Verdict& b) { return rowOf(a) < rowOf(b); });
+    QStringList lines;
+    for (const Verdict& refusal : std::as_const(refusals))
+        if (!refusal.message.isEmpty() && !lines.contains(refusal.message))
+            lines << refusal.message;
+    return Verdict::refused(lines.join(QLatin1Char('\n')), refusals.constFirst().field);
+}
+
+QList<Verdict> BtsSave::collect(MoveBtsState& state, const PropertyItems& grid)
+{
+    QList<Verdict> refusals;
     for (BtsField& field : state.fields) {
         const PropertyItem* row = field.name.isEmpty() ? nullptr : grid.GetItem(field.name);
         field.onPage = row != nullptr;
-        if (row) {
+        if (row && field.disposition != Disposition::Remove) {
             const QString shown = variantText(row->Value());
-            if (field.required && shown.isEmpty())
-                return Verdict::refused(field.caption + FieldRules::RequiredSuffix, field.name);
-            if (!take(state, field, row))
-                return Verdict::refused(roomCodeMissingMessage(shown), field.name);
+            if (field.required && shown.isEmpty()) {
+                refusals << Verdict::refused(field.caption + FieldRules::RequiredSuffix, field.name);
+                field.value.clear();
+                field.text.clear();
+            } else if (!take(state, field, row)) {
+                refusals << Verdict::refused(roomRefusal(state, grid, shown), field.name);
+            }
         }
         settle(field);
     }
@@ -62,7 +103,7 @@ Verdict BtsSave::collect(MoveBtsState& state, const PropertyItems& grid)
         state.newRoomName = state.oldRoomValue;
         state.newRoomCode = state.oldRoomCode;
     }
-    return {};
+    return refusals;
 }
 
 bool BtsSave::take(MoveBtsState& state, BtsField& field, const PropertyItem* row)

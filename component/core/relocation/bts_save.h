@@ -18,15 +18,22 @@ class mdlPubVar;
 // number from the old room to the new one.
 class BtsSave {
 public:
-    // Leaving the page: collect, then the value checks, then checkBtsData; the first that
-    // refuses gives the verdict, which the caller tells the user.
+    // Leaving the page: collect, then the value checks, then checkBtsData. Everything the
+    // page itself gets wrong is told at once: one message listing each refusal of the
+    // collection and of the value checks, in page order, about the first field it names.
+    // The database checks run on a page whose values pass, and answer as they do.
     static Verdict saveBtsData(const mdlPubVar& context, MoveBtsState& state, const PropertyItems& grid);
 
     // Reads the page into the fields, once: each row's value and the text the user saw
     // for it, then what the field's disposition makes of them; newRoomName and newRoomCode.
-    // Refuses at the first empty required row, and at a room that names no room, in field
-    // order; nothing is read from the page after this.
-    static Verdict collect(MoveBtsState& state, const PropertyItems& grid);
+    // Returns a refusal per empty required row and per room that names no room, in field
+    // order; nothing is read from the page after this. A cleared field's row takes no
+    // entry and is not read.
+    static QList<Verdict> collect(MoveBtsState& state, const PropertyItems& grid);
+
+    // The refusals as one: their messages one to a line, ordered as their fields' rows
+    // stand on the page (those about no row last), about the first field named.
+    static Verdict listed(QList<Verdict> refusals, const PropertyItems& grid);
 
     // The statements that write the collected values, in the order they must run: the BTS
     // row (left out when no field is written), the new room, the old room. Empty for a
@@ -34,6 +41,10 @@ public:
     static QStringList updateStatements(const MoveBtsState& state);
 
     static QString roomCodeMissingMessage(const QString& roomValue);
+    // What a room row whose value names none of its rooms is told: the room is not of the
+    // page's city; the room-code message only when the page has no city at all.
+    static QString roomRefusal(const MoveBtsState& state, const PropertyItems& grid,
+                               const QString& roomValue);
 
 private:
     // Takes a row's value into its field; false for a room that names no room.

@@ -20,6 +20,7 @@
 namespace corvan {
 
 const QString RoomPicker::AllCounties = QStringLiteral("全部区县");
+const QString RoomPicker::HiddenByCounty = QStringLiteral(" 在其他区县，选择“全部区县”可见");
 
 namespace {
 const QString& RoomKey = FieldName::BelongRoom;
@@ -48,11 +49,12 @@ void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const
     m_rooms.clear();
     m_order.clear();
     m_pageCounty.clear();
+    m_city.clear();
     if (!grid.HasItem(RoomKey))
         return;
+    m_city = cityOf(state, grid);
     // The rooms the page read to tell shared names apart serve here too.
-    const QHash<QString, CityRooms::Room>& known =
-        state.cityRooms.of(context, cityOf(state, grid), state.net);
+    const QHash<QString, CityRooms::Room>& known = state.cityRooms.of(context, m_city, state.net);
 
     QHash<QString, QString> countyNames;
     QString pageCounty;
@@ -164,6 +166,63 @@ QList<int> RoomPicker::filter(const QString& text, const QString& countyId) cons
             out.append(i);
     }
     return out;
+}
+
+QString RoomPicker::hiddenByCounty(const QString& text, const QString& countyId) const
+{
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty() || countyId.isEmpty())
+        return {};
+    constexpr qsizetype Named = 3;
+    QStringList names;
+    bool more = false;
+    for (int i : m_order) {
+        const Room& room = m_rooms.at(i);
+        if (room.countyId == countyId || !(room.caption.contains(wanted, Qt::CaseInsensitive) ||
+                                           room.number.contains(wanted, Qt::CaseInsensitive)))
+            continue;
+        if (names.contains(room.name))
+            continue;
+        if (names.size() == Named) {
+            more = true;
+            break;
+        }
+        names << room.name;
+    }
+    if (names.isEmpty())
+        return {};
+    return names.join(QStringLiteral("、")) + (more ? QStringLiteral("等") : QString()) + HiddenByCounty;
+}
+
+QString RoomPicker::notInCityMessage(const QString& cityName)
+{
+    return QStringLiteral("所选机房不属于") + cityName;
+}
+
+RoomPicker::Choice RoomPicker::choose(const MoveBtsState& state, const PropertyItems& grid, int index) const
+{
+    Choice choice;
+    if (index < 0 || index >= m_rooms.size())
+        return choice;
+    choice.room = m_rooms.at(index).caption;
+    // Rooms of every city were offered: there is no city to hold the room to.
+    if (m_city.isEmpty())
+        return choice;
+    const PropertyItem* city = grid.HasItem(CityKey) ? grid.GetItem(CityKey) : nullptr;
+    if (city && city->Type() == ITEM_EDIT && city->Children().ItemCount() > 0) {
+        const QString shown = variantText(city->Value());
+        if (mdlPubFun::GetOptionCode(city, shown) == m_city)
+            return choice;
+        if (const PropertyItem* option = city->Children().GetItem(ItemKey::code(m_city)))
+            choice.city = option->Caption();
+        else if (!shown.isEmpty())
+            choice.refusal = notInCityMessage(shown);
+        return choice;
+    }
+    // A city the relocation keeps (or a page without one): the BTS stays in its city.
+    if (!state.cityCode.isEmpty() && state.cityCode != m_city)
+        choice.refusal = notInCityMessage(state.fields.shownOf(CityKey));
+    return choice;
 }
 
 } // namespace corvan

@@ -20,6 +20,8 @@ struct MoveBtsState;
 class RoomPicker {
 public:
     static const QString AllCounties;
+    // After the names of matching rooms that the county filter hides.
+    static const QString HiddenByCounty;
 
     struct Room {
         QString code;
@@ -50,12 +52,32 @@ public:
     // The indexes of the rooms whose name or number contains the text (case and blanks at
     // either end ignored) in the county (empty for all): sorted by name, then number.
     QList<int> filter(const QString& text, const QString& countyId) const;
+    // The rooms whose name or number matches the text but that the county filter hides,
+    // told by name: "北岭县体育馆 在其他区县，选择“全部区县”可见"; empty when none is hidden.
+    // At most three names, then "等".
+    QString hiddenByCounty(const QString& text, const QString& countyId) const;
+
+    // What choosing a listed room does to the page. The room row takes the room; a page
+    // whose city row may be modified and shows another city (or none) takes the room's
+    // city first, so that the room is among the rooms the row offers; a page whose city
+    // cannot become the room's refuses the room, naming the page's city.
+    struct Choice {
+        QString city;    // the caption of the city option to choose first; empty to leave the city
+        QString room;    // the caption of the room option
+        QString refusal; // why the room cannot be the page's; empty when it can
+    };
+    Choice choose(const MoveBtsState& state, const PropertyItems& grid, int index) const;
+    // The city whose rooms were loaded; empty when every room was.
+    const QString& city() const { return m_city; }
+    // "所选机房不属于" + the city's name.
+    static QString notInCityMessage(const QString& cityName);
 
 private:
     QList<Room> m_rooms;
     // The indexes of the rooms by name, then number.
     QList<int> m_order;
     QString m_pageCounty;
+    QString m_city;
 };
 
 } // namespace corvan

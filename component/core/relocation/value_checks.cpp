@@ -85,16 +85,25 @@ Verdict ValueChecks::checkCounty(const mdlPubVar& context, const MoveBtsState& s
     return {};
 }
 
-Verdict ValueChecks::check(const mdlPubVar& context, const MoveBtsState& state)
+QList<Verdict> ValueChecks::all(const mdlPubVar& context, const MoveBtsState& state)
 {
+    QList<Verdict> refusals;
     for (const BtsField& field : state.fields) {
         if (field.disposition != Disposition::Modify || !field.onPage || field.value.isEmpty() ||
             !field.isNumber())
             continue;
         if (Verdict verdict = checkNumber(context, field); !verdict.ok)
-            return verdict;
+            refusals << verdict;
     }
-    return checkCounty(context, state);
+    if (Verdict county = checkCounty(context, state); !county.ok)
+        refusals << county;
+    return refusals;
+}
+
+Verdict ValueChecks::check(const mdlPubVar& context, const MoveBtsState& state)
+{
+    const QList<Verdict> refusals = all(context, state);
+    return refusals.isEmpty() ? Verdict{} : refusals.constFirst();
 }
 
 } // namespace corvan

@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include <QList>
 #include <QString>
 
 #include "core/relocation/move_bts_state.h"
@@ -18,7 +19,9 @@ class mdlPubVar;
 // the values saveBtsData collected, before the database checks.
 class ValueChecks {
 public:
-    // The first field that fails and the message naming it; changes nothing.
+    // Every field that fails, in field order, each with the message naming it; changes nothing.
+    static QList<Verdict> all(const mdlPubVar& context, const MoveBtsState& state);
+    // The first of them; ok when none fails.
     static Verdict check(const mdlPubVar& context, const MoveBtsState& state);
 
     struct Range {
