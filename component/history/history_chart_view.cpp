@@ -159,7 +159,9 @@ void HistoryChartView::paintMonths(QPainter& painter, const QRect& area) const
         labelWidth = std::max(labelWidth, metrics.horizontalAdvance(HistoryChart::number(tick)));
     const int left = area.left() + labelWidth + 6;
     const QRect bars(left, plotTop, std::max(1, area.right() - left), plotHeight);
-    const auto yOf = [&](int value) { return bars.bottom() - int(qint64(bars.height()) * value / axis.top); };
+    const auto yOf = [&](int value) {
+        return bars.bottom() - int(qint64(bars.height()) * value / axis.top);
+    };
     const QColor grid = palette().color(QPalette::Mid);
     const QPen text = painter.pen();
     for (int tick : axis.ticks) {
@@ -167,8 +169,8 @@ void HistoryChartView::paintMonths(QPainter& painter, const QRect& area) const
         painter.setPen(grid);
         painter.drawLine(bars.left() - 3, y, bars.right(), y);
         painter.setPen(text);
-        painter.drawText(QRect(area.left(), y - line / 2, labelWidth + 2, line), Qt::AlignRight | Qt::AlignVCenter,
-                         HistoryChart::number(tick));
+        painter.drawText(QRect(area.left(), y - line / 2, labelWidth + 2, line),
+                         Qt::AlignRight | Qt::AlignVCenter, HistoryChart::number(tick));
     }
     painter.drawLine(bars.bottomLeft(), bars.bottomRight());
     const int count = int(m_chart.months.size());
@@ -229,8 +231,8 @@ void HistoryChartView::paintCities(QPainter& painter, const QRect& area) const
         painter.fillRect(QRect(barLeft, y, from, half), FromColour);
         painter.fillRect(QRect(barLeft, y + half, to, half), ToColour);
         if (twoLines) {
-            painter.drawText(QRect(barLeft + from + 3, y, numberWidth, half + 2), Qt::AlignLeft | Qt::AlignVCenter,
-                             HistoryChart::number(city.from));
+            painter.drawText(QRect(barLeft + from + 3, y, numberWidth, half + 2),
+                             Qt::AlignLeft | Qt::AlignVCenter, HistoryChart::number(city.from));
             painter.drawText(QRect(barLeft + to + 3, y + half, numberWidth, half + 2),
                              Qt::AlignLeft | Qt::AlignVCenter, HistoryChart::number(city.to));
         } else {

@@ -51,7 +51,8 @@ QStringList ResourceView::FieldCaptions(const mdlPubVar& context, const QString&
     return result;
 }
 
-QStringList ResourceView::FieldTypes(const mdlPubVar& context, const QString& view, const QStringList& columns)
+QStringList ResourceView::FieldTypes(const mdlPubVar& context, const QString& view,
+                                     const QStringList& columns)
 {
     QStringList fields;
     QStringList types;

@@ -116,7 +116,8 @@ QList<Reentry::Table> Reentry::tables(const mdlPubVar& context, const QString& d
         Table table{kind.name, {}, {}, {}};
         for (qsizetype c = 0; c < columns.size(); ++c) {
             table.columns << captions.value(c);
-            table.numbers << (types.value(c) == QLatin1String("num") || types.value(c) == QLatin1String("int"));
+            table.numbers << (types.value(c) == QLatin1String("num") ||
+                              types.value(c) == QLatin1String("int"));
             // The name beside the code, for a reader who knows the city but not its number.
             if (columns.at(c) == CityColumn || columns.at(c) == CountyColumn) {
                 table.columns << (columns.at(c) == CityColumn ? CityNameColumn : CountyNameColumn);
