@@ -646,11 +646,10 @@ TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
             networkColour = picture.pixelColor(x, y) == QColor(0x3b, 0x75, 0xaf);
     EXPECT_TRUE(networkColour) << "a G bar is drawn";
     answer = dir.filePath(QStringLiteral("没有的目录/统计.png"));
-    EXPECT_EQ(nextBox([view] { view->saveAction()->trigger(); }),
-              QStringList{frmViewHistory::Caption,
-                          HistoryChartView::NotSaved.arg(QDir::toNativeSeparators(answer)),
-                          QString::number(QMessageBox::Warning)}
-                  .join(QLatin1Char('|')));
+    const QStringList refusal{frmViewHistory::Caption,
+                              HistoryChartView::NotSaved.arg(QDir::toNativeSeparators(answer)),
+                              QString::number(QMessageBox::Warning)};
+    EXPECT_EQ(nextBox([view] { view->saveAction()->trigger(); }), refusal.join(QLatin1Char('|')));
     EXPECT_FALSE(QFile::exists(answer));
 
     // Tab leaves the record sheet for the change text; Escape closes the window.
