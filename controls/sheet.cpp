@@ -17,6 +17,14 @@ namespace corvan {
 
 namespace {
 
+// A cell's number beside its text; the text it was shown as tells whether it still holds.
+constexpr int NumberRole = Qt::UserRole + 1;
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
 constexpr auto DefaultAlignment = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr auto EditTriggers =
     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed;
@@ -122,7 +130,32 @@ void Sheet::setTextRC(int row, int col, const QString& text)
     if (!contains(row, col) || (text.isEmpty() && !cell(row, col)))
         return;
     QScopedValueRollback guard(m_updating, true);
-    makeCell(row, col)->setText(text);
+    QTableWidgetItem* item = makeCell(row, col);
+    item->setData(NumberRole, QVariant());
+    item->setText(text);
+}
+
+void Sheet::setNumberRC(int row, int col, double value)
+{
+    if (!contains(row, col))
+        return;
+    QScopedValueRollback guard(m_updating, true);
+    QTableWidgetItem* item = makeCell(row, col);
+    item->setText(numberText(value));
+    item->setData(NumberRole, value);
+}
+
+bool Sheet::CellNumber(int row, int col, double* value) const
+{
+    const QTableWidgetItem* item = cell(row, col);
+    if (!item)
+        return false;
+    const QVariant number = item->data(NumberRole);
+    if (!number.isValid() || item->text() != numberText(number.toDouble()))
+        return false;
+    if (value)
+        *value = number.toDouble();
+    return true;
 }
 
 // Columns and rows

@@ -119,6 +119,7 @@ void frmMain::dockRoomSearch()
     m_tlbTree->setWidget(m_frmTree);
     addDockWidget(Qt::LeftDockWidgetArea, m_tlbTree);
     connect(m_roomSearch, &frmQInBaseRoom::roomChosen, this, &frmMain::showBts);
+    connect(m_roomSearch, &frmQInBaseRoom::queried, this, &frmMain::followQuery);
 }
 
 // One tab per network, each a sheet in a frame.
@@ -199,6 +200,7 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
 {
     m_sstMain->setVisible(true);
     const QString roomCode = RoomLookup::GetRoomCodeByName(m_context, cityId, roomName);
+    m_cityId = cityId;
     m_roomCode = roomCode;
     m_roomName = roomName;
     auto rs = m_context.db().open(
@@ -227,6 +229,32 @@ void frmMain::showBts(const QString& cityId, const QString& roomName)
         }
     }
     m_sstMain->setCurrentIndex(0);
+}
+
+void frmMain::refreshBts()
+{
+    const int tab = m_sstMain->currentIndex();
+    hideBts();
+    if (m_roomName.isEmpty())
+        return;
+    showBts(m_cityId, m_roomName);
+    m_sstMain->setCurrentIndex(tab);
+}
+
+void frmMain::followQuery()
+{
+    if (m_roomName.isEmpty())
+        return;
+    if (m_roomSearch->holdsRoom(m_cityId, m_roomName)) {
+        m_roomSearch->selectRoom(m_cityId, m_roomName);
+        return;
+    }
+    // The sheets showed a room the user no longer looks at: back to no room.
+    m_cityId.clear();
+    m_roomCode.clear();
+    m_roomName.clear();
+    setProperty(MainDesk::UnreadProperty, QString());
+    hideBts();
 }
 
 void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString& /*city*/,

@@ -37,6 +37,12 @@ public:
     Q_INVOKABLE void showBts(const QString& cityId, const QString& roomName);
     // Back to no room on show: plain caption, the three sheets hidden.
     Q_INVOKABLE void hideBts();
+    // The room on show read anew, on the tab the user was on (after a relocation its BTSs
+    // are others); back to no room when none is on show.
+    void refreshBts();
+    // The city identifier and name of the room on show; empty when none is.
+    QString shownCity() const { return m_cityId; }
+    QString shownRoom() const { return m_roomName; }
     // Fills one network's sheet with the fields of a BTS and keeps its table in attrMap.
     void showBtsProperties(Sheet* sheet, const QString& net, const QString& city, const QString& code);
 
@@ -75,6 +81,8 @@ private:
     void showHistory();
     void showTrack();
     void startRoomMove();
+    // A new query of the room tree: the room on show stays only if the tree holds it.
+    void followQuery();
 
     mdlPubVar& m_context;
     ActiveBar* m_bar = nullptr;
@@ -85,6 +93,7 @@ private:
     QFrame* m_frames[3] = {};
     Sheet* m_sheets[3] = {};
     QMap<QString, AttrTable> m_attrMap;
+    QString m_cityId;
     QString m_roomCode;
     QString m_roomName;
 };

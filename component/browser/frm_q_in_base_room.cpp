@@ -28,8 +28,11 @@ const QString frmQInBaseRoom::NothingFound = QStringLiteral("没有找到符合�
 const QString frmQInBaseRoom::QueryFailed =
     QStringLiteral("机房查询未能完成，这里没有显示任何机房。请稍后再查。");
 const QString frmQInBaseRoom::AskAgain = QStringLiteral("连接恢复后请再点“查  询”。");
-const QString frmQInBaseRoom::NoCity =
-    QStringLiteral("您的角色没有可查询机房的地市，这里没有显示任何机房。请向管理员申请地市的查询权限。");
+
+QString frmQInBaseRoom::noCity(const QString& user)
+{
+    return QStringLiteral("用户 %1 没有任何地市的查询权限，请联系管理员").arg(user);
+}
 
 namespace {
 const QString RootKey = QStringLiteral("L1Root");
@@ -65,6 +68,11 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
     fillCityLists(m_context, m_cboCity, m_cboCityBack);
     restoreCriteria();
     FillRoomTree(QString());
+    // A user the rights do not know is told at once, not after a query that finds nothing.
+    if (roomQuery().isEmpty()) {
+        m_lblEmpty->setText(noCityLine());
+        m_lblEmpty->setVisible(true);
+    }
 
     m_context.registerForm(this);
 }
@@ -92,6 +100,9 @@ void frmQInBaseRoom::buildControls()
     m_lblEmpty->setObjectName(QStringLiteral("lblEmpty"));
     m_lblEmpty->setWordWrap(true);
     m_lblEmpty->setVisible(false);
+    m_lblCount = new QLabel(this);
+    m_lblCount->setObjectName(QStringLiteral("lblCount"));
+    m_lblCount->setVisible(false);
 }
 
 void frmQInBaseRoom::layOut()
@@ -112,6 +123,7 @@ void frmQInBaseRoom::layOut()
     layout->addWidget(m_cmdOk, 3, 1, Qt::AlignRight);
     layout->addWidget(m_tvwRoom, 4, 0, 1, 2);
     layout->addWidget(m_lblEmpty, 5, 0, 1, 2);
+    layout->addWidget(m_lblCount, 6, 0, 1, 2);
     layout->setColumnStretch(1, 1);
     layout->setRowStretch(4, 1);
 }
@@ -151,8 +163,38 @@ void frmQInBaseRoom::cmdOkClick()
     saveCriteria();
     const QString sql = roomQuery();
     FillRoomTree(sql);
-    m_lblEmpty->setText(sql.isEmpty() ? NoCity : m_failure.isEmpty() ? NothingFound : m_failure);
+    m_lblEmpty->setText(sql.isEmpty() ? noCityLine() : m_failure.isEmpty() ? NothingFound : m_failure);
     m_lblEmpty->setVisible(m_tvwRoom->topLevelItemCount() == 0);
+    // A small result opens down to its rooms.
+    if (m_tvwRoom->topLevelItemCount() > 0 && m_rooms.opensExpanded())
+        for (QTreeWidgetItem* division : m_divisionNodes)
+            division->setExpanded(true);
+    emit queried();
+}
+
+QString frmQInBaseRoom::noCityLine() const
+{
+    ContextService* host = m_context.ContextService();
+    return noCity(host ? host->CurrentUser() : QString());
+}
+
+bool frmQInBaseRoom::holdsRoom(const QString& cityId, const QString& roomName) const
+{
+    int division = -1;
+    int position = -1;
+    return m_rooms.find(QStringLiteral("L4") + cityId + roomName, &division, &position);
+}
+
+void frmQInBaseRoom::selectRoom(const QString& cityId, const QString& roomName)
+{
+    if (!holdsRoom(cityId, roomName))
+        return;
+    QTreeWidgetItem* room = node(QStringLiteral("L4") + cityId + roomName);
+    for (QTreeWidgetItem* above = room->parent(); above; above = above->parent())
+        above->setExpanded(true);
+    // Made current without a click: the room is on show already.
+    m_tvwRoom->setCurrentItem(room);
+    m_tvwRoom->scrollToItem(room);
 }
 
 void frmQInBaseRoom::restoreCriteria()
@@ -197,6 +239,8 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     m_opened.clear();
     m_rooms.clear();
     m_failure.clear();
+    m_lblCount->clear();
+    m_lblCount->setVisible(false);
     if (sql.isEmpty())
         return;
     auto rs = m_context.db().open(sql);
@@ -232,6 +276,9 @@ void frmQInBaseRoom::FillRoomTree(const QString& sql)
     }
     m_tvwRoom->addTopLevelItem(root);
     root->setExpanded(true);
+    // Under the tree, how much it holds: the node captions stay as they are.
+    m_lblCount->setText(m_rooms.countText());
+    m_lblCount->setVisible(true);
 }
 
 void frmQInBaseRoom::openCounty(int division) const

@@ -46,12 +46,18 @@ public:
     static const QString QueryFailed;
     // What a user may do once the connection is back, after the line that says it is not.
     static const QString AskAgain;
-    // The line shown instead of a tree when all cities were asked for and the role holds none.
-    static const QString NoCity;
+    // The line shown instead of a tree, from the start on, to a user whose role holds no city.
+    static QString noCity(const QString& user);
+    // Whether the tree holds the room (city identifier and room name), and makes its node the
+    // current one when it does.
+    bool holdsRoom(const QString& cityId, const QString& roomName) const;
+    void selectRoom(const QString& cityId, const QString& roomName);
 
 signals:
     // A room node was clicked (or activated from the keyboard).
     void roomChosen(const QString& cityId, const QString& roomName);
+    // The user ran a query and the tree shows its result.
+    void queried();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -61,6 +67,8 @@ private:
     void layOut();
     void wire();
     void cmdOkClick();
+    // The user's name in the line that says the role holds no city.
+    QString noCityLine() const;
     void nodeClick(QTreeWidgetItem* item);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, const QString& key, const QString& text);
     // The criteria of the last search, per database and user.
@@ -78,6 +86,7 @@ private:
     QPushButton* m_cmdOk;
     QTreeWidget* m_tvwRoom;
     QLabel* m_lblEmpty;
+    QLabel* m_lblCount;
     bool m_keyMove = false;
     // The province and division nodes by key, and by their division's number.
     QHash<QString, QTreeWidgetItem*> m_nodes;

@@ -122,7 +122,7 @@ void clsMain::ShowMainForm()
                     setWindowOwner(move, main);
                     connect(move, &frmMoveRoom::moved, this, [this] {
                         if (auto* shown = m_context.form<frmMain>(QStringLiteral("frmMain")))
-                            shown->hideBts();
+                            shown->refreshBts();
                     });
                     move->show();
                     // The keys go to the new window at once, as they do to the wizard.
@@ -164,10 +164,10 @@ void clsMain::openWizard(const QString& net, const QMap<QString, AttrTable>& att
     if (!wizard) {
         wizard = new frmMoveBts(m_context);
         // A relocated BTS no longer stands where the main window (whichever is loaded
-        // then) shows it.
+        // then) shows it: the room on show is read anew.
         connect(wizard, &frmMoveBts::relocated, this, [this] {
             if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-                main->hideBts();
+                main->refreshBts();
         });
     }
     wizard->showBts(net, attrMap, true);
@@ -187,7 +187,7 @@ frmViewHistory* clsMain::openHistory(frmMain* owner)
             [this, history](const QString& discode) { openReversal(history, discode); });
     connect(history, &frmViewHistory::planReversed, this, [this] {
         if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-            main->hideBts();
+            main->refreshBts();
     });
     history->show();
     history->raise();
@@ -206,7 +206,7 @@ void clsMain::openReversal(frmViewHistory* history, const QString& discode)
     });
     connect(reversal, &frmReverseBts::reversed, this, [this] {
         if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-            main->hideBts();
+            main->refreshBts();
     });
     reversal->show();
     reversal->raise();
@@ -222,7 +222,7 @@ void clsMain::openPlan(frmMain* owner)
         setWindowOwner(plan, owner);
         connect(plan, &frmPlan::applied, this, [this] {
             if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-                main->hideBts();
+                main->refreshBts();
         });
     }
     plan->show();

@@ -386,24 +386,10 @@ bool frmViewHistory::exportReentry()
     }
     if (tables.isEmpty())
         return false;
-    // Sheets of our own for the host to write, never shown: the captions in the first row.
-    std::vector<std::unique_ptr<Sheet>> sheets;
-    QList<Sheet*> parts;
-    QStringList names;
-    for (const Reentry::Table& table : tables) {
-        auto sheet = std::make_unique<Sheet>();
-        sheet->setMaxCol(int(table.columns.size()));
-        sheet->setMaxRow(int(table.rows.size()) + 1);
-        for (qsizetype c = 0; c < table.columns.size(); ++c)
-            sheet->setTextRC(1, int(c) + 1, table.columns.at(c));
-        for (qsizetype r = 0; r < table.rows.size(); ++r)
-            for (qsizetype c = 0; c < table.rows.at(r).size(); ++c)
-                sheet->setTextRC(int(r) + 2, int(c) + 1, table.rows.at(r).at(c));
-        parts << sheet.get();
-        names << table.name;
-        sheets.push_back(std::move(sheet));
-    }
-    return books->ExportWorkbook(parts, names, ReentryTitle + m_code, true);
+    // Sheets of our own for the host to write, never shown.
+    HistorySheets::Book book;
+    HistorySheets::reentry(book, tables);
+    return books->ExportWorkbook(book.sheets, book.names, ReentryTitle + m_code, true);
 }
 
 void frmViewHistory::atbMainToolClick(const QString& name)

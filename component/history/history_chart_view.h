@@ -7,6 +7,8 @@
 
 #include "core/history/history_chart.h"
 
+class QAction;
+
 namespace corvan {
 
 // The relocations a history query found, as a picture: on the left a bar per month, its
@@ -23,6 +25,10 @@ public:
     // Shown while the chart is read.
     static const QString Counting;
     static constexpr int MostCities = 10;
+    static const QString SaveTitle;
+    // Told when the picture could not be written, with the file's path.
+    static const QString NotSaved;
+    static const QString SuggestedName;
 
     explicit HistoryChartView(QWidget* parent = nullptr);
 
@@ -35,6 +41,14 @@ public:
 
     QSize sizeHint() const override;
 
+    // Writes the chart as it shows now to a PNG file; false when it could not.
+    bool savePicture(const QString& path);
+    // The file the user chooses; a test or a host sets its own in place of the dialog.
+    using Chooser = std::function<QString(const QString& suggested)>;
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    // The chart's menu command: asks where, writes, and tells when it could not.
+    QAction* saveAction() const { return m_save; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -42,6 +56,7 @@ protected:
 private:
     void paintMonths(QPainter& painter, const QRect& area) const;
     void paintCities(QPainter& painter, const QRect& area) const;
+    void askAndSave();
 
     // Reads the chart from a pending source, once.
     void load() const;
@@ -51,6 +66,8 @@ private:
     mutable HistoryChart m_chart;
     mutable std::function<HistoryChart()> m_source;
     QPointer<QWidget> m_after;
+    QAction* m_save = nullptr;
+    Chooser m_chooser;
 };
 
 } // namespace corvan

@@ -90,4 +90,25 @@ std::unique_ptr<Sheet> HistorySheets::cities(const HistoryChart& chart)
     return table({QStringLiteral("城市"), QStringLiteral("调出"), QStringLiteral("调入")}, rows);
 }
 
+void HistorySheets::reentry(Book& book, const QList<Reentry::Table>& tables)
+{
+    for (const Reentry::Table& table : tables) {
+        auto sheet = std::make_unique<Sheet>();
+        sheet->setMaxCol(int(table.columns.size()));
+        sheet->setMaxRow(int(table.rows.size()) + 1);
+        for (qsizetype c = 0; c < table.columns.size(); ++c)
+            sheet->setTextRC(1, int(c) + 1, table.columns.at(c));
+        for (qsizetype r = 0; r < table.rows.size(); ++r)
+            for (qsizetype c = 0; c < table.rows.at(r).size(); ++c) {
+                const QString& value = table.rows.at(r).at(c);
+                double number = 0;
+                if (table.numbers.value(c) && Reentry::number(value, &number))
+                    sheet->setNumberRC(int(r) + 2, int(c) + 1, number);
+                else
+                    sheet->setTextRC(int(r) + 2, int(c) + 1, value);
+            }
+        book.add(std::move(sheet), table.name);
+    }
+}
+
 } // namespace corvan

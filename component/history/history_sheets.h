@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/history/history_chart.h"
+#include "core/journal/reentry.h"
 
 namespace corvan {
 
@@ -39,6 +40,9 @@ public:
     // Per month the relocations of each network, and per city those out of and into it.
     static std::unique_ptr<Sheet> months(const HistoryChart& chart);
     static std::unique_ptr<Sheet> cities(const HistoryChart& chart);
+    // A worksheet per table of what a relocation deleted, the captions in the first row and
+    // the values of a column of numbers as numbers.
+    static void reentry(Book& book, const QList<Reentry::Table>& tables);
 
 private:
     static std::unique_ptr<Sheet> table(const QStringList& headings, const QList<QStringList>& rows);

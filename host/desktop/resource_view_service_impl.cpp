@@ -233,6 +233,20 @@ bool ResourceViewServiceImpl::GetFieldCaptions(const QString& view, QStringList*
     return true;
 }
 
+bool ResourceViewServiceImpl::GetFieldTypes(const QString& view, QStringList* fieldNames, QStringList* types)
+{
+    const QVector<Field>* known = fields(view);
+    if (!known || known->isEmpty() || !fieldNames || !types)
+        return false;
+    fieldNames->clear();
+    types->clear();
+    for (const Field& field : *known) {
+        *fieldNames << field.name;
+        *types << field.type;
+    }
+    return true;
+}
+
 QList<QWidget*> ResourceViewServiceImpl::propertyWindows() const
 {
     QList<QWidget*> open;

@@ -50,6 +50,7 @@ public:
     // The fields of a view or table with their captions, in the metadata's order; false
     // when the view has none.
     Q_INVOKABLE bool GetFieldCaptions(const QString& view, QStringList* fields, QStringList* captions);
+    Q_INVOKABLE bool GetFieldTypes(const QString& view, QStringList* fields, QStringList* types);
 
     // The windows ShowProperty opened and that are still open.
     QList<QWidget*> propertyWindows() const;

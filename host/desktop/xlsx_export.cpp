@@ -268,6 +268,8 @@ private:
             if (block.rows > 1 || block.cols > 1) {
                 check(worksheet_merge_range(m_worksheet, row, col, lxw_row_t(block.row + block.rows - 1),
                                             lxw_col_t(block.col + block.cols - 2), text.constData(), format));
+            } else if (double number = 0; m_sheet->CellNumber(block.row, block.col, &number)) {
+                check(worksheet_write_number(m_worksheet, row, col, number, format));
             } else if (text.isEmpty()) {
                 check(worksheet_write_blank(m_worksheet, row, col, format));
             } else {

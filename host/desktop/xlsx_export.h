@@ -14,7 +14,7 @@ namespace corvan::host {
 
 // Writes a sheet as an Excel workbook of one worksheet: the title in bold over the
 // sheet's columns in the first row, then every row of the sheet (rows hidden on screen
-// written visible), cell texts as strings, widths and merged blocks as on screen.
+// written visible), cell texts as strings and numbers as numbers, widths and merged blocks as on screen.
 class XlsxExport {
 public:
     // The file at path appears complete or not at all: the workbook is written beside it

@@ -226,6 +226,8 @@ public:
 //                        QString keyView, bool, QObject** outObject)
 // and, where the host offers it, the captions of a view's or table's columns:
 //   bool GetFieldCaptions(QString view, QStringList* fields, QStringList* captions)
+// and the data types of those columns ("char", "custom", "num", "int", "date", "pic"):
+//   bool GetFieldTypes(QString view, QStringList* fields, QStringList* types)
 
 } // namespace corvan
 

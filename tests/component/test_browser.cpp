@@ -133,6 +133,88 @@ TEST_F(BrowserTest, CityListAndEmptyTreeOnLoad)
         << search->roomQuery().toStdString();
     EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
     EXPECT_EQ(child<QPushButton>(search, "cmdOk")->text(), QStringLiteral("查  询"));
+    EXPECT_TRUE(child<QLabel>(search, "lblEmpty")->isHidden());
+}
+
+// A user the rights know nothing of is told so as the window opens, by name, and again by a
+// query of all cities, which sends no room statement.
+TEST(BrowserStranger, AUserWithoutCitiesIsToldAtStart)
+{
+    TestDatabase db;
+    Fixture::load(db);
+    TestHost host(db, QStringLiteral("stranger"));
+    clsMain component;
+    component.initEnv(host.objectArray());
+    component.ShowMainForm();
+    auto* main = qobject_cast<frmMain*>(component.context().form<QWidget>(QStringLiteral("frmMain")));
+    ASSERT_NE(main, nullptr);
+    frmQInBaseRoom* search = main->roomSearch();
+    const QString told = QStringLiteral("用户 stranger 没有任何地市的查询权限，请联系管理员");
+    EXPECT_FALSE(child<QLabel>(search, "lblEmpty")->isHidden());
+    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(), told);
+    EXPECT_EQ(child<QComboBox>(search, "cboCity")->count(), 1);
+    host.recorder()->clear();
+    QTest::mouseClick(child<QPushButton>(search, "cmdOk"), Qt::LeftButton);
+    for (const QString& sql : host.recorder()->statements())
+        EXPECT_FALSE(sql.startsWith(QStringLiteral("select roomname"))) << sql.toStdString();
+    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(), told);
+    EXPECT_FALSE(child<QLabel>(search, "lblEmpty")->isHidden());
+    component.clearEnv();
+}
+
+// The main window follows the tree: a query that still finds the room on show keeps it and
+// points at it, one that does not clears it. A result of one county or of fewer than fifty
+// rooms opens down to its rooms; the count stands under the tree.
+TEST_F(BrowserTest, TheShownRoomFollowsTheQueryAndSmallResultsOpen)
+{
+    QStringList rooms;
+    for (int i = 1; i <= 49; ++i)
+        rooms << QStringLiteral("('%1','乙市%2号机房','YS-%2','12','1201')")
+                     .arg(Fixture::roomCode(900 + i))
+                     .arg(i);
+    db.exec(QStringLiteral("insert into res_baseroom(roomcode,roomname,roomno,city,county) values ") +
+            rooms.join(QLatin1Char(',')));
+    const struct {
+        int city;
+        QString name;
+        QString count;
+        bool open;
+    } results[] = {
+        {1, QString(), QStringLiteral("共 50 个机房，1 个区县"), true},  // one county of fifty
+        {0, QString(), QStringLiteral("共 53 个机房，3 个区县"), false}, // fifty-three in three
+        {0, QStringLiteral("号机房"), QStringLiteral("共 52 个机房，3 个区县"), false},
+        {2, QString(), QStringLiteral("共 3 个机房，2 个区县"), true}, // fewer than fifty
+    };
+    for (const auto& r : results) {
+        query(r.city, r.name, QString());
+        EXPECT_EQ(child<QLabel>(search, "lblCount")->text(), r.count) << r.city;
+        EXPECT_FALSE(child<QLabel>(search, "lblCount")->isHidden());
+        for (int c = 0; c < tree->topLevelItem(0)->childCount(); ++c)
+            for (int n = 0; n < tree->topLevelItem(0)->child(c)->childCount(); ++n)
+                EXPECT_EQ(tree->topLevelItem(0)->child(c)->child(n)->isExpanded(), r.open) << r.city;
+    }
+    // The node captions are the tree's own, the count stands apart.
+    EXPECT_EQ(tree->topLevelItem(0)->child(0)->text(0), QStringLiteral("甲市"));
+    EXPECT_EQ(tree->topLevelItem(0)->child(0)->child(0)->child(0)->text(0),
+              QStringLiteral("一号机房(JF-001)"));
+
+    main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
+    const QString shown = QStringLiteral("基站调整     当前基站:甲市—一号机房");
+    ASSERT_EQ(main->windowTitle(), shown);
+    query(2, QStringLiteral("一号"), QString());
+    EXPECT_EQ(main->windowTitle(), shown);
+    EXPECT_FALSE(main->sheet(QStringLiteral("G"))->isHidden());
+    ASSERT_NE(tree->currentItem(), nullptr);
+    EXPECT_EQ(key(tree->currentItem()), QStringLiteral("L411一号机房"));
+    query(2, QStringLiteral("三号"), QString());
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
+    EXPECT_TRUE(main->sheet(QStringLiteral("G"))->isHidden());
+    EXPECT_TRUE(main->shownRoom().isEmpty());
+    // Nothing found clears it as well, and says so instead of a count.
+    main->showBts(QStringLiteral("11"), QStringLiteral("三号机房"));
+    query(2, QStringLiteral("不存在"), QString());
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
+    EXPECT_TRUE(child<QLabel>(search, "lblCount")->isHidden());
 }
 
 TEST_F(BrowserTest, AllCitiesTreeHasOneNodePerCityAndCountyAndSkipsDuplicateNames)
@@ -142,8 +224,14 @@ TEST_F(BrowserTest, AllCitiesTreeHasOneNodePerCityAndCountyAndSkipsDuplicateName
         host.recorder()->statements().value(0),
         QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from res_baseroom  where  "
                        "city in ( '11','12' )  order  by city,county, roomno "));
-    // A closed county shows that it holds rooms before they are nodes.
+    // A result this small opens at once. Filled without the query button, a county waits
+    // closed and shows that it holds rooms before they are nodes.
     QTreeWidgetItem* east = tree->topLevelItem(0)->child(0)->child(0);
+    EXPECT_TRUE(east->isExpanded());
+    EXPECT_EQ(east->childCount(), 2);
+    host.recorder()->clear();
+    search->FillRoomTree(search->roomQuery());
+    east = tree->topLevelItem(0)->child(0)->child(0);
     EXPECT_EQ(key(east), QStringLiteral("L3111101"));
     EXPECT_EQ(east->childCount(), 0);
     EXPECT_EQ(east->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
@@ -183,7 +271,8 @@ TEST_F(BrowserTest, OneCityWithNameAndNumber)
     query(0, QString(), QString());
     EXPECT_TRUE(sentLike(QStringLiteral("select roomname")).isEmpty());
     EXPECT_EQ(tree->topLevelItemCount(), 0);
-    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(), frmQInBaseRoom::NoCity);
+    EXPECT_EQ(child<QLabel>(search, "lblEmpty")->text(),
+              QStringLiteral("用户 demo 没有任何地市的查询权限，请联系管理员"));
     query(2, QString(), QString());
     EXPECT_EQ(sentLike(QStringLiteral("select roomname")).size(), 1);
     EXPECT_GT(tree->topLevelItemCount(), 0);

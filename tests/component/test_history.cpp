@@ -17,7 +17,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -25,6 +28,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -617,6 +621,36 @@ TEST_F(HistoryTest, NewestFirstWithFilterCountChartAndRefusals)
     EXPECT_EQ(series, (QStringList{QStringLiteral("2006-10 1/0/0"), QStringLiteral("2006-11 1/1/0"),
                                    QStringLiteral("2006-12 0/0/1"), QStringLiteral("甲市 3/3"),
                                    QStringLiteral("乙市 1/1")}));
+
+    // The chart's menu saves it as a PNG of what it shows; a place that cannot take the file
+    // is told, with the path, and leaves nothing.
+    HistoryChartView* view = window->chartView();
+    view->resize(600, 240);
+    QTemporaryDir dir;
+    QStringList suggested;
+    QString answer = dir.filePath(QStringLiteral("统计"));
+    view->setChooser([&](const QString& name) {
+        suggested << name;
+        return answer;
+    });
+    ASSERT_TRUE(view->actions().contains(view->saveAction()));
+    EXPECT_EQ(view->contextMenuPolicy(), Qt::ActionsContextMenu);
+    view->saveAction()->trigger();
+    EXPECT_EQ(suggested, QStringList{HistoryChartView::SuggestedName});
+    const QImage picture(dir.filePath(QStringLiteral("统计.png")), "PNG");
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_EQ(picture.size(), view->size() * view->devicePixelRatio());
+    bool networkColour = false;
+    for (int y = 0; y < picture.height() && !networkColour; ++y)
+        for (int x = 0; x < picture.width() && !networkColour; ++x)
+            networkColour = picture.pixelColor(x, y) == QColor(0x3b, 0x75, 0xaf);
+    EXPECT_TRUE(networkColour) << "a G bar is drawn";
+    answer = dir.filePath(QStringLiteral("没有的目录/统计.png"));
+    const QStringList refusal{frmViewHistory::Caption,
+                              HistoryChartView::NotSaved.arg(QDir::toNativeSeparators(answer)),
+                              QString::number(QMessageBox::Warning)};
+    EXPECT_EQ(nextBox([view] { view->saveAction()->trigger(); }), refusal.join(QLatin1Char('|')));
+    EXPECT_FALSE(QFile::exists(answer));
 
     // Tab leaves the record sheet for the change text; Escape closes the window.
     window->showHistory(code(1));

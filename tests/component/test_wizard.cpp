@@ -204,15 +204,18 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     QTest::mouseClick(button("cmdNext"), Qt::LeftButton);
     EXPECT_EQ(summary().mid(2), rows.mid(1));
 
-    // Commit: the user is told, the wizard closes, the main window forgets the BTS.
+    // Commit: the user is told, the wizard closes, the main window shows the room read anew,
+    // on the tab the user was on: its G BTS gone, its C BTS still there.
     QPointer<frmMoveBts> guard(wizard);
     QTest::mouseClick(button("cmdOk"), Qt::LeftButton);
     EXPECT_EQ(told,
               QStringList{QStringLiteral("基站调整成功\r\n请在资源维护中添加小区、天线、馈线的信息 [i]")});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
-    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整"));
+    EXPECT_EQ(main->windowTitle(), QStringLiteral("基站调整     当前基站:甲市—一号机房"));
     EXPECT_TRUE(main->sheet(QStringLiteral("G"))->isHidden());
+    EXPECT_FALSE(main->sheet(QStringLiteral("C"))->isHidden());
+    EXPECT_EQ(main->findChild<QTabWidget*>(QStringLiteral("sstMain"))->currentIndex(), 0);
     EXPECT_EQ(db.rows(QStringLiteral("select count(*) from h_btsdispatch")),
               QStringList{QStringLiteral("1")});
 }

@@ -2,6 +2,7 @@
 // What the relocation history reads from h_btsdispatch: the list query and its captions,
 // and one record as the user reads it.
 
+#include "core/history/history_chart.h"
 #include "core/history/history_query.h"
 #include "core/history/history_rows.h"
 #include "support/context_test.h"
@@ -21,6 +22,48 @@ constexpr auto code = &Fixture::roomCode;
 
 const QString Info1 =
     u" 基站调整 H=62s2QBTS属性:所属地市,从:甲市,修改为:乙市;H=62s2Q删除BTS所属小区:甲一小区;H=62s2Q  "_s;
+
+// The chart's count axis: full numbers with their thousands marked, a step of 1, 2 or 5 times
+// a power of ten whose labels fit one per label space, and month labels that never touch.
+TEST(HistoryChartAxis, FullNumbersNiceStepsAndLabelsThatNeverMeet)
+{
+    const struct {
+        int most, length, space, step, top;
+        QString labels;
+    } axes[] = {
+        {0, 200, 20, 1, 1, u"0 1"_s},
+        {7, 200, 20, 1, 7, u"0 1 2 3 4 5 6 7"_s},
+        {7, 60, 20, 5, 10, u"0 5 10"_s},
+        {832, 200, 20, 100, 900, u"0 100 200 300 400 500 600 700 800 900"_s},
+        {1832, 200, 20, 200, 2000, u"0 200 400 600 800 1,000 1,200 1,400 1,600 1,800 2,000"_s},
+        {1832, 100, 20, 500, 2000, u"0 500 1,000 1,500 2,000"_s},
+        {1832, 10, 20, 2000, 2000, u"0 2,000"_s},
+        {1234567, 90, 30, 500000, 1500000, u"0 500,000 1,000,000 1,500,000"_s},
+    };
+    for (const auto& a : axes) {
+        const HistoryChart::Axis axis = HistoryChart::axis(a.most, a.length, a.space);
+        QStringList labels;
+        for (int tick : axis.ticks)
+            labels << HistoryChart::number(tick);
+        EXPECT_EQ(axis.step, a.step) << a.most << ' ' << a.length;
+        EXPECT_EQ(axis.top, a.top) << a.most << ' ' << a.length;
+        EXPECT_EQ(labels.join(u' '), a.labels) << a.most << ' ' << a.length;
+        // Labels one label space apart at least, and none past the length.
+        EXPECT_LE((axis.ticks.size() - 1) * a.space, std::max(a.length, a.space)) << a.most;
+    }
+    EXPECT_EQ(HistoryChart::number(-1832), u"-1,832"_s);
+    EXPECT_EQ(HistoryChart::number(999), u"999"_s);
+
+    // Slot width, label width, gap: every how many'th month is written.
+    const struct {
+        int slot, width, gap, every;
+    } months[] = {{100, 50, 8, 1}, {58, 50, 8, 1}, {57, 50, 8, 2}, {10, 50, 8, 6}, {0, 50, 8, 58}};
+    for (const auto& m : months) {
+        const int every = HistoryChart::labelEvery(m.slot, m.width, m.gap);
+        EXPECT_EQ(every, m.every) << m.slot;
+        EXPECT_GE(every * std::max(m.slot, 1), m.width + m.gap) << m.slot;
+    }
+}
 
 TEST(HistoryQueryTexts, StatementsCaptionsDatesAndInfo)
 {

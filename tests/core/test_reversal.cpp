@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QXmlStreamReader>
 
 #include "core/context/resource_view.h"
 #include "core/history/track.h"
@@ -18,6 +19,9 @@
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/reversal.h"
 #include "corvan/controls/property_item.h"
+#include "corvan/controls/sheet.h"
+#include "desktop/xlsx_export.h"
+#include "history/history_sheets.h"
 #include "support/context_test.h"
 #include "support/pg_servers.h"
 #include "support/plain_data_service.h"
@@ -320,17 +324,107 @@ TEST_F(ReversalTest, TimelineAndReentryWorksheetFromTheJournal)
     EXPECT_FALSE(room.at(1).inferred);
 
     const QList<Reentry::Table> sheets = Reentry::tables(context, moved);
-    ASSERT_EQ(sheets.size(), 3);
-    EXPECT_EQ(sheets.at(0).name, QStringLiteral("小区"));
-    EXPECT_EQ(sheets.at(0).rows.size(), 4);
+    ASSERT_EQ(sheets.size(), 4);
+    EXPECT_EQ(sheets.at(1).name, QStringLiteral("小区"));
+    EXPECT_EQ(sheets.at(1).rows.size(), 4);
     EXPECT_EQ(
-        sheets.at(0).columns.mid(0, 3),
+        sheets.at(1).columns.mid(0, 3),
         (QStringList{QStringLiteral("小区编码"), QStringLiteral("小区名称"), QStringLiteral("小区CI")}));
-    EXPECT_EQ(sheets.at(1).rows.size(), 6);
-    EXPECT_EQ(sheets.at(1).columns.first(), QStringLiteral("antcode"))
+    EXPECT_EQ(sheets.at(2).rows.size(), 6);
+    EXPECT_EQ(sheets.at(2).columns.first(), QStringLiteral("antcode"))
         << "no captions for antennas: column names";
-    EXPECT_EQ(sheets.at(2).rows.size(), 5);
+    EXPECT_EQ(sheets.at(3).rows.size(), 5);
     EXPECT_TRUE(Reentry::tables(context, QStringLiteral("00000000000000000000")).isEmpty());
+}
+
+// The worksheet a user re-enters from: where the BTS stands now, the names of cities and
+// counties beside their codes, and the host's number columns as numbers in the workbook.
+TEST_F(ReversalTest, ReentryWorksheetNamesTheCodesAndWritesNumbersAsNumbers)
+{
+    db.exec(QStringLiteral("update res_gant set azimuth=120, height=25.5 where antname='A1'"));
+    db.exec(QStringLiteral("update res_gant set azimuth=1832 where antname='A2'"));
+    db.exec(
+        QStringLiteral("insert into host_field(viewname,fieldname,serial,caption,datatype,groupname,display,"
+                       "emphasis,required,lookup) values "
+                       "('res_gant','antcode',1,'天线编码','char','基本信息','Y','0','Y',null),"
+                       "('res_gant','azimuth',2,'方位角','int','设备信息','Y','0','Y',null),"
+                       "('res_gant','height',3,'挂高(米)','num','设备信息','Y','0','Y',null)"));
+    const QString moved = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QList<Reentry::Table> tables = Reentry::tables(context, moved);
+    QStringList names;
+    for (const auto& table : tables)
+        names << table.name;
+    ASSERT_EQ(names, (QStringList{QStringLiteral("基站新位置"), QStringLiteral("小区"),
+                                  QStringLiteral("天线"), QStringLiteral("馈线")}));
+    QStringList location;
+    for (const QStringList& row : tables.at(0).rows)
+        location << row.join(QLatin1Char('='));
+    EXPECT_EQ(location, (QStringList{QStringLiteral("网络类型=G 网"), QStringLiteral("基站名称=甲一G基站"),
+                                     QStringLiteral("基站编码=") + Fixture::btsCode(101),
+                                     QStringLiteral("基站编号=101"), QStringLiteral("所在机房=三号机房"),
+                                     QStringLiteral("机房编码=") + Fixture::roomCode(4),
+                                     QStringLiteral("所属地市=11"), QStringLiteral("地市名称=甲市"),
+                                     QStringLiteral("所属区县=1101"), QStringLiteral("区县名称=东区")}));
+    const Reentry::Table& cells = tables.at(1);
+    EXPECT_EQ(cells.columns.mid(4, 4), (QStringList{QStringLiteral("所属地市"), QStringLiteral("地市名称"),
+                                                    QStringLiteral("county"), QStringLiteral("区县名称")}));
+    EXPECT_EQ(cells.rows.value(0).mid(0, 8),
+              (QStringList{Fixture::roomCode(301), QStringLiteral("甲一小区1"), QStringLiteral("3021"),
+                           QStringLiteral("101"), QStringLiteral("11"), QStringLiteral("甲市"),
+                           QStringLiteral("1101"), QStringLiteral("东区")}));
+    const Reentry::Table& antennas = tables.at(2);
+    EXPECT_EQ(antennas.columns.mid(3, 5),
+              (QStringList{QStringLiteral("city"), QStringLiteral("地市名称"), QStringLiteral("anttype"),
+                           QStringLiteral("方位角"), QStringLiteral("挂高(米)")}));
+    EXPECT_EQ(antennas.numbers, (QList<bool>{false, false, false, false, false, false, true, true, false}));
+
+    // Written by the host's writer and read back: numbers where the host says so, texts elsewhere
+    // (a code with its leading zeros stays a text), nothing where a number is missing.
+    corvan::HistorySheets::Book book;
+    corvan::HistorySheets::reentry(book, tables);
+    QList<corvan::host::XlsxExport::Part> parts;
+    for (qsizetype i = 0; i < book.sheets.size(); ++i)
+        parts << corvan::host::XlsxExport::Part{book.sheets.at(i), book.names.at(i)};
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("reentry.xlsx"));
+    QString error;
+    ASSERT_TRUE(corvan::host::XlsxExport::write(parts, QStringLiteral("小区天馈清单"), file, &error))
+        << error.toStdString();
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"),
+                {QStringLiteral("-p"), file, QStringLiteral("xl/worksheets/sheet3.xml")});
+    ASSERT_TRUE(unzip.waitForFinished(30000));
+    // Cell address → "n:value" for a number, "s" for a text, "" for a blank.
+    QMap<QString, QString> kinds;
+    QXmlStreamReader xml(unzip.readAllStandardOutput());
+    QString address;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("c")) {
+            address = xml.attributes().value(QLatin1String("r")).toString();
+            const QString type = xml.attributes().value(QLatin1String("t")).toString();
+            kinds[address] = type.isEmpty() ? QString() : type;
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("v") && kinds[address].isEmpty()) {
+            kinds[address] = QStringLiteral("n:") + xml.readElementText();
+        }
+    }
+    // Row 1 is the title, row 2 the captions, then the antennas in the journal's order.
+    const auto rowOf = [&](const QString& name) {
+        for (qsizetype r = 0; r < antennas.rows.size(); ++r)
+            if (antennas.rows.at(r).value(1) == name)
+                return QString::number(r + 3);
+        return QString();
+    };
+    const QString a1 = rowOf(QStringLiteral("A1"));
+    const QString a2 = rowOf(QStringLiteral("A2"));
+    EXPECT_EQ(kinds.value(QStringLiteral("G2")), QStringLiteral("s"));
+    EXPECT_EQ(kinds.value(QStringLiteral("A") + a1), QStringLiteral("s"));
+    EXPECT_EQ(kinds.value(QStringLiteral("E") + a1), QStringLiteral("s"));
+    EXPECT_EQ(kinds.value(QStringLiteral("G") + a1), QStringLiteral("n:120"));
+    EXPECT_EQ(kinds.value(QStringLiteral("H") + a1), QStringLiteral("n:25.5"));
+    EXPECT_EQ(kinds.value(QStringLiteral("G") + a2), QStringLiteral("n:1832"));
+    EXPECT_EQ(kinds.value(QStringLiteral("H") + a2), QString());
+    EXPECT_EQ(book.sheets.at(2)->TextRC(a1.toInt() - 1, 7), QStringLiteral("120"));
 }
 
 // A relocation and a reversal of the same BTS at the same moment: never both.

@@ -51,4 +51,22 @@ QStringList ResourceView::FieldCaptions(const mdlPubVar& context, const QString&
     return result;
 }
 
+QStringList ResourceView::FieldTypes(const mdlPubVar& context, const QString& view,
+                                     const QStringList& columns)
+{
+    QStringList fields;
+    QStringList types;
+    bool known = false;
+    if (QObject* service = context.ResourceViewService())
+        QMetaObject::invokeMethod(service, "GetFieldTypes", Qt::DirectConnection, Q_RETURN_ARG(bool, known),
+                                  Q_ARG(QString, view), Q_ARG(QStringList*, &fields),
+                                  Q_ARG(QStringList*, &types));
+    QStringList result;
+    for (const QString& column : columns) {
+        const qsizetype at = known ? fields.indexOf(column) : -1;
+        result << (at >= 0 ? types.value(at) : QString());
+    }
+    return result;
+}
+
 } // namespace corvan

@@ -22,6 +22,8 @@ public:
     // The host's caption of each column, where it offers them; the column's own name where not.
     static QStringList FieldCaptions(const mdlPubVar& context, const QString& view,
                                      const QStringList& columns);
+    // The host's data type of each column ("num", "int", "char" …); empty where it offers none.
+    static QStringList FieldTypes(const mdlPubVar& context, const QString& view, const QStringList& columns);
 };
 
 } // namespace corvan

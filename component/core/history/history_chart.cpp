@@ -81,4 +81,39 @@ HistoryChart HistoryChart::of(const QList<Record>& records)
     return chart;
 }
 
+HistoryChart::Axis HistoryChart::axis(int most, int length, int labelSpace)
+{
+    most = std::max(most, 1);
+    // As many steps as labels fit above the one at 0.
+    const int room = std::max(1, length / std::max(labelSpace, 1));
+    Axis axis;
+    for (qint64 power = 1;; power *= 10) {
+        for (const int factor : {1, 2, 5}) {
+            const qint64 step = power * factor;
+            const qint64 steps = (most + step - 1) / step;
+            if (steps <= room || step >= most) {
+                axis.step = int(step);
+                axis.top = int(steps * step);
+                for (qint64 tick = 0; tick <= axis.top; tick += step)
+                    axis.ticks.append(int(tick));
+                return axis;
+            }
+        }
+    }
+}
+
+QString HistoryChart::number(int value)
+{
+    QString digits = QString::number(value < 0 ? -qint64(value) : qint64(value));
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return value < 0 ? QLatin1Char('-') + digits : digits;
+}
+
+int HistoryChart::labelEvery(int slot, int labelWidth, int gap)
+{
+    slot = std::max(slot, 1);
+    return std::max(1, (labelWidth + gap + slot - 1) / slot);
+}
+
 } // namespace corvan

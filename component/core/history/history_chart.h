@@ -37,6 +37,21 @@ public:
     static QList<Record> read(const mdlPubVar& context, const QString& listStatement);
     static HistoryChart of(const QList<Record>& records);
 
+    // The count axis of a bar chart: ticks from 0 to top at a step of 1, 2 or 5 times a power
+    // of ten, the smallest step whose labels, one per labelSpace pixels, fit in length. The
+    // bars are drawn to top, so the highest ends at or under the top tick.
+    struct Axis {
+        int top = 1;
+        int step = 1;
+        QList<int> ticks;
+    };
+    static Axis axis(int most, int length, int labelSpace);
+    // A count as the chart writes it, in full with its thousands marked: 1,832.
+    static QString number(int value);
+    // Labels labelWidth wide at slots slot apart: every how many'th is written so that
+    // gap pixels at least stay between two written ones.
+    static int labelEvery(int slot, int labelWidth, int gap);
+
     // Months in order; cities by the number of relocations they took part in, most first.
     QList<Month> months;
     QList<City> cities;

@@ -1,13 +1,94 @@
 // SPDX-License-Identifier: MIT
 #include "core/journal/reentry.h"
 
+#include <QHash>
 #include <QJsonArray>
 
+#include "core/context/mdl_pub_fun.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/journal/journal.h"
+#include "core/rooms/room_lookup.h"
 
 namespace corvan {
+
+const QString Reentry::LocationName = QStringLiteral("基站新位置");
+const QString Reentry::CityNameColumn = QStringLiteral("地市名称");
+const QString Reentry::CountyNameColumn = QStringLiteral("区县名称");
+
+namespace {
+
+const QString CityColumn = QStringLiteral("city");
+const QString CountyColumn = QStringLiteral("county");
+
+QString text(const QJsonValue& value)
+{
+    return value.isObject() ? QStringLiteral("(图片)") : value.toString();
+}
+
+// Names of cities and counties, each looked up once per worksheet.
+class Names {
+public:
+    explicit Names(const mdlPubVar& context) : m_context(context) {}
+    QString city(const QString& code) { return lookUp(m_cities, code, &mdlPubFun::GetCityName); }
+    QString county(const QString& code) { return lookUp(m_counties, code, &mdlPubFun::GetCountyName); }
+
+private:
+    using LookUp = QString (*)(const mdlPubVar&, const QString&);
+    QString lookUp(QHash<QString, QString>& known, const QString& code, LookUp name)
+    {
+        // No code, no name: an empty cell rather than "未知".
+        if (code.isEmpty())
+            return {};
+        auto found = known.constFind(code);
+        if (found == known.cend())
+            found = known.insert(code, name(m_context, code));
+        return *found;
+    }
+    const mdlPubVar& m_context;
+    QHash<QString, QString> m_cities;
+    QHash<QString, QString> m_counties;
+};
+
+// Where the BTS stands after the relocation, as its row was written then.
+Reentry::Table location(const mdlPubVar& context, const Journal::Entry& entry, Names& names)
+{
+    const QJsonObject bts = entry.body.value(QStringLiteral("bts")).toObject();
+    const QJsonArray columns = bts.value(QStringLiteral("columns")).toArray();
+    const QJsonArray after = bts.value(QStringLiteral("after")).toArray();
+    const auto field = [&](const QString& name) {
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            if (columns.at(i).toString() == name)
+                return text(after.at(i));
+        return QString();
+    };
+    const QString city = field(CityColumn);
+    const QString county = field(CountyColumn);
+    return {Reentry::LocationName,
+            {QStringLiteral("项目"), QStringLiteral("内容")},
+            {{QStringLiteral("网络类型"), entry.net + QStringLiteral(" 网")},
+             {QStringLiteral("基站名称"), field(QStringLiteral("basename"))},
+             {QStringLiteral("基站编码"), entry.basecode},
+             {QStringLiteral("基站编号"), field(QStringLiteral("basenum"))},
+             {QStringLiteral("所在机房"), RoomLookup::GetRoomName(context, entry.toRoom)},
+             {QStringLiteral("机房编码"), entry.toRoom},
+             {QStringLiteral("所属地市"), city},
+             {Reentry::CityNameColumn, names.city(city)},
+             {QStringLiteral("所属区县"), county},
+             {Reentry::CountyNameColumn, names.county(county)}},
+            {false, false}};
+}
+
+} // namespace
+
+bool Reentry::number(const QString& text, double* value)
+{
+    bool ok = false;
+    const double read = text.trimmed().toDouble(&ok);
+    if (ok && value)
+        *value = read;
+    return ok;
+}
 
 QList<Reentry::Table> Reentry::tables(const mdlPubVar& context, const QString& discode)
 {
@@ -15,6 +96,8 @@ QList<Reentry::Table> Reentry::tables(const mdlPubVar& context, const QString& d
     const auto entry = Journal::read(context, discode);
     if (!entry || !entry->exists())
         return tables;
+    Names names(context);
+    tables << location(context, *entry, names);
     const QString n = networkName(entry->net);
     const struct {
         const char* key;
@@ -28,11 +111,30 @@ QList<Reentry::Table> Reentry::tables(const mdlPubVar& context, const QString& d
         QStringList columns;
         for (const QJsonValue& column : rows.value(QStringLiteral("columns")).toArray())
             columns << column.toString();
-        Table table{kind.name, ResourceView::FieldCaptions(context, kind.table, columns), {}};
+        const QStringList captions = ResourceView::FieldCaptions(context, kind.table, columns);
+        const QStringList types = ResourceView::FieldTypes(context, kind.table, columns);
+        Table table{kind.name, {}, {}, {}};
+        for (qsizetype c = 0; c < columns.size(); ++c) {
+            table.columns << captions.value(c);
+            table.numbers << (types.value(c) == QLatin1String("num") ||
+                              types.value(c) == QLatin1String("int"));
+            // The name beside the code, for a reader who knows the city but not its number.
+            if (columns.at(c) == CityColumn || columns.at(c) == CountyColumn) {
+                table.columns << (columns.at(c) == CityColumn ? CityNameColumn : CountyNameColumn);
+                table.numbers << false;
+            }
+        }
         for (const QJsonValue& row : rows.value(QStringLiteral("rows")).toArray()) {
+            const QJsonArray values = row.toArray();
             QStringList texts;
-            for (const QJsonValue& value : row.toArray())
-                texts << (value.isObject() ? QStringLiteral("(图片)") : value.toString());
+            for (qsizetype c = 0; c < columns.size(); ++c) {
+                const QString value = text(values.at(c));
+                texts << value;
+                if (columns.at(c) == CityColumn)
+                    texts << names.city(value);
+                else if (columns.at(c) == CountyColumn)
+                    texts << names.county(value);
+            }
             table.rows << texts;
         }
         tables << table;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/rooms/room_tree.h"
 
+#include <algorithm>
+
 #include "core/context/mdl_pub_fun.h"
 #include "corvan/record_set.h"
 
@@ -16,6 +18,7 @@ void RoomTree::clear()
 {
     m_text = QString();
     m_rooms = {};
+    m_shown = 0;
     m_divisions.clear();
     m_divisionByKey.clear();
     m_countyRooms.clear();
@@ -82,6 +85,7 @@ void RoomTree::read(const mdlPubVar& context, RecordSet& rows)
         if (m_slots[slot] != Free)
             continue;
         m_slots[slot] = i;
+        ++m_shown;
         Room& r = m_rooms[i];
         auto& county = m_countyRooms[r.division];
         r.position = quint32(county.size());
@@ -153,6 +157,19 @@ bool RoomTree::find(const QString& key, int* division, int* position) const
     *division = int(m_rooms[index].division);
     *position = int(m_rooms[index].position);
     return true;
+}
+
+int RoomTree::countyCount() const
+{
+    return int(std::count_if(m_divisions.cbegin(), m_divisions.cend(),
+                             [](const Division& division) { return division.city >= 0; }));
+}
+
+QString RoomTree::countText() const
+{
+    if (m_shown == 0)
+        return {};
+    return QStringLiteral("共 %1 个机房，%2 个区县").arg(m_shown).arg(countyCount());
 }
 
 } // namespace corvan

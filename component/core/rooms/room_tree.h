@@ -43,6 +43,16 @@ public:
     // Where the room with that key stands; false when no room has it.
     bool find(const QString& key, int* division, int* position) const;
 
+    // The rooms that got a node (a second room of a key is not one), and the counties.
+    int shownRooms() const { return m_shown; }
+    int countyCount() const;
+    // A result the user reads at a glance opens with its counties open: a single county, or
+    // fewer rooms than FewRooms. A larger one opens at its counties.
+    static constexpr int FewRooms = 50;
+    bool opensExpanded() const { return countyCount() == 1 || m_shown < FewRooms; }
+    // What the search pane says of the result under the tree; empty when there is none.
+    QString countText() const;
+
 private:
     // A room's text in the buffer: its city, name and number one after the other.
     struct Room {
@@ -69,6 +79,7 @@ private:
     QHash<QString, int> m_divisionByKey;
     std::vector<std::vector<quint32>> m_countyRooms;
     std::vector<quint32> m_slots;
+    int m_shown = 0;
 };
 
 } // namespace corvan

@@ -31,6 +31,12 @@ public:
 
     QString TextRC(int row, int col) const;
     void setTextRC(int row, int col, const QString& text);
+    // A cell that holds a number, shown as its shortest text: a workbook made of the sheet
+    // gets a number there, not a text. Writing a text into the cell, or the user editing it,
+    // makes it a text again.
+    void setNumberRC(int row, int col, double value);
+    // Whether the cell holds a number, and which.
+    bool CellNumber(int row, int col, double* value = nullptr) const;
 
     // Widths in pixels; a column outside the count reads 0.
     int ColWidth(int col) const;
