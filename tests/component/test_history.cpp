@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/context/mdl_pub_var.h"
 #include "core/history/history_query.h"
+#include "core/history/history_rows.h"
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
@@ -390,7 +391,42 @@ TEST_F(HistoryTest, ListShowsOneRowPerRecordWithRoomsByName)
     EXPECT_TRUE(listed().isEmpty());
 }
 
-// A long list's first screen costs the list's statement, the rooms of the rows on screen and
+// Moves of one day show the time their journal entries keep and come newest first by it, the
+// entries without a time (written before the journal kept it) after them by code; the times
+// come with one statement of the list's condition.
+TEST_F(HistoryTest, MovesOfOneDayShowTheirTimeAndComeInItsOrder)
+{
+    db.exec(QStringLiteral("insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,"
+                           "toroom,simplemode,disinfo) values "
+                           "('%1',to_date('2006-11-10','yyyy-mm-dd'),'demo','G','11','11','%4','%5','1',''),"
+                           "('%2',to_date('2006-11-10','yyyy-mm-dd'),'demo','G','11','11','%5','%4','1',''),"
+                           "('%3',to_date('2006-11-10','yyyy-mm-dd'),'demo','D','11','11','%4','%5','1','')")
+                .arg(code(5), code(6), code(7), Fixture::roomCode(1), Fixture::roomCode(5)));
+    db.exec(QStringLiteral(
+                "insert into corvan_journal(discode,net,basecode,entry,entrytime) values "
+                "('%1','G','%4','{}','2006-11-10 16:00:00'),('%2','G','%4','{}','2006-11-10 09:15:00'),"
+                "('%3','D','%4','{}','not a time')")
+                .arg(code(5), code(6), code(7), Fixture::btsCode(101)));
+    query(0, 0, QDate(2006, 11, 1), QDate(2006, 11, 30));
+    QStringList shown;
+    for (const auto& item : list->Items())
+        shown << item->Key() + QLatin1Char('=') + item->Caption();
+    EXPECT_EQ(shown,
+              (QStringList{QStringLiteral("K:%1=2006-11-10 16:00:00,G网,从一号机房到空机房").arg(code(5)),
+                           QStringLiteral("K:%1=2006-11-10 09:15:00,G网,从空机房到一号机房").arg(code(6)),
+                           QStringLiteral("K:%1=2006-11-10,D网,从一号机房到空机房").arg(code(7)),
+                           QStringLiteral("K:%1=2006-11-10,C网,从空机房到二号机房").arg(code(2)),
+                           QStringLiteral("K:%1=2006-11-03,G网,从一号机房到空机房").arg(code(1))}));
+    EXPECT_EQ(
+        sentLike(QStringLiteral("select entrytime,discode")),
+        QStringList{QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not "
+                                   "null and discode in (select discode from h_btsdispatch where "
+                                   "distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
+                                   "<=to_date('2006-11-30','yyyy-mm-dd'))")});
+}
+
+// A long list's first screen costs the list's statement, the journal's times of its records,
+// the rooms of the rows on screen and
 // the chart's own statement with its cities' names; the last screen the rooms of its rows;
 // the count none. (Before, every caption of the list was made to put it newest first: a
 // lookup per room of the whole list, 600 here, before anything showed.)
@@ -434,7 +470,9 @@ TEST_F(HistoryTest, TheFirstScreenOfALongListLooksUpOnlyTheRoomsItShows)
     const qsizetype rooms = sentLike(lookup).size();
     EXPECT_GE(rooms, 2 * screen - 2);
     EXPECT_LE(rooms, 2 * screen);
-    EXPECT_EQ(sent.size(), 1 + 1 + 2 + rooms) << sent.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(sentLike(QStringLiteral("select entrytime,discode from corvan_journal")),
+              QStringList{HistoryRows::timesStatement(panel->queryStatement())});
+    EXPECT_EQ(sent.size(), 1 + 1 + 1 + 2 + rooms) << sent.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(panel->countText(), QStringLiteral("共找到 300 条调整记录"));
 
     // The newest record heads the list; the last screen names the rooms of its rows.
