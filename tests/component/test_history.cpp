@@ -7,6 +7,7 @@
 #include "corvan/controls/sheet.h"
 #include "desktop/host_services.h"
 #include "desktop/sheet_service_impl.h"
+#include "desktop/xlsx_export.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
 #include "history/history_chart_view.h"
@@ -18,6 +19,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +29,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -110,6 +114,31 @@ private:
     }
 
     SheetService* m_real;
+};
+
+// A busy indication that keeps the progress it is told and cancels once so many steps are done.
+class CountingProgress : public QObject, public UiService, public ProgressService {
+    Q_OBJECT
+    Q_INTERFACES(corvan::UiService corvan::ProgressService)
+
+public:
+    void BeginWait(QWidget*) override {}
+    void EndWait() override {}
+    QString GetTextField(const QString&, const QString&, int) override { return {}; }
+    void BeginProgress(QWidget*, const QString& label, qint64 total, bool cancellable) override
+    {
+        calls << QStringLiteral("%1 %2 %3").arg(label).arg(total).arg(cancellable);
+    }
+    bool StepProgress(qint64 done) override
+    {
+        steps << done;
+        return cancelAt < 0 || done < cancelAt;
+    }
+    void EndProgress() override { calls << QStringLiteral("end"); }
+
+    QStringList calls;
+    QList<qint64> steps;
+    qint64 cancelAt = -1;
 };
 
 const QString Info1 = QStringLiteral(" 基站调整 H=62s2QBTS属性:所属地市,从:甲市,修改为:乙市;H=62s2Q"
@@ -423,6 +452,56 @@ TEST_F(HistoryTest, MovesOfOneDayShowTheirTimeAndComeInItsOrder)
                                    "null and discode in (select discode from h_btsdispatch where "
                                    "distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
                                    "<=to_date('2006-11-30','yyyy-mm-dd'))")});
+}
+
+// Exporting the list reads every record with its progress shown, then the host writes them
+// with its own; a cancel in either writes no file and says so.
+TEST_F(HistoryTest, ExportingTheListShowsItsProgressAndACancelWritesNothing)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("list.xlsx"));
+    host::SheetServiceImpl* books = host.services()->sheets();
+    QStringList told;
+    QStringList written;
+    books->setFileChooser([&path](const QString&) { return path; });
+    books->setMessageSink([&told](const QString& text) { told << text; });
+    books->setDoneNotifier([&written](const QString& file) { written << file; });
+    CountingProgress progress;
+    books->setProgress(&progress);
+    auto services = host.objectArray();
+    services[HostSlot::Ui] = &progress;
+    ASSERT_EQ(context.setServices(services), mdlPubVar::Services::Stored);
+    query(0, 0, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    const QString reading = QStringLiteral("正在读取所列的调整记录… 4 1");
+
+    progress.cancelAt = 2;
+    bool done = true;
+    EXPECT_EQ(nextBox([&] { done = window->exportListed(); }),
+              QStringList({frmViewHistory::Caption, frmViewHistory::ListedCancelled,
+                           QString::number(QMessageBox::Information)})
+                  .join(QLatin1Char('|')));
+    EXPECT_FALSE(done);
+    EXPECT_EQ(progress.steps, (QList<qint64>{0, 1, 2}));
+    EXPECT_EQ(progress.calls, (QStringList{reading, QStringLiteral("end")}));
+
+    // Cancelled while the host writes: the records were read, the file never appears.
+    progress.calls.clear();
+    progress.steps.clear();
+    progress.cancelAt = 5;
+    EXPECT_FALSE(window->exportListed());
+    EXPECT_EQ(progress.steps.mid(0, 6), (QList<qint64>{0, 1, 2, 3, 4, 1}));
+    EXPECT_EQ(told, QStringList{host::XlsxExport::Cancelled});
+    EXPECT_TRUE(
+        QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+
+    progress.calls.clear();
+    progress.cancelAt = -1;
+    EXPECT_TRUE(window->exportListed());
+    EXPECT_EQ(written, QStringList{path});
+    ASSERT_EQ(progress.calls.size(), 4);
+    EXPECT_EQ(progress.calls.mid(0, 2), (QStringList{reading, QStringLiteral("end")}));
+    EXPECT_TRUE(progress.calls.at(2).startsWith(host::SheetServiceImpl::ExportProgress));
+    EXPECT_TRUE(QFile::exists(path));
 }
 
 // A long list's first screen costs the list's statement, the journal's times of its records,
