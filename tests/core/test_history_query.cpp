@@ -126,9 +126,10 @@ TEST_F(HistoryQueryTest, FillListShowsOneRowPerRecordWithRoomsByName)
     EXPECT_EQ(listed(std::nullopt, all, QDate(2006, 1, 1), QDate(2006, 12, 31)), QStringList{u"failed"_s});
 }
 
-// A list costs its statement and the read of its times; a caption, made when first read, the rooms it names that no
-// caption before named. Every caption at once costs one statement more, whatever the number
-// of rooms. Captions are the same whichever way their rooms were named.
+// A list costs its statement and the read of its records' times; a caption, made when first
+// read, the rooms it names that no caption before named. Every caption at once costs one
+// statement more, whatever the number of rooms. Captions are the same whichever way their
+// rooms were named.
 TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
 {
     const QString lookup = u"select roomname from res_baseroom where roomcode="_s;

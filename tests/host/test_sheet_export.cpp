@@ -407,10 +407,11 @@ TEST(SheetExport, ProgressCountsRowsAndACancelledExportLeavesNoFile)
         EXPECT_TRUE(std::is_sorted(progress.steps.begin(), progress.steps.end()));
         EXPECT_EQ(progress.steps.last(), c.done ? 300 : c.cancelAt);
         EXPECT_EQ(exporter.done, c.done ? QStringList{path} : QStringList());
-        if (c.done)
+        if (c.done) {
             EXPECT_EQ(fileBytes(path).left(2), "PK");
-        else if (c.old)
+        } else if (c.old) {
             EXPECT_EQ(fileBytes(path), c.old);
+        }
         EXPECT_EQ(entriesUnder(folder.path()), c.done || c.old ? QStringList{u"long.xlsx"_s} : QStringList());
     }
 
