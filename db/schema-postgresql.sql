@@ -1050,3 +1050,31 @@ begin
 end
 $$;
 -- @since-end
+
+-- @since-begin 3
+-- When in its day each relocation was committed (local time, yyyy-mm-dd hh:mi:ss): the
+-- record's distime holds the day alone, so two moves of one day are told apart and ordered
+-- by this. Entries written before it have none.
+alter table corvan_journal add column entrytime text;
+
+-- A product role cannot date a relocation: whatever its client sends, the entry gets the
+-- server's clock at the start of the relocation's transaction, in the session's time zone.
+-- Nobody but the owner may change it afterwards (the relocator's update grant names
+-- reversedby alone).
+create or replace function corvan_journal_time() returns trigger language plpgsql as
+$$
+begin
+  new.entrytime := to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS');
+  return new;
+end
+$$;
+create trigger corvan_time_rule before insert on corvan_journal
+  for each row when (corvan_subject('corvan_journal')) execute function corvan_journal_time();
+do $$
+begin
+  execute format('alter function corvan_journal_time() set search_path = %I, pg_catalog, pg_temp',
+                 current_schema());
+end
+$$;
+revoke all on function corvan_journal_time() from public;
+-- @since-end

@@ -222,6 +222,13 @@ create table corvan_schema (
 );
 -- @since-end
 
+-- @since-begin 3
+-- When in its day each relocation was committed, as the committing program's clock read it
+-- (local time, yyyy-mm-dd hh:mi:ss): the record's distime holds the day alone, so two moves
+-- of one day are told apart and ordered by this. Entries written before it have none.
+alter table corvan_journal add column entrytime text;
+-- @since-end
+
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
 create table host_field (

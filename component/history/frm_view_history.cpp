@@ -15,6 +15,7 @@
 #include "ui/busy_cursor.h"
 #include "ui/keyboard_bar.h"
 #include "ui/messages.h"
+#include "ui/progress_scope.h"
 #include "ui/window_memory.h"
 #include "ui/window_owner.h"
 
@@ -36,6 +37,7 @@ namespace corvan {
 
 const QString frmViewHistory::Caption = QStringLiteral("基站调整历史记录");
 const QString frmViewHistory::ExportTitle = QStringLiteral("基站调整记录");
+const QString frmViewHistory::ListedCancelled = QStringLiteral("已取消导出，没有写入文件");
 const QString frmViewHistory::NoRecord = QStringLiteral("请先在左侧的列表中选择一条调整记录，再导出或打印。");
 
 namespace {
@@ -52,6 +54,7 @@ const QString ReentryTitle = QStringLiteral("小区天馈清单-");
 const QString ListedTitle = QStringLiteral("基站调整记录清单");
 const QString NothingListed = QStringLiteral("列表中没有调整记录可以导出：请先查询。");
 const QString NoWorkbook = QStringLiteral("主机不能导出多个工作表的工作簿。");
+const QString ReadingListed = QStringLiteral("正在读取所列的调整记录…");
 // Where headings show (on screen and on paper) the two columns say what they hold.
 const QString Headings[2] = {QStringLiteral("项目"), QStringLiteral("内容")};
 // Column 1 of rows 1 to 7, the record's header fields.
@@ -365,7 +368,16 @@ bool frmViewHistory::exportListed()
     HistorySheets::Book book;
     {
         BusyCursor busy;
-        book.add(HistorySheets::records(m_context, codes), HistorySheets::RecordsName);
+        // Every listed record is read before the host is asked where the file goes: at
+        // thousands of records that takes a while, shown and open to cancel.
+        ProgressScope progress(m_context, this, ReadingListed, codes.size(), true);
+        auto records = HistorySheets::records(m_context, codes,
+                                              [&progress](qint64 done) { return progress.step(done); });
+        if (!records) {
+            Messages::show(this, Messages::Kind::Information, ListedCancelled);
+            return false;
+        }
+        book.add(std::move(records), HistorySheets::RecordsName);
         if (chartWanted()) {
             book.add(HistorySheets::months(m_chart->chart()), HistorySheets::MonthsName);
             book.add(HistorySheets::cities(m_chart->chart()), HistorySheets::CitiesName);

@@ -50,6 +50,8 @@ public:
     bool exportListed();
     // The message export and print give when no record is on show.
     static const QString NoRecord;
+    // Told when the user cancels the export of the listed records while they are read.
+    static const QString ListedCancelled;
     // The cells, antennas and feeders the shown record's relocation deleted, one worksheet
     // each, every stored column under the host's caption, through the host's workbook export.
     bool exportReentry();

@@ -56,15 +56,22 @@ std::unique_ptr<Sheet> HistorySheets::detail(const QString& disinfo)
     return sheet;
 }
 
-std::unique_ptr<Sheet> HistorySheets::records(const mdlPubVar& context, const QStringList& codes)
+std::unique_ptr<Sheet> HistorySheets::records(const mdlPubVar& context, const QStringList& codes,
+                                              const std::function<bool(qint64 done)>& step)
 {
     QList<QStringList> rows;
+    qint64 done = 0;
     for (const QString& code : codes) {
+        if (step && !step(done))
+            return nullptr;
+        ++done;
         const auto record = HistoryQuery::read(context, code);
         if (!record || record->values.isEmpty())
             continue;
         rows.append(record->values + QStringList{HistoryQuery::infoText(record->disinfo)});
     }
+    if (step && !step(done))
+        return nullptr;
     auto sheet = table(RecordHeadings, rows);
     sheet->setColWidth(int(RecordHeadings.size()), WideColumn);
     return sheet;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -35,8 +36,11 @@ public:
 
     // One column headed 详细信息, a row per line of the stored text (markers as breaks).
     static std::unique_ptr<Sheet> detail(const QString& disinfo);
-    // A row per record code: the seven fields of the record sheet and its change text.
-    static std::unique_ptr<Sheet> records(const mdlPubVar& context, const QStringList& codes);
+    // A row per record code: the seven fields of the record sheet and its change text. step,
+    // where given, is told the records read so far; when it answers false the reading stops
+    // and there is no sheet.
+    static std::unique_ptr<Sheet> records(const mdlPubVar& context, const QStringList& codes,
+                                          const std::function<bool(qint64 done)>& step = {});
     // Per month the relocations of each network, and per city those out of and into it.
     static std::unique_ptr<Sheet> months(const HistoryChart& chart);
     static std::unique_ptr<Sheet> cities(const HistoryChart& chart);

@@ -19,6 +19,7 @@
 #include "core/plan/plan_run.h"
 #include "core/plan/plan_template.h"
 #include "corvan/controls/sheet.h"
+#include "ui/progress_scope.h"
 #include "ui/window_prompt.h"
 
 namespace corvan {
@@ -51,27 +52,36 @@ QString choose(QWidget* window, const frmPlan::Chooser& chooser, bool save, cons
                 : QFileDialog::getOpenFileName(window, frmPlan::Caption, suggested, Filter);
 }
 
-// A progress dialog for work that takes a while, with a way to stop it.
+// The progress of work that takes a while, with a way to stop it: the host's where it
+// offers one, so that all long work looks alike, else a dialog of our own.
 class Progress {
 public:
-    Progress(QWidget* window, const QString& label) : m_dialog(label, QStringLiteral("停止"), 0, 1, window)
+    Progress(const mdlPubVar& context, QWidget* window, const QString& label, int total)
     {
-        m_dialog.setWindowTitle(frmPlan::Caption);
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(ProgressAfterMs);
-        m_dialog.setAutoClose(false);
+        if (context.ProgressService()) {
+            m_scope = std::make_unique<ProgressScope>(context, window, label, total, true);
+            return;
+        }
+        m_dialog = std::make_unique<QProgressDialog>(label, QStringLiteral("停止"), 0, 1, window);
+        m_dialog->setWindowTitle(frmPlan::Caption);
+        m_dialog->setWindowModality(Qt::WindowModal);
+        m_dialog->setMinimumDuration(ProgressAfterMs);
+        m_dialog->setAutoClose(false);
     }
     PlanRun::Progress callback()
     {
         return [this](int done, int total) {
-            m_dialog.setMaximum(std::max(total, 1));
-            m_dialog.setValue(done);
-            return !m_dialog.wasCanceled();
+            if (m_scope)
+                return m_scope->step(done);
+            m_dialog->setMaximum(std::max(total, 1));
+            m_dialog->setValue(done);
+            return !m_dialog->wasCanceled();
         };
     }
 
 private:
-    QProgressDialog m_dialog;
+    std::unique_ptr<ProgressScope> m_scope;
+    std::unique_ptr<QProgressDialog> m_dialog;
 };
 
 } // namespace
@@ -236,7 +246,7 @@ bool frmPlan::cmdCheckClick()
         return false;
     CommitOutcome outcome;
     for (;;) {
-        Progress progress(this, QStringLiteral("正在逐行检查计划…"));
+        Progress progress(m_context, this, QStringLiteral("正在逐行检查计划…"), m_run->rowCount());
         outcome = m_run->check(progress.callback());
         if (outcome.result != CommitOutcome::Result::Busy ||
             !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
@@ -272,7 +282,7 @@ bool frmPlan::cmdApplyClick()
                             QFileInfo(m_path).fileName(), m_checksum};
     CommitOutcome outcome;
     for (;;) {
-        Progress progress(this, QStringLiteral("正在执行计划…"));
+        Progress progress(m_context, this, QStringLiteral("正在执行计划…"), m_run->rowCount());
         outcome = m_run->apply(source, progress.callback());
         if (outcome.result != CommitOutcome::Result::Busy ||
             !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))

@@ -20,6 +20,8 @@ HostServices::HostServices(SqlDataService* data, QObject* parent)
       m_resourceView(new ResourceViewServiceImpl(this)), m_application(new ApplicationServiceImpl(this)),
       m_dataObject(data), m_messageObject(m_messages)
 {
+    // Export and print show their progress as the component's long work does.
+    m_sheets->setProgress(m_ui);
     if (!m_data)
         return;
     // The user waits while the host connects anew, and nothing prepared on the old

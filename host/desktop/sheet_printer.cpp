@@ -373,7 +373,8 @@ bool SheetPrinter::render(const Sheet& sheet, QPagedPaintDevice* device)
     return render({{&sheet, QString()}}, titleOf(sheet), device);
 }
 
-bool SheetPrinter::render(const QList<Part>& parts, const QString& titleText, QPagedPaintDevice* device)
+bool SheetPrinter::render(const QList<Part>& parts, const QString& titleText, QPagedPaintDevice* device,
+                          const std::function<void(int page, int pages)>& pageDone)
 {
     if (!device || device->width() <= 0 || device->height() <= 0 || parts.isEmpty())
         return false;
@@ -476,6 +477,8 @@ bool SheetPrinter::render(const QList<Part>& parts, const QString& titleText, QP
         painter.setPen(Qt::black);
         const QString number = FooterText.arg(p + 1).arg(pages);
         painter.drawText(QRectF(0, height - footerLine, width, footerLine), Qt::AlignCenter, number);
+        if (pageDone)
+            pageDone(int(p + 1), int(pages));
     }
     return painter.end();
 }

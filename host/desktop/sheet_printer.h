@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 
@@ -32,8 +34,10 @@ public:
     // Paints all pages on the device, starting on its current page. False when the device
     // cannot be painted on or its pages are too small for a row of text.
     static bool render(const Sheet& sheet, QPagedPaintDevice* device);
-    // The title over the first page, then each part under its heading.
-    static bool render(const QList<Part>& parts, const QString& title, QPagedPaintDevice* device);
+    // The title over the first page, then each part under its heading; pageDone, where
+    // given, is told each page painted and the number of pages.
+    static bool render(const QList<Part>& parts, const QString& title, QPagedPaintDevice* device,
+                       const std::function<void(int page, int pages)>& pageDone = {});
 
     // Writes the printout to a PDF file; on failure *error says why.
     static bool printToPdf(const Sheet& sheet, const QString& path, QString* error);

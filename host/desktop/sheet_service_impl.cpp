@@ -256,15 +256,36 @@ bool SheetServiceImpl::ExportWorkbook(const QList<Sheet*>& sheets, const QString
     if (path.isEmpty())
         return false;
     QString error;
-    bool done = false;
-    {
-        const BusyCursor busy;
-        done = XlsxExport::write(parts, title, path, &error);
-    }
-    if (!done)
-        tell(sheets.first(), ExportFailed + error);
+    const bool done = writeShown(sheets.first(), parts, title, path, &error);
+    return finish(sheets.first(), done, path, error);
+}
+
+const QString SheetServiceImpl::ExportProgress = u"正在导出到 Excel…"_s;
+const QString SheetServiceImpl::PrintProgress = u"正在生成打印页面…"_s;
+
+void SheetServiceImpl::setProgress(ProgressService* progress)
+{
+    m_progress = progress ? progress : &m_ownProgress;
+}
+
+bool SheetServiceImpl::writeShown(Sheet* sheet, const QList<XlsxExport::Part>& parts, const QString& title,
+                                  const QString& path, QString* error)
+{
+    const BusyCursor busy;
+    m_progress->BeginProgress(sheet ? sheet->window() : nullptr, ExportProgress, XlsxExport::rowsOf(parts),
+                              true);
+    const bool done = XlsxExport::write(
+        parts, title, path, error, [this](qint64 rows, qint64) { return m_progress->StepProgress(rows); });
+    m_progress->EndProgress();
+    return done;
+}
+
+bool SheetServiceImpl::finish(Sheet* sheet, bool done, const QString& path, const QString& error) const
+{
+    if (done)
+        this->done(sheet, path);
     else
-        this->done(sheets.first(), path);
+        tell(sheet, error == XlsxExport::Cancelled ? error : ExportFailed + error);
     return done;
 }
 
@@ -351,16 +372,8 @@ bool SheetServiceImpl::ExportSheet(Sheet* sheet, const QString& title, bool ask)
         return false;
 
     QString error;
-    bool done = false;
-    {
-        const BusyCursor busy;
-        done = XlsxExport::write(*sheet, title, path, &error);
-    }
-    if (!done)
-        tell(sheet, ExportFailed + error);
-    else
-        this->done(sheet, path);
-    return done;
+    const bool done = writeShown(sheet, {XlsxExport::Part{sheet, title}}, title, path, &error);
+    return finish(sheet, done, path, error);
 }
 
 bool SheetServiceImpl::PrintSheet(Sheet* sheet)
@@ -398,12 +411,16 @@ bool SheetServiceImpl::print(QWidget* window, const QList<QPointer<Sheet>>& shee
         }
         return out;
     };
-    auto paint = [parts, title](QPrinter* target) {
+    // A printout cannot stop halfway without showing half a document: its progress has no
+    // cancel.
+    auto paint = [this, parts, title, owner = QPointer<QWidget>(window)](QPrinter* target) {
         const QList<SheetPrinter::Part> now = parts();
         if (now.isEmpty() || !target)
             return;
         const BusyCursor busy;
-        SheetPrinter::render(now, title, target);
+        m_progress->BeginProgress(owner.data(), PrintProgress, 0, false);
+        SheetPrinter::render(now, title, target, [this](int page, int) { m_progress->StepProgress(page); });
+        m_progress->EndProgress();
     };
     const bool shown =
         m_previewRunner ? m_previewRunner(&printer, paint) : showPreview(&printer, paint, window);

@@ -10,6 +10,9 @@
 #include <QString>
 #include <functional>
 
+#include "desktop/progress_dialogs.h"
+#include "desktop/xlsx_export.h"
+
 class QPrinter;
 class QWidget;
 
@@ -62,6 +65,12 @@ public:
     // preview needs; true when it was shown. By default a print preview dialog does.
     void setPreviewRunner(std::function<bool(QPrinter*, std::function<void(QPrinter*)> paint)> runner);
 
+    // Where export and print show their progress; by default a dialog of this service's own.
+    // Null goes back to that.
+    void setProgress(ProgressService* progress);
+    static const QString ExportProgress;
+    static const QString PrintProgress;
+
     // The file an export suggests: title + "-" + yyyyMMdd + ".xlsx" in the user's documents.
     static QString defaultExportPath(const QString& title, const QDate& day = QDate::currentDate());
 
@@ -78,6 +87,15 @@ private:
     void done(Sheet* sheet, const QString& path) const;
     bool print(QWidget* window, const QList<QPointer<Sheet>>& sheets, const QStringList& names);
 
+    // The export of the parts to the path with its progress shown; a cancelled one fails
+    // with XlsxExport::Cancelled.
+    bool writeShown(Sheet* sheet, const QList<XlsxExport::Part>& parts, const QString& title,
+                    const QString& path, QString* error);
+    // Tells the outcome of an export: where it went, that it was cancelled, or why it failed.
+    bool finish(Sheet* sheet, bool done, const QString& path, const QString& error) const;
+
+    ProgressDialogs m_ownProgress;
+    ProgressService* m_progress = &m_ownProgress;
     std::function<QString(const QString&)> m_fileChooser;
     std::function<void(QString)> m_messageSink;
     std::function<void(const QString&)> m_doneNotifier;

@@ -43,6 +43,21 @@ void UiServiceImpl::EndWait()
         QGuiApplication::restoreOverrideCursor();
 }
 
+void UiServiceImpl::BeginProgress(QWidget* window, const QString& label, qint64 total, bool cancellable)
+{
+    m_progress.BeginProgress(window, label, total, cancellable);
+}
+
+bool UiServiceImpl::StepProgress(qint64 done)
+{
+    return m_progress.StepProgress(done);
+}
+
+void UiServiceImpl::EndProgress()
+{
+    m_progress.EndProgress();
+}
+
 QString UiServiceImpl::GetTextField(const QString& text, const QString& separator, int position)
 {
     if (position < 1)

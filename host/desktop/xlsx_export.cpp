@@ -161,9 +161,12 @@ private:
 // r (0-based), so row 0 is free for the title.
 class WorkbookWriter {
 public:
-    WorkbookWriter(const QList<XlsxExport::Part>& parts, const QString& title)
-        : m_parts(parts), m_title(title)
+    WorkbookWriter(const QList<XlsxExport::Part>& parts, const QString& title,
+                   const XlsxExport::Progress& progress)
+        : m_parts(parts), m_title(title), m_progress(progress), m_total(XlsxExport::rowsOf(parts))
     {}
+
+    bool cancelled() const { return m_cancelled; }
 
     bool write(const QString& path, QString* error)
     {
@@ -200,10 +203,16 @@ public:
             writeTitle(cellText(part.title));
             writeColumns();
             writeCells();
+            if (m_cancelled)
+                break;
         }
         // Closing also frees the workbook, so it is closed on every path.
         const lxw_error closed = workbook_close(m_book);
         m_book = nullptr;
+        if (m_cancelled) {
+            *error = XlsxExport::Cancelled;
+            return false;
+        }
         if (!missing.isEmpty()) {
             *error = u"无法建立工作表“%1”"_s.arg(missing);
             return false;
@@ -259,7 +268,12 @@ private:
     void writeCells()
     {
         std::vector<int> heights(std::size_t(m_sheet->MaxRow()) + 1, 0);
+        // A row counts as written when a later one begins, the last ones after the loop.
+        int lastRow = 0;
         for (const SheetBlocks::Block& block : SheetBlocks::of(*m_sheet)) {
+            if (block.row > lastRow + 1 && !step(block.row - 1 - lastRow))
+                return;
+            lastRow = std::max(lastRow, block.row - 1);
             const QString raw = m_sheet->TextRC(block.row, block.col);
             const QByteArray text = cellText(raw);
             lxw_format* format = cellFormat(block.row, block.col);
@@ -280,6 +294,8 @@ private:
                 height = std::max(height, textPixels(block, raw));
             }
         }
+        if (!step(m_sheet->MaxRow() - lastRow))
+            return;
         // Excel does not fit rows to wrapped text when it opens a file, so a long text
         // would show as one line; the rows get the height the text needs on screen.
         for (std::size_t row = 1; row < heights.size(); ++row) {
@@ -341,8 +357,20 @@ private:
         return format;
     }
 
+    bool step(int rows)
+    {
+        m_done += rows;
+        if (m_progress && !m_progress(m_done, m_total))
+            m_cancelled = true;
+        return !m_cancelled;
+    }
+
     QList<XlsxExport::Part> m_parts;
     QString m_title;
+    XlsxExport::Progress m_progress;
+    qint64 m_total = 0;
+    qint64 m_done = 0;
+    bool m_cancelled = false;
     const Sheet* m_sheet = nullptr;
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_worksheet = nullptr;
@@ -536,12 +564,25 @@ QString XlsxExport::worksheetName(const QString& title)
     return name;
 }
 
-bool XlsxExport::write(const Sheet& sheet, const QString& title, const QString& path, QString* error)
+const QString XlsxExport::Cancelled = u"已取消导出，没有写入文件"_s;
+
+qint64 XlsxExport::rowsOf(const QList<Part>& parts)
 {
-    return write(QList<Part>{{&sheet, title}}, title, path, error);
+    qint64 rows = 0;
+    for (const Part& part : parts)
+        if (part.sheet)
+            rows += part.sheet->MaxRow();
+    return rows;
 }
 
-bool XlsxExport::write(const QList<Part>& parts, const QString& title, const QString& path, QString* error)
+bool XlsxExport::write(const Sheet& sheet, const QString& title, const QString& path, QString* error,
+                       const Progress& progress)
+{
+    return write(QList<Part>{{&sheet, title}}, title, path, error, progress);
+}
+
+bool XlsxExport::write(const QList<Part>& parts, const QString& title, const QString& path, QString* error,
+                       const Progress& progress)
 {
     QString reason;
     const bool done = [&] {
@@ -565,7 +606,7 @@ bool XlsxExport::write(const QList<Part>& parts, const QString& title, const QSt
         StagingFile staging(target);
         if (!staging.create(&reason))
             return false;
-        WorkbookWriter writer(parts, title);
+        WorkbookWriter writer(parts, title, progress);
         return writer.write(staging.path(), &reason) && staging.commit(&reason);
     }();
     if (!done && error)

@@ -137,6 +137,22 @@ public:
     virtual QString GetTextField(const QString& text, const QString& separator, int position) = 0;
 };
 
+// Optional second interface of the busy-indication object: long work shown as it goes. The
+// host shows nothing for work that ends within a moment; past that, a dialog over the window
+// counts the steps done and offers to cancel, and the windows keep being painted. A Begin
+// while work is shown takes over the same dialog (label and total) until its End.
+class ProgressService {
+public:
+    virtual ~ProgressService() = default;
+    // Work of total steps begins (0: a number not known beforehand); cancellable when it can
+    // stop before its end without leaving anything half done.
+    virtual void BeginProgress(QWidget* window, const QString& label, qint64 total, bool cancellable) = 0;
+    // So many steps are done. False once the user asked to cancel: the work stops where it
+    // safely can and says so.
+    virtual bool StepProgress(qint64 done) = 0;
+    virtual void EndProgress() = 0;
+};
+
 // Element 1: styling, clearing, export and print of the component's sheets.
 // Colours are numbers in 0x00BBGGRR order.
 class SheetService {
@@ -154,7 +170,9 @@ public:
 
 // Optional second interface of the sheet service object: several sheets as the worksheets
 // of one workbook, each under its name, in order; the user is asked where the file goes
-// when ask is set. True when the workbook was written.
+// when ask is set. True when the workbook was written. (ExportSheet and this show their
+// progress as the host's ProgressService does; a cancelled export writes no file and is
+// not a success.)
 class WorkbookService {
 public:
     virtual ~WorkbookService() = default;
@@ -240,6 +258,7 @@ Q_DECLARE_INTERFACE(corvan::ContextService, "corvan.ContextService/1.0")
 Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
 Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")
 Q_DECLARE_INTERFACE(corvan::UiService, "corvan.UiService/1.0")
+Q_DECLARE_INTERFACE(corvan::ProgressService, "corvan.ProgressService/1.0")
 Q_DECLARE_INTERFACE(corvan::SheetService, "corvan.SheetService/1.0")
 Q_DECLARE_INTERFACE(corvan::WorkbookService, "corvan.WorkbookService/1.0")
 Q_DECLARE_INTERFACE(corvan::WorkbookPrintService, "corvan.WorkbookPrintService/1.0")

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "core/context/mdl_pub_var.h"
 #include "core/history/history_query.h"
+#include "core/history/history_rows.h"
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
 #include "desktop/host_services.h"
 #include "desktop/sheet_service_impl.h"
+#include "desktop/xlsx_export.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_view_history.h"
 #include "history/history_chart_view.h"
@@ -113,6 +115,31 @@ private:
     }
 
     SheetService* m_real;
+};
+
+// A busy indication that keeps the progress it is told and cancels once so many steps are done.
+class CountingProgress : public QObject, public UiService, public ProgressService {
+    Q_OBJECT
+    Q_INTERFACES(corvan::UiService corvan::ProgressService)
+
+public:
+    void BeginWait(QWidget*) override {}
+    void EndWait() override {}
+    QString GetTextField(const QString&, const QString&, int) override { return {}; }
+    void BeginProgress(QWidget*, const QString& label, qint64 total, bool cancellable) override
+    {
+        calls << QStringLiteral("%1 %2 %3").arg(label).arg(total).arg(cancellable);
+    }
+    bool StepProgress(qint64 done) override
+    {
+        steps << done;
+        return cancelAt < 0 || done < cancelAt;
+    }
+    void EndProgress() override { calls << QStringLiteral("end"); }
+
+    QStringList calls;
+    QList<qint64> steps;
+    qint64 cancelAt = -1;
 };
 
 const QString Info1 = QStringLiteral(" 基站调整 H=62s2QBTS属性:所属地市,从:甲市,修改为:乙市;H=62s2Q"
@@ -394,7 +421,92 @@ TEST_F(HistoryTest, ListShowsOneRowPerRecordWithRoomsByName)
     EXPECT_TRUE(listed().isEmpty());
 }
 
-// A long list's first screen costs the list's statement, the rooms of the rows on screen and
+// Moves of one day show the time their journal entries keep and come newest first by it, the
+// entries without a time (written before the journal kept it) after them by code; the times
+// come with one statement of the list's condition.
+TEST_F(HistoryTest, MovesOfOneDayShowTheirTimeAndComeInItsOrder)
+{
+    db.exec(QStringLiteral("insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,"
+                           "toroom,simplemode,disinfo) values "
+                           "('%1',to_date('2006-11-10','yyyy-mm-dd'),'demo','G','11','11','%4','%5','1',''),"
+                           "('%2',to_date('2006-11-10','yyyy-mm-dd'),'demo','G','11','11','%5','%4','1',''),"
+                           "('%3',to_date('2006-11-10','yyyy-mm-dd'),'demo','D','11','11','%4','%5','1','')")
+                .arg(code(5), code(6), code(7), Fixture::roomCode(1), Fixture::roomCode(5)));
+    db.exec(QStringLiteral(
+                "insert into corvan_journal(discode,net,basecode,entry,entrytime) values "
+                "('%1','G','%4','{}','2006-11-10 16:00:00'),('%2','G','%4','{}','2006-11-10 09:15:00'),"
+                "('%3','D','%4','{}','not a time')")
+                .arg(code(5), code(6), code(7), Fixture::btsCode(101)));
+    query(0, 0, QDate(2006, 11, 1), QDate(2006, 11, 30));
+    QStringList shown;
+    for (const auto& item : list->Items())
+        shown << item->Key() + QLatin1Char('=') + item->Caption();
+    EXPECT_EQ(shown,
+              (QStringList{QStringLiteral("K:%1=2006-11-10 16:00:00,G网,从一号机房到空机房").arg(code(5)),
+                           QStringLiteral("K:%1=2006-11-10 09:15:00,G网,从空机房到一号机房").arg(code(6)),
+                           QStringLiteral("K:%1=2006-11-10,D网,从一号机房到空机房").arg(code(7)),
+                           QStringLiteral("K:%1=2006-11-10,C网,从空机房到二号机房").arg(code(2)),
+                           QStringLiteral("K:%1=2006-11-03,G网,从一号机房到空机房").arg(code(1))}));
+    EXPECT_EQ(
+        sentLike(QStringLiteral("select entrytime,discode")),
+        QStringList{QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not "
+                                   "null and discode in (select discode from h_btsdispatch where "
+                                   "distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
+                                   "<=to_date('2006-11-30','yyyy-mm-dd'))")});
+}
+
+// Exporting the list reads every record with its progress shown, then the host writes them
+// with its own; a cancel in either writes no file and says so.
+TEST_F(HistoryTest, ExportingTheListShowsItsProgressAndACancelWritesNothing)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("list.xlsx"));
+    host::SheetServiceImpl* books = host.services()->sheets();
+    QStringList told;
+    QStringList written;
+    books->setFileChooser([&path](const QString&) { return path; });
+    books->setMessageSink([&told](const QString& text) { told << text; });
+    books->setDoneNotifier([&written](const QString& file) { written << file; });
+    CountingProgress progress;
+    books->setProgress(&progress);
+    auto services = host.objectArray();
+    services[HostSlot::Ui] = &progress;
+    ASSERT_EQ(context.setServices(services), mdlPubVar::Services::Stored);
+    query(0, 0, QDate(2006, 1, 1), QDate(2006, 12, 31));
+    const QString reading = QStringLiteral("正在读取所列的调整记录… 4 1");
+
+    progress.cancelAt = 2;
+    bool done = true;
+    EXPECT_EQ(nextBox([&] { done = window->exportListed(); }),
+              QStringList({frmViewHistory::Caption, frmViewHistory::ListedCancelled,
+                           QString::number(QMessageBox::Information)})
+                  .join(QLatin1Char('|')));
+    EXPECT_FALSE(done);
+    EXPECT_EQ(progress.steps, (QList<qint64>{0, 1, 2}));
+    EXPECT_EQ(progress.calls, (QStringList{reading, QStringLiteral("end")}));
+
+    // Cancelled while the host writes: the records were read, the file never appears.
+    progress.calls.clear();
+    progress.steps.clear();
+    progress.cancelAt = 5;
+    EXPECT_FALSE(window->exportListed());
+    EXPECT_EQ(progress.steps.mid(0, 6), (QList<qint64>{0, 1, 2, 3, 4, 1}));
+    EXPECT_EQ(told, QStringList{host::XlsxExport::Cancelled});
+    EXPECT_TRUE(
+        QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+
+    progress.calls.clear();
+    progress.cancelAt = -1;
+    EXPECT_TRUE(window->exportListed());
+    EXPECT_EQ(written, QStringList{path});
+    ASSERT_EQ(progress.calls.size(), 4);
+    EXPECT_EQ(progress.calls.mid(0, 2), (QStringList{reading, QStringLiteral("end")}));
+    EXPECT_TRUE(progress.calls.at(2).startsWith(host::SheetServiceImpl::ExportProgress));
+    EXPECT_TRUE(QFile::exists(path));
+}
+
+// A long list's first screen costs the list's statement, the journal's times of its records,
+// the rooms of the rows on screen and
 // the chart's own statement with its cities' names; the last screen the rooms of its rows;
 // the count none. (Before, every caption of the list was made to put it newest first: a
 // lookup per room of the whole list, 600 here, before anything showed.)
@@ -438,7 +550,9 @@ TEST_F(HistoryTest, TheFirstScreenOfALongListLooksUpOnlyTheRoomsItShows)
     const qsizetype rooms = sentLike(lookup).size();
     EXPECT_GE(rooms, 2 * screen - 2);
     EXPECT_LE(rooms, 2 * screen);
-    EXPECT_EQ(sent.size(), 1 + 1 + 2 + rooms) << sent.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(sentLike(QStringLiteral("select entrytime,discode from corvan_journal")),
+              QStringList{HistoryRows::timesStatement(panel->queryStatement())});
+    EXPECT_EQ(sent.size(), 1 + 1 + 1 + 2 + rooms) << sent.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(panel->countText(), QStringLiteral("共找到 300 条调整记录"));
 
     // The newest record heads the list; the last screen names the rooms of its rows.

@@ -169,9 +169,10 @@ TEST_F(HistoryQueryTest, FillListShowsOneRowPerRecordWithRoomsByName)
     EXPECT_EQ(listed(std::nullopt, all, QDate(2006, 1, 1), QDate(2006, 12, 31)), QStringList{u"failed"_s});
 }
 
-// A list costs its statement; a caption, made when first read, the rooms it names that no
-// caption before named. Every caption at once costs one statement more, whatever the number
-// of rooms. Captions are the same whichever way their rooms were named.
+// A list costs its statement and the read of its records' times; a caption, made when first
+// read, the rooms it names that no caption before named. Every caption at once costs one
+// statement more, whatever the number of rooms. Captions are the same whichever way their
+// rooms were named.
 TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
 {
     const QString lookup = u"select roomname from res_baseroom where roomcode="_s;
@@ -211,7 +212,8 @@ TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
             host.recorder()->clear();
             const auto rows = HistoryQuery::fillList(context, list, sql);
             ASSERT_TRUE(rows);
-            EXPECT_EQ(sent(), QStringList{sql});
+            // The list's statement and the journal's times of its records.
+            EXPECT_EQ(sent(), (QStringList{sql, HistoryRows::timesStatement(sql)}));
             ASSERT_EQ(list.ItemCount(), count);
             // Newest first: the latest day, then the largest code of the day.
             const int newest = (count - 1 - 27) / 28 * 28 + 27;
@@ -223,12 +225,12 @@ TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
             EXPECT_EQ(sentLike(lookup).size(), 2);
             if (allAtOnce) {
                 EXPECT_TRUE(rows->nameEveryRoom());
-                EXPECT_EQ(sent().mid(3), everyRoom);
+                EXPECT_EQ(sent().mid(4), everyRoom);
             }
             for (const auto& item : list)
                 EXPECT_EQ(item->Caption(), captionOf(item->Key().right(4).toInt() - 1000));
             EXPECT_EQ(sentLike(lookup).size(), allAtOnce ? 2 : 4);
-            EXPECT_EQ(sent().size(), allAtOnce ? 3 + everyRoom.size() : 5);
+            EXPECT_EQ(sent().size(), allAtOnce ? 4 + everyRoom.size() : 6);
         }
     }
     // The names are not kept from one list to the next: a renamed room shows its new name.

@@ -284,7 +284,27 @@ TEST_F(PlanTest, AFailureAtTheLastRowWritesNothingAndSaysWhereAndWhy)
     PlanRun run(context);
     QString error;
     ASSERT_TRUE(run.load(PlanFixture::sheet(headings, moves), &error)) << error.toStdString();
-    ASSERT_TRUE(run.check().done());
+    // A check cancelled halfway says so, leaves nothing to apply and nothing written; its
+    // progress counted the rows up to the cancel, a whole check every row.
+    QList<int> counted;
+    const auto counting = [&counted](int stopAt) {
+        return [&counted, stopAt](int done, int total) {
+            EXPECT_EQ(total, 12);
+            counted << done;
+            return done != stopAt;
+        };
+    };
+    const CommitOutcome stopped = run.check(counting(5));
+    EXPECT_EQ(stopped.result, CommitOutcome::Result::Failed);
+    EXPECT_EQ(stopped.message, PlanRun::Stopped);
+    EXPECT_EQ(counted, (QList<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_FALSE(run.apply({QStringLiteral("p"), QStringLiteral("p.xlsx"), QStringLiteral("1")}).done());
+    EXPECT_EQ(PlanFixture::resources(db), before);
+    EXPECT_EQ(count(QStringLiteral("select count(*) from corvan_plan")), QStringLiteral("0"));
+    counted.clear();
+    ASSERT_TRUE(run.check(counting(-1)).done());
+    EXPECT_EQ(counted.size(), 13);
+    EXPECT_EQ(counted.last(), 12);
     int inserts = 0;
     host.recorder()->failWhen([&inserts](const QString& sql) {
         return sql.startsWith(QStringLiteral("insert into h_btsdispatch")) && ++inserts == 12;

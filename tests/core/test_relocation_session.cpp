@@ -4,7 +4,9 @@
 // the session's, and what the user is told is what the prompt heard.
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 #include "core/context/resource_view.h"
@@ -186,9 +188,16 @@ TEST_F(SessionTest, CommitWritesEverythingInOneTransaction)
     EXPECT_EQ(sent.at(26),
               QStringLiteral("select * from res_gbts where basecode='%1'").arg(Fixture::btsCode(101)));
     EXPECT_TRUE(sent.at(27).startsWith(
-        QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,"
-                       "toroom,reverses,entry) values('00000000000000000001','G','%1','%2','%3',null,'{")
+        QStringLiteral(
+            "insert into corvan_journal(discode,net,basecode,fromroom,"
+            "toroom,reverses,entry,entrytime) values('00000000000000000001','G','%1','%2','%3',null,'{")
             .arg(Fixture::btsCode(101), Fixture::roomCode(1), Fixture::roomCode(4))));
+    // The entry ends with the time of day it was written, as the record's day reads it.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("}','%1 \\d\\d:\\d\\d:\\d\\d'\\)$")
+                                       .arg(QDate::currentDate().toString(Qt::ISODate)))
+                    .match(sent.at(27))
+                    .hasMatch())
+        << sent.at(27).toStdString();
     EXPECT_EQ(sent.size(), 28);
 
     EXPECT_EQ(db.rows(QStringLiteral("select city,belongroom,belongbsc,carriers,remark from res_gbts where "

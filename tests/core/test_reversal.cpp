@@ -28,6 +28,7 @@
 #include "support/prompt_recorder.h"
 
 using namespace corvan;
+using namespace Qt::StringLiterals;
 using corvan::test::Fixture;
 
 namespace {
@@ -312,10 +313,19 @@ TEST_F(ReversalTest, TimelineAndReentryWorksheetFromTheJournal)
         db.rows(QStringLiteral("select distime from h_btsdispatch where discode='%1'").arg(moved))
             .value(0)
             .left(10);
+    // The entry keeps the time of day beside the record's bare day.
+    const QString written =
+        db.rows(QStringLiteral("select entrytime from corvan_journal where discode='%1'").arg(moved))
+            .value(0);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
+                    .match(written)
+                    .hasMatch())
+        << written.toStdString();
     const QList<Track::Item> bts =
         Track::ofBts(context, QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(4));
     ASSERT_EQ(bts.size(), 2);
-    EXPECT_EQ(bts.at(0).caption, today + QStringLiteral(",demo,G网,从一号机房到三号机房"));
+    EXPECT_EQ(bts.at(0).caption,
+              today + QLatin1Char(' ') + written.mid(11) + QStringLiteral(",demo,G网,从一号机房到三号机房"));
     EXPECT_EQ(bts.at(1).caption,
               QStringLiteral("2006-01-02,old,G网,从二号机房到一号机房") + Track::InferredMark);
     EXPECT_TRUE(Track::ofBts(context, QStringLiteral("C"), Fixture::btsCode(201), QString()).isEmpty());
@@ -425,6 +435,65 @@ TEST_F(ReversalTest, ReentryWorksheetNamesTheCodesAndWritesNumbersAsNumbers)
     EXPECT_EQ(kinds.value(QStringLiteral("G") + a2), QStringLiteral("n:1832"));
     EXPECT_EQ(kinds.value(QStringLiteral("H") + a2), QString());
     EXPECT_EQ(book.sheets.at(2)->TextRC(a1.toInt() - 1, 7), QStringLiteral("120"));
+
+// Three moves of one day told apart by their times, not by their codes: the reversal and the
+// move after it carry a time (set here out of code order), the first move was written before
+// the journal kept times and comes after them; the reversal and what it reversed are marked.
+TEST_F(ReversalTest, TheTrackOrdersMovesOfOneDayByTheirTimeAndMarksReversals)
+{
+    const QString first = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    const QString reversal = reverse(first);
+    const QString again = relocate(QStringLiteral("G"), 101, QStringLiteral("三号机房"));
+    ASSERT_EQ((QStringList{first, reversal, again}),
+              (QStringList{u"00000000000000000001"_s, u"00000000000000000002"_s, u"00000000000000000003"_s}));
+    const QString today =
+        db.rows(QStringLiteral("select distime from h_btsdispatch where discode='%1'").arg(first))
+            .value(0)
+            .left(10);
+    const auto setTime = [&](const QString& code, const QString& time) {
+        db.exec(QStringLiteral("update corvan_journal set entrytime=%1 where discode='%2'")
+                    .arg(time.isEmpty() ? QStringLiteral("null") : QStringLiteral("'%1 %2'").arg(today, time),
+                         code));
+    };
+    setTime(first, {});
+    setTime(reversal, QStringLiteral("08:00:00"));
+    setTime(again, QStringLiteral("07:30:05"));
+    const QStringList expected{
+        today + QStringLiteral(" 08:00:00,demo,G网,从三号机房到一号机房") + Track::ReversalMark,
+        today + QStringLiteral(" 07:30:05,demo,G网,从一号机房到三号机房"),
+        today + QStringLiteral(",demo,G网,从一号机房到三号机房") + Track::ReversedMark};
+    const auto captions = [](const QList<Track::Item>& items) {
+        QStringList out;
+        for (const Track::Item& item : items)
+            out << item.caption;
+        return out;
+    };
+    const QList<Track::Item> bts =
+        Track::ofBts(context, QStringLiteral("G"), Fixture::btsCode(101), Fixture::roomCode(4));
+    EXPECT_EQ(captions(bts), expected);
+    ASSERT_EQ(bts.size(), 3);
+    EXPECT_TRUE(bts.at(0).reversal);
+    EXPECT_FALSE(bts.at(1).reversal);
+    EXPECT_EQ(captions(Track::ofRoom(context, Fixture::roomCode(4))), expected);
+
+    // The order alone, of days, times and codes; a day that is no date orders as its text.
+    using D = Track::Dated;
+    const struct {
+        D a, b;
+        bool aFirst;
+    } cases[] = {
+        {D{u"2026-12-08"_s, {}, u"1"_s}, D{u"2026-12-07"_s, u"23:59:59"_s, u"2"_s}, true},
+        {D{u"2026-12-08"_s, {}, u"9"_s}, D{u"2026-12-08"_s, u"00:00:00"_s, u"2"_s}, false},
+        {D{u"2026-12-08"_s, u"10:00:00"_s, u"1"_s}, D{u"2026-12-08"_s, u"09:59:59"_s, u"2"_s}, true},
+        {D{u"2026-12-08"_s, u"10:00:00"_s, u"1"_s}, D{u"2026-12-08"_s, u"10:00:00"_s, u"2"_s}, false},
+        {D{u"2026-12-08"_s, {}, u"3"_s}, D{u"2026-12-08"_s, {}, u"2"_s}, true},
+        {D{u"x"_s, {}, u"1"_s}, D{u"2026-12-08"_s, {}, u"2"_s}, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Track::newerFirst(c.a, c.b), c.aFirst)
+            << c.a.day.toStdString() << ' ' << c.a.time.toStdString();
+        EXPECT_EQ(Track::newerFirst(c.b, c.a), !c.aFirst);
+    }
 }
 
 // A relocation and a reversal of the same BTS at the same moment: never both.

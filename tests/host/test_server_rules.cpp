@@ -256,6 +256,10 @@ TEST(ServerRules, ACoUserCannotCorruptForgeOrBlockAnotherCitysWork)
         // B5: an entry is marked reversed by its reversal alone.
         {"B5", Mal, Act::Sql, u("update corvan_journal set reversedby='{malC}' where discode='{malG}'"),
          "is marked reversed once, by the transaction of the reversal that reverses it"},
+        // B8: nobody but the owner redates a relocation.
+        {"B8", Mal, Act::Sql,
+         u("update corvan_journal set entrytime='2000-01-01 00:00:00' where discode='{malG}'"),
+         "permission denied for table corvan_journal"},
         // B6: a record's rooms are of its cities.
         {"B6", Mal, Act::Sql, record("{next}", u("'%1',''").arg(code(5)).toUtf8().constData()),
          "the record's room 00000000000000000005 is not a room of its city 11"},
@@ -353,6 +357,24 @@ TEST(ServerRules, ACoUserCannotCorruptForgeOrBlockAnotherCitysWork)
                            records[u("malG")] + u("|") + records[u("malGR")],
                            records[u("malC")] + u("|") + records[u("malCR")], records[u("vic2")] + u("|"),
                            records[u("vic3")] + u("|")}));
+    // Every product entry has its time, and a time a client sends is the server's own.
+    EXPECT_EQ(db.rows(u("select count(*) from corvan_journal where entrytime is null")), QStringList{u("0")});
+    {
+        QSqlDatabase connection = desks[Mal].data.database();
+        connection.transaction();
+        QSqlQuery query(connection);
+        const QString next = fill(u("{next}"));
+        EXPECT_TRUE(query.exec(record(next.toUtf8().constData())));
+        EXPECT_TRUE(query.exec(u("insert into corvan_journal(discode,net,basecode,entry,entrytime) "
+                                 "values('%1','G','%2','{}','1999-12-31 23:59:59')")
+                                   .arg(next, code(102))));
+        EXPECT_TRUE(query.exec(u("select entrytime like to_char(localtimestamp,'YYYY-MM-DD ')||'%' from "
+                                 "corvan_journal where discode='%1'")
+                                   .arg(next)));
+        EXPECT_TRUE(query.next() && query.value(0).toBool());
+        query.finish();
+        connection.rollback();
+    }
     // The owner is not held to the rules: a migration brings old records with their own codes.
     db.exec(record("00000000000000000900"));
     EXPECT_EQ(db.rows(u("select count(*) from h_btsdispatch where discode='00000000000000000900'")),

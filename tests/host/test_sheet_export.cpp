@@ -4,6 +4,7 @@
 
 #include "corvan/controls/sheet.h"
 #include "desktop/pdf_text_repair.h"
+#include "desktop/progress_dialogs.h"
 #include "desktop/sheet_printer.h"
 #include "desktop/sheet_service_impl.h"
 #include "desktop/xlsx_export.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -23,6 +25,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
@@ -344,6 +347,145 @@ TEST(SheetExport, CancelledOrImpossibleExportsWriteNothing)
     EXPECT_FALSE(none.service.ExportSheet(nullptr, Title, true));
     EXPECT_TRUE(none.suggestions.isEmpty());
     EXPECT_TRUE(none.messages.isEmpty());
+}
+
+// A progress that notes every call and asks to cancel once so many rows are done.
+struct NotedProgress : corvan::ProgressService {
+    void BeginProgress(QWidget*, const QString& label, qint64 total, bool cancellable) override
+    {
+        calls << u"%1 %2 %3"_s.arg(label).arg(total).arg(cancellable);
+    }
+    bool StepProgress(qint64 done) override
+    {
+        steps << done;
+        return cancelAt < 0 || done < cancelAt;
+    }
+    void EndProgress() override { calls << u"end"_s; }
+    QStringList calls;
+    QList<qint64> steps;
+    qint64 cancelAt = -1;
+};
+
+// An export counts the rows it writes; cancelled, it writes no file (an old one stays as it
+// was) and says so, without calling it a failure. Print counts its pages and cannot be
+// cancelled.
+TEST(SheetExport, ProgressCountsRowsAndACancelledExportLeavesNoFile)
+{
+    Sheet sheet;
+    sheet.setMaxCol(2);
+    sheet.setMaxRow(300);
+    for (int r = 1; r <= 300; ++r)
+        sheet.setTextRC(r, r % 2 + 1, QString::number(r));
+    sheet.setSpan(10, 1, 12, 2);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"long.xlsx"_s);
+    const QString started = SheetServiceImpl::ExportProgress + u" 300 1"_s;
+    const struct {
+        qint64 cancelAt;
+        const char* old;
+        bool done;
+        QStringList messages;
+    } cases[] = {
+        {-1, nullptr, true, {}},
+        {120, nullptr, false, {XlsxExport::Cancelled}},
+        {1, "an old workbook", false, {XlsxExport::Cancelled}},
+        {300, "an old workbook", false, {XlsxExport::Cancelled}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cancelAt);
+        QFile::remove(path);
+        if (c.old)
+            writeFile(path, c.old);
+        ExportService exporter(path);
+        NotedProgress progress;
+        progress.cancelAt = c.cancelAt;
+        exporter.service.setProgress(&progress);
+        EXPECT_EQ(exporter.service.ExportSheet(&sheet, Title, true), c.done);
+        EXPECT_EQ(exporter.messages, c.messages);
+        EXPECT_EQ(progress.calls, (QStringList{started, u"end"_s}));
+        ASSERT_FALSE(progress.steps.isEmpty());
+        EXPECT_TRUE(std::is_sorted(progress.steps.begin(), progress.steps.end()));
+        EXPECT_EQ(progress.steps.last(), c.done ? 300 : c.cancelAt);
+        EXPECT_EQ(exporter.done, c.done ? QStringList{path} : QStringList());
+        if (c.done) {
+            EXPECT_EQ(fileBytes(path).left(2), "PK");
+        } else if (c.old) {
+            EXPECT_EQ(fileBytes(path), c.old);
+        }
+        EXPECT_EQ(entriesUnder(folder.path()), c.done || c.old ? QStringList{u"long.xlsx"_s} : QStringList());
+    }
+
+    // Several sheets count all their rows, in one run.
+    ExportService books(path);
+    NotedProgress progress;
+    books.service.setProgress(&progress);
+    Sheet small;
+    small.setMaxCol(1);
+    small.setMaxRow(7);
+    EXPECT_TRUE(books.service.ExportWorkbook({&sheet, &small}, {u"a"_s, u"b"_s}, Title, true));
+    EXPECT_EQ(progress.calls, (QStringList{SheetServiceImpl::ExportProgress + u" 307 1"_s, u"end"_s}));
+    EXPECT_EQ(progress.steps.last(), 307);
+
+    // The printout: a page at a time, nothing to cancel.
+    progress.calls.clear();
+    progress.steps.clear();
+    progress.cancelAt = 1;
+    books.service.setPreviewRunner([&](QPrinter* printer, std::function<void(QPrinter*)> paint) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(folder.filePath(u"long.pdf"_s));
+        paint(printer);
+        return true;
+    });
+    EXPECT_TRUE(books.service.PrintSheet(&sheet));
+    EXPECT_EQ(progress.calls, (QStringList{SheetServiceImpl::PrintProgress + u" 0 0"_s, u"end"_s}));
+    ASSERT_GT(progress.steps.size(), 2);
+    for (qsizetype i = 0; i < progress.steps.size(); ++i)
+        EXPECT_EQ(progress.steps.at(i), i + 1);
+    EXPECT_TRUE(pdfText(folder.filePath(u"long.pdf"_s)).contains(u"300"_s));
+}
+
+// The host's dialog: shown once the delay passed, counting, cancelled only where allowed, gone
+// at the end; nested work takes over the same dialog.
+TEST(SheetExport, TheProgressDialogCountsAndCancelsOnlyWhereAllowed)
+{
+    using corvan::host::ProgressDialogs;
+    const struct {
+        qint64 done, total;
+        const char* text;
+    } counts[] = {{0, 0, "已完成 0"},
+                  {7, 0, "已完成 7"},
+                  {3, 10, "已完成 3 / 10"},
+                  {12, 10, "已完成 10 / 10"},
+                  {12000, 20000, "已完成 12,000 / 20,000"}};
+    for (const auto& c : counts)
+        EXPECT_EQ(ProgressDialogs::countText(c.done, c.total), QString::fromUtf8(c.text));
+
+    QWidget window;
+    window.setWindowTitle(WindowCaption);
+    window.show();
+    ProgressDialogs progress;
+    progress.setDelay(0);
+    for (const bool cancellable : {true, false}) {
+        SCOPED_TRACE(cancellable);
+        progress.BeginProgress(&window, u"正在读取"_s, 10, cancellable);
+        ASSERT_NE(progress.dialog(), nullptr);
+        EXPECT_TRUE(progress.StepProgress(3));
+        EXPECT_TRUE(progress.dialog()->isVisible());
+        EXPECT_EQ(progress.dialog()->windowTitle(), WindowCaption);
+        EXPECT_EQ(progress.dialog()->labelText(), u"正在读取\n已完成 3 / 10"_s);
+        progress.BeginProgress(&window, u"正在写入"_s, 0, cancellable);
+        EXPECT_TRUE(progress.StepProgress(10));
+        progress.EndProgress();
+        ASSERT_NE(progress.dialog(), nullptr) << "the outer work still runs";
+        progress.dialog()->cancel();
+        EXPECT_EQ(progress.StepProgress(10), !cancellable);
+        EXPECT_EQ(progress.StepProgress(10), !cancellable);
+        progress.EndProgress();
+        EXPECT_EQ(progress.dialog(), nullptr);
+        EXPECT_TRUE(progress.StepProgress(1)) << "no work, nothing to cancel";
+    }
+    progress.EndProgress();
+    EXPECT_EQ(progress.dialog(), nullptr);
 }
 
 TEST(SheetExport, AWriteFailingHalfwayLeavesTheOldFileAsItWas)

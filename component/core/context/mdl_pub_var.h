@@ -35,6 +35,8 @@ public:
     // (or after the host deleted the object, which the guarded pointers notice).
     corvan::SheetService* SheetService() const { return qobject_cast<corvan::SheetService*>(m_sheet); }
     corvan::UiService* UiService() const { return qobject_cast<corvan::UiService*>(m_ui); }
+    // Offered by some UI services only.
+    corvan::ProgressService* ProgressService() const { return qobject_cast<corvan::ProgressService*>(m_ui); }
     corvan::ContextService* ContextService() const
     {
         return qobject_cast<corvan::ContextService*>(m_context);

@@ -5,12 +5,14 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/history/history_query.h"
+#include "core/journal/journal.h"
 #include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace corvan {
@@ -28,7 +30,8 @@ constexpr qint64 RoomsPerRecord = 20;
 
 HistoryRows::HistoryRows(const mdlPubVar& context, std::shared_ptr<RecordSet> rows, const QString& sql)
     : m_context(context), m_rows(std::move(rows)), m_statement(sql),
-      m_time(m_rows->FieldIndex(QStringLiteral("distime"))), m_net(m_rows->FieldIndex(QStringLiteral("net"))),
+      m_time(m_rows->FieldIndex(QStringLiteral("distime"))),
+      m_code(m_rows->FieldIndex(QStringLiteral("discode"))), m_net(m_rows->FieldIndex(QStringLiteral("net"))),
       m_from(m_rows->FieldIndex(QStringLiteral("fromroom"))),
       m_to(m_rows->FieldIndex(QStringLiteral("toroom")))
 {}
@@ -52,11 +55,24 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
         int day; // yyyymmdd, or -1 when the day is a text that is no date
         int row;
         QString key;
+        QString time; // hh:mm:ss from the journal, or none
     };
     std::vector<Entry> entries;
     entries.reserve(std::size_t(count));
     std::vector<QString> otherDays;
-    const int code = rs->FieldIndex(QStringLiteral("discode"));
+    const int code = rows->m_code;
+    // A database known to have no journal has no times either.
+    const std::optional<bool> journal = context.journalTable();
+    if (!journal || *journal) {
+        if (const auto times = context.db().open(timesStatement(sql))) {
+            rows->m_times.reserve(times->RecordCount());
+            for (times->MoveFirst(); !times->isEOF(); times->MoveNext()) {
+                const QString time = Journal::timeOfDay(times->Text(0));
+                if (!time.isEmpty())
+                    rows->m_times.insert(times->Text(1), time);
+            }
+        }
+    }
     rs->MoveFirst();
     for (int row = 0; row < count; ++row, rs->MoveNext()) {
         const QString day = HistoryQuery::distimeText(rs->Value(rows->m_time));
@@ -66,7 +82,8 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
                 otherDays.resize(std::size_t(count));
             otherDays[std::size_t(row)] = day;
         }
-        entries.push_back({number, row, ItemKey::code(rs->Text(code))});
+        const QString discode = rs->Text(code);
+        entries.push_back({number, row, ItemKey::code(discode), rows->m_times.value(discode)});
     }
     const auto dayText = [&](const Entry& e) {
         return e.day >= 0 ? QStringLiteral("%1-%2-%3")
@@ -82,6 +99,11 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
         } else if (const int order = dayText(a).compare(dayText(b))) {
             return order > 0;
         }
+        // Of one day an entry with its time was written after every one without.
+        if (a.time.isEmpty() != b.time.isEmpty())
+            return b.time.isEmpty();
+        if (a.time != b.time)
+            return a.time > b.time;
         return a.key > b.key;
     });
 
@@ -104,6 +126,16 @@ QString HistoryRows::roomsStatement(const QString& listStatement)
            QLatin1Char(')');
 }
 
+QString HistoryRows::timesStatement(const QString& listStatement)
+{
+    const qsizetype from = listStatement.indexOf(ListFrom);
+    if (from < 0)
+        return {};
+    return QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not null and "
+                          "discode in (select discode") +
+           ListFrom + listStatement.mid(from + ListFrom.size()) + QLatin1Char(')');
+}
+
 QString HistoryRows::roomName(const QString& code)
 {
     const auto known = m_roomNames.constFind(code);
@@ -124,7 +156,10 @@ QString HistoryRows::caption(int row)
     r.MoveTo(row);
     const QString fromRoom = roomName(r.Text(m_from));
     const QString toRoom = roomName(r.Text(m_to));
-    return HistoryQuery::caption(HistoryQuery::distimeText(r.Value(m_time)), r.Text(m_net), fromRoom, toRoom);
+    const QString time = m_times.value(r.Text(m_code));
+    return HistoryQuery::caption(HistoryQuery::distimeText(r.Value(m_time)) +
+                                     (time.isEmpty() ? QString() : QLatin1Char(' ') + time),
+                                 r.Text(m_net), fromRoom, toRoom);
 }
 
 bool HistoryRows::nameEveryRoom()

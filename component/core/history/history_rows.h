@@ -19,14 +19,19 @@ class mdlPubVar;
 class HistoryRows {
 public:
     // Runs the list statement and puts one ITEM_OPTION row per record into the list, keyed
-    // "K:" + discode, newest first: by the day the caption begins with, then by the key, both
-    // descending. Nothing when the statement fails; the list is then empty.
+    // "K:" + discode, newest first: by the day the caption begins with, then those with a
+    // time of day in the journal by that time, then by the key, all descending. The times come
+    // with one statement (timesStatement) and show after the day. Nothing when the list
+    // statement fails; the list is then empty.
     static std::shared_ptr<HistoryRows> fill(const mdlPubVar& context, PropertyItems& list,
                                              const QString& sql);
 
     // The statement that names every room the records of a list statement name: the list's
     // condition, the rooms' codes and names. Empty for a statement not of the list's form.
     static QString roomsStatement(const QString& listStatement);
+    // The statement that reads the journal's time of every record of a list statement that has
+    // one. Empty for a statement not of the list's form.
+    static QString timesStatement(const QString& listStatement);
 
     // The caption of the record at that row of the statement's result.
     QString caption(int row);
@@ -45,10 +50,12 @@ private:
     std::shared_ptr<RecordSet> m_rows;
     QString m_statement;
     int m_time;
+    int m_code;
     int m_net;
     int m_from;
     int m_to;
     QHash<QString, QString> m_roomNames;
+    QHash<QString, QString> m_times; // discode → hh:mm:ss
     bool m_everyRoomNamed = false;
 };
 

@@ -4,6 +4,9 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
@@ -15,15 +18,17 @@
 namespace corvan {
 
 const QString Track::InferredMark = QStringLiteral("（按机房推断）");
+const QString Track::ReversalMark = QStringLiteral("（撤销调整）");
+const QString Track::ReversedMark = QStringLiteral("（已撤销）");
 
 namespace {
 
-const QString Columns =
-    QStringLiteral("select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,j.basecode "
-                   "from h_btsdispatch h left join corvan_journal j on j.discode=h.discode");
+const QString Columns = QStringLiteral(
+    "select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,j.basecode,j.entrytime,j.reverses,"
+    "j.reversedby from h_btsdispatch h left join corvan_journal j on j.discode=h.discode");
 // The same without a journal to join: every record is then matched by its rooms.
-const QString RecordColumns = QStringLiteral(
-    "select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,null from h_btsdispatch h");
+const QString RecordColumns = QStringLiteral("select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,"
+                                             "null,null,null,null from h_btsdispatch h");
 
 QString quotedList(const QStringList& values)
 {
@@ -45,24 +50,49 @@ QList<Track::Item> itemsOf(const mdlPubVar& context, const QString& sql, const Q
             names.insert(code, RoomLookup::GetRoomName(context, code));
         return names.value(code);
     };
+    std::vector<std::pair<Track::Dated, Track::Item>> found;
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
         const QString owner = rs->Text(6);
-        const bool inferred = !basecode.isEmpty() && owner.isEmpty();
-        items << Track::Item{rs->Text(0),
-                             Track::caption(HistoryQuery::distimeText(rs->Value(1)), rs->Text(2), rs->Text(3),
-                                            room(rs->Text(4)), room(rs->Text(5)), inferred),
-                             inferred};
+        Track::Line line;
+        line.date = HistoryQuery::distimeText(rs->Value(1));
+        line.time = Journal::timeOfDay(rs->Text(7));
+        line.user = rs->Text(2);
+        line.net = rs->Text(3);
+        line.fromRoom = room(rs->Text(4));
+        line.toRoom = room(rs->Text(5));
+        line.inferred = !basecode.isEmpty() && owner.isEmpty();
+        line.reversal = !rs->Text(8).isEmpty();
+        line.reversed = !rs->Text(9).isEmpty();
+        found.push_back({Track::Dated{line.date, line.time, rs->Text(0)},
+                         Track::Item{rs->Text(0), Track::caption(line), line.inferred, line.reversal}});
     }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const auto& a, const auto& b) { return Track::newerFirst(a.first, b.first); });
+    for (auto& [dated, item] : found)
+        items << item;
     return items;
 }
 
 } // namespace
 
-QString Track::caption(const QString& date, const QString& user, const QString& net, const QString& fromRoom,
-                       const QString& toRoom, bool inferred)
+QString Track::caption(const Line& line)
 {
-    return date + QLatin1Char(',') + user + QLatin1Char(',') + net + QStringLiteral("网,从") + fromRoom +
-           QStringLiteral("到") + toRoom + (inferred ? InferredMark : QString());
+    return line.date + (line.time.isEmpty() ? QString() : QLatin1Char(' ') + line.time) + QLatin1Char(',') +
+           line.user + QLatin1Char(',') + line.net + QStringLiteral("网,从") + line.fromRoom +
+           QStringLiteral("到") + line.toRoom + (line.inferred ? InferredMark : QString()) +
+           (line.reversal ? ReversalMark : QString()) + (line.reversed ? ReversedMark : QString());
+}
+
+bool Track::newerFirst(const Dated& a, const Dated& b)
+{
+    if (const int day = a.day.compare(b.day))
+        return day > 0;
+    // Of one day an entry with its time was written after every one without.
+    if (a.time.isEmpty() != b.time.isEmpty())
+        return b.time.isEmpty();
+    if (const int time = a.time.compare(b.time))
+        return time > 0;
+    return a.discode > b.discode;
 }
 
 QString Track::btsStatement(const QString& net, const QString& basecode, const QStringList& rooms)

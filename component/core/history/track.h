@@ -9,13 +9,17 @@ namespace corvan {
 class mdlPubVar;
 
 // Where a BTS has been, and what went into or out of a room: the relocation records that
-// concern them, newest first, one line each (date, user, network, from, to).
+// concern them, newest first, one line each (date and the journal's time of day, user,
+// network, from, to, and whether it is a reversal or was reversed). Of one day the records
+// with a time come by their time, then those without one (written before the journal kept
+// it) by their code.
 class Track {
 public:
     struct Item {
         QString discode;
         QString caption;
         bool inferred = false; // a record from before the journal, matched by room and network
+        bool reversal = false; // a record that reversed another
     };
 
     // Every relocation of the BTS: the records with its journal entries, and the records
@@ -30,11 +34,31 @@ public:
     static QString roomStatement(const QString& roomCode, bool journaled = true);
     // The BTS's records by its rooms alone, for a database without the journal's table.
     static QString recordsStatement(const QString& net, const QStringList& rooms);
-    // date,user,network网,从 room 到 room — and a mark for a record matched by its rooms.
-    static QString caption(const QString& date, const QString& user, const QString& net,
-                           const QString& fromRoom, const QString& toRoom, bool inferred);
+    // date[ time],user,network网,从 room 到 room — and marks for a record matched by its rooms,
+    // for a reversal and for a relocation reversed since.
+    struct Line {
+        QString date;
+        QString time; // hh:mm:ss, or none
+        QString user;
+        QString net;
+        QString fromRoom;
+        QString toRoom;
+        bool inferred = false;
+        bool reversal = false;
+        bool reversed = false;
+    };
+    static QString caption(const Line& line);
+    // Newest first: by day, then the timed ones by time, then by code, all descending.
+    struct Dated {
+        QString day;  // yyyy-MM-dd, or whatever text the record's distime is
+        QString time; // hh:mm:ss, or none
+        QString discode;
+    };
+    static bool newerFirst(const Dated& a, const Dated& b);
 
     static const QString InferredMark;
+    static const QString ReversalMark;
+    static const QString ReversedMark;
 };
 
 } // namespace corvan

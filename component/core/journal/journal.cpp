@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTime>
 
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
@@ -183,7 +184,17 @@ bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& d
     QJsonObject bts = body.value(QStringLiteral("bts")).toObject();
     bts.insert(QStringLiteral("after"), after->value(Rows).toArray().at(0));
     body.insert(QStringLiteral("bts"), bts);
-    Entry entry{discode, net, basecode, fromRoom, toRoom, reverses, {}, body, plan.plan, plan.row};
+    Entry entry{discode,
+                net,
+                basecode,
+                fromRoom,
+                toRoom,
+                reverses,
+                {},
+                body,
+                plan.plan,
+                plan.row,
+                timeText(QDateTime::currentDateTime())};
     return context.db().execute(insertStatement(entry), 1);
 }
 
@@ -195,15 +206,32 @@ QString Journal::insertStatement(const Entry& entry)
     };
     // An entry of no plan is written as it always was.
     const bool planned = !entry.plan.isEmpty();
+    // An entry without a time leaves the column out, as entries were written before it.
+    const bool timed = !entry.time.isEmpty();
     return QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,entry") +
+           (timed ? QStringLiteral(",entrytime") : QString()) +
            (planned ? QStringLiteral(",plancode,planrow") : QString()) + QStringLiteral(") values(") +
            text(entry.discode) + QLatin1Char(',') + text(entry.net) + QLatin1Char(',') +
            text(entry.basecode) + QLatin1Char(',') + text(entry.fromRoom) + QLatin1Char(',') +
            text(entry.toRoom) + QLatin1Char(',') + text(entry.reverses) + QLatin1Char(',') +
            text(QString::fromUtf8(QJsonDocument(entry.body).toJson(QJsonDocument::Compact))) +
+           (timed ? QLatin1Char(',') + text(entry.time) : QString()) +
            (planned ? QLatin1Char(',') + text(entry.plan) + QLatin1Char(',') + QString::number(entry.planRow)
                     : QString()) +
            QLatin1Char(')');
+}
+
+QString Journal::timeText(const QDateTime& time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+QString Journal::timeOfDay(const QString& entryTime)
+{
+    const QString time = entryTime.trimmed().mid(11, 8);
+    return entryTime.size() >= 19 && QTime::fromString(time, QStringLiteral("hh:mm:ss")).isValid()
+               ? time
+               : QString();
 }
 
 QString Journal::readStatement(const QString& discode)
@@ -231,11 +259,10 @@ QList<Journal::Entry> entriesOf(const mdlPubVar& context, const QString& sql, bo
     if (!rs)
         return entries;
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-        entries << Journal::Entry{rs->Text(0), rs->Text(1),
-                                  rs->Text(2), rs->Text(3),
-                                  rs->Text(4), rs->Text(5),
-                                  rs->Text(6), QJsonDocument::fromJson(rs->Text(7).toUtf8()).object(),
-                                  {},          0};
+        entries << Journal::Entry{
+            rs->Text(0), rs->Text(1), rs->Text(2), rs->Text(3),
+            rs->Text(4), rs->Text(5), rs->Text(6), QJsonDocument::fromJson(rs->Text(7).toUtf8()).object(),
+            {},          0,           {}};
     return entries;
 }
 

@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -42,6 +43,7 @@ public:
         QJsonObject body;
         QString plan;    // the relocation plan it was applied in, if any
         int planRow = 0; // and the plan's row
+        QString time;    // when it was committed, yyyy-MM-dd hh:mm:ss local time; none before the column
         bool exists() const { return !discode.isEmpty(); }
     };
 
@@ -70,13 +72,18 @@ public:
     // Read inside the relocation's transaction before its first step: the BTS row, the
     // rooms' network column and every row the commit will delete.
     static std::optional<QJsonObject> before(const mdlPubVar& context, const Subject& subject);
-    // Completes the body with the BTS row as it stands now and writes the entry.
+    // Completes the body with the BTS row as it stands now and writes the entry, with the
+    // time of day it is written (a server may put its own clock's in its place).
     using PlanRow = JournalPlanRow;
     static bool write(const mdlPubVar& context, QJsonObject body, const QString& discode,
                       const QString& fromRoom, const QString& toRoom, const QString& reverses = {},
                       const PlanRow& plan = {});
 
     static QString insertStatement(const Entry& entry);
+    // The form of the entry's time.
+    static QString timeText(const QDateTime& time);
+    // The time of day of an entry's time, hh:mm:ss; none when it holds no such form.
+    static QString timeOfDay(const QString& entryTime);
     static QString readStatement(const QString& discode);
     static QString btsStatement(const QString& net, const QString& basecode);
     static QString roomStatement(const QString& roomCode);
