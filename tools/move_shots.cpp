@@ -127,8 +127,6 @@ int main(int argc, char* argv[])
     const auto reverse = [&](frmReverseBts* window, const QString& code) {
         if (!window)
             return;
-        window->setMessagePresenter(
-            [](const QString& told, bool) { std::printf("told: %s\n", qPrintable(told)); });
         std::printf("reversal of %s: %s\n", qPrintable(code), window->cmdOkClick() ? "committed" : "refused");
         QApplication::processEvents();
     };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_q_dispath_his.h"
 
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
@@ -24,7 +25,6 @@ namespace corvan {
 
 namespace {
 const QString DateFormat = QStringLiteral("yyyy-MM-dd");
-const QString KeyPrefix = QStringLiteral("K:");
 const QString WindowName = QStringLiteral("frmQDispathHis");
 const QString FilterHint = QStringLiteral("输入文字，只列出含有它的记录");
 const QString FilterLabel = QStringLiteral("筛选(&S):");
@@ -200,8 +200,8 @@ QStringList frmQDispathHis::shownCodes() const
 {
     QStringList codes;
     for (const auto& item : m_smHisList->Items())
-        if (item->Visible() && item->Key().startsWith(KeyPrefix))
-            codes << item->Key().mid(KeyPrefix.size());
+        if (item->Visible() && item->Key().startsWith(ItemKey::Code))
+            codes << ItemKey::codeOf(item->Key());
     return codes;
 }
 
@@ -236,9 +236,9 @@ void frmQDispathHis::reset()
 
 void frmQDispathHis::itemChosen(PropertyItem* item)
 {
-    if (!item || !item->Key().startsWith(KeyPrefix))
+    if (!item || !item->Key().startsWith(ItemKey::Code))
         return;
-    emit recordChosen(item->Key().mid(KeyPrefix.size()));
+    emit recordChosen(ItemKey::codeOf(item->Key()));
 }
 
 } // namespace corvan

@@ -10,15 +10,17 @@
 #include "core/relocation/reversal.h"
 #include "corvan/controls/sheet.h"
 #include "ui/busy_cursor.h"
-#include "ui/messages.h"
 #include "ui/summary_sheet.h"
+#include "ui/window_prompt.h"
 
 namespace corvan {
 
 const QString frmReverseBts::Caption = QStringLiteral("撤销调整");
 
 frmReverseBts::frmReverseBts(mdlPubVar& context, const QString& discode, QWidget* parent)
-    : QDialog(parent), m_context(context), m_discode(discode)
+    : QDialog(parent), m_context(context), m_discode(discode),
+      m_ownPrompt(std::make_unique<WindowPrompt>(this)),
+      m_prompt(context.prompt() ? *context.prompt() : *m_ownPrompt)
 {
     setObjectName(QStringLiteral("frmReverseBts"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -62,7 +64,7 @@ void frmReverseBts::showEvent(QShowEvent* event)
     // Why the record cannot be reversed, once the window is there to say it.
     if (!m_refusal.isEmpty() && !m_told) {
         m_told = true;
-        QTimer::singleShot(0, this, [this] { showMessage(m_refusal); });
+        QTimer::singleShot(0, this, [this] { m_prompt.showMessage(m_refusal, WizardPrompt::Icon::Warning); });
     }
 }
 
@@ -72,10 +74,11 @@ bool frmReverseBts::cmdOkClick()
         return false;
     const CommitOutcome outcome = Reversal::run(m_context, m_discode, m_rows);
     if (!outcome.done()) {
-        showMessage(outcome.message.isEmpty() ? Reversal::UndoneMessage : outcome.message);
+        m_prompt.showMessage(outcome.message.isEmpty() ? Reversal::UndoneMessage : outcome.message,
+                             WizardPrompt::Icon::Warning);
         return false;
     }
-    showMessage(Reversal::SuccessMessage, true);
+    m_prompt.showMessage(Reversal::SuccessMessage, WizardPrompt::Icon::Information);
     emit reversed(m_discode, outcome.recordCode);
     close();
     return true;
@@ -84,15 +87,6 @@ bool frmReverseBts::cmdOkClick()
 void frmReverseBts::cmdCancelClick()
 {
     close();
-}
-
-void frmReverseBts::showMessage(const QString& text, bool information)
-{
-    if (m_presenter) {
-        m_presenter(text, information);
-        return;
-    }
-    Messages::show(this, information ? Messages::Kind::Information : Messages::Kind::Warning, text);
 }
 
 } // namespace corvan

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <functional>
+#include <memory>
 
 #include <QDialog>
 #include <QList>
 #include <QStringList>
+
+#include "core/context/wizard_prompt.h"
 
 class QPushButton;
 
@@ -34,13 +36,6 @@ public:
     bool cmdOkClick();
     void cmdCancelClick();
 
-    // A message box of this window; replaced by tests.
-    void showMessage(const QString& text, bool information = false);
-    void setMessagePresenter(std::function<void(const QString&, bool)> presenter)
-    {
-        m_presenter = std::move(presenter);
-    }
-
 signals:
     // The record was reversed by the new record.
     void reversed(const QString& discode, const QString& reversal);
@@ -57,7 +52,9 @@ private:
     QPushButton* m_cmdOk = nullptr;
     QPushButton* m_cmdCancel = nullptr;
     bool m_told = false;
-    std::function<void(const QString&, bool)> m_presenter;
+    // The context's prompt when it names one, else this window's message boxes.
+    std::unique_ptr<WizardPrompt> m_ownPrompt;
+    WizardPrompt& m_prompt;
 };
 
 } // namespace corvan

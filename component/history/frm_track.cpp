@@ -3,6 +3,7 @@
 
 #include <QVBoxLayout>
 
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/history/track.h"
 #include "corvan/controls/property_grid.h"
@@ -13,7 +14,6 @@ namespace corvan {
 const QString frmTrack::Caption = QStringLiteral("调整轨迹");
 
 namespace {
-const QString KeyPrefix = QStringLiteral("K:");
 const QString NoneFound = QStringLiteral("（没有调整记录）");
 } // namespace
 
@@ -38,9 +38,9 @@ frmTrack::frmTrack(mdlPubVar& context, const QString& net, const QString& baseco
         if (found.isEmpty())
             items.AddItem(0, group + QStringLiteral(":none"), NoneFound, ITEM_TEXT);
         for (const Track::Item& item : found) {
-            QString key = KeyPrefix + item.discode;
+            QString key = ItemKey::code(item.discode);
             if (items.HasItem(key))
-                key = KeyPrefix + item.discode + QLatin1Char(':') + group;
+                key = ItemKey::code(item.discode) + QLatin1Char(':') + group;
             items.AddItem(0, key, item.caption, ITEM_OPTION);
         }
     };
@@ -51,8 +51,8 @@ frmTrack::frmTrack(mdlPubVar& context, const QString& net, const QString& baseco
     section(QStringLiteral("G:ROOM"), QStringLiteral("机房 ") + roomName + QStringLiteral(" 的调入调出记录"),
             Track::ofRoom(m_context, roomCode));
     connect(m_smTrack, &PropertyGrid::ItemChosen, this, [this](PropertyItem* item) {
-        if (item && item->Key().startsWith(KeyPrefix))
-            emit recordChosen(item->Key().mid(KeyPrefix.size()).section(QLatin1Char(':'), 0, 0));
+        if (item && item->Key().startsWith(ItemKey::Code))
+            emit recordChosen(ItemKey::codeOf(item->Key()).section(QLatin1Char(':'), 0, 0));
     });
     m_context.registerForm(this);
 }

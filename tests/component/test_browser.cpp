@@ -440,3 +440,29 @@ TEST_F(BrowserTest, ADatabaseOutOfReachIsToldInTheTreeTheTabsAndTheStatusBarNeve
 }
 
 #include "test_browser.moc"
+
+// What a user waits on when the tree of one city fills and when a room is shown, statement
+// by statement: the room list, then one name per city and county on show (not per room); a
+// room's code, its BTSs and its city's name for the caption. A change that reads per room or
+// reads a room's BTSs twice fails here, on both engines.
+TEST_F(BrowserTest, TheTreeOfOneCityAndShowingARoomSendOnlyTheirOwnStatements)
+{
+    query(2, QString(), QString());
+    EXPECT_EQ(host.recorder()->statements(),
+              (QStringList{QStringLiteral("select roomname,roomno,county,city,gbts,cbts,dbts,roomcode from "
+                                          "res_baseroom  where  city = '11'  order  by city,county, roomno "),
+                           QStringLiteral("select city_name from com_city where city_id = 11"),
+                           QStringLiteral("select county_name from com_county where county_id = 1101"),
+                           QStringLiteral("select county_name from com_county where county_id = 1102")}));
+    host.recorder()->clear();
+    QTreeWidgetItem* room = search->node(QStringLiteral("L411一号机房"));
+    ASSERT_NE(room, nullptr);
+    tree->scrollToItem(room);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(room).center());
+    EXPECT_EQ(host.recorder()->statements(),
+              (QStringList{
+                  QStringLiteral("select roomcode from res_baseroom where city='11' and roomname='一号机房'"),
+                  QStringLiteral("select net,basecode,basenum,city,county,belongroom from v_res_bts where "
+                                 "roomcode='00000000000000000001'"),
+                  QStringLiteral("select city_name from com_city where city_id = 11")}));
+}

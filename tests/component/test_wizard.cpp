@@ -252,8 +252,7 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
     reverse->trigger();
     auto* window = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
     ASSERT_NE(window, nullptr);
-    QStringList heard;
-    window->setMessagePresenter([&heard](const QString& text, bool) { heard << text; });
+    prompt.shown.clear();
     auto* sheet = window->findChild<Sheet*>(QStringLiteral("fbReverse"));
     ASSERT_NE(sheet, nullptr);
     EXPECT_EQ(sheet->TextRC(1, 1),
@@ -262,7 +261,7 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
     EXPECT_EQ(ok->text(), QStringLiteral("确定"));
     EXPECT_EQ(window->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->text(), QStringLiteral("取消"));
     QTest::mouseClick(ok, Qt::LeftButton);
-    EXPECT_EQ(heard, QStringList{QStringLiteral("撤销调整成功")});
+    EXPECT_EQ(prompt.shown, QStringList{QStringLiteral("撤销调整成功 [i]")});
     EXPECT_EQ(db.rows(QStringLiteral("select roomcode from res_baseroom where gbts='101'")),
               QStringList{Fixture::roomCode(1)});
     // The history shows the reversal's record now; the reversed one can no longer be reversed.

@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "corvan/controls/property_item.h"
@@ -176,7 +177,7 @@ bool AddListOptions(PropertyItem* item, const QString& pairs)
         const QStringList fields = part.split(QLatin1Char(','));
         if (fields.size() < 2)
             return false;
-        if (!item->Children().AddItem(0, QStringLiteral("K:") + fields.at(0), fields.at(1), ITEM_OPTION))
+        if (!item->Children().AddItem(0, ItemKey::code(fields.at(0)), fields.at(1), ITEM_OPTION))
             return false;
     }
     return true;
@@ -194,7 +195,7 @@ void FillListOptions(const mdlPubVar& context, PropertyItem* item, const QString
     // first option and the list goes on.
     PropertyItems& options = item->Children();
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
-        options.AddItem(0, QStringLiteral("K:") + rs->Text(0), rs->Text(1), ITEM_OPTION);
+        options.AddItem(0, ItemKey::code(rs->Text(0)), rs->Text(1), ITEM_OPTION);
 }
 
 QString GetOptionCode(const PropertyItem* item, const QString& caption)
@@ -207,7 +208,7 @@ QString GetOptionCode(const PropertyItem* item, const QString& caption)
     for (long i = 1; i <= options.ItemCount(); ++i) {
         const PropertyItem* option = options.GetItem(i);
         if (option->Caption() == caption)
-            return option->Key().mid(2);
+            return ItemKey::codeOf(option->Key());
     }
     return {};
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/history/history_rows.h"
 
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/history/history_query.h"
@@ -17,7 +18,6 @@ namespace corvan {
 namespace {
 
 const QString ListFrom = QStringLiteral(" from h_btsdispatch where ");
-const QString KeyPrefix = QStringLiteral("K:");
 // Below this many records the rooms are found through the list's condition; from it on, when the
 // province holds fewer than RoomsPerRecord rooms a record, reading every room costs less than
 // finding each: a scan reads a room in a fraction of what a search for one costs.
@@ -66,7 +66,7 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
                 otherDays.resize(std::size_t(count));
             otherDays[std::size_t(row)] = day;
         }
-        entries.push_back({number, row, KeyPrefix + rs->Text(code)});
+        entries.push_back({number, row, ItemKey::code(rs->Text(code))});
     }
     const auto dayText = [&](const Entry& e) {
         return e.day >= 0 ? QStringLiteral("%1-%2-%3")

@@ -4,6 +4,7 @@
 #include <QDateTime>
 
 #include "core/context/busy_scope.h"
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
@@ -57,7 +58,7 @@ QString optionCaption(const PropertyItem* item, const QString& text)
     for (const auto& option : item->Children())
         if (option->Caption() == text)
             return text;
-    if (const PropertyItem* byCode = item->Children().GetItem(QStringLiteral("K:") + text))
+    if (const PropertyItem* byCode = item->Children().GetItem(ItemKey::code(text)))
         return byCode->Caption();
     return text;
 }
@@ -266,7 +267,7 @@ bool PlanRun::enterValues(Row& row)
     // which brings its county; then every other value the row gives, in the page's order.
     PropertyItem* city = row.page.GetItem(CityField);
     if (isEdited(city)) {
-        const PropertyItem* option = city->Children().GetItem(QStringLiteral("K:") + row.cityId);
+        const PropertyItem* option = city->Children().GetItem(ItemKey::code(row.cityId));
         city->setValue(option ? option->Caption() : row.source.value(PlanColumns::City));
         session.valueChanged(city);
     } else if (row.cityId != state.cityCode) {
@@ -275,7 +276,7 @@ bool PlanRun::enterValues(Row& row)
     }
     PropertyItem* room = row.page.GetItem(RoomField);
     if (isEdited(room)) {
-        const PropertyItem* option = room->Children().GetItem(QStringLiteral("K:") + row.roomCode);
+        const PropertyItem* option = room->Children().GetItem(ItemKey::code(row.roomCode));
         room->setValue(option ? option->Caption() : row.roomName);
         session.valueChanged(room);
     }

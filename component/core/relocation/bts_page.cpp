@@ -2,6 +2,7 @@
 #include "core/relocation/bts_page.h"
 
 #include "core/context/field_names.h"
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
@@ -22,10 +23,6 @@ const QString BtsPage::YesNoOptions = QStringLiteral("Y,是;N,否");
 
 namespace {
 
-const QString ModifyGroupKey = QStringLiteral("G:M");
-const QString KeepGroupKey = QStringLiteral("G:C");
-const QString MenuKey = QStringLiteral("P:1");
-const QString MenuEntryKey = QStringLiteral("Pop1");
 const QString YesNoRule = QStringLiteral("YN");
 
 // A BTS may only be moved where its user may still see it: the target city list holds
@@ -37,7 +34,7 @@ void keepRightCities(const mdlPubVar& context, PropertyItem* row)
         return;
     QList<std::pair<QString, QString>> kept;
     for (const auto& option : row->Children())
-        if (rights->HasCityRight(mdlPubFun::RightFunction, option->Key().mid(2)))
+        if (rights->HasCityRight(mdlPubFun::RightFunction, ItemKey::codeOf(option->Key())))
             kept.append({option->Key(), option->Caption()});
     if (kept.size() == row->Children().ItemCount())
         return;
@@ -103,7 +100,7 @@ void BtsPage::readBts(const mdlPubVar& context, MoveBtsState& state)
 
 void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid)
 {
-    grid.AddItem(0, ModifyGroupKey, ModifyGroupCaption, ITEM_GROUP);
+    grid.AddItem(0, ItemKey::ModifyGroup, ModifyGroupCaption, ITEM_GROUP);
     for (const BtsField& field : state.fields) {
         if (!field.edited())
             continue;
@@ -133,7 +130,7 @@ void BtsPage::addOptions(const mdlPubVar& context, MoveBtsState& state, const Bt
 
 void BtsPage::addKeptRows(const MoveBtsState& state, PropertyItems& grid)
 {
-    PropertyItem* keep = grid.AddItem(0, KeepGroupKey, KeepGroupCaption, ITEM_GROUP);
+    PropertyItem* keep = grid.AddItem(0, ItemKey::KeepGroup, KeepGroupCaption, ITEM_GROUP);
     for (const BtsField& field : state.fields) {
         if (field.disposition != Disposition::Keep)
             continue;
@@ -141,13 +138,13 @@ void BtsPage::addKeptRows(const MoveBtsState& state, PropertyItems& grid)
             row->setValue(field.shown);
     }
 
-    if (PropertyItem* modify = grid.GetItem(ModifyGroupKey))
+    if (PropertyItem* modify = grid.GetItem(ItemKey::ModifyGroup))
         modify->setGroupFlag(false);
     if (keep)
         keep->setGroupFlag(false);
 
-    if (PropertyItem* menu = grid.AddItem(0, MenuKey, QString(), ITEM_MENU)) {
-        menu->Children().AddItem(0, MenuEntryKey, PopupEntryCaption, ITEM_MENUENTRY);
+    if (PropertyItem* menu = grid.AddItem(0, ItemKey::Menu, QString(), ITEM_MENU)) {
+        menu->Children().AddItem(0, ItemKey::MenuEntry, PopupEntryCaption, ITEM_MENUENTRY);
         menu->setVisible(false);
     }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/cell_loader.h"
 
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
@@ -133,7 +134,7 @@ void CellLoader::viewLine(const mdlPubVar& context, MoveBtsState& state, const Q
                           PropertyItems& lineGrid)
 {
     lineGrid.ClearItems();
-    lineGrid.AddItem(0, QStringLiteral("G:ANT"), AntennaGroupCaption, ITEM_GROUP);
+    lineGrid.AddItem(0, ItemKey::AntennaGroup, AntennaGroupCaption, ITEM_GROUP);
     state.lineList.clear();
     state.antCount = 0;
     state.lineCount = 0;
@@ -150,14 +151,13 @@ void CellLoader::viewLine(const mdlPubVar& context, MoveBtsState& state, const Q
         const QString code = antennas->Text(QStringLiteral("antcode"));
         const QString ci = antennas->Text(QStringLiteral("ci"));
         const QString label = AntennaGroupCaption + QString::number(state.antCount + 1);
-        if (!addLineRow(lineGrid, QStringLiteral("K:A:") + code, CellPrefix + ci + AntennaGroupCaption,
-                        label))
+        if (!addLineRow(lineGrid, ItemKey::Antenna + code, CellPrefix + ci + AntennaGroupCaption, label))
             return;
         state.lineList.append({LineEntry::Kind::Antenna, code, ci, label});
         ++state.antCount;
     }
 
-    lineGrid.AddItem(0, QStringLiteral("G:ANTLINE"), FeederGroupCaption, ITEM_GROUP);
+    lineGrid.AddItem(0, ItemKey::FeederGroup, FeederGroupCaption, ITEM_GROUP);
     auto feeders = context.db().open(feederStatement(state.net, city, state.cellList));
     if (!feeders)
         return;
@@ -166,17 +166,16 @@ void CellLoader::viewLine(const mdlPubVar& context, MoveBtsState& state, const Q
         const QString code = feeders->Text(QStringLiteral("linecode"));
         const QString ci = feeders->Text(QStringLiteral("ci"));
         const QString lineId = feeders->Text(QStringLiteral("lineid"));
-        if (!addLineRow(lineGrid, QStringLiteral("K:L:") + code, CellPrefix + ci + FeederGroupCaption,
-                        lineId))
+        if (!addLineRow(lineGrid, ItemKey::Feeder + code, CellPrefix + ci + FeederGroupCaption, lineId))
             return;
         state.lineList.append({LineEntry::Kind::Feeder, code, ci, lineId});
         ++state.lineCount;
     }
 
-    PropertyItem* holder = lineGrid.AddItem(0, QStringLiteral("P:1"), QString(), ITEM_MENU);
+    PropertyItem* holder = lineGrid.AddItem(0, ItemKey::Menu, QString(), ITEM_MENU);
     if (!holder)
         return;
-    holder->Children().AddItem(0, QStringLiteral("Pop1"), DetailMenuCaption, ITEM_MENUENTRY);
+    holder->Children().AddItem(0, ItemKey::MenuEntry, DetailMenuCaption, ITEM_MENUENTRY);
     holder->setVisible(false);
 }
 

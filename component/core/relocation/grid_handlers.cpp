@@ -2,6 +2,7 @@
 #include "core/relocation/grid_handlers.h"
 
 #include "core/context/field_names.h"
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
@@ -22,8 +23,6 @@ const QString& RoomKey = FieldName::BelongRoom;
 const QString& CountyKey = FieldName::County;
 const QString& NumberKey = FieldName::BaseNum;
 const QString& CellBtsKey = FieldName::CellBts;
-const QString MenuKey = QStringLiteral("P:1");
-const QString MenuEntryKey = QStringLiteral("Pop1");
 
 void refill(const mdlPubVar& context, PropertyItems& grid, const QString& key, const QString& sql)
 {
@@ -100,14 +99,14 @@ void GridHandlers::rightClickSelect(PropertyItems& grid, int button, float x, fl
 
 void GridHandlers::popup(PropertyItems& grid, int button, float x, float y)
 {
-    if (button != RightButton || !grid.HasItem(MenuKey))
+    if (button != RightButton || !grid.HasItem(ItemKey::Menu))
         return;
-    grid.GetItem(MenuKey)->ShowPopup(x, y);
+    grid.GetItem(ItemKey::Menu)->ShowPopup(x, y);
 }
 
 bool GridHandlers::popupChosen(const mdlPubVar& context, const MoveBtsState& state, const PropertyItem* item)
 {
-    if (!item || item->Key() != MenuEntryKey)
+    if (!item || item->Key() != ItemKey::MenuEntry)
         return false;
     const QString n = state.n();
     if (n.isEmpty())

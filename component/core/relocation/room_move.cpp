@@ -5,6 +5,7 @@
 
 #include "core/context/busy_scope.h"
 #include "core/context/field_names.h"
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/connection_loss.h"
 #include "core/relocation/grid_handlers.h"
@@ -28,7 +29,6 @@ const QString RoomMove::NoTransactions =
 
 namespace {
 
-const QString SharedGroupKey = QStringLiteral("G:M");
 const QString SharedGroupCaption = QStringLiteral("各基站共同的新属性");
 const QString NewLine = QStringLiteral("\r\n");
 
@@ -97,7 +97,7 @@ bool RoomMove::start(const QMap<QString, AttrTable>& tables)
         return false;
     // A shared row for each shared field that some BTS must change, with the options of the
     // first page that offers it: the city list, and the rooms and counties of the BTS's city.
-    m_shared.AddItem(0, SharedGroupKey, SharedGroupCaption, ITEM_GROUP);
+    m_shared.AddItem(0, ItemKey::ModifyGroup, SharedGroupCaption, ITEM_GROUP);
     for (const QString& field : SharedFields) {
         for (const auto& bts : m_btss) {
             const PropertyItem* row = bts->page->GetItem(field);

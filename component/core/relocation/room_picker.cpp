@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/context/field_names.h"
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/move_bts_state.h"
@@ -24,7 +25,6 @@ namespace {
 const QString& RoomKey = FieldName::BelongRoom;
 const QString& CountyKey = FieldName::County;
 const QString& CityKey = FieldName::City;
-const QString OptionPrefix = QStringLiteral("K:");
 const QString HasBts = QStringLiteral("已有%1网基站，不能再放入");
 const QString StandsHere = QStringLiteral("基站现在就在这个机房");
 
@@ -59,7 +59,7 @@ void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const
     if (grid.HasItem(CountyKey)) {
         const PropertyItem* county = grid.GetItem(CountyKey);
         for (const auto& option : county->Children())
-            countyNames.insert(option->Key().mid(OptionPrefix.size()), option->Caption());
+            countyNames.insert(ItemKey::codeOf(option->Key()), option->Caption());
         pageCounty = variantText(county->Value());
     }
     const auto countyName = [&](const QString& id) {
@@ -75,7 +75,7 @@ void RoomPicker::load(const mdlPubVar& context, const MoveBtsState& state, const
     m_rooms.reserve(options.ItemCount());
     for (const auto& option : options) {
         Room room;
-        room.code = option->Key().mid(OptionPrefix.size());
+        room.code = ItemKey::codeOf(option->Key());
         room.caption = option->Caption();
         room.name = option->Value().isValid() ? option->Value().toString() : option->Caption();
         const auto row = known.constFind(room.code);

@@ -4,6 +4,7 @@
 #include <QHash>
 
 #include "core/context/field_names.h"
+#include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/rooms/city_rooms.h"
@@ -15,7 +16,6 @@ namespace corvan {
 
 namespace {
 const QString& CountyKey = FieldName::County;
-const QString OptionPrefix = QStringLiteral("K:");
 } // namespace
 
 void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const QString& cityId,
@@ -37,7 +37,7 @@ void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const
     // A number shared too, or missing, cannot tell rooms apart; the code always can.
     QHash<QString, int> labels;
     const auto label = [&](const PropertyItem* option) {
-        const QString number = numbers.value(option->Key().mid(OptionPrefix.size())).number;
+        const QString number = numbers.value(ItemKey::codeOf(option->Key())).number;
         return number.isEmpty() ? QString()
                                 : option->Caption() + QLatin1Char('(') + number + QLatin1Char(')');
     };
@@ -50,7 +50,7 @@ void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const
             continue;
         QString caption = label(option.get());
         if (caption.isEmpty() || labels.value(caption) > 1)
-            caption = name + QLatin1Char('(') + option->Key().mid(OptionPrefix.size()) + QLatin1Char(')');
+            caption = name + QLatin1Char('(') + ItemKey::codeOf(option->Key()) + QLatin1Char(')');
         option->setValue(name);
         option->setCaption(caption);
     }
@@ -84,7 +84,7 @@ void RoomOptions::followRoom(const mdlPubVar& context, PropertyItems& grid, cons
     const QString code = countyOf(context, mdlPubFun::GetOptionCode(room, variantText(room->Value())));
     if (code.isEmpty())
         return;
-    if (const PropertyItem* option = county->Children().GetItem(OptionPrefix + code))
+    if (const PropertyItem* option = county->Children().GetItem(ItemKey::code(code)))
         county->setValue(option->Caption());
 }
 
