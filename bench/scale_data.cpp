@@ -184,9 +184,10 @@ QList<QStringList> ScaleData::planSheet(const QStringList& headings, int count, 
     for (int n = 0; n < 3; ++n) {
         const QString l = nets[n].toLower();
         QSqlQuery query(m_db);
-        query.exec(u"select b.basenum, c.city_name, b.city, b.longitude, b.latitude, b.belongbsc from res_%1bts b "
-                   u"join com_city c on c.city_id = b.city where b.basenum <> '' and b.basecode <> %2 "
-                   u"order by b.basecode"_s.arg(l, quoted(n == 0 ? moving.code : QString())));
+        query.exec(
+            u"select b.basenum, c.city_name, b.city, b.longitude, b.latitude, b.belongbsc from res_%1bts b "
+            u"join com_city c on c.city_id = b.city where b.basenum <> '' and b.basecode <> %2 "
+            u"order by b.basecode"_s.arg(l, quoted(n == 0 ? moving.code : QString())));
         while (query.next()) {
             QStringList row;
             for (int i = 0; i < 6; ++i)

@@ -3,8 +3,8 @@
 
 #include <QList>
 #include <QSqlDatabase>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 namespace corvan::bench {
 
