@@ -36,6 +36,9 @@
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/wizard_prompt.h"
+#include "core/plan/plan_columns.h"
+#include "core/plan/plan_reversal.h"
+#include "core/plan/plan_run.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/reversal.h"
 #include "corvan/component.h"
@@ -186,6 +189,7 @@ private:
     void wizard(clsMain& component);
     void history(clsMain& component);
     void commits(const QString& variant);
+    void plans();
     // A relocation session for the moving BTS, past Next, towards its other room.
     std::unique_ptr<RelocationSession> sessionPastNext(PropertyItems& page, SilentPrompt& prompt);
 
@@ -462,6 +466,101 @@ void Bench::commits(const QString& variant)
     print(u"reversal: BTS of %1 cells, %2"_s.arg(CellsOfTheBts).arg(variant), reversal);
 }
 
+// A plan of PlanRows rows checked, applied in one commit and reversed as one; then the same
+// relocations committed one by one, each the apply of a plan of its own row after that row's
+// check (which is not timed): the work of a night with and without a plan. Everything
+// applied is reversed, so that the province is as it was for the next run.
+void Bench::plans()
+{
+    constexpr int PlanRows = 1000;
+    QStringList headings;
+    const PlanColumns columns = PlanColumns::of(m_context);
+    for (const PlanColumn& column : columns.columns())
+        headings << column.heading;
+    const QList<QStringList> sheet = m_prep->planSheet(headings, PlanRows, m_bts);
+    const int rows = int(sheet.size()) - 1;
+    const PlanSource source{u"bench"_s, u"bench.csv"_s, u"0"_s};
+    Figures check;
+    Figures apply;
+    Figures reverse;
+    Figures oneByOne;
+    for (int run = 0; run < m_runs; ++run) {
+        PlanRun plan(m_context);
+        QString error;
+        if (!plan.load(sheet, &error))
+            fail(u"the plan cannot be read: "_s + error);
+        m_recorder->clear();
+        resetPeak();
+        qint64 start = m_recorder->now();
+        CommitOutcome outcome = plan.check();
+        const qint64 checked = m_recorder->now();
+        if (!outcome.done()) {
+            for (const PlanRowResult& result : plan.results())
+                if (!result.passed())
+                    fail(u"row %1 of the plan was refused: %2"_s.arg(result.line).arg(result.verdict));
+            fail(u"the check failed: "_s + outcome.message);
+        }
+        // The check's work was rolled back: the raw engine replays it and rolls back too.
+        take(check, ms(start, checked), m_recorder->sent());
+
+        m_recorder->clear();
+        resetPeak();
+        start = m_recorder->now();
+        outcome = plan.apply(source);
+        if (!outcome.done())
+            fail(u"the plan was not applied: "_s + outcome.message);
+        apply.project.push_back(ms(start, m_recorder->now()));
+        apply.statements = m_recorder->statements();
+        apply.sent = BenchRecorder::shapes(m_recorder->sent());
+        apply.peak = std::max(apply.peak, peakMiB());
+
+        const PlanReversal::Preview preview = PlanReversal::preview(m_context, outcome.recordCode);
+        if (!preview.ok())
+            fail(u"the plan cannot be reversed: "_s + preview.refusal);
+        m_recorder->clear();
+        resetPeak();
+        start = m_recorder->now();
+        outcome = PlanReversal::run(m_context, preview);
+        if (!outcome.done())
+            fail(u"the plan was not reversed: "_s + outcome.message);
+        reverse.project.push_back(ms(start, m_recorder->now()));
+        reverse.statements = m_recorder->statements();
+        reverse.sent = BenchRecorder::shapes(m_recorder->sent());
+        reverse.peak = std::max(reverse.peak, peakMiB());
+
+        double total = 0;
+        int statements = 0;
+        QStringList records;
+        for (int row = 1; row <= rows; ++row) {
+            PlanRun single(m_context);
+            if (!single.load({sheet.first(), sheet.at(row)}, &error) || !single.check().done())
+                fail(u"row %1 alone was refused: %2"_s.arg(row).arg(single.results().value(0).verdict));
+            m_recorder->clear();
+            start = m_recorder->now();
+            outcome = single.apply(source);
+            total += ms(start, m_recorder->now());
+            statements += m_recorder->statements();
+            if (!outcome.done())
+                fail(u"row %1 alone was not applied: %2"_s.arg(row).arg(outcome.message));
+            records << single.results().first().record;
+        }
+        oneByOne.project.push_back(total);
+        oneByOne.statements = statements;
+        oneByOne.sent = u"-"_s;
+        for (qsizetype i = records.size() - 1; i >= 0; --i) {
+            const Reversal::Plan back = Reversal::plan(m_context, records.at(i));
+            if (!back.ok() || !Reversal::run(m_context, records.at(i), back.rows).done())
+                fail(u"the relocation %1 cannot be reversed: %2"_s.arg(records.at(i), back.refusal));
+        }
+    }
+    const QString size = u"%1 rows"_s.arg(rows);
+    print(u"plan check: "_s + size, check);
+    print(u"plan apply: "_s + size, apply);
+    print(u"plan reversal: "_s + size, reverse);
+    print(u"the same relocations one by one: "_s + size, oneByOne);
+    std::fprintf(stderr, "plan apply / one by one: %.2f\n", median(apply.project) / median(oneByOne.project));
+}
+
 void Bench::run()
 {
     QString error;
@@ -505,6 +604,8 @@ void Bench::run()
             fail(error);
         commits(u"history of %1"_s.arg(m_prep->count(u"h_btsdispatch"_s)));
     }
+    if (wanted(u"plan"_s))
+        plans();
 }
 
 } // namespace
@@ -526,7 +627,7 @@ int main(int argc, char* argv[])
     parser.addOption(
         {u"runs"_s, u"Runs of each piece of work; medians are printed (default 3)."_s, u"R"_s, u"3"_s});
     parser.addOption({u"only"_s,
-                      u"Only these pieces of work: tree, wizard, history, commit (comma-separated)."_s,
+                      u"Only these pieces of work: tree, wizard, history, commit, plan (comma-separated)."_s,
                       u"WORK"_s});
     parser.process(app);
     bool ok = false;

@@ -5,6 +5,8 @@
 #include "data/schema.h"
 
 #include <QDate>
+#include <QHash>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -172,6 +174,71 @@ bool ScaleData::chooseBts(MovingBts* bts, QString* error)
         return false;
     }
     return true;
+}
+
+QList<QStringList> ScaleData::planSheet(const QStringList& headings, int count, const MovingBts& moving)
+{
+    const QString nets[] = {u"G"_s, u"C"_s, u"D"_s};
+    QList<QStringList> candidates[3];
+    QHash<QString, QStringList> free[3]; // per city, rooms free for the network
+    for (int n = 0; n < 3; ++n) {
+        const QString l = nets[n].toLower();
+        QSqlQuery query(m_db);
+        query.exec(
+            u"select b.basenum, c.city_name, b.city, b.longitude, b.latitude, b.belongbsc from res_%1bts b "
+            u"join com_city c on c.city_id = b.city where b.basenum <> '' and b.basecode <> %2 "
+            u"order by b.basecode"_s.arg(l, quoted(n == 0 ? moving.code : QString())));
+        while (query.next()) {
+            QStringList row;
+            for (int i = 0; i < 6; ++i)
+                row << query.value(i).toString();
+            candidates[n] << row;
+        }
+        query.exec(u"select city, roomno from res_baseroom where (%1bts is null or %1bts = '') and roomno is "
+                   u"not null and roomno <> '' order by roomcode"_s.arg(l));
+        while (query.next())
+            free[n][query.value(0).toString()] << query.value(1).toString();
+    }
+    // A room is the target of one row only, whichever network it is free for.
+    QSet<QString> used;
+    QList<QStringList> sheet{headings};
+    int next[3] = {};
+    for (int i = 0; sheet.size() <= count && i < 10 * count; ++i) {
+        const int n = i % 3;
+        if (next[n] >= candidates[n].size())
+            continue;
+        const QStringList& bts = candidates[n].at(next[n]++);
+        QStringList& rooms = free[n][bts.at(2)];
+        while (!rooms.isEmpty() && used.contains(bts.at(2) + u'|' + rooms.first()))
+            rooms.removeFirst();
+        if (rooms.isEmpty())
+            continue;
+        const QString room = rooms.takeFirst();
+        used << bts.at(2) + u'|' + room;
+        QStringList row;
+        for (const QString& heading : headings) {
+            if (heading == u"网络类型"_s)
+                row << nets[n];
+            else if (heading == u"所属地市"_s)
+                row << bts.at(1);
+            else if (heading == u"基站编号"_s)
+                row << bts.at(0);
+            else if (heading == u"目标机房编号"_s)
+                row << room;
+            else if (heading == u"经度"_s)
+                row << bts.at(3);
+            else if (heading == u"纬度"_s)
+                row << bts.at(4);
+            else if (heading == u"是否共享"_s)
+                row << u"否"_s;
+            else if (heading.startsWith(u"所属BSC"_s) || heading.startsWith(u"所属RNC"_s))
+                row << bts.at(5);
+            else
+                row << QString();
+        }
+        sheet << row;
+    }
+    return sheet;
 }
 
 qint64 ScaleData::cityRooms(const MovingBts& bts)

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 namespace corvan::bench {
 
@@ -42,6 +44,11 @@ public:
     bool giveCells(const MovingBts& bts, int cells, int serial, QString* error);
     // The number of rooms of the BTS's city.
     qint64 cityRooms(const MovingBts& bts);
+    // A relocation plan of count rows under the headings given: BTSs of G, C and D in turn,
+    // other than the moving BTS, each to a numbered room of its own city that holds no BTS of
+    // its network, no BTS and no room twice; coordinates and controller as the BTS has them,
+    // "否" for yes-or-no columns. Fewer rows when the province has fewer such moves.
+    QList<QStringList> planSheet(const QStringList& headings, int count, const MovingBts& moving);
 
 private:
     bool exec(const QString& sql, QString* error);

@@ -243,11 +243,6 @@ bool HostLauncher::prepareSchema(SqlDataService& data, bool upgrade, QString* er
     if (version == SchemaVersion::None)
         return refuse(
             QStringLiteral("%1 is not a resource database (it has no table com_province)").arg(where));
-    if (version == SchemaVersion::Unversioned)
-        return refuse(QStringLiteral("the database %1 was made by a development build of corvan (it has the "
-                                     "component's own tables but no schema version), which no upgrade knows; "
-                                     "make a new one with --create-demo --force")
-                          .arg(where));
     if (version > LatestSchemaVersion)
         return refuse(
             QStringLiteral("the database %1 has schema %2, made by a newer corvan; this corvan knows "
@@ -272,6 +267,22 @@ bool HostLauncher::prepareSchema(SqlDataService& data, bool upgrade, QString* er
                                      "upgrade it: corvan --upgrade-database --database %1")
                           .arg(where, SchemaVersion::describe(version),
                                SchemaVersion::describe(LatestSchemaVersion), who));
+    }
+    if (version == SchemaVersion::Unversioned) {
+        bool known = false;
+        if (!upgradeDevelopmentSchema(data.database(), &known, error))
+            return false;
+        if (!known)
+            return refuse(
+                QStringLiteral("the database %1 was made by a development build of corvan (it has the "
+                               "component's own tables but no schema version), and its tables are "
+                               "not as any build this corvan knows made them; nothing was changed. "
+                               "Make a new one with --create-demo --force")
+                    .arg(where));
+        printLine(
+            QStringLiteral("Upgraded the database %1 from schema %2 to %3")
+                .arg(where, SchemaVersion::describe(version), SchemaVersion::describe(LatestSchemaVersion)));
+        return true;
     }
     return upgradeSchema(
         data.database(), version,

@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -288,6 +289,88 @@ bool upgradeSchema(QSqlDatabase db, int from, const std::function<void(int)>& up
             upgraded(version);
     }
     return true;
+}
+
+namespace {
+
+// The journal as the development builds before version 2 made it; every other table and
+// index of theirs is as version 2 makes it.
+const QString DevelopmentJournal =
+    u"create table corvan_journal ( discode text not null primary key, net text "
+    u"not null, basecode text not null, fromroom text, toroom text, reverses text, "
+    u"reversedby text, entry text not null )"_s;
+const QString JournalAside = u"corvan_journal_development"_s;
+
+QString normalised(const QString& sql)
+{
+    static const QRegularExpression Blanks(u"\\s+"_s);
+    return sql.simplified().replace(Blanks, u" "_s).toLower();
+}
+
+// The table or index a create statement makes; empty for any other statement.
+QString createdName(const QString& statement)
+{
+    static const QRegularExpression Create(u"^create\\s+(?:unique\\s+)?(?:table|index)\\s+(\\w+)"_s,
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = Create.match(statement.trimmed());
+    return match.hasMatch() ? match.captured(1).toLower() : QString();
+}
+
+} // namespace
+
+bool upgradeDevelopmentSchema(QSqlDatabase db, bool* known, QString* error)
+{
+    *known = false;
+    if (engineOf(db) != Engine::SQLite)
+        return true;
+    QHash<QString, QString> present; // name -> its create statement, normalised
+    {
+        QSqlQuery query(db);
+        if (!query.exec(u"select name, sql from sqlite_master where sql is not null"_s)) {
+            setError(error, u"cannot read the database's catalogue: "_s + query.lastError().text());
+            return false;
+        }
+        while (query.next())
+            present.insert(query.value(0).toString().toLower(), normalised(query.value(1).toString()));
+    }
+    // Each of version 2's tables and indexes the database has must be exactly what a
+    // development build made; the journal and its index are what every one of them had.
+    const QStringList additions = schemaStatements(Engine::SQLite, 2);
+    QStringList statements{u"alter table corvan_journal rename to "_s + JournalAside,
+                           u"drop index ix_corvan_journal_bts"_s};
+    for (const QString& statement : additions) {
+        const QString name = createdName(statement);
+        if (name == u"corvan_journal"_s) {
+            if (present.value(name) != normalised(DevelopmentJournal))
+                return true;
+        } else if (name == u"ix_corvan_journal_bts"_s || name == u"corvan_province_extent"_s) {
+            if (present.value(name) != normalised(statement))
+                return true;
+            if (name == u"corvan_province_extent"_s)
+                continue;
+        } else if (name == u"ix_h_btsdispatch_other_code"_s) {
+            // Some development builds made it already.
+            if (present.contains(name)) {
+                if (present.value(name) != normalised(statement))
+                    return true;
+                continue;
+            }
+        } else if (!name.isEmpty() && present.contains(name)) {
+            return true;
+        }
+        statements << statement;
+    }
+    if (present.contains(JournalAside))
+        return true;
+    *known = true;
+    statements
+        << u"insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,reversedby,entry) "
+           u"select discode,net,basecode,fromroom,toroom,reverses,reversedby,entry from "_s +
+               JournalAside
+        << u"drop table "_s + JournalAside << schemaVersionStatement(Engine::SQLite, 2);
+    return runInTransaction(db, statements, u"Cannot upgrade the development build's schema to version 2"_s,
+                            error) &&
+           upgradeSchema(db, 2, {}, error);
 }
 
 bool dropSchema(QSqlDatabase db, QString* error)

@@ -39,6 +39,14 @@ bool createSchema(QSqlDatabase db, QString* error);
 // each version reached. The specified tables' data is never touched.
 bool upgradeSchema(QSqlDatabase db, int from, const std::function<void(int)>& upgraded, QString* error);
 
+// A database made by a development build between corvan 0.1.0 and the schema versions: the
+// journal (and the province's extent, and perhaps the record codes' index) without a version.
+// On SQLite, when its own tables are exactly as one of those builds made them, it is brought
+// to version 2 in one transaction (the journal's entries kept), then on to LatestSchemaVersion;
+// *known is false and nothing is changed when they are not, or on PostgreSQL, whose
+// development builds' rules and rights no upgrade knows.
+bool upgradeDevelopmentSchema(QSqlDatabase db, bool* known, QString* error);
+
 // Drops everything createSchema made, in one transaction. The PostgreSQL casts stay: they
 // belong to the database, and other schemas may rely on them.
 bool dropSchema(QSqlDatabase db, QString* error);

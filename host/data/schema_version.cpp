@@ -86,6 +86,8 @@ QString SchemaVersion::describe(int version)
 {
     if (version == 1)
         return u"version 1 (corvan 0.1.0)"_s;
+    if (version == Unversioned)
+        return u"without a version (a development build's)"_s;
     return u"version %1"_s.arg(version);
 }
 

@@ -14,7 +14,8 @@ public:
     // No resource database at all.
     static constexpr int None = 0;
     // The component's own tables without a version: a database made by a build between
-    // releases, which no migration knows how to bring up to date.
+    // releases, brought up to date only when its tables are as a known build made them
+    // (upgradeDevelopmentSchema).
     static constexpr int Unversioned = -1;
 
     // The database's version; false with *error when the catalogue cannot be read.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
+#include <QSet>
 
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
@@ -13,6 +14,7 @@
 #include "core/plan/plan_reads.h"
 #include "core/plan/plan_reversal.h"
 #include "core/plan/plan_run.h"
+#include "core/plan/plan_store.h"
 #include "core/plan/plan_template.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/reversal.h"
@@ -398,6 +400,50 @@ TEST_F(PlanTest, ARowIsTheWizardsRelocationStatementForStatement)
               wizardRow);
 }
 
+// What a check sends grows with its rows and its cities, never with the rooms of a city: each
+// city's rooms are read once per check, each network's rules once per plan. A row's share is
+// its relocation rehearsed (the wizard's own reads and writes, cells, antennas and feeders
+// included) and the reads of its BTS and rooms; the budget leaves the fixture's largest BTS room.
+TEST_F(PlanTest, ACheckSendsABudgetOfStatementsPerRowAndPerCity)
+{
+    constexpr int PerRow = 43;
+    constexpr int PerCity = 6;
+    constexpr int Fixed = 24;
+    static const QRegularExpression WholeCity(QStringLiteral("^select .* from res_baseroom +where city="));
+    const QList<PlanFixture::Move> all = PlanFixture::moves(db, 40);
+    int before = 0;
+    for (const int rows : {4, 40}) {
+        const QList<PlanFixture::Move> moves = all.mid(0, rows);
+        QSet<QString> cities;
+        for (const PlanFixture::Move& move : moves)
+            cities << count(
+                QStringLiteral("select city_id from com_city where city_name='%1'").arg(move.cityName));
+        PlanRun run(context);
+        QString error;
+        ASSERT_TRUE(run.load(PlanFixture::sheet(headings, moves), &error));
+        host.recorder()->clear();
+        ASSERT_TRUE(run.check().done()) << verdicts(run).join(QLatin1Char('\n')).toStdString();
+        const QStringList sent = host.recorder()->statements();
+        // Every city of the plan read once, and no other room list of a whole city.
+        QStringList cityReads;
+        for (const QString& sql : sent)
+            if (WholeCity.match(sql).hasMatch() && !sql.contains(QStringLiteral("roomcode=")))
+                cityReads << sql;
+        QStringList expected;
+        for (const QString& city : std::as_const(cities))
+            expected << PlanStore::cityRoomsStatement(city);
+        cityReads.sort();
+        expected.sort();
+        EXPECT_EQ(cityReads, expected) << rows << " rows";
+        const QStringList rules = sent.filter(QStringLiteral("tabledictionarynew"));
+        if (rows == 4)
+            before = int(rules.size());
+        else
+            EXPECT_EQ(rules.size(), before) << "the rules are read again for more rows";
+        EXPECT_LE(sent.size(), PerRow * rows + PerCity * cities.size() + Fixed) << rows << " rows";
+    }
+}
+
 TEST(PlanReadsTest, KeepsOnlyWhatNoRelocationWrites)
 {
     const struct {
@@ -408,6 +454,13 @@ TEST(PlanReadsTest, KeepsOnlyWhatNoRelocationWrites)
         {"select city_id,city_name from com_city where pro_id='4'", true},
         {"select county_id,county_name from v_com_county where city='11'", true},
         {"select gbts from res_baseroom where roomcode='1'", false},
+        {"select getrule,customselectrule from tabledictionarynew where tablename='res_gbts' and "
+         "enfield='belongbsc'",
+         true},
+        {"select judgeunique from tablebaseinfo where queryfromview ='v_res_gbts'", true},
+        {"select x from tabledictionarynew where tablename='it''s res_gbts' and y in (select basenum from "
+         "res_gbts)",
+         false},
         {"select count(*) from v_res_gbts where basenum=12", false},
         {"select max(to_number(discode)) from h_btsdispatch", false},
         {"select discode from corvan_journal where 1=0", false},

@@ -123,4 +123,69 @@ TEST(SchemaUpgrade, TheReleasedSchemaBecomesTodaysWithItsDataAndTakesAPlanAndIts
     EXPECT_EQ(PlanFixture::resources(old), before);
 }
 
+// Databases made by development builds between 0.1.0 and the versions: the journal without a
+// version, with or without the record codes' index. Upgraded when their tables are exactly
+// as such a build made them, their journal entries kept; anything else, and any such
+// database on PostgreSQL (whose builds' rules no upgrade knows), is left as it was.
+TEST(SchemaUpgrade, ADevelopmentBuildsDatabaseUpgradesOnlyWhenItsTablesAreKnown)
+{
+    const QString journal =
+        u"create table corvan_journal (\n  discode    text not null primary key,\n  net        "
+        u"text not null,\n  basecode   text not null,\n  fromroom   text,\n  toroom     text,\n  "
+        u"reverses   text,\n  reversedby text,\n  entry      text not null\n)"_s;
+    const QString index = u"create index ix_corvan_journal_bts on corvan_journal(basecode, net)"_s;
+    const QString extent =
+        u"create table corvan_province_extent (\n  pro_id  text not null primary key,\n  lon_min "
+        u"real not null,\n  lon_max real not null,\n  lat_min real not null,\n  lat_max real not "
+        u"null\n)"_s;
+    const QString codes = u"create index ix_h_btsdispatch_other_code on h_btsdispatch(discode)\n  where not "
+                          u"(length(discode) = 20 and discode not glob '*[^0-9]*')"_s;
+    const struct {
+        const char* state;
+        QStringList statements;
+        bool known;
+    } cases[] = {
+        {"journal and extent", {journal, index, extent}, true},
+        {"and the record codes' index", {journal, index, extent, codes}, true},
+        {"a journal column more",
+         {QString(journal).replace(u"entry      text not null"_s, u"entry text not null, note text"_s), index,
+          extent},
+         false},
+        {"no journal index", {journal, extent}, false},
+        {"a plan table already",
+         {journal, index, extent, u"create table corvan_plan (plancode text)"_s},
+         false},
+    };
+    TestDatabase fresh;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        TestDatabase old(TestDatabase::Contents::Nothing);
+        for (const QString& statement : releasedStatements(old.isPostgresql()))
+            old.exec(statement);
+        for (const QString& statement : c.statements)
+            old.exec(old.isPostgresql() ? QString(statement).section(u"\n  where"_s, 0, 0) : statement);
+        old.exec(u"insert into corvan_journal(discode,net,basecode,fromroom,toroom,entry) "
+                 u"values('00000000000000000007','G','42','1','2','{}')"_s);
+        old.exec(u"insert into corvan_province_extent values('9',100,120,20,30)"_s);
+        const QStringList before = catalogue(old);
+        int version = 0;
+        QString error;
+        ASSERT_TRUE(host::SchemaVersion::read(old.database(), &version, &error));
+        EXPECT_EQ(version, host::SchemaVersion::Unversioned);
+
+        bool known = true;
+        ASSERT_TRUE(host::upgradeDevelopmentSchema(old.database(), &known, &error)) << error.toStdString();
+        const bool upgraded = c.known && !old.isPostgresql();
+        EXPECT_EQ(known, upgraded);
+        ASSERT_TRUE(host::SchemaVersion::read(old.database(), &version, &error));
+        EXPECT_EQ(version, upgraded ? host::LatestSchemaVersion : host::SchemaVersion::Unversioned);
+        EXPECT_EQ(catalogue(old), upgraded ? catalogue(fresh) : before);
+        EXPECT_EQ(old.rows(u"select discode,net,basecode,fromroom,toroom,reverses,reversedby,entry from "
+                           u"corvan_journal"_s,
+                           u"<null>"_s),
+                  QStringList{u"00000000000000000007|G|42|1|2|<null>|<null>|{}"_s});
+        EXPECT_EQ(old.rows(u"select pro_id,lon_min from corvan_province_extent"_s).size(), 1);
+    }
+}
+
 } // namespace

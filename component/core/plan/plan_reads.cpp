@@ -17,7 +17,12 @@ bool PlanReads::keepable(const QString& sql)
                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression Locking(QStringLiteral("\\bfor\\s+(update|share)\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
-    return Query.match(sql).hasMatch() && !Written.match(sql).hasMatch() && !Locking.match(sql).hasMatch();
+    // Names inside quotes are texts compared with, not tables read: the field rules of
+    // res_gbts are read from tabledictionarynew where tablename='res_gbts'.
+    static const QRegularExpression Quoted(QStringLiteral("'(?:[^']|'')*'"));
+    const QString names = QString(sql).replace(Quoted, QStringLiteral("''"));
+    return Query.match(names).hasMatch() && !Written.match(names).hasMatch() &&
+           !Locking.match(names).hasMatch();
 }
 
 std::unique_ptr<RecordSet> PlanReads::OpenRecordset(const QString& sql, const QString& database,

@@ -201,29 +201,58 @@ bool PlanRun::resolve(Row& row)
     if (roomNumber.isEmpty() && roomName.isEmpty())
         return refuse(QStringLiteral("%1与%2都没有填写")
                           .arg(heading(PlanColumns::RoomNumber), heading(PlanColumns::RoomName)));
-    auto rooms = db.open(PlanStore::targetRoomStatement(row.net, row.cityId, roomNumber, roomName));
-    if (!rooms)
-        return refuse(QStringLiteral("无法读取目标机房：") + db.lastError());
-    if (rooms->RecordCount() == 0)
+    QString failure;
+    const CityRoomList* cityRooms = this->cityRooms(row.cityId, &failure);
+    if (!cityRooms)
+        return refuse(QStringLiteral("无法读取目标机房：") + failure);
+    // Compared as the database compares texts: exactly, as the row gives them.
+    QList<const CityRoom*> rooms;
+    for (const qsizetype i :
+         roomNumber.isEmpty() ? cityRooms->byName.values(roomName) : cityRooms->byNumber.values(roomNumber))
+        rooms << &cityRooms->rooms.at(i);
+    if (rooms.isEmpty())
         return refuse(roomNumber.isEmpty()
                           ? QStringLiteral("%1没有名为“%2”的机房").arg(cityName, roomName)
                           : QStringLiteral("%1没有编号为“%2”的机房").arg(cityName, roomNumber));
-    if (rooms->RecordCount() > 1)
+    if (rooms.size() > 1)
         return refuse(roomNumber.isEmpty() ? QStringLiteral("%1有 %2 个名为“%3”的机房，请填写%4")
                                                  .arg(cityName)
-                                                 .arg(rooms->RecordCount())
+                                                 .arg(rooms.size())
                                                  .arg(roomName, heading(PlanColumns::RoomNumber))
                                            : QStringLiteral("%1有 %2 个编号为“%3”的机房")
                                                  .arg(cityName)
-                                                 .arg(rooms->RecordCount())
+                                                 .arg(rooms.size())
                                                  .arg(roomNumber));
-    row.roomCode = firstOf(*rooms, 0);
-    row.roomName = firstOf(*rooms, 1);
-    row.roomHolder = firstOf(*rooms, 2);
+    row.roomCode = rooms.first()->code;
+    row.roomName = rooms.first()->name.trimmed();
+    row.roomHolder = rooms.first()->holders[PlanColumns::Networks.indexOf(row.net)];
     if (!roomNumber.isEmpty() && !roomName.isEmpty() && row.roomName != roomName)
         return refuse(QStringLiteral("%1“%2”是“%3”，不是“%4”")
                           .arg(heading(PlanColumns::RoomNumber), roomNumber, row.roomName, roomName));
     return true;
+}
+
+const PlanRun::CityRoomList* PlanRun::cityRooms(const QString& cityId, QString* error)
+{
+    const auto kept = m_cityRooms.constFind(cityId);
+    if (kept != m_cityRooms.cend())
+        return &*kept;
+    auto rs = m_rowContext.db().open(PlanStore::cityRoomsStatement(cityId));
+    if (!rs) {
+        *error = m_rowContext.db().lastError();
+        return nullptr;
+    }
+    CityRoomList list;
+    list.rooms.reserve(rs->RecordCount());
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
+        CityRoom room{rs->Text(0).trimmed(), rs->Text(1), rs->Text(2), {}};
+        for (int n = 0; n < 3; ++n)
+            room.holders[n] = rs->Text(3 + n).trimmed();
+        list.byNumber.insert(room.number, list.rooms.size());
+        list.byName.insert(room.name, list.rooms.size());
+        list.rooms << room;
+    }
+    return &*m_cityRooms.insert(cityId, list);
 }
 
 bool PlanRun::enterValues(Row& row)
@@ -332,6 +361,7 @@ CommitOutcome PlanRun::begin()
 CommitOutcome PlanRun::check(const Progress& progress)
 {
     m_results.clear();
+    m_cityRooms.clear();
     m_checked = false;
     if (!m_context.DataService() || !m_context.TransactionService())
         return CommitOutcome{CommitOutcome::Result::Failed, NoTransactions, {}, {}, {}, {}};

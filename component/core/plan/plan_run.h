@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -94,6 +95,21 @@ public:
 
 private:
     struct Row;
+    struct CityRoom {
+        QString code; // trimmed, as are the holders
+        QString name;
+        QString number;
+        QString holders[3]; // each network's column, in the order of NetworkLetters
+    };
+    // The rooms of a city, read the first time a row of the check names it: a row's target
+    // room is found among them by number or name, so that a plan reads each city once, not
+    // once per row.
+    struct CityRoomList {
+        QList<CityRoom> rooms;
+        QMultiHash<QString, qsizetype> byNumber; // as the database holds them, untrimmed
+        QMultiHash<QString, qsizetype> byName;
+    };
+    const CityRoomList* cityRooms(const QString& cityId, QString* error);
     bool resolve(Row& row);
     void rehearse(Row& row);
     bool enterValues(Row& row);
@@ -106,6 +122,7 @@ private:
     PlanColumns m_columns;
     std::vector<std::unique_ptr<Row>> m_rows;
     QList<PlanRowResult> m_results;
+    QHash<QString, CityRoomList> m_cityRooms;
     bool m_checked = false;
 };
 

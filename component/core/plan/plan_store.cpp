@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/plan/plan_store.h"
 
+#include "core/context/field_names.h"
 #include "core/context/sql_literal.h"
 #include "core/plan/plan_run.h"
 
@@ -35,13 +36,12 @@ QString PlanStore::roomOfNumberStatement(const QString& net, const QString& numb
            QStringLiteral("bts=") + quoted(number);
 }
 
-QString PlanStore::targetRoomStatement(const QString& net, const QString& cityId, const QString& roomNumber,
-                                       const QString& roomName)
+QString PlanStore::cityRoomsStatement(const QString& cityId)
 {
-    return QStringLiteral("select roomcode,roomname,") + networkName(net) +
-           QStringLiteral("bts from res_baseroom where city=") + quoted(cityId) +
-           (roomNumber.isEmpty() ? QStringLiteral(" and roomname=") + quoted(roomName)
-                                 : QStringLiteral(" and roomno=") + quoted(roomNumber));
+    QString sql = QStringLiteral("select roomcode,roomname,roomno");
+    for (const QString& letter : NetworkLetters)
+        sql += QLatin1Char(',') + letter.toLower() + QStringLiteral("bts");
+    return sql + QStringLiteral(" from res_baseroom where city=") + quoted(cityId);
 }
 
 QString PlanStore::planOfRecordStatement(const QString& discode)

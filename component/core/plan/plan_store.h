@@ -18,9 +18,9 @@ public:
                                    const QDateTime& when, int rows);
     // The room whose network column holds the BTS of that number: its code and name.
     static QString roomOfNumberStatement(const QString& net, const QString& number);
-    // The rooms of a city by number (else by name): code, name and the network's column.
-    static QString targetRoomStatement(const QString& net, const QString& cityId, const QString& roomNumber,
-                                       const QString& roomName);
+    // Every room of a city, where a plan's rows find their target rooms by number or name:
+    // code, name, number and each network's column, in the order of NetworkLetters.
+    static QString cityRoomsStatement(const QString& cityId);
     // The plan a record's relocation was applied in.
     static QString planOfRecordStatement(const QString& discode);
     // A plan's title, file, user, time and rows.
