@@ -435,6 +435,7 @@ TEST_F(ReversalTest, ReentryWorksheetNamesTheCodesAndWritesNumbersAsNumbers)
     EXPECT_EQ(kinds.value(QStringLiteral("G") + a2), QStringLiteral("n:1832"));
     EXPECT_EQ(kinds.value(QStringLiteral("H") + a2), QString());
     EXPECT_EQ(book.sheets.at(2)->TextRC(a1.toInt() - 1, 7), QStringLiteral("120"));
+}
 
 // Three moves of one day told apart by their times, not by their codes: the reversal and the
 // move after it carry a time (set here out of code order), the first move was written before
