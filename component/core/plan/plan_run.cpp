@@ -140,16 +140,24 @@ bool PlanRun::load(const QList<QStringList>& sheet, QString* error)
     return true;
 }
 
+QString PlanRun::heading(const QString& key) const
+{
+    return m_columns.column(key)->heading;
+}
+
 bool PlanRun::resolve(Row& row)
+{
+    QString cityName;
+    return resolveBts(row, &cityName) && resolveTarget(row, cityName);
+}
+
+bool PlanRun::resolveBts(Row& row, QString* cityName)
 {
     const SystemDb& db = m_rowContext.db();
     RightService* rights = m_rowContext.RightService();
     const auto refuse = [&row](const QString& why) {
         row.verdict = why;
         return false;
-    };
-    const auto heading = [this](const QString& key) {
-        return m_columns.column(key)->heading;
     };
     row.net = row.source.value(PlanColumns::Net).toUpper();
     row.number = row.source.value(PlanColumns::Number);
@@ -170,9 +178,9 @@ bool PlanRun::resolve(Row& row)
     if (cities->RecordCount() != 1)
         return refuse(QStringLiteral("%1“%2”不存在").arg(heading(PlanColumns::City), city));
     row.cityId = firstOf(*cities, 0);
-    const QString cityName = firstOf(*cities, 1);
+    *cityName = firstOf(*cities, 1);
     if (!rights || !rights->HasCityRight(mdlPubFun::RightFunction, row.cityId))
-        return refuse(NoRight.arg(cityName));
+        return refuse(NoRight.arg(*cityName));
 
     auto bts = db.open(QStringLiteral("select basecode,city,basename from res_") + n +
                        QStringLiteral("bts where basenum='") + sqlText(row.number) + QLatin1Char('\''));
@@ -195,7 +203,15 @@ bool PlanRun::resolve(Row& row)
         row.fromRoomCode = firstOf(*from, 0);
         row.fromRoomName = firstOf(*from, 1);
     }
+    return true;
+}
 
+bool PlanRun::resolveTarget(Row& row, const QString& cityName)
+{
+    const auto refuse = [&row](const QString& why) {
+        row.verdict = why;
+        return false;
+    };
     const QString roomNumber = row.source.value(PlanColumns::RoomNumber);
     const QString roomName = row.source.value(PlanColumns::RoomName);
     if (roomNumber.isEmpty() && roomName.isEmpty())

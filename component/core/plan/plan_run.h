@@ -110,7 +110,11 @@ private:
         QMultiHash<QString, qsizetype> byName;
     };
     const CityRoomList* cityRooms(const QString& cityId, QString* error);
+    // The row's BTS and its target room found, or the row refused saying why.
     bool resolve(Row& row);
+    bool resolveBts(Row& row, QString* cityName);
+    bool resolveTarget(Row& row, const QString& cityName);
+    QString heading(const QString& key) const;
     void rehearse(Row& row);
     bool enterValues(Row& row);
     CommitOutcome writeRow(Row& row, const JournalPlanRow& plan);
