@@ -307,14 +307,27 @@ bool frmPlan::cmdExportClick()
     SheetService* sheets = m_context.SheetService();
     if (!sheets || m_run->results().isEmpty())
         return false;
-    // The totals go with the rows, below them.
+    // The workbook must read on its own: the column headings, which the window shows in its
+    // header and an export does not carry, above the rows, and the totals below them. It is
+    // laid out on a sheet of its own, so the window's rows stay as they are.
+    Sheet book(this);
+    book.hide();
     const int rows = m_fbPlan->MaxRow();
-    m_fbPlan->setMaxRow(rows + 2);
-    m_fbPlan->setTextRC(rows + 2, 1, totalsText());
-    const bool done = sheets->ExportSheet(m_fbPlan, Caption + QStringLiteral("检查结果"), true);
-    m_fbPlan->clearRange(rows + 1, 1, rows + 2, m_fbPlan->MaxCol());
-    m_fbPlan->setMaxRow(rows);
-    return done;
+    const int columns = m_fbPlan->MaxCol();
+    book.setMaxCol(columns);
+    book.setMaxRow(rows + 3);
+    for (int c = 1; c <= columns; ++c) {
+        book.setColText(c, m_fbPlan->ColText(c));
+        book.setColWidth(c, m_fbPlan->ColWidth(c));
+        book.setTextRC(1, c, m_fbPlan->ColText(c));
+        for (int r = 1; r <= rows; ++r) {
+            book.setTextRC(r + 1, c, m_fbPlan->TextRC(r, c));
+            if (const QColor colour = m_fbPlan->CellForeground(r, c); colour.isValid())
+                book.setCellForeground(r + 1, c, colour);
+        }
+    }
+    book.setTextRC(rows + 3, 1, totalsText());
+    return sheets->ExportSheet(&book, Caption + QStringLiteral("检查结果"), true);
 }
 
 void frmPlan::cmdCancelClick()
