@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QJsonArray>
 
+#include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
@@ -17,9 +18,6 @@ const QString Reentry::CityNameColumn = QStringLiteral("地市名称");
 const QString Reentry::CountyNameColumn = QStringLiteral("区县名称");
 
 namespace {
-
-const QString CityColumn = QStringLiteral("city");
-const QString CountyColumn = QStringLiteral("county");
 
 QString text(const QJsonValue& value)
 {
@@ -62,8 +60,8 @@ Reentry::Table location(const mdlPubVar& context, const Journal::Entry& entry, N
                 return text(after.at(i));
         return QString();
     };
-    const QString city = field(CityColumn);
-    const QString county = field(CountyColumn);
+    const QString city = field(FieldName::City);
+    const QString county = field(FieldName::County);
     return {Reentry::LocationName,
             {QStringLiteral("项目"), QStringLiteral("内容")},
             {{QStringLiteral("网络类型"), entry.net + QStringLiteral(" 网")},
@@ -119,8 +117,8 @@ QList<Reentry::Table> Reentry::tables(const mdlPubVar& context, const QString& d
             table.numbers << (types.value(c) == QLatin1String("num") ||
                               types.value(c) == QLatin1String("int"));
             // The name beside the code, for a reader who knows the city but not its number.
-            if (columns.at(c) == CityColumn || columns.at(c) == CountyColumn) {
-                table.columns << (columns.at(c) == CityColumn ? CityNameColumn : CountyNameColumn);
+            if (columns.at(c) == FieldName::City || columns.at(c) == FieldName::County) {
+                table.columns << (columns.at(c) == FieldName::City ? CityNameColumn : CountyNameColumn);
                 table.numbers << false;
             }
         }
@@ -130,9 +128,9 @@ QList<Reentry::Table> Reentry::tables(const mdlPubVar& context, const QString& d
             for (qsizetype c = 0; c < columns.size(); ++c) {
                 const QString value = text(values.at(c));
                 texts << value;
-                if (columns.at(c) == CityColumn)
+                if (columns.at(c) == FieldName::City)
                     texts << names.city(value);
-                else if (columns.at(c) == CountyColumn)
+                else if (columns.at(c) == FieldName::County)
                     texts << names.county(value);
             }
             table.rows << texts;
