@@ -157,6 +157,11 @@ int clsMain::runPlan(const QString& path, bool apply, const QString& report, con
     return PlanCommand::run(m_context, path, apply, report, out, err);
 }
 
+int clsMain::reversePlan(const QString& code, const Lines& out, const Lines& err)
+{
+    return PlanCommand::reverse(m_context, code, out, err);
+}
+
 void clsMain::openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap)
 {
     // A wizard already open is filled again, not opened twice; it has no owner.

@@ -39,6 +39,7 @@ public:
     int writePlanTemplate(const QString& path, const Lines& out, const Lines& err) override;
     int runPlan(const QString& path, bool apply, const QString& report, const Lines& out,
                 const Lines& err) override;
+    int reversePlan(const QString& code, const Lines& out, const Lines& err) override;
 
     // The visibility recorded by the last hildFrm: one entry per window then loaded, plus
     // a spare entry that stays false.

@@ -71,10 +71,14 @@ CommandLine::CommandLine()
         "corvan plan check FILE         check a plan (.xlsx or .csv): one line per row\n"
         "corvan plan apply FILE         check it and, when every row passes, apply it in one "
         "commit\n"
-        "Exit status of plan: 0 every row passes (or the plan was applied), 1 a row is refused or "
-        "the apply failed (nothing written), 2 a file or usage error."));
-    m_parser.addPositionalArgument(QStringLiteral("plan"), QStringLiteral("plan template|check|apply FILE"),
-                                   QStringLiteral("[plan WHAT FILE]"));
+        "corvan plan reverse CODE       reverse an applied plan as one, last row first in one "
+        "transaction; CODE is the plan's code or the record code of any relocation in it\n"
+        "Exit status of plan: 0 every row passes (or the plan was applied or reversed), 1 a row is "
+        "refused or the apply or reversal failed (nothing written), 2 a file or usage error or an "
+        "unknown code."));
+    m_parser.addPositionalArgument(QStringLiteral("plan"),
+                                   QStringLiteral("plan template|check|apply FILE, or plan reverse CODE"),
+                                   QStringLiteral("[plan WHAT FILE|CODE]"));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_databaseOption, m_createDemoOption, m_scaleOption, m_forceOption, m_userOption,
                          m_provinceOption, m_pluginOption, m_sqlTraceOption, m_screenshotOption, m_roomOption,
@@ -84,12 +88,12 @@ CommandLine::CommandLine()
 bool CommandLine::parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error)
 {
     static const QStringList works{QStringLiteral("template"), QStringLiteral("check"),
-                                   QStringLiteral("apply")};
+                                   QStringLiteral("apply"), QStringLiteral("reverse")};
     const qsizetype which = works.indexOf(positional.value(1));
     if (positional.size() != 3 || which < 0 || positional.at(2).trimmed().isEmpty()) {
         if (error)
-            *error =
-                QStringLiteral("plan takes template, check or apply and one file: corvan plan check FILE");
+            *error = QStringLiteral("plan takes template, check or apply and one file, or reverse and "
+                                    "one code: corvan plan check FILE, corvan plan reverse CODE");
         return false;
     }
     *work = PlanWork(which);
@@ -131,8 +135,8 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
     if (plan && !parsePlan(positional, &m_planWork, &m_planFile, error))
         return false;
     m_report = m_parser.value(m_reportOption);
-    if (m_parser.isSet(m_reportOption) &&
-        (!plan || m_planWork == PlanWork::Template || m_report.trimmed().isEmpty()))
+    if (m_parser.isSet(m_reportOption) && (!plan || m_planWork == PlanWork::Template ||
+                                           m_planWork == PlanWork::Reverse || m_report.trimmed().isEmpty()))
         return fail(QStringLiteral("--report takes a file, and only with plan check or plan apply"));
     m_database = m_parser.value(m_databaseOption);
     m_force = m_parser.isSet(m_forceOption);
@@ -192,7 +196,7 @@ QString CommandLine::helpText() const
     // The parser names the program by its full path; the user knows it as corvan.
     QString text = m_parser.helpText();
     const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
-    return QStringLiteral("Usage: corvan [options] [plan template|check|apply FILE]") +
+    return QStringLiteral("Usage: corvan [options] [plan template|check|apply FILE | plan reverse CODE]") +
            (lineEnd < 0 ? QString() : text.mid(lineEnd));
 }
 

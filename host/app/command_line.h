@@ -12,8 +12,8 @@ namespace corvan::host {
 class CommandLine {
 public:
     enum class Action { Run, CreateDemo, UpgradeDatabase, Plan, Help, Version };
-    // What "corvan plan WHAT FILE" does.
-    enum class PlanWork { Template, Check, Apply };
+    // What "corvan plan WHAT FILE" (or "plan reverse CODE") does.
+    enum class PlanWork { Template, Check, Apply, Reverse };
 
     static constexpr int DefaultRooms = 1000;
     static constexpr int MaxRooms = 1000000;
@@ -39,7 +39,8 @@ public:
     QString roomName() const { return m_roomName; }
     // --tab N, the network tab chosen in the screenshot; -1 when not given.
     int tab() const { return m_tab; }
-    // "corvan plan template|check|apply FILE": the work, the plan's file, and --report OUT.xlsx.
+    // "corvan plan template|check|apply FILE" or "plan reverse CODE": the work, the plan's file
+    // (or the code of the plan to reverse), and --report OUT.xlsx.
     PlanWork planWork() const { return m_planWork; }
     QString planFile() const { return m_planFile; }
     QString report() const { return m_report; }

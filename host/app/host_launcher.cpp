@@ -225,6 +225,8 @@ int HostLauncher::runPlan()
             return runner->runPlan(file, false, m_commandLine.report(), out, err);
         case CommandLine::PlanWork::Apply:
             return runner->runPlan(file, true, m_commandLine.report(), out, err);
+        case CommandLine::PlanWork::Reverse:
+            return runner->reversePlan(file, out, err);
         }
         return int(Failure);
     });

@@ -37,7 +37,7 @@ public:
     int createDemo();
     // --upgrade-database. Needs a QCoreApplication.
     int upgradeDatabase();
-    // corvan plan template|check|apply FILE: the component's plan work without a window.
+    // corvan plan template|check|apply FILE, plan reverse CODE: the component's plan work without a window.
     // Needs a QApplication (the component's libraries are a desktop's).
     int runPlan();
 

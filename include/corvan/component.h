@@ -84,6 +84,9 @@ public:
     // every row is written there too (.xlsx).
     virtual int runPlan(const QString& path, bool apply, const QString& report, const Lines& out,
                         const Lines& err) = 0;
+    // Reverses an applied plan as one, named by its code or by the record code of any
+    // relocation applied in it. One line per reversed row to out; a refusal to err.
+    virtual int reversePlan(const QString& code, const Lines& out, const Lines& err) = 0;
 };
 
 // The plug-in's root object implements this; the host asks it for a new clsMain.
@@ -97,5 +100,5 @@ public:
 
 #define CorvanComponentFactory_iid "prjCorvan.clsMain"
 Q_DECLARE_INTERFACE(corvan::Component, "corvan.Component/1.0")
-Q_DECLARE_INTERFACE(corvan::PlanRunner, "corvan.PlanRunner/1.0")
+Q_DECLARE_INTERFACE(corvan::PlanRunner, "corvan.PlanRunner/1.1")
 Q_DECLARE_INTERFACE(corvan::ComponentFactory, CorvanComponentFactory_iid)

@@ -4,6 +4,7 @@
 #include "data/sql_data_service.h"
 #include "files.h"
 #include "support/fixture.h"
+#include "support/plan_fixture.h"
 #include "support/test_database.h"
 
 #include <QDir>
@@ -118,7 +119,8 @@ TEST_F(CorvanCommand, HelpAndVersion)
 {
     const Outcome help = corvan({u"--help"_s});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith(u"Usage: corvan [options] [plan template|check|apply FILE]\n"_s))
+    EXPECT_TRUE(help.out.startsWith(
+        u"Usage: corvan [options] [plan template|check|apply FILE | plan reverse CODE]\n"_s))
         << help.out.toStdString();
     for (const char* option : {"--database <location>", "--create-demo", "--scale <rooms>", "--force",
                                "--user <name>", "--province <id|name>", "--plugin <path>",
@@ -186,6 +188,11 @@ TEST_F(CorvanCommand, BadCommandsFailBeforeAnythingIsCreated)
              file(u"foreign.sqlite"_s))},
         {{u"--database"_s, noServer}, u"corvan: cannot open the database %1: "_s.arg(noServer)},
         {{u"--create-demo"_s, u"--database"_s, file(u"no/such/folder/demo.sqlite"_s)}, {}},
+        {{u"plan"_s, u"reverse"_s},
+         u"corvan: plan takes template, check or apply and one file, or reverse and one code: corvan plan "
+         u"check FILE, corvan plan reverse CODE\n"_s},
+        {{u"plan"_s, u"reverse"_s, u"1"_s, u"--report"_s, file(u"r.xlsx"_s)},
+         u"corvan: --report takes a file, and only with plan check or plan apply\n"_s},
     };
     for (const auto& [arguments, message] : commands)
         expectFailure(corvan(arguments), arguments.join(u' '), message);
@@ -344,13 +351,44 @@ TEST_F(CorvanCommand, PlanTemplateCheckAndApplyWithoutAWindow)
     EXPECT_EQ(plan({u"check"_s, folder.filePath(u"none.csv"_s)}).exitCode, 2);
     EXPECT_EQ(plan({u"check"_s}).exitCode, 2);
 
-    // Applied with a report: one plan, one record, the report beside it.
+    // Applied with a report: one plan, one record, the report beside it, and the plan's code.
     const QString report = folder.filePath(u"结果.xlsx"_s);
     const qint64 records = sqliteCount(database, u"h_btsdispatch"_s);
+    const QStringList before = PlanFixture::resources(*std::make_unique<TestDatabase>(database));
     const Outcome applied = plan({u"apply"_s, made, u"--report"_s, report});
     EXPECT_EQ(applied.exitCode, 0) << applied.out.toStdString() << applied.err.toStdString();
     EXPECT_TRUE(applied.out.contains(u"计划执行成功：调整基站 1 个"_s)) << applied.out.toStdString();
     EXPECT_EQ(sqliteCount(database, u"corvan_plan"_s), 1);
     EXPECT_EQ(sqliteCount(database, u"h_btsdispatch"_s), records + 1);
     EXPECT_TRUE(QFileInfo::exists(report));
+    TestDatabase after(database);
+    const QString code = after.rows(u"select plancode from corvan_plan"_s).value(0);
+    const QString applying = after.rows(u"select max(discode) from h_btsdispatch"_s).value(0);
+    EXPECT_TRUE(applied.out.endsWith(u"\n计划编号：%1（撤销整个计划：corvan plan reverse %1）\n"_s.arg(code)))
+        << applied.out.toStdString();
+
+    // Reversed by its code: the row, its reversal's record, the resources as they were.
+    const Outcome reversed = plan({u"reverse"_s, code});
+    EXPECT_EQ(reversed.exitCode, 0) << reversed.err.toStdString();
+    const QStringList bts =
+        after.rows(u"select basecode,net from corvan_journal where discode='%1'"_s.arg(applying))
+            .value(0)
+            .split(u'|');
+    const QString reversal = after.rows(u"select max(discode) from h_btsdispatch"_s).value(0);
+    EXPECT_EQ(reversed.out, u"第 2 行\t%1\t%2\t%3\t撤销记录 %4\n计划撤销成功：撤销调整 1 个\n"_s.arg(
+                                bts.value(1), bts.value(0), applying, reversal));
+    EXPECT_EQ(PlanFixture::resources(after), before);
+    // Once reversed, neither its code nor its record's reverses it again; a code of nothing is
+    // no plan: status 2, one line.
+    for (const QString& again : {code, applying}) {
+        const Outcome twice = plan({u"reverse"_s, again});
+        EXPECT_EQ(twice.exitCode, 1);
+        EXPECT_EQ(twice.err,
+                  u"第 2 行（G网，调整记录 %1）：该调整已被记录 %2 单独撤销，计划不能再整体撤销。\n"_s.arg(
+                      applying, reversal));
+    }
+    const Outcome unknown = plan({u"reverse"_s, u"9'9"_s});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.err, u"“9'9”既不是批量调整计划的编号，也不是计划中调整的记录编号\n"_s);
+    EXPECT_EQ(PlanFixture::resources(after), before);
 }

@@ -93,6 +93,15 @@ TestDatabase::TestDatabase(Contents contents, const QString& serverUrl)
         fatal(QStringLiteral("cannot create the schema: %1").arg(error));
 }
 
+TestDatabase::TestDatabase(const QString& sqliteFile)
+    : m_location(host::DatabaseLocation::sqliteFile(sqliteFile)),
+      m_service(std::make_unique<host::SqlDataService>())
+{
+    QString error;
+    if (!m_service->open(m_location, &error))
+        fatal(error);
+}
+
 TestDatabase::~TestDatabase()
 {
     m_service.reset();

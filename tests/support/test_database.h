@@ -26,6 +26,8 @@ public:
     // On PostgreSQL: a database made on the server of that URL (a list of servers included)
     // rather than on the suite's.
     TestDatabase(Contents contents, const QString& serverUrl);
+    // The SQLite file that a corvan process made, read (and left) where it is.
+    explicit TestDatabase(const QString& sqliteFile);
     ~TestDatabase();
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;

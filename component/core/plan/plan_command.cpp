@@ -5,7 +5,9 @@
 #include <QFileInfo>
 
 #include "core/context/mdl_pub_var.h"
+#include "core/plan/plan_reversal.h"
 #include "core/plan/plan_run.h"
+#include "core/plan/plan_store.h"
 #include "core/plan/plan_template.h"
 
 namespace corvan {
@@ -17,6 +19,13 @@ constexpr int Refused = 1;
 constexpr int Unusable = 2;
 
 const QString NoFiles = QStringLiteral("主机没有提供工作簿读写服务（TextWorkbookService），无法读写计划文件");
+
+// A message of the core, one line per line of it.
+void lines(const QString& message, const PlanCommand::Lines& to)
+{
+    for (const QString& line : message.split(QStringLiteral("\r\n")))
+        to(line);
+}
 
 bool writable(const QString& path)
 {
@@ -89,8 +98,9 @@ int PlanCommand::run(const mdlPubVar& context, const QString& path, bool apply, 
         out(PlanTemplate::resultLine(result));
     out(PlanTemplate::totalsLine(plan.totals()));
     if (!outcome.message.isEmpty() && (outcome.done() || outcome.result != CommitOutcome::Result::Refused))
-        for (const QString& line : outcome.message.split(QStringLiteral("\r\n")))
-            (outcome.done() ? out : err)(line);
+        lines(outcome.message, outcome.done() ? out : err);
+    if (apply && outcome.done() && !outcome.recordCode.isEmpty())
+        out(reverseHint(context, outcome.recordCode, plan.results().value(0).record));
     if (!report.isEmpty() && !plan.results().isEmpty() &&
         !files->WriteTextWorkbook(report, {PlanTemplate::resultSheet(plan.results(), plan.totals())},
                                   &error)) {
@@ -100,6 +110,65 @@ int PlanCommand::run(const mdlPubVar& context, const QString& path, bool apply, 
             status = Unusable;
     }
     return status;
+}
+
+int PlanCommand::reverse(const mdlPubVar& context, const QString& code, const Lines& out, const Lines& err)
+{
+    const QString given = code.trimmed();
+    // Plan codes and record codes are numbered each on their own, so one code can name a
+    // plan and a record applied in another plan: which one was meant is never guessed.
+    const QString planOfRecord = PlanReversal::planOf(context, given);
+    const bool isPlan = !given.isEmpty() && context.db().firstText(PlanStore::planStatement(given));
+    if (isPlan && !planOfRecord.isEmpty() && planOfRecord != given) {
+        err(ambiguousCode(given, planOfRecord));
+        return Unusable;
+    }
+    const QString plan = isPlan ? given : planOfRecord;
+    if (plan.isEmpty()) {
+        err(unknownCode(given));
+        return Unusable;
+    }
+    const PlanReversal::Preview preview = PlanReversal::preview(context, plan);
+    if (!preview.ok()) {
+        lines(preview.refusal, err);
+        return Refused;
+    }
+    QStringList records;
+    const CommitOutcome outcome = PlanReversal::run(context, preview, &records);
+    if (!outcome.done()) {
+        // Held by another user too: nothing written, and the command can be run again.
+        lines(outcome.message, err);
+        return Refused;
+    }
+    for (qsizetype i = 0; i < preview.rows.size(); ++i) {
+        const PlanReversal::Row& row = preview.rows.at(i);
+        out(QStringLiteral("第 %1 行\t%2\t%3\t%4\t撤销记录 %5")
+                .arg(row.line)
+                .arg(row.net, row.basecode, row.discode, records.value(i)));
+    }
+    lines(outcome.message, out);
+    return Passed;
+}
+
+QString PlanCommand::reverseHint(const mdlPubVar& context, const QString& plan, const QString& firstRecord)
+{
+    // A plan's code that is also the code of a record of an earlier plan would be refused as
+    // ambiguous; the record of its own first row names it alone.
+    const QString other = PlanReversal::planOf(context, plan);
+    const QString code = other.isEmpty() || other == plan || firstRecord.isEmpty() ? plan : firstRecord;
+    return QStringLiteral("计划编号：%1（撤销整个计划：corvan plan reverse %2）").arg(plan, code);
+}
+
+QString PlanCommand::unknownCode(const QString& code)
+{
+    return QStringLiteral("“%1”既不是批量调整计划的编号，也不是计划中调整的记录编号").arg(code);
+}
+
+QString PlanCommand::ambiguousCode(const QString& code, const QString& otherPlan)
+{
+    return QStringLiteral("“%1”既是计划 %1 的编号，又是计划 %2 中一个调整的记录编号，未作任何修改；"
+                          "请改用要撤销的计划中另一个调整的记录编号")
+        .arg(code, otherPlan);
 }
 
 } // namespace corvan
