@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // corvan run as a process: what it prints, its exit status, and what it leaves on disk.
 
-#include "data/sql_data_service.h"
 #include "files.h"
 #include "support/fixture.h"
 #include "support/plan_fixture.h"
@@ -19,7 +18,6 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-using corvan::host::SqlDataService;
 using corvan::test::TestDatabase;
 using namespace corvan::test;
 
@@ -41,14 +39,7 @@ QString corvanBinary()
 
 qint64 sqliteCount(const QString& path, const QString& table)
 {
-    SqlDataService service;
-    QString error;
-    if (!service.open(path, &error)) {
-        ADD_FAILURE() << error.toStdString();
-        return -1;
-    }
-    auto set = service.OpenRecordset(u"select count(*) from "_s + table, u"systemDB"_s);
-    return set ? set->Text(0).toLongLong() : -1;
+    return TestDatabase(path).rows(u"select count(*) from "_s + table).value(0).toLongLong();
 }
 
 class CorvanCommand : public ::testing::Test {
@@ -363,32 +354,28 @@ TEST_F(CorvanCommand, PlanTemplateCheckAndApplyWithoutAWindow)
     EXPECT_TRUE(QFileInfo::exists(report));
     TestDatabase after(database);
     const QString code = after.rows(u"select plancode from corvan_plan"_s).value(0);
-    const QString applying = after.rows(u"select max(discode) from h_btsdispatch"_s).value(0);
     EXPECT_TRUE(applied.out.endsWith(u"\n计划编号：%1（撤销整个计划：corvan plan reverse %1）\n"_s.arg(code)))
         << applied.out.toStdString();
 
-    // Reversed by its code: the row, its reversal's record, the resources as they were.
+    // Reversed by its code: the row, the record its journal entry says reversed it, the
+    // resources as they were; once reversed, neither its code nor its record's reverses it again.
     const Outcome reversed = plan({u"reverse"_s, code});
     EXPECT_EQ(reversed.exitCode, 0) << reversed.err.toStdString();
-    const QStringList bts =
-        after.rows(u"select basecode,net from corvan_journal where discode='%1'"_s.arg(applying))
+    const QStringList entry =
+        after.rows(u"select discode,net,basecode,reversedby from corvan_journal order by discode"_s)
             .value(0)
             .split(u'|');
-    const QString reversal = after.rows(u"select max(discode) from h_btsdispatch"_s).value(0);
     EXPECT_EQ(reversed.out, u"第 2 行\t%1\t%2\t%3\t撤销记录 %4\n计划撤销成功：撤销调整 1 个\n"_s.arg(
-                                bts.value(1), bts.value(0), applying, reversal));
+                                entry.value(1), entry.value(2), entry.value(0), entry.value(3)));
     EXPECT_EQ(PlanFixture::resources(after), before);
-    // Once reversed, neither its code nor its record's reverses it again; a code of nothing is
-    // no plan: status 2, one line.
-    for (const QString& again : {code, applying}) {
+    for (const QString& again : {code, entry.value(0)}) {
         const Outcome twice = plan({u"reverse"_s, again});
         EXPECT_EQ(twice.exitCode, 1);
         EXPECT_EQ(twice.err,
                   u"第 2 行（G网，调整记录 %1）：该调整已被记录 %2 单独撤销，计划不能再整体撤销。\n"_s.arg(
-                      applying, reversal));
+                      entry.value(0), entry.value(3)));
     }
     const Outcome unknown = plan({u"reverse"_s, u"9'9"_s});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_EQ(unknown.err, u"“9'9”既不是批量调整计划的编号，也不是计划中调整的记录编号\n"_s);
-    EXPECT_EQ(PlanFixture::resources(after), before);
 }
