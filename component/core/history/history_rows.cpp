@@ -25,6 +25,11 @@ const QString ListFrom = QStringLiteral(" from h_btsdispatch where ");
 // finding each: a scan reads a room in a fraction of what a search for one costs.
 constexpr int ManyRecords = 500;
 constexpr qint64 RoomsPerRecord = 20;
+// Likewise for the journal's times: finding each record's entry costs a search where a scan
+// of the entries reads several. A long list whose journal is not much longer reads them all.
+constexpr qint64 EntriesPerRecord = 4;
+const QString EveryTime =
+    QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not null");
 
 } // namespace
 
@@ -64,7 +69,14 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
     // A database known to have no journal has no times either.
     const std::optional<bool> journal = context.journalTable();
     if (!journal || *journal) {
-        if (const auto times = context.db().open(timesStatement(sql))) {
+        QString timesSql = timesStatement(sql);
+        if (count >= ManyRecords) {
+            const auto journalSize =
+                context.db().firstText(QStringLiteral("select count(*) from corvan_journal"));
+            if (journalSize && journalSize->toLongLong() <= EntriesPerRecord * count)
+                timesSql = EveryTime;
+        }
+        if (const auto times = context.db().open(timesSql)) {
             rows->m_times.reserve(times->RecordCount());
             for (times->MoveFirst(); !times->isEOF(); times->MoveNext()) {
                 const QString time = Journal::timeOfDay(times->Text(0));
