@@ -190,13 +190,17 @@ bool HistoryRows::nameEveryRoom()
     if (!rs)
         return false;
     // A room looked up already keeps the name it showed with; of two rows of one code the
-    // first counts, as for a lookup.
-    m_roomNames.reserve(m_roomNames.size() + rs->RecordCount());
-    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
-        const QString code = rs->Text(0);
-        if (!m_roomNames.contains(code))
-            m_roomNames.insert(code, rs->Text(1));
+    // first counts, as for a lookup. Rows are put in reverse so that the first is put last: one
+    // search per room, not two, for a province whose every room is read.
+    QHash<QString, QString> names;
+    names.reserve(rs->RecordCount() + m_roomNames.size());
+    for (int row = rs->RecordCount() - 1; row >= 0; --row) {
+        rs->MoveTo(row);
+        names.insert(rs->Text(0), rs->Text(1));
     }
+    for (auto known = m_roomNames.cbegin(); known != m_roomNames.cend(); ++known)
+        names.insert(known.key(), known.value());
+    m_roomNames = std::move(names);
     m_everyRoomNamed = true;
     return true;
 }
