@@ -82,6 +82,11 @@ bool ScaleData::prepare(int rooms, QString* error)
     return host::createDemoData(m_db, options, &report, error);
 }
 
+bool ScaleData::vacuum(QString* error)
+{
+    return host::engineOf(m_db) != host::Engine::PostgreSQL || exec(u"vacuum analyze"_s, error);
+}
+
 bool ScaleData::fillHistory(int records, QString* error)
 {
     const qint64 have = count(u"h_btsdispatch"_s);
