@@ -5,6 +5,7 @@
 #include "core/history/history_chart.h"
 #include "core/history/history_query.h"
 #include "core/history/history_rows.h"
+#include "core/journal/journal.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 
@@ -107,6 +108,14 @@ TEST(HistoryQueryTexts, StatementsCaptionsDatesAndInfo)
     EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-02-30"_s)), u"2006-02-30"_s);
     EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-3-7"_s)), u"2006-3-7"_s);
     EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"0000-01-01"_s)), u"0000-01-01"_s);
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDate(987, 6, 5))), u"0987-06-05"_s);
+    // The journal's time of day: only a valid hh:mm:ss after the day.
+    for (const auto& [entry, time] : {std::pair{u" 2025-01-05 09:07:03 "_s, u"09:07:03"_s},
+                                      {u"2025-01-05 23:59:60"_s, QString()},
+                                      {u"2025-01-05 24:00:00"_s, QString()},
+                                      {u"2025-01-05T09:7:03"_s, QString()},
+                                      {u"2025-01-05"_s, QString()}})
+        EXPECT_EQ(Journal::timeOfDay(entry), time) << entry.toStdString();
     // disinfo for reading: trimmed, every marker a line break.
     EXPECT_EQ(HistoryQuery::infoText(u"  a;H=62s2Qb;H=62s2Q "_s), u"a;\r\nb;\r\n"_s);
     EXPECT_EQ(HistoryQuery::infoText(u"H=62s2QH=62s2Q"_s), u"\r\n\r\n"_s);
