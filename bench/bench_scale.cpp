@@ -568,7 +568,8 @@ void Bench::run()
         fail(error);
     m_prep = std::make_unique<ScaleData>(m_data.database());
     if (!m_prep->prepare(m_scale, &error) || !m_prep->fillHistory(m_scale, &error) ||
-        !m_prep->chooseBts(&m_bts, &error) || !m_prep->giveCells(m_bts, CellsOfTheBts, 1, &error))
+        !m_prep->vacuum(&error) || !m_prep->chooseBts(&m_bts, &error) ||
+        !m_prep->giveCells(m_bts, CellsOfTheBts, 1, &error))
         fail(error);
     m_services = std::make_unique<host::HostServices>(&m_data);
     m_services->configure(u"admin"_s, QString());

@@ -3,6 +3,7 @@
 
 #include "data/demo_database.h"
 #include "data/schema.h"
+#include "data/schema_version.h"
 
 #include <QDate>
 #include <QHash>
@@ -59,8 +60,17 @@ qint64 ScaleData::count(const QString& table)
 
 bool ScaleData::prepare(int rooms, QString* error)
 {
-    if (first(u"select count(*) from res_baseroom"_s).toLongLong() == rooms)
-        return true;
+    if (first(u"select count(*) from res_baseroom"_s).toLongLong() == rooms) {
+        // A province kept from an earlier build is measured with what this build's schema adds.
+        int version = 0;
+        if (!host::SchemaVersion::read(m_db, &version, error))
+            return false;
+        if (version >= host::LatestSchemaVersion)
+            return true;
+        std::fprintf(stderr, "upgrading the kept province's schema\n");
+        return host::upgradeSchema(
+            m_db, version, [](int) {}, error);
+    }
     std::fprintf(stderr, "making the demo province of %d rooms\n", rooms);
     for (const QString& table : HistoryTables)
         exec(u"drop table if exists "_s + Aside + table, error);
@@ -70,6 +80,11 @@ bool ScaleData::prepare(int rooms, QString* error)
     options.rooms = rooms;
     host::DemoReport report;
     return host::createDemoData(m_db, options, &report, error);
+}
+
+bool ScaleData::vacuum(QString* error)
+{
+    return host::engineOf(m_db) != host::Engine::PostgreSQL || exec(u"vacuum analyze"_s, error);
 }
 
 bool ScaleData::fillHistory(int records, QString* error)

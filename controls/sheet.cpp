@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScopedValueRollback>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -343,10 +344,18 @@ void Sheet::clearRange(int row1, int col1, int row2, int col2)
     if (area.isEmpty())
         return;
     dropSpansTouching(area);
-    for (int row = area.top(); row <= area.bottom(); ++row) {
-        for (int col = area.left(); col <= area.right(); ++col)
-            delete m_table->takeItem(row, col);
+    // The table tells its view of every cell taken, one by one, and the view works out what to
+    // repaint each time: for a sheet cleared to be filled again that was half the time of
+    // showing a room's BTSs. The view hears of the area once.
+    QAbstractItemModel* model = m_table->model();
+    {
+        const QSignalBlocker quiet(model);
+        for (int row = area.top(); row <= area.bottom(); ++row) {
+            for (int col = area.left(); col <= area.right(); ++col)
+                delete m_table->takeItem(row, col);
+        }
     }
+    emit model->dataChanged(model->index(area.top(), area.left()), model->index(area.bottom(), area.right()));
 }
 
 // Editing and copying

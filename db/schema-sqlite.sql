@@ -229,6 +229,13 @@ create table corvan_schema (
 alter table corvan_journal add column entrytime text;
 -- @since-end
 
+-- @since-begin 4
+-- The history list reads every column of a year's records but their text: from this index
+-- alone, without a visit to each record, whose text fills most of the table.
+create index ix_h_btsdispatch_list on h_btsdispatch(distime, discode, disuser, net, fromcity,
+  tocity, fromroom, toroom, simplemode);
+-- @since-end
+
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
 create table host_field (

@@ -5,6 +5,7 @@
 #include "core/history/history_chart.h"
 #include "core/history/history_query.h"
 #include "core/history/history_rows.h"
+#include "core/journal/journal.h"
 #include "support/context_test.h"
 #include "support/core_helpers.h"
 
@@ -107,6 +108,14 @@ TEST(HistoryQueryTexts, StatementsCaptionsDatesAndInfo)
     EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-02-30"_s)), u"2006-02-30"_s);
     EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"2006-3-7"_s)), u"2006-3-7"_s);
     EXPECT_EQ(HistoryQuery::distimeText(QVariant(u"0000-01-01"_s)), u"0000-01-01"_s);
+    EXPECT_EQ(HistoryQuery::distimeText(QVariant(QDate(987, 6, 5))), u"0987-06-05"_s);
+    // The journal's time of day: only a valid hh:mm:ss after the day.
+    for (const auto& [entry, time] : {std::pair{u" 2025-01-05 09:07:03 "_s, u"09:07:03"_s},
+                                      {u"2025-01-05 23:59:60"_s, QString()},
+                                      {u"2025-01-05 24:00:00"_s, QString()},
+                                      {u"2025-01-05T09:7:03"_s, QString()},
+                                      {u"2025-01-05"_s, QString()}})
+        EXPECT_EQ(Journal::timeOfDay(entry), time) << entry.toStdString();
     // disinfo for reading: trimmed, every marker a line break.
     EXPECT_EQ(HistoryQuery::infoText(u"  a;H=62s2Qb;H=62s2Q "_s), u"a;\r\nb;\r\n"_s);
     EXPECT_EQ(HistoryQuery::infoText(u"H=62s2QH=62s2Q"_s), u"\r\n\r\n"_s);
@@ -178,19 +187,29 @@ TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
     const QString lookup = u"select roomname from res_baseroom where roomcode="_s;
     const QString names[] = {u"一号机房"_s, u"二号机房"_s, u"空机房"_s, QString()};
     const QString rooms[] = {code(1), code(2), code(5), code(99)};
-    // records in February 2007 over four rooms (the last one gone); the statements that name
-    // every room of a list of that size
-    const std::pair<int, QStringList> sizes[] = {
+    const QString sql =
+        HistoryQuery::statement(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28));
+    // records in February 2007 over four rooms (the last one gone); the statements that read
+    // the journal's times and those that name every room of a list of that size
+    const struct {
+        int count;
+        QStringList times;
+        QStringList everyRoom;
+    } sizes[] = {
         {200,
+         {HistoryRows::timesStatement(sql)},
          {u"select roomcode,roomname from res_baseroom where roomcode in (select fromroom from h_btsdispatch "
           "where distime >=to_date('2007-02-01','yyyy-mm-dd') and distime "
           "<=to_date('2007-02-28','yyyy-mm-dd') "
           "union select toroom from h_btsdispatch where distime >=to_date('2007-02-01','yyyy-mm-dd') and "
           "distime <=to_date('2007-02-28','yyyy-mm-dd'))"_s}},
         // Many records over a province of few rooms: every room is read.
-        {600, {u"select count(*) from res_baseroom"_s, u"select roomcode,roomname from res_baseroom"_s}},
+        {600,
+         {u"select count(*) from corvan_journal"_s,
+          u"select entrytime,discode from corvan_journal where entrytime is not null"_s},
+         {u"select count(*) from res_baseroom"_s, u"select roomcode,roomname from res_baseroom"_s}},
     };
-    for (const auto& [count, everyRoom] : sizes) {
+    for (const auto& [count, times, everyRoom] : sizes) {
         SCOPED_TRACE(count);
         db.exec(u"delete from h_btsdispatch"_s);
         QStringList values;
@@ -206,14 +225,13 @@ TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
             return u"2007-02-%1,G网,从%2到%3"_s.arg(1 + i % 28, 2, 10, QLatin1Char('0'))
                 .arg(names[i % 4], names[(i + 1) % 4]);
         };
-        const QString sql =
-            HistoryQuery::statement(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28));
         for (const bool allAtOnce : {false, true}) {
             host.recorder()->clear();
             const auto rows = HistoryQuery::fillList(context, list, sql);
             ASSERT_TRUE(rows);
             // The list's statement and the journal's times of its records.
-            EXPECT_EQ(sent(), (QStringList{sql, HistoryRows::timesStatement(sql)}));
+            EXPECT_EQ(sent(), QStringList{sql} + times);
+            const qsizetype listed = 1 + times.size();
             ASSERT_EQ(list.ItemCount(), count);
             // Newest first: the latest day, then the largest code of the day.
             const int newest = (count - 1 - 27) / 28 * 28 + 27;
@@ -225,12 +243,12 @@ TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
             EXPECT_EQ(sentLike(lookup).size(), 2);
             if (allAtOnce) {
                 EXPECT_TRUE(rows->nameEveryRoom());
-                EXPECT_EQ(sent().mid(4), everyRoom);
+                EXPECT_EQ(sent().mid(listed + 2), everyRoom);
             }
             for (const auto& item : list)
                 EXPECT_EQ(item->Caption(), captionOf(item->Key().right(4).toInt() - 1000));
             EXPECT_EQ(sentLike(lookup).size(), allAtOnce ? 2 : 4);
-            EXPECT_EQ(sent().size(), allAtOnce ? 4 + everyRoom.size() : 6);
+            EXPECT_EQ(sent().size(), listed + (allAtOnce ? 2 + everyRoom.size() : 4));
         }
     }
     // The names are not kept from one list to the next: a renamed room shows its new name.

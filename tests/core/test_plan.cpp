@@ -19,6 +19,7 @@
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/reversal.h"
 #include "corvan/controls/property_item.h"
+#include "support/core_helpers.h"
 #include "support/plan_fixture.h"
 #include "support/prompt_recorder.h"
 #include "support/test_database.h"
@@ -68,6 +69,14 @@ TEST_F(PlanTest, TemplateHeadedByTheHostsCaptionsWithListsAndAnExampleThatPasses
                            QStringLiteral("是否共享"), QStringLiteral("所属RNC")}));
     const PlanColumns columns = PlanColumns::of(context);
     EXPECT_EQ(columns.networksOf(QStringLiteral("shared")), QStringLiteral("C"));
+    // A field the rules clear takes no value, even one that may not be empty: no column.
+    using A = AttrTable;
+    const PlanColumns cleared = PlanColumns::of(QMap<QString, BtsFields>{
+        {QStringLiteral("G"),
+         corvan::test::btsFields({A::FieldName, A::Caption, A::Required},
+                                 {"basename|基站名称|N", "belongbsc|所属BSC|N"}, "R,M")}});
+    EXPECT_EQ(cleared.columns().size(), 6);
+    EXPECT_EQ(cleared.columns().constLast().heading, QStringLiteral("所属BSC"));
     const QList<TextSheet> sheets = PlanTemplate::sheets(context, columns);
     ASSERT_EQ(sheets.size(), 2);
     EXPECT_EQ(sheets.at(0).name, QStringLiteral("调整计划"));
@@ -79,8 +88,13 @@ TEST_F(PlanTest, TemplateHeadedByTheHostsCaptionsWithListsAndAnExampleThatPasses
     EXPECT_TRUE(sheets.at(1).rows.contains(QStringList{
         QStringLiteral("是否共享"), QStringLiteral("C网调整时要填写的新值"), QStringLiteral("是、否")}));
 
-    // The example row is a relocation that may be made as it stands.
+    // The example row is a relocation that may be made as it stands; a column only other
+    // networks take stays empty (G's own 所属BSC is no value for D's 所属RNC).
     ASSERT_EQ(sheets.at(0).rows.size(), 2);
+    const QStringList example = sheets.at(0).rows.at(1);
+    EXPECT_EQ(example.value(0), QStringLiteral("G"));
+    EXPECT_EQ(example.value(column(QStringLiteral("所属RNC"))), QString());
+    EXPECT_EQ(example.value(column(QStringLiteral("是否共享"))), QString());
     PlanRun run(context);
     QString error;
     ASSERT_TRUE(run.load(sheets.at(0).rows, &error)) << error.toStdString();

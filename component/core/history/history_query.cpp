@@ -51,6 +51,25 @@ bool isDay(const QString& text, int* number = nullptr)
     return true;
 }
 
+// A date as yyyy-MM-dd. A server's list hands every record's day as a date, and QDate's own
+// formatting took longer than the rest of ordering the list.
+QString isoDay(const QDate& date)
+{
+    const int year = date.year();
+    if (year < 1000 || year > 9999)
+        return date.toString(Qt::ISODate);
+    const int digits[8] = {year / 1000,       year / 100 % 10,   year / 10 % 10,  year % 10,
+                           date.month() / 10, date.month() % 10, date.day() / 10, date.day() % 10};
+    QString text(10, QLatin1Char('-'));
+    QChar* out = text.data();
+    for (int i = 0, at = 0; i < 8; ++i, ++at) {
+        if (at == 4 || at == 7)
+            ++at;
+        out[at] = QChar(u'0' + digits[i]);
+    }
+    return text;
+}
+
 QString twoDigits(int number)
 {
     return (QStringLiteral("00") + QString::number(number)).right(2);
@@ -93,8 +112,11 @@ QString HistoryQuery::statement(const std::optional<QString>& cityId, const QStr
 QString HistoryQuery::caption(const QString& distime, const QString& net, const QString& fromRoom,
                               const QString& toRoom)
 {
-    return distime + QLatin1Char(',') + net + QStringLiteral("网") + QStringLiteral(",从") + fromRoom +
-           QStringLiteral("到") + toRoom;
+    // Made for every record a filter reads: one allocation, not one per piece.
+    QString caption;
+    caption.reserve(distime.size() + net.size() + fromRoom.size() + toRoom.size() + 5);
+    caption.append(distime).append(QLatin1Char(',')).append(net).append(u"网,从");
+    return caption.append(fromRoom).append(u'到').append(toRoom);
 }
 
 QString HistoryQuery::distimeText(const QVariant& value)
@@ -102,9 +124,9 @@ QString HistoryQuery::distimeText(const QVariant& value)
     if (!value.isValid() || value.isNull())
         return {};
     if (value.typeId() == QMetaType::QDate)
-        return value.toDate().toString(Qt::ISODate);
+        return isoDay(value.toDate());
     if (value.typeId() == QMetaType::QDateTime)
-        return value.toDateTime().date().toString(Qt::ISODate);
+        return isoDay(value.toDateTime().date());
     // Text as SQLite keeps it; a time of day written by another tool is left out. A list reads
     // this for every record, so a text that is the day already is taken as it is.
     const QString text = value.toString();

@@ -25,6 +25,11 @@ const QString ListFrom = QStringLiteral(" from h_btsdispatch where ");
 // finding each: a scan reads a room in a fraction of what a search for one costs.
 constexpr int ManyRecords = 500;
 constexpr qint64 RoomsPerRecord = 20;
+// Likewise for the journal's times: finding each record's entry costs a search where a scan
+// of the entries reads several. A long list whose journal is not much longer reads them all.
+constexpr qint64 EntriesPerRecord = 4;
+const QString EveryTime =
+    QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not null");
 
 } // namespace
 
@@ -64,7 +69,14 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
     // A database known to have no journal has no times either.
     const std::optional<bool> journal = context.journalTable();
     if (!journal || *journal) {
-        if (const auto times = context.db().open(timesStatement(sql))) {
+        QString timesSql = timesStatement(sql);
+        if (count >= ManyRecords) {
+            const auto journalSize =
+                context.db().firstText(QStringLiteral("select count(*) from corvan_journal"));
+            if (journalSize && journalSize->toLongLong() <= EntriesPerRecord * count)
+                timesSql = EveryTime;
+        }
+        if (const auto times = context.db().open(timesSql)) {
             rows->m_times.reserve(times->RecordCount());
             for (times->MoveFirst(); !times->isEOF(); times->MoveNext()) {
                 const QString time = Journal::timeOfDay(times->Text(0));
@@ -178,13 +190,17 @@ bool HistoryRows::nameEveryRoom()
     if (!rs)
         return false;
     // A room looked up already keeps the name it showed with; of two rows of one code the
-    // first counts, as for a lookup.
-    m_roomNames.reserve(m_roomNames.size() + rs->RecordCount());
-    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
-        const QString code = rs->Text(0);
-        if (!m_roomNames.contains(code))
-            m_roomNames.insert(code, rs->Text(1));
+    // first counts, as for a lookup. Rows are put in reverse so that the first is put last: one
+    // search per room, not two, for a province whose every room is read.
+    QHash<QString, QString> names;
+    names.reserve(rs->RecordCount() + m_roomNames.size());
+    for (int row = rs->RecordCount() - 1; row >= 0; --row) {
+        rs->MoveTo(row);
+        names.insert(rs->Text(0), rs->Text(1));
     }
+    for (auto known = m_roomNames.cbegin(); known != m_roomNames.cend(); ++known)
+        names.insert(known.key(), known.value());
+    m_roomNames = std::move(names);
     m_everyRoomNamed = true;
     return true;
 }

@@ -21,7 +21,8 @@ public:
     // Runs the list statement and puts one ITEM_OPTION row per record into the list, keyed
     // "K:" + discode, newest first: by the day the caption begins with, then those with a
     // time of day in the journal by that time, then by the key, all descending. The times come
-    // with one statement (timesStatement) and show after the day. Nothing when the list
+    // with one statement (timesStatement; for a long list whose journal is not much longer,
+    // its count and then every time it holds) and show after the day. Nothing when the list
     // statement fails; the list is then empty.
     static std::shared_ptr<HistoryRows> fill(const mdlPubVar& context, PropertyItems& list,
                                              const QString& sql);

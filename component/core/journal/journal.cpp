@@ -228,10 +228,19 @@ QString Journal::timeText(const QDateTime& time)
 
 QString Journal::timeOfDay(const QString& entryTime)
 {
-    const QString time = entryTime.trimmed().mid(11, 8);
-    return entryTime.size() >= 19 && QTime::fromString(time, QStringLiteral("hh:mm:ss")).isValid()
-               ? time
-               : QString();
+    // Read for every record of a history list: the digits are checked by hand, not parsed.
+    const QString text = entryTime.trimmed();
+    if (text.size() < 19 || text.at(13) != QLatin1Char(':') || text.at(16) != QLatin1Char(':'))
+        return {};
+    int parts[3] = {0, 0, 0};
+    for (int p = 0; p < 3; ++p)
+        for (int i = 11 + 3 * p; i < 13 + 3 * p; ++i) {
+            const char16_t c = text.at(i).unicode();
+            if (c < u'0' || c > u'9')
+                return {};
+            parts[p] = parts[p] * 10 + (c - u'0');
+        }
+    return parts[0] < 24 && parts[1] < 60 && parts[2] < 60 ? text.mid(11, 8) : QString();
 }
 
 QString Journal::readStatement(const QString& discode)

@@ -119,10 +119,9 @@ PlanColumns PlanColumns::of(const QMap<QString, BtsFields>& networks)
             continue;
         for (const BtsField& bts : *entry) {
             const QString& field = bts.name;
-            const bool required = bts.required;
-            const bool cleared = bts.disposition == Disposition::Remove;
-            if (field == CityField || field == RoomField ||
-                !(bts.disposition == Disposition::Modify || (cleared && required)))
+            // A field the rules clear is shown read-only by the page and takes no value, even
+            // when it may not be empty: a column for it would be read and thrown away.
+            if (field == CityField || field == RoomField || bts.disposition != Disposition::Modify)
                 continue;
             const QString& caption = bts.caption;
             QString heading = caption.isEmpty() ? field : caption;
@@ -140,9 +139,7 @@ PlanColumns PlanColumns::of(const QMap<QString, BtsFields>& networks)
                 known->heading = known->aliases.join(QLatin1Char('/'));
             }
             known->help = plan.networksOf(field) + QStringLiteral("网调整时要填写的新值");
-            if (cleared)
-                known->help = plan.networksOf(field) + QStringLiteral("网调整后清空此项，但与向导一样须填写");
-            else if (required)
+            if (bts.required)
                 known->help += QStringLiteral("，不能为空");
         }
     }

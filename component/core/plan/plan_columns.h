@@ -35,8 +35,7 @@ struct PlanColumn {
 
 // The columns of a relocation plan for the networks of a database: the plan's own (network,
 // city, BTS number, target room by number or by name) and one per field that any network's
-// rules mark "must change" (and per field cleared that must not be empty, since the wizard
-// asks for it too), headed by the host's captions.
+// rules mark "must change", headed by the host's captions.
 class PlanColumns {
 public:
     static const QString Net;
@@ -57,6 +56,12 @@ public:
     const PlanColumn* column(const QString& key) const;
     // The networks whose rules ask for a field: "G、C".
     QString networksOf(const QString& key) const { return m_networks.value(key).join(QStringLiteral("、")); }
+    // Whether a row of that network takes a value in that column: the plan's own columns
+    // every row, a field's column the networks whose rules ask for it.
+    bool takes(const QString& key, const QString& net) const
+    {
+        return !m_networks.contains(key) || m_networks.value(key).contains(net);
+    }
 
     // A sheet of texts as plan rows: its first row the headings, matched by heading; every
     // non-empty row after it a row of the plan. False with one line why: a heading no column

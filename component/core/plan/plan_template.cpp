@@ -89,7 +89,11 @@ QStringList PlanTemplate::exampleRow(const mdlPubVar& context, const PlanColumns
         room->MoveFirst();
         QStringList row;
         for (const PlanColumn& column : columns.columns()) {
-            if (column.key == PlanColumns::Net)
+            // A column other networks ask for stays empty: this network's value there would
+            // read as one the plan gives it.
+            if (!columns.takes(column.key, net))
+                row << QString();
+            else if (column.key == PlanColumns::Net)
                 row << net;
             else if (column.key == PlanColumns::City)
                 row << fieldText(QStringLiteral("city"));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The suite's entry: widgets, cursors and message boxes need a QApplication, and the
-// suite must run headless when no platform was chosen.
+// Every suite's entry: widgets, cursors and message boxes need a QApplication, and a suite
+// must run headless when no platform was chosen.
+
+#include "support/pg_servers.h"
 
 #include <QApplication>
 #include <QSettings>
@@ -16,5 +18,7 @@ int main(int argc, char* argv[])
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int failed = RUN_ALL_TESTS();
+    corvan::test::ServerPair::releaseShared();
+    return failed;
 }
