@@ -319,4 +319,24 @@ QList<Journal::Entry> Journal::ofBts(const mdlPubVar& context, const QString& ne
         ok);
 }
 
+QString Journal::laterStatement(const QString& net, const QString& basecode, const QString& after)
+{
+    return QStringLiteral("select discode,reverses from corvan_journal where net='") + sqlText(net.toUpper()) +
+           QStringLiteral("' and basecode='") + sqlText(basecode) + QStringLiteral("' and discode>'") +
+           sqlText(after) + QStringLiteral("' order by discode");
+}
+
+std::optional<QList<Journal::Later>> Journal::laterOf(const mdlPubVar& context, const QString& net,
+                                                      const QString& basecode, const QString& after)
+{
+    auto rs = context.db().open(laterStatement(net, basecode, after));
+    if (!rs)
+        return std::nullopt;
+    QList<Later> later;
+    later.reserve(rs->RecordCount());
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+        later << Later{rs->Text(0), rs->Text(1)};
+    return later;
+}
+
 } // namespace corvan

@@ -102,6 +102,16 @@ public:
     // Every entry of a BTS, oldest first; none when they cannot be read.
     static QList<Entry> ofBts(const mdlPubVar& context, const QString& net, const QString& basecode,
                               bool* ok = nullptr);
+    // The relocations of a BTS after one of its entries, oldest first, as the code each has
+    // and the code of the record it reverses: what a reversal must find cancelled. Read
+    // without the entries' bodies, which grow with every cell the BTS had.
+    struct Later {
+        QString discode;
+        QString reverses;
+    };
+    static QString laterStatement(const QString& net, const QString& basecode, const QString& after);
+    static std::optional<QList<Later>> laterOf(const mdlPubVar& context, const QString& net,
+                                               const QString& basecode, const QString& after);
 
     // The full rows of a resource table by codes ("cellcode", "antcode", "linecode").
     static QString rowsStatement(const QString& table, const QString& codeColumn, const QStringList& codes);

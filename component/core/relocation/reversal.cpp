@@ -229,14 +229,11 @@ private:
     // it, anything else is a change in force that must be reversed first (the latest named).
     bool checkNothingLaterInForce()
     {
-        bool read = false;
-        const QList<Journal::Entry> entries = Journal::ofBts(m_context, m_net, m_plan.entry.basecode, &read);
-        if (!read)
+        const auto entries = Journal::laterOf(m_context, m_net, m_plan.entry.basecode, m_plan.entry.discode);
+        if (!entries)
             return readFailed();
         QStringList inForce;
-        for (const Journal::Entry& later : entries) {
-            if (later.discode <= m_plan.entry.discode)
-                continue;
+        for (const Journal::Later& later : *entries) {
             if (!later.reverses.isEmpty() && inForce.removeOne(later.reverses))
                 continue;
             inForce << later.discode;
@@ -446,21 +443,29 @@ private:
                                                      QStringLiteral(" in ") + quotedList(present),
                                                  present.size()};
             const Rows restore = Rows::of(m_plan.entry.body.value(kind.key).toObject());
+            // Every row of a kind has the same columns: which of them the table still has, and
+            // the statement's head, are found once.
+            QList<qsizetype> kept;
+            QStringList names;
+            for (qsizetype i = 0; i < restore.columns.size(); ++i) {
+                const qsizetype live = m_liveColumns[k].column(restore.name(i));
+                if (live < 0)
+                    continue;
+                kept << i;
+                names << sqlName(m_liveColumns[k].name(live));
+            }
+            const QString head = QStringLiteral("insert into ") + kind.table + QLatin1Char('(') +
+                                 names.join(QLatin1Char(',')) + QStringLiteral(") values(");
             for (const QJsonValue& value : std::as_const(restore.rows)) {
                 const QJsonArray row = value.toArray();
-                QStringList names;
-                QStringList values;
-                for (qsizetype i = 0; i < restore.columns.size(); ++i) {
-                    const qsizetype live = m_liveColumns[k].column(restore.name(i));
-                    if (live < 0)
-                        continue;
-                    names << sqlName(m_liveColumns[k].name(live));
-                    values << Journal::literal(row.at(i));
+                QString sql = head;
+                for (qsizetype j = 0; j < kept.size(); ++j) {
+                    if (j > 0)
+                        sql += QLatin1Char(',');
+                    sql += Journal::literal(row.at(kept.at(j)));
                 }
-                inserts << Reversal::Write{QStringLiteral("insert into ") + kind.table + QLatin1Char('(') +
-                                               names.join(QLatin1Char(',')) + QStringLiteral(") values(") +
-                                               values.join(QLatin1Char(',')) + QLatin1Char(')'),
-                                           1};
+                sql += QLatin1Char(')');
+                inserts << Reversal::Write{sql, 1};
                 m_resourceRows[k] << kind.row(restore, row, Restored);
             }
         }
