@@ -245,9 +245,11 @@ QList<QStringList> ScaleData::planSheet(const QStringList& headings, int count, 
             else if (heading == u"纬度"_s)
                 row << bts.at(4);
             else if (heading == u"是否共享"_s)
-                row << u"否"_s;
-            else if (heading.startsWith(u"所属BSC"_s) || heading.startsWith(u"所属RNC"_s))
-                row << bts.at(5);
+                row << (n == 1 ? u"否"_s : QString());
+            else if (heading.startsWith(u"所属BSC"_s))
+                row << (n != 2 ? bts.at(5) : QString());
+            else if (heading.startsWith(u"所属RNC"_s))
+                row << (n == 2 ? bts.at(5) : QString());
             else
                 row << QString();
         }

@@ -121,10 +121,12 @@ bool writePlan(const mdlPubVar& context, const QString& path)
                 else if (heading == QStringLiteral("纬度"))
                     row << bts->Text(QStringLiteral("latitude"));
                 else if (heading == QStringLiteral("是否共享"))
-                    row << QStringLiteral("否");
-                else if (heading.startsWith(QStringLiteral("所属BSC")) ||
-                         heading.startsWith(QStringLiteral("所属RNC")))
-                    row << bts->Text(QStringLiteral("belongbsc"));
+                    row << (net == QStringLiteral("C") ? QStringLiteral("否") : QString());
+                // Each network's own column: a value under another network's is refused.
+                else if (heading.startsWith(QStringLiteral("所属BSC")))
+                    row << (net != QStringLiteral("D") ? bts->Text(QStringLiteral("belongbsc")) : QString());
+                else if (heading.startsWith(QStringLiteral("所属RNC")))
+                    row << (net == QStringLiteral("D") ? bts->Text(QStringLiteral("belongbsc")) : QString());
                 else
                     row << QString();
             }

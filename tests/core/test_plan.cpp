@@ -153,6 +153,11 @@ TEST_F(PlanTest, FiftyRowsCheckedFixedAppliedAndReversedAsOne)
     sheet[1][column(QStringLiteral("目标机房编号"))] = taken;
     sheet[5][column(QStringLiteral("经度"))] = QStringLiteral("东经113度");
     sheet[8][column(QStringLiteral("基站编号"))] = QStringLiteral("9999999");
+    // And a fourth: a value under a column only another network's rules change.
+    qsizetype gRow = 2;
+    while (moves.at(gRow - 1).net != QStringLiteral("G") || gRow == 5 || gRow == 8)
+        ++gRow;
+    sheet[gRow][column(QStringLiteral("是否共享"))] = QStringLiteral("是");
 
     PlanRun run(context);
     QString error;
@@ -166,10 +171,12 @@ TEST_F(PlanTest, FiftyRowsCheckedFixedAppliedAndReversedAsOne)
               QStringLiteral("2|您所选择的机房:%1的%2 已经存在G网基站").arg(moves.at(0).cityName, roomName));
     EXPECT_EQ(found.at(4), QStringLiteral("6|经度必须是数字"));
     EXPECT_EQ(found.at(7), QStringLiteral("9|找不到编号为 9999999 的C网基站"));
-    EXPECT_EQ(found.filter(QStringLiteral("|可以调整")).size(), 47);
+    EXPECT_EQ(found.at(gRow - 1),
+              QStringLiteral("%1|G网的调整不改“是否共享”（只有C网改它），这一列应留空").arg(gRow + 1));
+    EXPECT_EQ(found.filter(QStringLiteral("|可以调整")).size(), 46);
     const PlanRun::Totals totals = run.totals();
-    EXPECT_EQ(totals.passed, 47);
-    EXPECT_GT(totals.cells, 47);
+    EXPECT_EQ(totals.passed, 46);
+    EXPECT_GT(totals.cells, 46);
     // The check wrote each passing row and took it all back.
     EXPECT_EQ(PlanFixture::resources(db), before);
     EXPECT_EQ(count(QStringLiteral("select count(*) from h_btsdispatch")), records);

@@ -76,10 +76,12 @@ QList<QStringList> PlanFixture::sheet(const QStringList& headings, const QList<M
             else if (heading == QStringLiteral("纬度"))
                 row << move.latitude;
             else if (heading == QStringLiteral("是否共享"))
-                row << QStringLiteral("否");
-            else if (heading.startsWith(QStringLiteral("所属BSC")) ||
-                     heading.startsWith(QStringLiteral("所属RNC")))
-                row << move.bsc;
+                row << (move.net == QStringLiteral("C") ? QStringLiteral("否") : QString());
+            // Each network's own column: a value under another network's is refused.
+            else if (heading.startsWith(QStringLiteral("所属BSC")))
+                row << (move.net != QStringLiteral("D") ? move.bsc : QString());
+            else if (heading.startsWith(QStringLiteral("所属RNC")))
+                row << (move.net == QStringLiteral("D") ? move.bsc : QString());
             else
                 row << QString();
         }

@@ -30,6 +30,7 @@ namespace {
 const QString CityField = QStringLiteral("city");
 const QString RoomField = QStringLiteral("belongroom");
 const QString NoRight = QStringLiteral("您没有%1的基站调整权限");
+const QString NotTaken = QStringLiteral("%1网的调整不改“%2”（只有%3网改它），这一列应留空");
 const QString Separator = QStringLiteral("；");
 
 // What the wizard would have told the user about one row, kept for the row's result.
@@ -164,6 +165,11 @@ bool PlanRun::resolveBts(Row& row, QString* cityName)
     const QString city = row.source.value(PlanColumns::City);
     if (!PlanColumns::Networks.contains(row.net))
         return refuse(QStringLiteral("网络类型“%1”应为 G、C 或 D").arg(row.source.value(PlanColumns::Net)));
+    // A value the row's network does not change would be read by nobody: the planner is told,
+    // rather than finding after the night that it was never written.
+    for (const auto& [key, text] : row.source.values.asKeyValueRange())
+        if (!m_columns.takes(key, row.net))
+            return refuse(NotTaken.arg(row.net, heading(key), m_columns.networksOf(key)));
     const QString n = row.net.toLower();
     if (row.number.isEmpty())
         return refuse(heading(PlanColumns::Number) + QStringLiteral("不能为空"));
