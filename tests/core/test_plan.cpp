@@ -220,9 +220,10 @@ TEST_F(PlanTest, FiftyRowsCheckedFixedAppliedAndReversedAsOne)
         count(QStringLiteral("select count(*) from corvan_journal where plancode='%1' and reversedby is null")
                   .arg(applied.recordCode)),
         QStringLiteral("0"));
-    // Reversed once; a second time is refused, naming the row.
+    // Reversed once; a second time is refused as a plan reversed already.
     const PlanReversal::Preview again = PlanReversal::preview(context, applied.recordCode);
-    EXPECT_TRUE(again.refusal.startsWith(QStringLiteral("第 2 行（"))) << again.refusal.toStdString();
+    EXPECT_EQ(again.refusal, PlanReversal::AllReversed.arg(applied.recordCode));
+    EXPECT_TRUE(again.rows.isEmpty());
 }
 
 TEST_F(PlanTest, WhatOnlyAPlanCanGetWrong)
@@ -298,6 +299,19 @@ TEST_F(PlanTest, WhatOnlyAPlanCanGetWrong)
     EXPECT_TRUE(check({a, bToA}, &found)) << found.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(count(QStringLiteral("select gbts from res_baseroom where roomno='%1'").arg(p.at(1))), p.at(2));
     EXPECT_EQ(count(QStringLiteral("select gbts from res_baseroom where roomno='%1'").arg(free)), p.at(0));
+
+    // Its second row reversed on its own: the plan can no longer be reversed as a whole, and
+    // the row that was is named.
+    const QString plan = count(QStringLiteral("select max(plancode) from corvan_plan"));
+    const QString second =
+        count(QStringLiteral("select discode from corvan_journal where plancode='%1' and planrow=3").arg(plan));
+    const Reversal::Plan alone = Reversal::plan(context, second);
+    ASSERT_TRUE(alone.ok()) << alone.refusal.toStdString();
+    const CommitOutcome undone = Reversal::run(context, second, alone.rows);
+    ASSERT_TRUE(undone.done()) << undone.message.toStdString();
+    EXPECT_EQ(PlanReversal::preview(context, plan).refusal,
+              QStringLiteral("第 3 行（G网，调整记录 %1）：该调整已被记录 %2 单独撤销，计划不能再整体撤销。")
+                  .arg(second, undone.recordCode));
 }
 
 TEST_F(PlanTest, AFailureAtTheLastRowWritesNothingAndSaysWhereAndWhy)

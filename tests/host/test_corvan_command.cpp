@@ -371,9 +371,7 @@ TEST_F(CorvanCommand, PlanTemplateCheckAndApplyWithoutAWindow)
     for (const QString& again : {code, entry.value(0)}) {
         const Outcome twice = plan({u"reverse"_s, again});
         EXPECT_EQ(twice.exitCode, 1);
-        EXPECT_EQ(twice.err,
-                  u"第 2 行（G网，调整记录 %1）：该调整已被记录 %2 单独撤销，计划不能再整体撤销。\n"_s.arg(
-                      entry.value(0), entry.value(3)));
+        EXPECT_EQ(twice.err, u"计划 %1 的调整都已撤销，不能再次撤销。\n"_s.arg(code));
     }
     const Outcome unknown = plan({u"reverse"_s, u"9'9"_s});
     EXPECT_EQ(unknown.exitCode, 2);

@@ -9,6 +9,7 @@
 namespace corvan {
 
 const QString PlanReversal::NotPlanned = QStringLiteral("这条调整记录不属于任何批量调整计划。");
+const QString PlanReversal::AllReversed = QStringLiteral("计划 %1 的调整都已撤销，不能再次撤销。");
 const QString PlanReversal::Changed =
     QStringLiteral("计划中的调整已被其他用户改变，未作任何修改。请重新撤销计划。");
 
@@ -41,18 +42,28 @@ bool readPlan(const mdlPubVar& context, PlanReversal::Preview& preview)
     }
     plan->MoveFirst();
     preview.title = plan->Text(0);
+    // A plan reversed as a whole has every row reversed: that is what the user is told, not
+    // that its first row was reversed on its own.
+    QString reversedAlone;
+    int reversed = 0;
     for (entries->MoveFirst(); !entries->isEOF(); entries->MoveNext()) {
         PlanReversal::Row row{
             entries->Text(1).toInt(), entries->Text(0), entries->Text(2), entries->Text(3), {}};
         if (!entries->Text(4).isEmpty()) {
-            preview.refusal =
-                who(row) +
-                QStringLiteral("：该调整已被记录 %1 单独撤销，计划不能再整体撤销。").arg(entries->Text(4));
-            return false;
+            ++reversed;
+            if (reversedAlone.isEmpty())
+                reversedAlone =
+                    who(row) +
+                    QStringLiteral("：该调整已被记录 %1 单独撤销，计划不能再整体撤销。").arg(entries->Text(4));
         }
         preview.rows.prepend(row);
     }
-    return true;
+    if (reversed == 0)
+        return true;
+    preview.refusal = reversed == entries->RecordCount() ? PlanReversal::AllReversed.arg(preview.plan)
+                                                          : reversedAlone;
+    preview.rows.clear();
+    return false;
 }
 
 // Every row's reversal in the open transaction, last row first; against what the user

@@ -46,6 +46,8 @@ public:
     static QString successMessage(int reversed);
     static const QString NotPlanned;
     static const QString Changed;
+    // Every relocation of the plan reversed already, as a plan's reversal leaves it.
+    static const QString AllReversed;
 };
 
 } // namespace corvan
