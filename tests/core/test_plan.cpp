@@ -303,8 +303,8 @@ TEST_F(PlanTest, WhatOnlyAPlanCanGetWrong)
     // Its second row reversed on its own: the plan can no longer be reversed as a whole, and
     // the row that was is named.
     const QString plan = count(QStringLiteral("select max(plancode) from corvan_plan"));
-    const QString second =
-        count(QStringLiteral("select discode from corvan_journal where plancode='%1' and planrow=3").arg(plan));
+    const QString second = count(
+        QStringLiteral("select discode from corvan_journal where plancode='%1' and planrow=3").arg(plan));
     const Reversal::Plan alone = Reversal::plan(context, second);
     ASSERT_TRUE(alone.ok()) << alone.refusal.toStdString();
     const CommitOutcome undone = Reversal::run(context, second, alone.rows);

@@ -153,10 +153,13 @@ TEST_F(ReversalTest, PutsBackEveryRowTheRelocationChangedOrDeleted)
     EXPECT_EQ(calls.size(), 52) << calls.join(QLatin1Char('\n')).toStdString();
     // What came after it is read by code alone: the bodies of a BTS's entries, which hold every
     // cell it had, are not read back for every reversal.
-    const QString later = QStringLiteral("OPEN ") + Journal::laterStatement(QStringLiteral("g"), Fixture::btsCode(101), moved);
-    EXPECT_EQ(later, QStringLiteral("OPEN select discode,reverses from corvan_journal where net='G' and basecode='%1' and "
-                                    "discode>'00000000000000000001' order by discode")
-                         .arg(Fixture::btsCode(101)));
+    const QString later =
+        QStringLiteral("OPEN ") + Journal::laterStatement(QStringLiteral("g"), Fixture::btsCode(101), moved);
+    EXPECT_EQ(
+        later,
+        QStringLiteral("OPEN select discode,reverses from corvan_journal where net='G' and basecode='%1' and "
+                       "discode>'00000000000000000001' order by discode")
+            .arg(Fixture::btsCode(101)));
     EXPECT_EQ(calls.count(later), 2);
     EXPECT_EQ(calls.filter(QStringLiteral(",entry from corvan_journal where net=")).size(), 0);
     EXPECT_EQ(tables(), before) << "table by table, every column, the picture included";

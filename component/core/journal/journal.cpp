@@ -321,9 +321,9 @@ QList<Journal::Entry> Journal::ofBts(const mdlPubVar& context, const QString& ne
 
 QString Journal::laterStatement(const QString& net, const QString& basecode, const QString& after)
 {
-    return QStringLiteral("select discode,reverses from corvan_journal where net='") + sqlText(net.toUpper()) +
-           QStringLiteral("' and basecode='") + sqlText(basecode) + QStringLiteral("' and discode>'") +
-           sqlText(after) + QStringLiteral("' order by discode");
+    return QStringLiteral("select discode,reverses from corvan_journal where net='") +
+           sqlText(net.toUpper()) + QStringLiteral("' and basecode='") + sqlText(basecode) +
+           QStringLiteral("' and discode>'") + sqlText(after) + QStringLiteral("' order by discode");
 }
 
 std::optional<QList<Journal::Later>> Journal::laterOf(const mdlPubVar& context, const QString& net,

@@ -53,15 +53,15 @@ bool readPlan(const mdlPubVar& context, PlanReversal::Preview& preview)
             ++reversed;
             if (reversedAlone.isEmpty())
                 reversedAlone =
-                    who(row) +
-                    QStringLiteral("：该调整已被记录 %1 单独撤销，计划不能再整体撤销。").arg(entries->Text(4));
+                    who(row) + QStringLiteral("：该调整已被记录 %1 单独撤销，计划不能再整体撤销。")
+                                   .arg(entries->Text(4));
         }
         preview.rows.prepend(row);
     }
     if (reversed == 0)
         return true;
-    preview.refusal = reversed == entries->RecordCount() ? PlanReversal::AllReversed.arg(preview.plan)
-                                                          : reversedAlone;
+    preview.refusal =
+        reversed == entries->RecordCount() ? PlanReversal::AllReversed.arg(preview.plan) : reversedAlone;
     preview.rows.clear();
     return false;
 }
