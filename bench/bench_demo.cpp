@@ -4,6 +4,7 @@
 
 #include "data/demo_database.h"
 #include "data/schema.h"
+#include "data/sqlite_locks.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -54,6 +55,7 @@ int main(int argc, char** argv)
     qint64 schemaMs = 0;
     qint64 loadMs = 0;
     corvan::host::DemoReport report;
+    corvan::host::SqliteLocks::install();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"bench"_s);
         db.setDatabaseName(file);

@@ -6,6 +6,7 @@
 #include "data/schema.h"
 #include "data/schema_version.h"
 #include "data/sql_data_service.h"
+#include "data/sqlite_locks.h"
 #include "demo_creator.h"
 #include "desktop/host_services.h"
 
@@ -149,6 +150,7 @@ bool HostLauncher::checkResourceFile(const QString& path, QString* error)
     // a file which is not a resource database must not get. Reading its catalogue does not.
     const QString connection = QStringLiteral("corvan-probe");
     QString failure;
+    SqliteLocks::install();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(path);

@@ -3,6 +3,7 @@
 // so that --help, --version and bad options need no display.
 
 #include "command_line.h"
+#include "data/sqlite_locks.h"
 #include "desktop/qt_translations.h"
 #include "host_launcher.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char* argv[])
     using corvan::host::CommandLine;
     using corvan::host::HostLauncher;
 
+    // Before any database file is opened, by any of the actions below.
+    corvan::host::SqliteLocks::install();
     HostLauncher::setQuiet(true);
     QCoreApplication::setApplicationName(QStringLiteral("corvan"));
     QCoreApplication::setApplicationVersion(QStringLiteral(CORVAN_VERSION));

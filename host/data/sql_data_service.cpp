@@ -3,6 +3,7 @@
 
 #include "data/pg_rows.h"
 #include "data/sqlite_dialect.h"
+#include "data/sqlite_locks.h"
 #include "data/sqlite_rows.h"
 
 #include <sqlite3.h>
@@ -97,6 +98,9 @@ bool SqlDataService::open(const DatabaseLocation& location, QString* error)
         return fail(error, QStringLiteral("the Qt SQL driver %1 is not installed").arg(driver));
 
     QString failure;
+    // Before the first file is opened: locks that survive a file dialog in the database's folder.
+    if (sqlite)
+        SqliteLocks::install();
     m_location = location;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connectionName);

@@ -3,10 +3,13 @@
 
 #include "data/database_location.h"
 #include "data/sql_data_service.h"
+#include "data/sqlite_locks.h"
 #include "data/sqlite_writes.h"
 #include "files.h"
+#include "support/second_process.h"
 #include "support/test_database.h"
 
+#include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -375,4 +378,44 @@ TEST_F(SqlDataService, SqliteWritesWaitAsBusyAndKeepTheirStatementsForTheTransac
     ASSERT_TRUE(service->CommitTrans(System)) << service->LastError().toStdString();
     EXPECT_EQ(db.rows(u"select city_id, showserial from com_city order by city_id"_s),
               (QStringList{u"11|5"_s, u"12|6"_s, u"13|"_s, u"15|"_s}));
+}
+
+// Whatever else the process opens and closes in the database's folder (a file dialog looking at
+// its files, a thumbnailer, the database chosen as a plan by mistake), the file keeps its locks:
+// a second process can neither write during this one's transaction nor take the WAL away when it
+// closes, and after both have committed the file is whole and holds both commits.
+TEST_F(SqlDataService, SqliteLocksOutliveEveryOtherDescriptorOfTheFiles)
+{
+    if (db.isPostgresql())
+        GTEST_SKIP() << "file locks are SQLite's";
+    DatabaseLocation location;
+    ASSERT_TRUE(DatabaseLocation::parse(db.location(), &location, nullptr));
+    const QString file = location.filePath();
+    const QString folder = QFileInfo(file).absolutePath();
+    ASSERT_TRUE(corvan::host::SqliteLocks::installed());
+    // Reading leaves the connection's lasting locks: the database's shared one and the -shm's.
+    ASSERT_EQ(db.rows(u"select count(*) from com_city"_s), QStringList{u"3"_s});
+    const int before = locksOn(file) + locksOn(file + u"-shm"_s);
+    EXPECT_GE(before, 2);
+
+    // Looking while idle, then during a write of this process's own.
+    EXPECT_GE(lookIntoEveryFile(folder), 3); // the database, its -wal and -shm
+    EXPECT_EQ(locksOn(file) + locksOn(file + u"-shm"_s), before);
+    expectLocksHeld(*service, file,
+                    u"insert into com_city(city_id, city_name, pro_id) values ('30', '本进程', '4')"_s,
+                    u"insert into com_city(city_id, city_name, pro_id) values ('20', '他进程', '4');"_s);
+    ASSERT_TRUE(service->BeginTrans(System));
+    ASSERT_TRUE(service->ExecuteSql(System, u"update com_city set showserial = 7 where city_id = '13'"_s));
+    const int writing = locksOn(file) + locksOn(file + u"-shm"_s);
+    EXPECT_GT(writing, before); // the WAL's write lock besides
+    EXPECT_GE(lookIntoEveryFile(folder), 3);
+    EXPECT_EQ(locksOn(file) + locksOn(file + u"-shm"_s), writing);
+    const SecondProcess refused = SecondProcess::run(
+        file, u"insert into com_city(city_id, city_name, pro_id) values ('21', '他进程', '4');"_s);
+    EXPECT_TRUE(refused.busy()) << refused.output.toStdString();
+    ASSERT_TRUE(service->CommitTrans(System));
+    EXPECT_EQ(SecondProcess::run(file, u"pragma integrity_check;"_s).output, u"ok"_s);
+    EXPECT_EQ(db.rows(u"select city_id, city_name from com_city where city_id >= '20' order by city_id"_s),
+              (QStringList{u"20|他进程"_s, u"30|本进程"_s}));
+    EXPECT_EQ(db.rows(u"select showserial from com_city where city_id = '13'"_s), QStringList{u"7"_s});
 }
