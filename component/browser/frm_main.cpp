@@ -289,7 +289,9 @@ void frmMain::showBtsProperties(Sheet* sheet, const QString& net, const QString&
         sheets->AlignRange(sheet, group.first, 1, group.last, 1, true);
     for (int r : layout.emphasised)
         sheets->StyleRange(sheet, r, 2, r, 3, 0, EmphasisBackground, -1, FontSize, -1);
-    QApplication::processEvents();
+    // The windows paint; the user's clicks and keys wait until the work that showed the room is
+    // over, so that none of them acts in the middle of a commit's aftermath.
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void frmMain::atbMainToolClick(const QString& name)

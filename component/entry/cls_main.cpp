@@ -204,11 +204,17 @@ void clsMain::openReversal(frmViewHistory* history, const QString& discode)
 {
     auto* reversal = new frmReverseBts(m_context, discode);
     setWindowOwner(reversal, history);
-    // The history lists the reversal's own record at once, and shows it.
-    connect(reversal, &frmReverseBts::reversed, history, [history](const QString&, const QString& code) {
-        history->queryPanel()->query();
-        history->showHistory(code);
-    });
+    // The history lists the reversal's own record at once, and shows it in place of the reversed
+    // one; a record the user chose meanwhile (the reversed one again, say, while the success
+    // message was up) stays on show, as what they act on next.
+    const quint64 asked = history->showings();
+    connect(reversal, &frmReverseBts::reversed, history,
+            [history, asked](const QString&, const QString& code) {
+                const bool untouched = history->showings() == asked;
+                history->queryPanel()->query();
+                if (untouched)
+                    history->showHistory(code);
+            });
     connect(reversal, &frmReverseBts::reversed, this, [this] {
         if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
             main->refreshBts();

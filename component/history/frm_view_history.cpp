@@ -277,6 +277,7 @@ void frmViewHistory::clearView()
 
 void frmViewHistory::showHistory(const QString& code)
 {
+    ++m_showings;
     if (code.isEmpty()) {
         clearView();
         return;
@@ -412,7 +413,9 @@ void frmViewHistory::atbMainToolClick(const QString& name)
         exportSheet();
     else if (name == QLatin1String("mnuPrint"))
         printSheet();
-    else if (name == QLatin1String("mnuReverse") && !m_code.isEmpty())
+    else if (name == QLatin1String("mnuReverse") && !m_code.isEmpty() &&
+             m_bar->tool(QStringLiteral("mnuReverse"))->isEnabled())
+        // The record on show, whose text the user reads; never one the list points at.
         emit reverseRequested(m_code);
     else if (name == QLatin1String("mnuReversePlan"))
         reversePlan();
@@ -424,6 +427,7 @@ void frmViewHistory::atbMainToolClick(const QString& name)
 
 bool frmViewHistory::reversePlan()
 {
+    const quint64 asked = m_showings;
     const QString plan = PlanReversal::planOf(m_context, m_code);
     if (plan.isEmpty()) {
         Messages::show(this, Messages::Kind::Warning, PlanReversal::NotPlanned);
@@ -451,7 +455,9 @@ bool frmViewHistory::reversePlan()
     }
     Messages::show(this, Messages::Kind::Information, outcome.message);
     m_query->query();
-    showHistory(records.value(0));
+    // The plan's last reversal in place of the record reversed, unless the user chose another.
+    if (m_showings == asked)
+        showHistory(records.value(0));
     emit planReversed();
     return true;
 }

@@ -61,6 +61,9 @@ public:
     bool reversePlan();
     // The record on show, empty when none.
     const QString& code() const { return m_code; }
+    // Counts every time a record was put on show or the view cleared: work that ends later (a
+    // reversal the user confirmed) tells by it whether the user has chosen anything since.
+    quint64 showings() const { return m_showings; }
 
 signals:
     // The user asks to reverse the record on show.
@@ -101,6 +104,7 @@ private:
     HistoryChartView* m_chart = nullptr;
     QString m_code;
     QString m_disinfo;
+    quint64 m_showings = 0;
 };
 
 } // namespace corvan

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabBar>
@@ -16,9 +17,12 @@
 #include "entry/cls_main.h"
 #include "ui/active_bar.h"
 
+#include "core/history/history_query.h"
+#include "core/journal/journal.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/relocation_session.h"
 #include "core/relocation/room_move.h"
+#include "history/frm_q_dispath_his.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"
@@ -271,6 +275,81 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
     EXPECT_EQ(history->code(), QStringLiteral("00000000000000000002"));
     history->showHistory(QStringLiteral("00000000000000000001"));
     EXPECT_FALSE(reverse->isEnabled());
+}
+
+// A fast user after a reversal: while the success message is still up (a box runs an event loop
+// of its own, and the history is no Qt child of the reversal dialog) the list is queried again
+// and an older record chosen, with no pause. When the reversal's aftermath has run, the history
+// shows that record, and 撤销 proposes exactly it, or stays shut when it cannot be reversed. The
+// journey is walked many times, the list growing by a reversal each time.
+TEST_F(MoveBtsTest, TheRecordChosenLastIsTheOneReversedHoweverFastTheClicksCome)
+{
+    fillAndNext();
+    QTest::mouseClick(button("cmdOk"), Qt::LeftButton);
+    main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
+    auto* history = component.context().form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    ASSERT_NE(history, nullptr);
+    PropertyGrid* list = history->queryPanel()->list();
+    auto* query = history->queryPanel()->findChild<QPushButton*>(QStringLiteral("cmdQuery"));
+    QAction* reverse = history->bar()->tool(QStringLiteral("mnuReverse"));
+    // A click on the list's row, as the mouse gives it: the code of the record under it.
+    const auto clickRow = [list](long row) {
+        PropertyItem* item = list->Items().GetItem(row);
+        if (!item)
+            return QString();
+        list->setCurrentItem(item);
+        const QPoint at = list->itemRect(item).center().toPoint();
+        QWidget* target = list->childAt(at);
+        if (!target)
+            return QString();
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(list, at));
+        return item->Key().mid(2);
+    };
+    struct Box : Told {
+        std::function<void()> whileShown;
+        void showMessage(const QString& text, Icon icon) override
+        {
+            Told::showMessage(text, icon);
+            if (whileShown)
+                std::exchange(whileShown, {})();
+        }
+    } box;
+    component.context().setPrompt(&box);
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        QTest::mouseClick(query, Qt::LeftButton);
+        const QString newest = clickRow(1);
+        ASSERT_EQ(history->code(), newest);
+        ASSERT_TRUE(reverse->isEnabled());
+        reverse->trigger();
+        auto* dialog = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(dialog->findChild<Sheet*>(QStringLiteral("fbReverse"))->TextRC(1, 1).endsWith(newest));
+        // The next clicks: query again, then the record one or two rows below the new reversal.
+        QString chosen;
+        box.whileShown = [&] {
+            QTest::mouseClick(query, Qt::LeftButton);
+            chosen = clickRow(2 + round % 2);
+        };
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cmdOk")), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_FALSE(chosen.isEmpty());
+        EXPECT_EQ(history->code(), chosen);
+        const auto record = HistoryQuery::read(component.context(), chosen);
+        ASSERT_TRUE(record.has_value());
+        EXPECT_EQ(
+            history->infoBox()->toPlainText(),
+            HistoryQuery::infoText(record->disinfo).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        const auto entry = Journal::read(component.context(), chosen);
+        const bool reversible = entry && entry->exists() && entry->reversedBy.isEmpty();
+        // Every record below the newest was reversed by the one above it.
+        EXPECT_FALSE(reversible);
+        EXPECT_FALSE(reverse->isEnabled());
+        history->atbMainToolClick(QStringLiteral("mnuReverse"));
+        EXPECT_EQ(component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts")), nullptr);
+    }
+    component.context().setPrompt(&prompt);
 }
 
 // The room's G and C BTSs move to 三号机房 through the room move's three pages.
