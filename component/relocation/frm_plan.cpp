@@ -28,6 +28,9 @@ const QString frmPlan::Caption = QStringLiteral("批量调整计划");
 const QString frmPlan::NoReader =
     QStringLiteral("读取和写入计划文件需要主机提供工作簿读写服务（TextWorkbookService），当前主机没有提供。");
 const QString frmPlan::TemplateTitle = QStringLiteral("批量调整计划模板");
+const QString frmPlan::CheckedAgain =
+    QStringLiteral("计划文件在检查之后改过：现按文件现在的内容重新检查，通过后才执行。");
+const QString frmPlan::Unreadable = QStringLiteral("计划文件不能读取：");
 
 namespace {
 
@@ -182,29 +185,58 @@ void frmPlan::cmdOpenClick()
         openFile(path);
 }
 
-bool frmPlan::openFile(const QString& path)
+bool frmPlan::readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QString* checksum, QString* error)
 {
     TextWorkbookService* files = m_context.TextWorkbookService();
     if (!files) {
-        tell(NoReader);
+        *error = NoReader;
         return false;
     }
     TextSheet sheet;
     QByteArray digest;
+    *run = std::make_unique<PlanRun>(m_context);
+    if (!files->ReadTextSheet(path, PlanTemplate::PlanSheet, &sheet, &digest, error) ||
+        !(*run)->load(sheet.rows, error))
+        return false;
+    *checksum = QString::fromLatin1(digest.toHex());
+    return true;
+}
+
+// The planner fixes the refused rows in the spreadsheet and saves it while the window stays
+// open: what is checked and applied is the file as it stands, never the copy read when it was
+// chosen.
+frmPlan::FileNow frmPlan::readAgain(QString* error)
+{
+    std::unique_ptr<PlanRun> run;
+    QString checksum;
+    if (!readPlan(m_path, &run, &checksum, error))
+        return FileNow::Unreadable;
+    if (checksum == m_checksum)
+        return FileNow::Same;
+    m_run = std::move(run);
+    m_checksum = checksum;
+    m_checked = false;
+    return FileNow::Changed;
+}
+
+bool frmPlan::openFile(const QString& path)
+{
+    if (!m_context.TextWorkbookService()) {
+        tell(NoReader);
+        return false;
+    }
     QString error;
     m_loaded = m_checked = m_applied = false;
-    m_run = std::make_unique<PlanRun>(m_context);
-    const bool read = files->ReadTextSheet(path, PlanTemplate::PlanSheet, &sheet, &digest, &error) &&
-                      m_run->load(sheet.rows, &error);
+    const bool read = readPlan(path, &m_run, &m_checksum, &error);
     m_path = path;
     m_txtFile->setText(QDir::toNativeSeparators(path));
     if (!read) {
+        m_checksum.clear();
         showRows();
         enableCommands();
         tell(error);
         return false;
     }
-    m_checksum = QString::fromLatin1(digest.toHex());
     m_txtTitle->setText(QFileInfo(path).completeBaseName());
     m_loaded = true;
     showRows();
@@ -244,6 +276,25 @@ bool frmPlan::cmdCheckClick()
 {
     if (!m_loaded || m_applied)
         return false;
+    QString error;
+    switch (readAgain(&error)) {
+    case FileNow::Unreadable:
+        m_loaded = m_checked = false;
+        showRows();
+        enableCommands();
+        tell(Unreadable + error);
+        return false;
+    case FileNow::Changed:
+        showRows();
+        break;
+    case FileNow::Same:
+        break;
+    }
+    return checkRows();
+}
+
+bool frmPlan::checkRows()
+{
     CommitOutcome outcome;
     for (;;) {
         Progress progress(m_context, this, QStringLiteral("正在逐行检查计划…"), m_run->rowCount());
@@ -257,7 +308,7 @@ bool frmPlan::cmdCheckClick()
     enableCommands();
     if (outcome.result == CommitOutcome::Result::Refused) {
         const PlanRun::Totals totals = m_run->totals();
-        tell(QStringLiteral("计划中有 %1 行不能调整（见“结果”一列），请修改计划文件后重新选择并检查。")
+        tell(QStringLiteral("计划中有 %1 行不能调整（见“结果”一列），请修改计划文件，保存后再检查。")
                  .arg(totals.rows - totals.passed));
     } else if (!outcome.done() && outcome.result != CommitOutcome::Result::Busy) {
         tell(outcome.message);
@@ -269,6 +320,23 @@ bool frmPlan::cmdApplyClick()
 {
     if (!m_checked || m_applied)
         return false;
+    // Nothing is written from a file that changed since its check before it passed again.
+    QString error;
+    switch (readAgain(&error)) {
+    case FileNow::Unreadable:
+        m_loaded = m_checked = false;
+        enableCommands();
+        tell(Unreadable + error);
+        return false;
+    case FileNow::Changed:
+        showRows();
+        tell(CheckedAgain, true);
+        if (!checkRows())
+            return false;
+        break;
+    case FileNow::Same:
+        break;
+    }
     const PlanRun::Totals totals = m_run->totals();
     if (!ask(QStringLiteral("将按计划调整 %1 个基站，删除小区 %2 个、天线 %3 个、馈线 %4 "
                             "个，在一个事务中完成。是否执行？")

@@ -30,6 +30,10 @@ public:
     static const QString Caption;
     static const QString NoReader;
     static const QString TemplateTitle;
+    // Told when 执行计划 found the file changed since its check and checked it again.
+    static const QString CheckedAgain;
+    // Told, with the reason, when the chosen file can no longer be read.
+    static const QString Unreadable;
 
     explicit frmPlan(mdlPubVar& context, QWidget* parent = nullptr);
     ~frmPlan() override;
@@ -62,6 +66,14 @@ signals:
     void applied(const QString& plan);
 
 private:
+    // The file as it stands now against the one read last: the same bytes, other bytes (read
+    // into a new run), or no longer readable (error says why).
+    enum class FileNow { Same, Changed, Unreadable };
+    FileNow readAgain(QString* error);
+    // Reads the plan at path into a new run and its checksum; false with the reason.
+    bool readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QString* checksum, QString* error);
+    // The check of the rows read; true when every row passed.
+    bool checkRows();
     void showRows();
     void showResults();
     void tell(const QString& text, bool information = false);
