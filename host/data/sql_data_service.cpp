@@ -56,6 +56,8 @@ Handle* driverHandle(const QSqlDatabase& db, const char* typeName, const char* s
 
 } // namespace
 
+const QString SqlDataService::HeldBy = QStringLiteral("正在写入的用户：");
+
 SqlDataService::SqlDataService(QObject* parent) : QObject(parent), m_connectionName(nextConnectionName()) {}
 
 SqlDataService::~SqlDataService()
@@ -152,6 +154,7 @@ bool SqlDataService::connectNow(QString* failure)
         return false;
     }
     setLockWait(m_lockWait);
+    setIdleTransactionLimit(m_idleLimit);
     m_keeper.connected(connectedServer());
     return true;
 }
@@ -278,6 +281,36 @@ bool SqlDataService::setLockWait(int milliseconds, QString* error)
     if (error)
         *error = pragma.lastError().text().trimmed();
     return false;
+}
+
+bool SqlDataService::setIdleTransactionLimit(int milliseconds, QString* error)
+{
+    m_idleLimit = std::max(0, milliseconds);
+    if (!isOpen() || engine() != Engine::PostgreSQL)
+        return true;
+    QSqlQuery set(database());
+    if (set.exec(QStringLiteral("set idle_in_transaction_session_timeout = %1").arg(m_idleLimit)))
+        return true;
+    if (error)
+        *error = set.lastError().text().trimmed();
+    return false;
+}
+
+// Who holds the writers' lock now, for the user who waited on it: every role may read the
+// server's lock table and the role of each session, though not what it is doing.
+QString SqlDataService::writerLockHolders()
+{
+    QSqlQuery holders(database());
+    if (!holders.exec(QStringLiteral("select a.usename, to_char(a.xact_start, 'HH24:MI:SS') from pg_locks l "
+                                     "join pg_stat_activity a on a.pid = l.pid where l.locktype = 'relation' "
+                                     "and l.relation = to_regclass('%1') and l.granted and "
+                                     "l.pid <> pg_backend_pid() order by a.xact_start")
+                          .arg(QLatin1String(WriterLockTable))))
+        return {};
+    QStringList who;
+    while (holders.next())
+        who << QStringLiteral("%1（%2 起）").arg(holders.value(0).toString(), holders.value(1).toString());
+    return who.join(QStringLiteral("，"));
 }
 
 void SqlDataService::setError(const QSqlError& error)
@@ -475,6 +508,10 @@ bool SqlDataService::beginNow()
         return true;
     setError(lock.lastError());
     db.rollback();
+    if (m_lastErrorBusy) {
+        if (const QString holders = writerLockHolders(); !holders.isEmpty())
+            m_lastError = HeldBy + holders + QStringLiteral("\n") + m_lastError;
+    }
     return false;
 }
 

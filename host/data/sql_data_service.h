@@ -68,6 +68,12 @@ public:
     // How long a writer waits for another one's transaction before its own fails as busy.
     bool setLockWait(int milliseconds, QString* error = nullptr);
     int lockWait() const { return m_lockWait; }
+    // How long a transaction of this host may sit idle on a server before the server ends the
+    // session, and with it the transaction and its locks: a desk that hangs or dies in the middle
+    // of a commit frees what it holds within seconds (PostgreSQL; 0: never). Takes effect on the
+    // open connection and on every new one.
+    bool setIdleTransactionLimit(int milliseconds, QString* error = nullptr);
+    int idleTransactionLimit() const { return m_idleLimit; }
 
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
@@ -90,6 +96,10 @@ public:
     // which readers do not block and only a role that may write the table can take).
     static constexpr const char* WriterLockTable = "corvan_writer_lock";
     static constexpr int DefaultLockWait = 10000;
+    static constexpr int DefaultIdleTransactionLimit = 15000;
+    // Begins the busy failure's text: who holds the writers' lock and since when, as the server
+    // tells it to any role.
+    static const QString HeldBy;
 
 signals:
     void connectionChanged() override;
@@ -113,6 +123,7 @@ private:
     // A failure just kept was a broken connection: no call may use it any more.
     bool isLost() const;
     bool beginNow();
+    QString writerLockHolders();
     std::unique_ptr<RecordSet> readRows(const QString& sql, QSqlError* failure);
     bool finishTransaction(SqlTrace::Call call, const QString& database);
     // Keeps the driver's account of a failure and what kind of failure it was; a broken
@@ -136,6 +147,7 @@ private:
     bool m_transactionLost = false;
     qint64 m_rowsAffected = -1;
     int m_lockWait = DefaultLockWait;
+    int m_idleLimit = DefaultIdleTransactionLimit;
     bool m_inTransaction = false;
     SqlTrace m_trace;
 };

@@ -13,6 +13,7 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -418,4 +419,33 @@ TEST_F(SqlDataService, SqliteLocksOutliveEveryOtherDescriptorOfTheFiles)
     EXPECT_EQ(db.rows(u"select city_id, city_name from com_city where city_id >= '20' order by city_id"_s),
               (QStringList{u"20|他进程"_s, u"30|本进程"_s}));
     EXPECT_EQ(db.rows(u"select showserial from com_city where city_id = '13'"_s), QStringList{u"7"_s});
+}
+
+// Many desks on one server: the desk that waited on the writers' lock is told who holds it, and
+// a desk that sits idle in its transaction is ended by the server within its limit, freeing the
+// lock for the others; its own commit then fails, never reported as done.
+TEST_F(SqlDataService, AWaitingDeskIsToldWhoHoldsTheLockAndAnIdleDeskFreesItWithinItsLimit)
+{
+    if (!db.isPostgresql())
+        GTEST_SKIP() << "the server's sessions";
+    EXPECT_EQ(db.rows(u"show idle_in_transaction_session_timeout"_s), QStringList{u"15s"_s});
+    corvan::host::SqlDataService holder;
+    QString error;
+    ASSERT_TRUE(holder.open(db.location(), &error)) << error.toStdString();
+    holder.setReconnectSchedule({0});
+    ASSERT_TRUE(holder.setIdleTransactionLimit(1500, &error)) << error.toStdString();
+    ASSERT_TRUE(holder.BeginTrans(System));
+    ASSERT_TRUE(service->setLockWait(200));
+    EXPECT_FALSE(service->BeginTrans(System));
+    EXPECT_TRUE(service->LastErrorIsBusy());
+    const QString user = db.rows(u"select current_user"_s).value(0);
+    EXPECT_TRUE(service->LastError().startsWith(corvan::host::SqlDataService::HeldBy + user + u"（"_s))
+        << service->LastError().toStdString();
+
+    QThread::msleep(2500);
+    ASSERT_TRUE(service->BeginTrans(System)) << service->LastError().toStdString();
+    ASSERT_TRUE(service->ExecuteSql(System, u"update com_city set showserial = 9 where city_id = '11'"_s));
+    ASSERT_TRUE(service->CommitTrans(System)) << service->LastError().toStdString();
+    EXPECT_FALSE(holder.CommitTrans(System));
+    EXPECT_EQ(db.rows(u"select showserial from com_city where city_id = '11'"_s), QStringList{u"9"_s});
 }
