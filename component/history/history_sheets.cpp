@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "history/history_sheets.h"
 
+#include "core/context/mdl_pub_var.h"
+#include "core/context/system_db.h"
 #include "core/history/history_query.h"
 #include "corvan/controls/sheet.h"
 
@@ -59,6 +61,8 @@ std::unique_ptr<Sheet> HistorySheets::detail(const QString& disinfo)
 std::unique_ptr<Sheet> HistorySheets::records(const mdlPubVar& context, const QStringList& codes,
                                               const std::function<bool(qint64 done)>& step)
 {
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(context.db());
     QList<QStringList> rows;
     qint64 done = 0;
     for (const QString& code : codes) {

@@ -41,6 +41,16 @@ CommandLine::CommandLine()
                        QStringLiteral("Append one line per call that reaches the data service to this file "
                                       "(a new file is readable by you only)."),
                        QStringLiteral("file")),
+      m_readDatabaseOption(
+          QStringLiteral("read-database"),
+          QStringLiteral("A standby of the PostgreSQL database (same URL form as --database) that answers "
+                         "the history window's list, chart and exports while it is no more than "
+                         "--read-delay behind; nothing that a write depends on is read there."),
+          QStringLiteral("url")),
+      m_readDelayOption(QStringLiteral("read-delay"),
+                        QStringLiteral("How far behind its primary the --read-database standby may be, in "
+                                       "milliseconds (default 5000)."),
+                        QStringLiteral("ms")),
       m_screenshotOption(
           QStringLiteral("screenshot"),
           QStringLiteral("Show the main window, save a PNG picture of it to this file and exit."),
@@ -81,8 +91,9 @@ CommandLine::CommandLine()
                                    QStringLiteral("[plan WHAT FILE|CODE]"));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_databaseOption, m_createDemoOption, m_scaleOption, m_forceOption, m_userOption,
-                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_screenshotOption, m_roomOption,
-                         m_tabOption, m_upgradeOption, m_reportOption, m_helpOption, m_versionOption});
+                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_readDatabaseOption,
+                         m_readDelayOption, m_screenshotOption, m_roomOption, m_tabOption, m_upgradeOption,
+                         m_reportOption, m_helpOption, m_versionOption});
 }
 
 bool CommandLine::parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error)
@@ -149,6 +160,17 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
         return fail(QStringLiteral("--database needs a location"));
     if (m_parser.isSet(m_sqlTraceOption) && m_sqlTrace.isEmpty())
         return fail(QStringLiteral("--sql-trace needs a file"));
+    m_readDatabase = m_parser.value(m_readDatabaseOption);
+    if (m_parser.isSet(m_readDatabaseOption) && m_readDatabase.trimmed().isEmpty())
+        return fail(QStringLiteral("--read-database needs a location"));
+    if (m_parser.isSet(m_readDelayOption)) {
+        bool number = false;
+        m_readDelay = m_parser.value(m_readDelayOption).toInt(&number);
+        if (!number || m_readDelay < 0)
+            return fail(QStringLiteral("--read-delay takes a number of milliseconds"));
+        if (m_readDatabase.isEmpty())
+            return fail(QStringLiteral("--read-delay is only used with --read-database"));
+    }
     if (m_parser.isSet(m_pluginOption) && m_plugin.isEmpty())
         return fail(QStringLiteral("--plugin needs a path"));
     if (!createDemo && m_parser.isSet(m_scaleOption))

@@ -32,6 +32,9 @@ public:
     QString province() const { return m_province; }
     QString plugin() const { return m_plugin; }
     QString sqlTrace() const { return m_sqlTrace; }
+    // --read-database URL and --read-delay MS: the standby for the history's reads.
+    QString readDatabase() const { return m_readDatabase; }
+    int readDelay() const { return m_readDelay; }
     // --screenshot: save a picture of the main window to this file and exit.
     QString screenshot() const { return m_screenshot; }
     // --room CITY_ID:ROOM_NAME, the room on show in the screenshot; empty when not given.
@@ -59,6 +62,8 @@ private:
     QCommandLineOption m_provinceOption;
     QCommandLineOption m_pluginOption;
     QCommandLineOption m_sqlTraceOption;
+    QCommandLineOption m_readDatabaseOption;
+    QCommandLineOption m_readDelayOption;
     QCommandLineOption m_screenshotOption;
     QCommandLineOption m_roomOption;
     QCommandLineOption m_tabOption;
@@ -75,6 +80,8 @@ private:
     QString m_province;
     QString m_plugin;
     QString m_sqlTrace;
+    QString m_readDatabase;
+    int m_readDelay = 5000;
     QString m_screenshot;
     QString m_roomCity;
     QString m_roomName;

@@ -377,6 +377,9 @@ int HostLauncher::withComponent(bool window, const std::function<int(Component&)
         return fail(error);
     if (!trace.isEmpty() && !data.setTraceFile(trace, &error))
         return fail(error);
+    if (!m_commandLine.readDatabase().isEmpty() &&
+        !data.setReadDatabase(m_commandLine.readDatabase(), m_commandLine.readDelay(), &error))
+        return fail(error);
 
     setQuiet(false);
     std::unique_ptr<Component> component(factory->createComponent(nullptr));

@@ -565,9 +565,95 @@ bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& datab
         }
         m_inTransaction = false;
         m_transactionLost = false;
+        if (ok && call == SqlTrace::Call::Commit && m_standby && engine() == Engine::PostgreSQL) {
+            QSqlQuery lsn(db);
+            m_committedLsn = lsn.exec(QStringLiteral("select pg_current_wal_insert_lsn()")) && lsn.next()
+                                 ? lsn.value(0).toString()
+                                 : QString();
+        }
     }
     m_trace.write(call, ok, -1, QString());
     return ok;
+}
+
+namespace {
+constexpr qint64 StandbyRetryMs = 30000;
+} // namespace
+
+bool SqlDataService::setReadDatabase(const QString& location, int maxDelay, QString* error)
+{
+    m_standby.reset();
+    m_standbyAsked.invalidate();
+    m_readDelay = std::max(0, maxDelay);
+    if (location.trimmed().isEmpty())
+        return true;
+    DatabaseLocation parsed;
+    if (!DatabaseLocation::parse(location, &parsed, error))
+        return false;
+    if (parsed.isSqlite() || engine() != Engine::PostgreSQL)
+        return fail(error, QStringLiteral("a read database is a standby of the PostgreSQL server read and "
+                                          "written, not %1")
+                               .arg(parsed.displayText()));
+    auto standby = std::make_unique<SqlDataService>();
+    // A standby that is not there now may be later: its reads go to the primary meanwhile.
+    QString failure;
+    m_standbyDown.invalidate();
+    if (!standby->open(parsed, &failure)) {
+        standby->m_location = parsed;
+        m_standbyDown.start();
+    }
+    standby->setReconnectSchedule({0});
+    m_standby = std::move(standby);
+    return true;
+}
+
+bool SqlDataService::standbyFresh()
+{
+    if (m_standbyAsked.isValid() && m_standbyAsked.elapsed() < 1000 && m_standbyAskedLsn == m_committedLsn)
+        return m_standbyFresh;
+    m_standbyAsked.start();
+    m_standbyAskedLsn = m_committedLsn;
+    m_standbyFresh = false;
+    if (!m_standby->isOpen()) {
+        if (m_standbyDown.isValid() && m_standbyDown.elapsed() < StandbyRetryMs)
+            return false;
+        if (!m_standby->open(m_standby->m_location, nullptr)) {
+            m_standbyDown.start();
+            return false;
+        }
+    }
+    // Behind by nothing while it has replayed all it received; otherwise by the age of the
+    // last transaction it replayed. A server no longer in recovery is no standby of ours.
+    const QString lsn = m_committedLsn.isEmpty() ? QStringLiteral("0/0") : m_committedLsn;
+    const auto rs = m_standby->OpenRecordset(
+        QStringLiteral(
+            "select pg_is_in_recovery() and coalesce(pg_last_wal_replay_lsn() >= '%1'::pg_lsn, false) "
+            "and (pg_last_wal_receive_lsn() = pg_last_wal_replay_lsn() or now() - "
+            "pg_last_xact_replay_timestamp() <= make_interval(secs => %2 / 1000.0))")
+            .arg(lsn)
+            .arg(m_readDelay),
+        QLatin1String(SystemDatabase), 0);
+    if (!rs || rs->RecordCount() <= 0)
+        return false;
+    rs->MoveFirst();
+    m_standbyFresh = rs->Value(0).toBool();
+    return m_standbyFresh;
+}
+
+std::unique_ptr<RecordSet> SqlDataService::OpenReportRecordset(const QString& sql, const QString& database)
+{
+    m_lastReportFromStandby = false;
+    if (m_standby && !m_inTransaction && checkTarget(database) && standbyFresh()) {
+        if (auto rows = m_standby->OpenRecordset(sql, database, 0)) {
+            m_lastReportFromStandby = true;
+            m_trace.write(SqlTrace::Call::Open, true, rows->RecordCount(),
+                          QStringLiteral("[standby] ") + sql);
+            return rows;
+        }
+        // A standby that fails is asked again in a second; the primary answers meanwhile.
+        m_standbyFresh = false;
+    }
+    return OpenRecordset(sql, database, 0);
 }
 
 } // namespace corvan::host

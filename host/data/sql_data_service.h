@@ -8,6 +8,7 @@
 #include "data/sql_trace.h"
 #include "data/sqlite_writes.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -31,10 +32,11 @@ class SqlDataService : public QObject,
                        public DataService,
                        public TransactionService,
                        public RowCountService,
-                       public ConnectionService {
+                       public ConnectionService,
+                       public StandbyReadService {
     Q_OBJECT
-    Q_INTERFACES(
-        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::ConnectionService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
+                     corvan::ConnectionService corvan::StandbyReadService)
 
 public:
     explicit SqlDataService(QObject* parent = nullptr);
@@ -74,6 +76,16 @@ public:
     // open connection and on every new one.
     bool setIdleTransactionLimit(int milliseconds, QString* error = nullptr);
     int idleTransactionLimit() const { return m_idleLimit; }
+
+    // Reads that report what was written may go to a standby server of the same database: one
+    // that is still in recovery, no more than maxDelay milliseconds behind its primary, and that
+    // has replayed every commit of this service. Otherwise, inside a transaction, or when the
+    // standby fails, they go where OpenRecordset goes. An empty location stops using one.
+    bool setReadDatabase(const QString& location, int maxDelay, QString* error = nullptr);
+    std::unique_ptr<RecordSet> OpenReportRecordset(const QString& sql, const QString& database) override;
+    // Whether the last report read was answered by the standby.
+    bool lastReportFromStandby() const { return m_lastReportFromStandby; }
+    static constexpr int DefaultReadDelay = 5000;
 
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
@@ -124,6 +136,8 @@ private:
     bool isLost() const;
     bool beginNow();
     QString writerLockHolders();
+    // Whether the standby may answer a report read now; asked of the server once a second at most.
+    bool standbyFresh();
     std::unique_ptr<RecordSet> readRows(const QString& sql, QSqlError* failure);
     bool finishTransaction(SqlTrace::Call call, const QString& database);
     // Keeps the driver's account of a failure and what kind of failure it was; a broken
@@ -148,6 +162,18 @@ private:
     qint64 m_rowsAffected = -1;
     int m_lockWait = DefaultLockWait;
     int m_idleLimit = DefaultIdleTransactionLimit;
+    std::unique_ptr<SqlDataService> m_standby;
+    int m_readDelay = DefaultReadDelay;
+    // Where the primary's log stood after this service's last commit: a standby that has not
+    // replayed that far would not show the user what they just did.
+    QString m_committedLsn;
+    QElapsedTimer m_standbyAsked;
+    // Since the standby last could not be reached: it is tried again after a while, not on
+    // every read, each of which would wait for its connection to time out.
+    QElapsedTimer m_standbyDown;
+    QString m_standbyAskedLsn;
+    bool m_standbyFresh = false;
+    bool m_lastReportFromStandby = false;
     bool m_inTransaction = false;
     SqlTrace m_trace;
 };

@@ -570,12 +570,27 @@ TEST_F(HistoryTest, ChoosingARecordShowsItInFull)
     query(0, 0, QDate(2006, 11, 1), QDate(2006, 12, 31));
     // The list is on screen, its chart read, when the user picks a row.
     QTRY_VERIFY(!window->chartView()->pending());
+    // The list and its chart report what was written: a standby the host keeps may answer them.
+    const QStringList reports = host.recorder()->reportStatements();
+    EXPECT_TRUE(reports.contains(panel->queryStatement()));
+    EXPECT_TRUE(reports.size() >= 2 && reports.last().startsWith(QStringLiteral("select ")))
+        << reports.size();
     host.recorder()->clear();
     clickRow(list->Items().GetItem(QStringLiteral("K:") + code(1)));
-    EXPECT_EQ(
-        host.recorder()->statements().value(0),
+    const QString record =
         QStringLiteral("select distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,disinfo from "
-                       "h_btsdispatch a where discode ='00000000000000000001'"));
+                       "h_btsdispatch a where discode ='00000000000000000001'");
+    EXPECT_EQ(host.recorder()->statements().value(0), record);
+    // The record is a report too; what decides whether 撤销 may act (its journal entry) is not.
+    EXPECT_EQ(host.recorder()->reportStatements().mid(reports.size()).value(0), record);
+    int journalReads = 0;
+    for (const QString& sent : host.recorder()->statements()) {
+        if (sent.contains(QStringLiteral("corvan_journal"))) {
+            ++journalReads;
+            EXPECT_FALSE(host.recorder()->reportStatements().contains(sent)) << sent.toStdString();
+        }
+    }
+    EXPECT_GE(journalReads, 1);
     EXPECT_EQ(sheetRows(), QStringList(std::begin(Record1Sheet), std::end(Record1Sheet)));
     EXPECT_TRUE(sheet->RowHidden(8));
     EXPECT_TRUE(sheet->RowHidden(9));

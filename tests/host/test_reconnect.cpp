@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -326,4 +327,80 @@ TEST(SqliteFile, AFileMovedAwayFullOrReadOnlyIsToldInThoseWordsWithNothingHalfWr
     EXPECT_EQ(outcome(service->ExecuteSql(System, Insert)), u"fail: 数据库文件 %1 现在是只读的"_s.arg(path));
     db.exec(u"pragma query_only = 0"_s);
     EXPECT_EQ(db.rows(Count), QStringList{u"1"_s});
+}
+
+// The history's reads on the suite's standby: answered there while it is in step, never inside
+// a transaction, by the primary while the standby has not replayed this desk's last commit (the
+// user sees what they just did) or lags past the allowed delay, and by the primary while the
+// standby cannot be reached.
+TEST(StandbyReads, ReportsGoToAStandbyInStepAndToThePrimaryOtherwise)
+{
+    if (TestDatabase::engineFromEnvironment() != u"postgresql"_s)
+        GTEST_SKIP() << "needs a PostgreSQL primary and its standby";
+    ServerPair& pair = ServerPair::shared();
+    TestDatabase db(TestDatabase::Contents::Schema, pair.url(pair.primaryPort()));
+    SqlDataService* service = db.service();
+    const QString standbyUrl =
+        db.location().replace(u":%1/"_s.arg(pair.primaryPort()), u":%1/"_s.arg(pair.standbyPort()));
+    ASSERT_NE(standbyUrl, db.location());
+    ASSERT_TRUE(pair.waitForStandby());
+    SqlDataService replay;
+    QString error;
+    ASSERT_TRUE(replay.open(standbyUrl, &error)) << error.toStdString();
+    const auto setReplay = [&](bool on) {
+        ASSERT_NE(replay.OpenRecordset(
+                      on ? u"select pg_wal_replay_resume()"_s : u"select pg_wal_replay_pause()"_s, System),
+                  nullptr)
+            << replay.LastError().toStdString();
+    };
+    // Which server answered, and how many provinces it saw.
+    const auto report = [&] {
+        auto rs = service->OpenReportRecordset(u"select count(*) from com_province"_s, System);
+        if (!rs)
+            return u"failed: "_s + service->LastError();
+        rs->MoveFirst();
+        return (service->lastReportFromStandby() ? u"standby "_s : u"primary "_s) + rs->Text(0);
+    };
+    const auto province = [&](int id) {
+        EXPECT_TRUE(service->BeginTrans(System));
+        EXPECT_TRUE(service->ExecuteSql(
+            System, u"insert into com_province(pro_id, pro_name) values ('%1', '省%1')"_s.arg(id)));
+        EXPECT_TRUE(service->CommitTrans(System)) << service->LastError().toStdString();
+    };
+
+    EXPECT_EQ(report(), u"primary 0"_s); // none configured
+    ASSERT_TRUE(service->setReadDatabase(standbyUrl, 60000, &error)) << error.toStdString();
+    EXPECT_EQ(report(), u"standby 0"_s);
+    ASSERT_TRUE(service->BeginTrans(System));
+    EXPECT_EQ(report(), u"primary 0"_s);
+    ASSERT_TRUE(service->RollbackTrans(System));
+
+    // This desk's own commit, not yet replayed: the primary answers, with it.
+    setReplay(false);
+    province(1);
+    EXPECT_EQ(report(), u"primary 1"_s);
+    setReplay(true);
+    ASSERT_TRUE(pair.waitForStandby());
+    QThread::msleep(1100);
+    EXPECT_EQ(report(), u"standby 1"_s);
+
+    // Another desk's commit held up on the standby: behind by more than a delay of nothing.
+    ASSERT_TRUE(service->setReadDatabase(standbyUrl, 0, &error));
+    EXPECT_EQ(report(), u"standby 1"_s);
+    setReplay(false);
+    db.exec(u"insert into com_province(pro_id, pro_name) values ('2', '省2')"_s);
+    QThread::msleep(1100);
+    EXPECT_EQ(report(), u"primary 2"_s);
+    setReplay(true);
+    ASSERT_TRUE(pair.waitForStandby());
+    QThread::msleep(1100);
+    EXPECT_EQ(report(), u"standby 2"_s);
+
+    // A standby nobody answers at: the primary, every time.
+    QString nowhere = standbyUrl;
+    ASSERT_TRUE(
+        service->setReadDatabase(nowhere.replace(u":%1/"_s.arg(pair.standbyPort()), u":1/"_s), 60000, &error))
+        << error.toStdString();
+    EXPECT_EQ(report(), u"primary 2"_s);
+    EXPECT_FALSE(service->setReadDatabase(u"/tmp/standby.sqlite"_s, 0, &error));
 }

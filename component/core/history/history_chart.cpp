@@ -8,6 +8,7 @@
 #include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/context/system_db.h"
 #include "core/history/history_query.h"
 
 namespace corvan {
@@ -21,6 +22,8 @@ QString HistoryChart::statement(const QString& listStatement)
 
 QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const QString& listStatement)
 {
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(context.db());
     QList<Record> records;
     const QString sql = statement(listStatement);
     const auto rs = sql.isEmpty() ? nullptr : context.db().open(sql);

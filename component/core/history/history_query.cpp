@@ -4,6 +4,7 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
+#include "core/context/system_db.h"
 #include "core/history/history_rows.h"
 #include "core/relocation/relocation_record.h"
 #include "core/rooms/room_lookup.h"
@@ -155,6 +156,8 @@ QString HistoryQuery::infoText(const QString& disinfo)
 
 std::optional<HistoryQuery::Record> HistoryQuery::read(const mdlPubVar& context, const QString& code)
 {
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(context.db());
     const auto rs = context.db().open(recordStatement(code));
     if (!rs)
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/context/system_db.h"
 #include "core/history/history_query.h"
 #include "core/journal/journal.h"
 #include "core/rooms/room_lookup.h"
@@ -44,6 +45,8 @@ HistoryRows::HistoryRows(const mdlPubVar& context, std::shared_ptr<RecordSet> ro
 std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, PropertyItems& list,
                                                const QString& sql)
 {
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(context.db());
     // A failed query shows no records rather than the previous criteria's ones.
     list.ClearItems();
     std::shared_ptr<RecordSet> rs = context.db().open(sql);
@@ -150,6 +153,8 @@ QString HistoryRows::timesStatement(const QString& listStatement)
 
 QString HistoryRows::roomName(const QString& code)
 {
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(m_context.db());
     const auto known = m_roomNames.constFind(code);
     if (known != m_roomNames.cend())
         return *known;
@@ -176,6 +181,8 @@ QString HistoryRows::caption(int row)
 
 bool HistoryRows::nameEveryRoom()
 {
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(m_context.db());
     if (m_everyRoomNamed)
         return true;
     QString sql = roomsStatement(m_statement);

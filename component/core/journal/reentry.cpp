@@ -6,8 +6,10 @@
 
 #include "core/context/field_names.h"
 #include "core/context/mdl_pub_fun.h"
+#include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
+#include "core/context/system_db.h"
 #include "core/journal/journal.h"
 #include "core/rooms/room_lookup.h"
 
@@ -90,6 +92,8 @@ bool Reentry::number(const QString& text, double* value)
 
 QList<Reentry::Table> Reentry::tables(const mdlPubVar& context, const QString& discode)
 {
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(context.db());
     QList<Table> tables;
     const auto entry = Journal::read(context, discode);
     if (!entry || !entry->exists())
