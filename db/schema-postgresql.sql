@@ -1085,3 +1085,155 @@ revoke all on function corvan_journal_time() from public;
 create index ix_h_btsdispatch_list on h_btsdispatch(distime)
   include (discode, disuser, net, fromcity, tocity, fromroom, toroom, simplemode);
 -- @since-end
+
+-- @since-begin 5
+-- The cities' locks. A transaction of the host locks the rows of the cities it writes here
+-- (select ... for update, in the order of their codes), after taking the writers' lock in a
+-- mode that desks of this version share with each other: desks of other cities never wait for
+-- it, two desks never deadlock, and an older desk, which takes the writers' lock whole, still
+-- waits for every one of them. A row's lock needs the update privilege, which only relocators
+-- have, and row-level security lets a role lock only a city it may relocate in: a reader or
+-- another city's relocator cannot hold a city up. Every city has its row.
+create table corvan_city_lock (
+  city_id text not null primary key
+);
+insert into corvan_city_lock(city_id) select city_id from com_city;
+revoke all on corvan_city_lock from public;
+grant select, update on corvan_city_lock to corvan_relocator;
+grant select on corvan_city_lock to corvan_reader;
+alter table corvan_city_lock enable row level security;
+create policy corvan_read on corvan_city_lock for select using (true);
+create policy corvan_city_right on corvan_city_lock for update
+  using (city_id in (select city_id from host_right where username = session_user::text and funcno = '13'));
+
+create or replace function corvan_city_lock_row() returns trigger language plpgsql security definer as
+$$
+begin
+  insert into corvan_city_lock(city_id) values (new.city_id) on conflict do nothing;
+  return null;
+end
+$$;
+create trigger corvan_city_lock_row after insert or update of city_id on com_city
+  for each row execute function corvan_city_lock_row();
+do $$
+begin
+  execute format('alter function corvan_city_lock_row() set search_path = %I, pg_catalog, pg_temp',
+                 current_schema());
+end
+$$;
+revoke all on function corvan_city_lock_row() from public;
+
+-- Record and plan codes while cities are locked apart: drawn from sequences kept above the
+-- largest code in their tables, so that desks of two cities committing at once never take the
+-- same code and no desk waits for another's transaction to learn the next one. The host answers
+-- the component's "select max(to_number(discode)) from h_btsdispatch" (and the plan's) with
+-- corvan_next_code(...) - 1. A code drawn by a transaction that rolled back is not drawn again:
+-- the codes have a gap there. A code written another way (an older desk, a bulk load) moves the
+-- sequence on past it.
+create sequence corvan_record_code;
+create sequence corvan_plan_code;
+-- The codes the sequences handed to each open transaction: a record or plan may take the next
+-- code after the largest, as before, or one the server drew for that very transaction, never
+-- one a client made up.
+create table corvan_code_drawn (
+  xact xid8 not null,
+  tab  text not null,
+  code text not null
+);
+revoke all on corvan_code_drawn from public;
+select setval('corvan_record_code', (coalesce((select max(to_number(discode)) from h_btsdispatch), 0) + 1)::bigint, false);
+select setval('corvan_plan_code', (coalesce((select max(to_number(plancode)) from corvan_plan), 0) + 1)::bigint, false);
+create or replace function corvan_next_code(tab text) returns numeric language plpgsql security definer as
+$$
+declare
+  seq regclass;
+  taken numeric;
+  code numeric;
+begin
+  if tab = 'h_btsdispatch' then
+    seq := 'corvan_record_code';
+    select max(to_number(discode)) into taken from h_btsdispatch;
+  elsif tab = 'corvan_plan' then
+    seq := 'corvan_plan_code';
+    select max(to_number(plancode)) into taken from corvan_plan;
+  else
+    raise exception 'corvan: no code sequence for %', tab using errcode = 'invalid_parameter_value';
+  end if;
+  code := nextval(seq);
+  if taken is not null and code <= taken then
+    perform setval(seq, (taken + 1)::bigint);
+    code := taken + 1;
+  end if;
+  insert into corvan_code_drawn(xact, tab, code) values (pg_current_xact_id(), tab, lpad(code::text, 20, '0'));
+  return code;
+end
+$$;
+
+-- Whether the code is one the server drew for this transaction; it is then used up.
+create or replace function corvan_code_taken(tab text, new_code text) returns boolean language plpgsql
+  security definer as
+$$
+begin
+  delete from corvan_code_drawn where xact = pg_current_xact_id() and corvan_code_drawn.tab = corvan_code_taken.tab
+    and code = new_code;
+  return found;
+end
+$$;
+
+create or replace function corvan_record_check() returns trigger language plpgsql security definer as
+$$
+declare
+  next_code text;
+  drawn boolean := corvan_code_taken('h_btsdispatch', new.discode);
+begin
+  select (coalesce(max(to_number(discode)), 0) + 1)::text into next_code from h_btsdispatch;
+  if length(next_code) <= 20 then
+    next_code := lpad(next_code, 20, '0');
+  end if;
+  if new.discode is distinct from next_code and not drawn then
+    raise exception 'corvan: the next record code is %, not %', next_code, new.discode
+      using errcode = 'check_violation';
+  end if;
+  if coalesce(new.fromroom, '') <> ''
+     and not exists (select 1 from res_baseroom where roomcode = new.fromroom and city = new.fromcity) then
+    raise exception 'corvan: the record''s room % is not a room of its city %', new.fromroom, new.fromcity
+      using errcode = 'check_violation';
+  end if;
+  if coalesce(new.toroom, '') <> ''
+     and not exists (select 1 from res_baseroom where roomcode = new.toroom and city = new.tocity) then
+    raise exception 'corvan: the record''s room % is not a room of its city %', new.toroom, new.tocity
+      using errcode = 'check_violation';
+  end if;
+  return new;
+end
+$$;
+
+create or replace function corvan_plan_check() returns trigger language plpgsql security definer as
+$$
+declare
+  next_code text;
+  drawn boolean := corvan_code_taken('corvan_plan', new.plancode);
+begin
+  select (coalesce(max(to_number(plancode)), 0) + 1)::text into next_code from corvan_plan;
+  next_code := lpad(next_code, 20, '0');
+  if new.plancode is distinct from next_code and not drawn then
+    raise exception 'corvan: the next plan code is %, not %', next_code, new.plancode
+      using errcode = 'check_violation';
+  end if;
+  return new;
+end
+$$;
+do $$
+declare
+  f text;
+begin
+  foreach f in array array['corvan_next_code(text)', 'corvan_code_taken(text, text)', 'corvan_record_check()',
+                           'corvan_plan_check()'] loop
+    execute format('alter function %s set search_path = %I, pg_catalog, pg_temp', f, current_schema());
+  end loop;
+end
+$$;
+revoke all on function corvan_next_code(text) from public;
+revoke all on function corvan_code_taken(text, text) from public;
+grant execute on function corvan_next_code(text) to corvan_relocator;
+-- @since-end

@@ -236,6 +236,10 @@ create index ix_h_btsdispatch_list on h_btsdispatch(distime, discode, disuser, n
   tocity, fromroom, toroom, simplemode);
 -- @since-end
 
+-- @since-begin 5
+-- (PostgreSQL's cities' locks: an SQLite file has one writer at a time, whatever its city.)
+-- @since-end
+
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
 create table host_field (

@@ -111,7 +111,7 @@ QString loadScript(Engine engine)
 QStringList dropStatements(Engine engine)
 {
     static const QRegularExpression created(
-        uR"(^create\s+(?:or\s+replace\s+)?(table|view|function|policy)\s+(\w+)\s*(\([^)]*\)|on\s+\w+)?)"_s,
+        uR"(^create\s+(?:or\s+replace\s+)?(table|view|function|policy|sequence)\s+(\w+)\s*(\([^)]*\)|on\s+\w+)?)"_s,
         QRegularExpression::CaseInsensitiveOption);
     // A drop names the argument types only; a default value would be a syntax error there.
     static const QRegularExpression defaultValue(uR"(\s+default\s+[^,)]*)"_s,
@@ -135,7 +135,10 @@ QStringList dropStatements(Engine engine)
             drop += QString(m.captured(3)).remove(defaultValue);
         else if (kind == u"policy"_s)
             drop += u' ' + m.captured(3);
-        drops.prepend(drop);
+        // A function a later version replaces goes where it was first made: after the triggers
+        // that call it.
+        if (!drops.contains(drop))
+            drops.prepend(drop);
     }
     // "does not exist, skipping" for every object of an empty database is noise, not news.
     if (engine == Engine::PostgreSQL && !drops.isEmpty())

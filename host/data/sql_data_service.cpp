@@ -57,6 +57,7 @@ Handle* driverHandle(const QSqlDatabase& db, const char* typeName, const char* s
 } // namespace
 
 const QString SqlDataService::HeldBy = QStringLiteral("正在写入的用户：");
+const QString SqlDataService::NoCityLock = QStringLiteral("没有这些地市的基站调整权限，不能锁定：");
 
 SqlDataService::SqlDataService(QObject* parent) : QObject(parent), m_connectionName(nextConnectionName()) {}
 
@@ -155,6 +156,7 @@ bool SqlDataService::connectNow(QString* failure)
     }
     setLockWait(m_lockWait);
     setIdleTransactionLimit(m_idleLimit);
+    m_cityLocks = false;
     m_keeper.connected(connectedServer());
     return true;
 }
@@ -387,10 +389,26 @@ bool SqlDataService::checkTarget(const QString& database)
     return true;
 }
 
+// While cities are locked apart, two of them may commit at once: the next record or plan code
+// comes from the server's sequence instead of the largest code committed so far, which both
+// would read alike.
+QString SqlDataService::serverStatement(const QString& sql) const
+{
+    if (!locksCities())
+        return sql;
+    static const QString records = QStringLiteral("select max(to_number(discode)) from h_btsdispatch");
+    static const QString plans = QStringLiteral("select max(to_number(plancode)) from corvan_plan");
+    if (sql == records)
+        return QStringLiteral("select corvan_next_code('h_btsdispatch') - 1");
+    if (sql == plans)
+        return QStringLiteral("select corvan_next_code('corvan_plan') - 1");
+    return sql;
+}
+
 std::unique_ptr<RecordSet> SqlDataService::readRows(const QString& sql, QSqlError* failure)
 {
     return m_sqlite ? SqliteRows::open(m_sqlite, SqliteDialect::statement(sql), failure)
-                    : PgRows::open(m_pg, sql, failure);
+                    : PgRows::open(m_pg, serverStatement(sql), failure);
 }
 
 // options: the original platform's cursor flags; every set is read whole into memory,
@@ -501,10 +519,18 @@ bool SqlDataService::beginNow()
         return false;
     }
     // A table lock that needs a write privilege, not an advisory lock: any role may take an
-    // advisory lock, and a reader holding it would stop everyone's commit.
+    // advisory lock, and a reader holding it would stop everyone's commit. Where cities are
+    // locked, in a mode that writers of this version share and an older one's whole lock waits
+    // for; each transaction then locks its cities (LockCities).
     QSqlQuery lock(db);
+    // The schema may have been brought to the cities' locks since the connection was made.
+    if (!m_cityLocks)
+        m_cityLocks = lock.exec(QStringLiteral("select to_regclass('corvan_city_lock') is not null")) &&
+                      lock.next() && lock.value(0).toBool();
     if (lock.exec(QStringLiteral("set local lock_timeout = %1").arg(m_lockWait)) &&
-        lock.exec(QStringLiteral("lock table %1 in exclusive mode").arg(QLatin1String(WriterLockTable))))
+        lock.exec(QStringLiteral("lock table %1 in %2 mode")
+                      .arg(QLatin1String(WriterLockTable),
+                           locksCities() ? QLatin1String("row exclusive") : QLatin1String("exclusive"))))
         return true;
     setError(lock.lastError());
     db.rollback();
@@ -513,6 +539,76 @@ bool SqlDataService::beginNow()
             m_lastError = HeldBy + holders + QStringLiteral("\n") + m_lastError;
     }
     return false;
+}
+
+bool SqlDataService::LockCities(const QStringList& cityIds)
+{
+    if (!m_inTransaction || !locksCities())
+        return true;
+    QStringList cities;
+    for (const QString& city : cityIds)
+        if (!city.trimmed().isEmpty() && !cities.contains(city.trimmed()))
+            cities << city.trimmed();
+    if (cities.isEmpty())
+        return true;
+    cities.sort();
+    QStringList quoted;
+    for (const QString& city : std::as_const(cities))
+        quoted << QLatin1Char('\'') + QString(city).replace(QLatin1Char('\''), QStringLiteral("''")) +
+                      QLatin1Char('\'');
+    // Locked as they come, in the order of their codes: two writers never wait for each other
+    // in a circle.
+    QSqlQuery lock(database());
+    const QString sql = QStringLiteral("select city_id from corvan_city_lock where city_id in (%1) "
+                                       "order by city_id for update")
+                            .arg(quoted.join(QLatin1Char(',')));
+    bool ok = lock.exec(sql);
+    QStringList locked;
+    if (ok) {
+        while (lock.next())
+            locked << lock.value(0).toString();
+    } else {
+        setError(lock.lastError());
+    }
+    if (!ok) {
+        // The wait ran out and took the transaction with it. In a fresh one, which the caller
+        // rolls back as it would have this one, ask who holds the cities: a city's row names, as
+        // its xmax, the transaction that locked it.
+        const QString reason = m_lastError;
+        QSqlDatabase db = database();
+        if (m_lastErrorBusy && db.rollback() && beginNow()) {
+            m_lastError = reason;
+            m_lastErrorBusy = true;
+            m_lastFailure = FailureKind::Busy;
+            if (lock.exec(
+                    QStringLiteral("select a.usename, to_char(a.xact_start, 'HH24:MI:SS') from "
+                                   "corvan_city_lock c join pg_stat_activity a on a.backend_xid = c.xmax "
+                                   "where c.city_id in (%1) and a.pid <> pg_backend_pid() order by "
+                                   "a.xact_start")
+                        .arg(quoted.join(QLatin1Char(','))))) {
+                QStringList who;
+                while (lock.next())
+                    who << QStringLiteral("%1（%2 起）")
+                               .arg(lock.value(0).toString(), lock.value(1).toString());
+                if (!who.isEmpty())
+                    m_lastError =
+                        HeldBy + who.join(QStringLiteral("，")) + QStringLiteral("\n") + m_lastError;
+            }
+        }
+    } else {
+        QStringList missing;
+        for (const QString& city : std::as_const(cities))
+            if (!locked.contains(city))
+                missing << city;
+        if (!missing.isEmpty()) {
+            ok = false;
+            m_lastError = NoCityLock + missing.join(QLatin1Char(','));
+            m_lastErrorBusy = false;
+            m_lastFailure = FailureKind::Other;
+        }
+    }
+    m_trace.write(SqlTrace::Call::Open, ok, ok ? cities.size() : -1, sql);
+    return ok;
 }
 
 bool SqlDataService::CommitTrans(const QString& database)

@@ -33,10 +33,11 @@ class SqlDataService : public QObject,
                        public TransactionService,
                        public RowCountService,
                        public ConnectionService,
-                       public StandbyReadService {
+                       public StandbyReadService,
+                       public CityLockService {
     Q_OBJECT
     Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
-                     corvan::ConnectionService corvan::StandbyReadService)
+                     corvan::ConnectionService corvan::StandbyReadService corvan::CityLockService)
 
 public:
     explicit SqlDataService(QObject* parent = nullptr);
@@ -87,6 +88,19 @@ public:
     bool lastReportFromStandby() const { return m_lastReportFromStandby; }
     static constexpr int DefaultReadDelay = 5000;
 
+    // On PostgreSQL with the cities' locks (schema 5), a transaction takes the writers' lock in
+    // a mode its peers share and then the rows of the cities it writes, sorted; a city the
+    // role may not relocate in cannot be locked. Elsewhere every transaction holds the whole
+    // database (SQLite's file lock, or the writers' lock whole), and this has nothing to add.
+    bool LockCities(const QStringList& cityIds) override;
+    // Takes the writers' lock whole, as before the cities' locks, for a comparison of the two.
+    void setProvinceLock(bool whole) { m_provinceLock = whole; }
+    // Whether transactions lock cities (PostgreSQL, schema 5, not set to the province's lock).
+    bool locksCities() const { return m_cityLocks && !m_provinceLock; }
+    bool LocksByCity() const override { return locksCities(); }
+    // Begins the text of a city lock the role may not take.
+    static const QString NoCityLock;
+
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
     bool RollbackTrans(const QString& database) override;
@@ -136,6 +150,7 @@ private:
     bool isLost() const;
     bool beginNow();
     QString writerLockHolders();
+    QString serverStatement(const QString& sql) const;
     // Whether the standby may answer a report read now; asked of the server once a second at most.
     bool standbyFresh();
     std::unique_ptr<RecordSet> readRows(const QString& sql, QSqlError* failure);
@@ -162,6 +177,8 @@ private:
     qint64 m_rowsAffected = -1;
     int m_lockWait = DefaultLockWait;
     int m_idleLimit = DefaultIdleTransactionLimit;
+    bool m_cityLocks = false;
+    bool m_provinceLock = false;
     std::unique_ptr<SqlDataService> m_standby;
     int m_readDelay = DefaultReadDelay;
     // Where the primary's log stood after this service's last commit: a standby that has not

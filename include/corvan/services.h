@@ -101,6 +101,23 @@ public:
     virtual std::unique_ptr<RecordSet> OpenReportRecordset(const QString& sql, const QString& database) = 0;
 };
 
+// Optional sixth interface of the data service object: writers serialised by the cities they
+// write rather than all at once. Right after BeginTrans the component names every city its
+// transaction will write (a relocation: the BTS's city and the target room's; a reversal: both
+// cities of the record; a plan: every city of its rows); the host locks them, in an order of
+// its own so that two writers never deadlock, until the transaction ends. Writers of other
+// cities go on meanwhile. False, with LastError (and LastErrorIsBusy when another writer held a
+// city past the host's wait), when a city could not be locked: the caller rolls back. A host
+// without this interface serialises its transactions its own way, as BeginTrans says.
+class CityLockService {
+public:
+    virtual ~CityLockService() = default;
+    virtual bool LockCities(const QStringList& cityIds) = 0;
+    // Whether writers are serialised by city now; when not, LockCities has nothing to do and
+    // the component need not read which cities a transaction writes before it begins.
+    virtual bool LocksByCity() const = 0;
+};
+
 // Element 3: who and where the user is.
 class ContextService {
 public:
@@ -254,6 +271,7 @@ Q_DECLARE_INTERFACE(corvan::TransactionService, "corvan.TransactionService/1.0")
 Q_DECLARE_INTERFACE(corvan::RowCountService, "corvan.RowCountService/1.0")
 Q_DECLARE_INTERFACE(corvan::ConnectionService, "corvan.ConnectionService/1.0")
 Q_DECLARE_INTERFACE(corvan::StandbyReadService, "corvan.StandbyReadService/1.0")
+Q_DECLARE_INTERFACE(corvan::CityLockService, "corvan.CityLockService/1.0")
 Q_DECLARE_INTERFACE(corvan::ContextService, "corvan.ContextService/1.0")
 Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
 Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")

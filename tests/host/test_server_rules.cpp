@@ -212,7 +212,14 @@ TEST(ServerRules, ACoUserCannotCorruptForgeOrBlockAnotherCitysWork)
         {"B7", Reader, Act::Sql, u("lock table corvan_writer_lock in exclusive mode"),
          "permission denied for table corvan_writer_lock"},
         {"B7", Reader, Act::Hold, u("select pg_advisory_xact_lock(109330312880494)"), "", 1},
+        // B7: a city's lock is its relocators' alone: a reader may not take it, and a relocator
+        // of another city takes nothing (row-level security), so a relocation there goes on.
+        {"B7", Reader, Act::Sql, u("select city_id from corvan_city_lock where city_id = '12' for update"),
+         "permission denied for table corvan_city_lock"},
+        {"B7", Mal, Act::Hold,
+         u("select city_id from corvan_city_lock where city_id in ('11', '12') for update"), "", 1},
         {"B7", Vic, Act::Relocate, u("121|乙市|乙二机房"), "", -1, {u("vic2")}},
+        {"B7", Mal, Act::Release, {}},
         {"B7", Reader, Act::Release, {}},
         // B1: a journal entry only with its own relocation, telling what the server saw.
         {"B1", Mal, Act::Sql,

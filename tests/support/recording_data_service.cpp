@@ -6,7 +6,8 @@ namespace corvan::test {
 RecordingDataService::RecordingDataService(QObject* real, QObject* parent)
     : QObject(parent), m_realObject(real), m_real(qobject_cast<DataService*>(real)),
       m_transactions(qobject_cast<TransactionService*>(real)), m_counts(qobject_cast<RowCountService*>(real)),
-      m_connection(qobject_cast<ConnectionService*>(real)), m_standby(qobject_cast<StandbyReadService*>(real))
+      m_connection(qobject_cast<ConnectionService*>(real)),
+      m_standby(qobject_cast<StandbyReadService*>(real)), m_cityLocks(qobject_cast<CityLockService*>(real))
 {
     Q_ASSERT_X(m_real, "RecordingDataService", "the wrapped object offers no DataService");
     if (m_connection)
@@ -116,6 +117,12 @@ bool RecordingDataService::BeginTrans(const QString& database)
 {
     before(QStringLiteral("BEGIN"));
     return transactionsOffered() && m_transactions->BeginTrans(database);
+}
+
+bool RecordingDataService::LockCities(const QStringList& cityIds)
+{
+    m_lockedCities << cityIds.join(QLatin1Char(','));
+    return !m_realObject || !m_cityLocks || m_cityLocks->LockCities(cityIds);
 }
 
 bool RecordingDataService::CommitTrans(const QString& database)

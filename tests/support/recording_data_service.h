@@ -19,10 +19,11 @@ class RecordingDataService : public QObject,
                              public TransactionService,
                              public RowCountService,
                              public ConnectionService,
-                             public StandbyReadService {
+                             public StandbyReadService,
+                             public CityLockService {
     Q_OBJECT
     Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
-                     corvan::ConnectionService corvan::StandbyReadService)
+                     corvan::ConnectionService corvan::StandbyReadService corvan::CityLockService)
 
 public:
     // real must offer DataService; its TransactionService is used when it offers one.
@@ -66,6 +67,11 @@ public:
     bool BeginTrans(const QString& database) override;
     bool CommitTrans(const QString& database) override;
     bool RollbackTrans(const QString& database) override;
+    // Passed on to the real service when it locks cities; each call's cities are kept, joined by
+    // commas, apart from the calls (a lock is no statement of the component's).
+    bool LockCities(const QStringList& cityIds) override;
+    QStringList lockedCities() const { return m_lockedCities; }
+    bool LocksByCity() const override { return m_realObject && m_cityLocks && m_cityLocks->LocksByCity(); }
 
 signals:
     void connectionChanged() override;
@@ -81,6 +87,8 @@ private:
     RowCountService* m_counts = nullptr;
     ConnectionService* m_connection = nullptr;
     StandbyReadService* m_standby = nullptr;
+    CityLockService* m_cityLocks = nullptr;
+    QStringList m_lockedCities;
     std::function<void(const QString&)> m_beforeCall;
     bool m_loseCommitAnswer = false;
     bool m_lastLost = false;
