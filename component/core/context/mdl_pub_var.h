@@ -75,6 +75,11 @@ public:
     {
         return qobject_cast<corvan::StandbyReadService*>(m_data);
     }
+    // Offered by some data services only.
+    corvan::CityLockService* CityLockService() const
+    {
+        return qobject_cast<corvan::CityLockService*>(m_data);
+    }
     // The data service object itself, whose signals a window may follow.
     QObject* DataObject() const { return m_data; }
     // Offered by some sheet services only.

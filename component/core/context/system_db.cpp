@@ -46,6 +46,7 @@ bool SystemDb::execute(const QString& sql, qint64 expectedRows) const
     if (changed < 0 || changed == expectedRows)
         return true;
     m_ownError = rowCountError(expectedRows, changed);
+    m_ownBusy = false;
     return false;
 }
 
@@ -61,12 +62,34 @@ bool SystemDb::hasTransactions() const
     return m_context.TransactionService() != nullptr;
 }
 
-bool SystemDb::begin() const
+bool SystemDb::locksByCity() const
+{
+    const corvan::CityLockService* locks = m_context.CityLockService();
+    return locks && locks->LocksByCity();
+}
+
+bool SystemDb::begin(const QStringList& cities) const
 {
     m_ownError.clear();
     TransactionService* transactions = m_context.TransactionService();
     m_inTransaction = transactions && transactions->BeginTrans(Database);
-    return m_inTransaction;
+    corvan::CityLockService* locks = m_context.CityLockService();
+    if (!m_inTransaction || !locks || locks->LockCities(cities))
+        return m_inTransaction;
+    // A connection lost on the way is told as such by the host, the transaction gone with it.
+    if (lastErrorIsConnectionLost()) {
+        transactions->RollbackTrans(Database);
+        m_inTransaction = false;
+        return false;
+    }
+    // Why the lock could not be had is what the user is told, not the rollback's answer.
+    const QString reason = lastError();
+    const bool busy = lastErrorIsBusy();
+    transactions->RollbackTrans(Database);
+    m_inTransaction = false;
+    m_ownError = reason.isEmpty() ? QStringLiteral("locking the cities failed") : reason;
+    m_ownBusy = busy;
+    return false;
 }
 
 bool SystemDb::commit() const
@@ -96,7 +119,7 @@ QString SystemDb::lastError() const
 bool SystemDb::lastErrorIsBusy() const
 {
     if (!m_ownError.isEmpty())
-        return false;
+        return m_ownBusy;
     DataService* data = m_context.DataService();
     return data && data->LastErrorIsBusy();
 }

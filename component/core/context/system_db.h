@@ -33,7 +33,12 @@ public:
 
     // Transactions, where the host's data service offers them.
     bool hasTransactions() const;
-    bool begin() const;
+    // Begins a transaction that writes in those cities (codes), which the host locks where it
+    // locks writers by city; false, and nothing open, when the transaction or a city's lock
+    // could not be had.
+    bool begin(const QStringList& cities) const;
+    // Whether the host locks writers by city, so that a transaction must name its cities.
+    bool locksByCity() const;
     bool commit() const;
     bool rollback() const;
 
@@ -65,6 +70,7 @@ private:
     const mdlPubVar& m_context;
     // Set when the last call failed here rather than in the host (a row count), cleared by the next.
     mutable QString m_ownError;
+    mutable bool m_ownBusy = false;
     mutable int m_reportReads = 0;
     // A transaction this road began and has not ended: its reads stay on its connection.
     mutable bool m_inTransaction = false;

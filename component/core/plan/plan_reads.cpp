@@ -80,6 +80,18 @@ bool PlanReads::RollbackTrans(const QString& database)
     return transactions && transactions->RollbackTrans(database);
 }
 
+bool PlanReads::LockCities(const QStringList& cityIds)
+{
+    auto* locks = qobject_cast<CityLockService*>(m_data);
+    return !locks || locks->LockCities(cityIds);
+}
+
+bool PlanReads::LocksByCity() const
+{
+    auto* locks = qobject_cast<CityLockService*>(m_data);
+    return locks && locks->LocksByCity();
+}
+
 qint64 PlanReads::RowsAffected() const
 {
     auto* counts = qobject_cast<RowCountService*>(m_data);

@@ -18,9 +18,14 @@ namespace corvan {
 // its cities' lists once, not a thousand times; whatever a row's relocation may have
 // changed is read anew every time. Writes and transactions go straight through: a plan
 // works only on a host whose data service has transactions, which the plan checks first.
-class PlanReads : public QObject, public DataService, public TransactionService, public RowCountService {
+class PlanReads : public QObject,
+                  public DataService,
+                  public TransactionService,
+                  public RowCountService,
+                  public CityLockService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
+    Q_INTERFACES(
+        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::CityLockService)
 
 public:
     // data: the host's data service object; its transactions and row counts where it offers them.
@@ -35,6 +40,8 @@ public:
     bool CommitTrans(const QString& database) override;
     bool RollbackTrans(const QString& database) override;
     qint64 RowsAffected() const override;
+    bool LockCities(const QStringList& cityIds) override;
+    bool LocksByCity() const override;
 
     // Whether a query's answer may be kept: it reads no table a relocation writes.
     static bool keepable(const QString& sql);

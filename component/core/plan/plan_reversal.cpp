@@ -49,6 +49,7 @@ bool readPlan(const mdlPubVar& context, PlanReversal::Preview& preview)
     for (entries->MoveFirst(); !entries->isEOF(); entries->MoveNext()) {
         PlanReversal::Row row{
             entries->Text(1).toInt(), entries->Text(0), entries->Text(2), entries->Text(3), {}};
+        preview.cities << entries->Text(5) << entries->Text(6);
         if (!entries->Text(4).isEmpty()) {
             ++reversed;
             if (reversedAlone.isEmpty())
@@ -93,11 +94,11 @@ CommitOutcome reverseAll(const mdlPubVar& context, QList<PlanReversal::Row>& row
     return outcome(CommitOutcome::Result::Done, {});
 }
 
-CommitOutcome begin(const SystemDb& db)
+CommitOutcome begin(const SystemDb& db, const QStringList& cities)
 {
     if (!db.hasTransactions())
         return outcome(CommitOutcome::Result::Refused, Reversal::NoTransactions);
-    if (db.begin())
+    if (db.begin(cities))
         return outcome(CommitOutcome::Result::Done, {});
     const QString reason = db.lastError();
     return outcome(db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
@@ -116,7 +117,7 @@ QString PlanReversal::planOf(const mdlPubVar& context, const QString& discode)
 
 PlanReversal::Preview PlanReversal::preview(const mdlPubVar& context, const QString& plan)
 {
-    Preview preview{plan, {}, {}, {}};
+    Preview preview{plan, {}, {}, {}, {}};
     if (plan.isEmpty()) {
         preview.refusal = NotPlanned;
         return preview;
@@ -125,7 +126,7 @@ PlanReversal::Preview PlanReversal::preview(const mdlPubVar& context, const QStr
     if (!readPlan(context, preview))
         return preview;
     const SystemDb& db = context.db();
-    const CommitOutcome begun = begin(db);
+    const CommitOutcome begun = begin(db, preview.cities);
     if (!begun.done()) {
         preview.refusal = begun.message;
         return preview;
@@ -145,10 +146,10 @@ CommitOutcome PlanReversal::run(const mdlPubVar& context, const Preview& confirm
         return outcome(CommitOutcome::Result::Refused, confirmed.refusal);
     const SystemDb& db = context.db();
     BusyScope busy(context);
-    Preview now{confirmed.plan, {}, {}, {}};
+    Preview now{confirmed.plan, {}, {}, {}, {}};
     if (!readPlan(context, now))
         return outcome(CommitOutcome::Result::Refused, now.refusal);
-    CommitOutcome result = begin(db);
+    CommitOutcome result = begin(db, now.cities);
     if (!result.done())
         return result;
     QStringList written;

@@ -27,8 +27,9 @@ public:
     struct Preview {
         QString plan;
         QString title;
-        QString refusal; // why the plan cannot be reversed; empty when it can
-        QList<Row> rows; // in the order they are reversed, last row first
+        QString refusal;    // why the plan cannot be reversed; empty when it can
+        QList<Row> rows;    // in the order they are reversed, last row first
+        QStringList cities; // every city its records name, which its reversal locks
         bool ok() const { return refusal.isEmpty(); }
     };
 

@@ -87,6 +87,7 @@ struct PlanRun::Row {
     QString fromRoomCode;
     QString fromRoomName;
     QString cityId;
+    QString btsCity;
     QString roomCode;
     QString roomName;
     QString roomHolder;
@@ -201,6 +202,7 @@ bool PlanRun::resolveBts(Row& row, QString* cityName)
     row.basecode = firstOf(*bts, 0);
     row.name = firstOf(*bts, 2);
     const QString btsCity = firstOf(*bts, 1);
+    row.btsCity = btsCity;
     if (!rights->HasCityRight(mdlPubFun::RightFunction, btsCity))
         return refuse(NoRight.arg(mdlPubFun::GetCityName(m_rowContext, btsCity)));
 
@@ -369,7 +371,10 @@ void PlanRun::rehearse(Row& row)
 CommitOutcome PlanRun::begin()
 {
     const SystemDb& db = m_rowContext.db();
-    if (db.begin())
+    QStringList cities;
+    for (const auto& row : m_rows)
+        cities << row->btsCity << row->cityId;
+    if (db.begin(cities))
         return CommitOutcome{CommitOutcome::Result::Done, {}, {}, {}, {}, {}};
     const QString reason = db.lastError();
     return CommitOutcome{db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
@@ -399,6 +404,7 @@ CommitOutcome PlanRun::check(const Progress& progress)
         row.writeFailed = false;
         row.verdict.clear();
         row.fromRoomCode.clear();
+        row.btsCity.clear();
         row.fromRoomName.clear();
         if (!resolve(row))
             continue;

@@ -118,6 +118,7 @@ private:
     void rehearse(Row& row);
     bool enterValues(Row& row);
     CommitOutcome writeRow(Row& row, const JournalPlanRow& plan);
+    // A transaction that locks the cities of the rows: each BTS's and each target room's.
     CommitOutcome begin();
 
     const mdlPubVar& m_context;

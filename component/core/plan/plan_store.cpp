@@ -58,9 +58,11 @@ QString PlanStore::planStatement(const QString& plan)
 
 QString PlanStore::entriesStatement(const QString& plan)
 {
-    return QStringLiteral(
-               "select discode,planrow,net,basecode,reversedby from corvan_journal where plancode=") +
-           quoted(plan) + QStringLiteral(" order by planrow");
+    // With the cities of each record, which a reversal of the plan locks.
+    return QStringLiteral("select j.discode,j.planrow,j.net,j.basecode,j.reversedby,h.fromcity,h.tocity from "
+                          "corvan_journal j left join h_btsdispatch h on h.discode=j.discode where "
+                          "j.plancode=") +
+           quoted(plan) + QStringLiteral(" order by j.planrow");
 }
 
 } // namespace corvan

@@ -195,7 +195,8 @@ CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState
     if (!atomic)
         return write(context, state, summary, false);
     // Without its transaction the commit could be left half done: it does not start.
-    if (!db.begin())
+    // The BTS's city and the target room's: writers of other cities go on meanwhile.
+    if (!db.begin({state.cityCode, state.newCityCode}))
         return failure(db, true);
     // Another user may have filled the target room, or moved this BTS, since Next; the
     // lock the transaction holds keeps the answer true until the commit ends.

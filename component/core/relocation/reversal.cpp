@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/reversal.h"
 
+#include <optional>
+
 #include <QDate>
 #include <QJsonArray>
 
@@ -40,6 +42,13 @@ const QString Reversal::Changed =
 namespace {
 
 const QString ReadFailed = QStringLiteral("撤销调整所需的数据无法读取：");
+
+// The record's network and cities.
+QString recordStatement(const QString& discode)
+{
+    return QStringLiteral("select net,fromcity,tocity from h_btsdispatch where discode='") +
+           sqlText(discode) + QLatin1Char('\'');
+}
 const QString RoomKind = QStringLiteral("机房");
 const QString Restored = QStringLiteral("恢复");
 const QString PictureText = QStringLiteral("(图片)");
@@ -187,8 +196,7 @@ private:
     // The record the entry belongs to: its network and cities.
     bool readRecord()
     {
-        auto rs = m_db.open(QStringLiteral("select net,fromcity,tocity from h_btsdispatch where discode='") +
-                            sqlText(m_plan.entry.discode) + QLatin1Char('\''));
+        auto rs = m_db.open(recordStatement(m_plan.entry.discode));
         if (!rs)
             return readFailed();
         if (rs->RecordCount() <= 0)
@@ -595,6 +603,24 @@ Reversal::Plan Reversal::plan(const mdlPubVar& context, const QString& discode)
     return plan;
 }
 
+namespace {
+
+// Both cities of a record, which its reversal writes: a record never changes, so they are read
+// before its transaction begins, to be locked first. Nothing when the read failed; none for a
+// record that is not there (the plan then refuses it).
+std::optional<QStringList> recordCities(const SystemDb& db, const QString& discode)
+{
+    const auto rs = db.open(recordStatement(discode));
+    if (!rs)
+        return std::nullopt;
+    if (rs->RecordCount() <= 0)
+        return QStringList();
+    rs->MoveFirst();
+    return QStringList{rs->Text(1), rs->Text(2)};
+}
+
+} // namespace
+
 CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
                             const QList<QStringList>& confirmed)
 {
@@ -615,7 +641,19 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
                        UndoneMessage + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
                        reason);
     };
-    if (!db.begin()) {
+    QStringList cities;
+    if (db.locksByCity()) {
+        const auto read = recordCities(db, discode);
+        if (!read) {
+            if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal))
+                return *lost;
+            return outcome(CommitOutcome::Result::Failed,
+                           UndoneMessage + QStringLiteral("\r\n") + ReadFailed + db.lastError(),
+                           db.lastError());
+        }
+        cities = *read;
+    }
+    if (!db.begin(cities)) {
         if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal))
             return *lost;
         const QString reason = db.lastError();

@@ -290,7 +290,12 @@ RoomMove::Attempt RoomMove::attempt() const
 {
     const SystemDb& db = m_context.db();
     BusyScope busy(m_context);
-    if (!db.begin()) {
+    // Every chosen BTS's city and its target's.
+    QStringList cities;
+    for (const auto& bts : m_btss)
+        if (bts->chosen)
+            cities << bts->session->state().cityCode << bts->session->state().newCityCode;
+    if (!db.begin(cities)) {
         Attempt failed;
         failed.outcome.details = db.lastError();
         failed.outcome.result =
