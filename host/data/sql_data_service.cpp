@@ -298,21 +298,18 @@ bool SqlDataService::setIdleTransactionLimit(int milliseconds, QString* error)
     return false;
 }
 
-// Who holds the writers' lock now, for the user who waited on it: every role may read the
-// server's lock table and the role of each session, though not what it is doing.
-QString SqlDataService::writerLockHolders()
+// Who holds what the user waited on, as the server tells any role (the role of each session
+// and since when, not what it is doing), put before the busy failure's text.
+void SqlDataService::tellHolders(const QString& sql)
 {
     QSqlQuery holders(database());
-    if (!holders.exec(QStringLiteral("select a.usename, to_char(a.xact_start, 'HH24:MI:SS') from pg_locks l "
-                                     "join pg_stat_activity a on a.pid = l.pid where l.locktype = 'relation' "
-                                     "and l.relation = to_regclass('%1') and l.granted and "
-                                     "l.pid <> pg_backend_pid() order by a.xact_start")
-                          .arg(QLatin1String(WriterLockTable))))
-        return {};
+    if (!holders.exec(sql))
+        return;
     QStringList who;
     while (holders.next())
         who << QStringLiteral("%1（%2 起）").arg(holders.value(0).toString(), holders.value(1).toString());
-    return who.join(QStringLiteral("，"));
+    if (!who.isEmpty())
+        m_lastError = HeldBy + who.join(QStringLiteral("，")) + QStringLiteral("\n") + m_lastError;
 }
 
 void SqlDataService::setError(const QSqlError& error)
@@ -534,10 +531,13 @@ bool SqlDataService::beginNow()
         return true;
     setError(lock.lastError());
     db.rollback();
-    if (m_lastErrorBusy) {
-        if (const QString holders = writerLockHolders(); !holders.isEmpty())
-            m_lastError = HeldBy + holders + QStringLiteral("\n") + m_lastError;
-    }
+    if (m_lastErrorBusy)
+        tellHolders(
+            QStringLiteral("select a.usename, to_char(a.xact_start, 'HH24:MI:SS') from pg_locks l join "
+                           "pg_stat_activity a on a.pid = l.pid where l.locktype = 'relation' and "
+                           "l.relation = to_regclass('%1') and l.granted and l.pid <> pg_backend_pid() "
+                           "order by a.xact_start")
+                .arg(QLatin1String(WriterLockTable)));
     return false;
 }
 
@@ -580,20 +580,11 @@ bool SqlDataService::LockCities(const QStringList& cityIds)
             m_lastError = reason;
             m_lastErrorBusy = true;
             m_lastFailure = FailureKind::Busy;
-            if (lock.exec(
-                    QStringLiteral("select a.usename, to_char(a.xact_start, 'HH24:MI:SS') from "
-                                   "corvan_city_lock c join pg_stat_activity a on a.backend_xid = c.xmax "
-                                   "where c.city_id in (%1) and a.pid <> pg_backend_pid() order by "
-                                   "a.xact_start")
-                        .arg(quoted.join(QLatin1Char(','))))) {
-                QStringList who;
-                while (lock.next())
-                    who << QStringLiteral("%1（%2 起）")
-                               .arg(lock.value(0).toString(), lock.value(1).toString());
-                if (!who.isEmpty())
-                    m_lastError =
-                        HeldBy + who.join(QStringLiteral("，")) + QStringLiteral("\n") + m_lastError;
-            }
+            tellHolders(QStringLiteral("select a.usename, to_char(a.xact_start, 'HH24:MI:SS') from "
+                                       "corvan_city_lock c join pg_stat_activity a on a.backend_xid = c.xmax "
+                                       "where c.city_id in (%1) and a.pid <> pg_backend_pid() order by "
+                                       "a.xact_start")
+                            .arg(quoted.join(QLatin1Char(','))));
         }
     } else {
         QStringList missing;

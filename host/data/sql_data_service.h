@@ -149,7 +149,7 @@ private:
     // A failure just kept was a broken connection: no call may use it any more.
     bool isLost() const;
     bool beginNow();
-    QString writerLockHolders();
+    void tellHolders(const QString& sql);
     QString serverStatement(const QString& sql) const;
     // Whether the standby may answer a report read now; asked of the server once a second at most.
     bool standbyFresh();
