@@ -36,15 +36,24 @@ using corvan::test::PlanFixture;
 
 namespace {
 
-TEST(PlanWindow, ARefusedRowBlocksTheApplyTheResultIsExportedAndTheFileAsSavedNowApplies)
-{
+// An admin's context on a fresh database, its messages recorded; each test loads the plan
+// fixture's province at its own size.
+class PlanWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        context.setPrompt(&prompt);
+        ASSERT_EQ(context.setServices(host.objectArray()), mdlPubVar::Services::Stored);
+    }
     test::TestDatabase db;
-    PlanFixture::load(db, 60);
     test::TestHost host{db, QStringLiteral("admin")};
     test::PromptRecorder prompt;
     mdlPubVar context;
-    context.setPrompt(&prompt);
-    ASSERT_EQ(context.setServices(host.objectArray()), mdlPubVar::Services::Stored);
+};
+
+TEST_F(PlanWindow, ARefusedRowBlocksTheApplyTheResultIsExportedAndTheFileAsSavedNowApplies)
+{
+    PlanFixture::load(db, 60);
     const PlanColumns columns = PlanColumns::of(context);
     QStringList headings;
     for (const PlanColumn& column : columns.columns())
@@ -147,17 +156,11 @@ TEST(PlanWindow, ARefusedRowBlocksTheApplyTheResultIsExportedAndTheFileAsSavedNo
 // something in the process looks into each of its files (as the desktop's dialogs and their
 // thumbnailers do), leaves the database's locks in place: a second process's write waits for
 // this one's transaction, and after both processes' commits the file is whole and holds them all.
-TEST(PlanWindow, FileDialogsInTheDatabasesFolderLeaveItsLocksInPlace)
+TEST_F(PlanWindow, FileDialogsInTheDatabasesFolderLeaveItsLocksInPlace)
 {
-    test::TestDatabase db;
     if (db.isPostgresql())
         GTEST_SKIP() << "file locks are SQLite's";
     PlanFixture::load(db, 6);
-    test::TestHost host{db, QStringLiteral("admin")};
-    test::PromptRecorder prompt;
-    mdlPubVar context;
-    context.setPrompt(&prompt);
-    ASSERT_EQ(context.setServices(host.objectArray()), mdlPubVar::Services::Stored);
     host::DatabaseLocation location;
     ASSERT_TRUE(host::DatabaseLocation::parse(db.location(), &location, nullptr));
     const QString file = location.filePath();
