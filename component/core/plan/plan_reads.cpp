@@ -38,6 +38,7 @@ std::unique_ptr<RecordSet> PlanReads::OpenRecordset(const QString& sql, const QS
         if (kept != m_kept.cend())
             return std::make_unique<RecordSet>(*kept);
     }
+    ++m_sent;
     auto rows = data->OpenRecordset(sql, database, options);
     if (rows && keep)
         m_kept.insert(key, *rows);
@@ -47,6 +48,7 @@ std::unique_ptr<RecordSet> PlanReads::OpenRecordset(const QString& sql, const QS
 bool PlanReads::ExecuteSql(const QString& database, const QString& sql)
 {
     auto* data = qobject_cast<DataService*>(m_data);
+    ++m_sent;
     return data && data->ExecuteSql(database, sql);
 }
 

@@ -43,12 +43,16 @@ public:
     bool LockCities(const QStringList& cityIds) override;
     bool LocksByCity() const override;
 
+    // Statements that reached the host's data service.
+    int sent() const { return m_sent; }
+
     // Whether a query's answer may be kept: it reads no table a relocation writes.
     static bool keepable(const QString& sql);
 
 private:
     QPointer<QObject> m_data;
     QHash<QString, RecordSet> m_kept;
+    int m_sent = 0;
 };
 
 } // namespace corvan

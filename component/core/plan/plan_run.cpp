@@ -11,6 +11,7 @@
 #include "core/context/wizard_prompt.h"
 #include "core/plan/plan_conflicts.h"
 #include "core/plan/plan_reads.h"
+#include "core/plan/plan_snapshot.h"
 #include "core/plan/plan_store.h"
 #include "core/relocation/relocation_session.h"
 #include "corvan/controls/property_item.h"
@@ -351,6 +352,20 @@ void PlanRun::rehearse(Row& row)
     }
     // The options are no longer needed: the commit works from the state and the summary.
     row.page.ClearItems();
+    if (m_snapshot) {
+        // What the commit re-checks in its transaction, asked of what the check read and
+        // the rows before this one did; the writes themselves are the apply's.
+        const CommitOutcome stale = RelocationCommit::staleChange(m_rowContext, row.session->state());
+        if (!stale.done()) {
+            row.verdict = stale.message.isEmpty() ? QStringLiteral("无法读取基站的数据：") + stale.details
+                                                  : stale.message;
+            return;
+        }
+        m_snapshot->relocated(row.session->state());
+        row.passed = true;
+        row.verdict = Passes;
+        return;
+    }
     const CommitOutcome written = writeRow(row, {});
     if (!written.done()) {
         if (written.result == CommitOutcome::Result::Refused) {
@@ -385,6 +400,36 @@ CommitOutcome PlanRun::begin()
                          {}};
 }
 
+void PlanRun::resetRow(Row& row)
+{
+    row.session.reset();
+    row.page.ClearItems();
+    row.prompt.told.clear();
+    row.passed = false;
+    row.writeFailed = false;
+    row.verdict.clear();
+    row.fromRoomCode.clear();
+    row.btsCity.clear();
+    row.fromRoomName.clear();
+}
+
+bool PlanRun::resolveAll(QList<PlanConflicts::Move>* moves, QList<qsizetype>* movers)
+{
+    for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
+        Row& row = *m_rows[size_t(i)];
+        resetRow(row);
+        if (!resolve(row))
+            continue;
+        *moves << PlanConflicts::Move{row.source.line,  row.net,      row.basecode,  row.number,
+                                      row.fromRoomCode, row.roomCode, row.roomHolder};
+        *movers << i;
+    }
+    const QList<QString> conflicts = PlanConflicts::find(*moves);
+    for (qsizetype k = 0; k < movers->size(); ++k)
+        m_rows[size_t(movers->at(k))]->verdict = conflicts.at(k);
+    return true;
+}
+
 CommitOutcome PlanRun::check(const Progress& progress)
 {
     m_results.clear();
@@ -393,39 +438,79 @@ CommitOutcome PlanRun::check(const Progress& progress)
     if (!m_context.DataService() || !m_context.TransactionService())
         return CommitOutcome{CommitOutcome::Result::Failed, NoTransactions, {}, {}, {}, {}};
     BusyScope busy(m_context);
+    const int sentBefore = m_reads->sent();
+    const CommitOutcome outcome = m_rehearse ? checkByRehearsal(progress) : checkInMemory(progress);
+    m_checkStatements = m_reads->sent() - sentBefore;
+    m_rowContext.setRoomScope({});
+    if (outcome.result == CommitOutcome::Result::Failed || outcome.result == CommitOutcome::Result::Busy)
+        return outcome;
+    if (progress)
+        progress(int(m_rows.size()), int(m_rows.size()));
+    return finishCheck(outcome);
+}
+
+CommitOutcome PlanRun::checkInMemory(const Progress& progress)
+{
+    m_snapshot = std::make_unique<PlanSnapshot>(m_reads.get());
+    const struct Restore {
+        PlanRun* run;
+        ~Restore()
+        {
+            run->m_rowContext.setDataService(run->m_reads.get());
+            run->m_snapshot.reset();
+        }
+    } restore{this};
+    const auto failed = [](const QString& why) {
+        return CommitOutcome{CommitOutcome::Result::Failed,
+                             QStringLiteral("无法读取计划涉及的基站和机房，检查未能进行。\r\n") + why,
+                             why,
+                             {},
+                             {},
+                             {}};
+    };
+    QHash<QString, QStringList> numbers;
+    for (const auto& row : m_rows) {
+        const QString net = row->source.value(PlanColumns::Net).toUpper();
+        const QString number = row->source.value(PlanColumns::Number);
+        if (PlanColumns::Networks.contains(net) && !number.isEmpty())
+            numbers[net] << number;
+    }
+    QString error;
+    if (!m_snapshot->loadBts(numbers, &error))
+        return failed(error);
+    m_rowContext.setDataService(m_snapshot.get());
     QList<PlanConflicts::Move> moves;
     QList<qsizetype> movers;
+    resolveAll(&moves, &movers);
+    QStringList targets;
+    for (const PlanConflicts::Move& move : std::as_const(moves))
+        targets << move.toRoom;
+    if (!m_snapshot->loadRooms(targets, &error))
+        return failed(error);
     for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
+        if (progress && !progress(int(i), int(m_rows.size())))
+            return CommitOutcome{CommitOutcome::Result::Failed, Stopped, {}, {}, {}, {}};
         Row& row = *m_rows[size_t(i)];
-        row.session.reset();
-        row.page.ClearItems();
-        row.prompt.told.clear();
-        row.passed = false;
-        row.writeFailed = false;
-        row.verdict.clear();
-        row.fromRoomCode.clear();
-        row.btsCity.clear();
-        row.fromRoomName.clear();
-        if (!resolve(row))
-            continue;
-        moves << PlanConflicts::Move{row.source.line,  row.net,      row.basecode,  row.number,
-                                     row.fromRoomCode, row.roomCode, row.roomHolder};
-        movers << i;
+        if (row.verdict.isEmpty())
+            rehearse(row);
     }
-    const QList<QString> conflicts = PlanConflicts::find(moves);
-    for (qsizetype k = 0; k < movers.size(); ++k)
-        m_rows[size_t(movers.at(k))]->verdict = conflicts.at(k);
+    return CommitOutcome{CommitOutcome::Result::Done, {}, {}, {}, {}, {}};
+}
 
+CommitOutcome PlanRun::checkByRehearsal(const Progress& progress)
+{
+    QList<PlanConflicts::Move> moves;
+    QList<qsizetype> movers;
+    resolveAll(&moves, &movers);
     CommitOutcome outcome = begin();
     if (!outcome.done())
         return outcome;
     int stoppedAt = 0;
-    bool cancelled = false;
     for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
         Row& row = *m_rows[size_t(i)];
         if (progress && !progress(int(i), int(m_rows.size()))) {
-            cancelled = true;
-            break;
+            m_rowContext.db().rollback();
+            return CommitOutcome{CommitOutcome::Result::Failed, Stopped, {}, {}, {}, {}};
         }
         if (stoppedAt > 0) {
             row.verdict = NotChecked.arg(stoppedAt);
@@ -439,11 +524,11 @@ CommitOutcome PlanRun::check(const Progress& progress)
             stoppedAt = row.source.line;
     }
     m_rowContext.db().rollback();
-    m_rowContext.setRoomScope({});
-    if (cancelled)
-        return CommitOutcome{CommitOutcome::Result::Failed, Stopped, {}, {}, {}, {}};
-    if (progress)
-        progress(int(m_rows.size()), int(m_rows.size()));
+    return outcome;
+}
+
+CommitOutcome PlanRun::finishCheck(CommitOutcome outcome)
+{
     bool all = true;
     for (const auto& row : m_rows) {
         const MoveBtsState* state = row->session ? &row->session->state() : nullptr;

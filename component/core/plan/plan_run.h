@@ -12,11 +12,13 @@
 
 #include "core/context/mdl_pub_var.h"
 #include "core/plan/plan_columns.h"
+#include "core/plan/plan_conflicts.h"
 #include "core/relocation/relocation_commit.h"
 
 namespace corvan {
 
 class PlanReads;
+class PlanSnapshot;
 
 // What the check found for one row of a plan, and what applying it wrote.
 struct PlanRowResult {
@@ -45,13 +47,15 @@ struct PlanSource {
 // entered, the same checks at Next, the same statements in order, the same record and
 // journal entry), checked as a whole before anything is written and applied in one commit.
 //
-// The check runs the rows in their order inside a transaction that is rolled back: each row
-// that passes is written there, so a later row sees what the earlier ones did (a room an
-// earlier row freed is free) and nothing of it stays. What only a plan can get wrong (the
-// same BTS twice, two BTSs of a network into one room, rooms taken each from the other) is
-// refused before. Applying writes the plan and the checked relocations in one transaction,
-// each re-checked as the wizard's Commit re-checks; any failure writes nothing and names the
-// row, the BTS and the step.
+// The check writes nothing and locks nothing: it reads the plan's BTSs, rooms, cells and
+// lines in a few statements (PlanSnapshot), then runs the rows in their order through the
+// wizard's page, checks and re-checks against what it read, each passing row's relocation
+// taken into account for the rows after it (a room an earlier row freed is free). What only
+// a plan can get wrong (the same BTS twice, two BTSs of a network into one room, rooms taken
+// each from the other) is refused before. Applying writes the plan and the checked
+// relocations in one transaction, each re-checked as the wizard's Commit re-checks; any
+// failure (the server's own rules included) writes nothing and names the row, the BTS and
+// the step.
 class PlanRun {
 public:
     using Progress = std::function<bool(int done, int total)>; // false stops the work
@@ -71,6 +75,12 @@ public:
     // (results() says which and why); Busy when another user holds the database; Failed when
     // the check could not be made (message).
     CommitOutcome check(const Progress& progress = {});
+    // Checks by writing each row inside a transaction that is rolled back, as the wizard's
+    // Commit would, instead of in memory: slower and it holds the rows' cities while it
+    // runs, but it is what the check in memory must always agree with.
+    void setRehearsal(bool rehearse) { m_rehearse = rehearse; }
+    // Statements the last check sent to the database.
+    int checkStatements() const { return m_checkStatements; }
     // Applies a plan whose last check passed every row. Done with the plan's code in
     // recordCode; anything else writes nothing and its message names the row, BTS and step.
     CommitOutcome apply(const PlanSource& source, const Progress& progress = {});
@@ -115,7 +125,14 @@ private:
     bool resolveBts(Row& row, QString* cityName);
     bool resolveTarget(Row& row, const QString& cityName);
     QString heading(const QString& key) const;
+    // The row run through the wizard's page and checks; then either written (a rehearsal)
+    // or taken into the snapshot.
     void rehearse(Row& row);
+    void resetRow(Row& row);
+    bool resolveAll(QList<PlanConflicts::Move>* moves, QList<qsizetype>* movers);
+    CommitOutcome checkInMemory(const Progress& progress);
+    CommitOutcome checkByRehearsal(const Progress& progress);
+    CommitOutcome finishCheck(CommitOutcome outcome);
     bool enterValues(Row& row);
     CommitOutcome writeRow(Row& row, const JournalPlanRow& plan);
     // A transaction that locks the cities of the rows: each BTS's and each target room's.
@@ -128,7 +145,10 @@ private:
     std::vector<std::unique_ptr<Row>> m_rows;
     QList<PlanRowResult> m_results;
     QHash<QString, CityRoomList> m_cityRooms;
+    std::unique_ptr<PlanSnapshot> m_snapshot; // while a check in memory runs
     bool m_checked = false;
+    bool m_rehearse = false;
+    int m_checkStatements = 0;
 };
 
 } // namespace corvan
