@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A relocation plan sent by a relocator role, whom the server's rules bind: rows that hand a
 // room from one BTS to the next in one commit, and the plan's reversal, pass every rule the
-// wizard's single relocations pass.
+// wizard's single relocations pass. Its check runs while another desk holds every city.
 
 #include "core/context/mdl_pub_var.h"
 #include "core/plan/plan_columns.h"
@@ -81,12 +81,25 @@ TEST(PlanServerRules, ARelocatorsPlanThatHandsRoomsOnAppliesAndReversesAsOne)
     const QStringList before = PlanFixture::resources(db);
     PlanRun run(context);
     ASSERT_TRUE(run.load(PlanFixture::sheet(headings, moves), &error)) << error.toStdString();
+    // Another desk holds every city in an open transaction, and this desk waits a tenth of a
+    // second at most: the check takes no lock and is not held up; the apply is, until the
+    // other desk is done.
+    host::SqlDataService holder;
+    ASSERT_TRUE(holder.open(db.location(), &error)) << error.toStdString();
+    ASSERT_TRUE(holder.BeginTrans(QLatin1String(SystemDatabase)));
+    ASSERT_TRUE(holder.LockCities(db.rows(QStringLiteral("select city_id from com_city"))))
+        << holder.LastError().toStdString();
+    ASSERT_TRUE(data.setLockWait(100));
     const CommitOutcome checked = run.check();
     QStringList verdicts;
     for (const PlanRowResult& result : run.results())
         verdicts << QString::number(result.line) + QLatin1Char('|') + result.verdict;
     ASSERT_TRUE(checked.done()) << checked.message.toStdString()
                                 << verdicts.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(
+        run.apply({QStringLiteral("交接"), QStringLiteral("交接.csv"), QStringLiteral("c0ffee")}).result,
+        CommitOutcome::Result::Busy);
+    ASSERT_TRUE(holder.RollbackTrans(QLatin1String(SystemDatabase)));
     const CommitOutcome applied =
         run.apply({QStringLiteral("交接"), QStringLiteral("交接.csv"), QStringLiteral("c0ffee")});
     ASSERT_TRUE(applied.done()) << applied.message.toStdString();
