@@ -71,6 +71,7 @@ void PlanSnapshot::Table::add(const RecordSet& rs, const QString& keyColumn)
     if (columns.isEmpty())
         for (int i = 0; i < rs.FieldCount(); ++i)
             columns << rs.FieldName(i);
+    indexes.clear();
     RecordSet walk = rs;
     const int key = walk.FieldIndex(keyColumn);
     for (walk.MoveFirst(); !walk.isEOF(); walk.MoveNext()) {
@@ -79,10 +80,69 @@ void PlanSnapshot::Table::add(const RecordSet& rs, const QString& keyColumn)
         for (const QString& name : std::as_const(columns))
             row << walk.Value(name);
         const QString code = walk.Text(key);
-        if (!rows.contains(code))
+        if (!rows.contains(code)) {
+            position.insert(code, order.size());
             order << code;
+        }
         rows.insert(code, row);
     }
+}
+
+void PlanSnapshot::Table::set(const QString& key, int column, const QVariant& value)
+{
+    const auto row = rows.find(key);
+    if (row == rows.end() || column < 0)
+        return;
+    if (const auto index = indexes.find(column); index != indexes.end()) {
+        if (!row->value(column).isNull())
+            index->remove(cell(*row, column), key);
+        if (!value.isNull())
+            index->insert(variantText(value), key);
+    }
+    (*row)[column] = value;
+}
+
+void PlanSnapshot::Table::remove(const QString& key)
+{
+    const auto row = rows.constFind(key);
+    if (row == rows.cend())
+        return;
+    for (auto index = indexes.begin(); index != indexes.end(); ++index)
+        index->remove(cell(*row, index.key()), key);
+    rows.erase(row);
+}
+
+QStringList PlanSnapshot::Table::where(const QList<std::pair<QString, QString>>& equal) const
+{
+    QVector<int> at;
+    for (const auto& [name, value] : equal) {
+        at << column(name);
+        if (at.last() < 0)
+            return {};
+    }
+    if (at.isEmpty())
+        return {};
+    auto index = indexes.find(at.first());
+    if (index == indexes.end()) {
+        QMultiHash<QString, QString> built;
+        for (auto row = rows.cbegin(); row != rows.cend(); ++row)
+            if (!row->value(at.first()).isNull())
+                built.insert(cell(*row, at.first()), row.key());
+        index = indexes.insert(at.first(), built);
+    }
+    QStringList keys;
+    for (auto it = index->constFind(equal.first().second);
+         it != index->cend() && it.key() == equal.first().second; ++it) {
+        const QVector<QVariant>& row = rows[it.value()];
+        bool all = true;
+        for (qsizetype i = 1; all && i < equal.size(); ++i)
+            all = !row.value(at.at(i)).isNull() && cell(row, at.at(i)) == equal.at(i).second;
+        if (all)
+            keys << it.value();
+    }
+    std::sort(keys.begin(), keys.end(),
+              [this](const QString& a, const QString& b) { return position.value(a) < position.value(b); });
+    return keys;
 }
 
 PlanSnapshot::PlanSnapshot(QObject* reads, QObject* parent) : QObject(parent), m_reads(reads) {}
@@ -186,32 +246,27 @@ void PlanSnapshot::relocated(const MoveBtsState& state)
     const auto table = m_bts.find(n);
     if (table == m_bts.end())
         return;
-    const auto row = table->rows.find(state.btsCode);
-    if (row != table->rows.end()) {
-        for (const BtsField& field : state.fields) {
-            const int at = table->column(field.name);
-            if (!field.written() || at < 0)
-                continue;
-            const bool roomName =
-                field.name == FieldName::BelongRoom &&
-                (field.type == QLatin1String("char") || field.type == QLatin1String("custom"));
-            (*row)[at] = field.value.isEmpty() && field.isNumber() ? QVariant()
-                         : roomName                                ? QVariant(state.newRoomName)
-                                                                   : QVariant(field.value);
-        }
+    for (const BtsField& field : state.fields) {
+        if (!field.written())
+            continue;
+        // As the update statement writes it: an empty number is null, the room row its name.
+        const bool roomName = field.name == FieldName::BelongRoom &&
+                              (field.type == QLatin1String("char") || field.type == QLatin1String("custom"));
+        table->set(state.btsCode, table->column(field.name),
+                   field.value.isEmpty() && field.isNumber() ? QVariant()
+                   : roomName                                ? QVariant(state.newRoomName)
+                                                             : QVariant(field.value));
     }
     if (state.movesRoom()) {
         const int holder = m_rooms.column(n + QStringLiteral("bts"));
         const BtsField* number = state.fields.find(FieldName::BaseNum);
-        if (auto target = m_rooms.rows.find(state.newRoomCode); target != m_rooms.rows.end() && holder >= 0)
-            (*target)[holder] = number ? number->value : QString();
-        if (auto old = m_rooms.rows.find(state.oldRoomCode); old != m_rooms.rows.end() && holder >= 0)
-            (*old)[holder] = QVariant();
+        m_rooms.set(state.newRoomCode, holder, number ? number->value : QString());
+        m_rooms.set(state.oldRoomCode, holder, QVariant());
     }
     for (const CellTable& gone : state.cellMap)
-        m_cells[n].rows.remove(gone.cellcode);
+        m_cells[n].remove(gone.cellcode);
     for (const LineEntry& line : state.lineList)
-        (line.kind == LineEntry::Kind::Antenna ? m_antennas[n] : m_feeders[n]).rows.remove(line.code);
+        (line.kind == LineEntry::Kind::Antenna ? m_antennas[n] : m_feeders[n]).remove(line.code);
 }
 
 std::unique_ptr<RecordSet> PlanSnapshot::rowsOf(const Table& table, const QStringList& columns,
@@ -259,25 +314,6 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
         m = re.match(sql);
         return m.hasMatch();
     };
-    // The keys of a table's rows whose columns hold those texts, in the order read.
-    const auto where = [](const Table& table, const QList<std::pair<QString, QString>>& equal) {
-        QVector<int> at;
-        for (const auto& [name, value] : equal)
-            at << table.column(name);
-        QStringList keys;
-        for (const QString& key : table.order) {
-            const auto row = table.rows.constFind(key);
-            if (row == table.rows.cend())
-                continue;
-            bool all = true;
-            for (qsizetype i = 0; all && i < equal.size(); ++i)
-                all = at.at(i) >= 0 && !row->value(at.at(i)).isNull() &&
-                      cell(*row, at.at(i)) == equal.at(i).second;
-            if (all)
-                keys << key;
-        }
-        return keys;
-    };
     const auto requested = [this](const QString& n, const QString& number) {
         return m_numbers.value(n).contains(number);
     };
@@ -288,19 +324,18 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     if (matches(ByNumber) && requested(m.captured(1), unquote(m.captured(2))))
         return rowsOf(m_bts[m.captured(1)],
                       {QStringLiteral("basecode"), QStringLiteral("city"), QStringLiteral("basename")},
-                      where(m_bts[m.captured(1)], {{QStringLiteral("basenum"), unquote(m.captured(2))}}));
+                      m_bts[m.captured(1)].where({{QStringLiteral("basenum"), unquote(m.captured(2))}}));
     if (matches(RoomOfNumber) && requested(m.captured(1), unquote(m.captured(2))))
         return rowsOf(m_rooms, {QStringLiteral("roomcode"), QStringLiteral("roomname")},
-                      where(m_rooms, {{m.captured(1) + QStringLiteral("bts"), unquote(m.captured(2))}}));
+                      m_rooms.where({{m.captured(1) + QStringLiteral("bts"), unquote(m.captured(2))}}));
     if (matches(RoomByName) && bts(m.captured(1))) {
         // Rooms holding a BTS of that city and name: the plan's BTSs are the ones it knows.
         const Table& table = m_bts[m.captured(1)];
         QStringList rooms;
-        for (const QString& key : where(table, {{QStringLiteral("city"), unquote(m.captured(2))},
-                                                {QStringLiteral("basename"), unquote(m.captured(3))}}))
-            rooms +=
-                where(m_rooms,
-                      {{m.captured(1) + QStringLiteral("bts"), table.text(key, QStringLiteral("basenum"))}});
+        for (const QString& key : table.where({{QStringLiteral("city"), unquote(m.captured(2))},
+                                               {QStringLiteral("basename"), unquote(m.captured(3))}}))
+            rooms += m_rooms.where(
+                {{m.captured(1) + QStringLiteral("bts"), table.text(key, QStringLiteral("basenum"))}});
         return rowsOf(m_rooms, column(QStringLiteral("roomcode")), rooms);
     }
     if (matches(RoomByCode) && bts(m.captured(1)) &&
@@ -308,7 +343,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
         const QString number = m_bts[m.captured(1)].text(unquote(m.captured(2)), QStringLiteral("basenum"));
         return rowsOf(m_rooms, column(QStringLiteral("roomcode")),
                       number.isEmpty() ? QStringList()
-                                       : where(m_rooms, {{m.captured(1) + QStringLiteral("bts"), number}}));
+                                       : m_rooms.where({{m.captured(1) + QStringLiteral("bts"), number}}));
     }
     if (matches(RoomOption) && m_rooms.rows.contains(unquote(m.captured(2)))) {
         const QString code = unquote(m.captured(2));
@@ -320,8 +355,8 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
         m_cellNumbers.value(m.captured(1)).contains(unquote(m.captured(3))))
         return rowsOf(m_cells[m.captured(1)],
                       {QStringLiteral("cellcode"), QStringLiteral("ci"), QStringLiteral("cellname")},
-                      where(m_cells[m.captured(1)], {{QStringLiteral("city"), unquote(m.captured(2))},
-                                                     {QStringLiteral("bts"), unquote(m.captured(3))}}));
+                      m_cells[m.captured(1)].where({{QStringLiteral("city"), unquote(m.captured(2))},
+                                                    {QStringLiteral("bts"), unquote(m.captured(3))}}));
     if (matches(Lines)) {
         const QString n = m.captured(1);
         const Table& lines = m.captured(2) == QLatin1String("ant") ? m_antennas[n] : m_feeders[n];
@@ -331,16 +366,16 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
         for (const QString& ci : ciList(m.captured(4)))
             cis << ci;
         // Only the cells of the plan's BTSs had their lines read.
-        for (const QString& ci : std::as_const(cis))
-            if (where(m_cellsAsRead[n], {{QStringLiteral("city"), city}, {QStringLiteral("ci"), ci}})
+        for (const QString& ci : std::as_const(cis)) {
+            if (m_cellsAsRead[n]
+                    .where({{QStringLiteral("ci"), ci}, {QStringLiteral("city"), city}})
                     .isEmpty())
                 return nullptr;
-        const int cityAt = lines.column(QStringLiteral("city"));
-        const int ciAt = lines.column(QStringLiteral("ci"));
-        for (const QString& key : lines.order)
-            if (const auto row = lines.rows.constFind(key);
-                row != lines.rows.cend() && cell(*row, cityAt) == city && cis.contains(cell(*row, ciAt)))
-                keys << key;
+            keys += lines.where({{QStringLiteral("ci"), ci}, {QStringLiteral("city"), city}});
+        }
+        std::sort(keys.begin(), keys.end(), [&lines](const QString& a, const QString& b) {
+            return lines.position.value(a) < lines.position.value(b);
+        });
         return rowsOf(lines, lines.columns, keys);
     }
     if (matches(RoomColumn) && m_rooms.rows.contains(unquote(m.captured(2))))

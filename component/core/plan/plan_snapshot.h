@@ -59,14 +59,21 @@ public:
     static constexpr int ListLimit = 500;
 
 private:
-    // The rows of one table by key, with its columns as the database named them.
+    // The rows of one table by key, with its columns as the database named them, and the
+    // texts of the columns queries look rows up by, indexed as they are first asked for.
     struct Table {
         QStringList columns;
         QHash<QString, QVector<QVariant>> rows; // by key
         QStringList order;                      // keys as read, so that answers keep the order
+        QHash<QString, qsizetype> position;     // of each key in order
+        mutable QHash<int, QMultiHash<QString, QString>> indexes; // column: text -> keys
         int column(const QString& name) const;
         QString text(const QString& key, const QString& name) const;
         void add(const RecordSet& rs, const QString& keyColumn);
+        void set(const QString& key, int column, const QVariant& value);
+        void remove(const QString& key);
+        // The keys of the rows whose columns hold those texts (never null), in the order read.
+        QStringList where(const QList<std::pair<QString, QString>>& equal) const;
     };
     bool readInto(Table& table, const QString& head, const QString& column, const QStringList& values,
                   const QString& keyColumn, QString* error);
