@@ -45,6 +45,14 @@ QStringList ciList(const QString& conditions)
     return out;
 }
 
+// A table of a network, or an empty one: never a copy, whose indexes would be built for nothing.
+template <typename Table> const Table& of(const QHash<QString, Table>& tables, const QString& n)
+{
+    static const Table None;
+    const auto table = tables.constFind(n);
+    return table == tables.cend() ? None : *table;
+}
+
 QString cell(const QVector<QVariant>& row, int column)
 {
     return column < 0 ? QString() : variantText(row.value(column));
@@ -133,10 +141,10 @@ QStringList PlanSnapshot::Table::where(const QList<std::pair<QString, QString>>&
     QStringList keys;
     for (auto it = index->constFind(equal.first().second);
          it != index->cend() && it.key() == equal.first().second; ++it) {
-        const QVector<QVariant>& row = rows[it.value()];
+        const QVector<QVariant>& row = *rows.constFind(it.value());
         bool all = true;
         for (qsizetype i = 1; all && i < equal.size(); ++i)
-            all = !row.value(at.at(i)).isNull() && cell(row, at.at(i)) == equal.at(i).second;
+            all = !row.at(at.at(i)).isNull() && cell(row, at.at(i)) == equal.at(i).second;
         if (all)
             keys << it.value();
     }
@@ -277,7 +285,10 @@ std::unique_ptr<RecordSet> PlanSnapshot::rowsOf(const Table& table, const QStrin
         at << table.column(name);
     QVector<QVector<QVariant>> rows;
     for (const QString& key : keys) {
-        const QVector<QVariant>& row = table.rows[key];
+        const auto found = table.rows.constFind(key);
+        if (found == table.rows.cend())
+            continue;
+        const QVector<QVariant>& row = *found;
         QVector<QVariant> out;
         for (const int i : std::as_const(at))
             out << (i < 0 ? QVariant() : row.value(i));
@@ -322,15 +333,15 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     };
 
     if (matches(ByNumber) && requested(m.captured(1), unquote(m.captured(2))))
-        return rowsOf(m_bts[m.captured(1)],
+        return rowsOf(of(m_bts, m.captured(1)),
                       {QStringLiteral("basecode"), QStringLiteral("city"), QStringLiteral("basename")},
-                      m_bts[m.captured(1)].where({{QStringLiteral("basenum"), unquote(m.captured(2))}}));
+                      of(m_bts, m.captured(1)).where({{QStringLiteral("basenum"), unquote(m.captured(2))}}));
     if (matches(RoomOfNumber) && requested(m.captured(1), unquote(m.captured(2))))
         return rowsOf(m_rooms, {QStringLiteral("roomcode"), QStringLiteral("roomname")},
                       m_rooms.where({{m.captured(1) + QStringLiteral("bts"), unquote(m.captured(2))}}));
     if (matches(RoomByName) && bts(m.captured(1))) {
         // Rooms holding a BTS of that city and name: the plan's BTSs are the ones it knows.
-        const Table& table = m_bts[m.captured(1)];
+        const Table& table = of(m_bts, m.captured(1));
         QStringList rooms;
         for (const QString& key : table.where({{QStringLiteral("city"), unquote(m.captured(2))},
                                                {QStringLiteral("basename"), unquote(m.captured(3))}}))
@@ -340,7 +351,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     }
     if (matches(RoomByCode) && bts(m.captured(1)) &&
         bts(m.captured(1))->rows.contains(unquote(m.captured(2)))) {
-        const QString number = m_bts[m.captured(1)].text(unquote(m.captured(2)), QStringLiteral("basenum"));
+        const QString number = of(m_bts, m.captured(1)).text(unquote(m.captured(2)), QStringLiteral("basenum"));
         return rowsOf(m_rooms, column(QStringLiteral("roomcode")),
                       number.isEmpty() ? QStringList()
                                        : m_rooms.where({{m.captured(1) + QStringLiteral("bts"), number}}));
@@ -353,13 +364,13 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     }
     if (matches(Cells) && m_cellCities.value(m.captured(1)).contains(unquote(m.captured(2))) &&
         m_cellNumbers.value(m.captured(1)).contains(unquote(m.captured(3))))
-        return rowsOf(m_cells[m.captured(1)],
+        return rowsOf(of(m_cells, m.captured(1)),
                       {QStringLiteral("cellcode"), QStringLiteral("ci"), QStringLiteral("cellname")},
-                      m_cells[m.captured(1)].where({{QStringLiteral("city"), unquote(m.captured(2))},
+                      of(m_cells, m.captured(1)).where({{QStringLiteral("city"), unquote(m.captured(2))},
                                                     {QStringLiteral("bts"), unquote(m.captured(3))}}));
     if (matches(Lines)) {
         const QString n = m.captured(1);
-        const Table& lines = m.captured(2) == QLatin1String("ant") ? m_antennas[n] : m_feeders[n];
+        const Table& lines = m.captured(2) == QLatin1String("ant") ? of(m_antennas, n) : of(m_feeders, n);
         const QString city = unquote(m.captured(3));
         QStringList keys;
         QSet<QString> cis;
@@ -367,7 +378,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
             cis << ci;
         // Only the cells of the plan's BTSs had their lines read.
         for (const QString& ci : std::as_const(cis)) {
-            if (m_cellsAsRead[n]
+            if (of(m_cellsAsRead, n)
                     .where({{QStringLiteral("ci"), ci}, {QStringLiteral("city"), city}})
                     .isEmpty())
                 return nullptr;
@@ -383,7 +394,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
                       {unquote(m.captured(2))});
     if (matches(BtsColumn) && bts(m.captured(2)) &&
         bts(m.captured(2))->rows.contains(unquote(m.captured(3)))) {
-        const Table& table = m_bts[m.captured(2)];
+        const Table& table = of(m_bts, m.captured(2));
         return rowsOf(table, m.captured(1) == QLatin1String("*") ? table.columns : column(m.captured(1)),
                       {unquote(m.captured(3))});
     }
@@ -442,7 +453,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::adjustedCount(const QString& sql, const
     RecordSet walk = counted;
     walk.MoveFirst();
     const qint64 count =
-        walk.Text(0).toLongLong() - matching(m_btsAsRead[m.captured(1)]) + matching(m_bts[m.captured(1)]);
+        walk.Text(0).toLongLong() - matching(of(m_btsAsRead, m.captured(1))) + matching(of(m_bts, m.captured(1)));
     return std::make_unique<RecordSet>(QStringList{counted.FieldName(0)},
                                        QVector<QVector<QVariant>>{{QVariant(count)}});
 }
