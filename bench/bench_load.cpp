@@ -3,12 +3,17 @@
 // relocating BTSs one after another through the relocation session, and prints the
 // relocations per second and the 50th and 99th percentile commit time. In the disjoint mode
 // every relocation has a BTS and a target room of its own; in the contending mode all
-// processes aim at the same target room in each round, so that one wins it. After each run
-// the invariants are checked over the database with plain SQL (LoadChecks); any violation,
-// or an outcome the mode does not allow, makes the exit status 1.
+// processes aim at the same target room in each round, so that one wins it. In the cities
+// mode each process relocates within a city of its own (cycling through the user's cities);
+// the province mode runs the same with every commit taking the whole writers' lock, as
+// before cities were locked apart. In the plan mode one process checks and applies a plan of
+// --plan-rows rows in one city (corvan plan apply) while the others relocate in the other
+// cities. After each run the invariants are checked over the database with plain SQL
+// (LoadChecks); any violation, or an outcome the mode does not allow, makes the exit status 1.
 //
 // corvan-bench-load --database FILE|URL [--scale N] [--processes 1,4,16,32] [--jobs J]
-//                   [--modes disjoint,contending] [--user NAME] [--seed S] [--keep]
+//                   [--modes disjoint,contending,cities,province,plan] [--plan-rows R]
+//                   [--user NAME] [--seed S] [--keep]
 // The database is made afresh with the demo data: an SQLite file, or the PostgreSQL
 // database the URL names (the URL's role must be allowed to create databases and casts).
 
@@ -25,12 +30,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -74,49 +82,130 @@ QStringList column(const QSqlDatabase& db, const QString& sql)
 
 // The relocations of one run, per process: BTSs of the user's cities that stand in a room,
 // and rooms of those cities free for their network, shuffled. Disjoint: each job has its own
-// BTS and target. Contending: round k sends a BTS of every process to the same target.
+// BTS and target. Contending: round k sends a BTS of every process to the same target. With
+// cityOf, process p relocates only BTSs of city cityOf[p] into rooms of that city.
 QList<QList<Job>> plan(const QSqlDatabase& db, const QString& user, bool contending, int processes, int jobs,
-                       std::mt19937& random)
+                       std::mt19937& random, const QStringList& cityOf = {})
 {
     const QString cities =
         u"(select city_id from host_right where username = '%1' and funcno = '13')"_s.arg(user);
-    QHash<QString, QStringList> free, standing;
+    // Per network, per city ("" when cities are not kept apart).
+    QHash<QString, QHash<QString, QStringList>> free, standing;
     for (const QString& net : Networks) {
         const QString n = net.toLower();
-        free[net] = column(
-            db, u"select roomcode from res_baseroom where (%1bts is null or %1bts = '') and city in %2"_s.arg(
-                    n, cities));
-        standing[net] =
-            column(db, u"select b.basecode from res_%1bts b join res_baseroom r on r.%1bts = b.basenum "
-                       u"where b.city in %2 and r.city in %2"_s.arg(n, cities));
-        std::shuffle(free[net].begin(), free[net].end(), random);
-        std::shuffle(standing[net].begin(), standing[net].end(), random);
+        QSqlQuery query(db);
+        query.exec(
+            u"select roomcode, city from res_baseroom where (%1bts is null or %1bts = '') and city in %2"_s
+                .arg(n, cities));
+        while (query.next())
+            free[net][cityOf.isEmpty() ? QString() : query.value(1).toString()] << query.value(0).toString();
+        query.exec(u"select b.basecode, b.city from res_%1bts b join res_baseroom r on r.%1bts = b.basenum "
+                   u"where b.city in %2 and r.city = b.city"_s.arg(n, cities));
+        while (query.next())
+            standing[net][cityOf.isEmpty() ? QString() : query.value(1).toString()]
+                << query.value(0).toString();
+        for (auto* lists : {&free[net], &standing[net]})
+            for (QStringList& list : *lists)
+                std::shuffle(list.begin(), list.end(), random);
     }
     QList<QList<Job>> perProcess(processes);
     for (int k = 0; k < jobs; ++k) {
         const QString net = Networks.at(k % Networks.size());
-        const QString shared = contending && !free[net].isEmpty() ? free[net].takeLast() : QString();
+        const QString shared = contending && !free[net][{}].isEmpty() ? free[net][{}].takeLast() : QString();
         if (contending && shared.isEmpty())
             continue;
         for (int p = 0; p < processes; ++p) {
-            if (standing[net].isEmpty() || (!contending && free[net].isEmpty()))
+            const QString city = cityOf.isEmpty() ? QString() : cityOf.at(p % cityOf.size());
+            QStringList& targets = free[net][city];
+            QStringList& moving = standing[net][city];
+            if (moving.isEmpty() || (!contending && targets.isEmpty()))
                 continue;
-            perProcess[p] << Job{net, standing[net].takeLast(), contending ? shared : free[net].takeLast()};
+            perProcess[p] << Job{net, moving.takeLast(), contending ? shared : targets.takeLast()};
         }
     }
     return perProcess;
 }
 
+// A plan of rows relocations in one city, as a CSV sheet the plan command reads: BTSs that
+// stand in a room of the city, each to a numbered room of the city free for its network, no
+// room twice; each row keeps the BTS's own coordinates and controller. The planned moves are
+// returned in row order.
+QList<Job> writePlan(const QSqlDatabase& db, const QString& city, int rows, const QString& path,
+                     QString* error)
+{
+    QSqlQuery query(db);
+    query.exec(u"select city_name from com_city where city_id = '%1'"_s.arg(city));
+    const QString cityName = query.next() ? query.value(0).toString() : QString();
+    QStringList lines{u"网络类型,所属地市,基站编号,目标机房编号,经度,纬度,是否共享,所属RNC"_s};
+    QList<Job> planned;
+    QSet<QString> used;
+    QHash<QString, QList<QStringList>> moving;
+    QHash<QString, QList<QStringList>> free;
+    for (const QString& net : Networks) {
+        const QString n = net.toLower();
+        query.exec(
+            u"select b.basecode, b.basenum, b.longitude, b.latitude, b.belongbsc from res_%1bts b join "
+            u"res_baseroom r on r.%1bts = b.basenum where b.city = '%2' and r.city = b.city and "
+            u"b.basenum <> '' order by b.basecode"_s.arg(n, city));
+        while (query.next())
+            moving[net] << QStringList{query.value(0).toString(), query.value(1).toString(),
+                                       query.value(2).toString(), query.value(3).toString(),
+                                       query.value(4).toString()};
+        query.exec(
+            u"select roomcode, roomno from res_baseroom where city = '%2' and (%1bts is null or %1bts = '') "
+            u"and roomno is not null and roomno <> '' order by roomcode desc"_s.arg(n, city));
+        while (query.next())
+            free[net] << QStringList{query.value(0).toString(), query.value(1).toString()};
+    }
+    for (int k = 0; planned.size() < rows && k < 10 * rows; ++k) {
+        const QString net = Networks.at(k % Networks.size());
+        while (!free[net].isEmpty() && used.contains(free[net].first().at(0)))
+            free[net].removeFirst();
+        if (moving[net].isEmpty() || free[net].isEmpty())
+            continue;
+        const QStringList bts = moving[net].takeFirst();
+        const QStringList room = free[net].takeFirst();
+        used << room.at(0);
+        planned << Job{net, bts.at(0), room.at(0)};
+        lines << QStringList{net,
+                             cityName,
+                             bts.at(1),
+                             room.at(1),
+                             bts.at(2),
+                             bts.at(3),
+                             net == u"C"_s ? u"否"_s : QString(),
+                             net == u"D"_s ? bts.at(4) : QString()}
+                     .join(u',');
+    }
+    if (planned.size() < rows) {
+        *error = u"city %1 has BTSs and free rooms for %2 rows of a plan, not %3"_s.arg(city)
+                     .arg(planned.size())
+                     .arg(rows);
+        return {};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write((lines.join(u'\n') + u'\n').toUtf8()) < 0) {
+        *error = file.errorString();
+        return {};
+    }
+    return planned;
+}
+
 // Starts the processes, lets them all begin at once and gathers what each printed; a process
 // that did not answer every job it was given is a problem of the run.
 std::optional<QList<Outcome>> runJobs(const QString& worker, const QString& database, const QString& user,
-                                      const QList<QList<Job>>& jobs, double* seconds, QStringList* problems)
+                                      const QList<QList<Job>>& jobs, bool provinceLock, double* seconds,
+                                      QStringList* problems, const std::function<void()>& started = {})
 {
     std::vector<std::unique_ptr<QProcess>> processes;
     for (qsizetype p = 0; p < jobs.size(); ++p) {
         processes.push_back(std::make_unique<QProcess>());
         processes.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        processes.back()->start(worker, {u"--loop"_s, database, user});
+        QStringList arguments{u"--loop"_s, database, user};
+        if (provinceLock)
+            arguments << u"--province-lock"_s;
+        processes.back()->start(worker, arguments);
     }
     for (const auto& process : processes) {
         while (!process->canReadLine() && process->waitForReadyRead(60000)) {
@@ -139,6 +228,8 @@ std::optional<QList<Outcome>> runJobs(const QString& worker, const QString& data
     QTimer::singleShot(RunTimeoutMs, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
+    if (started)
+        started();
     for (size_t p = 0; p < processes.size(); ++p) {
         QByteArray lines;
         for (const Job& job : jobs.at(qsizetype(p)))
@@ -149,6 +240,8 @@ std::optional<QList<Outcome>> runJobs(const QString& worker, const QString& data
     if (running > 0)
         loop.exec();
     *seconds = double(clock.nsecsElapsed()) / 1e9;
+    if (processes.empty())
+        return QList<Outcome>();
     QList<Outcome> outcomes;
     for (size_t p = 0; p < processes.size(); ++p) {
         QProcess* process = processes[p].get();
@@ -213,9 +306,49 @@ QStringList unexpected(const QList<Outcome>& outcomes, bool contending)
 }
 
 struct Setup {
-    QString worker, database, user;
+    QString worker, corvan, database, user, mode, planFile;
     int jobs = 0;
-    bool contending = false;
+    int planRows = 0;
+    bool contending() const { return mode == u"contending"_s; }
+};
+
+// The user's cities, in code order.
+QStringList userCities(const QSqlDatabase& db, const QString& user)
+{
+    return column(db, u"select city_id from host_right where username = '%1' and funcno = '13' order by "
+                      u"city_id"_s.arg(user));
+}
+
+// The plan of the plan mode, applied by the plan command while the other processes relocate:
+// its seconds and the commits it made, each row's record read from its journal entry.
+struct PlanProcess {
+    QProcess process;
+    QElapsedTimer clock;
+    double seconds = 0;
+    QList<Job> planned;
+    QString city;
+
+    QStringList finish(const QSqlDatabase& db, QList<bench::LoadChecks::Commit>* commits)
+    {
+        if (!process.waitForFinished(RunTimeoutMs))
+            process.kill();
+        seconds = double(clock.nsecsElapsed()) / 1e9;
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        static const QRegularExpression Code(u"计划编号：(\\d+)"_s);
+        const QString code = Code.match(out).captured(1);
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || code.isEmpty())
+            return {u"the plan was not applied (status %1): %2"_s.arg(process.exitCode())
+                        .arg(out.right(600).trimmed())};
+        QHash<int, QString> records;
+        QSqlQuery query(db);
+        query.exec(u"select planrow, discode from corvan_journal where plancode = '%1'"_s.arg(code));
+        while (query.next())
+            records.insert(query.value(0).toInt(), query.value(1).toString());
+        for (qsizetype i = 0; i < planned.size(); ++i)
+            *commits << bench::LoadChecks::Commit{planned.at(i).net, planned.at(i).basecode,
+                                                  planned.at(i).target, records.value(int(i) + 2)};
+        return {};
+    }
 };
 
 // One run of that many processes: prints its figures and its violations, and returns how
@@ -223,15 +356,48 @@ struct Setup {
 int measure(const Setup& setup, int processes, const QSqlDatabase& db, bench::LoadChecks& checks,
             std::mt19937& random)
 {
-    const QList<QList<Job>> planned = plan(db, setup.user, setup.contending, processes, setup.jobs, random);
+    const QStringList cities = userCities(db, setup.user);
+    QStringList cityOf;
+    std::unique_ptr<PlanProcess> planProcess;
+    if (setup.mode == u"cities"_s || setup.mode == u"province"_s) {
+        cityOf = cities;
+    } else if (setup.mode == u"plan"_s) {
+        // The plan in the first city, the relocators in the others; the plan is one of the
+        // processes.
+        planProcess = std::make_unique<PlanProcess>();
+        planProcess->city = cities.value(0);
+        cityOf = cities.mid(1);
+        QString error;
+        planProcess->planned = writePlan(db, planProcess->city, setup.planRows, setup.planFile, &error);
+        if (planProcess->planned.isEmpty() || cityOf.isEmpty()) {
+            std::printf("  violation: no plan: %s\n", qPrintable(error));
+            return 1;
+        }
+        --processes;
+    }
+    const QList<QList<Job>> planned =
+        plan(db, setup.user, setup.contending(), processes, setup.jobs, random, cityOf);
     const QSet<QString> before = checks.recordCodes();
     Figures figures;
     QStringList found;
-    const auto outcomes =
-        runJobs(setup.worker, setup.database, setup.user, planned, &figures.seconds, &found);
+    const auto startPlan = [&] {
+        if (!planProcess)
+            return;
+        planProcess->process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        planProcess->process.setProcessEnvironment(environment);
+        planProcess->clock.start();
+        planProcess->process.start(setup.corvan, {u"plan"_s, u"apply"_s, setup.planFile, u"--database"_s,
+                                                  setup.database, u"--user"_s, setup.user});
+    };
+    const auto outcomes = runJobs(setup.worker, setup.database, setup.user, planned,
+                                  setup.mode == u"province"_s, &figures.seconds, &found, startPlan);
     if (!outcomes)
         return 1;
     QList<bench::LoadChecks::Commit> commits;
+    if (planProcess)
+        found += planProcess->finish(db, &commits);
     for (const Outcome& o : *outcomes) {
         if (o.kind == u"COMMITTED"_s) {
             ++figures.committed;
@@ -243,14 +409,18 @@ int measure(const Setup& setup, int processes, const QSqlDatabase& db, bench::Lo
         figures.busy += o.kind == u"BUSY"_s;
         figures.errors += o.kind == u"ERROR"_s;
     }
-    std::printf("%-10s %3d %5lld %9d %3d+%-3d %5d %5d %8.2f %8.1f %10.2f %10.2f\n",
-                setup.contending ? "contending" : "disjoint", processes,
-                static_cast<long long>(outcomes->size()), figures.committed, figures.nextRefused,
-                figures.refused, figures.busy, figures.errors, figures.seconds,
-                double(figures.committed) / figures.seconds, percentile(figures.commitMs, 50),
-                percentile(figures.commitMs, 99));
-    found += unexpected(*outcomes, setup.contending) + checks.run(commits, before);
-    if (figures.committed == 0)
+    std::printf("%-10s %3d %5lld %9d %3d+%-3d %5d %5d %8.2f %8.1f %10.2f %10.2f\n", qPrintable(setup.mode),
+                processes + (planProcess ? 1 : 0), static_cast<long long>(outcomes->size()),
+                figures.committed, figures.nextRefused, figures.refused, figures.busy, figures.errors,
+                figures.seconds, double(figures.committed) / figures.seconds,
+                percentile(figures.commitMs, 50), percentile(figures.commitMs, 99));
+    if (planProcess)
+        std::printf("  the plan: %lld rows in city %s checked and applied in %.2f s; the relocators of the "
+                    "other cities were done after %.2f s\n",
+                    static_cast<long long>(planProcess->planned.size()), qPrintable(planProcess->city),
+                    planProcess->seconds, figures.seconds);
+    found += unexpected(*outcomes, setup.contending()) + checks.run(commits, before);
+    if (figures.committed == 0 && !planProcess)
         found << u"nothing was committed"_s;
     for (qsizetype i = 0; i < found.size() && i < 20; ++i)
         std::printf("  violation: %s\n", qPrintable(found.at(i)));
@@ -310,7 +480,9 @@ int main(int argc, char** argv)
     parser.addOption({u"scale"_s, u"Rooms in the demo data."_s, u"N"_s, u"3000"_s});
     parser.addOption({u"processes"_s, u"Numbers of processes, one run each."_s, u"LIST"_s, u"1,4,16,32"_s});
     parser.addOption({u"jobs"_s, u"Relocations per process and run."_s, u"J"_s, u"20"_s});
-    parser.addOption({u"modes"_s, u"disjoint, contending or both."_s, u"LIST"_s, u"disjoint,contending"_s});
+    parser.addOption({u"modes"_s, u"Any of disjoint, contending, cities, province, plan."_s, u"LIST"_s,
+                      u"disjoint,contending"_s});
+    parser.addOption({u"plan-rows"_s, u"Rows of the plan of the plan mode."_s, u"R"_s, u"1000"_s});
     parser.addOption({u"user"_s, u"The user the processes relocate as."_s, u"NAME"_s, u"admin"_s});
     parser.addOption({u"seed"_s, u"Seed of the choice of BTSs and rooms."_s, u"S"_s, u"1"_s});
     parser.addOption({u"keep"_s, u"Keep the database afterwards."_s});
@@ -324,16 +496,22 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString worker = QDir(QCoreApplication::applicationDirPath()).filePath(u"corvan-commit-probe"_s);
+    const QString corvan = QDir(QCoreApplication::applicationDirPath()).filePath(u"corvan"_s);
+    QTemporaryDir scratch;
     const QString user = parser.value(u"user"_s);
     const int jobs = parser.value(u"jobs"_s).toInt();
     bool countsOk = jobs > 0;
     for (const QString& count : parser.value(u"processes"_s).split(u','))
         countsOk = countsOk && count.toInt() > 0;
+    static const QStringList Modes{u"disjoint"_s, u"contending"_s, u"cities"_s, u"province"_s, u"plan"_s};
     for (const QString& mode : parser.value(u"modes"_s).split(u','))
-        countsOk = countsOk && (mode == u"disjoint"_s || mode == u"contending"_s);
+        countsOk = countsOk && Modes.contains(mode);
+    countsOk = countsOk && parser.value(u"plan-rows"_s).toInt() > 0;
     if (!countsOk) {
-        std::fprintf(stderr, "corvan-bench-load: --jobs and --processes take positive numbers, --modes "
-                             "disjoint and contending\n");
+        std::fprintf(stderr,
+                     "corvan-bench-load: --jobs, --processes and --plan-rows take positive numbers, "
+                     "--modes any of %s\n",
+                     qPrintable(Modes.join(u", "_s)));
         return 2;
     }
     std::mt19937 random(parser.value(u"seed"_s).toUInt());
@@ -361,9 +539,10 @@ int main(int argc, char** argv)
         bench::LoadChecks checks(checker.database());
         for (const QString& mode : parser.value(u"modes"_s).split(u','))
             for (const QString& count : parser.value(u"processes"_s).split(u','))
-                violations +=
-                    measure(Setup{worker, location.displayText(), user, jobs, mode == u"contending"_s},
-                            count.toInt(), checker.database(), checks, random);
+                violations += measure(Setup{worker, corvan, location.displayText(), user, mode,
+                                            scratch.filePath(u"plan.csv"_s), jobs,
+                                            parser.value(u"plan-rows"_s).toInt()},
+                                      count.toInt(), checker.database(), checks, random);
     }
     checker.close();
     if (!parser.isSet(u"keep"_s))

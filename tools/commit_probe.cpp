@@ -6,12 +6,13 @@
 // corvan-commit-probe DATABASE CITY_ID ROOM NET TARGET_ROOM GO_FILE
 //   One relocation within the city, committed when GO_FILE appears. Prints
 //   "NEXT-REFUSED <message>", "COMMITTED" or "REFUSED <message>".
-// corvan-commit-probe --loop DATABASE USER
-//   Prints "READY" once connected, then reads jobs from standard input, one a line:
-//   "NET BASECODE TARGET_ROOMCODE". For each it chooses the target's city and room as a user
-//   would, passes Next and commits, and prints one line:
-//   "NET BASECODE TARGET TOTAL_MS COMMIT_MS OUTCOME [RECORD_CODE|MESSAGE]", OUTCOME being
-//   COMMITTED, NEXT-REFUSED, REFUSED, BUSY (another writer held the lock too long) or ERROR.
+// corvan-commit-probe --loop DATABASE USER [--province-lock]
+//   With --province-lock each commit takes the whole writers' lock, as before cities were
+//   locked apart (for the benchmark's comparison). Prints "READY" once connected, then reads jobs from
+//   standard input, one a line: "NET BASECODE TARGET_ROOMCODE". For each it chooses the target's city and
+//   room as a user would, passes Next and commits, and prints one line: "NET BASECODE TARGET TOTAL_MS
+//   COMMIT_MS OUTCOME [RECORD_CODE|MESSAGE]", OUTCOME being COMMITTED, NEXT-REFUSED, REFUSED, BUSY (another
+//   writer held the lock too long) or ERROR.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -187,10 +188,12 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    const bool looping = argc == 4 && args.at(1) == QLatin1String("--loop");
+    const bool provinceLock = argc == 5 && args.at(4) == QLatin1String("--province-lock");
+    const bool looping = (argc == 4 || provinceLock) && args.at(1) == QLatin1String("--loop");
     if (argc != 7 && !looping) {
         std::fprintf(stderr, "usage: corvan-commit-probe DATABASE CITY_ID ROOM NET TARGET_ROOM GO_FILE\n"
-                             "       corvan-commit-probe --loop DATABASE USER   (jobs on standard input)\n");
+                             "       corvan-commit-probe --loop DATABASE USER [--province-lock]   (jobs on "
+                             "standard input)\n");
         return 2;
     }
     host::SqlDataService data;
@@ -199,6 +202,7 @@ int main(int argc, char* argv[])
         std::printf("ERROR %s\n", qPrintable(error));
         return 1;
     }
+    data.setProvinceLock(provinceLock);
     host::HostServices services(&data);
     services.configure(looping ? args.at(3) : QStringLiteral("demo"), QStringLiteral("4"));
     mdlPubVar context;
