@@ -327,7 +327,7 @@ CommitOutcome PlanRun::writeRow(Row& row, const JournalPlanRow& plan)
     return outcome;
 }
 
-void PlanRun::rehearse(Row& row)
+void PlanRun::runRow(Row& row)
 {
     m_rowContext.setRoomScope(row.roomCode);
     const QString n = row.net.toLower();
@@ -413,7 +413,7 @@ void PlanRun::resetRow(Row& row)
     row.fromRoomName.clear();
 }
 
-bool PlanRun::resolveAll(QList<PlanConflicts::Move>* moves, QList<qsizetype>* movers)
+void PlanRun::resolveAll(QList<PlanConflicts::Move>* moves, QList<qsizetype>* movers)
 {
     for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
         Row& row = *m_rows[size_t(i)];
@@ -427,7 +427,6 @@ bool PlanRun::resolveAll(QList<PlanConflicts::Move>* moves, QList<qsizetype>* mo
     const QList<QString> conflicts = PlanConflicts::find(*moves);
     for (qsizetype k = 0; k < movers->size(); ++k)
         m_rows[size_t(movers->at(k))]->verdict = conflicts.at(k);
-    return true;
 }
 
 CommitOutcome PlanRun::check(const Progress& progress)
@@ -492,7 +491,7 @@ CommitOutcome PlanRun::checkInMemory(const Progress& progress)
             return CommitOutcome{CommitOutcome::Result::Failed, Stopped, {}, {}, {}, {}};
         Row& row = *m_rows[size_t(i)];
         if (row.verdict.isEmpty())
-            rehearse(row);
+            runRow(row);
     }
     return CommitOutcome{CommitOutcome::Result::Done, {}, {}, {}, {}, {}};
 }
@@ -518,7 +517,7 @@ CommitOutcome PlanRun::checkByRehearsal(const Progress& progress)
         }
         if (!row.verdict.isEmpty())
             continue;
-        rehearse(row);
+        runRow(row);
         // A write that failed leaves the transaction in no state to go on from.
         if (row.writeFailed)
             stoppedAt = row.source.line;

@@ -127,9 +127,9 @@ private:
     QString heading(const QString& key) const;
     // The row run through the wizard's page and checks; then either written (a rehearsal)
     // or taken into the snapshot.
-    void rehearse(Row& row);
+    void runRow(Row& row);
     void resetRow(Row& row);
-    bool resolveAll(QList<PlanConflicts::Move>* moves, QList<qsizetype>* movers);
+    void resolveAll(QList<PlanConflicts::Move>* moves, QList<qsizetype>* movers);
     CommitOutcome checkInMemory(const Progress& progress);
     CommitOutcome checkByRehearsal(const Progress& progress);
     CommitOutcome finishCheck(CommitOutcome outcome);
