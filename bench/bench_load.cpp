@@ -7,7 +7,7 @@
 // mode each process relocates within a city of its own (cycling through the user's cities);
 // the province mode runs the same with every commit taking the whole writers' lock, as
 // before cities were locked apart. In the plan mode one process checks and applies a plan of
-// --plan-rows rows in one city (corvan plan apply) while the others relocate in the other
+// --plan-rows rows in one city (corvan-commit-probe --plan) while the others relocate in the other
 // cities. After each run the invariants are checked over the database with plain SQL
 // (LoadChecks); any violation, or an outcome the mode does not allow, makes the exit status 1.
 //
@@ -306,7 +306,7 @@ QStringList unexpected(const QList<Outcome>& outcomes, bool contending)
 }
 
 struct Setup {
-    QString worker, corvan, database, user, mode, planFile;
+    QString worker, database, user, mode, planFile;
     int jobs = 0;
     int planRows = 0;
     bool contending() const { return mode == u"contending"_s; }
@@ -325,6 +325,8 @@ struct PlanProcess {
     QProcess process;
     QElapsedTimer clock;
     double seconds = 0;
+    double checkMs = 0;
+    double applyMs = 0;
     QList<Job> planned;
     QString city;
 
@@ -334,11 +336,15 @@ struct PlanProcess {
             process.kill();
         seconds = double(clock.nsecsElapsed()) / 1e9;
         const QString out = QString::fromUtf8(process.readAllStandardOutput());
-        static const QRegularExpression Code(u"计划编号：(\\d+)"_s);
-        const QString code = Code.match(out).captured(1);
-        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || code.isEmpty())
+        static const QRegularExpression Done(u"^PLAN (\\d+) ([0-9.]+) ([0-9.]+)"_s,
+                                             QRegularExpression::MultilineOption);
+        const QRegularExpressionMatch done = Done.match(out);
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 || !done.hasMatch())
             return {u"the plan was not applied (status %1): %2"_s.arg(process.exitCode())
-                        .arg(out.right(600).trimmed())};
+                        .arg(out.left(600).trimmed())};
+        const QString code = done.captured(1);
+        checkMs = done.captured(2).toDouble();
+        applyMs = done.captured(3).toDouble();
         QHash<int, QString> records;
         QSqlQuery query(db);
         query.exec(u"select planrow, discode from corvan_journal where plancode = '%1'"_s.arg(code));
@@ -388,8 +394,7 @@ int measure(const Setup& setup, int processes, const QSqlDatabase& db, bench::Lo
         environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         planProcess->process.setProcessEnvironment(environment);
         planProcess->clock.start();
-        planProcess->process.start(setup.corvan, {u"plan"_s, u"apply"_s, setup.planFile, u"--database"_s,
-                                                  setup.database, u"--user"_s, setup.user});
+        planProcess->process.start(setup.worker, {u"--plan"_s, setup.database, setup.user, setup.planFile});
     };
     const auto outcomes = runJobs(setup.worker, setup.database, setup.user, planned,
                                   setup.mode == u"province"_s, &figures.seconds, &found, startPlan);
@@ -415,10 +420,11 @@ int measure(const Setup& setup, int processes, const QSqlDatabase& db, bench::Lo
                 figures.seconds, double(figures.committed) / figures.seconds,
                 percentile(figures.commitMs, 50), percentile(figures.commitMs, 99));
     if (planProcess)
-        std::printf("  the plan: %lld rows in city %s checked and applied in %.2f s; the relocators of the "
-                    "other cities were done after %.2f s\n",
+        std::printf("  the plan: %lld rows in city %s, checked in %.2f s and applied in %.2f s (%.2f s in "
+                    "all); the relocators of the other cities were done after %.2f s\n",
                     static_cast<long long>(planProcess->planned.size()), qPrintable(planProcess->city),
-                    planProcess->seconds, figures.seconds);
+                    planProcess->checkMs / 1000, planProcess->applyMs / 1000, planProcess->seconds,
+                    figures.seconds);
     found += unexpected(*outcomes, setup.contending()) + checks.run(commits, before);
     if (figures.committed == 0 && !planProcess)
         found << u"nothing was committed"_s;
@@ -496,7 +502,6 @@ int main(int argc, char** argv)
         return 2;
     }
     const QString worker = QDir(QCoreApplication::applicationDirPath()).filePath(u"corvan-commit-probe"_s);
-    const QString corvan = QDir(QCoreApplication::applicationDirPath()).filePath(u"corvan"_s);
     QTemporaryDir scratch;
     const QString user = parser.value(u"user"_s);
     const int jobs = parser.value(u"jobs"_s).toInt();
@@ -539,10 +544,10 @@ int main(int argc, char** argv)
         bench::LoadChecks checks(checker.database());
         for (const QString& mode : parser.value(u"modes"_s).split(u','))
             for (const QString& count : parser.value(u"processes"_s).split(u','))
-                violations += measure(Setup{worker, corvan, location.displayText(), user, mode,
-                                            scratch.filePath(u"plan.csv"_s), jobs,
-                                            parser.value(u"plan-rows"_s).toInt()},
-                                      count.toInt(), checker.database(), checks, random);
+                violations +=
+                    measure(Setup{worker, location.displayText(), user, mode, scratch.filePath(u"plan.csv"_s),
+                                  jobs, parser.value(u"plan-rows"_s).toInt()},
+                            count.toInt(), checker.database(), checks, random);
     }
     checker.close();
     if (!parser.isSet(u"keep"_s))

@@ -28,6 +28,7 @@
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/context/wizard_prompt.h"
+#include "core/plan/plan_run.h"
 #include "core/relocation/relocation_session.h"
 #include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
@@ -137,6 +138,47 @@ int loop(mdlPubVar& context)
     return 0;
 }
 
+int applyPlan(mdlPubVar& context, const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::printf("PLAN-FAILED %s\n", qPrintable(file.errorString()));
+        return 1;
+    }
+    QList<QStringList> sheet;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            sheet << QString::fromUtf8(line).split(QLatin1Char(','));
+    PlanRun plan(context);
+    QString error;
+    if (!plan.load(sheet, &error)) {
+        std::printf("PLAN-FAILED %s\n", qPrintable(error));
+        return 1;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    CommitOutcome outcome = plan.check();
+    const double checkMs = double(clock.nsecsElapsed()) / 1e6;
+    if (!outcome.done()) {
+        std::printf("PLAN-FAILED %s\n",
+                    qPrintable(QString(outcome.message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        for (const PlanRowResult& row : plan.results())
+            if (!row.passed())
+                std::printf("  row %d: %s\n", row.line, qPrintable(row.verdict));
+        return 1;
+    }
+    clock.restart();
+    outcome = plan.apply({QStringLiteral("load"), path, QStringLiteral("0")});
+    if (!outcome.done()) {
+        std::printf("PLAN-FAILED %s\n",
+                    qPrintable(QString(outcome.message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        return 1;
+    }
+    std::printf("PLAN %s %.1f %.1f\n", qPrintable(outcome.recordCode), checkMs,
+                double(clock.nsecsElapsed()) / 1e6);
+    return 0;
+}
+
 int once(mdlPubVar& context, const QStringList& args)
 {
     // The BTS of that network in the room, as the main window would show it.
@@ -190,25 +232,29 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     const bool provinceLock = argc == 5 && args.at(4) == QLatin1String("--province-lock");
     const bool looping = (argc == 4 || provinceLock) && args.at(1) == QLatin1String("--loop");
-    if (argc != 7 && !looping) {
+    const bool planning = argc == 5 && args.at(1) == QLatin1String("--plan");
+    if (argc != 7 && !looping && !planning) {
         std::fprintf(stderr, "usage: corvan-commit-probe DATABASE CITY_ID ROOM NET TARGET_ROOM GO_FILE\n"
                              "       corvan-commit-probe --loop DATABASE USER [--province-lock]   (jobs on "
-                             "standard input)\n");
+                             "standard input)\n"
+                             "       corvan-commit-probe --plan DATABASE USER FILE\n");
         return 2;
     }
     host::SqlDataService data;
     QString error;
-    if (!data.open(args.at(looping ? 2 : 1), &error)) {
+    if (!data.open(args.at(looping || planning ? 2 : 1), &error)) {
         std::printf("ERROR %s\n", qPrintable(error));
         return 1;
     }
     data.setProvinceLock(provinceLock);
     host::HostServices services(&data);
-    services.configure(looping ? args.at(3) : QStringLiteral("demo"), QStringLiteral("4"));
+    services.configure(looping || planning ? args.at(3) : QStringLiteral("demo"), QStringLiteral("4"));
     mdlPubVar context;
     if (context.setServices(services.objectArray()) != mdlPubVar::Services::Stored) {
         std::printf("ERROR services\n");
         return 1;
     }
+    if (planning)
+        return applyPlan(context, args.at(4));
     return looping ? loop(context) : once(context, args);
 }
