@@ -128,7 +128,8 @@ QList<QList<Job>> plan(const QSqlDatabase& db, const QString& user, bool contend
 
 // A plan of rows relocations in one city, as a CSV sheet the plan command reads: BTSs that
 // stand in a room of the city, each to a numbered room of the city free for its network, no
-// room twice; each row keeps the BTS's own coordinates and controller. The planned moves are
+// room twice; each row keeps the BTS's own coordinates (those within the province, which the
+// check would refuse otherwise) and controller. The planned moves are
 // returned in row order.
 QList<Job> writePlan(const QSqlDatabase& db, const QString& city, int rows, const QString& path,
                      QString* error)
@@ -145,8 +146,9 @@ QList<Job> writePlan(const QSqlDatabase& db, const QString& city, int rows, cons
         const QString n = net.toLower();
         query.exec(
             u"select b.basecode, b.basenum, b.longitude, b.latitude, b.belongbsc from res_%1bts b join "
-            u"res_baseroom r on r.%1bts = b.basenum where b.city = '%2' and r.city = b.city and "
-            u"b.basenum <> '' order by b.basecode"_s.arg(n, city));
+            u"res_baseroom r on r.%1bts = b.basenum, corvan_province_extent e where b.city = '%2' and "
+            u"r.city = b.city and b.basenum <> '' and b.longitude between e.lon_min and e.lon_max and "
+            u"b.latitude between e.lat_min and e.lat_max order by b.basecode"_s.arg(n, city));
         while (query.next())
             moving[net] << QStringList{query.value(0).toString(), query.value(1).toString(),
                                        query.value(2).toString(), query.value(3).toString(),

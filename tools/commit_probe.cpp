@@ -247,6 +247,14 @@ int main(int argc, char* argv[])
         return 1;
     }
     data.setProvinceLock(provinceLock);
+    // CORVAN_PROBE_TRACE=PREFIX traces every statement to PREFIX.PID.
+    if (const QString trace = qEnvironmentVariable("CORVAN_PROBE_TRACE");
+        !trace.isEmpty() &&
+        !data.setTraceFile(trace + QLatin1Char('.') + QString::number(QCoreApplication::applicationPid()),
+                           &error)) {
+        std::printf("ERROR %s\n", qPrintable(error));
+        return 1;
+    }
     host::HostServices services(&data);
     services.configure(looping || planning ? args.at(3) : QStringLiteral("demo"), QStringLiteral("4"));
     mdlPubVar context;
