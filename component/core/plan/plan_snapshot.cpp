@@ -351,7 +351,8 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     }
     if (matches(RoomByCode) && bts(m.captured(1)) &&
         bts(m.captured(1))->rows.contains(unquote(m.captured(2)))) {
-        const QString number = of(m_bts, m.captured(1)).text(unquote(m.captured(2)), QStringLiteral("basenum"));
+        const QString number =
+            of(m_bts, m.captured(1)).text(unquote(m.captured(2)), QStringLiteral("basenum"));
         return rowsOf(m_rooms, column(QStringLiteral("roomcode")),
                       number.isEmpty() ? QStringList()
                                        : m_rooms.where({{m.captured(1) + QStringLiteral("bts"), number}}));
@@ -366,8 +367,9 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
         m_cellNumbers.value(m.captured(1)).contains(unquote(m.captured(3))))
         return rowsOf(of(m_cells, m.captured(1)),
                       {QStringLiteral("cellcode"), QStringLiteral("ci"), QStringLiteral("cellname")},
-                      of(m_cells, m.captured(1)).where({{QStringLiteral("city"), unquote(m.captured(2))},
-                                                    {QStringLiteral("bts"), unquote(m.captured(3))}}));
+                      of(m_cells, m.captured(1))
+                          .where({{QStringLiteral("city"), unquote(m.captured(2))},
+                                  {QStringLiteral("bts"), unquote(m.captured(3))}}));
     if (matches(Lines)) {
         const QString n = m.captured(1);
         const Table& lines = m.captured(2) == QLatin1String("ant") ? of(m_antennas, n) : of(m_feeders, n);
@@ -452,8 +454,8 @@ std::unique_ptr<RecordSet> PlanSnapshot::adjustedCount(const QString& sql, const
     // rows leave them.
     RecordSet walk = counted;
     walk.MoveFirst();
-    const qint64 count =
-        walk.Text(0).toLongLong() - matching(of(m_btsAsRead, m.captured(1))) + matching(of(m_bts, m.captured(1)));
+    const qint64 count = walk.Text(0).toLongLong() - matching(of(m_btsAsRead, m.captured(1))) +
+                         matching(of(m_bts, m.captured(1)));
     return std::make_unique<RecordSet>(QStringList{counted.FieldName(0)},
                                        QVector<QVector<QVariant>>{{QVariant(count)}});
 }
