@@ -7,6 +7,9 @@
 
 #include <QDate>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -91,7 +94,7 @@ bool ScaleData::fillHistory(int records, QString* error)
 {
     const qint64 have = count(u"h_btsdispatch"_s);
     if (have >= records)
-        return true;
+        return fillJournal(error);
     std::fprintf(stderr, "writing %lld relocation records\n", static_cast<long long>(records - have));
     std::vector<std::pair<QString, QString>> rooms;
     {
@@ -137,7 +140,122 @@ bool ScaleData::fillHistory(int records, QString* error)
         *error = m_db.lastError().text();
         return false;
     }
-    return host::engineOf(m_db) == host::Engine::SQLite || exec(u"analyze h_btsdispatch"_s, error);
+    return fillJournal(error) &&
+           (host::engineOf(m_db) == host::Engine::SQLite || exec(u"analyze h_btsdispatch"_s, error));
+}
+
+namespace {
+
+// A journal entry as a relocation of a G BTS with three cells writes it (the form of
+// Journal::write; the values made up, the codes of its cells and lines its own).
+QString journalEntry(qint64 n, const QString& net, const QString& fromRoom, const QString& toRoom)
+{
+    const QString code = code20(n);
+    const QString number = QString::number(1'000'000 + n % 9'000'000);
+    const auto texts = [](std::initializer_list<QString> values) {
+        QJsonArray array;
+        for (const QString& value : values)
+            array.append(value);
+        return array;
+    };
+    const auto part = [](const QJsonArray& columns, const QJsonArray& rows) {
+        return QJsonObject{{u"columns"_s, columns}, {u"rows"_s, rows}};
+    };
+    QJsonArray cells, antennas, feeders;
+    for (int c = 1; c <= 3; ++c) {
+        const QString ci = QString::number(10'000 + c);
+        cells.append(texts({u"J%1C%2"_s.arg(code).arg(c), u"某区某机房%1-%2"_s.arg(net).arg(c), ci,
+                            u"11103"_s, u"11"_s, u"1103"_s, number, c == 3 ? u"室内分布"_s : u"宏站"_s}));
+        for (int a = 1; a <= (c == 2 ? 1 : 2); ++a)
+            antennas.append(texts({u"J%1A%2%3"_s.arg(code).arg(c).arg(a),
+                                   u"某区某机房%1-%2天线%3"_s.arg(net).arg(c).arg(a), ci, u"11"_s, u"电调"_s,
+                                   QString::number(40 * a + c), u"25.5"_s, u"4"_s}));
+        for (int f = 1; f <= (c == 1 ? 3 : 2); ++f)
+            feeders.append(texts({u"J%1F%2%3"_s.arg(code).arg(c).arg(f), u"KX%1%2%3"_s.arg(n).arg(c).arg(f),
+                                  ci, u"11"_s, u"7/8\""_s, u"52.3"_s}));
+    }
+    const QJsonArray btsColumns =
+        texts({u"basecode"_s, u"basenum"_s, u"basename"_s, u"city"_s, u"county"_s, u"belongroom"_s,
+               u"belongbsc"_s, u"vendor"_s, u"btstype"_s, u"carriers"_s, u"longitude"_s, u"latitude"_s,
+               u"opendate"_s, u"status"_s, u"shared"_s, u"remark"_s, u"photo"_s});
+    const auto btsRow = [&](const QString& room) {
+        return texts({code, number, u"某区某机房%1网基站"_s.arg(net), u"11"_s, u"1103"_s, room,
+                      u"某市BSC01"_s, u"爱立信"_s, u"RBS2206"_s, u"9"_s, u"113.216194"_s, u"28.344846"_s,
+                      u"2011-07-22"_s, u"在网"_s, u"Y"_s, QString(), QString()});
+    };
+    const QJsonObject entry{
+        {u"antennas"_s, part(texts({u"antcode"_s, u"antname"_s, u"ci"_s, u"city"_s, u"anttype"_s,
+                                    u"azimuth"_s, u"height"_s, u"downtilt"_s}),
+                             antennas)},
+        {u"basecode"_s, code},
+        {u"bts"_s, QJsonObject{{u"after"_s, btsRow(u"某区某新机房"_s)},
+                               {u"before"_s, btsRow(u"某区某机房"_s)},
+                               {u"columns"_s, btsColumns}}},
+        {u"cells"_s, part(texts({u"cellcode"_s, u"cellname"_s, u"ci"_s, u"lac"_s, u"city"_s, u"county"_s,
+                                 u"bts"_s, u"covertype"_s}),
+                          cells)},
+        {u"feeders"_s,
+         part(texts({u"linecode"_s, u"lineid"_s, u"ci"_s, u"city"_s, u"linetype"_s, u"linelength"_s}),
+              feeders)},
+        {u"net"_s, net},
+        {u"rooms"_s, QJsonArray{QJsonObject{{u"roomcode"_s, fromRoom}, {u"value"_s, number}},
+                                QJsonObject{{u"roomcode"_s, toRoom}, {u"value"_s, QJsonValue()}}}}};
+    return QString::fromUtf8(QJsonDocument(entry).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
+bool ScaleData::fillJournal(QString* error)
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(
+            u"select h.discode, h.distime, h.net, h.fromroom, h.toroom from h_btsdispatch h where "
+            u"h.discode >= '%1' and not exists (select 1 from corvan_journal j where j.discode = h.discode) "
+            u"order by h.discode"_s.arg(code20(FirstGeneratedCode)))) {
+        *error = query.lastError().text();
+        return false;
+    }
+    struct Missing {
+        QString code, day, net, from, to;
+    };
+    std::vector<Missing> missing;
+    while (query.next())
+        missing.push_back({query.value(0).toString(), query.value(1).toString().left(10),
+                           query.value(2).toString(), query.value(3).toString(), query.value(4).toString()});
+    if (missing.empty())
+        return true;
+    std::fprintf(stderr, "writing %zu journal entries\n", missing.size());
+    if (!m_db.transaction()) {
+        *error = m_db.lastError().text();
+        return false;
+    }
+    QStringList values;
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        const Missing& m = missing[i];
+        const qint64 n = m.code.toLongLong();
+        const QString time = u"%1 %2:%3:%4"_s.arg(m.day)
+                                 .arg(8 + n % 12, 2, 10, QLatin1Char('0'))
+                                 .arg(n / 12 % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(n / 720 % 60, 2, 10, QLatin1Char('0'));
+        values << u"(%1,%2,%3,%4,%5,%6,%7)"_s.arg(quoted(m.code), quoted(m.net), quoted(m.code),
+                                                  quoted(m.from), quoted(m.to),
+                                                  quoted(journalEntry(n, m.net, m.from, m.to)), quoted(time));
+        if (values.size() == 200 || i + 1 == missing.size()) {
+            if (!exec(
+                    u"insert into corvan_journal(discode,net,basecode,fromroom,toroom,entry,entrytime) values "_s +
+                        values.join(QLatin1Char(',')),
+                    error)) {
+                m_db.rollback();
+                return false;
+            }
+            values.clear();
+        }
+    }
+    if (!m_db.commit()) {
+        *error = m_db.lastError().text();
+        return false;
+    }
+    return host::engineOf(m_db) == host::Engine::SQLite || exec(u"analyze corvan_journal"_s, error);
 }
 
 bool ScaleData::setHistoryAside(QString* error)

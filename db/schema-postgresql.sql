@@ -1237,3 +1237,10 @@ revoke all on function corvan_next_code(text) from public;
 revoke all on function corvan_code_taken(text, text) from public;
 grant execute on function corvan_next_code(text) to corvan_relocator;
 -- @since-end
+
+-- @since-begin 6
+-- The history list shows each record's time of day from the journal: read from this index
+-- alone, by record code or all of them, never from the entries, whose text (what each
+-- relocation overwrote and deleted, a few kilobytes) fills most of the table.
+create index ix_corvan_journal_time on corvan_journal(discode, entrytime);
+-- @since-end

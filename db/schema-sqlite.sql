@@ -240,6 +240,13 @@ create index ix_h_btsdispatch_list on h_btsdispatch(distime, discode, disuser, n
 -- (PostgreSQL's cities' locks: an SQLite file has one writer at a time, whatever its city.)
 -- @since-end
 
+-- @since-begin 6
+-- The history list shows each record's time of day from the journal: read from this index
+-- alone, by record code or all of them, never from the entries, whose text (what each
+-- relocation overwrote and deleted, a few kilobytes) fills most of the table.
+create index ix_corvan_journal_time on corvan_journal(discode, entrytime);
+-- @since-end
+
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
 create table host_field (

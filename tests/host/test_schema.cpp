@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include "core/history/history_rows.h"
 #include "data/schema.h"
 #include "support/test_database.h"
 
@@ -254,3 +255,37 @@ TEST(Schema, KeysRefuseDuplicateCodesAndNumbers)
         EXPECT_EQ(runs(db, sql), taken) << sql.toStdString();
     EXPECT_EQ(db.rows(u"select count(*) from res_gbts"_s), QStringList{u"5"_s});
 }
+
+namespace {
+
+// The history list's reads of the journal's times, answered from the index of record codes and
+// times alone: never from the entries, a few kilobytes of text each, which an SQLite row holds
+// before its time. The server keeps long entries out of line, so only its read of every time
+// matters there: it is asked with the table vacuumed (as autovacuum keeps a table in use) and
+// sequential and bitmap scans off, so that a table of a few rows shows which index it would use.
+TEST(Schema, TheJournalsTimesAreReadFromTheirIndexNotTheEntries)
+{
+    TestDatabase db;
+    QStringList statements{u"select entrytime,discode from corvan_journal where entrytime is not null"_s};
+    if (!db.isPostgresql())
+        statements << corvan::HistoryRows::timesStatement(
+            u"select discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode from "
+            u"h_btsdispatch where net='G'"_s);
+    for (const QString& sql : std::as_const(statements)) {
+        QString plan;
+        if (db.isPostgresql()) {
+            db.exec(u"vacuum analyze corvan_journal"_s);
+            db.exec(u"set enable_seqscan = off"_s);
+            db.exec(u"set enable_bitmapscan = off"_s);
+            plan = db.rows(u"explain "_s + sql).join(u'\n');
+        } else {
+            plan = db.rows(u"explain query plan "_s + sql).join(u'\n');
+        }
+        EXPECT_TRUE(plan.contains(db.isPostgresql() ? u"Index Only Scan using ix_corvan_journal_time"_s
+                                                    : u"COVERING INDEX ix_corvan_journal_time"_s))
+            << sql.toStdString() << "\n"
+            << plan.toStdString();
+    }
+}
+
+} // namespace
