@@ -12,6 +12,8 @@
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
 
+#include <QDate>
+
 #include <algorithm>
 #include <optional>
 #include <vector>
@@ -31,6 +33,23 @@ constexpr qint64 RoomsPerRecord = 20;
 constexpr qint64 EntriesPerRecord = 4;
 const QString EveryTime =
     QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not null");
+
+// hh:mm:ss as seconds since midnight, so that a hundred thousand entries sort by a number; -1
+// for no time. Texts of that form order as their numbers do.
+int secondsOf(const QString& time)
+{
+    if (time.size() != 8 || time.at(2) != QLatin1Char(':') || time.at(5) != QLatin1Char(':'))
+        return -1;
+    int seconds = 0;
+    for (const int at : {0, 3, 6}) {
+        const int high = time.at(at).digitValue();
+        const int low = time.at(at + 1).digitValue();
+        if (high < 0 || low < 0)
+            return -1;
+        seconds = seconds * 60 + high * 10 + low;
+    }
+    return seconds;
+}
 
 } // namespace
 
@@ -62,8 +81,8 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
     struct Entry {
         int day; // yyyymmdd, or -1 when the day is a text that is no date
         int row;
+        int seconds; // the journal's time of day in seconds, or -1 for none
         QString key;
-        QString time; // hh:mm:ss from the journal, or none
     };
     std::vector<Entry> entries;
     entries.reserve(std::size_t(count));
@@ -90,15 +109,20 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
     }
     rs->MoveFirst();
     for (int row = 0; row < count; ++row, rs->MoveNext()) {
-        const QString day = HistoryQuery::distimeText(rs->Value(rows->m_time));
-        int number = HistoryQuery::dayNumber(day);
+        // A day the engine hands over as a date is its number without a text made and parsed.
+        const QVariant value = rs->Value(rows->m_time);
+        const QDate date = value.typeId() == QMetaType::QDate ? value.toDate() : QDate();
+        const bool plain = date.isValid() && date.year() >= 1000 && date.year() <= 9999;
+        const QString day = plain ? QString() : HistoryQuery::distimeText(value);
+        const int number =
+            plain ? date.year() * 10000 + date.month() * 100 + date.day() : HistoryQuery::dayNumber(day);
         if (number < 0) {
             if (otherDays.empty())
                 otherDays.resize(std::size_t(count));
             otherDays[std::size_t(row)] = day;
         }
         const QString discode = rs->Text(code);
-        entries.push_back({number, row, ItemKey::code(discode), rows->m_times.value(discode)});
+        entries.push_back({number, row, secondsOf(rows->m_times.value(discode)), ItemKey::code(discode)});
     }
     const auto dayText = [&](const Entry& e) {
         return e.day >= 0 ? QStringLiteral("%1-%2-%3")
@@ -115,10 +139,8 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
             return order > 0;
         }
         // Of one day an entry with its time was written after every one without.
-        if (a.time.isEmpty() != b.time.isEmpty())
-            return b.time.isEmpty();
-        if (a.time != b.time)
-            return a.time > b.time;
+        if (a.seconds != b.seconds)
+            return a.seconds > b.seconds;
         return a.key > b.key;
     });
 
