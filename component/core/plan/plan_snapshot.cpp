@@ -471,7 +471,6 @@ std::unique_ptr<RecordSet> PlanSnapshot::OpenRecordset(const QString& sql, const
     auto* data = qobject_cast<DataService*>(m_reads);
     if (!data)
         return nullptr;
-    m_passedOn << sql;
     auto rows = data->OpenRecordset(sql, database, options);
     if (!rows) {
         m_error = data->LastError();

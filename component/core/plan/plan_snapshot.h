@@ -45,9 +45,6 @@ public:
     // room holding its number, its old room empty, its cells and their lines gone.
     void relocated(const MoveBtsState& state);
 
-    // The statements no kept table could answer, each passed on once.
-    QStringList passedOn() const { return m_passedOn; }
-
     std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
                                              qint32 options = 0) override;
     // A check writes nothing: every write is refused.
@@ -95,7 +92,6 @@ private:
     QHash<QString, QSet<QString>> m_cellCities;  // the cells read: of these cities...
     QHash<QString, QSet<QString>> m_cellNumbers; // ...and these BTS numbers
     QHash<QString, RecordSet> m_kept;            // what was passed on, by statement
-    QStringList m_passedOn;
     QString m_error;
 };
 
