@@ -242,12 +242,6 @@ bool PlanSnapshot::loadRooms(const QStringList& roomCodes, QString* error)
                     wanted, QStringLiteral("roomcode"), error);
 }
 
-const PlanSnapshot::Table* PlanSnapshot::bts(const QString& n) const
-{
-    const auto table = m_bts.constFind(n);
-    return table == m_bts.cend() ? nullptr : &*table;
-}
-
 void PlanSnapshot::relocated(const MoveBtsState& state)
 {
     const QString n = state.n();
@@ -339,7 +333,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     if (matches(RoomOfNumber) && requested(m.captured(1), unquote(m.captured(2))))
         return rowsOf(m_rooms, {QStringLiteral("roomcode"), QStringLiteral("roomname")},
                       m_rooms.where({{m.captured(1) + QStringLiteral("bts"), unquote(m.captured(2))}}));
-    if (matches(RoomByName) && bts(m.captured(1))) {
+    if (matches(RoomByName) && m_bts.contains(m.captured(1))) {
         // Rooms holding a BTS of that city and name: the plan's BTSs are the ones it knows.
         const Table& table = of(m_bts, m.captured(1));
         QStringList rooms;
@@ -349,8 +343,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
                 {{m.captured(1) + QStringLiteral("bts"), table.text(key, QStringLiteral("basenum"))}});
         return rowsOf(m_rooms, column(QStringLiteral("roomcode")), rooms);
     }
-    if (matches(RoomByCode) && bts(m.captured(1)) &&
-        bts(m.captured(1))->rows.contains(unquote(m.captured(2)))) {
+    if (matches(RoomByCode) && of(m_bts, m.captured(1)).rows.contains(unquote(m.captured(2)))) {
         const QString number =
             of(m_bts, m.captured(1)).text(unquote(m.captured(2)), QStringLiteral("basenum"));
         return rowsOf(m_rooms, column(QStringLiteral("roomcode")),
@@ -394,8 +387,7 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     if (matches(RoomColumn) && m_rooms.rows.contains(unquote(m.captured(2))))
         return rowsOf(m_rooms, m.captured(1) == QLatin1String("*") ? m_rooms.columns : column(m.captured(1)),
                       {unquote(m.captured(2))});
-    if (matches(BtsColumn) && bts(m.captured(2)) &&
-        bts(m.captured(2))->rows.contains(unquote(m.captured(3)))) {
+    if (matches(BtsColumn) && of(m_bts, m.captured(2)).rows.contains(unquote(m.captured(3)))) {
         const Table& table = of(m_bts, m.captured(2));
         return rowsOf(table, m.captured(1) == QLatin1String("*") ? table.columns : column(m.captured(1)),
                       {unquote(m.captured(3))});

@@ -78,7 +78,6 @@ private:
     std::unique_ptr<RecordSet> adjustedCount(const QString& sql, const RecordSet& counted) const;
     static std::unique_ptr<RecordSet> rowsOf(const Table& table, const QStringList& columns,
                                              const QStringList& keys);
-    const Table* bts(const QString& n) const;
 
     QPointer<QObject> m_reads;
     QHash<QString, Table> m_bts; // by network letter in lower case: res_gbts by basecode...
