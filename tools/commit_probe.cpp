@@ -62,6 +62,12 @@ bool btsTables(const mdlPubVar& context, const QString& net, const QString& code
         context, QStringLiteral("v_res_") + networkName(net) + QStringLiteral("bts"), code, &(*attrMap)[net]);
 }
 
+// One line, so that the reader never sees a message split by a line break.
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
 // Picks the option of a row by its code, as a user picks it by its caption, and tells the session.
 bool choose(RelocationSession& session, PropertyItems& page, const QString& row, const QString& code)
 {
@@ -129,10 +135,7 @@ int loop(mdlPubVar& context)
         const QStringList job = QString::fromStdString(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (job.size() != 3)
             continue;
-        // One line, so that the reader never sees a message split by a line break.
-        QString done = relocate(context, job.at(0), job.at(1), job.at(2));
-        done.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-        std::printf("%s\n", qPrintable(done));
+        std::printf("%s\n", qPrintable(oneLine(relocate(context, job.at(0), job.at(1), job.at(2)))));
         std::fflush(stdout);
     }
     return 0;
@@ -160,18 +163,16 @@ int applyPlan(mdlPubVar& context, const QString& path)
     CommitOutcome outcome = plan.check();
     const double checkMs = double(clock.nsecsElapsed()) / 1e6;
     if (!outcome.done()) {
-        std::printf("PLAN-FAILED %s\n",
-                    qPrintable(QString(outcome.message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        std::printf("PLAN-FAILED %s\n", qPrintable(oneLine(outcome.message)));
         for (const PlanRowResult& row : plan.results())
             if (!row.passed())
-                std::printf("  row %d: %s\n", row.line, qPrintable(row.verdict));
+                std::printf("  row %d: %s\n", row.line, qPrintable(oneLine(row.verdict)));
         return 1;
     }
     clock.restart();
     outcome = plan.apply({QStringLiteral("load"), path, QStringLiteral("0")});
     if (!outcome.done()) {
-        std::printf("PLAN-FAILED %s\n",
-                    qPrintable(QString(outcome.message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        std::printf("PLAN-FAILED %s\n", qPrintable(oneLine(outcome.message)));
         return 1;
     }
     std::printf("PLAN %s %.1f %.1f\n", qPrintable(outcome.recordCode), checkMs,
