@@ -90,6 +90,30 @@ bool ScaleData::vacuum(QString* error)
     return host::engineOf(m_db) != host::Engine::PostgreSQL || exec(u"vacuum analyze"_s, error);
 }
 
+bool ScaleData::insertRows(const QString& insert, qint64 count, int batch,
+                           const std::function<QString(qint64)>& row, QString* error)
+{
+    if (!m_db.transaction()) {
+        *error = m_db.lastError().text();
+        return false;
+    }
+    QStringList values;
+    for (qint64 i = 0; i < count; ++i) {
+        values << row(i);
+        if (values.size() == batch || i + 1 == count) {
+            if (!exec(insert + values.join(QLatin1Char(',')), error)) {
+                m_db.rollback();
+                return false;
+            }
+            values.clear();
+        }
+    }
+    if (m_db.commit())
+        return true;
+    *error = m_db.lastError().text();
+    return false;
+}
+
 bool ScaleData::fillHistory(int records, QString* error)
 {
     const qint64 have = count(u"h_btsdispatch"_s);
@@ -111,35 +135,22 @@ bool ScaleData::fillHistory(int records, QString* error)
     std::mt19937 random(14);
     std::uniform_int_distribution<std::size_t> anyRoom(0, rooms.size() - 1);
     const QDate firstDay(2025, 1, 1);
-    if (!m_db.transaction()) {
-        *error = m_db.lastError().text();
+    const bool written = insertRows(
+        u"insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,simplemode,"
+        u"disinfo) values "_s,
+        records - have, 500,
+        [&](qint64 i) {
+            const auto& from = rooms[anyRoom(random)];
+            const auto& to = rooms[anyRoom(random)];
+            const QString net = QString(QLatin1Char("GCD"[i % 3]));
+            return u"(%1,to_date('%2','yyyy-mm-dd'),'admin',%3,%4,%5,%6,%7,'1',%8)"_s.arg(
+                quoted(code20(start + i)), firstDay.addDays(i % 365).toString(Qt::ISODate), quoted(net),
+                quoted(from.second), quoted(to.second), quoted(from.first), quoted(to.first),
+                quoted(u"BTS属性:所属机房,从:"_s + from.first + u",修改为:"_s + to.first + u";H=62s2Q"_s));
+        },
+        error);
+    if (!written)
         return false;
-    }
-    QStringList values;
-    for (qint64 i = 0; i < records - have; ++i) {
-        const auto& from = rooms[anyRoom(random)];
-        const auto& to = rooms[anyRoom(random)];
-        const QString net = QString(QLatin1Char("GCD"[i % 3]));
-        values << u"(%1,to_date('%2','yyyy-mm-dd'),'admin',%3,%4,%5,%6,%7,'1',%8)"_s.arg(
-            quoted(code20(start + i)), firstDay.addDays(i % 365).toString(Qt::ISODate), quoted(net),
-            quoted(from.second), quoted(to.second), quoted(from.first), quoted(to.first),
-            quoted(u"BTS属性:所属机房,从:"_s + from.first + u",修改为:"_s + to.first + u";H=62s2Q"_s));
-        if (values.size() == 500 || i + 1 == records - have) {
-            if (!exec(
-                    u"insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,toroom,"
-                    u"simplemode,disinfo) values "_s +
-                        values.join(QLatin1Char(',')),
-                    error)) {
-                m_db.rollback();
-                return false;
-            }
-            values.clear();
-        }
-    }
-    if (!m_db.commit()) {
-        *error = m_db.lastError().text();
-        return false;
-    }
     return fillJournal(error) &&
            (host::engineOf(m_db) == host::Engine::SQLite || exec(u"analyze h_btsdispatch"_s, error));
 }
@@ -225,36 +236,23 @@ bool ScaleData::fillJournal(QString* error)
     if (missing.empty())
         return true;
     std::fprintf(stderr, "writing %zu journal entries\n", missing.size());
-    if (!m_db.transaction()) {
-        *error = m_db.lastError().text();
+    const bool written = insertRows(
+        u"insert into corvan_journal(discode,net,basecode,fromroom,toroom,entry,entrytime) values "_s,
+        qint64(missing.size()), 200,
+        [&](qint64 i) {
+            const Missing& m = missing[std::size_t(i)];
+            const qint64 n = m.code.toLongLong();
+            const QString time = u"%1 %2:%3:%4"_s.arg(m.day)
+                                     .arg(8 + n % 12, 2, 10, QLatin1Char('0'))
+                                     .arg(n / 12 % 60, 2, 10, QLatin1Char('0'))
+                                     .arg(n / 720 % 60, 2, 10, QLatin1Char('0'));
+            return u"(%1,%2,%3,%4,%5,%6,%7)"_s.arg(
+                quoted(m.code), quoted(m.net), quoted(m.code), quoted(m.from), quoted(m.to),
+                quoted(journalEntry(n, m.net, m.from, m.to)), quoted(time));
+        },
+        error);
+    if (!written)
         return false;
-    }
-    QStringList values;
-    for (std::size_t i = 0; i < missing.size(); ++i) {
-        const Missing& m = missing[i];
-        const qint64 n = m.code.toLongLong();
-        const QString time = u"%1 %2:%3:%4"_s.arg(m.day)
-                                 .arg(8 + n % 12, 2, 10, QLatin1Char('0'))
-                                 .arg(n / 12 % 60, 2, 10, QLatin1Char('0'))
-                                 .arg(n / 720 % 60, 2, 10, QLatin1Char('0'));
-        values << u"(%1,%2,%3,%4,%5,%6,%7)"_s.arg(quoted(m.code), quoted(m.net), quoted(m.code),
-                                                  quoted(m.from), quoted(m.to),
-                                                  quoted(journalEntry(n, m.net, m.from, m.to)), quoted(time));
-        if (values.size() == 200 || i + 1 == missing.size()) {
-            if (!exec(
-                    u"insert into corvan_journal(discode,net,basecode,fromroom,toroom,entry,entrytime) values "_s +
-                        values.join(QLatin1Char(',')),
-                    error)) {
-                m_db.rollback();
-                return false;
-            }
-            values.clear();
-        }
-    }
-    if (!m_db.commit()) {
-        *error = m_db.lastError().text();
-        return false;
-    }
     return host::engineOf(m_db) == host::Engine::SQLite || exec(u"analyze corvan_journal"_s, error);
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -60,6 +62,10 @@ public:
 private:
     bool exec(const QString& sql, QString* error);
     bool fillJournal(QString* error);
+    // count rows, each row(i) the text of one row's values, inserted batch rows a statement in
+    // one transaction.
+    bool insertRows(const QString& insert, qint64 count, int batch, const std::function<QString(qint64)>& row,
+                    QString* error);
     QString first(const QString& sql);
 
     QSqlDatabase m_db;
