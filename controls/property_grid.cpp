@@ -126,9 +126,23 @@ void PropertyGrid::itemsChanged(PropertyItem* item, PropertyItems::Change change
         return;
     }
     if (change == PropertyItems::Change::Appended) {
-        // A batch of rows at once: one rebuild costs less than as many single inserts.
-        if (m_model->isBehind())
+        // A batch of rows at once: inserted below the rows there are, or one rebuild, costs
+        // less than as many single inserts.
+        if (!m_model->isBehind())
+            return;
+        const long before = m_model->rowCount();
+        if (before == 0 || !m_model->catchUp()) {
             rebuildRows();
+            return;
+        }
+        syncValueColumn();
+        for (long position = m_items.ItemCount(); position > 0; --position) {
+            PropertyItem* added = m_items.GetItem(position);
+            const QModelIndex index = m_model->indexOf(added);
+            if (index.isValid() && index.row() < before)
+                break;
+            showRow(added, true);
+        }
         return;
     }
     if (change == PropertyItems::Change::Structure) {

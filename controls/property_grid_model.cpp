@@ -122,6 +122,40 @@ void PropertyGridModel::rebuild()
     endResetModel();
 }
 
+bool PropertyGridModel::catchUp()
+{
+    if (m_lastGroup >= 0 || m_hiddenGroup)
+        return false;
+    const long count = m_items.ItemCount();
+    std::vector<PropertyItem*> rows;
+    for (long position = m_seen + 1; position <= count; ++position) {
+        PropertyItem* item = m_items.GetItem(position);
+        if (item->Type() == ITEM_GROUP)
+            return false;
+        if (hasRow(item->Type()) && item->Visible())
+            rows.push_back(item);
+    }
+    m_seen = count;
+    if (rows.empty())
+        return true;
+    const int first = int(m_top.size());
+    beginInsertRows({}, first, first + int(rows.size()) - 1);
+    for (PropertyItem* item : rows)
+        place(item);
+    endInsertRows();
+    return true;
+}
+
+bool PropertyGridModel::hasMore() const
+{
+    return m_items.HasMore();
+}
+
+void PropertyGridModel::readMore(bool all)
+{
+    m_items.FetchMore(all);
+}
+
 bool PropertyGridModel::isStale() const
 {
     return m_items.ItemCount() < m_seen;

@@ -34,6 +34,10 @@ public:
     // Follows the list: appended is O(1) per item, rebuild starts over from the list.
     void appended(PropertyItem* item);
     void rebuild();
+    // Rows for the items appended to the root list since the rows were built, inserted after
+    // the last row so that the view keeps its place and selection; false when they need a
+    // rebuild instead (a group header among them or above them).
+    bool catchUp();
     void changed(PropertyItem* item);
     // True when the root list lost items since the rows were built (ClearItems on it).
     bool isStale() const;
@@ -67,6 +71,10 @@ public:
     // Editing a property's caption edits its value, so F2, typing or a double click work
     // wherever the row's current cell is.
     QModelIndex buddy(const QModelIndex& index) const override;
+    // A list read page by page: whether items are still to come, and reading the next page or
+    // all of them. Not Qt's canFetchMore: a tree view would read a page at every layout.
+    bool hasMore() const;
+    void readMore(bool all);
 
 signals:
     void valueEdited(corvan::PropertyItem* item);

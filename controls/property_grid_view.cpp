@@ -8,11 +8,22 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <utility>
 
 namespace corvan {
 
-PropertyGridView::PropertyGridView(QWidget* parent) : QTreeView(parent) {}
+PropertyGridView::PropertyGridView(QWidget* parent) : QTreeView(parent)
+{
+    // A list read page by page reads its next one when the user comes within a screen of the
+    // rows it has.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        auto* rows = qobject_cast<PropertyGridModel*>(model());
+        if (rows && rows->hasMore() &&
+            value >= verticalScrollBar()->maximum() - verticalScrollBar()->pageStep())
+            rows->readMore(false);
+    });
+}
 
 void PropertyGridView::spanLater(const QModelIndex& index)
 {
@@ -61,6 +72,11 @@ void PropertyGridView::keyPressEvent(QKeyEvent* event)
             event->accept();
             return;
         }
+    }
+    // The end of a list read page by page is its last item, not the last one read so far.
+    if (event->key() == Qt::Key_End && state() != EditingState) {
+        if (auto* rows = qobject_cast<PropertyGridModel*>(model()); rows && rows->hasMore())
+            rows->readMore(true);
     }
     QTreeView::keyPressEvent(event);
 }

@@ -62,9 +62,20 @@ void PropertyItems::reserve(long count)
     m_index.reserve(qsizetype(m_items.size()) + count);
 }
 
+bool PropertyItems::FetchMore(bool all)
+{
+    if (!m_moreSource)
+        return true;
+    // The source may end the list, and with it itself, while it runs.
+    const MoreSource source = m_moreSource;
+    const Batch batch(*this);
+    return source(all);
+}
+
 void PropertyItems::ClearItems()
 {
     m_captionSource = nullptr;
+    m_moreSource = nullptr;
     if (m_items.empty())
         return;
     m_index.clear();

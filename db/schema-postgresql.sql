@@ -1244,3 +1244,12 @@ grant execute on function corvan_next_code(text) to corvan_relocator;
 -- relocation overwrote and deleted, a few kilobytes) fills most of the table.
 create index ix_corvan_journal_time on corvan_journal(discode, entrytime);
 -- @since-end
+
+-- @since-begin 7
+-- The history list reads a page at a time, newest first: by day, then by record code. Ordered
+-- so, this index hands a page over without the records after it, from the index alone; it
+-- takes the place of the one that held the day alone.
+create index ix_h_btsdispatch_page on h_btsdispatch(distime, discode)
+  include (disuser, net, fromcity, tocity, fromroom, toroom, simplemode);
+drop index ix_h_btsdispatch_list;
+-- @since-end

@@ -247,6 +247,11 @@ create index ix_h_btsdispatch_list on h_btsdispatch(distime, discode, disuser, n
 create index ix_corvan_journal_time on corvan_journal(discode, entrytime);
 -- @since-end
 
+-- @since-begin 7
+-- (The history list's pages, newest first, come from ix_h_btsdispatch_list: it is ordered by
+-- day, then by record code, already.)
+-- @since-end
+
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
 create table host_field (

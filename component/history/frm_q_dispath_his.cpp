@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <optional>
 
 namespace corvan {
@@ -154,8 +155,8 @@ void frmQDispathHis::query()
     BusyCursor busy;
     saveCriteria();
     const QString statement = queryStatement();
-    // Newest first, each caption made when it is first shown: the list costs its statement
-    // and the rooms of the rows on screen.
+    // Newest first, a page at a time: the list costs the statements of its first page, and
+    // the rest come as the user scrolls.
     m_rows = HistoryQuery::fillList(m_context, m_smHisList->Items(), statement);
     m_queried = true;
     applyFilter();
@@ -170,9 +171,12 @@ void frmQDispathHis::applyFilter()
     std::optional<BusyCursor> busy;
     if (narrowing)
         busy.emplace();
-    // Every caption is read now: its rooms are named with one statement, not one each.
-    if (narrowing && m_rows)
+    // Every caption is read now: every record comes, and its rooms are named with one
+    // statement, not one each.
+    if (narrowing && m_rows) {
+        m_smHisList->Items().FetchMore(true);
         m_rows->nameEveryRoom();
+    }
     int shown = 0;
     {
         // The list's rows are made once, for all the records shown or hidden.
@@ -184,8 +188,12 @@ void frmQDispathHis::applyFilter()
             shown += match ? 1 : 0;
         }
     }
-    if (m_queried)
-        m_lblCount->setText(HistoryListOrder::countText(shown, int(m_smHisList->Items().ItemCount())));
+    if (m_queried) {
+        // Records not read yet are listed as well: they show as the user scrolls to them.
+        const int listed = int(m_smHisList->Items().ItemCount());
+        const int found = m_rows && !m_rows->complete() ? std::max(m_rows->count(), listed) : listed;
+        m_lblCount->setText(HistoryListOrder::countText(narrowing ? shown : found, found));
+    }
 }
 
 void frmQDispathHis::setFilterText(const QString& text)
@@ -196,6 +204,16 @@ void frmQDispathHis::setFilterText(const QString& text)
 QString frmQDispathHis::countText() const
 {
     return m_lblCount->text();
+}
+
+bool frmQDispathHis::readEveryRecord()
+{
+    if (!m_smHisList->Items().HasMore())
+        return true;
+    BusyCursor busy;
+    const bool read = m_smHisList->Items().FetchMore(true);
+    applyFilter();
+    return read;
 }
 
 QStringList frmQDispathHis::shownCodes() const

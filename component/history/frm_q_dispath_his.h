@@ -37,7 +37,10 @@ public:
     void reset();
 
     PropertyGrid* list() const { return m_smHisList; }
-    // The codes of the records the list shows now (the filter applied), top to bottom.
+    // Reads the records the list has not read yet, which it lists as the user scrolls to them;
+    // false when they could not be read.
+    bool readEveryRecord();
+    // The codes of the records the list holds now (the filter applied), top to bottom.
     QStringList shownCodes() const;
     // The line that counts the records found and shown.
     QString countText() const;

@@ -54,6 +54,7 @@ const QString ReentryTitle = QStringLiteral("小区天馈清单-");
 const QString ListedTitle = QStringLiteral("基站调整记录清单");
 const QString NothingListed = QStringLiteral("列表中没有调整记录可以导出：请先查询。");
 const QString NoWorkbook = QStringLiteral("主机不能导出多个工作表的工作簿。");
+const QString ListedUnread = QStringLiteral("未能读出所列的全部调整记录，没有导出：");
 const QString ReadingListed = QStringLiteral("正在读取所列的调整记录…");
 // Where headings show (on screen and on paper) the two columns say what they hold.
 const QString Headings[2] = {QStringLiteral("项目"), QStringLiteral("内容")};
@@ -197,7 +198,7 @@ void frmViewHistory::updateChart(const QString& statement)
     m_chart->setSource(
         [this, statement] {
             BusyCursor busy;
-            return HistoryChart::of(HistoryChart::read(m_context, statement));
+            return HistoryChart::read(m_context, statement).value_or(HistoryChart());
         },
         rows ? rows->viewport() : nullptr);
 }
@@ -360,6 +361,10 @@ bool frmViewHistory::printSheet()
 bool frmViewHistory::exportListed()
 {
     WorkbookService* books = m_context.WorkbookService();
+    if (books && !m_query->readEveryRecord()) {
+        Messages::show(this, Messages::Kind::Error, ListedUnread + m_context.db().lastError());
+        return false;
+    }
     const QStringList codes = m_query->shownCodes();
     if (!books || codes.isEmpty()) {
         Messages::show(this, books ? Messages::Kind::Warning : Messages::Kind::Error,

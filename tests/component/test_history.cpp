@@ -384,7 +384,10 @@ TEST_F(HistoryTest, TheQueryButtonSendsTheCriteriasStatement)
               QStringLiteral("select city_id from com_city where city_name = '乙市'"));
     host.recorder()->clear();
     QTest::mouseClick(child<QPushButton>(panel, "cmdQuery"), Qt::LeftButton);
-    EXPECT_EQ(sentLike(QStringLiteral("select discode")), QStringList{panel->queryStatement()});
+    // Newest first, its first page: the statement with an ordering and a limit after it.
+    EXPECT_EQ(sentLike(QStringLiteral("select discode")),
+              QStringList{panel->queryStatement() +
+                          QStringLiteral(" order by distime desc,discode desc limit 100")});
 }
 
 TEST_F(HistoryTest, ListShowsOneRowPerRecordWithRoomsByName)
@@ -421,9 +424,9 @@ TEST_F(HistoryTest, ListShowsOneRowPerRecordWithRoomsByName)
     EXPECT_TRUE(listed().isEmpty());
 }
 
-// Moves of one day show the time their journal entries keep and come newest first by it, the
-// entries without a time (written before the journal kept it) after them by code; the times
-// come with one statement of the list's condition.
+// Moves of one day show the time their journal entries keep (none for those written before the
+// journal kept it, or with a text that is no time) and come newest first by code, the order in
+// which they were recorded; the times of a page come with one statement naming its records.
 TEST_F(HistoryTest, MovesOfOneDayShowTheirTimeAndComeInItsOrder)
 {
     db.exec(QStringLiteral("insert into h_btsdispatch(discode,distime,disuser,net,fromcity,tocity,fromroom,"
@@ -442,17 +445,16 @@ TEST_F(HistoryTest, MovesOfOneDayShowTheirTimeAndComeInItsOrder)
     for (const auto& item : list->Items())
         shown << item->Key() + QLatin1Char('=') + item->Caption();
     EXPECT_EQ(shown,
-              (QStringList{QStringLiteral("K:%1=2006-11-10 16:00:00,G网,从一号机房到空机房").arg(code(5)),
+              (QStringList{QStringLiteral("K:%1=2006-11-10,D网,从一号机房到空机房").arg(code(7)),
                            QStringLiteral("K:%1=2006-11-10 09:15:00,G网,从空机房到一号机房").arg(code(6)),
-                           QStringLiteral("K:%1=2006-11-10,D网,从一号机房到空机房").arg(code(7)),
+                           QStringLiteral("K:%1=2006-11-10 16:00:00,G网,从一号机房到空机房").arg(code(5)),
                            QStringLiteral("K:%1=2006-11-10,C网,从空机房到二号机房").arg(code(2)),
                            QStringLiteral("K:%1=2006-11-03,G网,从一号机房到空机房").arg(code(1))}));
     EXPECT_EQ(
         sentLike(QStringLiteral("select entrytime,discode")),
         QStringList{QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not "
-                                   "null and discode in (select discode from h_btsdispatch where "
-                                   "distime >=to_date('2006-11-01','yyyy-mm-dd') and distime "
-                                   "<=to_date('2006-11-30','yyyy-mm-dd'))")});
+                                   "null and discode in ('%1','%2','%3','%4','%5')")
+                        .arg(code(7), code(6), code(5), code(2), code(1))});
 }
 
 // Exporting the list reads every record with its progress shown, then the host writes them
@@ -505,12 +507,10 @@ TEST_F(HistoryTest, ExportingTheListShowsItsProgressAndACancelWritesNothing)
     EXPECT_TRUE(QFile::exists(path));
 }
 
-// A long list's first screen costs the list's statement, the journal's times of its records,
-// the rooms of the rows on screen and
-// the chart's own statement with its cities' names; the last screen the rooms of its rows;
-// the count none. (Before, every caption of the list was made to put it newest first: a
-// lookup per room of the whole list, 600 here, before anything showed.)
-TEST_F(HistoryTest, TheFirstScreenOfALongListLooksUpOnlyTheRoomsItShows)
+// A long list's first screen costs its first page with that page's times and rooms, the count
+// of the rest and the chart's grouped counts with its cities' names: nothing per row or per room.
+// The end of the list costs one more page, all that is left, with its times and rooms.
+TEST_F(HistoryTest, ALongListReadsItsFirstPageThenTheRestAtItsEnd)
 {
     QStringList values;
     for (int i = 0; i < 300; ++i)
@@ -528,41 +528,58 @@ TEST_F(HistoryTest, TheFirstScreenOfALongListLooksUpOnlyTheRoomsItShows)
     query(0, 0, QDate(2007, 1, 1), QDate(2007, 12, 31));
     QTRY_VERIFY(!window->chartView()->pending());
     QApplication::processEvents();
-    // Rows wholly or partly on screen.
-    const auto rowsOnScreen = [this] {
-        QTreeView* view = listView();
-        int rows = 0;
-        for (QModelIndex index = view->indexAt(QPoint(1, 1));
-             index.isValid() && view->visualRect(index).top() < view->viewport()->height();
-             index = view->indexBelow(index))
-            ++rows;
-        return rows;
+    const QString sql = panel->queryStatement();
+    const QString condition = sql.mid(sql.indexOf(QStringLiteral(" from ")));
+    const QString times = QStringLiteral(
+        "select entrytime,discode from corvan_journal where entrytime is not null and discode in (");
+    const QString rooms = QStringLiteral("select roomcode,roomname from res_baseroom where roomcode in (");
+    const QString cityName = QStringLiteral("select city_name from com_city");
+    // Each statement sent, cut after what tells it apart.
+    const auto shapes = [&] {
+        QStringList out;
+        for (const QString& sent : host.recorder()->statements())
+            out << (sent.startsWith(times)      ? times
+                    : sent.startsWith(rooms)    ? rooms
+                    : sent.startsWith(cityName) ? cityName
+                                                : sent);
+        return out;
     };
-    const int screen = rowsOnScreen();
-    ASSERT_GT(screen, 3);
-    ASSERT_LT(screen, 100);
-    const QString lookup = QStringLiteral("select roomname from res_baseroom where roomcode=");
-    const QStringList sent = host.recorder()->statements();
-    EXPECT_EQ(sentLike(QStringLiteral("select discode")), QStringList{panel->queryStatement()});
-    EXPECT_EQ(sentLike(QStringLiteral("select distime,net,fromcity,tocity")),
-              QStringList{HistoryChart::statement(panel->queryStatement())});
-    EXPECT_EQ(sentLike(QStringLiteral("select city_name from com_city")).size(), 2);
-    const qsizetype rooms = sentLike(lookup).size();
-    EXPECT_GE(rooms, 2 * screen - 2);
-    EXPECT_LE(rooms, 2 * screen);
-    EXPECT_EQ(sentLike(QStringLiteral("select entrytime,discode from corvan_journal")),
-              QStringList{HistoryRows::timesStatement(panel->queryStatement())});
-    EXPECT_EQ(sent.size(), 1 + 1 + 1 + 2 + rooms) << sent.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(shapes(), (QStringList{sql + QStringLiteral(" order by distime desc,discode desc limit 100"),
+                                     times, rooms, QStringLiteral("select count(*)") + condition,
+                                     QStringLiteral("select distime,net,count(*)") + condition +
+                                         QStringLiteral(" group by distime,net"),
+                                     QStringLiteral("select fromcity,tocity,count(*)") + condition +
+                                         QStringLiteral(" group by fromcity,tocity"),
+                                     cityName, cityName}));
+    EXPECT_EQ(list->Items().ItemCount(), 100);
     EXPECT_EQ(panel->countText(), QStringLiteral("共找到 300 条调整记录"));
+    EXPECT_EQ(window->chartView()->chart().total, 300);
 
-    // The newest record heads the list; the last screen names the rooms of its rows.
+    // Newest first: the last day, then the largest code of the day (three records of
+    // 2007-12-28); its rooms are gone, and show as nothing.
+    QStringList top;
+    for (long position = 1; position <= 3; ++position)
+        top << list->Items().GetItem(position)->Key();
+    EXPECT_EQ(top, (QStringList{QStringLiteral("K:") + code(1251), QStringLiteral("K:") + code(1167),
+                                QStringLiteral("K:") + code(1083)}));
     EXPECT_EQ(list->Items().GetItem(1)->Caption(), QStringLiteral("2007-12-28,G网,从到"));
     host.recorder()->clear();
     listView()->setFocus();
     QTest::keyClick(listView(), Qt::Key_End);
     QApplication::processEvents();
-    EXPECT_LE(host.recorder()->statements().size(), 2 * rowsOnScreen());
-    EXPECT_EQ(host.recorder()->statements(), sentLike(lookup));
+    EXPECT_EQ(shapes(),
+              (QStringList{sql + QStringLiteral(" order by distime desc,discode desc limit 500 offset 100"),
+                           times, rooms}));
+    EXPECT_EQ(list->Items().ItemCount(), 300);
+    EXPECT_FALSE(list->Items().HasMore());
+    // The oldest record, 2007-01-01, is the current row at the end; the count stays.
+    EXPECT_EQ(listView()->currentIndex().row(), 299);
+    EXPECT_EQ(list->Items().GetItem(300L)->Key(), QStringLiteral("K:") + code(1000));
+    EXPECT_EQ(panel->countText(), QStringLiteral("共找到 300 条调整记录"));
+    host.recorder()->clear();
+    QTest::keyClick(listView(), Qt::Key_Home);
+    QTest::keyClick(listView(), Qt::Key_End);
+    EXPECT_EQ(host.recorder()->statements(), QStringList());
 }
 
 TEST_F(HistoryTest, ChoosingARecordShowsItInFull)
@@ -572,7 +589,8 @@ TEST_F(HistoryTest, ChoosingARecordShowsItInFull)
     QTRY_VERIFY(!window->chartView()->pending());
     // The list and its chart report what was written: a standby the host keeps may answer them.
     const QStringList reports = host.recorder()->reportStatements();
-    EXPECT_TRUE(reports.contains(panel->queryStatement()));
+    EXPECT_TRUE(reports.contains(panel->queryStatement() +
+                                 QStringLiteral(" order by distime desc,discode desc limit 100")));
     EXPECT_TRUE(reports.size() >= 2 && reports.last().startsWith(QStringLiteral("select ")))
         << reports.size();
     host.recorder()->clear();

@@ -547,3 +547,78 @@ TEST_F(BtsPageGrid, ClearItemsEmptiesTheViewAndLargeListsStayCorrect)
     EXPECT_EQ(grid.itemAt(grid.itemRect(again).center()), again);
     EXPECT_EQ(model->data(model->index(0, 0)).toString(), u"again"_s);
 }
+
+// A list read page by page: a page appended keeps the user's row and place, the next page comes
+// when the user scrolls within a screen of the end, End reads every page left and goes to the
+// last row, and a source that fails leaves the list as it was, still open for more.
+TEST(PropertyGrid, AListReadPageByPageKeepsItsPlaceAndReadsOnAtItsEnd)
+{
+    PropertyGrid grid;
+    grid.resize(300, 200);
+    grid.show();
+    QTreeView* view = rowsOf(grid);
+    QAbstractItemModelTester tester(view->model());
+    PropertyItems& items = grid.Items();
+    int pages = 0;
+    bool failing = false;
+    const auto add = [&](int count) {
+        const long first = items.ItemCount() + 1;
+        for (long i = first; i < first + count; ++i)
+            items.AddItem(0, u"K:"_s + QString::number(i), u"记录 "_s + QString::number(i), ITEM_OPTION);
+    };
+    const auto source = [&](bool all) {
+        if (failing)
+            return false;
+        do {
+            ++pages;
+            add(50);
+        } while (all && items.ItemCount() < 300);
+        if (items.ItemCount() >= 300)
+            items.setComplete();
+        return true;
+    };
+    {
+        const PropertyItems::Batch batch(items);
+        add(50);
+    }
+    items.setMoreSource(source);
+    QApplication::processEvents();
+    ASSERT_EQ(view->model()->rowCount(), 50);
+    EXPECT_EQ(pages, 0);
+
+    // The user's row stays current and selected, and the view where it was.
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(10, 0));
+    view->verticalScrollBar()->setValue(5);
+    ASSERT_TRUE(items.FetchMore(false));
+    QApplication::processEvents();
+    EXPECT_EQ(view->model()->rowCount(), 100);
+    EXPECT_EQ(view->currentIndex().row(), 10);
+    EXPECT_TRUE(items.GetItem(11L)->Selected());
+    EXPECT_EQ(view->verticalScrollBar()->value(), 5);
+
+    // Near the end the next page comes.
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_EQ(view->model()->rowCount(), 150);
+    EXPECT_TRUE(items.HasMore());
+
+    failing = true;
+    EXPECT_FALSE(items.FetchMore(true));
+    EXPECT_EQ(view->model()->rowCount(), 150);
+    EXPECT_TRUE(items.HasMore());
+
+    failing = false;
+    QTest::keyClick(view, Qt::Key_End);
+    QApplication::processEvents();
+    EXPECT_EQ(view->model()->rowCount(), 300);
+    EXPECT_EQ(view->currentIndex().row(), 299);
+    EXPECT_FALSE(items.HasMore());
+    EXPECT_EQ(pages, 5);
+    // A list without a source, or one complete, reads nothing more.
+    EXPECT_TRUE(items.FetchMore(true));
+    EXPECT_EQ(pages, 5);
+    items.setMoreSource(source);
+    items.ClearItems();
+    EXPECT_FALSE(items.HasMore());
+}

@@ -178,38 +178,41 @@ TEST_F(HistoryQueryTest, FillListShowsOneRowPerRecordWithRoomsByName)
     EXPECT_EQ(listed(std::nullopt, all, QDate(2006, 1, 1), QDate(2006, 12, 31)), QStringList{u"failed"_s});
 }
 
-// A list costs its statement and the read of its records' times; a caption, made when first
-// read, the rooms it names that no caption before named. Every caption at once costs one
-// statement more, whatever the number of rooms. Captions are the same whichever way their
-// rooms were named.
-TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
+// A list's first page costs its statement, its records' times, its rooms' names and the count of
+// the rest; its captions nothing more. The rest come with one statement of their own times and
+// rooms. A page whose rooms cannot be named has its captions look them up one by one, each once;
+// naming every room at once costs one statement (two for a long list, which counts the rooms).
+TEST_F(HistoryQueryTest, ALongListIsReadAPageAtATimeWithItsTimesAndRooms)
 {
     const QString lookup = u"select roomname from res_baseroom where roomcode="_s;
     const QString names[] = {u"一号机房"_s, u"二号机房"_s, u"空机房"_s, QString()};
     const QString rooms[] = {code(1), code(2), code(5), code(99)};
     const QString sql =
         HistoryQuery::statement(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28));
-    // records in February 2007 over four rooms (the last one gone); the statements that read
-    // the journal's times and those that name every room of a list of that size
+    const QString condition = sql.mid(sql.indexOf(u" from "_s));
+    const QString times =
+        u"select entrytime,discode from corvan_journal where entrytime is not null and discode in ("_s;
+    const QString roomsIn = u"select roomcode,roomname from res_baseroom where roomcode in ("_s;
+    // Each statement sent, an in-list cut after its opening.
+    const auto shapes = [&] {
+        QStringList out;
+        for (const QString& sent : sent())
+            out << (sent.startsWith(times) ? times : sent.startsWith(roomsIn) ? roomsIn : sent);
+        return out;
+    };
+    const QString byDay = u" order by distime desc,discode desc limit "_s;
+    // records in February 2007 over four rooms (the last one gone); naming every room at once
     const struct {
         int count;
-        QStringList times;
         QStringList everyRoom;
     } sizes[] = {
         {200,
-         {HistoryRows::timesStatement(sql)},
-         {u"select roomcode,roomname from res_baseroom where roomcode in (select fromroom from h_btsdispatch "
-          "where distime >=to_date('2007-02-01','yyyy-mm-dd') and distime "
-          "<=to_date('2007-02-28','yyyy-mm-dd') "
-          "union select toroom from h_btsdispatch where distime >=to_date('2007-02-01','yyyy-mm-dd') and "
-          "distime <=to_date('2007-02-28','yyyy-mm-dd'))"_s}},
+         {u"select roomcode,roomname from res_baseroom where roomcode in (select fromroom"_s + condition +
+          u" union select toroom"_s + condition + u")"_s}},
         // Many records over a province of few rooms: every room is read.
-        {600,
-         {u"select count(*) from corvan_journal"_s,
-          u"select entrytime,discode from corvan_journal where entrytime is not null"_s},
-         {u"select count(*) from res_baseroom"_s, u"select roomcode,roomname from res_baseroom"_s}},
+        {600, {u"select count(*) from res_baseroom"_s, u"select roomcode,roomname from res_baseroom"_s}},
     };
-    for (const auto& [count, times, everyRoom] : sizes) {
+    for (const auto& [count, everyRoom] : sizes) {
         SCOPED_TRACE(count);
         db.exec(u"delete from h_btsdispatch"_s);
         QStringList values;
@@ -225,37 +228,50 @@ TEST_F(HistoryQueryTest, CaptionsNameEachRoomOnceOrAllAtOnce)
             return u"2007-02-%1,G网,从%2到%3"_s.arg(1 + i % 28, 2, 10, QLatin1Char('0'))
                 .arg(names[i % 4], names[(i + 1) % 4]);
         };
-        for (const bool allAtOnce : {false, true}) {
+        for (const bool unnamed : {false, true}) {
+            SCOPED_TRACE(unnamed);
             host.recorder()->clear();
+            host.recorder()->failWhen(
+                [&](const QString& sent) { return unnamed && sent.startsWith(roomsIn); });
             const auto rows = HistoryQuery::fillList(context, list, sql);
             ASSERT_TRUE(rows);
-            // The list's statement and the journal's times of its records.
-            EXPECT_EQ(sent(), QStringList{sql} + times);
-            const qsizetype listed = 1 + times.size();
-            ASSERT_EQ(list.ItemCount(), count);
+            EXPECT_EQ(shapes(), (QStringList{sql + byDay + u"100"_s, times, roomsIn,
+                                             u"select count(*)"_s + condition}));
+            ASSERT_EQ(list.ItemCount(), HistoryRows::FirstPage);
+            EXPECT_EQ(rows->count(), count);
+            EXPECT_TRUE(list.HasMore());
             // Newest first: the latest day, then the largest code of the day.
             const int newest = (count - 1 - 27) / 28 * 28 + 27;
             EXPECT_EQ(list.GetItem(1)->Key(), u"K:"_s + code(1000 + newest));
             EXPECT_EQ(list.GetItem(2)->Key(), u"K:"_s + code(1000 + newest - 28));
-            // The first caption read names two rooms; the next, of the same rooms, none.
-            list.GetItem(1)->Caption();
-            list.GetItem(2)->Caption();
-            EXPECT_EQ(sentLike(lookup).size(), 2);
-            if (allAtOnce) {
-                EXPECT_TRUE(rows->nameEveryRoom());
-                EXPECT_EQ(sent().mid(listed + 2), everyRoom);
-            }
+            host.recorder()->clear();
             for (const auto& item : list)
                 EXPECT_EQ(item->Caption(), captionOf(item->Key().right(4).toInt() - 1000));
-            EXPECT_EQ(sentLike(lookup).size(), allAtOnce ? 2 : 4);
-            EXPECT_EQ(sent().size(), listed + (allAtOnce ? 2 + everyRoom.size() : 4));
+            // Named with the page, or each room looked up once.
+            EXPECT_EQ(sent(), unnamed ? sentLike(lookup) : QStringList());
+            EXPECT_EQ(sent().size(), unnamed ? 4 : 0);
+
+            host.recorder()->clear();
+            EXPECT_TRUE(list.FetchMore(true));
+            // The rest, and one more in case it grew since the count; its rooms are named already.
+            const int rest = std::max(count - HistoryRows::FirstPage + 1, HistoryRows::Page);
+            EXPECT_EQ(shapes(), (QStringList{sql + byDay + QString::number(rest) + u" offset 100"_s, times}));
+            ASSERT_EQ(list.ItemCount(), count);
+            EXPECT_FALSE(list.HasMore());
+            EXPECT_TRUE(rows->complete());
+            host.recorder()->clear();
+            for (const auto& item : list)
+                EXPECT_EQ(item->Caption(), captionOf(item->Key().right(4).toInt() - 1000));
+            EXPECT_EQ(sent(), QStringList());
+            host.recorder()->failWhen([](const QString&) { return false; });
+            EXPECT_TRUE(rows->nameEveryRoom());
+            EXPECT_EQ(sent(), everyRoom);
         }
     }
     // The names are not kept from one list to the next: a renamed room shows its new name.
     db.exec(u"update res_baseroom set roomname='新一号机房' where roomcode='%1'"_s.arg(code(1)));
-    HistoryQuery::fillList(
-        context, list,
-        HistoryQuery::statement(std::nullopt, HistoryQuery::All, QDate(2007, 2, 1), QDate(2007, 2, 28)));
+    HistoryQuery::fillList(context, list, sql);
+    list.FetchMore(true);
     EXPECT_EQ(list.GetItem(u"K:"_s + code(1000))->Caption(), u"2007-02-01,G网,从新一号机房到二号机房"_s);
 }
 

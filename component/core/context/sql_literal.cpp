@@ -12,6 +12,15 @@ QString sqlText(const QString& value)
     return quoted;
 }
 
+QString sqlTextList(const QStringList& values)
+{
+    QStringList quoted;
+    quoted.reserve(values.size());
+    for (const QString& value : values)
+        quoted << QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
+    return quoted.join(QLatin1Char(','));
+}
+
 QString sqlBareId(const QString& value)
 {
     bool digitsOnly = !value.isEmpty();

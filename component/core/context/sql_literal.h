@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace corvan {
 
@@ -10,6 +11,9 @@ namespace corvan {
 // literal early. The caller writes the surrounding quotes, so ordinary values give
 // exactly the usual statement texts.
 QString sqlText(const QString& value);
+
+// Values for an in (...) list: each between single quotes as sqlText makes it, joined by commas.
+QString sqlTextList(const QStringList& values);
 
 // An identifier that statements compare bare (city_id = 12). A plain number is sent
 // as it is; anything else is sent as a quoted literal, so it can neither break nor

@@ -13,22 +13,86 @@
 
 namespace corvan {
 
-QString HistoryChart::statement(const QString& listStatement)
+namespace {
+
+// What a chart counts, group by group: a group of records of one day and network, or of one
+// pair of cities.
+class Counts {
+public:
+    void day(const QDate& day, const QString& net, int count)
+    {
+        // By year * 100 + month, -1 for records without a day: the order of their texts.
+        auto& month = m_months[day.isValid() ? day.year() * 100 + day.month() : -1];
+        const auto letter = std::find(std::begin(NetworkLetters), std::end(NetworkLetters), net);
+        if (letter != std::end(NetworkLetters))
+            month[std::size_t(letter - std::begin(NetworkLetters))] += count;
+        m_total += count;
+    }
+    void cities(const QString& fromCity, const QString& toCity, int count)
+    {
+        HistoryChart::City& from = m_cities[fromCity];
+        from.name = fromCity;
+        from.from += count;
+        HistoryChart::City& to = m_cities[toCity];
+        to.name = toCity;
+        to.to += count;
+    }
+    HistoryChart chart() const
+    {
+        HistoryChart chart;
+        chart.total = m_total;
+        for (auto it = m_months.cbegin(); it != m_months.cend(); ++it)
+            chart.months.append({it.key() < 0 ? QString()
+                                              : QStringLiteral("%1-%2")
+                                                    .arg(it.key() / 100, 4, 10, QLatin1Char('0'))
+                                                    .arg(it.key() % 100, 2, 10, QLatin1Char('0')),
+                                 it.value()});
+        chart.cities = m_cities.values();
+        std::sort(chart.cities.begin(), chart.cities.end(), [](const auto& a, const auto& b) {
+            return a.from + a.to != b.from + b.to ? a.from + a.to > b.from + b.to : a.name < b.name;
+        });
+        return chart;
+    }
+
+private:
+    QMap<int, std::array<int, 3>> m_months;
+    QHash<QString, HistoryChart::City> m_cities;
+    int m_total = 0;
+};
+
+} // namespace
+
+QStringList HistoryChart::statements(const QString& listStatement)
 {
     const qsizetype from = listStatement.indexOf(QStringLiteral(" from h_btsdispatch "));
-    return from < 0 ? QString()
-                    : QStringLiteral("select distime,net,fromcity,tocity") + listStatement.mid(from);
+    if (from < 0)
+        return {};
+    const QString rest = listStatement.mid(from);
+    return {QStringLiteral("select distime,net,count(*)") + rest + QStringLiteral(" group by distime,net"),
+            QStringLiteral("select fromcity,tocity,count(*)") + rest +
+                QStringLiteral(" group by fromcity,tocity")};
 }
 
-QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const QString& listStatement)
+std::optional<HistoryChart> HistoryChart::read(const mdlPubVar& context, const QString& listStatement)
 {
     // It reports what was written: a standby the host keeps may answer it.
     const SystemDb::ReportReads reports(context.db());
-    QList<Record> records;
-    const QString sql = statement(listStatement);
-    const auto rs = sql.isEmpty() ? nullptr : context.db().open(sql);
-    if (!rs)
-        return records;
+    const QStringList sql = statements(listStatement);
+    if (sql.size() != 2)
+        return std::nullopt;
+    const auto days = context.db().open(sql[0]);
+    const auto cities = days ? context.db().open(sql[1]) : nullptr;
+    if (!cities)
+        return std::nullopt;
+    Counts counts;
+    // A day as the list shows it; the same day written two ways is one day.
+    for (days->MoveFirst(); !days->isEOF(); days->MoveNext()) {
+        const QString text = HistoryQuery::distimeText(days->Value(0));
+        const int number = HistoryQuery::dayNumber(text);
+        const QDate day = number >= 0 ? QDate(number / 10000, number / 100 % 100, number % 100)
+                                      : QDate::fromString(text, Qt::ISODate);
+        counts.day(day, days->Text(1).trimmed().toUpper(), days->Value(2).toInt());
+    }
     QHash<QString, QString> names;
     const auto cityName = [&](const QString& id) {
         auto found = names.constFind(id);
@@ -36,52 +100,19 @@ QList<HistoryChart::Record> HistoryChart::read(const mdlPubVar& context, const Q
             found = names.insert(id, mdlPubFun::GetCityName(context, id));
         return *found;
     };
-    const int time = rs->FieldIndex(QStringLiteral("distime"));
-    const int net = rs->FieldIndex(QStringLiteral("net"));
-    const int from = rs->FieldIndex(QStringLiteral("fromcity"));
-    const int to = rs->FieldIndex(QStringLiteral("tocity"));
-    records.reserve(rs->RecordCount());
-    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
-        const QString text = HistoryQuery::distimeText(rs->Value(time));
-        const int number = HistoryQuery::dayNumber(text);
-        const QDate day = number >= 0 ? QDate(number / 10000, number / 100 % 100, number % 100)
-                                      : QDate::fromString(text, Qt::ISODate);
-        records.append(
-            {day, rs->Text(net).trimmed().toUpper(), cityName(rs->Text(from)), cityName(rs->Text(to))});
-    }
-    return records;
+    for (cities->MoveFirst(); !cities->isEOF(); cities->MoveNext())
+        counts.cities(cityName(cities->Text(0)), cityName(cities->Text(1)), cities->Value(2).toInt());
+    return counts.chart();
 }
 
 HistoryChart HistoryChart::of(const QList<Record>& records)
 {
-    HistoryChart chart;
-    // By year * 100 + month, -1 for records without a day: the order of their texts.
-    QMap<int, std::array<int, 3>> months;
-    QHash<QString, City> cities;
+    Counts counts;
     for (const Record& record : records) {
-        ++chart.total;
-        const auto net = std::find(std::begin(NetworkLetters), std::end(NetworkLetters), record.net);
-        auto& month = months[record.day.isValid() ? record.day.year() * 100 + record.day.month() : -1];
-        if (net != std::end(NetworkLetters))
-            ++month[std::size_t(net - std::begin(NetworkLetters))];
-        City& from = cities[record.fromCity];
-        from.name = record.fromCity;
-        ++from.from;
-        City& to = cities[record.toCity];
-        to.name = record.toCity;
-        ++to.to;
+        counts.day(record.day, record.net, 1);
+        counts.cities(record.fromCity, record.toCity, 1);
     }
-    for (auto it = months.cbegin(); it != months.cend(); ++it)
-        chart.months.append({it.key() < 0 ? QString()
-                                          : QStringLiteral("%1-%2")
-                                                .arg(it.key() / 100, 4, 10, QLatin1Char('0'))
-                                                .arg(it.key() % 100, 2, 10, QLatin1Char('0')),
-                             it.value()});
-    chart.cities = cities.values();
-    std::sort(chart.cities.begin(), chart.cities.end(), [](const City& a, const City& b) {
-        return a.from + a.to != b.from + b.to ? a.from + a.to > b.from + b.to : a.name < b.name;
-    });
-    return chart;
+    return counts.chart();
 }
 
 HistoryChart::Axis HistoryChart::axis(int most, int length, int labelSpace)

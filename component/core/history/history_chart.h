@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <optional>
 
 namespace corvan {
 
@@ -30,11 +31,13 @@ public:
         int to = 0;
     };
 
-    // The statement that reads what the chart counts for the records a history list
-    // statement finds: the same condition, only the columns the chart needs.
-    static QString statement(const QString& listStatement);
-    // The records a history list statement finds, cities by name (each looked up once).
-    static QList<Record> read(const mdlPubVar& context, const QString& listStatement);
+    // The statements that count what the chart shows of the records a history list statement
+    // finds, with its condition: by day and network, then by city of origin and destination.
+    // Empty for a statement not of the list's form.
+    static QStringList statements(const QString& listStatement);
+    // The chart of the records a history list statement finds, cities by name (each looked up
+    // once); nothing when a statement failed.
+    static std::optional<HistoryChart> read(const mdlPubVar& context, const QString& listStatement);
     static HistoryChart of(const QList<Record>& records);
 
     // The count axis of a bar chart: ticks from 0 to top at a step of 1, 2 or 5 times a power

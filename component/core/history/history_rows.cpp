@@ -4,6 +4,7 @@
 #include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/context/sql_literal.h"
 #include "core/context/system_db.h"
 #include "core/history/history_query.h"
 #include "core/journal/journal.h"
@@ -12,7 +13,7 @@
 #include "corvan/controls/property_items.h"
 #include "corvan/record_set.h"
 
-#include <QDate>
+#include <QSet>
 
 #include <algorithm>
 #include <optional>
@@ -23,42 +24,27 @@ namespace corvan {
 namespace {
 
 const QString ListFrom = QStringLiteral(" from h_btsdispatch where ");
-// Below this many records the rooms are found through the list's condition; from it on, when the
-// province holds fewer than RoomsPerRecord rooms a record, reading every room costs less than
-// finding each: a scan reads a room in a fraction of what a search for one costs.
+// Newest first, as the list shows its records: the order of an index on the day and the code,
+// so that a page is read without the records after it.
+const QString PageOrder = QStringLiteral(" order by distime desc,discode desc limit ");
+// Values named in one statement at most.
+constexpr int ListLimit = 500;
+// From this many records the rooms are found through the list's condition, and when the
+// province holds fewer than RoomsPerRecord rooms a record, by reading every room: a scan reads
+// a room in a fraction of what a search for one costs.
 constexpr int ManyRecords = 500;
 constexpr qint64 RoomsPerRecord = 20;
-// Likewise for the journal's times: finding each record's entry costs a search where a scan
-// of the entries reads several. A long list whose journal is not much longer reads them all.
+// Likewise for the journal's times of many records: through the list's condition, or every
+// time when the journal is not much longer than the list.
 constexpr qint64 EntriesPerRecord = 4;
 const QString EveryTime =
     QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not null");
-
-// hh:mm:ss as seconds since midnight, so that a hundred thousand entries sort by a number; -1
-// for no time. Texts of that form order as their numbers do.
-int secondsOf(const QString& time)
-{
-    if (time.size() != 8 || time.at(2) != QLatin1Char(':') || time.at(5) != QLatin1Char(':'))
-        return -1;
-    int seconds = 0;
-    for (const int at : {0, 3, 6}) {
-        const int high = time.at(at).digitValue();
-        const int low = time.at(at + 1).digitValue();
-        if (high < 0 || low < 0)
-            return -1;
-        seconds = seconds * 60 + high * 10 + low;
-    }
-    return seconds;
-}
+const QString TimesOf = QStringLiteral(
+    "select entrytime,discode from corvan_journal where entrytime is not null and discode in ");
 
 } // namespace
 
-HistoryRows::HistoryRows(const mdlPubVar& context, std::shared_ptr<RecordSet> rows, const QString& sql)
-    : m_context(context), m_rows(std::move(rows)), m_statement(sql),
-      m_time(m_rows->FieldIndex(QStringLiteral("distime"))),
-      m_code(m_rows->FieldIndex(QStringLiteral("discode"))), m_net(m_rows->FieldIndex(QStringLiteral("net"))),
-      m_from(m_rows->FieldIndex(QStringLiteral("fromroom"))),
-      m_to(m_rows->FieldIndex(QStringLiteral("toroom")))
+HistoryRows::HistoryRows(const mdlPubVar& context, const QString& sql) : m_context(context), m_statement(sql)
 {}
 
 std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, PropertyItems& list,
@@ -68,88 +54,156 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
     const SystemDb::ReportReads reports(context.db());
     // A failed query shows no records rather than the previous criteria's ones.
     list.ClearItems();
-    std::shared_ptr<RecordSet> rs = context.db().open(sql);
-    if (!rs)
-        return nullptr;
-    auto rows = std::make_shared<HistoryRows>(context, rs, sql);
-    const int count = rs->RecordCount();
-    if (count <= 0)
-        return rows;
-
-    // Newest first, from what the rows hold: no caption is made to order them. A day written
-    // yyyy-MM-dd orders as its number; any other text of distime as the text.
-    struct Entry {
-        int day; // yyyymmdd, or -1 when the day is a text that is no date
-        int row;
-        int seconds; // the journal's time of day in seconds, or -1 for none
-        QString key;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(std::size_t(count));
-    std::vector<QString> otherDays;
-    const int code = rows->m_code;
-    // A database known to have no journal has no times either.
-    const std::optional<bool> journal = context.journalTable();
-    if (!journal || *journal) {
-        QString timesSql = timesStatement(sql);
-        if (count >= ManyRecords) {
-            const auto journalSize =
-                context.db().firstText(QStringLiteral("select count(*) from corvan_journal"));
-            if (journalSize && journalSize->toLongLong() <= EntriesPerRecord * count)
-                timesSql = EveryTime;
-        }
-        if (const auto times = context.db().open(timesSql)) {
-            rows->m_times.reserve(times->RecordCount());
-            for (times->MoveFirst(); !times->isEOF(); times->MoveNext()) {
-                const QString time = Journal::timeOfDay(times->Text(0));
-                if (!time.isEmpty())
-                    rows->m_times.insert(times->Text(1), time);
-            }
+    auto rows = std::make_shared<HistoryRows>(context, sql);
+    {
+        const PropertyItems::Batch batch(list);
+        if (!rows->readPage(list, FirstPage)) {
+            list.ClearItems();
+            return nullptr;
         }
     }
-    rs->MoveFirst();
-    for (int row = 0; row < count; ++row, rs->MoveNext()) {
-        // A day the engine hands over as a date is its number without a text made and parsed.
-        const QVariant value = rs->Value(rows->m_time);
-        const QDate date = value.typeId() == QMetaType::QDate ? value.toDate() : QDate();
-        const bool plain = date.isValid() && date.year() >= 1000 && date.year() <= 9999;
-        const QString day = plain ? QString() : HistoryQuery::distimeText(value);
-        const int number =
-            plain ? date.year() * 10000 + date.month() * 100 + date.day() : HistoryQuery::dayNumber(day);
-        if (number < 0) {
-            if (otherDays.empty())
-                otherDays.resize(std::size_t(count));
-            otherDays[std::size_t(row)] = day;
-        }
-        const QString discode = rs->Text(code);
-        entries.push_back({number, row, secondsOf(rows->m_times.value(discode)), ItemKey::code(discode)});
-    }
-    const auto dayText = [&](const Entry& e) {
-        return e.day >= 0 ? QStringLiteral("%1-%2-%3")
-                                .arg(e.day / 10000, 4, 10, QLatin1Char('0'))
-                                .arg(e.day / 100 % 100, 2, 10, QLatin1Char('0'))
-                                .arg(e.day % 100, 2, 10, QLatin1Char('0'))
-                          : otherDays[std::size_t(e.row)];
-    };
-    std::stable_sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-        if (a.day >= 0 && b.day >= 0) {
-            if (a.day != b.day)
-                return a.day > b.day;
-        } else if (const int order = dayText(a).compare(dayText(b))) {
-            return order > 0;
-        }
-        // Of one day an entry with its time was written after every one without.
-        if (a.seconds != b.seconds)
-            return a.seconds > b.seconds;
-        return a.key > b.key;
-    });
-
     list.setCaptionSource([rows](long row) { return rows->caption(int(row)); });
-    list.reserve(count);
-    const PropertyItems::Batch batch(list);
-    for (const Entry& entry : entries)
-        list.AddDeferredItem(0, entry.key, entry.row, ITEM_OPTION);
+    if (!rows->m_complete) {
+        // Without its count the list still reads on; it counts what it has read.
+        if (const auto count = context.db().firstText(countStatement(sql)))
+            rows->m_count = count->toInt();
+        list.setMoreSource([rows, &list](bool all) { return rows->fetch(list, all); });
+    }
     return rows;
+}
+
+QString HistoryRows::pageStatement(const QString& listStatement, int offset, int limit)
+{
+    return listStatement + PageOrder + QString::number(limit) +
+           (offset > 0 ? QStringLiteral(" offset ") + QString::number(offset) : QString());
+}
+
+QString HistoryRows::countStatement(const QString& listStatement)
+{
+    const qsizetype from = listStatement.indexOf(ListFrom);
+    return from < 0 ? QString() : QStringLiteral("select count(*)") + listStatement.mid(from);
+}
+
+int HistoryRows::count() const
+{
+    return m_complete ? int(m_rows.size()) : std::max(m_count, int(m_rows.size()));
+}
+
+bool HistoryRows::fetch(PropertyItems& list, bool all)
+{
+    // It reports what was written: a standby the host keeps may answer it.
+    const SystemDb::ReportReads reports(m_context.db());
+    const PropertyItems::Batch batch(list);
+    do {
+        // All that is still counted, and one more: a record written since the count comes too,
+        // and a page shorter than asked ends the list.
+        const int limit = all ? std::max(m_count - int(m_rows.size()) + 1, Page) : Page;
+        if (!readPage(list, limit))
+            return false;
+    } while (all && !m_complete);
+    return true;
+}
+
+bool HistoryRows::readPage(PropertyItems& list, int limit)
+{
+    const auto rs = m_context.db().open(pageStatement(m_statement, int(m_rows.size()), limit));
+    if (!rs)
+        return false;
+    const int time = rs->FieldIndex(QStringLiteral("distime"));
+    const int code = rs->FieldIndex(QStringLiteral("discode"));
+    const int net = rs->FieldIndex(QStringLiteral("net"));
+    const int from = rs->FieldIndex(QStringLiteral("fromroom"));
+    const int to = rs->FieldIndex(QStringLiteral("toroom"));
+    const std::size_t first = m_rows.size();
+    const int read = rs->RecordCount();
+    m_rows.reserve(first + std::size_t(std::max(read, 0)));
+    for (int row = 0; row < read; ++row) {
+        rs->MoveTo(row);
+        m_rows.push_back({rs->Value(time), rs->Text(code), rs->Text(net), rs->Text(from), rs->Text(to)});
+    }
+    m_complete = read < limit;
+    readTimes(first);
+    nameRooms(first);
+    list.reserve(read);
+    // A record written between two pages moves the later ones down: its neighbour comes twice,
+    // and the list keeps it once.
+    for (std::size_t row = first; row < m_rows.size(); ++row)
+        list.AddDeferredItem(0, ItemKey::code(m_rows[row].code), long(row), ITEM_OPTION);
+    if (m_complete)
+        list.setComplete();
+    return true;
+}
+
+void HistoryRows::readTimes(std::size_t first)
+{
+    // A database known to have no journal has no times either; every time read already
+    // holds these records' too.
+    const std::optional<bool> journal = m_context.journalTable();
+    if (first >= m_rows.size() || (journal && !*journal) || m_everyTimeRead)
+        return;
+    QStringList statements;
+    const qint64 wanted = qint64(m_rows.size() - first);
+    if (wanted > ListLimit) {
+        statements << timesStatement(m_statement);
+        const auto journalSize =
+            m_context.db().firstText(QStringLiteral("select count(*) from corvan_journal"));
+        if (journalSize && journalSize->toLongLong() <= EntriesPerRecord * wanted)
+            statements = QStringList{EveryTime};
+        m_everyTimeRead = true;
+    } else {
+        QStringList codes;
+        codes.reserve(qsizetype(wanted));
+        for (std::size_t row = first; row < m_rows.size(); ++row)
+            codes << m_rows[row].code;
+        statements << TimesOf + QLatin1Char('(') + sqlTextList(codes) + QLatin1Char(')');
+    }
+    for (const QString& sql : statements) {
+        const auto times = m_context.db().open(sql);
+        if (!times)
+            continue;
+        m_times.reserve(m_times.size() + times->RecordCount());
+        for (times->MoveFirst(); !times->isEOF(); times->MoveNext()) {
+            const QString time = Journal::timeOfDay(times->Text(0));
+            if (!time.isEmpty())
+                m_times.insert(times->Text(1), time);
+        }
+    }
+}
+
+void HistoryRows::nameRooms(std::size_t first)
+{
+    if (m_everyRoomNamed || first >= m_rows.size())
+        return;
+    QStringList codes;
+    QSet<QString> seen;
+    for (std::size_t row = first; row < m_rows.size(); ++row)
+        for (const QString* code : {&m_rows[row].from, &m_rows[row].to})
+            if (!m_roomNames.contains(*code) && !seen.contains(*code)) {
+                seen.insert(*code);
+                codes << *code;
+            }
+    // Many rooms are named through the list's condition, or all at once.
+    if (codes.size() > ListLimit) {
+        nameEveryRoom();
+        return;
+    }
+    if (codes.isEmpty())
+        return;
+    const auto rs =
+        m_context.db().open(QStringLiteral("select roomcode,roomname from res_baseroom where roomcode in (") +
+                            sqlTextList(codes) + QLatin1Char(')'));
+    // Unnamed, the captions look their rooms up one by one.
+    if (!rs)
+        return;
+    // Of two rows of one code the first counts, as for a lookup; a room not found is no room,
+    // which a lookup would not find either.
+    QHash<QString, QString> names;
+    for (int row = rs->RecordCount() - 1; row >= 0; --row) {
+        rs->MoveTo(row);
+        names.insert(rs->Text(0), rs->Text(1));
+    }
+    for (const QString& code : codes)
+        m_roomNames.insert(code, names.value(code));
 }
 
 QString HistoryRows::roomsStatement(const QString& listStatement)
@@ -191,14 +245,15 @@ QString HistoryRows::roomName(const QString& code)
 
 QString HistoryRows::caption(int row)
 {
-    RecordSet& r = *m_rows;
-    r.MoveTo(row);
-    const QString fromRoom = roomName(r.Text(m_from));
-    const QString toRoom = roomName(r.Text(m_to));
-    const QString time = m_times.value(r.Text(m_code));
-    return HistoryQuery::caption(HistoryQuery::distimeText(r.Value(m_time)) +
+    if (row < 0 || std::size_t(row) >= m_rows.size())
+        return {};
+    const Row& r = m_rows[std::size_t(row)];
+    const QString fromRoom = roomName(r.from);
+    const QString toRoom = roomName(r.to);
+    const QString time = m_times.value(r.code);
+    return HistoryQuery::caption(HistoryQuery::distimeText(r.day) +
                                      (time.isEmpty() ? QString() : QLatin1Char(' ') + time),
-                                 r.Text(m_net), fromRoom, toRoom);
+                                 r.net, fromRoom, toRoom);
 }
 
 bool HistoryRows::nameEveryRoom()
@@ -210,9 +265,9 @@ bool HistoryRows::nameEveryRoom()
     QString sql = roomsStatement(m_statement);
     if (sql.isEmpty())
         return false;
-    if (m_rows->RecordCount() >= ManyRecords) {
+    if (count() >= ManyRecords) {
         const auto rooms = m_context.db().firstText(QStringLiteral("select count(*) from res_baseroom"));
-        if (rooms && rooms->toLongLong() < RoomsPerRecord * m_rows->RecordCount())
+        if (rooms && rooms->toLongLong() < RoomsPerRecord * count())
             sql = QStringLiteral("select roomcode,roomname from res_baseroom");
     }
     const auto rs = m_context.db().open(sql);

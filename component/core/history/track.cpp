@@ -30,14 +30,6 @@ const QString Columns = QStringLiteral(
 const QString RecordColumns = QStringLiteral("select h.discode,h.distime,h.disuser,h.net,h.fromroom,h.toroom,"
                                              "null,null,null,null from h_btsdispatch h");
 
-QString quotedList(const QStringList& values)
-{
-    QStringList quoted;
-    for (const QString& value : values)
-        quoted << QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
-    return quoted.join(QLatin1Char(','));
-}
-
 QList<Track::Item> itemsOf(const mdlPubVar& context, const QString& sql, const QString& basecode)
 {
     QList<Track::Item> items;
@@ -100,16 +92,16 @@ QString Track::btsStatement(const QString& net, const QString& basecode, const Q
     QString sql = Columns + QStringLiteral(" where h.net='") + sqlText(net.toUpper()) +
                   QStringLiteral("' and (j.basecode='") + sqlText(basecode) + QLatin1Char('\'');
     if (!rooms.isEmpty())
-        sql += QStringLiteral(" or (j.discode is null and (h.fromroom in (") + quotedList(rooms) +
-               QStringLiteral(") or h.toroom in (") + quotedList(rooms) + QStringLiteral(")))");
+        sql += QStringLiteral(" or (j.discode is null and (h.fromroom in (") + sqlTextList(rooms) +
+               QStringLiteral(") or h.toroom in (") + sqlTextList(rooms) + QStringLiteral(")))");
     return sql + QStringLiteral(") order by h.discode desc");
 }
 
 QString Track::recordsStatement(const QString& net, const QStringList& rooms)
 {
     return RecordColumns + QStringLiteral(" where h.net='") + sqlText(net.toUpper()) +
-           QStringLiteral("' and (h.fromroom in (") + quotedList(rooms) +
-           QStringLiteral(") or h.toroom in (") + quotedList(rooms) +
+           QStringLiteral("' and (h.fromroom in (") + sqlTextList(rooms) +
+           QStringLiteral(") or h.toroom in (") + sqlTextList(rooms) +
            QStringLiteral(")) order by h.discode desc");
 }
 

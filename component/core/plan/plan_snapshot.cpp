@@ -26,15 +26,6 @@ QString unquote(const QString& text)
     return QString(text).replace(QStringLiteral("''"), QStringLiteral("'"));
 }
 
-QString quotedList(const QStringList& values)
-{
-    QStringList quoted;
-    quoted.reserve(values.size());
-    for (const QString& value : values)
-        quoted << QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
-    return quoted.join(QLatin1Char(','));
-}
-
 // The texts of " ci='a' or ci='b'".
 QStringList ciList(const QString& conditions)
 {
@@ -167,7 +158,7 @@ bool PlanSnapshot::readInto(Table& table, const QString& head, const QString& co
     distinct.sort();
     for (qsizetype at = 0; at < distinct.size(); at += ListLimit) {
         const QString sql = head + column + QStringLiteral(" in (") +
-                            quotedList(distinct.mid(at, ListLimit)) + QLatin1Char(')');
+                            sqlTextList(distinct.mid(at, ListLimit)) + QLatin1Char(')');
         auto rs = data->OpenRecordset(sql, QLatin1String(SystemDatabase));
         if (!rs) {
             *error = data->LastError();
@@ -208,7 +199,7 @@ bool PlanSnapshot::loadBts(const QHash<QString, QStringList>& numbersByNet, QStr
             continue;
         // By city first, as the tables are indexed.
         const QString cityIn =
-            QStringLiteral("city in (") + quotedList(cities.values()) + QStringLiteral(") and ");
+            QStringLiteral("city in (") + sqlTextList(cities.values()) + QStringLiteral(") and ");
         Table& cells = m_cells[n];
         if (!readInto(cells,
                       QStringLiteral("select * from res_") + n + QStringLiteral("cell where ") + cityIn,

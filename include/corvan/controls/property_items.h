@@ -27,6 +27,9 @@ public:
     using PopupPresenter = std::function<void(PropertyItem* holder, float x, float y)>;
     // Works out the caption of an item added with a deferred caption, by the item's number.
     using CaptionSource = std::function<QString(long number)>;
+    // Appends the list's next items, all of those still to come when asked; false when none
+    // could be read. A long list read page by page shows its first rows without its last.
+    using MoreSource = std::function<bool(bool all)>;
 
     // While one lives, appends to the list and changes of its items' values and states are
     // told to the listeners once, when the last batch on the list ends: as an Appended change
@@ -57,6 +60,14 @@ public:
     // The source of deferred captions; ClearItems drops it with the items.
     void setCaptionSource(CaptionSource source) { m_captionSource = std::move(source); }
     void ClearItems();
+    // Where the items still to come are read from, until the source says the list is complete;
+    // ClearItems drops it with the items.
+    void setMoreSource(MoreSource source) { m_moreSource = std::move(source); }
+    void setComplete() { m_moreSource = nullptr; }
+    bool HasMore() const { return bool(m_moreSource); }
+    // Appends the next items (every one still to come, for all) in one batch; false when the
+    // source could not read them.
+    bool FetchMore(bool all);
     // Room for that many more items, for a caller about to append a long list.
     void reserve(long count);
     long ItemCount() const { return long(m_items.size()); }
@@ -88,6 +99,7 @@ private:
     PropertyItem* m_parent;
     std::vector<std::unique_ptr<PropertyItem>> m_items;
     CaptionSource m_captionSource;
+    MoreSource m_moreSource;
     int m_batches = 0;
     bool m_batchGrew = false;
     bool m_batchChanged = false;
