@@ -39,6 +39,30 @@ const QHash<QString, CityRooms::Room>& CityRooms::of(const mdlPubVar& context, c
     return m_rooms;
 }
 
+QHash<QString, QString> CityRooms::numbersOf(const mdlPubVar& context, const QString& cityId,
+                                             const QString& net, const QStringList& codes) const
+{
+    QHash<QString, QString> numbers;
+    if (m_read && m_city == cityId && m_net == net) {
+        for (const QString& code : codes)
+            numbers.insert(code, m_rooms.value(code).number);
+        return numbers;
+    }
+    // At most this many codes in one statement.
+    constexpr qsizetype ListLimit = 500;
+    for (qsizetype at = 0; at < codes.size(); at += ListLimit) {
+        const auto rs =
+            context.db().open(QStringLiteral("select roomcode,roomno from res_baseroom where roomcode in (") +
+                              sqlTextList(codes.mid(at, ListLimit)) + QLatin1Char(')'));
+        // Without numbers the rooms are told apart by their codes.
+        if (!rs)
+            return {};
+        for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+            numbers.insert(rs->Text(0), rs->Text(1).trimmed());
+    }
+    return numbers;
+}
+
 void CityRooms::clear()
 {
     m_read = false;

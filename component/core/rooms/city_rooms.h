@@ -3,6 +3,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 namespace corvan {
 
@@ -28,6 +29,11 @@ public:
     // The city's rooms by code, read unless they were for this city and network; empty when
     // the statement fails.
     const QHash<QString, Room>& of(const mdlPubVar& context, const QString& cityId, const QString& net);
+    // The numbers (trimmed) of some rooms by code: from the city's rooms when they were read
+    // for this city, else with a statement naming those rooms alone, kept for nothing. Rooms of
+    // one name are few beside a city's thousands, and the page opens without reading the rest.
+    QHash<QString, QString> numbersOf(const mdlPubVar& context, const QString& cityId, const QString& net,
+                                      const QStringList& codes) const;
     // Forgets what was read: the next request reads again.
     void clear();
 

@@ -19,7 +19,7 @@ const QString& CountyKey = FieldName::County;
 } // namespace
 
 void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const QString& cityId,
-                              CityRooms& rooms, const QString& net)
+                              const CityRooms& rooms, const QString& net)
 {
     if (!row)
         return;
@@ -33,11 +33,15 @@ void RoomOptions::distinguish(const mdlPubVar& context, PropertyItem* row, const
     if (!shared)
         return;
 
-    const QHash<QString, CityRooms::Room>& numbers = rooms.of(context, cityId, net);
+    QStringList codes;
+    for (const auto& option : options)
+        if (seen.value(option->Caption()) > 1)
+            codes << ItemKey::codeOf(option->Key());
+    const QHash<QString, QString> numbers = rooms.numbersOf(context, cityId, net, codes);
     // A number shared too, or missing, cannot tell rooms apart; the code always can.
     QHash<QString, int> labels;
     const auto label = [&](const PropertyItem* option) {
-        const QString number = numbers.value(ItemKey::codeOf(option->Key())).number;
+        const QString number = numbers.value(ItemKey::codeOf(option->Key()));
         return number.isEmpty() ? QString()
                                 : option->Caption() + QLatin1Char('(') + number + QLatin1Char(')');
     };

@@ -18,10 +18,10 @@ class RoomOptions {
 public:
     // Gives options that share a caption the room number (or, failing that, the room code)
     // beside the name, keeping the plain name as the option's value. Reads the numbers
-    // only when some name occurs twice, through the city's rooms (of the network's BTS):
-    // what they read stays there for the room picker.
+    // only when some name occurs twice, and only those rooms' (from the city's rooms when the
+    // room picker read them already).
     static void distinguish(const mdlPubVar& context, PropertyItem* row, const QString& cityId,
-                            CityRooms& rooms, const QString& net);
+                            const CityRooms& rooms, const QString& net);
     // The room name behind an option's caption; the caption itself for a typed value.
     static QString nameOf(const PropertyItem* row, const QString& caption);
 
