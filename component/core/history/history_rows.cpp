@@ -55,6 +55,8 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
     // A failed query shows no records rather than the previous criteria's ones.
     list.ClearItems();
     auto rows = std::make_shared<HistoryRows>(context, sql);
+    // Set before the rows are told of: a view may ask a caption as soon as it has the rows.
+    list.setCaptionSource([rows](long row) { return rows->caption(int(row)); });
     {
         const PropertyItems::Batch batch(list);
         if (!rows->readPage(list, FirstPage)) {
@@ -62,7 +64,6 @@ std::shared_ptr<HistoryRows> HistoryRows::fill(const mdlPubVar& context, Propert
             return nullptr;
         }
     }
-    list.setCaptionSource([rows](long row) { return rows->caption(int(row)); });
     if (!rows->m_complete) {
         // Without its count the list still reads on; it counts what it has read.
         if (const auto count = context.db().firstText(countStatement(sql)))
