@@ -257,7 +257,10 @@ void SqlDataService::noticeMovedFile()
 
 bool SqlDataService::ready()
 {
-    noticeMovedFile();
+    // Inside a transaction the file's place is looked at again when it ends, and a commit into a
+    // file gone away is never sent: a look at every statement cost a tenth of a commit.
+    if (!m_inTransaction)
+        noticeMovedFile();
     if (!m_keeper.broken())
         return true;
     if (m_inTransaction) {
@@ -614,6 +617,7 @@ bool SqlDataService::RollbackTrans(const QString& database)
 
 bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& database)
 {
+    m_commitNotSent = false;
     bool ok = checkTarget(database);
     if (ok && !m_inTransaction) {
         m_lastError = QStringLiteral("no transaction is open on \"%1\"").arg(database);
@@ -632,6 +636,7 @@ bool SqlDataService::finishTransaction(SqlTrace::Call call, const QString& datab
         if (m_sqlite)
             this->database().rollback();
         ok = call == SqlTrace::Call::Rollback;
+        m_commitNotSent = !ok;
         if (!ok)
             ready();
         m_inTransaction = false;

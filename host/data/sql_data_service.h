@@ -34,10 +34,12 @@ class SqlDataService : public QObject,
                        public RowCountService,
                        public ConnectionService,
                        public StandbyReadService,
-                       public CityLockService {
+                       public CityLockService,
+                       public CommitOutcomeService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
-                     corvan::ConnectionService corvan::StandbyReadService corvan::CityLockService)
+    Q_INTERFACES(
+        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::ConnectionService
+            corvan::StandbyReadService corvan::CityLockService corvan::CommitOutcomeService)
 
 public:
     explicit SqlDataService(QObject* parent = nullptr);
@@ -98,6 +100,9 @@ public:
     // Whether transactions lock cities (PostgreSQL, schema 5, not set to the province's lock).
     bool locksCities() const { return m_cityLocks && !m_provinceLock; }
     bool LocksByCity() const override { return locksCities(); }
+
+    // CommitOutcomeService
+    bool LastCommitNotSent() const override { return m_commitNotSent; }
     // Begins the text of a city lock the role may not take.
     static const QString NoCityLock;
 
@@ -174,6 +179,8 @@ private:
     ConnectionKeeper m_keeper;
     // The connection broke while a transaction was open: it is gone, and so is the connection.
     bool m_transactionLost = false;
+    // The last commit failed before it was sent: nothing of its transaction was written.
+    bool m_commitNotSent = false;
     qint64 m_rowsAffected = -1;
     int m_lockWait = DefaultLockWait;
     int m_idleLimit = DefaultIdleTransactionLimit;

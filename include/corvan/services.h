@@ -118,6 +118,17 @@ public:
     virtual bool LocksByCity() const = 0;
 };
 
+// Optional seventh interface of the data service object: after a CommitTrans that failed,
+// whether the commit never reached the database: the host refused to send it (the database's
+// file had gone from its place) or found the transaction already gone with its connection. The
+// database then holds nothing of the transaction, and the caller need not look for what it
+// wrote. Without this interface a lost commit is settled by looking.
+class CommitOutcomeService {
+public:
+    virtual ~CommitOutcomeService() = default;
+    virtual bool LastCommitNotSent() const = 0;
+};
+
 // Element 3: who and where the user is.
 class ContextService {
 public:
@@ -272,6 +283,7 @@ Q_DECLARE_INTERFACE(corvan::RowCountService, "corvan.RowCountService/1.0")
 Q_DECLARE_INTERFACE(corvan::ConnectionService, "corvan.ConnectionService/1.0")
 Q_DECLARE_INTERFACE(corvan::StandbyReadService, "corvan.StandbyReadService/1.0")
 Q_DECLARE_INTERFACE(corvan::CityLockService, "corvan.CityLockService/1.0")
+Q_DECLARE_INTERFACE(corvan::CommitOutcomeService, "corvan.CommitOutcomeService/1.0")
 Q_DECLARE_INTERFACE(corvan::ContextService, "corvan.ContextService/1.0")
 Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
 Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")

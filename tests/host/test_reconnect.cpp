@@ -307,15 +307,24 @@ TEST(SqliteFile, AFileMovedAwayFullOrReadOnlyIsToldInThoseWordsWithNothingHalfWr
     EXPECT_EQ(outcome(service->ExecuteSql(System, Insert)), u"ok"_s);
     EXPECT_EQ(service->ConnectionState(), ConnectionService::State::Connected);
 
-    // Moved away in the middle of a transaction: the transaction fails whole.
+    // Moved away in the middle of a transaction: the transaction fails whole, at its commit,
+    // where the file's place is looked at again (not at every statement); the commit is never
+    // sent, and the service says so.
     EXPECT_EQ(outcome(service->BeginTrans(System)), u"ok"_s);
     EXPECT_EQ(outcome(service->ExecuteSql(System, Insert)), u"ok"_s);
+    EXPECT_FALSE(service->LastCommitNotSent());
     ASSERT_TRUE(QFile::rename(path, away));
-    EXPECT_EQ(outcome(service->ExecuteSql(System, Insert)), u"lost: "_s + goneShort);
+    EXPECT_EQ(outcome(service->ExecuteSql(System, Insert)), u"ok"_s);
     EXPECT_EQ(outcome(service->CommitTrans(System)), u"lost: "_s + goneShort);
+    EXPECT_TRUE(service->LastCommitNotSent());
+    EXPECT_FALSE(QFile::exists(path));
     ASSERT_TRUE(QFile::rename(away, path));
     EXPECT_EQ(outcome(service->OpenRecordset(Count, System) != nullptr), u"ok"_s);
     EXPECT_EQ(db.rows(Count), QStringList{u"1"_s});
+    // A commit that goes through clears it.
+    EXPECT_EQ(outcome(service->BeginTrans(System)), u"ok"_s);
+    EXPECT_EQ(outcome(service->CommitTrans(System)), u"ok"_s);
+    EXPECT_FALSE(service->LastCommitNotSent());
 
     // Full: the disk takes no more pages (a page limit stands in for a full disk).
     db.exec(u"pragma max_page_count = "_s + db.rows(u"pragma page_count"_s).value(0));

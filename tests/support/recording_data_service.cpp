@@ -7,7 +7,8 @@ RecordingDataService::RecordingDataService(QObject* real, QObject* parent)
     : QObject(parent), m_realObject(real), m_real(qobject_cast<DataService*>(real)),
       m_transactions(qobject_cast<TransactionService*>(real)), m_counts(qobject_cast<RowCountService*>(real)),
       m_connection(qobject_cast<ConnectionService*>(real)),
-      m_standby(qobject_cast<StandbyReadService*>(real)), m_cityLocks(qobject_cast<CityLockService*>(real))
+      m_standby(qobject_cast<StandbyReadService*>(real)), m_cityLocks(qobject_cast<CityLockService*>(real)),
+      m_commits(qobject_cast<CommitOutcomeService*>(real))
 {
     Q_ASSERT_X(m_real, "RecordingDataService", "the wrapped object offers no DataService");
     if (m_connection)

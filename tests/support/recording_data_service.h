@@ -20,10 +20,12 @@ class RecordingDataService : public QObject,
                              public RowCountService,
                              public ConnectionService,
                              public StandbyReadService,
-                             public CityLockService {
+                             public CityLockService,
+                             public CommitOutcomeService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
-                     corvan::ConnectionService corvan::StandbyReadService corvan::CityLockService)
+    Q_INTERFACES(
+        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::ConnectionService
+            corvan::StandbyReadService corvan::CityLockService corvan::CommitOutcomeService)
 
 public:
     // real must offer DataService; its TransactionService is used when it offers one.
@@ -72,6 +74,11 @@ public:
     bool LockCities(const QStringList& cityIds) override;
     QStringList lockedCities() const { return m_lockedCities; }
     bool LocksByCity() const override { return m_realObject && m_cityLocks && m_cityLocks->LocksByCity(); }
+    // What the real service says; a simulated failure or lost answer says nothing of it.
+    bool LastCommitNotSent() const override
+    {
+        return !m_lastSimulated && m_realObject && m_commits && m_commits->LastCommitNotSent();
+    }
 
 signals:
     void connectionChanged() override;
@@ -88,6 +95,7 @@ private:
     ConnectionService* m_connection = nullptr;
     StandbyReadService* m_standby = nullptr;
     CityLockService* m_cityLocks = nullptr;
+    CommitOutcomeService* m_commits = nullptr;
     QStringList m_lockedCities;
     std::function<void(const QString&)> m_beforeCall;
     bool m_loseCommitAnswer = false;

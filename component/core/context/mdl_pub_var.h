@@ -70,6 +70,10 @@ public:
     {
         return qobject_cast<corvan::ConnectionService*>(m_data);
     }
+    corvan::CommitOutcomeService* CommitOutcomeService() const
+    {
+        return qobject_cast<corvan::CommitOutcomeService*>(m_data);
+    }
     // Offered by some data services only.
     corvan::StandbyReadService* StandbyReadService() const
     {

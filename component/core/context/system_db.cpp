@@ -124,6 +124,12 @@ bool SystemDb::lastErrorIsBusy() const
     return data && data->LastErrorIsBusy();
 }
 
+bool SystemDb::lastCommitNotSent() const
+{
+    const corvan::CommitOutcomeService* commits = m_context.CommitOutcomeService();
+    return commits && commits->LastCommitNotSent();
+}
+
 bool SystemDb::lastErrorIsConnectionLost() const
 {
     if (!m_ownError.isEmpty())

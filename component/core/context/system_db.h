@@ -48,6 +48,9 @@ public:
     // Whether the last call failed because the connection to the database broke (or could
     // not be made again): a transaction open then is gone as a whole.
     bool lastErrorIsConnectionLost() const;
+    // After a failed commit: the host says it never sent it, so nothing of the transaction was
+    // written. False where the host cannot say.
+    bool lastCommitNotSent() const;
 
     // While one lives, the queries of open() and firstText() only report what was written
     // (the history, its chart and exports): the host may answer them from a standby server.

@@ -65,6 +65,9 @@ std::optional<CommitOutcome> ConnectionLoss::afterCommit(const mdlPubVar& contex
     if (!db.lastErrorIsConnectionLost())
         return std::nullopt;
     const QString reason = db.lastError();
+    // A commit the host never sent wrote nothing: there is nothing to look for.
+    if (db.lastCommitNotSent())
+        return lost(message(work), reason);
     // A read outside any transaction: the host connects anew for it.
     const auto rows = db.open(recordStatement(done.recordCode));
     if (!rows)
