@@ -14,6 +14,9 @@ QString sqlText(const QString& value);
 
 // Values for an in (...) list: each between single quotes as sqlText makes it, joined by commas.
 QString sqlTextList(const QStringList& values);
+// The most values one in (...) list of ours names: a statement stays short enough for either
+// engine to plan quickly, and a long list goes in several.
+inline constexpr qsizetype SqlListLimit = 500;
 
 // An identifier that statements compare bare (city_id = 12). A plain number is sent
 // as it is; anything else is sent as a quoted literal, so it can neither break nor

@@ -27,8 +27,6 @@ const QString ListFrom = QStringLiteral(" from h_btsdispatch where ");
 // Newest first, as the list shows its records: the order of an index on the day and the code,
 // so that a page is read without the records after it.
 const QString PageOrder = QStringLiteral(" order by distime desc,discode desc limit ");
-// Values named in one statement at most.
-constexpr int ListLimit = 500;
 // From this many records the rooms are found through the list's condition, and when the
 // province holds fewer than RoomsPerRecord rooms a record, by reading every room: a scan reads
 // a room in a fraction of what a search for one costs.
@@ -41,6 +39,20 @@ const QString EveryTime =
     QStringLiteral("select entrytime,discode from corvan_journal where entrytime is not null");
 const QString TimesOf = QStringLiteral(
     "select entrytime,discode from corvan_journal where entrytime is not null and discode in ");
+
+// Rooms' names by code from rows of code and name, with room for more names. Of two rows of one
+// code the first counts, as for a lookup: rows are put in reverse, so that the first is put last
+// (one search per room, not two, for a province whose every room is read).
+QHash<QString, QString> namesOf(RecordSet& rooms, qsizetype more)
+{
+    QHash<QString, QString> names;
+    names.reserve(rooms.RecordCount() + more);
+    for (int row = rooms.RecordCount() - 1; row >= 0; --row) {
+        rooms.MoveTo(row);
+        names.insert(rooms.Text(0), rooms.Text(1));
+    }
+    return names;
+}
 
 } // namespace
 
@@ -144,7 +156,7 @@ void HistoryRows::readTimes(std::size_t first)
         return;
     QStringList statements;
     const qint64 wanted = qint64(m_rows.size() - first);
-    if (wanted > ListLimit) {
+    if (wanted > SqlListLimit) {
         statements << timesStatement(m_statement);
         const auto journalSize =
             m_context.db().firstText(QStringLiteral("select count(*) from corvan_journal"));
@@ -184,7 +196,7 @@ void HistoryRows::nameRooms(std::size_t first)
                 codes << *code;
             }
     // Many rooms are named through the list's condition, or all at once.
-    if (codes.size() > ListLimit) {
+    if (codes.size() > SqlListLimit) {
         nameEveryRoom();
         return;
     }
@@ -196,13 +208,8 @@ void HistoryRows::nameRooms(std::size_t first)
     // Unnamed, the captions look their rooms up one by one.
     if (!rs)
         return;
-    // Of two rows of one code the first counts, as for a lookup; a room not found is no room,
-    // which a lookup would not find either.
-    QHash<QString, QString> names;
-    for (int row = rs->RecordCount() - 1; row >= 0; --row) {
-        rs->MoveTo(row);
-        names.insert(rs->Text(0), rs->Text(1));
-    }
+    // A room not found is no room, which a lookup would not find either.
+    const QHash<QString, QString> names = namesOf(*rs, 0);
     for (const QString& code : codes)
         m_roomNames.insert(code, names.value(code));
 }
@@ -274,15 +281,8 @@ bool HistoryRows::nameEveryRoom()
     const auto rs = m_context.db().open(sql);
     if (!rs)
         return false;
-    // A room looked up already keeps the name it showed with; of two rows of one code the
-    // first counts, as for a lookup. Rows are put in reverse so that the first is put last: one
-    // search per room, not two, for a province whose every room is read.
-    QHash<QString, QString> names;
-    names.reserve(rs->RecordCount() + m_roomNames.size());
-    for (int row = rs->RecordCount() - 1; row >= 0; --row) {
-        rs->MoveTo(row);
-        names.insert(rs->Text(0), rs->Text(1));
-    }
+    // A room named already keeps the name it showed with.
+    QHash<QString, QString> names = namesOf(*rs, m_roomNames.size());
     for (auto known = m_roomNames.cbegin(); known != m_roomNames.cend(); ++known)
         names.insert(known.key(), known.value());
     m_roomNames = std::move(names);

@@ -156,9 +156,9 @@ bool PlanSnapshot::readInto(Table& table, const QString& head, const QString& co
     }
     QStringList distinct = QSet<QString>(values.cbegin(), values.cend()).values();
     distinct.sort();
-    for (qsizetype at = 0; at < distinct.size(); at += ListLimit) {
+    for (qsizetype at = 0; at < distinct.size(); at += SqlListLimit) {
         const QString sql = head + column + QStringLiteral(" in (") +
-                            sqlTextList(distinct.mid(at, ListLimit)) + QLatin1Char(')');
+                            sqlTextList(distinct.mid(at, SqlListLimit)) + QLatin1Char(')');
         auto rs = data->OpenRecordset(sql, QLatin1String(SystemDatabase));
         if (!rs) {
             *error = data->LastError();

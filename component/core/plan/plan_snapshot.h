@@ -52,9 +52,6 @@ public:
     QString LastError() const override;
     bool LastErrorIsBusy() const override { return false; }
 
-    // Statements of the set reads, at most this many values in a list.
-    static constexpr int ListLimit = 500;
-
 private:
     // The rows of one table by key, with its columns as the database named them, and the
     // texts of the columns queries look rows up by, indexed as they are first asked for.

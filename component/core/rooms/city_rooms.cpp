@@ -48,12 +48,10 @@ QHash<QString, QString> CityRooms::numbersOf(const mdlPubVar& context, const QSt
             numbers.insert(code, m_rooms.value(code).number);
         return numbers;
     }
-    // At most this many codes in one statement.
-    constexpr qsizetype ListLimit = 500;
-    for (qsizetype at = 0; at < codes.size(); at += ListLimit) {
+    for (qsizetype at = 0; at < codes.size(); at += SqlListLimit) {
         const auto rs =
             context.db().open(QStringLiteral("select roomcode,roomno from res_baseroom where roomcode in (") +
-                              sqlTextList(codes.mid(at, ListLimit)) + QLatin1Char(')'));
+                              sqlTextList(codes.mid(at, SqlListLimit)) + QLatin1Char(')'));
         // Without numbers the rooms are told apart by their codes.
         if (!rs)
             return {};
