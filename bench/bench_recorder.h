@@ -19,20 +19,26 @@ namespace corvan::bench {
 
 // One statement the component had run, as the raw engine replays it: a query or command
 // with its text, a transaction's begin and end, or the host's one statement of a record
-// for GetResourceData (text with one "?" and the code as its value).
+// for GetResourceData (text with one "?" and the code as its value). A command sent with bound
+// values keeps them beside its text, as a record's statement keeps its code.
 struct Sent {
     enum class Kind { Query, Command, Begin, Commit, Rollback, Record };
     Kind kind;
     QString sql;
-    QString value;
+    QStringList values;
     qint64 doneNs = 0; // when the call returned, on the recorder's clock
 };
 
 // Stands between the component and the host's services, passing every call through and
 // keeping what reached the database, so the benchmark can count it and replay it raw.
-class BenchRecorder : public QObject, public DataService, public TransactionService, public RowCountService {
+class BenchRecorder : public QObject,
+                      public DataService,
+                      public TransactionService,
+                      public RowCountService,
+                      public BoundWriteService {
     Q_OBJECT
-    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService)
+    Q_INTERFACES(
+        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::BoundWriteService)
 
 public:
     BenchRecorder(QObject* data, host::ResourceViewServiceImpl* resources);
@@ -40,6 +46,7 @@ public:
     std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
                                              qint32 options) override;
     bool ExecuteSql(const QString& database, const QString& sql) override;
+    bool ExecuteBound(const QString& database, const QString& sql, const QStringList& values) override;
     QString LastError() const override { return m_data->LastError(); }
     bool LastErrorIsBusy() const override { return m_data->LastErrorIsBusy(); }
     qint64 RowsAffected() const override { return m_counts ? m_counts->RowsAffected() : -1; }
@@ -72,6 +79,7 @@ private:
     DataService* m_data;
     TransactionService* m_transactions;
     RowCountService* m_counts;
+    BoundWriteService* m_bound;
     host::ResourceViewServiceImpl* m_resources;
     QVector<Sent> m_sent;
     QElapsedTimer m_clock;

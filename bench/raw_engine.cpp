@@ -2,10 +2,12 @@
 #include "raw_engine.h"
 
 #include "data/database_location.h"
+#include "data/pg_rows.h"
 #include "data/sqlite_dialect.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <vector>
 
 namespace corvan::bench {
 
@@ -94,7 +96,7 @@ bool RawEngine::open(const host::DatabaseLocation& location, QString* error)
     return run(QStringLiteral("set datestyle to 'ISO'"), {}, error);
 }
 
-bool RawEngine::run(const QString& sql, const QString& value, QString* error)
+bool RawEngine::run(const QString& sql, const QStringList& values, QString* error)
 {
     if (m_sqlite) {
         const QByteArray text = SqliteDialect::statement(sql).toUtf8();
@@ -105,9 +107,14 @@ bool RawEngine::run(const QString& sql, const QString& value, QString* error)
             sqlite3_finalize(stmt);
             return false;
         }
-        const QByteArray bound = value.toUtf8();
-        if (!value.isNull())
-            sqlite3_bind_text(stmt, 1, bound.constData(), int(bound.size()), SQLITE_STATIC);
+        std::vector<QByteArray> bound;
+        bound.reserve(std::size_t(values.size()));
+        for (int i = 0; i < values.size(); ++i) {
+            if (values.at(i).isNull())
+                continue; // a place left unbound is null
+            bound.push_back(values.at(i).toUtf8());
+            sqlite3_bind_text(stmt, i + 1, bound.back().constData(), int(bound.back().size()), SQLITE_STATIC);
+        }
         const int fields = sqlite3_column_count(stmt);
         int rc = SQLITE_OK;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -137,14 +144,18 @@ bool RawEngine::run(const QString& sql, const QString& value, QString* error)
         return true;
     }
     PGresult* result = nullptr;
-    if (value.isNull()) {
+    if (values.isEmpty()) {
         result = PQexec(m_pg, sql.toUtf8().constData());
     } else {
-        const QByteArray bound = value.toUtf8();
-        const char* values[] = {bound.constData()};
-        result = PQexecParams(
-            m_pg, QString(sql).replace(QLatin1Char('?'), QLatin1String("$1")).toUtf8().constData(), 1,
-            nullptr, values, nullptr, nullptr, 0);
+        std::vector<QByteArray> bound;
+        std::vector<const char*> pointers;
+        bound.reserve(std::size_t(values.size()));
+        for (const QString& value : values) {
+            bound.push_back(value.toUtf8());
+            pointers.push_back(value.isNull() ? nullptr : bound.back().constData());
+        }
+        result = PQexecParams(m_pg, host::PgRows::numberedPlaces(sql).toUtf8().constData(),
+                              int(values.size()), nullptr, pointers.data(), nullptr, nullptr, 0);
     }
     const ExecStatusType status = PQresultStatus(result);
     const bool ok = status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK;
@@ -175,11 +186,8 @@ bool RawEngine::replay(const QVector<Sent>& sent, bool commit, QString* error)
         case Sent::Kind::Rollback:
             ok = run(QStringLiteral("ROLLBACK"), {}, error);
             break;
-        case Sent::Kind::Record:
-            ok = run(s.sql, s.value, error);
-            break;
         default:
-            ok = run(s.sql, {}, error);
+            ok = run(s.sql, s.values, error);
             break;
         }
         if (!ok)

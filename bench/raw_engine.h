@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include "bench_recorder.h"
@@ -32,7 +33,8 @@ public:
     bool replay(const QVector<Sent>& sent, bool commit, QString* error);
 
 private:
-    bool run(const QString& sql, const QString& value, QString* error);
+    // values: one text for each "?" of the statement, bound as the host binds them.
+    bool run(const QString& sql, const QStringList& values, QString* error);
 
     sqlite3* m_sqlite = nullptr;
     pg_conn* m_pg = nullptr;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <libpq-fe.h>
 #include <limits>
+#include <vector>
 
 namespace corvan::host {
 
@@ -141,6 +142,59 @@ std::unique_ptr<RecordSet> PgRows::open(pg_conn* connection, const QString& sql,
         names.append(QString::fromUtf8(PQfname(result, i)));
     std::shared_ptr<const PgRows> rows(new PgRows(result));
     return std::make_unique<RecordSet>(std::move(names), std::move(rows));
+}
+
+QString PgRows::numberedPlaces(const QString& sql)
+{
+    QString text;
+    text.reserve(sql.size() + 16);
+    bool quoted = false;
+    int place = 0;
+    for (const QChar c : sql) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (c == QLatin1Char('?') && !quoted)
+            text += QLatin1Char('$') + QString::number(++place);
+        else
+            text += c;
+    }
+    return text;
+}
+
+bool PgRows::execute(pg_conn* connection, const QString& sql, const QStringList& values, qint64* changed,
+                     QSqlError* error)
+{
+    *changed = -1;
+    while (pg_result* stale = PQgetResult(connection))
+        PQclear(stale);
+    std::vector<QByteArray> texts;
+    std::vector<const char*> pointers;
+    texts.reserve(std::size_t(values.size()));
+    pointers.reserve(std::size_t(values.size()));
+    for (const QString& value : values) {
+        texts.push_back(value.toUtf8());
+        pointers.push_back(value.isNull() ? nullptr : texts.back().constData());
+    }
+    if (!PQsendQueryParams(connection, numberedPlaces(sql).toUtf8().constData(), int(values.size()), nullptr,
+                           pointers.data(), nullptr, nullptr, 0)) {
+        *error = failure(connection, "Unable to send query", nullptr);
+        return false;
+    }
+    pg_result* result = PQgetResult(connection);
+    while (pg_result* further = PQgetResult(connection))
+        PQclear(further);
+    if (!result) {
+        *error = failure(connection, "Unable to create query", nullptr);
+        return false;
+    }
+    const ExecStatusType status = PQresultStatus(result);
+    const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    if (!ok)
+        *error = failure(connection, "Unable to create query", result);
+    else // The server counts the rows a select read; it changed none.
+        *changed = status == PGRES_TUPLES_OK ? 0 : std::strtoll(PQcmdTuples(result), nullptr, 10);
+    PQclear(result);
+    return ok;
 }
 
 PgRows::PgRows(pg_result* result) : m_result(result), m_count(PQntuples(result))

@@ -4,6 +4,7 @@
 #include "corvan/record_set.h"
 
 #include <QSqlError>
+#include <QStringList>
 #include <QVector>
 #include <memory>
 
@@ -21,6 +22,13 @@ public:
     // Sends one statement and reads its first result. Nothing and the failure, worded and
     // coded (SQLSTATE) as Qt's driver words and codes it, when the server refuses it.
     static std::unique_ptr<RecordSet> open(pg_conn* connection, const QString& sql, QSqlError* error);
+    // Runs one statement whose "?" outside quoted texts take the values, in order, as texts the
+    // server reads by the column they go to (a null text is null). changed: the rows it
+    // inserted, updated or deleted, 0 for any other statement, -1 when it fails.
+    static bool execute(pg_conn* connection, const QString& sql, const QStringList& values, qint64* changed,
+                        QSqlError* error);
+    // The statement with its "?" numbered as the server names places for values ($1, $2, ...).
+    static QString numberedPlaces(const QString& sql);
 
     ~PgRows() override;
     PgRows(const PgRows&) = delete;

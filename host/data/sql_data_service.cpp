@@ -444,15 +444,36 @@ std::unique_ptr<RecordSet> SqlDataService::OpenRecordset(const QString& sql, con
 
 bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
 {
+    return write(database, sql, nullptr);
+}
+
+bool SqlDataService::ExecuteBound(const QString& database, const QString& sql, const QStringList& values)
+{
+    return write(database, sql, &values);
+}
+
+bool SqlDataService::write(const QString& database, const QString& sql, const QStringList* values)
+{
     m_rowsAffected = -1;
+    const auto trace = [&](bool ok) {
+        if (m_trace.isActive())
+            m_trace.write(SqlTrace::Call::Exec, ok, m_rowsAffected,
+                          values ? SqlTrace::bound(sql, *values) : sql);
+    };
     if (!checkTarget(database) || !ready()) {
-        m_trace.write(SqlTrace::Call::Exec, false, -1, sql);
+        trace(false);
         return false;
     }
     bool ok = false;
     if (m_sqlite) {
         QSqlError failure;
-        ok = m_sqliteWrites.execute(SqliteDialect::statement(sql), &m_rowsAffected, &failure);
+        ok = m_sqliteWrites.execute(SqliteDialect::statement(sql), &m_rowsAffected, &failure,
+                                    values ? *values : QStringList());
+        if (!ok)
+            setError(failure);
+    } else if (values) {
+        QSqlError failure;
+        ok = PgRows::execute(m_pg, sql, *values, &m_rowsAffected, &failure);
         if (!ok)
             setError(failure);
     } else {
@@ -463,7 +484,7 @@ bool SqlDataService::ExecuteSql(const QString& database, const QString& sql)
         else // The server counts the rows a select read; it changed none.
             m_rowsAffected = query.isSelect() ? 0 : std::max(0, query.numRowsAffected());
     }
-    m_trace.write(SqlTrace::Call::Exec, ok, m_rowsAffected, sql);
+    trace(ok);
     // A write is never sent twice: whether the server ran it before the connection broke
     // cannot be known. The connection is made again for the calls that follow.
     if (!ok && isLost() && !m_inTransaction) {

@@ -35,11 +35,12 @@ class SqlDataService : public QObject,
                        public ConnectionService,
                        public StandbyReadService,
                        public CityLockService,
-                       public CommitOutcomeService {
+                       public CommitOutcomeService,
+                       public BoundWriteService {
     Q_OBJECT
-    Q_INTERFACES(
-        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::ConnectionService
-            corvan::StandbyReadService corvan::CityLockService corvan::CommitOutcomeService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
+                     corvan::ConnectionService corvan::StandbyReadService corvan::CityLockService
+                         corvan::CommitOutcomeService corvan::BoundWriteService)
 
 public:
     explicit SqlDataService(QObject* parent = nullptr);
@@ -103,6 +104,8 @@ public:
 
     // CommitOutcomeService
     bool LastCommitNotSent() const override { return m_commitNotSent; }
+    // BoundWriteService
+    bool ExecuteBound(const QString& database, const QString& sql, const QStringList& values) override;
     // Begins the text of a city lock the role may not take.
     static const QString NoCityLock;
 
@@ -159,6 +162,8 @@ private:
     // Whether the standby may answer a report read now; asked of the server once a second at most.
     bool standbyFresh();
     std::unique_ptr<RecordSet> readRows(const QString& sql, QSqlError* failure);
+    // ExecuteSql, and ExecuteBound with its values.
+    bool write(const QString& database, const QString& sql, const QStringList* values);
     bool finishTransaction(SqlTrace::Call call, const QString& database);
     // Keeps the driver's account of a failure and what kind of failure it was; a broken
     // connection is noticed here.

@@ -52,6 +52,18 @@ bool SqlTrace::setFile(const QString& path, QString* error)
     return true;
 }
 
+QString SqlTrace::bound(const QString& statement, const QStringList& values)
+{
+    QStringList literals;
+    literals.reserve(values.size());
+    for (const QString& value : values)
+        literals << (value.isNull() ? QStringLiteral("null")
+                                    : QLatin1Char('\'') +
+                                          QString(value).replace(QLatin1Char('\''), QLatin1String("''")) +
+                                          QLatin1Char('\''));
+    return statement + QStringLiteral(" -- ") + literals.join(QLatin1Char(','));
+}
+
 QString SqlTrace::escape(const QString& statement)
 {
     QString text;

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 namespace corvan::host {
 
@@ -30,6 +31,9 @@ public:
     // One physical line per statement: backslash, tab, CR and LF become \\, \t, \r, \n.
     static QString escape(const QString& statement);
     static QString line(Call call, bool ok, qint64 rows, const QString& statement);
+    // What the trace shows of a statement sent with bound values: the statement, then " -- " and
+    // the values as literals (null, or quoted with quotes doubled), separated by commas.
+    static QString bound(const QString& statement, const QStringList& values);
 
 private:
     QFile m_file;

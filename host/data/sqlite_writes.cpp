@@ -62,7 +62,38 @@ sqlite3_stmt* SqliteWrites::prepare(const QByteArray& sql, QSqlError* error)
     return stmt;
 }
 
-bool SqliteWrites::execute(const QString& sql, qint64* changed, QSqlError* error)
+bool SqliteWrites::bind(sqlite3_stmt* stmt, const QStringList& values, std::vector<QByteArray>* texts,
+                        QSqlError* error)
+{
+    const int places = sqlite3_bind_parameter_count(stmt);
+    if (places != values.size()) {
+        *error = QSqlError(QStringLiteral("Unable to bind values"),
+                           QStringLiteral("the statement has %1 places for values, %2 were given")
+                               .arg(places)
+                               .arg(values.size()),
+                           QSqlError::StatementError, QString::number(SQLITE_RANGE));
+        return false;
+    }
+    texts->reserve(std::size_t(values.size()));
+    for (int i = 0; i < places; ++i) {
+        const QString& value = values.at(i);
+        int rc = SQLITE_OK;
+        if (value.isNull()) {
+            rc = sqlite3_bind_null(stmt, i + 1);
+        } else {
+            texts->push_back(value.toUtf8());
+            rc = sqlite3_bind_text(stmt, i + 1, texts->back().constData(), int(texts->back().size()),
+                                   SQLITE_STATIC);
+        }
+        if (rc != SQLITE_OK) {
+            *error = failure(m_db, "Unable to bind values", QSqlError::StatementError, rc);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SqliteWrites::execute(const QString& sql, qint64* changed, QSqlError* error, const QStringList& values)
 {
     *changed = -1;
     if (!m_db) {
@@ -75,6 +106,14 @@ bool SqliteWrites::execute(const QString& sql, qint64* changed, QSqlError* error
     const bool known = stmt != nullptr;
     if (!stmt && !(stmt = prepare(utf8, error)))
         return false;
+    // The texts stay here until the statement has run; the engine reads them where they are.
+    std::vector<QByteArray> bound;
+    if (!bind(stmt, values, &bound, error)) {
+        if (known)
+            m_kept.remove(utf8);
+        sqlite3_finalize(stmt);
+        return false;
+    }
 
     // SQLite counts only insert, update and delete; a statement that changed nothing at all
     // leaves the total where it was, so the count of an earlier one is never taken for its own.
@@ -92,6 +131,7 @@ bool SqliteWrites::execute(const QString& sql, qint64* changed, QSqlError* error
         *changed = sqlite3_total_changes64(m_db) == totalBefore ? 0 : sqlite3_changes64(m_db);
     }
     sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
     if (m_keeping && ok) {
         if (!known)
             m_kept.insert(utf8, stmt);

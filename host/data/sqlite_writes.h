@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QSqlError>
 #include <QString>
+#include <QStringList>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -28,7 +30,9 @@ public:
 
     // Runs one statement to its end. changed: the rows it inserted, updated or deleted, and 0
     // for one that changes none by its nature (a table made, a select); -1 when it fails.
-    bool execute(const QString& sql, qint64* changed, QSqlError* error);
+    // values: one text for each "?" of the statement, in order (a null text binds null); a
+    // statement with another number of places for values is refused.
+    bool execute(const QString& sql, qint64* changed, QSqlError* error, const QStringList& values = {});
 
     // From begin to the transaction's end, prepared statements are kept for it.
     void keep() { m_keeping = true; }
@@ -40,6 +44,8 @@ public:
 
 private:
     sqlite3_stmt* prepare(const QByteArray& sql, QSqlError* error);
+    bool bind(sqlite3_stmt* stmt, const QStringList& values, std::vector<QByteArray>* texts,
+              QSqlError* error);
 
     sqlite3* m_db = nullptr;
     bool m_keeping = false;

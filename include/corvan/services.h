@@ -129,6 +129,18 @@ public:
     virtual bool LastCommitNotSent() const = 0;
 };
 
+// Optional eighth interface of the data service object: a write whose values travel beside its
+// text instead of inside it. Each "?" of the statement that stands outside a quoted text takes
+// the next value, a text (a null QString is null). A long value (a journal entry) is then never
+// quoted, nor parsed by the engine as part of the statement. It reports, counts its rows and
+// fails as ExecuteSql does; a trace shows the statement with its values after it. Without this
+// interface the values are written into the statement as quoted texts.
+class BoundWriteService {
+public:
+    virtual ~BoundWriteService() = default;
+    virtual bool ExecuteBound(const QString& database, const QString& sql, const QStringList& values) = 0;
+};
+
 // Element 3: who and where the user is.
 class ContextService {
 public:
@@ -284,6 +296,7 @@ Q_DECLARE_INTERFACE(corvan::ConnectionService, "corvan.ConnectionService/1.0")
 Q_DECLARE_INTERFACE(corvan::StandbyReadService, "corvan.StandbyReadService/1.0")
 Q_DECLARE_INTERFACE(corvan::CityLockService, "corvan.CityLockService/1.0")
 Q_DECLARE_INTERFACE(corvan::CommitOutcomeService, "corvan.CommitOutcomeService/1.0")
+Q_DECLARE_INTERFACE(corvan::BoundWriteService, "corvan.BoundWriteService/1.0")
 Q_DECLARE_INTERFACE(corvan::ContextService, "corvan.ContextService/1.0")
 Q_DECLARE_INTERFACE(corvan::RightService, "corvan.RightService/1.0")
 Q_DECLARE_INTERFACE(corvan::MessageService, "corvan.MessageService/1.0")

@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -706,3 +708,52 @@ TEST_F(ReversalTest, OnlyAUserWithTheRecordsCitiesAndOnlyTheRecordsBts)
 }
 
 } // namespace
+
+// The journal writes its entries' JSON by hand, once: every text must read back exactly, and a
+// body built as an object (a reversal's) must read back as that object with the BTS row after.
+TEST(JournalText, EveryTextReadsBackAsWrittenAndADraftKeepsItsBody)
+{
+    const QString texts[] = {
+        u""_s,
+        u"plain"_s,
+        u"O'Brien \"机房\" \\ 末"_s,
+        u"\t\n\r\b\f"_s,
+        QString(QChar(1)) + QChar(0x1f) + QChar(0x7f) + QChar(0x2028) + u"é"_s,
+        u"H=62s2Q;行,列:值"_s,
+        QString::fromUtf16(u"\U0001F4E1 tower"),
+    };
+    for (const QString& text : texts) {
+        QString json = u"["_s;
+        Journal::appendJsonText(json, text);
+        json += u"]"_s;
+        QJsonParseError error;
+        const QJsonDocument read = QJsonDocument::fromJson(json.toUtf8(), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << json.toStdString();
+        EXPECT_EQ(read.array().at(0).toString(), text) << json.toStdString();
+    }
+
+    const auto rows = [](const QStringList& columns, const QJsonArray& values) {
+        return QJsonObject{{u"columns"_s, QJsonArray::fromStringList(columns)}, {u"rows"_s, values}};
+    };
+    const QJsonObject body{
+        {u"net"_s, u"G"_s},
+        {u"basecode"_s, u"B'1"_s},
+        {u"bts"_s, QJsonObject{{u"columns"_s, QJsonArray{u"basecode"_s, u"photo"_s}},
+                               {u"before"_s, QJsonArray{u"B'1"_s, QJsonObject{{u"base64"_s, u"AAE="_s}}}}}},
+        {u"rooms"_s, QJsonArray{QJsonObject{{u"roomcode"_s, u"R1"_s}, {u"value"_s, QJsonValue::Null}}}},
+        {Journal::Cells,
+         rows({u"cellcode"_s, u"ci"_s}, {QJsonArray{u"C1"_s, u"3021"_s}, QJsonArray{u"C2"_s, {}}})},
+        {Journal::Antennas, rows({u"antcode"_s}, {})},
+        {Journal::Feeders, rows({u"LINECODE"_s}, QJsonArray() << QJsonArray{u"L1"_s})},
+    };
+    const Journal::Draft draft = Journal::draft(body);
+    EXPECT_EQ((QList<QStringList>{draft.cellCodes, draft.antennaCodes, draft.feederCodes}),
+              (QList<QStringList>{{u"C1"_s, u"C2"_s}, {}, {u"L1"_s}}));
+    const QString after = u",\"after\":[\"B'1\",null]"_s;
+    QJsonObject expected = body;
+    QJsonObject bts = body.value(u"bts"_s).toObject();
+    bts.insert(u"after"_s, QJsonArray{u"B'1"_s, QJsonValue::Null});
+    expected.insert(u"bts"_s, bts);
+    EXPECT_EQ(QJsonDocument::fromJson((draft.head + after + draft.tail).toUtf8()).object(), expected)
+        << (draft.head + after + draft.tail).toStdString();
+}

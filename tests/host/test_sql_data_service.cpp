@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The data service on the engine of this run: record sets, failures, transactions, the trace.
 
+#include "core/context/sql_literal.h"
 #include "data/database_location.h"
 #include "data/sql_data_service.h"
 #include "data/sqlite_locks.h"
@@ -333,6 +334,57 @@ TEST_F(SqlDataService, WritesSayWhatTheDriverSaysAndCountTheirRows)
     }
     EXPECT_EQ(db.rows(u"select a from t_write"_s), QStringList{u"a"_s});
     EXPECT_EQ(db.rows(u"select count(*) from com_city"_s), QStringList{u"3"_s});
+}
+
+// Values bound to a write are stored exactly as given, however long and whatever they hold; a
+// "?" inside a quoted text is no place for one; another number of values than places is refused.
+// A host that cannot bind is sent the values written into the statement, which stores the same.
+TEST_F(SqlDataService, BoundWritesStoreTheirValuesAsGivenAndCountTheirRows)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(service->setTraceFile(folder.filePath(u"trace.txt"_s)));
+    const QString entry =
+        u"{\"remark\":\"O'Brien's ?, '?' \\\\ 机房\\n\",\"x\":\""_s + QString(4000, u'x') + u"\"}"_s;
+    struct Case {
+        QString sql;
+        QStringList values;
+        qint64 rows; // -1: refused
+    };
+    const Case cases[] = {
+        {u"insert into t_%1(a,b,n) values(?,?,?)"_s, {u"k1"_s, entry, u"3"_s}, 1},
+        {u"insert into t_%1(a,b,n) values(?,'?',?)"_s, {u"k2"_s, u"7"_s}, 1},
+        {u"insert into t_%1(a,b,n) values(?,?,?)"_s, {u"k3'"_s, QString(), QString()}, 1},
+        {u"insert into t_%1(a,b,n) values(?,?,?)"_s, {u"k4"_s, u""_s, u"0"_s}, 1},
+        {u"update t_%1 set n = n + 1 where a in (?, ?)"_s, {u"k2"_s, u"k4"_s}, 2},
+        {u"update t_%1 set n = 1 where a = ?"_s, {u"none"_s}, 0},
+        {u"insert into t_%1(a,b,n) values(?,?,?)"_s, {u"k1"_s, u"again"_s, u"1"_s}, -1},
+        {u"insert into t_%1(a,b,n) values(?,?,?)"_s, {u"k5"_s, u"two values"_s}, -1},
+        {u"insert into t_%1(a,b,n) values(?,?)"_s, {u"k6"_s, u"b"_s, u"1"_s}, -1},
+    };
+    for (const QString& table : {u"bound"_s, u"inline"_s})
+        ASSERT_TRUE(service->ExecuteSql(
+            System, u"create table t_%1(a text primary key, b text, n integer)"_s.arg(table)));
+    for (const Case& c : cases) {
+        const QString sql = c.sql.arg(u"bound"_s);
+        SCOPED_TRACE(sql.toStdString());
+        EXPECT_EQ(service->ExecuteBound(System, sql, c.values), c.rows >= 0)
+            << service->LastError().toStdString();
+        EXPECT_EQ(service->RowsAffected(), c.rows);
+        EXPECT_EQ(service->LastError().isEmpty(), c.rows >= 0) << service->LastError().toStdString();
+        if (c.rows >= 0) {
+            EXPECT_TRUE(service->ExecuteSql(System, corvan::sqlWithValues(c.sql.arg(u"inline"_s), c.values)))
+                << service->LastError().toStdString();
+        }
+    }
+    const QString rows =
+        u"select a, case when b is null then '<null>' else b end, n + 1 from t_%1 order by a"_s;
+    const QStringList stored{u"k1|"_s + entry + u"|4"_s, u"k2|?|9"_s, u"k3'|<null>|"_s, u"k4||2"_s};
+    EXPECT_EQ(db.rows(rows.arg(u"bound"_s)), stored);
+    EXPECT_EQ(db.rows(rows.arg(u"inline"_s)), stored);
+    // The trace shows each bound write's values after it, as literals.
+    EXPECT_TRUE(
+        fileLines(folder.filePath(u"trace.txt"_s))
+            .contains(u"EXEC\tok\t1\tinsert into t_bound(a,b,n) values(?,?,?) -- 'k3''',null,null"_s));
 }
 
 // On SQLite a write waiting for another writer's transaction fails as busy, and a transaction

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "recording_data_service.h"
 
+#include "core/context/sql_literal.h"
+#include "data/sql_trace.h"
+
 namespace corvan::test {
 
 RecordingDataService::RecordingDataService(QObject* real, QObject* parent)
@@ -8,7 +11,7 @@ RecordingDataService::RecordingDataService(QObject* real, QObject* parent)
       m_transactions(qobject_cast<TransactionService*>(real)), m_counts(qobject_cast<RowCountService*>(real)),
       m_connection(qobject_cast<ConnectionService*>(real)),
       m_standby(qobject_cast<StandbyReadService*>(real)), m_cityLocks(qobject_cast<CityLockService*>(real)),
-      m_commits(qobject_cast<CommitOutcomeService*>(real))
+      m_commits(qobject_cast<CommitOutcomeService*>(real)), m_bound(qobject_cast<BoundWriteService*>(real))
 {
     Q_ASSERT_X(m_real, "RecordingDataService", "the wrapped object offers no DataService");
     if (m_connection)
@@ -92,6 +95,18 @@ bool RecordingDataService::ExecuteSql(const QString& database, const QString& sq
     if (simulateFailure(sql))
         return false;
     return m_real->ExecuteSql(database, sql);
+}
+
+bool RecordingDataService::ExecuteBound(const QString& database, const QString& sql,
+                                        const QStringList& values)
+{
+    const QString shown = host::SqlTrace::bound(sql, values);
+    m_statements.append(shown);
+    before(QStringLiteral("EXEC ") + shown);
+    if (simulateFailure(shown))
+        return false;
+    return m_bound ? m_bound->ExecuteBound(database, sql, values)
+                   : m_real->ExecuteSql(database, sqlWithValues(sql, values));
 }
 
 qint64 RecordingDataService::RowsAffected() const

@@ -21,11 +21,12 @@ class RecordingDataService : public QObject,
                              public ConnectionService,
                              public StandbyReadService,
                              public CityLockService,
-                             public CommitOutcomeService {
+                             public CommitOutcomeService,
+                             public BoundWriteService {
     Q_OBJECT
-    Q_INTERFACES(
-        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::ConnectionService
-            corvan::StandbyReadService corvan::CityLockService corvan::CommitOutcomeService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
+                     corvan::ConnectionService corvan::StandbyReadService corvan::CityLockService
+                         corvan::CommitOutcomeService corvan::BoundWriteService)
 
 public:
     // real must offer DataService; its TransactionService is used when it offers one.
@@ -55,6 +56,9 @@ public:
     std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
                                              qint32 options = 0) override;
     bool ExecuteSql(const QString& database, const QString& sql) override;
+    // Kept as the host's trace shows it ("<sql> -- 'value',null"); passed on bound where the
+    // real service binds, else with the values written into the statement.
+    bool ExecuteBound(const QString& database, const QString& sql, const QStringList& values) override;
     QString LastError() const override;
     bool LastErrorIsBusy() const override { return !m_lastSimulated && m_real->LastErrorIsBusy(); }
 
@@ -96,6 +100,7 @@ private:
     StandbyReadService* m_standby = nullptr;
     CityLockService* m_cityLocks = nullptr;
     CommitOutcomeService* m_commits = nullptr;
+    BoundWriteService* m_bound = nullptr;
     QStringList m_lockedCities;
     std::function<void(const QString&)> m_beforeCall;
     bool m_loseCommitAnswer = false;

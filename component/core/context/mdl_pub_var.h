@@ -70,6 +70,11 @@ public:
     {
         return qobject_cast<corvan::ConnectionService*>(m_data);
     }
+    // Offered by some data services only.
+    corvan::BoundWriteService* BoundWriteService() const
+    {
+        return qobject_cast<corvan::BoundWriteService*>(m_data);
+    }
     corvan::CommitOutcomeService* CommitOutcomeService() const
     {
         return qobject_cast<corvan::CommitOutcomeService*>(m_data);

@@ -21,6 +21,31 @@ QString sqlTextList(const QStringList& values)
     return quoted.join(QLatin1Char(','));
 }
 
+QString sqlValue(const QString& value)
+{
+    return value.isNull() ? QStringLiteral("null") : QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
+}
+
+QString sqlWithValues(const QString& sql, const QStringList& values)
+{
+    QString text;
+    qsizetype length = sql.size();
+    for (const QString& value : values)
+        length += value.size() + 2;
+    text.reserve(length);
+    bool quoted = false;
+    qsizetype next = 0;
+    for (const QChar c : sql) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (c == QLatin1Char('?') && !quoted && next < values.size())
+            text += sqlValue(values.at(next++));
+        else
+            text += c;
+    }
+    return text;
+}
+
 QString sqlBareId(const QString& value)
 {
     bool digitsOnly = !value.isEmpty();

@@ -18,6 +18,13 @@ QString sqlTextList(const QStringList& values);
 // engine to plan quickly, and a long list goes in several.
 inline constexpr qsizetype SqlListLimit = 500;
 
+// A value as a literal: null for a null text, else quoted as sqlText quotes it.
+QString sqlValue(const QString& value);
+// The statement of a bound write with its values written in: each "?" outside a quoted text
+// becomes the next value as sqlValue writes it. What a host that cannot bind values is sent,
+// and what a trace shows after a bound statement.
+QString sqlWithValues(const QString& sql, const QStringList& values);
+
 // An identifier that statements compare bare (city_id = 12). A plain number is sent
 // as it is; anything else is sent as a quoted literal, so it can neither break nor
 // extend the statement.

@@ -2,6 +2,7 @@
 #include "core/context/system_db.h"
 
 #include "core/context/mdl_pub_var.h"
+#include "core/context/sql_literal.h"
 
 namespace corvan {
 
@@ -39,7 +40,15 @@ bool SystemDb::execute(const QString& sql) const
 
 bool SystemDb::execute(const QString& sql, qint64 expectedRows) const
 {
-    if (!execute(sql))
+    return execute(sql, {}, expectedRows);
+}
+
+bool SystemDb::execute(const QString& sql, const QStringList& values, qint64 expectedRows) const
+{
+    corvan::BoundWriteService* bound = values.isEmpty() ? nullptr : m_context.BoundWriteService();
+    m_ownError.clear();
+    if (bound ? !bound->ExecuteBound(Database, sql, values)
+              : !execute(values.isEmpty() ? sql : sqlWithValues(sql, values)))
         return false;
     const corvan::RowCountService* counts = m_context.RowCountService();
     const qint64 changed = counts ? counts->RowsAffected() : -1;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 #include "corvan/record_set.h"
 
@@ -30,6 +31,10 @@ public:
     // and reports another number makes it a failure, whose reason lastError() gives. The
     // caller rolls its transaction back; nothing changed by it is taken for done.
     bool execute(const QString& sql, qint64 expectedRows) const;
+
+    // The same, with values bound to the statement's "?" (a null text is null): where the host
+    // cannot bind them, they are written into the statement as quoted texts.
+    bool execute(const QString& sql, const QStringList& values, qint64 expectedRows) const;
 
     // Transactions, where the host's data service offers them.
     bool hasTransactions() const;

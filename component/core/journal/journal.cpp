@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTime>
+#include <utility>
 
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
@@ -23,27 +24,128 @@ const QString Base64 = QStringLiteral("base64");
 // Exact text of a field of the current row as the engine handed it over: nothing is
 // rounded or reformatted, so that writing it back stores what was there. A time keeps the
 // engine's own text where the host has it, since a QDateTime stops at milliseconds.
-QJsonValue encode(const RecordSet& rs, int field)
+struct Cell {
+    enum class Kind { Null, Bytes, Text };
+    Kind kind = Kind::Null;
+    QString text; // the text, or the bytes in base64
+};
+
+Cell cellOf(const RecordSet& rs, int field)
 {
     const QVariant value = rs.Value(field);
     if (!value.isValid() || value.isNull())
-        return QJsonValue::Null;
+        return {};
     switch (value.typeId()) {
     case QMetaType::QByteArray:
-        return QJsonObject{{Base64, QString::fromLatin1(value.toByteArray().toBase64())}};
+        return {Cell::Kind::Bytes, QString::fromLatin1(value.toByteArray().toBase64())};
     case QMetaType::QDate:
-        return value.toDate().toString(Qt::ISODate);
+        return {Cell::Kind::Text, value.toDate().toString(Qt::ISODate)};
     case QMetaType::QDateTime:
     case QMetaType::QTime: {
         const QString stored = rs.StoredText(field);
         if (!stored.isNull())
-            return stored;
-        return value.typeId() == QMetaType::QTime ? value.toTime().toString(Qt::ISODateWithMs)
-                                                  : value.toDateTime().toString(Qt::ISODateWithMs);
+            return {Cell::Kind::Text, stored};
+        return {Cell::Kind::Text, value.typeId() == QMetaType::QTime
+                                      ? value.toTime().toString(Qt::ISODateWithMs)
+                                      : value.toDateTime().toString(Qt::ISODateWithMs)};
     }
     default:
-        return value.toString();
+        return {Cell::Kind::Text, value.toString()};
     }
+}
+
+QJsonValue encode(const RecordSet& rs, int field)
+{
+    Cell cell = cellOf(rs, field);
+    switch (cell.kind) {
+    case Cell::Kind::Null:
+        return QJsonValue::Null;
+    case Cell::Kind::Bytes:
+        return QJsonObject{{Base64, cell.text}};
+    case Cell::Kind::Text:
+        break;
+    }
+    return std::move(cell.text);
+}
+
+// The same value as JSON text.
+void appendCell(QString& out, const RecordSet& rs, int field)
+{
+    const Cell cell = cellOf(rs, field);
+    switch (cell.kind) {
+    case Cell::Kind::Null:
+        out += QLatin1String("null");
+        return;
+    case Cell::Kind::Bytes:
+        out += QLatin1String("{\"base64\":");
+        Journal::appendJsonText(out, cell.text);
+        out += QLatin1Char('}');
+        return;
+    case Cell::Kind::Text:
+        Journal::appendJsonText(out, cell.text);
+        return;
+    }
+}
+
+void appendNames(QString& out, const RecordSet& rs)
+{
+    out += QLatin1Char('[');
+    for (int i = 0; i < rs.FieldCount(); ++i) {
+        if (i > 0)
+            out += QLatin1Char(',');
+        // As the engine spells it: a quoted mixed-case name is another column in lower case.
+        Journal::appendJsonText(out, rs.FieldName(i));
+    }
+    out += QLatin1Char(']');
+}
+
+void appendRow(QString& out, const RecordSet& rs)
+{
+    out += QLatin1Char('[');
+    for (int i = 0; i < rs.FieldCount(); ++i) {
+        if (i > 0)
+            out += QLatin1Char(',');
+        appendCell(out, rs, i);
+    }
+    out += QLatin1Char(']');
+}
+
+// The rows of a statement as {"columns": [...], "rows": [[...], ...]}, and the texts of one of
+// its columns; false when the query fails.
+bool appendRows(QString& out, const SystemDb& db, const QString& sql, const QString& codeColumn,
+                QStringList* codes)
+{
+    auto rs = db.open(sql);
+    if (!rs)
+        return false;
+    out += QLatin1String("{\"columns\":");
+    appendNames(out, *rs);
+    out += QLatin1String(",\"rows\":[");
+    const int code = rs->FieldIndex(codeColumn);
+    bool first = true;
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext()) {
+        if (!std::exchange(first, false))
+            out += QLatin1Char(',');
+        appendRow(out, *rs);
+        if (code >= 0)
+            *codes << cellOf(*rs, code).text;
+    }
+    out += QLatin1String("]}");
+    return true;
+}
+
+QString jsonOf(const QJsonValue& value)
+{
+    if (value.isObject())
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    if (value.isArray())
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    if (value.isString()) {
+        QString out;
+        Journal::appendJsonText(out, value.toString());
+        return out;
+    }
+    return QStringLiteral("null");
 }
 
 } // namespace
@@ -125,100 +227,190 @@ QString Journal::rowsStatement(const QString& table, const QString& codeColumn, 
            (quoted.isEmpty() ? QStringLiteral("null") : quoted.join(QLatin1Char(','))) + QLatin1Char(')');
 }
 
-std::optional<QJsonObject> Journal::before(const mdlPubVar& context, const Subject& subject)
+void Journal::appendJsonText(QString& out, QStringView text)
+{
+    static const char16_t Hex[] = u"0123456789abcdef";
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        switch (u) {
+        case u'"':
+            out += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\b':
+            out += QLatin1String("\\b");
+            break;
+        case u'\f':
+            out += QLatin1String("\\f");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            if (u < 0x20) {
+                out += QLatin1String("\\u00");
+                out += QChar(Hex[u >> 4]);
+                out += QChar(Hex[u & 0xf]);
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += QLatin1Char('"');
+}
+
+Journal::Draft Journal::draft(const QJsonObject& body)
+{
+    Draft draft;
+    draft.net = body.value(QStringLiteral("net")).toString();
+    draft.basecode = body.value(QStringLiteral("basecode")).toString();
+    const QJsonObject bts = body.value(QStringLiteral("bts")).toObject();
+    draft.head = QStringLiteral("{\"net\":") + jsonOf(draft.net) + QStringLiteral(",\"basecode\":") +
+                 jsonOf(draft.basecode) + QStringLiteral(",\"bts\":{\"columns\":") +
+                 jsonOf(bts.value(Columns)) + QStringLiteral(",\"before\":") +
+                 jsonOf(bts.value(QStringLiteral("before")));
+    draft.tail = QStringLiteral("},\"rooms\":") + jsonOf(body.value(QStringLiteral("rooms")));
+    for (const QString& kind : {Cells, Antennas, Feeders})
+        if (body.contains(kind))
+            draft.tail += QStringLiteral(",\"") + kind + QStringLiteral("\":") + jsonOf(body.value(kind));
+    draft.tail += QLatin1Char('}');
+    draft.cellCodes = codes(body, Cells);
+    draft.antennaCodes = codes(body, Antennas);
+    draft.feederCodes = codes(body, Feeders);
+    return draft;
+}
+
+std::optional<Journal::Draft> Journal::before(const mdlPubVar& context, const Subject& subject)
 {
     const QString n = networkName(subject.net);
     if (n.isEmpty())
         return std::nullopt;
     const SystemDb& db = context.db();
-    const auto bts = rowsOf(db, btsStatement(subject.net, subject.basecode));
-    if (!bts || bts->value(Rows).toArray().size() != 1)
+    Draft draft{subject.net.toUpper(), subject.basecode, {}, {}, {}, {}, {}};
+    QString& head = draft.head;
+    head.reserve(1024);
+    head += QStringLiteral("{\"net\":");
+    appendJsonText(head, draft.net);
+    head += QStringLiteral(",\"basecode\":");
+    appendJsonText(head, draft.basecode);
+    auto bts = db.open(btsStatement(subject.net, subject.basecode));
+    if (!bts || bts->RecordCount() != 1)
         return std::nullopt;
-    QJsonArray rooms;
+    bts->MoveFirst();
+    head += QStringLiteral(",\"bts\":{\"columns\":");
+    appendNames(head, *bts);
+    head += QStringLiteral(",\"before\":");
+    appendRow(head, *bts);
+
+    QString& tail = draft.tail;
+    tail.reserve(4096);
+    tail += QStringLiteral("},\"rooms\":[");
+    bool first = true;
     for (const QString& code : subject.roomCodes) {
         if (code.isEmpty())
             continue;
         auto rs = db.open(RoomLookup::roomCheckStatement(subject.net, code));
         if (!rs)
             return std::nullopt;
-        QJsonValue value = QJsonValue::Null;
+        if (!std::exchange(first, false))
+            tail += QLatin1Char(',');
+        tail += QStringLiteral("{\"roomcode\":");
+        appendJsonText(tail, code);
+        tail += QStringLiteral(",\"value\":");
         if (rs->RecordCount() > 0) {
             rs->MoveFirst();
-            value = encode(*rs, 0);
+            appendCell(tail, *rs, 0);
+        } else {
+            tail += QLatin1String("null");
         }
-        rooms.append(QJsonObject{{QStringLiteral("roomcode"), code}, {QStringLiteral("value"), value}});
+        tail += QLatin1Char('}');
     }
+    tail += QLatin1Char(']');
     // Each read stops the capture at once, so that the database's words are of the read that failed.
-    const auto cells = rowsOf(db, rowsStatement(QStringLiteral("res_") + n + QStringLiteral("cell"),
-                                                QStringLiteral("cellcode"), subject.cellCodes));
-    if (!cells)
-        return std::nullopt;
-    const auto antennas = rowsOf(db, rowsStatement(QStringLiteral("res_") + n + QStringLiteral("ant"),
-                                                   QStringLiteral("antcode"), subject.antennaCodes));
-    if (!antennas)
-        return std::nullopt;
-    const auto feeders = rowsOf(db, rowsStatement(QStringLiteral("res_") + n + QStringLiteral("antline"),
-                                                  QStringLiteral("linecode"), subject.feederCodes));
-    if (!feeders)
-        return std::nullopt;
-    QJsonObject btsBody{{Columns, bts->value(Columns)},
-                        {QStringLiteral("before"), bts->value(Rows).toArray().at(0)}};
-    return QJsonObject{{QStringLiteral("net"), subject.net.toUpper()},
-                       {QStringLiteral("basecode"), subject.basecode},
-                       {QStringLiteral("bts"), btsBody},
-                       {QStringLiteral("rooms"), rooms},
-                       {Cells, *cells},
-                       {Antennas, *antennas},
-                       {Feeders, *feeders}};
+    const struct {
+        const QString& key;
+        const char* table;
+        const char* code;
+        const QStringList& codes;
+        QStringList* read;
+    } kinds[] = {
+        {Cells, "cell", "cellcode", subject.cellCodes, &draft.cellCodes},
+        {Antennas, "ant", "antcode", subject.antennaCodes, &draft.antennaCodes},
+        {Feeders, "antline", "linecode", subject.feederCodes, &draft.feederCodes},
+    };
+    for (const auto& kind : kinds) {
+        tail += QStringLiteral(",\"") + kind.key + QStringLiteral("\":");
+        const QString code = QLatin1String(kind.code);
+        if (!appendRows(
+                tail, db,
+                rowsStatement(QStringLiteral("res_") + n + QLatin1String(kind.table), code, kind.codes), code,
+                kind.read))
+            return std::nullopt;
+    }
+    tail += QLatin1Char('}');
+    return draft;
 }
 
-bool Journal::write(const mdlPubVar& context, QJsonObject body, const QString& discode,
+bool Journal::write(const mdlPubVar& context, const Draft& draft, const QString& discode,
                     const QString& fromRoom, const QString& toRoom, const QString& reverses,
                     const PlanRow& plan)
 {
-    const QString net = body.value(QStringLiteral("net")).toString();
-    const QString basecode = body.value(QStringLiteral("basecode")).toString();
-    const auto after = rowsOf(context.db(), btsStatement(net, basecode));
-    if (!after || after->value(Rows).toArray().size() != 1)
+    auto after = context.db().open(btsStatement(draft.net, draft.basecode));
+    if (!after || after->RecordCount() != 1)
         return false;
-    QJsonObject bts = body.value(QStringLiteral("bts")).toObject();
-    bts.insert(QStringLiteral("after"), after->value(Rows).toArray().at(0));
-    body.insert(QStringLiteral("bts"), bts);
+    after->MoveFirst();
+    QString text;
+    text.reserve(draft.head.size() + draft.tail.size() + 1024);
+    text += draft.head;
+    text += QStringLiteral(",\"after\":");
+    appendRow(text, *after);
+    text += draft.tail;
     Entry entry{discode,
-                net,
-                basecode,
+                draft.net,
+                draft.basecode,
                 fromRoom,
                 toRoom,
                 reverses,
                 {},
-                body,
+                {},
                 plan.plan,
                 plan.row,
                 timeText(QDateTime::currentDateTime())};
-    return context.db().execute(insertStatement(entry), 1);
+    const Insert insert = insertStatement(entry, text);
+    return context.db().execute(insert.sql, insert.values, 1);
 }
 
-QString Journal::insertStatement(const Entry& entry)
+Journal::Insert Journal::insertStatement(const Entry& entry, const QString& text)
 {
-    const auto text = [](const QString& value) {
-        return value.isEmpty() ? QStringLiteral("null")
-                               : QLatin1Char('\'') + sqlText(value) + QLatin1Char('\'');
+    const auto orNull = [](const QString& value) {
+        return value.isEmpty() ? QString() : value;
     };
-    // An entry of no plan is written as it always was.
-    const bool planned = !entry.plan.isEmpty();
+    Insert insert{
+        QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,entry"),
+        {orNull(entry.discode), orNull(entry.net), orNull(entry.basecode), orNull(entry.fromRoom),
+         orNull(entry.toRoom), orNull(entry.reverses), text}};
     // An entry without a time leaves the column out, as entries were written before it.
-    const bool timed = !entry.time.isEmpty();
-    return QStringLiteral("insert into corvan_journal(discode,net,basecode,fromroom,toroom,reverses,entry") +
-           (timed ? QStringLiteral(",entrytime") : QString()) +
-           (planned ? QStringLiteral(",plancode,planrow") : QString()) + QStringLiteral(") values(") +
-           text(entry.discode) + QLatin1Char(',') + text(entry.net) + QLatin1Char(',') +
-           text(entry.basecode) + QLatin1Char(',') + text(entry.fromRoom) + QLatin1Char(',') +
-           text(entry.toRoom) + QLatin1Char(',') + text(entry.reverses) + QLatin1Char(',') +
-           text(QString::fromUtf8(QJsonDocument(entry.body).toJson(QJsonDocument::Compact))) +
-           (timed ? QLatin1Char(',') + text(entry.time) : QString()) +
-           (planned ? QLatin1Char(',') + text(entry.plan) + QLatin1Char(',') + QString::number(entry.planRow)
-                    : QString()) +
-           QLatin1Char(')');
+    if (!entry.time.isEmpty()) {
+        insert.sql += QStringLiteral(",entrytime");
+        insert.values << entry.time;
+    }
+    // An entry of no plan is written as it always was.
+    if (!entry.plan.isEmpty()) {
+        insert.sql += QStringLiteral(",plancode,planrow");
+        insert.values << entry.plan << QString::number(entry.planRow);
+    }
+    QStringList marks(insert.values.size(), QStringLiteral("?"));
+    insert.sql += QStringLiteral(") values(") + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    return insert;
 }
 
 QString Journal::timeText(const QDateTime& time)

@@ -53,6 +53,8 @@ public:
     static const QString Feeders;
     // The codes of the rows of one of them ("cellcode", "antcode", "linecode").
     static QStringList codes(const QJsonObject& body, const QString& kind);
+    // The JSON text of a text, quoted and escaped.
+    static void appendJsonText(QString& out, QStringView text);
 
     // The rows of a statement as {"columns", "rows"}; nothing when the query fails.
     static std::optional<QJsonObject> rowsOf(const SystemDb& db, const QString& sql);
@@ -69,17 +71,39 @@ public:
         QStringList antennaCodes;
         QStringList feederCodes;
     };
+    // An entry as JSON text, written once as its rows are read: all it lacks is the BTS row
+    // after the relocation, which goes between head and tail. With the codes of the rows the
+    // relocation deletes, as they were read.
+    struct Draft {
+        QString net;
+        QString basecode;
+        QString head; // {"net",..,"basecode",..,"bts":{"columns":[..],"before":[..]
+        QString tail; // },"rooms":[..],"cells":{..},"antennas":{..},"feeders":{..}}
+        QStringList cellCodes;
+        QStringList antennaCodes;
+        QStringList feederCodes;
+    };
+    // The draft of a body built as an object (the reversal's), each part written once.
+    static Draft draft(const QJsonObject& body);
+
     // Read inside the relocation's transaction before its first step: the BTS row, the
     // rooms' network column and every row the commit will delete.
-    static std::optional<QJsonObject> before(const mdlPubVar& context, const Subject& subject);
-    // Completes the body with the BTS row as it stands now and writes the entry, with the
-    // time of day it is written (a server may put its own clock's in its place).
+    static std::optional<Draft> before(const mdlPubVar& context, const Subject& subject);
+    // Completes the entry with the BTS row as it stands now and writes it, with the time of
+    // day it is written (a server may put its own clock's in its place).
     using PlanRow = JournalPlanRow;
-    static bool write(const mdlPubVar& context, QJsonObject body, const QString& discode,
+    static bool write(const mdlPubVar& context, const Draft& draft, const QString& discode,
                       const QString& fromRoom, const QString& toRoom, const QString& reverses = {},
                       const PlanRow& plan = {});
 
-    static QString insertStatement(const Entry& entry);
+    // The statement that writes an entry, its values bound rather than quoted in: the entry's
+    // text runs to kilobytes, which the engine then neither quotes nor parses.
+    struct Insert {
+        QString sql;
+        QStringList values;
+    };
+    // entry: all but its body, which text holds.
+    static Insert insertStatement(const Entry& entry, const QString& text);
     // The form of the entry's time.
     static QString timeText(const QDateTime& time);
     // The time of day of an entry's time, hh:mm:ss; none when it holds no such form.

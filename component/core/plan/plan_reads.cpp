@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/plan/plan_reads.h"
 
+#include "core/context/sql_literal.h"
+
 #include <QRegularExpression>
 
 namespace corvan {
@@ -50,6 +52,15 @@ bool PlanReads::ExecuteSql(const QString& database, const QString& sql)
     auto* data = qobject_cast<DataService*>(m_data);
     ++m_sent;
     return data && data->ExecuteSql(database, sql);
+}
+
+bool PlanReads::ExecuteBound(const QString& database, const QString& sql, const QStringList& values)
+{
+    if (auto* bound = qobject_cast<BoundWriteService*>(m_data)) {
+        ++m_sent;
+        return bound->ExecuteBound(database, sql, values);
+    }
+    return ExecuteSql(database, sqlWithValues(sql, values));
 }
 
 QString PlanReads::LastError() const

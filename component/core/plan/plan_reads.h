@@ -22,10 +22,11 @@ class PlanReads : public QObject,
                   public DataService,
                   public TransactionService,
                   public RowCountService,
-                  public CityLockService {
+                  public CityLockService,
+                  public BoundWriteService {
     Q_OBJECT
-    Q_INTERFACES(
-        corvan::DataService corvan::TransactionService corvan::RowCountService corvan::CityLockService)
+    Q_INTERFACES(corvan::DataService corvan::TransactionService corvan::RowCountService
+                     corvan::CityLockService corvan::BoundWriteService)
 
 public:
     // data: the host's data service object; its transactions and row counts where it offers them.
@@ -34,6 +35,8 @@ public:
     std::unique_ptr<RecordSet> OpenRecordset(const QString& sql, const QString& database,
                                              qint32 options = 0) override;
     bool ExecuteSql(const QString& database, const QString& sql) override;
+    // Bound where the host binds, else with the values written into the statement.
+    bool ExecuteBound(const QString& database, const QString& sql, const QStringList& values) override;
     QString LastError() const override;
     bool LastErrorIsBusy() const override;
     bool BeginTrans(const QString& database) override;

@@ -148,21 +148,19 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
     // What the steps overwrite and delete, read before they run, so that nothing is lost; a
     // database without the journal's table still relocates, only not reversibly.
     const bool journaled = context.journalTable().value_or(true);
-    std::optional<QJsonObject> journal;
+    std::optional<Journal::Draft> journal;
     if (journaled && !(journal = Journal::before(context, journalSubject(state))))
         return failed(StepRead);
     if (!saveBtsDataInDB(context, state))
         return failed(StepBts);
     // The deletions remove exactly the rows the journal found: a cell deleted by someone else
     // since the wizard opened is no longer there to delete, any other difference is a failure.
-    if (!CommitSteps::delCellDataFromDB(
-            context, state, journal ? std::optional(Journal::codes(*journal, Journal::Cells)) : std::nullopt))
+    if (!CommitSteps::delCellDataFromDB(context, state,
+                                        journal ? std::optional(journal->cellCodes) : std::nullopt))
         return failed(StepCells);
     if (!CommitSteps::delLineDataFromDB(
             context, state,
-            journal ? std::optional(std::pair{Journal::codes(*journal, Journal::Antennas),
-                                              Journal::codes(*journal, Journal::Feeders)})
-                    : std::nullopt))
+            journal ? std::optional(std::pair{journal->antennaCodes, journal->feederCodes}) : std::nullopt))
         return failed(StepLines);
     QString code;
     if (!RelocationRecord::saveModifyLog(context, state, summary, &code))

@@ -706,8 +706,8 @@ CommitOutcome Reversal::apply(const mdlPubVar& context, const Plan& plan)
     if (!db.execute(RelocationRecord::insertStatement(code, QDate::currentDate(), host->CurrentUser(),
                                                       plan.record, RelocationRecord::disinfo(plan.rows)),
                     1) ||
-        !Journal::write(context, plan.journal, code, plan.record.oldRoomCode, plan.record.newRoomCode,
-                        discode) ||
+        !Journal::write(context, Journal::draft(plan.journal), code, plan.record.oldRoomCode,
+                        plan.record.newRoomCode, discode) ||
         !db.execute(Journal::markReversedStatement(discode, code), 1))
         return failed();
     CommitOutcome done = outcome(CommitOutcome::Result::Done, SuccessMessage);
