@@ -162,6 +162,11 @@ TEST_F(MoveBtsTest, OpeningTheWizardAndItsPickerReadTheCitysRoomsOnce)
     const QString options = QStringLiteral("select roomcode,roomname from res_baseroom  where city='11'");
     EXPECT_EQ(cityRooms(), QStringList{options});
     EXPECT_EQ(host.recorder()->statements().filter(QStringLiteral("roomno")).size(), 1);
+    // The whole opening's budget: the window's options, the BTS's city and rooms (3), three
+    // fields' rules, the province's cities, the city's rooms and the numbers of the rooms of a
+    // shared name, the cells with their antennas and feeders (3).
+    EXPECT_EQ(host.recorder()->statements().size(), 13)
+        << host.recorder()->statements().join(u'\n').toStdString();
     for (int opened = 0; opened < 2; ++opened) {
         QTest::mouseClick(button("cmdRoom"), Qt::LeftButton);
         auto* picker = wizard->findChild<QDialog*>(QStringLiteral("RoomPickerDialog"));
