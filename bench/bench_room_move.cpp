@@ -12,7 +12,7 @@
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
-#include "core/relocation/room_move.h"
+#include "core/room_move/room_move.h"
 #include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_item.h"
 #include "data/sql_data_service.h"

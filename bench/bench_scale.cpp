@@ -40,7 +40,7 @@
 #include "core/plan/plan_reversal.h"
 #include "core/plan/plan_run.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/reversal.h"
+#include "core/reversal/reversal.h"
 #include "corvan/component.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"

@@ -25,7 +25,7 @@
 #include "browser/frm_main.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
-#include "core/relocation/room_picker.h"
+#include "core/room_move/room_picker.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "core/context/mdl_pub_var.h"
-#include "core/relocation/reversal.h"
+#include "core/reversal/reversal.h"
 #include "corvan/controls/sheet.h"
 #include "ui/busy_cursor.h"
 #include "ui/summary_sheet.h"

@@ -15,7 +15,7 @@
 #include "core/relocation/change_summary.h"
 #include "core/relocation/grid_handlers.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/room_picker.h"
+#include "core/room_move/room_picker.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"

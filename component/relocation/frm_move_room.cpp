@@ -16,7 +16,7 @@
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/room_move.h"
+#include "core/room_move/room_move.h"
 #include "corvan/controls/focus_frame.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "core/relocation/room_picker.h"
+#include "core/room_move/room_picker.h"
 
 class QComboBox;
 class QDialogButtonBox;

@@ -19,7 +19,7 @@
 #include "browser/frm_main.h"
 #include "browser/main_desk.h"
 #include "core/context/ui_settings.h"
-#include "core/relocation/room_move.h"
+#include "core/room_move/room_move.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"

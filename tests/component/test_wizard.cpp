@@ -21,7 +21,7 @@
 #include "core/journal/journal.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/room_move.h"
+#include "core/room_move/room_move.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_view_history.h"

@@ -8,7 +8,7 @@
 #include "core/history/history_list_order.h"
 #include "core/relocation/change_summary.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/room_picker.h"
+#include "core/room_move/room_picker.h"
 #include "corvan/controls/property_item.h"
 #include "support/context_test.h"
 #include "support/prompt_recorder.h"

@@ -18,8 +18,8 @@
 
 #include "core/context/resource_view.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/reversal.h"
-#include "core/relocation/room_move.h"
+#include "core/reversal/reversal.h"
+#include "core/room_move/room_move.h"
 #include "corvan/controls/property_item.h"
 #include "data/context_service_impl.h"
 #include "data/schema.h"

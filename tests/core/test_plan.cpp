@@ -17,7 +17,7 @@
 #include "core/plan/plan_store.h"
 #include "core/plan/plan_template.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/reversal.h"
+#include "core/reversal/reversal.h"
 #include "corvan/controls/property_item.h"
 #include "support/core_helpers.h"
 #include "support/plan_fixture.h"

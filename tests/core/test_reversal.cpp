@@ -19,7 +19,7 @@
 #include "core/journal/reentry.h"
 #include "core/relocation/connection_loss.h"
 #include "core/relocation/relocation_session.h"
-#include "core/relocation/reversal.h"
+#include "core/reversal/reversal.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/sheet.h"
 #include "desktop/xlsx_export.h"

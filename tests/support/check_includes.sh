@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Includes point down only, as ARCHITECTURE.md draws the layers; names every include that
 # does not. Within component/core a folder includes only itself and the folders before it in
-#   context rooms journal relocation history plan
+#   context rooms journal relocation reversal room_move history plan
 # core includes nothing above it (ui, the windows, entry); ui includes no window; a window
 # folder (browser, relocation, history) includes ui, core and itself, never another window
 # folder; entry, which opens the windows, includes them all.
@@ -10,7 +10,7 @@ set -euo pipefail
 root=${1:?usage: check_includes.sh SOURCE_DIR}
 cd "$root/component"
 
-core_order=(context rooms journal relocation history plan)
+core_order=(context rooms journal relocation reversal room_move history plan)
 windows=(browser relocation history)
 
 # The include prefixes a file of that area may use, one per line.

@@ -4,7 +4,7 @@
 #include "core/context/busy_scope.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/plan/plan_store.h"
-#include "core/relocation/reversal.h"
+#include "core/reversal/reversal.h"
 
 namespace corvan {
 
@@ -14,11 +14,6 @@ const QString PlanReversal::Changed =
     QStringLiteral("计划中的调整已被其他用户改变，未作任何修改。请重新撤销计划。");
 
 namespace {
-
-CommitOutcome outcome(CommitOutcome::Result result, const QString& message, const QString& details = {})
-{
-    return CommitOutcome{result, message, details, {}, {}, {}};
-}
 
 QString who(const PlanReversal::Row& row)
 {
@@ -76,13 +71,13 @@ CommitOutcome reverseAll(const mdlPubVar& context, QList<PlanReversal::Row>& row
         PlanReversal::Row& row = rows[i];
         const Reversal::Plan plan = Reversal::plan(context, row.discode);
         if (!plan.ok())
-            return outcome(CommitOutcome::Result::Refused, who(row) + QStringLiteral("：") + plan.refusal);
+            return CommitOutcome::refused(who(row) + QStringLiteral("：") + plan.refusal);
         if (confirmed && (confirmed->size() != rows.size() || confirmed->at(i).summary != plan.rows))
-            return outcome(CommitOutcome::Result::Refused, PlanReversal::Changed);
+            return CommitOutcome::refused(PlanReversal::Changed);
         row.summary = plan.rows;
         const CommitOutcome written = Reversal::apply(context, plan);
         if (!written.done())
-            return outcome(
+            return CommitOutcome::of(
                 written.result == CommitOutcome::Result::Refused ? written.result
                                                                  : CommitOutcome::Result::Failed,
                 who(row) + QStringLiteral("：") + Reversal::UndoneMessage +
@@ -91,18 +86,18 @@ CommitOutcome reverseAll(const mdlPubVar& context, QList<PlanReversal::Row>& row
         if (records)
             *records << written.recordCode;
     }
-    return outcome(CommitOutcome::Result::Done, {});
+    return CommitOutcome::succeeded();
 }
 
 CommitOutcome begin(const SystemDb& db, const QStringList& cities)
 {
     if (!db.hasTransactions())
-        return outcome(CommitOutcome::Result::Refused, Reversal::NoTransactions);
+        return CommitOutcome::refused(Reversal::NoTransactions);
     if (db.begin(cities))
-        return outcome(CommitOutcome::Result::Done, {});
+        return CommitOutcome::succeeded();
     const QString reason = db.lastError();
-    return outcome(db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
-                   Reversal::UndoneMessage + QStringLiteral("\r\n") + reason, reason);
+    return CommitOutcome::failedOrBusy(db.lastErrorIsBusy(),
+                                       Reversal::UndoneMessage + QStringLiteral("\r\n") + reason, reason);
 }
 
 } // namespace
@@ -143,12 +138,12 @@ PlanReversal::Preview PlanReversal::preview(const mdlPubVar& context, const QStr
 CommitOutcome PlanReversal::run(const mdlPubVar& context, const Preview& confirmed, QStringList* records)
 {
     if (!confirmed.ok())
-        return outcome(CommitOutcome::Result::Refused, confirmed.refusal);
+        return CommitOutcome::refused(confirmed.refusal);
     const SystemDb& db = context.db();
     BusyScope busy(context);
     Preview now{confirmed.plan, {}, {}, {}, {}};
     if (!readPlan(context, now))
-        return outcome(CommitOutcome::Result::Refused, now.refusal);
+        return CommitOutcome::refused(now.refusal);
     CommitOutcome result = begin(db, now.cities);
     if (!result.done())
         return result;
@@ -162,11 +157,11 @@ CommitOutcome PlanReversal::run(const mdlPubVar& context, const Preview& confirm
         return result;
     }
     if (!db.commit())
-        return outcome(CommitOutcome::Result::Failed,
-                       Reversal::UndoneMessage + QStringLiteral("\r\n") + db.lastError(), db.lastError());
+        return CommitOutcome::failed(Reversal::UndoneMessage + QStringLiteral("\r\n") + db.lastError(),
+                                     db.lastError());
     if (records)
         *records = written;
-    result = outcome(CommitOutcome::Result::Done, successMessage(int(written.size())));
+    result = CommitOutcome::succeeded(successMessage(int(written.size())));
     result.recordCode = written.value(0);
     return result;
 }

@@ -390,14 +390,10 @@ CommitOutcome PlanRun::begin()
     for (const auto& row : m_rows)
         cities << row->btsCity << row->cityId;
     if (db.begin(cities))
-        return CommitOutcome{CommitOutcome::Result::Done, {}, {}, {}, {}, {}};
+        return CommitOutcome::succeeded();
     const QString reason = db.lastError();
-    return CommitOutcome{db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
-                         UndoneMessage + QStringLiteral("\r\n") + reason,
-                         reason,
-                         {},
-                         {},
-                         {}};
+    return CommitOutcome::failedOrBusy(db.lastErrorIsBusy(), UndoneMessage + QStringLiteral("\r\n") + reason,
+                                       reason);
 }
 
 void PlanRun::resetRow(Row& row)
@@ -435,7 +431,7 @@ CommitOutcome PlanRun::check(const Progress& progress)
     m_cityRooms.clear();
     m_checked = false;
     if (!m_context.DataService() || !m_context.TransactionService())
-        return CommitOutcome{CommitOutcome::Result::Failed, NoTransactions, {}, {}, {}, {}};
+        return CommitOutcome::failed(NoTransactions);
     BusyScope busy(m_context);
     const int sentBefore = m_reads->sent();
     const CommitOutcome outcome = m_rehearse ? checkByRehearsal(progress) : checkInMemory(progress);
@@ -460,12 +456,8 @@ CommitOutcome PlanRun::checkInMemory(const Progress& progress)
         }
     } restore{this};
     const auto failed = [](const QString& why) {
-        return CommitOutcome{CommitOutcome::Result::Failed,
-                             QStringLiteral("无法读取计划涉及的基站和机房，检查未能进行。\r\n") + why,
-                             why,
-                             {},
-                             {},
-                             {}};
+        return CommitOutcome::failed(QStringLiteral("无法读取计划涉及的基站和机房，检查未能进行。\r\n") + why,
+                                     why);
     };
     QHash<QString, QStringList> numbers;
     for (const auto& row : m_rows) {
@@ -488,12 +480,12 @@ CommitOutcome PlanRun::checkInMemory(const Progress& progress)
         return failed(error);
     for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
         if (progress && !progress(int(i), int(m_rows.size())))
-            return CommitOutcome{CommitOutcome::Result::Failed, Stopped, {}, {}, {}, {}};
+            return CommitOutcome::failed(Stopped);
         Row& row = *m_rows[size_t(i)];
         if (row.verdict.isEmpty())
             runRow(row);
     }
-    return CommitOutcome{CommitOutcome::Result::Done, {}, {}, {}, {}, {}};
+    return CommitOutcome::succeeded();
 }
 
 CommitOutcome PlanRun::checkByRehearsal(const Progress& progress)
@@ -509,7 +501,7 @@ CommitOutcome PlanRun::checkByRehearsal(const Progress& progress)
         Row& row = *m_rows[size_t(i)];
         if (progress && !progress(int(i), int(m_rows.size()))) {
             m_rowContext.db().rollback();
-            return CommitOutcome{CommitOutcome::Result::Failed, Stopped, {}, {}, {}, {}};
+            return CommitOutcome::failed(Stopped);
         }
         if (stoppedAt > 0) {
             row.verdict = NotChecked.arg(stoppedAt);
@@ -554,12 +546,7 @@ CommitOutcome PlanRun::apply(const PlanSource& source, const Progress& progress)
 {
     const SystemDb& db = m_rowContext.db();
     if (!m_checked)
-        return CommitOutcome{CommitOutcome::Result::Refused,
-                             QStringLiteral("计划须先检查，且每一行都可以调整，才能执行。"),
-                             {},
-                             {},
-                             {},
-                             {}};
+        return CommitOutcome::refused(QStringLiteral("计划须先检查，且每一行都可以调整，才能执行。"));
     BusyScope busy(m_context);
     CommitOutcome outcome = begin();
     if (!outcome.done())
@@ -568,13 +555,9 @@ CommitOutcome PlanRun::apply(const PlanSource& source, const Progress& progress)
         db.rollback();
         for (PlanRowResult& result : m_results)
             result.record.clear();
-        return CommitOutcome{CommitOutcome::Result::Failed,
-                             UndoneMessage + QStringLiteral("\r\n") + what +
-                                 (details.isEmpty() ? QString() : QStringLiteral("\r\n") + details),
-                             details,
-                             {},
-                             {},
-                             {}};
+        return CommitOutcome::failed(UndoneMessage + QStringLiteral("\r\n") + what +
+                                         (details.isEmpty() ? QString() : QStringLiteral("\r\n") + details),
+                                     details);
     };
     const QString code = mdlPubFun::NewCode(m_rowContext, PlanStore::Table, QStringLiteral("plancode"));
     ContextService* host = m_rowContext.ContextService();
@@ -623,8 +606,7 @@ CommitOutcome PlanRun::apply(const PlanSource& source, const Progress& progress)
     m_checked = false;
     if (progress)
         progress(int(m_rows.size()), int(m_rows.size()));
-    outcome =
-        CommitOutcome{CommitOutcome::Result::Done, successMessage(int(m_rows.size())), {}, code, {}, {}};
+    outcome = CommitOutcome::succeeded(successMessage(int(m_rows.size())), code);
     return outcome;
 }
 

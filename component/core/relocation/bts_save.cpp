@@ -5,7 +5,6 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/field_rules.h"
-#include "core/relocation/room_picker.h"
 #include "core/relocation/value_checks.h"
 #include "core/rooms/room_options.h"
 #include "corvan/controls/property_item.h"
@@ -16,6 +15,11 @@
 #include <algorithm>
 
 namespace corvan {
+
+QString BtsSave::notInCityMessage(const QString& cityName)
+{
+    return QStringLiteral("所选机房不属于") + cityName;
+}
 
 namespace {
 
@@ -46,7 +50,7 @@ QString BtsSave::roomRefusal(const MoveBtsState& state, const PropertyItems& gri
         city = variantText(row->Value());
     if (city.isEmpty())
         city = state.fields.shownOf(FieldName::City);
-    return city.isEmpty() ? roomCodeMissingMessage(roomValue) : RoomPicker::notInCityMessage(city);
+    return city.isEmpty() ? roomCodeMissingMessage(roomValue) : notInCityMessage(city);
 }
 
 Verdict BtsSave::saveBtsData(const mdlPubVar& context, MoveBtsState& state, const PropertyItems& grid)

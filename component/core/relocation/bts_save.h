@@ -18,6 +18,9 @@ class mdlPubVar;
 // number from the old room to the new one.
 class BtsSave {
 public:
+    // "所选机房不属于" + the city's name: a room chosen for another city than the page's.
+    static QString notInCityMessage(const QString& cityName);
+
     // Leaving the page: collect, then the value checks, then checkBtsData. Everything the
     // page itself gets wrong is told at once: one message listing each refusal of the
     // collection and of the value checks, in page order, about the first field it names.

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "core/relocation/relocation_commit.h"
+#include "core/relocation/commit_outcome.h"
 
 namespace corvan {
 

@@ -51,11 +51,6 @@ Journal::Subject journalSubject(const MoveBtsState& state)
 
 const QString NewLine = QStringLiteral("\r\n");
 
-CommitOutcome outcome(CommitOutcome::Result result, const QString& message = {}, const QString& details = {})
-{
-    return CommitOutcome{result, message, details, {}, {}, {}};
-}
-
 // A failed step: the database's words, and whether trying again may help. Only work
 // undone as a whole may simply be tried again; without a transaction a failed step says
 // nothing, as it always did.
@@ -65,7 +60,7 @@ CommitOutcome failure(const SystemDb& db, bool atomic,
     if (atomic)
         if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Relocation))
             return *lost;
-    CommitOutcome failed = outcome(result, {}, db.lastError());
+    CommitOutcome failed = CommitOutcome::of(result, {}, db.lastError());
     if (atomic && db.lastErrorIsBusy())
         failed.result = CommitOutcome::Result::Busy;
     if (atomic && failed.result == CommitOutcome::Result::Failed)
@@ -102,7 +97,7 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
 {
     const SystemDb& db = context.db();
     if (state.n().isEmpty())
-        return outcome(CommitOutcome::Result::Refused, StaleBtsMessage);
+        return CommitOutcome::refused(StaleBtsMessage);
     // A query that fails is the database's failure, not a sign that someone else was here.
     bool failed = false;
     const auto read = [&](const QString& sql) {
@@ -118,7 +113,7 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
         if (failed)
             return failure(db, true);
         if (target && !target->isEmpty())
-            return outcome(CommitOutcome::Result::Refused, FieldRules::roomTakenMessage(state));
+            return CommitOutcome::refused(FieldRules::roomTakenMessage(state));
     }
     // The BTS must still stand where the wizard found it: its room holds its number, as
     // stored (a number the host shows in its own format never matches its display text).
@@ -129,9 +124,9 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
         if (failed)
             return failure(db, true);
         if (!number || !room || *number != *room)
-            return outcome(CommitOutcome::Result::Refused, StaleBtsMessage);
+            return CommitOutcome::refused(StaleBtsMessage);
     }
-    return outcome(CommitOutcome::Result::Done);
+    return CommitOutcome::succeeded();
 }
 
 CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsState& state,
@@ -165,7 +160,7 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
     QString code;
     if (!RelocationRecord::saveModifyLog(context, state, summary, &code))
         return failed(StepRecord, CommitOutcome::Result::RecordFailed);
-    CommitOutcome done = outcome(CommitOutcome::Result::Done);
+    CommitOutcome done = CommitOutcome::succeeded();
     done.recordCode = code;
     if (!journal) {
         done.notice = NoJournalNotice;

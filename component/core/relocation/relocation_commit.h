@@ -6,28 +6,12 @@
 #include <QStringList>
 
 #include "core/journal/journal.h"
+#include "core/relocation/commit_outcome.h"
 #include "core/relocation/move_bts_state.h"
 
 namespace corvan {
 
 class mdlPubVar;
-
-// What one attempt at writing a relocation came to. The messages are for the user, who
-// is told only once the work is over. ConnectionLost: the connection broke and the work was
-// undone with it; trying again is all it takes once the host has connected anew.
-struct CommitOutcome {
-    enum class Result { Done, Refused, Busy, RecordFailed, Failed, ConnectionLost };
-    Result result = Result::Failed;
-    QString message; // what to tell the user; empty where nothing is told
-    QString details; // the database's own words
-    QString recordCode;
-    QString step; // the step that failed, in the user's words
-    // Told after the success of a relocation that was written but cannot be reversed (no
-    // journal table, or a host without transactions that failed to write the journal).
-    QString notice;
-
-    bool done() const { return result == Result::Done; }
-};
 
 // The writing of one relocation, without a window: the re-checks a transaction makes
 // true, the four steps in their order (BTS and rooms, cells, antennas and feeders, the

@@ -69,8 +69,6 @@ public:
     Choice choose(const MoveBtsState& state, const PropertyItems& grid, int index) const;
     // The city whose rooms were loaded; empty when every room was.
     const QString& city() const { return m_city; }
-    // "所选机房不属于" + the city's name.
-    static QString notInCityMessage(const QString& cityName);
 
 private:
     QList<Room> m_rooms;

@@ -12,7 +12,7 @@
 
 #include "core/context/wizard_prompt.h"
 #include "core/relocation/relocation_commit.h"
-#include "core/relocation/room_picker.h"
+#include "core/room_move/room_picker.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {

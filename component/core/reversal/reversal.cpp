@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/relocation/reversal.h"
+#include "core/reversal/reversal.h"
 
 #include <optional>
 
@@ -582,11 +582,6 @@ private:
     QList<QStringList> m_resourceRows[3];
 };
 
-CommitOutcome outcome(CommitOutcome::Result kind, const QString& message, const QString& details = {})
-{
-    return CommitOutcome{kind, message, details, {}, {}, {}};
-}
-
 } // namespace
 
 QString Reversal::title(const QString& cityName, const QString& net, const QString& roomName,
@@ -627,7 +622,7 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
     const SystemDb& db = context.db();
     ContextService* host = context.ContextService();
     if (!db.hasTransactions() || !host)
-        return outcome(CommitOutcome::Result::Refused, NoTransactions);
+        return CommitOutcome::refused(NoTransactions);
     BusyScope busy(context);
     const auto failed = [&] {
         if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal)) {
@@ -637,9 +632,9 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
         const QString reason = db.lastError();
         const bool busyNow = db.lastErrorIsBusy();
         db.rollback();
-        return outcome(busyNow ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
-                       UndoneMessage + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
-                       reason);
+        return CommitOutcome::failedOrBusy(
+            busyNow, UndoneMessage + (reason.isEmpty() ? QString() : QStringLiteral("\r\n") + reason),
+            reason);
     };
     QStringList cities;
     if (db.locksByCity()) {
@@ -647,9 +642,8 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
         if (!read) {
             if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal))
                 return *lost;
-            return outcome(CommitOutcome::Result::Failed,
-                           UndoneMessage + QStringLiteral("\r\n") + ReadFailed + db.lastError(),
-                           db.lastError());
+            return CommitOutcome::failed(UndoneMessage + QStringLiteral("\r\n") + ReadFailed + db.lastError(),
+                                         db.lastError());
         }
         cities = *read;
     }
@@ -657,8 +651,8 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
         if (auto lost = ConnectionLoss::undone(db, ConnectionLoss::Work::Reversal))
             return *lost;
         const QString reason = db.lastError();
-        return outcome(db.lastErrorIsBusy() ? CommitOutcome::Result::Busy : CommitOutcome::Result::Failed,
-                       UndoneMessage + QStringLiteral("\r\n") + reason, reason);
+        return CommitOutcome::failedOrBusy(db.lastErrorIsBusy(),
+                                           UndoneMessage + QStringLiteral("\r\n") + reason, reason);
     }
     // Planned again under the writer lock: what is written is what holds now.
     const Plan plan = Reversal::plan(context, discode);
@@ -669,7 +663,7 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
     }
     if (!plan.ok() || plan.rows != confirmed) {
         db.rollback();
-        return outcome(CommitOutcome::Result::Refused, plan.ok() ? Changed : plan.refusal);
+        return CommitOutcome::refused(plan.ok() ? Changed : plan.refusal);
     }
     const CommitOutcome written = apply(context, plan);
     if (!written.done())
@@ -677,8 +671,7 @@ CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
     if (!db.commit()) {
         if (auto settled = ConnectionLoss::afterCommit(context, ConnectionLoss::Work::Reversal, written))
             return *settled;
-        return outcome(CommitOutcome::Result::Failed,
-                       UndoneMessage + QStringLiteral("\r\n") + db.lastError());
+        return CommitOutcome::failed(UndoneMessage + QStringLiteral("\r\n") + db.lastError());
     }
     return written;
 }
@@ -688,13 +681,12 @@ CommitOutcome Reversal::apply(const mdlPubVar& context, const Plan& plan)
     const SystemDb& db = context.db();
     ContextService* host = context.ContextService();
     const auto failed = [&] {
-        return outcome(CommitOutcome::Result::Failed, {}, db.lastError());
+        return CommitOutcome::failed({}, db.lastError());
     };
     if (!plan.ok())
-        return outcome(CommitOutcome::Result::Refused, plan.refusal);
+        return CommitOutcome::refused(plan.refusal);
     if (!host)
-        return outcome(CommitOutcome::Result::Failed, {},
-                       QStringLiteral("the host offers no context service"));
+        return CommitOutcome::failed({}, QStringLiteral("the host offers no context service"));
     for (const Write& write : plan.writes)
         if (!db.execute(write.sql, write.rows))
             return failed();
@@ -710,7 +702,7 @@ CommitOutcome Reversal::apply(const mdlPubVar& context, const Plan& plan)
                         plan.record.newRoomCode, discode) ||
         !db.execute(Journal::markReversedStatement(discode, code), 1))
         return failed();
-    CommitOutcome done = outcome(CommitOutcome::Result::Done, SuccessMessage);
+    CommitOutcome done = CommitOutcome::succeeded(SuccessMessage);
     done.recordCode = code;
     return done;
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/relocation/room_picker.h"
+#include "core/room_move/room_picker.h"
 
 #include <QCollator>
 #include <QHash>
@@ -12,6 +12,7 @@
 #include "core/context/item_keys.h"
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/relocation/bts_save.h"
 #include "core/relocation/move_bts_state.h"
 #include "corvan/controls/property_item.h"
 #include "corvan/controls/property_items.h"
@@ -194,11 +195,6 @@ QString RoomPicker::hiddenByCounty(const QString& text, const QString& countyId)
     return names.join(QStringLiteral("、")) + (more ? QStringLiteral("等") : QString()) + HiddenByCounty;
 }
 
-QString RoomPicker::notInCityMessage(const QString& cityName)
-{
-    return QStringLiteral("所选机房不属于") + cityName;
-}
-
 RoomPicker::Choice RoomPicker::choose(const MoveBtsState& state, const PropertyItems& grid, int index) const
 {
     Choice choice;
@@ -216,12 +212,12 @@ RoomPicker::Choice RoomPicker::choose(const MoveBtsState& state, const PropertyI
         if (const PropertyItem* option = city->Children().GetItem(ItemKey::code(m_city)))
             choice.city = option->Caption();
         else if (!shown.isEmpty())
-            choice.refusal = notInCityMessage(shown);
+            choice.refusal = BtsSave::notInCityMessage(shown);
         return choice;
     }
     // A city the relocation keeps (or a page without one): the BTS stays in its city.
     if (!state.cityCode.isEmpty() && state.cityCode != m_city)
-        choice.refusal = notInCityMessage(state.fields.shownOf(CityKey));
+        choice.refusal = BtsSave::notInCityMessage(state.fields.shownOf(CityKey));
     return choice;
 }
 

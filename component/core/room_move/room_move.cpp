@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "core/relocation/room_move.h"
+#include "core/room_move/room_move.h"
 
 #include <algorithm>
 
@@ -317,12 +317,7 @@ RoomMove::Attempt RoomMove::attempt() const
         const QString reason = db.lastError();
         attempt.outcome =
             ConnectionLoss::afterCommit(m_context, ConnectionLoss::Work::RoomMove, attempt.outcome)
-                .value_or(CommitOutcome{CommitOutcome::Result::Failed,
-                                        RelocationCommit::UndoneMessage + NewLine + reason,
-                                        reason,
-                                        {},
-                                        {},
-                                        {}});
+                .value_or(CommitOutcome::failed(RelocationCommit::UndoneMessage + NewLine + reason, reason));
     }
     return attempt;
 }
