@@ -38,8 +38,8 @@ Read readSheet(const QString& path)
     return read;
 }
 
-// A workbook written by libxlsxwriter: a sheet before the plan's, then 调整计划 with texts,
-// numbers, a date and a date with a time (date formats), a boolean and an empty row. In
+// A workbook written by libxlsxwriter: a sheet before the plan's, then 调整计划 with texts
+// (one of them in formatted runs), numbers, a date and a date with a time (date formats), a boolean and an empty row. In
 // constant memory the library writes every text as an inline string, else as a shared one.
 void writeWithLibxlsxwriter(const QString& path, bool inlineStrings)
 {
@@ -57,7 +57,14 @@ void writeWithLibxlsxwriter(const QString& path, bool inlineStrings)
     for (int c = 0; c < int(Headings.size()); ++c)
         worksheet_write_string(plan, 0, lxw_col_t(c), Headings.at(c).toUtf8().constData(), nullptr);
     worksheet_write_string(plan, 1, 0, "G", nullptr);
-    worksheet_write_string(plan, 1, 1, "云州市", nullptr);
+    // The city typed with part of its name in bold red: runs of text that read as one.
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+    format_set_font_color(bold, LXW_COLOR_RED);
+    lxw_rich_string_tuple plainRun{nullptr, const_cast<char*>("云州")};
+    lxw_rich_string_tuple boldRun{bold, const_cast<char*>("市")};
+    lxw_rich_string_tuple* runs[] = {&plainRun, &boldRun, nullptr};
+    ASSERT_EQ(worksheet_write_rich_string(plan, 1, 1, runs, nullptr), LXW_NO_ERROR);
     worksheet_write_number(plan, 1, 2, 1001, nullptr);
     worksheet_write_string(plan, 1, 3, "00702", nullptr);
     worksheet_write_number(plan, 1, 4, 113.25, nullptr);
