@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // A relocation plan sent by a relocator role, whom the server's rules bind: rows that hand a
 // room from one BTS to the next in one commit, and the plan's reversal, pass every rule the
-// wizard's single relocations pass. Its check runs while another desk holds every city.
+// wizard's single relocations pass. Its check runs while another desk holds every city, and
+// nothing can be attached to it afterwards.
 
 #include "core/context/mdl_pub_var.h"
 #include "core/plan/plan_columns.h"
@@ -107,6 +108,20 @@ TEST(PlanServerRules, ARelocatorsPlanThatHandsRoomsOnAppliesAndReversesAsOne)
               QStringList{p.at(2)});
     EXPECT_EQ(db.rows(QStringLiteral("select planuser,rowcount from corvan_plan")),
               QStringList{role.name() + QStringLiteral("|14")});
+
+    // The role cannot attach a relocation of its own to the applied plan afterwards, so that
+    // the plan's reversal would undo it: an entry may name only a plan its transaction wrote.
+    ASSERT_TRUE(data.BeginTrans(QLatin1String(SystemDatabase)));
+    EXPECT_FALSE(data.ExecuteSql(
+        QLatin1String(SystemDatabase),
+        QStringLiteral("insert into corvan_journal(discode,net,basecode,entry,plancode,planrow) values "
+                       "('99999999999999999999','G','%1','{}','%2',1)")
+            .arg(db.rows(QStringLiteral("select basecode from res_gbts where basenum='%1'").arg(p.at(0)))
+                     .value(0),
+                 applied.recordCode)));
+    EXPECT_TRUE(data.LastError().contains(QStringLiteral("which its transaction did not write")))
+        << data.LastError().toStdString();
+    ASSERT_TRUE(data.RollbackTrans(QLatin1String(SystemDatabase)));
 
     const PlanReversal::Preview preview = PlanReversal::preview(context, applied.recordCode);
     ASSERT_TRUE(preview.ok()) << preview.refusal.toStdString();
