@@ -18,6 +18,14 @@ QSqlError failure(sqlite3* db, const char* words, QSqlError::ErrorType type, int
                      QString::number(code));
 }
 
+bool onlyBlanks(const char* text)
+{
+    for (; text && *text; ++text)
+        if (*text != ' ' && *text != '\t' && *text != '\n' && *text != '\r' && *text != '\f' && *text != '\v')
+            return false;
+    return true;
+}
+
 // Text as Qt's driver hands it over: an empty text is empty, never null.
 QString textOf(const char* data, qsizetype size)
 {
@@ -26,30 +34,86 @@ QString textOf(const char* data, qsizetype size)
 
 } // namespace
 
-std::unique_ptr<RecordSet> SqliteRows::open(sqlite3* db, const QString& sql, QSqlError* error)
+sqlite3_stmt* SqliteRows::prepare(sqlite3* db, const QByteArray& sql, QSqlError* error)
 {
-    const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()) + 1, &stmt, &tail);
+    const int rc = sqlite3_prepare_v2(db, sql.constData(), int(sql.size()) + 1, &stmt, &tail);
     if (rc != SQLITE_OK) {
         *error = failure(db, "Unable to execute statement", QSqlError::StatementError, rc);
         sqlite3_finalize(stmt);
         return nullptr;
     }
-    if (tail && !QString::fromUtf8(tail).trimmed().isEmpty()) {
+    // Anything after the statement is refused with it, as the driver refuses it.
+    if (tail && !onlyBlanks(tail) && !QString::fromUtf8(tail).trimmed().isEmpty()) {
         *error = failure(db, "Unable to execute multiple statements at a time", QSqlError::StatementError,
                          SQLITE_MISUSE);
         sqlite3_finalize(stmt);
         return nullptr;
     }
-    if (!stmt) {
-        // Nothing but blanks and comments.
+    if (!stmt) // nothing but blanks and comments
         *error = QSqlError(QStringLiteral("Unable to fetch row"), QStringLiteral("No query"),
                            QSqlError::ConnectionError);
-        return nullptr;
-    }
+    return stmt;
+}
 
+bool SqliteRows::append(sqlite3_stmt* stmt)
+{
+    constexpr std::size_t Limit = std::numeric_limits<quint32>::max();
+    const std::size_t width = std::size_t(m_fields);
+    if (!m_kinds.reserve(width) || !m_ends.reserve(width))
+        return false;
+    char* kinds = m_kinds.end();
+    quint32* ends = m_ends.end();
+    for (int i = 0; i < m_fields; ++i) {
+        // The kind first: reading a value may convert it.
+        const int type = sqlite3_column_type(stmt, i);
+        Kind kind = Null;
+        const void* data = nullptr;
+        std::size_t size = 0;
+        qint64 integer = 0;
+        double real = 0;
+        switch (type) {
+        case SQLITE_INTEGER:
+            kind = Integer;
+            integer = sqlite3_column_int64(stmt, i);
+            data = &integer;
+            size = sizeof integer;
+            break;
+        case SQLITE_FLOAT:
+            kind = Real;
+            real = sqlite3_column_double(stmt, i);
+            data = &real;
+            size = sizeof real;
+            break;
+        case SQLITE_NULL:
+            break;
+        default:
+            kind = type == SQLITE_BLOB ? Blob : Text;
+            data = kind == Blob ? sqlite3_column_blob(stmt, i) : sqlite3_column_text(stmt, i);
+            size = std::size_t(sqlite3_column_bytes(stmt, i));
+            break;
+        }
+        if (size > 0) {
+            if (m_bytes.size() + size > Limit || !m_bytes.reserve(size))
+                return false;
+            std::memcpy(m_bytes.end(), data, size);
+            m_bytes.grow(size);
+        }
+        kinds[i] = kind;
+        ends[i] = quint32(m_bytes.size());
+    }
+    m_kinds.grow(width);
+    m_ends.grow(width);
+    ++m_count;
+    return true;
+}
+
+std::unique_ptr<RecordSet> SqliteRows::open(sqlite3* db, const QString& sql, QSqlError* error)
+{
+    sqlite3_stmt* stmt = prepare(db, sql.toUtf8(), error);
+    if (!stmt)
+        return nullptr;
     const int fields = sqlite3_column_count(stmt);
     QStringList names;
     names.reserve(fields);
@@ -57,62 +121,15 @@ std::unique_ptr<RecordSet> SqliteRows::open(sqlite3* db, const QString& sql, QSq
         names.append(QString::fromUtf8(sqlite3_column_name(stmt, i)).remove(QLatin1Char('"')));
 
     std::shared_ptr<SqliteRows> rows(new SqliteRows(fields));
-    constexpr std::size_t Limit = std::numeric_limits<quint32>::max();
-    const std::size_t width = std::size_t(fields);
-    bool roomy = true;
+    int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        roomy = rows->m_kinds.reserve(width) && rows->m_ends.reserve(width);
-        char* kinds = rows->m_kinds.end();
-        quint32* ends = rows->m_ends.end();
-        for (int i = 0; roomy && i < fields; ++i) {
-            // The kind first: reading a value may convert it.
-            const int type = sqlite3_column_type(stmt, i);
-            Kind kind = Null;
-            const void* data = nullptr;
-            std::size_t size = 0;
-            qint64 integer = 0;
-            double real = 0;
-            switch (type) {
-            case SQLITE_INTEGER:
-                kind = Integer;
-                integer = sqlite3_column_int64(stmt, i);
-                data = &integer;
-                size = sizeof integer;
-                break;
-            case SQLITE_FLOAT:
-                kind = Real;
-                real = sqlite3_column_double(stmt, i);
-                data = &real;
-                size = sizeof real;
-                break;
-            case SQLITE_NULL:
-                break;
-            default:
-                kind = type == SQLITE_BLOB ? Blob : Text;
-                data = kind == Blob ? sqlite3_column_blob(stmt, i) : sqlite3_column_text(stmt, i);
-                size = std::size_t(sqlite3_column_bytes(stmt, i));
-                break;
-            }
-            if (size > 0) {
-                roomy = rows->m_bytes.size() + size <= Limit && rows->m_bytes.reserve(size);
-                if (!roomy)
-                    break;
-                std::memcpy(rows->m_bytes.end(), data, size);
-                rows->m_bytes.grow(size);
-            }
-            kinds[i] = kind;
-            ends[i] = quint32(rows->m_bytes.size());
-        }
-        if (!roomy) {
+        if (!rows->append(stmt)) {
             *error =
                 QSqlError(QStringLiteral("Unable to fetch row"),
                           QStringLiteral("the result does not fit in memory"), QSqlError::ConnectionError);
             sqlite3_finalize(stmt);
             return nullptr;
         }
-        rows->m_kinds.grow(width);
-        rows->m_ends.grow(width);
-        ++rows->m_count;
     }
     if (rc != SQLITE_DONE) {
         // As the driver does: a generic error says what it was only once the statement is reset.

@@ -8,6 +8,7 @@
 #include <memory>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace corvan::host {
 
@@ -21,6 +22,9 @@ public:
     // Runs one statement to its end on the connection. Nothing and the failure, worded and
     // numbered as Qt's driver words and numbers it, when it cannot be prepared or stepped.
     static std::unique_ptr<RecordSet> open(sqlite3* db, const QString& sql, QSqlError* error);
+    // Prepares exactly one statement; nothing and the failure, worded as Qt's driver words it,
+    // for a text that does not compile, holds more than one statement or none.
+    static sqlite3_stmt* prepare(sqlite3* db, const QByteArray& sql, QSqlError* error);
 
     int count() const override { return m_count; }
     QVariant value(int row, int field) const override;
@@ -52,6 +56,8 @@ private:
     };
 
     explicit SqliteRows(int fields) : m_fields(fields) {}
+    // Appends the statement's current row; false when it does not fit in memory.
+    bool append(sqlite3_stmt* stmt);
     std::size_t cell(int row, int field) const
     {
         return std::size_t(row) * std::size_t(m_fields) + std::size_t(field);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "data/sqlite_writes.h"
 
+#include "data/sqlite_rows.h"
+
 #include <sqlite3.h>
 
 namespace corvan::host {
@@ -13,14 +15,6 @@ QSqlError failure(sqlite3* db, const char* words, QSqlError::ErrorType type, int
 {
     return QSqlError(QString::fromLatin1(words), QString::fromUtf8(sqlite3_errmsg(db)), type,
                      QString::number(code));
-}
-
-bool onlyBlanks(const char* text)
-{
-    for (; text && *text; ++text)
-        if (*text != ' ' && *text != '\t' && *text != '\n' && *text != '\r' && *text != '\f' && *text != '\v')
-            return false;
-    return true;
 }
 
 } // namespace
@@ -37,29 +31,6 @@ void SqliteWrites::release()
         sqlite3_finalize(stmt);
     m_kept.clear();
     m_keeping = false;
-}
-
-sqlite3_stmt* SqliteWrites::prepare(const QByteArray& sql, QSqlError* error)
-{
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()) + 1, &stmt, &tail);
-    if (rc != SQLITE_OK) {
-        *error = failure(m_db, "Unable to execute statement", QSqlError::StatementError, rc);
-        sqlite3_finalize(stmt);
-        return nullptr;
-    }
-    // Anything after the statement is refused with it, as the driver refuses it.
-    if (tail && !onlyBlanks(tail) && !QString::fromUtf8(tail).trimmed().isEmpty()) {
-        *error = failure(m_db, "Unable to execute multiple statements at a time", QSqlError::StatementError,
-                         SQLITE_MISUSE);
-        sqlite3_finalize(stmt);
-        return nullptr;
-    }
-    if (!stmt)
-        *error = QSqlError(QStringLiteral("Unable to fetch row"), QStringLiteral("No query"),
-                           QSqlError::ConnectionError);
-    return stmt;
 }
 
 bool SqliteWrites::bind(sqlite3_stmt* stmt, const QStringList& values, std::vector<QByteArray>* texts,
@@ -104,7 +75,7 @@ bool SqliteWrites::execute(const QString& sql, qint64* changed, QSqlError* error
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* stmt = m_keeping ? m_kept.value(utf8, nullptr) : nullptr;
     const bool known = stmt != nullptr;
-    if (!stmt && !(stmt = prepare(utf8, error)))
+    if (!stmt && !(stmt = SqliteRows::prepare(m_db, utf8, error)))
         return false;
     // The texts stay here until the statement has run; the engine reads them where they are.
     std::vector<QByteArray> bound;

@@ -43,7 +43,6 @@ public:
     qsizetype kept() const { return m_kept.size(); }
 
 private:
-    sqlite3_stmt* prepare(const QByteArray& sql, QSqlError* error);
     bool bind(sqlite3_stmt* stmt, const QStringList& values, std::vector<QByteArray>* texts,
               QSqlError* error);
 

@@ -15,6 +15,12 @@ namespace {
 
 const QString Lit = QStringLiteral("'((?:[^']|'')*)'");
 
+bool matched(const QRegularExpression& re, const QString& sql, QRegularExpressionMatch* m)
+{
+    *m = re.match(sql);
+    return m->hasMatch();
+}
+
 QRegularExpression shape(const QString& pattern)
 {
     return QRegularExpression(QLatin1Char('^') + QString(pattern).replace(QStringLiteral("{v}"), Lit) +
@@ -282,7 +288,8 @@ std::unique_ptr<RecordSet> PlanSnapshot::rowsOf(const Table& table, const QStrin
     return std::make_unique<RecordSet>(columns, std::move(rows));
 }
 
-std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
+// The plan's BTSs by number and code, and the rooms that hold them.
+std::unique_ptr<RecordSet> PlanSnapshot::answerBts(const QString& sql) const
 {
     static const QRegularExpression ByNumber =
         shape(QStringLiteral("select basecode,city,basename from res_([gcd])bts where basenum={v}"));
@@ -294,21 +301,12 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
     static const QRegularExpression RoomByCode =
         shape(QStringLiteral("select a\\.roomcode from res_baseroom a,res_([gcd])bts b where "
                              "b\\.basenum=a\\.\\1bts and b\\.basenum<>'' and b\\.basecode={v}"));
-    static const QRegularExpression RoomOption =
-        shape(QStringLiteral("select roomcode,roomname from res_baseroom +where city={v} and roomcode={v}"));
-    static const QRegularExpression Cells =
-        shape(QStringLiteral("select cellcode,ci,cellname from res_([gcd])cell where city={v} and bts={v}"));
-    static const QRegularExpression Lines = shape(QStringLiteral(
-        "select \\* from res_([gcd])(ant|antline) where city={v} and ?\\(((?: ci={v}(?: or)?)+)\\)"));
-    static const QRegularExpression RoomColumn =
-        shape(QStringLiteral("select (\\*|county|[gcd]bts) from res_baseroom where roomcode={v}"));
     static const QRegularExpression BtsColumn =
         shape(QStringLiteral("select (basenum|\\*) from res_([gcd])bts where basecode={v}"));
 
     QRegularExpressionMatch m;
     const auto matches = [&](const QRegularExpression& re) {
-        m = re.match(sql);
-        return m.hasMatch();
+        return matched(re, sql, &m);
     };
     const auto requested = [this](const QString& n, const QString& number) {
         return m_numbers.value(n).contains(number);
@@ -341,12 +339,55 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
                       number.isEmpty() ? QStringList()
                                        : m_rooms.where({{m.captured(1) + QStringLiteral("bts"), number}}));
     }
+    if (matches(BtsColumn) && of(m_bts, m.captured(2)).rows.contains(unquote(m.captured(3)))) {
+        const Table& table = of(m_bts, m.captured(2));
+        return rowsOf(table, m.captured(1) == QLatin1String("*") ? table.columns : column(m.captured(1)),
+                      {unquote(m.captured(3))});
+    }
+    return nullptr;
+}
+
+// A room's columns, and a room as an option of a city's room row.
+std::unique_ptr<RecordSet> PlanSnapshot::answerRooms(const QString& sql) const
+{
+    static const QRegularExpression RoomOption =
+        shape(QStringLiteral("select roomcode,roomname from res_baseroom +where city={v} and roomcode={v}"));
+    static const QRegularExpression RoomColumn =
+        shape(QStringLiteral("select (\\*|county|[gcd]bts) from res_baseroom where roomcode={v}"));
+
+    QRegularExpressionMatch m;
+    const auto matches = [&](const QRegularExpression& re) {
+        return matched(re, sql, &m);
+    };
+    const auto column = [](const QString& name) {
+        return QStringList{name};
+    };
+
     if (matches(RoomOption) && m_rooms.rows.contains(unquote(m.captured(2)))) {
         const QString code = unquote(m.captured(2));
         return rowsOf(m_rooms, {QStringLiteral("roomcode"), QStringLiteral("roomname")},
                       m_rooms.text(code, QStringLiteral("city")) == unquote(m.captured(1)) ? QStringList{code}
                                                                                            : QStringList());
     }
+    if (matches(RoomColumn) && m_rooms.rows.contains(unquote(m.captured(2))))
+        return rowsOf(m_rooms, m.captured(1) == QLatin1String("*") ? m_rooms.columns : column(m.captured(1)),
+                      {unquote(m.captured(2))});
+    return nullptr;
+}
+
+// The cells of a BTS, and the antennas or feeders of its cells.
+std::unique_ptr<RecordSet> PlanSnapshot::answerCells(const QString& sql) const
+{
+    static const QRegularExpression Cells =
+        shape(QStringLiteral("select cellcode,ci,cellname from res_([gcd])cell where city={v} and bts={v}"));
+    static const QRegularExpression Lines = shape(QStringLiteral(
+        "select \\* from res_([gcd])(ant|antline) where city={v} and ?\\(((?: ci={v}(?: or)?)+)\\)"));
+
+    QRegularExpressionMatch m;
+    const auto matches = [&](const QRegularExpression& re) {
+        return matched(re, sql, &m);
+    };
+
     if (matches(Cells) && m_cellCities.value(m.captured(1)).contains(unquote(m.captured(2))) &&
         m_cellNumbers.value(m.captured(1)).contains(unquote(m.captured(3))))
         return rowsOf(of(m_cells, m.captured(1)),
@@ -375,15 +416,16 @@ std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
         });
         return rowsOf(lines, lines.columns, keys);
     }
-    if (matches(RoomColumn) && m_rooms.rows.contains(unquote(m.captured(2))))
-        return rowsOf(m_rooms, m.captured(1) == QLatin1String("*") ? m_rooms.columns : column(m.captured(1)),
-                      {unquote(m.captured(2))});
-    if (matches(BtsColumn) && of(m_bts, m.captured(2)).rows.contains(unquote(m.captured(3)))) {
-        const Table& table = of(m_bts, m.captured(2));
-        return rowsOf(table, m.captured(1) == QLatin1String("*") ? table.columns : column(m.captured(1)),
-                      {unquote(m.captured(3))});
-    }
     return nullptr;
+}
+
+std::unique_ptr<RecordSet> PlanSnapshot::answer(const QString& sql) const
+{
+    if (auto rows = answerBts(sql))
+        return rows;
+    if (auto rows = answerRooms(sql))
+        return rows;
+    return answerCells(sql);
 }
 
 std::unique_ptr<RecordSet> PlanSnapshot::adjustedCount(const QString& sql, const RecordSet& counted) const

@@ -72,6 +72,9 @@ private:
     bool readInto(Table& table, const QString& head, const QString& column, const QStringList& values,
                   const QString& keyColumn, QString* error);
     std::unique_ptr<RecordSet> answer(const QString& sql) const;
+    std::unique_ptr<RecordSet> answerBts(const QString& sql) const;
+    std::unique_ptr<RecordSet> answerRooms(const QString& sql) const;
+    std::unique_ptr<RecordSet> answerCells(const QString& sql) const;
     std::unique_ptr<RecordSet> adjustedCount(const QString& sql, const RecordSet& counted) const;
     static std::unique_ptr<RecordSet> rowsOf(const Table& table, const QStringList& columns,
                                              const QStringList& keys);
