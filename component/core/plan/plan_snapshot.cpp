@@ -311,9 +311,6 @@ std::unique_ptr<RecordSet> PlanSnapshot::answerBts(const QString& sql) const
     const auto requested = [this](const QString& n, const QString& number) {
         return m_numbers.value(n).contains(number);
     };
-    const auto column = [](const QString& name) {
-        return QStringList{name};
-    };
 
     if (matches(ByNumber) && requested(m.captured(1), unquote(m.captured(2))))
         return rowsOf(of(m_bts, m.captured(1)),
@@ -330,18 +327,18 @@ std::unique_ptr<RecordSet> PlanSnapshot::answerBts(const QString& sql) const
                                                {QStringLiteral("basename"), unquote(m.captured(3))}}))
             rooms += m_rooms.where(
                 {{m.captured(1) + QStringLiteral("bts"), table.text(key, QStringLiteral("basenum"))}});
-        return rowsOf(m_rooms, column(QStringLiteral("roomcode")), rooms);
+        return rowsOf(m_rooms, QStringList{QStringLiteral("roomcode")}, rooms);
     }
     if (matches(RoomByCode) && of(m_bts, m.captured(1)).rows.contains(unquote(m.captured(2)))) {
         const QString number =
             of(m_bts, m.captured(1)).text(unquote(m.captured(2)), QStringLiteral("basenum"));
-        return rowsOf(m_rooms, column(QStringLiteral("roomcode")),
+        return rowsOf(m_rooms, QStringList{QStringLiteral("roomcode")},
                       number.isEmpty() ? QStringList()
                                        : m_rooms.where({{m.captured(1) + QStringLiteral("bts"), number}}));
     }
     if (matches(BtsColumn) && of(m_bts, m.captured(2)).rows.contains(unquote(m.captured(3)))) {
         const Table& table = of(m_bts, m.captured(2));
-        return rowsOf(table, m.captured(1) == QLatin1String("*") ? table.columns : column(m.captured(1)),
+        return rowsOf(table, m.captured(1) == QLatin1String("*") ? table.columns : QStringList{m.captured(1)},
                       {unquote(m.captured(3))});
     }
     return nullptr;
@@ -359,9 +356,6 @@ std::unique_ptr<RecordSet> PlanSnapshot::answerRooms(const QString& sql) const
     const auto matches = [&](const QRegularExpression& re) {
         return matched(re, sql, &m);
     };
-    const auto column = [](const QString& name) {
-        return QStringList{name};
-    };
 
     if (matches(RoomOption) && m_rooms.rows.contains(unquote(m.captured(2)))) {
         const QString code = unquote(m.captured(2));
@@ -370,7 +364,8 @@ std::unique_ptr<RecordSet> PlanSnapshot::answerRooms(const QString& sql) const
                                                                                            : QStringList());
     }
     if (matches(RoomColumn) && m_rooms.rows.contains(unquote(m.captured(2))))
-        return rowsOf(m_rooms, m.captured(1) == QLatin1String("*") ? m_rooms.columns : column(m.captured(1)),
+        return rowsOf(m_rooms,
+                      m.captured(1) == QLatin1String("*") ? m_rooms.columns : QStringList{m.captured(1)},
                       {unquote(m.captured(2))});
     return nullptr;
 }
