@@ -114,17 +114,13 @@ bool CommandLine::parsePlan(const QStringList& positional, PlanWork* work, QStri
 
 bool CommandLine::parse(const QStringList& arguments, QString* error)
 {
-    auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
     if (!m_parser.parse(arguments))
-        return fail(m_parser.errorText());
+        return fail(error, m_parser.errorText());
     const QStringList positional = m_parser.positionalArguments();
     const bool plan = !positional.isEmpty() && positional.constFirst() == QLatin1String("plan");
     if (!positional.isEmpty() && !plan)
-        return fail(QStringLiteral("unexpected argument '%1' (see --help)").arg(positional.constFirst()));
+        return fail(error,
+                    QStringLiteral("unexpected argument '%1' (see --help)").arg(positional.constFirst()));
 
     if (m_parser.isSet(m_helpOption)) {
         m_action = Action::Help;
@@ -142,72 +138,95 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
                : plan     ? Action::Plan
                           : Action::Run;
     if (int(createDemo) + int(upgrade) + int(plan) > 1)
-        return fail(QStringLiteral("plan, --create-demo and --upgrade-database each go alone"));
+        return fail(error, QStringLiteral("plan, --create-demo and --upgrade-database each go alone"));
     if (plan && !parsePlan(positional, &m_planWork, &m_planFile, error))
         return false;
     m_report = m_parser.value(m_reportOption);
     if (m_parser.isSet(m_reportOption) && (!plan || m_planWork == PlanWork::Template ||
                                            m_planWork == PlanWork::Reverse || m_report.trimmed().isEmpty()))
-        return fail(QStringLiteral("--report takes a file, and only with plan check or plan apply"));
-    m_database = m_parser.value(m_databaseOption);
+        return fail(error, QStringLiteral("--report takes a file, and only with plan check or plan apply"));
     m_force = m_parser.isSet(m_forceOption);
     m_user = m_parser.value(m_userOption);
     m_province = m_parser.value(m_provinceOption);
+    if (!parseConnection(error))
+        return false;
+    if (!createDemo && m_parser.isSet(m_scaleOption))
+        return fail(error, QStringLiteral("--scale is only used with --create-demo"));
+    if (!createDemo && m_force)
+        return fail(error, QStringLiteral("--force is only used with --create-demo"));
+    return parseScreenshot(createDemo || upgrade || plan, error) && parseScale(error);
+}
+
+bool CommandLine::fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool CommandLine::parseConnection(QString* error)
+{
+    m_database = m_parser.value(m_databaseOption);
     m_plugin = m_parser.value(m_pluginOption);
     m_sqlTrace = m_parser.value(m_sqlTraceOption);
-
     if (m_parser.isSet(m_databaseOption) && m_database.trimmed().isEmpty())
-        return fail(QStringLiteral("--database needs a location"));
+        return fail(error, QStringLiteral("--database needs a location"));
     if (m_parser.isSet(m_sqlTraceOption) && m_sqlTrace.isEmpty())
-        return fail(QStringLiteral("--sql-trace needs a file"));
+        return fail(error, QStringLiteral("--sql-trace needs a file"));
     m_readDatabase = m_parser.value(m_readDatabaseOption);
     if (m_parser.isSet(m_readDatabaseOption) && m_readDatabase.trimmed().isEmpty())
-        return fail(QStringLiteral("--read-database needs a location"));
+        return fail(error, QStringLiteral("--read-database needs a location"));
     if (m_parser.isSet(m_readDelayOption)) {
         bool number = false;
         m_readDelay = m_parser.value(m_readDelayOption).toInt(&number);
         if (!number || m_readDelay < 0)
-            return fail(QStringLiteral("--read-delay takes a number of milliseconds"));
+            return fail(error, QStringLiteral("--read-delay takes a number of milliseconds"));
         if (m_readDatabase.isEmpty())
-            return fail(QStringLiteral("--read-delay is only used with --read-database"));
+            return fail(error, QStringLiteral("--read-delay is only used with --read-database"));
     }
     if (m_parser.isSet(m_pluginOption) && m_plugin.isEmpty())
-        return fail(QStringLiteral("--plugin needs a path"));
-    if (!createDemo && m_parser.isSet(m_scaleOption))
-        return fail(QStringLiteral("--scale is only used with --create-demo"));
-    if (!createDemo && m_force)
-        return fail(QStringLiteral("--force is only used with --create-demo"));
+        return fail(error, QStringLiteral("--plugin needs a path"));
+    return true;
+}
+
+bool CommandLine::parseScreenshot(bool otherWork, QString* error)
+{
     m_screenshot = m_parser.value(m_screenshotOption);
     if (m_parser.isSet(m_screenshotOption) && m_screenshot.isEmpty())
-        return fail(QStringLiteral("--screenshot needs a file"));
-    if ((createDemo || upgrade || plan) && m_parser.isSet(m_screenshotOption))
-        return fail(QStringLiteral("--screenshot shows the main window; it goes with no other work"));
+        return fail(error, QStringLiteral("--screenshot needs a file"));
+    if (otherWork && m_parser.isSet(m_screenshotOption))
+        return fail(error, QStringLiteral("--screenshot shows the main window; it goes with no other work"));
     if (m_parser.isSet(m_roomOption)) {
         if (m_screenshot.isEmpty())
-            return fail(QStringLiteral("--room is only used with --screenshot"));
+            return fail(error, QStringLiteral("--room is only used with --screenshot"));
         const QString room = m_parser.value(m_roomOption);
         const qsizetype colon = room.indexOf(QLatin1Char(':'));
         if (colon <= 0 || colon == room.size() - 1)
-            return fail(QStringLiteral("--room must be CITY_ID:ROOM_NAME, not '%1'").arg(room));
+            return fail(error, QStringLiteral("--room must be CITY_ID:ROOM_NAME, not '%1'").arg(room));
         m_roomCity = room.left(colon);
         m_roomName = room.mid(colon + 1);
     }
     if (m_parser.isSet(m_tabOption)) {
         if (m_screenshot.isEmpty())
-            return fail(QStringLiteral("--tab is only used with --screenshot"));
+            return fail(error, QStringLiteral("--tab is only used with --screenshot"));
         bool ok = false;
         const QString text = m_parser.value(m_tabOption);
         m_tab = text.toInt(&ok);
         if (!ok || m_tab < 0 || m_tab > 2)
-            return fail(QStringLiteral("--tab must be 0, 1 or 2, not '%1'").arg(text));
+            return fail(error, QStringLiteral("--tab must be 0, 1 or 2, not '%1'").arg(text));
     }
+    return true;
+}
+
+bool CommandLine::parseScale(QString* error)
+{
     if (m_parser.isSet(m_scaleOption)) {
         bool ok = false;
         const QString text = m_parser.value(m_scaleOption);
         const int rooms = text.trimmed().toInt(&ok);
         if (!ok || rooms < 1 || rooms > MaxRooms)
-            return fail(QStringLiteral("--scale must be a whole number from 1 to %1, not '%2'")
-                            .arg(QString::number(MaxRooms), text));
+            return fail(error, QStringLiteral("--scale must be a whole number from 1 to %1, not '%2'")
+                                   .arg(QString::number(MaxRooms), text));
         m_rooms = rooms;
     }
     return true;

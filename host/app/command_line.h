@@ -52,6 +52,11 @@ public:
 
 private:
     static bool parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error);
+    // Each takes its options' values; false, with what is wrong, for a value that cannot be.
+    bool parseConnection(QString* error);
+    bool parseScreenshot(bool otherWork, QString* error);
+    bool parseScale(QString* error);
+    static bool fail(QString* error, const QString& text);
 
     QCommandLineParser m_parser;
     QCommandLineOption m_databaseOption;
