@@ -332,42 +332,12 @@ int HostLauncher::withComponent(bool window, const std::function<int(Component&)
                         .arg(plugin, QLatin1String(CorvanComponentFactory_iid)));
 
     const QString trace = m_commandLine.sqlTrace();
-    if (!trace.isEmpty()) {
-        const QFileInfo info(trace);
-        if (!info.absoluteDir().exists())
-            return fail(QStringLiteral("cannot write the SQL trace %1: the folder %2 does not exist")
-                            .arg(trace, info.absolutePath()));
-        if (info.exists() && (!info.isFile() || !info.isWritable()))
-            return fail(QStringLiteral("cannot write the SQL trace %1").arg(trace));
-    }
-
     QString error;
-    DatabaseLocation location;
-    bool isDefault = false;
-    if (!databaseLocation(&location, &isDefault, &error))
-        return fail(error);
-    if (location.isSqlite() && !QFileInfo::exists(location.filePath())) {
-        // Opening would create an empty file; only the default place gets a demo database.
-        if (!isDefault)
-            return fail(QStringLiteral("the database %1 does not exist (make one with --create-demo)")
-                            .arg(location.filePath()));
-        if (window && refuseHeadless(&error))
-            return fail(error);
-        if (!ensureDefaultDatabase(location, &error))
-            return fail(error);
-    }
-
-    if (location.isSqlite() && !checkResourceFile(location.filePath(), &error))
+    if (!traceWritable(trace, &error))
         return fail(error);
     SqlDataService data;
-    if (!data.open(location, &error))
-        return fail(error);
     QString user;
-    if (!ContextServiceImpl::identify(data.database(), m_commandLine.user(), &user, &error))
-        return fail(error);
-    // A database of an earlier release is brought up to date before the component sees it,
-    // where the user may; anyone else is told who may.
-    if (!prepareSchema(data, false, &error))
+    if (!openDatabase(window, data, &user, &error))
         return fail(error);
     HostServices services(&data);
     services.configure(user, m_commandLine.province());
@@ -380,9 +350,53 @@ int HostLauncher::withComponent(bool window, const std::function<int(Component&)
     if (!m_commandLine.readDatabase().isEmpty() &&
         !data.setReadDatabase(m_commandLine.readDatabase(), m_commandLine.readDelay(), &error))
         return fail(error);
+    return runComponent(*factory, plugin, services, work);
+}
 
+bool HostLauncher::traceWritable(const QString& trace, QString* error)
+{
+    if (trace.isEmpty())
+        return true;
+    const QFileInfo info(trace);
+    if (!info.absoluteDir().exists())
+        *error = QStringLiteral("cannot write the SQL trace %1: the folder %2 does not exist")
+                     .arg(trace, info.absolutePath());
+    else if (info.exists() && (!info.isFile() || !info.isWritable()))
+        *error = QStringLiteral("cannot write the SQL trace %1").arg(trace);
+    else
+        return true;
+    return false;
+}
+
+bool HostLauncher::openDatabase(bool window, SqlDataService& data, QString* user, QString* error)
+{
+    DatabaseLocation location;
+    bool isDefault = false;
+    if (!databaseLocation(&location, &isDefault, error))
+        return false;
+    if (location.isSqlite() && !QFileInfo::exists(location.filePath())) {
+        // Opening would create an empty file; only the default place gets a demo database.
+        if (!isDefault) {
+            *error = QStringLiteral("the database %1 does not exist (make one with --create-demo)")
+                         .arg(location.filePath());
+            return false;
+        }
+        if ((window && refuseHeadless(error)) || !ensureDefaultDatabase(location, error))
+            return false;
+    }
+    // A database of an earlier release is brought up to date before the component sees it,
+    // where the user may; anyone else is told who may.
+    return (!location.isSqlite() || checkResourceFile(location.filePath(), error)) &&
+           data.open(location, error) &&
+           ContextServiceImpl::identify(data.database(), m_commandLine.user(), user, error) &&
+           prepareSchema(data, false, error);
+}
+
+int HostLauncher::runComponent(ComponentFactory& factory, const QString& plugin, HostServices& services,
+                               const std::function<int(Component&)>& work)
+{
     setQuiet(false);
-    std::unique_ptr<Component> component(factory->createComponent(nullptr));
+    std::unique_ptr<Component> component(factory.createComponent(nullptr));
     if (!component)
         return fail(QStringLiteral("the plug-in %1 made no component").arg(plugin));
     try {

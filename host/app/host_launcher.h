@@ -10,10 +10,12 @@
 
 namespace corvan {
 class Component;
-}
+class ComponentFactory;
+} // namespace corvan
 
 namespace corvan::host {
 
+class HostServices;
 class SqlDataService;
 
 // What corvan does once its command line is understood. Every failure prints one line
@@ -65,6 +67,13 @@ private:
     bool databaseLocation(DatabaseLocation* location, bool* isDefault, QString* error) const;
     bool ensureDefaultDatabase(const DatabaseLocation& location, QString* error) const;
     static bool checkResourceFile(const QString& path, QString* error);
+    // Parts of withComponent: a trace file that can be written (or none), the database opened
+    // (the default demo made first where it is missing) with the user identified and the
+    // schema brought up to date, and the component run over the host's services.
+    static bool traceWritable(const QString& trace, QString* error);
+    bool openDatabase(bool window, SqlDataService& data, QString* user, QString* error);
+    int runComponent(ComponentFactory& factory, const QString& plugin, HostServices& services,
+                     const std::function<int(Component&)>& work);
 
     bool refuseHeadless(QString* error) const;
     int takeScreenshot() const;
