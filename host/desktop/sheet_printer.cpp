@@ -352,6 +352,140 @@ void PaperTable::drawCells(QPainter& painter, const std::vector<PaperCell>& cell
     }
 }
 
+// One printout: its parts laid out on pages first, then painted page by page.
+class Printout {
+public:
+    Printout(QPagedPaintDevice* device, const QFont& base, const QString& title)
+        : m_device(device), m_base(base), m_width(device->width()), m_height(device->height()),
+          m_dpi(device->logicalDpiY()), m_title(title, paperFont(base, TitlePoints, true), device),
+          m_footerFont(paperFont(base, FooterPoints, false))
+    {
+        const double titleHeight = layOutLine(m_title);
+        m_titleSpace = titleHeight > 0 ? titleHeight + mm(TitleGapMm) : 0;
+        m_footerLine = QFontMetricsF(m_footerFont, device).height();
+        m_bottom = m_height - m_footerLine - mm(FooterGapMm);
+    }
+
+    // Where each piece of each part goes; false when a part's heading and one row cannot fit
+    // on a page.
+    bool layOut(const QList<SheetPrinter::Part>& parts)
+    {
+        double y = m_titleSpace;
+        for (const SheetPrinter::Part& part : parts) {
+            auto table = std::make_unique<PaperTable>(*part.sheet, m_device, m_width);
+            auto heading = std::make_unique<QTextLayout>(
+                part.title, paperFont(m_base, FallbackPoints + 2, true), m_device);
+            const double headingHeight = part.title.isEmpty() ? 0 : layOutLine(*heading) + mm(PaddingMm);
+            const double room = m_bottom - table->headingHeight();
+            if (room - headingHeight < table->minimumRowHeight())
+                return false;
+            // A part starts on a new page when not even its heading and one row fit here.
+            if (y > 0 &&
+                m_bottom - y - headingHeight - table->headingHeight() < table->minimumRowHeight() + Epsilon) {
+                ++m_lastPage;
+                y = 0;
+            }
+            table->alignTallRows(room);
+            const double firstRoom = m_bottom - y - headingHeight - table->headingHeight();
+            const std::vector<Segment> segments = table->paginate(firstRoom, room);
+            for (std::size_t i = 0; i < segments.size(); ++i) {
+                if (i > 0) {
+                    ++m_lastPage;
+                    y = 0;
+                }
+                const bool first = i == 0;
+                m_pieces.push_back(
+                    {m_tables.size(), m_lastPage, y + (first ? headingHeight : 0), segments[i], first});
+                y += (first ? headingHeight : 0) + table->headingHeight() +
+                     (segments[i].end - segments[i].start) + mm(TitleGapMm);
+            }
+            m_headingHeights.push_back(headingHeight);
+            m_tables.push_back(std::move(table));
+            m_headings.push_back(std::move(heading));
+        }
+        return true;
+    }
+
+    bool paint(const std::function<void(int page, int pages)>& pageDone)
+    {
+        QPainter painter;
+        if (!painter.begin(m_device))
+            return false;
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        const std::size_t pages = m_lastPage + 1;
+        std::size_t drawn = 0;
+        for (std::size_t p = 0; p < pages; ++p) {
+            if (p > 0 && !m_device->newPage())
+                return false;
+            painter.setPen(Qt::black);
+            if (p == 0 && m_titleSpace > 0)
+                m_title.draw(&painter, QPointF(0, 0));
+            for (; drawn < m_pieces.size() && m_pieces[drawn].page == p; ++drawn)
+                paintPiece(painter, m_pieces[drawn]);
+            painter.setFont(m_footerFont);
+            painter.setPen(Qt::black);
+            const QString number = FooterText.arg(p + 1).arg(pages);
+            painter.drawText(QRectF(0, m_height - m_footerLine, m_width, m_footerLine), Qt::AlignCenter,
+                             number);
+            if (pageDone)
+                pageDone(int(p + 1), int(pages));
+        }
+        return painter.end();
+    }
+
+private:
+    struct Piece {
+        std::size_t part;
+        std::size_t page;
+        double top;
+        Segment segment;
+        bool heading;
+    };
+
+    double mm(double value) const { return value * m_dpi / MmPerInch; }
+
+    double layOutLine(QTextLayout& layout) const
+    {
+        layout.setTextOption(QTextOption(Qt::AlignHCenter));
+        double h = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(m_width);
+            line.setPosition(QPointF(0, h));
+            h += line.height();
+        }
+        layout.endLayout();
+        return h;
+    }
+
+    void paintPiece(QPainter& painter, const Piece& piece) const
+    {
+        const PaperTable& table = *m_tables[piece.part];
+        if (piece.heading && m_headingHeights[piece.part] > 0) {
+            painter.setPen(Qt::black);
+            m_headings[piece.part]->draw(&painter, QPointF(0, piece.top - m_headingHeights[piece.part]));
+        }
+        table.drawHeadings(painter, piece.top);
+        table.drawBody(painter, piece.top + table.headingHeight(), piece.segment);
+    }
+
+    QPagedPaintDevice* m_device;
+    QFont m_base;
+    double m_width;
+    double m_height;
+    double m_dpi;
+    QTextLayout m_title;
+    QFont m_footerFont;
+    double m_titleSpace = 0;
+    double m_footerLine = 0;
+    double m_bottom = 0;
+    std::vector<std::unique_ptr<PaperTable>> m_tables;
+    std::vector<std::unique_ptr<QTextLayout>> m_headings;
+    std::vector<double> m_headingHeights;
+    std::vector<Piece> m_pieces;
+    std::size_t m_lastPage = 0;
+};
+
 } // namespace
 
 void SheetPrinter::setUpPage(QPagedPaintDevice* device)
@@ -378,109 +512,8 @@ bool SheetPrinter::render(const QList<Part>& parts, const QString& titleText, QP
 {
     if (!device || device->width() <= 0 || device->height() <= 0 || parts.isEmpty())
         return false;
-    const double width = device->width();
-    const double height = device->height();
-    const double dpi = device->logicalDpiY();
-    const auto mm = [dpi](double value) {
-        return value * dpi / MmPerInch;
-    };
-    const QFont base = parts.constFirst().sheet->table()->font();
-    const auto layOutLine = [&](QTextLayout& layout) {
-        layout.setTextOption(QTextOption(Qt::AlignHCenter));
-        double h = 0;
-        layout.beginLayout();
-        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-            line.setLineWidth(width);
-            line.setPosition(QPointF(0, h));
-            h += line.height();
-        }
-        layout.endLayout();
-        return h;
-    };
-
-    QTextLayout title(titleText, paperFont(base, TitlePoints, true), device);
-    const double titleHeight = layOutLine(title);
-    const double titleSpace = titleHeight > 0 ? titleHeight + mm(TitleGapMm) : 0;
-    const QFont footerFont = paperFont(base, FooterPoints, false);
-    const double footerLine = QFontMetricsF(footerFont, device).height();
-    const double bottom = height - footerLine - mm(FooterGapMm);
-
-    // Where each piece of each part goes: page, top, and which rows.
-    struct Piece {
-        std::size_t part;
-        std::size_t page;
-        double top;
-        Segment segment;
-        bool heading;
-    };
-    std::vector<std::unique_ptr<PaperTable>> tables;
-    std::vector<std::unique_ptr<QTextLayout>> headings;
-    std::vector<double> headingHeights;
-    std::vector<Piece> pieces;
-    std::size_t page = 0;
-    double y = titleSpace;
-    for (const Part& part : parts) {
-        auto table = std::make_unique<PaperTable>(*part.sheet, device, width);
-        auto heading =
-            std::make_unique<QTextLayout>(part.title, paperFont(base, FallbackPoints + 2, true), device);
-        const double headingHeight = part.title.isEmpty() ? 0 : layOutLine(*heading) + mm(PaddingMm);
-        const double room = bottom - table->headingHeight();
-        if (room - headingHeight < table->minimumRowHeight())
-            return false;
-        // A part starts on a new page when not even its heading and one row fit here.
-        if (y > 0 &&
-            bottom - y - headingHeight - table->headingHeight() < table->minimumRowHeight() + Epsilon) {
-            ++page;
-            y = 0;
-        }
-        table->alignTallRows(room);
-        const double firstRoom = bottom - y - headingHeight - table->headingHeight();
-        const std::vector<Segment> segments = table->paginate(firstRoom, room);
-        for (std::size_t i = 0; i < segments.size(); ++i) {
-            if (i > 0) {
-                ++page;
-                y = 0;
-            }
-            const bool first = i == 0;
-            pieces.push_back({tables.size(), page, y + (first ? headingHeight : 0), segments[i], first});
-            y += (first ? headingHeight : 0) + table->headingHeight() +
-                 (segments[i].end - segments[i].start) + mm(TitleGapMm);
-        }
-        headingHeights.push_back(headingHeight);
-        tables.push_back(std::move(table));
-        headings.push_back(std::move(heading));
-    }
-
-    QPainter painter;
-    if (!painter.begin(device))
-        return false;
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-    const std::size_t pages = page + 1;
-    std::size_t drawn = 0;
-    for (std::size_t p = 0; p < pages; ++p) {
-        if (p > 0 && !device->newPage())
-            return false;
-        painter.setPen(Qt::black);
-        if (p == 0 && titleSpace > 0)
-            title.draw(&painter, QPointF(0, 0));
-        for (; drawn < pieces.size() && pieces[drawn].page == p; ++drawn) {
-            const Piece& piece = pieces[drawn];
-            const PaperTable& table = *tables[piece.part];
-            if (piece.heading && headingHeights[piece.part] > 0) {
-                painter.setPen(Qt::black);
-                headings[piece.part]->draw(&painter, QPointF(0, piece.top - headingHeights[piece.part]));
-            }
-            table.drawHeadings(painter, piece.top);
-            table.drawBody(painter, piece.top + table.headingHeight(), piece.segment);
-        }
-        painter.setFont(footerFont);
-        painter.setPen(Qt::black);
-        const QString number = FooterText.arg(p + 1).arg(pages);
-        painter.drawText(QRectF(0, height - footerLine, width, footerLine), Qt::AlignCenter, number);
-        if (pageDone)
-            pageDone(int(p + 1), int(pages));
-    }
-    return painter.end();
+    Printout printout(device, parts.constFirst().sheet->table()->font(), titleText);
+    return printout.layOut(parts) && printout.paint(pageDone);
 }
 
 bool SheetPrinter::printToPdf(const Sheet& sheet, const QString& path, QString* error)
