@@ -176,6 +176,25 @@ bool checkPorts(const QString& ports, const QString& hosts, const QString& shown
     return true;
 }
 
+// What a URL gives before its query; the query may add only what it leaves out.
+QStringList givenByUrl(const UrlParts& parts)
+{
+    QStringList given;
+    if (!parts.credentials.section(QLatin1Char(':'), 0, 0).isEmpty())
+        given << QStringLiteral("user");
+    if (!parts.servers.isEmpty())
+        given << QStringLiteral("host");
+    for (const QString& server : parts.servers.split(QLatin1Char(','))) {
+        const qsizetype bracket = server.lastIndexOf(QLatin1Char(']'));
+        if (server.indexOf(QLatin1Char(':'), bracket < 0 ? 0 : bracket) >= 0 &&
+            !given.contains(QStringLiteral("port")))
+            given << QStringLiteral("port");
+    }
+    if (!parts.path.isEmpty())
+        given << QStringLiteral("dbname");
+    return given;
+}
+
 } // namespace
 
 int DatabaseLocation::port() const
@@ -209,6 +228,52 @@ DatabaseLocation DatabaseLocation::sqliteFile(const QString& path)
     return location;
 }
 
+bool DatabaseLocation::parseServerUrl(const QString& text, const QString& usage, DatabaseLocation* out,
+                                      QString* error)
+{
+    const QString shown = redacted(text);
+    const UrlParts parts = cut(text);
+    if (parts.servers.contains(QLatin1Char('#')) || parts.path.contains(QLatin1Char('#')) ||
+        parts.query.contains(QLatin1Char('#')))
+        return fail(error, QStringLiteral("database URL '%1' has a fragment ('#'), which names nothing in a "
+                                          "database")
+                               .arg(shown));
+    const auto items = queryItems(parts.query);
+    if (!checkParameters(items, givenByUrl(parts), shown, error))
+        return false;
+    QHash<QString, QString> said;
+    // libpq knows its schemes in lower case only.
+    const QString scheme = text.left(text.indexOf(QLatin1String("://")));
+    if (!libpqReading(scheme.toLower() + text.mid(scheme.size()), shown, &said, error))
+        return false;
+    const QString name = said.value(QStringLiteral("dbname"));
+    if (said.value(QStringLiteral("host")).isEmpty() || name.isEmpty() || name.contains(QLatin1Char('/')))
+        return fail(
+            error,
+            QStringLiteral("database URL '%1' lacks a host or a database name (%2)").arg(shown, usage));
+    if (!checkPorts(said.value(QStringLiteral("port")), said.value(QStringLiteral("host")), shown, error))
+        return false;
+    DatabaseLocation location;
+    for (const auto& item : items)
+        if (!PartsOfTheUrl.contains(item.first))
+            location.m_parameters.append(item);
+    location.m_engine = Engine::PostgreSQL;
+    location.m_host = said.value(QStringLiteral("host"));
+    location.m_ports = said.value(QStringLiteral("port"));
+    location.m_databaseName = name;
+    location.m_user = said.value(QStringLiteral("user"));
+    if (location.m_user.isEmpty())
+        location.m_user = qEnvironmentVariable("PGUSER");
+    if (location.m_user.isEmpty())
+        location.m_user = loginName();
+    location.m_password = said.value(QStringLiteral("password"));
+    location.m_passwordInText = !location.m_password.isEmpty();
+    if (location.m_password.isEmpty())
+        location.m_password = qEnvironmentVariable("PGPASSWORD");
+    *out = location;
+    return true;
+}
+
 bool DatabaseLocation::parse(const QString& text, DatabaseLocation* out, QString* error)
 {
     const QString usage = QStringLiteral(
@@ -217,64 +282,8 @@ bool DatabaseLocation::parse(const QString& text, DatabaseLocation* out, QString
         return fail(error, QStringLiteral("empty database location (%1)").arg(usage));
 
     if (text.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-        text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive)) {
-        const QString shown = redacted(text);
-        const UrlParts parts = cut(text);
-        if (parts.servers.contains(QLatin1Char('#')) || parts.path.contains(QLatin1Char('#')) ||
-            parts.query.contains(QLatin1Char('#')))
-            return fail(error,
-                        QStringLiteral("database URL '%1' has a fragment ('#'), which names nothing in a "
-                                       "database")
-                            .arg(shown));
-        // What the URL gives before its query; the query may add only what it leaves out.
-        QStringList givenByUrl;
-        if (!parts.credentials.section(QLatin1Char(':'), 0, 0).isEmpty())
-            givenByUrl << QStringLiteral("user");
-        if (!parts.servers.isEmpty())
-            givenByUrl << QStringLiteral("host");
-        for (const QString& server : parts.servers.split(QLatin1Char(','))) {
-            const qsizetype bracket = server.lastIndexOf(QLatin1Char(']'));
-            if (server.indexOf(QLatin1Char(':'), bracket < 0 ? 0 : bracket) >= 0 &&
-                !givenByUrl.contains(QStringLiteral("port")))
-                givenByUrl << QStringLiteral("port");
-        }
-        if (!parts.path.isEmpty())
-            givenByUrl << QStringLiteral("dbname");
-        const auto items = queryItems(parts.query);
-        if (!checkParameters(items, givenByUrl, shown, error))
-            return false;
-        QHash<QString, QString> said;
-        // libpq knows its schemes in lower case only.
-        const QString scheme = text.left(text.indexOf(QLatin1String("://")));
-        if (!libpqReading(scheme.toLower() + text.mid(scheme.size()), shown, &said, error))
-            return false;
-        const QString name = said.value(QStringLiteral("dbname"));
-        if (said.value(QStringLiteral("host")).isEmpty() || name.isEmpty() || name.contains(QLatin1Char('/')))
-            return fail(
-                error,
-                QStringLiteral("database URL '%1' lacks a host or a database name (%2)").arg(shown, usage));
-        if (!checkPorts(said.value(QStringLiteral("port")), said.value(QStringLiteral("host")), shown, error))
-            return false;
-        DatabaseLocation location;
-        for (const auto& item : items)
-            if (!PartsOfTheUrl.contains(item.first))
-                location.m_parameters.append(item);
-        location.m_engine = Engine::PostgreSQL;
-        location.m_host = said.value(QStringLiteral("host"));
-        location.m_ports = said.value(QStringLiteral("port"));
-        location.m_databaseName = name;
-        location.m_user = said.value(QStringLiteral("user"));
-        if (location.m_user.isEmpty())
-            location.m_user = qEnvironmentVariable("PGUSER");
-        if (location.m_user.isEmpty())
-            location.m_user = loginName();
-        location.m_password = said.value(QStringLiteral("password"));
-        location.m_passwordInText = !location.m_password.isEmpty();
-        if (location.m_password.isEmpty())
-            location.m_password = qEnvironmentVariable("PGPASSWORD");
-        *out = location;
-        return true;
-    }
+        text.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive))
+        return parseServerUrl(text, usage, out, error);
 
     QString path = text;
     if (path.startsWith(QLatin1String("sqlite:"), Qt::CaseInsensitive)) {

@@ -63,6 +63,9 @@ public:
     static QString redacted(const QString& text);
 
 private:
+    // A postgresql:// or postgres:// URL, as libpq reads it.
+    static bool parseServerUrl(const QString& text, const QString& usage, DatabaseLocation* out,
+                               QString* error);
     Engine m_engine = Engine::SQLite;
     QString m_path;
     QString m_user;
