@@ -97,22 +97,42 @@ frmPlan::frmPlan(mdlPubVar& context, QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Caption);
 
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(makeFileLine());
+    layout->addWidget(makeSheet(), 1);
+    layout->addLayout(makeButtons());
+    resize(1180, 640);
+
+    connect(m_cmdOpen, &QPushButton::clicked, this, &frmPlan::cmdOpenClick);
+    connect(m_cmdCheck, &QPushButton::clicked, this, &frmPlan::cmdCheckClick);
+    connect(m_cmdApply, &QPushButton::clicked, this, &frmPlan::cmdApplyClick);
+    connect(m_cmdExport, &QPushButton::clicked, this, &frmPlan::cmdExportClick);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &frmPlan::cmdCancelClick);
+    enableCommands();
+    m_context.registerForm(this);
+}
+
+QHBoxLayout* frmPlan::makeFileLine()
+{
     m_txtFile = new QLineEdit(this);
     m_txtFile->setObjectName(QStringLiteral("txtFile"));
     m_txtFile->setReadOnly(true);
     m_txtFile->setPlaceholderText(QStringLiteral("选择计划文件（.xlsx 或 .csv），可用“导出计划模板”生成"));
-    m_cmdOpen = new QPushButton(QStringLiteral("选择文件(&O)…"), this);
-    m_cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
+    m_cmdOpen = makeButton(QStringLiteral("选择文件(&O)…"), QStringLiteral("cmdOpen"));
     m_txtTitle = new QLineEdit(this);
     m_txtTitle->setObjectName(QStringLiteral("txtTitle"));
-    auto* fileLine = new QHBoxLayout();
-    fileLine->addWidget(new QLabel(QStringLiteral("计划文件："), this));
-    fileLine->addWidget(m_txtFile, 1);
-    fileLine->addWidget(m_cmdOpen);
-    fileLine->addSpacing(12);
-    fileLine->addWidget(new QLabel(QStringLiteral("计划名称："), this));
-    fileLine->addWidget(m_txtTitle);
+    auto* line = new QHBoxLayout();
+    line->addWidget(new QLabel(QStringLiteral("计划文件："), this));
+    line->addWidget(m_txtFile, 1);
+    line->addWidget(m_cmdOpen);
+    line->addSpacing(12);
+    line->addWidget(new QLabel(QStringLiteral("计划名称："), this));
+    line->addWidget(m_txtTitle);
+    return line;
+}
 
+Sheet* frmPlan::makeSheet()
+{
     m_fbPlan = new Sheet(this);
     m_fbPlan->setObjectName(QStringLiteral("fbPlan"));
     m_fbPlan->setReadOnly(true);
@@ -124,35 +144,29 @@ frmPlan::frmPlan(mdlPubVar& context, QWidget* parent)
         m_fbPlan->setColText(c, headings.at(c - 1));
         m_fbPlan->setColWidth(c, widths[c - 1]);
     }
+    return m_fbPlan;
+}
+
+QHBoxLayout* frmPlan::makeButtons()
+{
     m_lblTotal = new QLabel(this);
     m_lblTotal->setObjectName(QStringLiteral("lblTotal"));
-
-    m_cmdCheck = new QPushButton(QStringLiteral("检查计划(&C)"), this);
-    m_cmdCheck->setObjectName(QStringLiteral("cmdCheck"));
-    m_cmdApply = new QPushButton(QStringLiteral("执行计划(&A)"), this);
-    m_cmdApply->setObjectName(QStringLiteral("cmdApply"));
-    m_cmdExport = new QPushButton(QStringLiteral("导出检查结果(&E)"), this);
-    m_cmdExport->setObjectName(QStringLiteral("cmdExport"));
-    m_cmdCancel = new QPushButton(QStringLiteral("关闭"), this);
-    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cmdCheck = makeButton(QStringLiteral("检查计划(&C)"), QStringLiteral("cmdCheck"));
+    m_cmdApply = makeButton(QStringLiteral("执行计划(&A)"), QStringLiteral("cmdApply"));
+    m_cmdExport = makeButton(QStringLiteral("导出检查结果(&E)"), QStringLiteral("cmdExport"));
+    m_cmdCancel = makeButton(QStringLiteral("关闭"), QStringLiteral("cmdCancel"));
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(m_lblTotal, 1);
     for (QPushButton* button : {m_cmdCheck, m_cmdApply, m_cmdExport, m_cmdCancel})
         buttons->addWidget(button);
+    return buttons;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(fileLine);
-    layout->addWidget(m_fbPlan, 1);
-    layout->addLayout(buttons);
-    resize(1180, 640);
-
-    connect(m_cmdOpen, &QPushButton::clicked, this, &frmPlan::cmdOpenClick);
-    connect(m_cmdCheck, &QPushButton::clicked, this, &frmPlan::cmdCheckClick);
-    connect(m_cmdApply, &QPushButton::clicked, this, &frmPlan::cmdApplyClick);
-    connect(m_cmdExport, &QPushButton::clicked, this, &frmPlan::cmdExportClick);
-    connect(m_cmdCancel, &QPushButton::clicked, this, &frmPlan::cmdCancelClick);
-    enableCommands();
-    m_context.registerForm(this);
+QPushButton* frmPlan::makeButton(const QString& text, const QString& name)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(name);
+    return button;
 }
 
 frmPlan::~frmPlan() = default;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -79,6 +80,11 @@ private:
     void tell(const QString& text, bool information = false);
     bool ask(const QString& text);
     void enableCommands();
+    // The window's parts, made once by the constructor.
+    QHBoxLayout* makeFileLine();
+    Sheet* makeSheet();
+    QHBoxLayout* makeButtons();
+    QPushButton* makeButton(const QString& text, const QString& name);
 
     mdlPubVar& m_context;
     std::unique_ptr<WindowPrompt> m_ownPrompt;
