@@ -74,6 +74,11 @@ CommandLine::CommandLine()
                    QStringLiteral("Show this help and exit.")),
       m_versionOption(QStringLiteral("version"), QStringLiteral("Show the version and exit."))
 {
+    setUpParser();
+}
+
+void CommandLine::setUpParser()
+{
     m_parser.setApplicationDescription(QStringLiteral(
         "The reference host of the BTS relocation component: opens the resource database, "
         "loads the component and shows its main window.\n\n"

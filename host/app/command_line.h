@@ -51,6 +51,8 @@ public:
     QString helpText() const;
 
 private:
+    // The program's description, its positional argument and its options, for the parser.
+    void setUpParser();
     static bool parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error);
     // Each takes its options' values; false, with what is wrong, for a value that cannot be.
     bool parseConnection(QString* error);
