@@ -241,7 +241,7 @@ bool PlanSnapshot::loadRooms(const QStringList& roomCodes, QString* error)
 
 void PlanSnapshot::relocated(const MoveBtsState& state)
 {
-    const QString n = state.n();
+    const QString n = state.tableLetter();
     const auto table = m_bts.find(n);
     if (table == m_bts.end())
         return;

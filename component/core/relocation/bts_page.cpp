@@ -118,7 +118,7 @@ void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, Prope
 void BtsPage::addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
                          PropertyItem* row)
 {
-    const QString resTable = QStringLiteral("res_") + state.n() + QStringLiteral("bts");
+    const QString resTable = QStringLiteral("res_") + state.tableLetter() + QStringLiteral("bts");
     const QString rule = FieldRules::getResRule(context, resTable, field.name, state.fields);
     if (rule.trimmed() == YesNoRule)
         mdlPubFun::AddListOptions(row, YesNoOptions);

@@ -161,7 +161,7 @@ QString BtsSave::setPiece(const MoveBtsState& state, const BtsField& field)
 
 QStringList BtsSave::updateStatements(const MoveBtsState& state)
 {
-    const QString n = state.n();
+    const QString n = state.tableLetter();
     if (n.isEmpty())
         return {};
     QStringList sets;

@@ -114,7 +114,7 @@ void CellLoader::viewCell(const mdlPubVar& context, MoveBtsState& state, const Q
     state.cellCount = rs->RecordCount();
     state.cellList.reserve(state.cellCount);
     state.cellMap.reserve(state.cellCount);
-    const QString view = QStringLiteral("res_") + state.n() + QStringLiteral("cell");
+    const QString view = QStringLiteral("res_") + state.tableLetter() + QStringLiteral("cell");
     int index = 0;
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext(), ++index) {
         const CellEntry cell{rs->Text(QStringLiteral("cellcode")), rs->Text(QStringLiteral("ci")),

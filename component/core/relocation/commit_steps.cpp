@@ -8,7 +8,7 @@ namespace corvan {
 
 QString CommitSteps::cellDeleteStatement(const MoveBtsState& state)
 {
-    const QString n = state.n();
+    const QString n = state.tableLetter();
     if (n.isEmpty())
         return {};
     QString where;
@@ -46,7 +46,7 @@ QString CommitSteps::lineDeleteStatement(const QString& n, const LineEntry& line
 
 QStringList CommitSteps::lineDeleteStatements(const MoveBtsState& state)
 {
-    const QString n = state.n();
+    const QString n = state.tableLetter();
     if (n.isEmpty())
         return {};
     QStringList statements;
@@ -61,7 +61,7 @@ bool CommitSteps::delLineDataFromDB(const mdlPubVar& context, const MoveBtsState
     // Both counts matter: a BTS may have feeders without a single antenna.
     if (state.antCount == 0 && state.lineCount == 0)
         return true;
-    const QString n = state.n();
+    const QString n = state.tableLetter();
     if (n.isEmpty())
         return false;
     for (const LineEntry& line : state.lineList) {

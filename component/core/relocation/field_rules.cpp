@@ -115,7 +115,7 @@ QString FieldRules::numberLiteral(const QString& value)
 
 QString FieldRules::countStatement(const MoveBtsState& state, const QStringList& keys)
 {
-    const QString n = state.n();
+    const QString n = state.tableLetter();
     if (n.isEmpty())
         return {};
     QString condition;

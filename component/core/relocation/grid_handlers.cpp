@@ -108,7 +108,7 @@ bool GridHandlers::popupChosen(const mdlPubVar& context, const MoveBtsState& sta
 {
     if (!item || item->Key() != ItemKey::MenuEntry)
         return false;
-    const QString n = state.n();
+    const QString n = state.tableLetter();
     if (n.isEmpty())
         return false;
     // The stored record, whatever has been edited on the page since.

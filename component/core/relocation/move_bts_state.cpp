@@ -6,7 +6,7 @@
 
 namespace corvan {
 
-QString MoveBtsState::n() const
+QString MoveBtsState::tableLetter() const
 {
     return networkName(net);
 }

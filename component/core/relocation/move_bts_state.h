@@ -76,7 +76,7 @@ struct MoveBtsState {
 
     // The lower-case letter for table, view and column names; empty for a letter other
     // than G, C or D.
-    QString n() const;
+    QString tableLetter() const;
     // Back to nothing loaded; the showBts arguments stay.
     void clearLoaded();
     // Whether the relocation takes the BTS out of its room: its room is to be modified or

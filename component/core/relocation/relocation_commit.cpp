@@ -73,7 +73,7 @@ CommitOutcome failure(const SystemDb& db, bool atomic,
 
 QString RelocationCommit::storedNumberStatement(const MoveBtsState& state)
 {
-    return QStringLiteral("select basenum from res_") + state.n() + QStringLiteral("bts where basecode='") +
+    return QStringLiteral("select basenum from res_") + state.tableLetter() + QStringLiteral("bts where basecode='") +
            sqlText(state.btsCode) + QLatin1Char('\'');
 }
 
@@ -96,7 +96,7 @@ bool RelocationCommit::saveBtsDataInDB(const mdlPubVar& context, const MoveBtsSt
 CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const MoveBtsState& state)
 {
     const SystemDb& db = context.db();
-    if (state.n().isEmpty())
+    if (state.tableLetter().isEmpty())
         return CommitOutcome::refused(StaleBtsMessage);
     // A query that fails is the database's failure, not a sign that someone else was here.
     bool failed = false;
