@@ -39,8 +39,8 @@ Read readSheet(const QString& path)
 }
 
 // A workbook written by libxlsxwriter: a sheet before the plan's, then 调整计划 with texts
-// (one of them in formatted runs), numbers, a date and a date with a time (date formats), a boolean and an empty row. In
-// constant memory the library writes every text as an inline string, else as a shared one.
+// (one of them in formatted runs), numbers, a date and a date with a time (date formats), a boolean and an
+// empty row. In constant memory the library writes every text as an inline string, else as a shared one.
 void writeWithLibxlsxwriter(const QString& path, bool inlineStrings)
 {
     lxw_workbook_options options{};

@@ -73,8 +73,8 @@ CommitOutcome failure(const SystemDb& db, bool atomic,
 
 QString RelocationCommit::storedNumberStatement(const MoveBtsState& state)
 {
-    return QStringLiteral("select basenum from res_") + state.tableLetter() + QStringLiteral("bts where basecode='") +
-           sqlText(state.btsCode) + QLatin1Char('\'');
+    return QStringLiteral("select basenum from res_") + state.tableLetter() +
+           QStringLiteral("bts where basecode='") + sqlText(state.btsCode) + QLatin1Char('\'');
 }
 
 bool RelocationCommit::saveBtsDataInDB(const mdlPubVar& context, const MoveBtsState& state)
