@@ -217,11 +217,11 @@ int main(int argc, char* argv[])
     shared->editValue(shared->Items().GetItem(QStringLiteral("belongroom")),
                       RoomLookup::GetRoomName(context, target));
     grab(move, out, "room-move-page0.png");
-    move->cmdNextClick();
+    tools::press(move, "cmdNext");
     grab(move, out, "room-move-page1.png");
-    move->cmdNextClick();
+    tools::press(move, "cmdNext");
     grab(move, out, "room-move-finish.png");
-    if (!move->cmdOkClick())
+    if (!tools::press(move, "cmdOk"))
         return 1;
 
     // Where the G BTS has been: from the main window, showing the room it went to.
@@ -248,7 +248,8 @@ int main(int argc, char* argv[])
     const auto reverse = [&](frmReverseBts* window, const QString& code) {
         if (!window)
             return;
-        std::printf("reversal of %s: %s\n", qPrintable(code), window->cmdOkClick() ? "committed" : "refused");
+        std::printf("reversal of %s: %s\n", qPrintable(code),
+                    tools::press(window, "cmdOk") ? "committed" : "refused");
         QApplication::processEvents();
     };
     reverse(reversal, record);
@@ -272,7 +273,11 @@ int main(int argc, char* argv[])
     auto* planWindow = context.form<frmPlan>(QStringLiteral("frmPlan"));
     if (!planWindow || !planWindow->openFile(plan))
         return 1;
-    std::printf("plan check: %s\n", planWindow->cmdCheckClick() ? "every row passes" : "rows refused");
+    tools::press(planWindow, "cmdCheck");
+    std::printf("plan check: %s\n",
+                planWindow->findChild<QPushButton*>(QStringLiteral("cmdApply"))->isEnabled()
+                    ? "every row passes"
+                    : "rows refused");
     // Wide enough for the longest reason to be read whole.
     planWindow->resize(1400, 420);
     planWindow->sheet()->setColWidth(6, 480);

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "shots_host.h"
 
+#include <QPointer>
+#include <QPushButton>
+
 #include <cstdio>
 
 #include "desktop/sheet_service_impl.h"
@@ -21,6 +24,13 @@ bool ShotsHost::open(const QString& database, const QString& user, const QDir& o
     m_services->sheets()->setDoneNotifier(
         [](const QString& written) { std::printf("exported: %s\n", qPrintable(written)); });
     return true;
+}
+
+bool press(QWidget* window, const char* button)
+{
+    const QPointer<QWidget> alive(window);
+    window->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+    return !alive || !alive->isVisible();
 }
 
 } // namespace corvan::tools

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QString>
+#include <QWidget>
 #include <memory>
 
 #include "data/sql_data_service.h"
@@ -25,5 +26,8 @@ private:
     host::SqlDataService m_data;
     std::unique_ptr<host::HostServices> m_services;
 };
+
+// Presses a window's button as a user does; true when the window closed on it (work done).
+bool press(QWidget* window, const char* button);
 
 } // namespace corvan::tools

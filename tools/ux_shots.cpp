@@ -94,8 +94,8 @@ bool relocate(clsMain& component, frmMain* main, const QString& city, const QStr
             grid->editValue(items.GetItem(QStringLiteral("belongroom")), target.caption);
             break;
         }
-    wizard->cmdNextClick();
-    wizard->cmdOkClick();
+    tools::press(wizard, "cmdNext");
+    tools::press(wizard, "cmdOk");
     settle(); // the wizard leaves the collection once its close has been processed
     const bool done = !component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
     if (!done)

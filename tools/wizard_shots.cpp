@@ -28,6 +28,7 @@
 #include "printed_prompt.h"
 #include "relocation/frm_move_bts.h"
 #include "relocation/room_picker_dialog.h"
+#include "shots_host.h"
 #include "ui/active_bar.h"
 
 using namespace corvan;
@@ -142,7 +143,7 @@ int main(int argc, char* argv[])
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
     wizard->grab().save(out.filePath(QStringLiteral("wizard-page0.png")));
-    wizard->cmdNextClick();
+    tools::press(wizard, "cmdNext");
     for (int i = 0; i < 5; ++i)
         QApplication::processEvents();
     wizard->grab().save(out.filePath(QStringLiteral("wizard-finish.png")));

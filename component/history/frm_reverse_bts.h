@@ -32,10 +32,6 @@ public:
     const QString& refusal() const { return m_refusal; }
     const QList<QStringList>& rows() const { return m_rows; }
 
-    // The buttons' work. OK reverses; true when it was done.
-    bool cmdOkClick();
-    void cmdCancelClick();
-
 signals:
     // The record was reversed by the new record.
     void reversed(const QString& discode, const QString& reversal);
@@ -44,6 +40,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The buttons' work. OK reverses; true when it was done.
+    bool cmdOkClick();
+    void cmdCancelClick();
     mdlPubVar& m_context;
     QString m_discode;
     QString m_refusal;

@@ -48,12 +48,6 @@ public:
     const MoveBtsState& state() const;
     int currentPage() const;
 
-    // The buttons' work, also reachable from tests and the keyboard.
-    void cmdNextClick();
-    void cmdPrevClick();
-    void cmdOkClick();
-    void cmdCancelClick();
-
     // The question a wizard with edits asks before another BTS replaces them.
     static const QString DiscardQuestion;
     // The question Escape asks of a wizard with edits before it closes.
@@ -72,6 +66,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The buttons' work, also reachable from tests and the keyboard.
+    void cmdNextClick();
+    void cmdPrevClick();
+    void cmdOkClick();
+    void cmdCancelClick();
     void setUp();
     QWidget* buildBtsPage();
     QWidget* buildCellPage();

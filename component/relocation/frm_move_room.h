@@ -46,11 +46,6 @@ public:
     int currentPage() const;
     QTreeWidgetItem* btsItem(const QString& net) const;
 
-    void cmdNextClick();
-    void cmdPrevClick();
-    bool cmdOkClick();
-    // Closes the window; with edits, only when the user agrees to give them up.
-    void cmdCancelClick();
     // Opens the target room picker for the shared room row; typed starts its filter.
     void pickRoom(const QString& typed = QString());
 
@@ -67,6 +62,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void cmdNextClick();
+    void cmdPrevClick();
+    bool cmdOkClick();
+    // Closes the window; with edits, only when the user agrees to give them up.
+    void cmdCancelClick();
     void buildPages(const QMap<QString, AttrTable>& tables, QMap<QString, PropertyItems*>& pages);
     QWidget* buildFirstPage();
     void buildButtons();

@@ -39,14 +39,8 @@ public:
     explicit frmPlan(mdlPubVar& context, QWidget* parent = nullptr);
     ~frmPlan() override;
 
-    // cmdOpen: asks for a file (through the chooser, by default a file dialog) and reads it.
-    void cmdOpenClick();
     // Reads a plan; false after telling the user why not.
     bool openFile(const QString& path);
-    bool cmdCheckClick();
-    bool cmdApplyClick();
-    bool cmdExportClick();
-    void cmdCancelClick();
 
     PlanRun& run() const { return *m_run; }
     Sheet* sheet() const { return m_fbPlan; }
@@ -67,6 +61,12 @@ signals:
     void applied(const QString& plan);
 
 private:
+    bool cmdCheckClick();
+    bool cmdApplyClick();
+    bool cmdExportClick();
+    void cmdCancelClick();
+    // cmdOpen: asks for a file (through the chooser, by default a file dialog) and reads it.
+    void cmdOpenClick();
     // The file as it stands now against the one read last: the same bytes, other bytes (read
     // into a new run), or no longer readable (error says why).
     enum class FileNow { Same, Changed, Unreadable };

@@ -393,9 +393,8 @@ TEST_F(DeskTest, HistoryByKeyboardQueryRecordAndReversal)
     ASSERT_NE(move, nullptr);
     move->move().setChosen(QStringLiteral("C"), false);
     move->move().chooseRoom(QStringLiteral("三号机房"));
-    move->cmdNextClick();
-    move->cmdNextClick();
-    ASSERT_TRUE(move->cmdOkClick()) << prompt.shown.join(u'/').toStdString();
+    for (const char* name : {"cmdNext", "cmdNext", "cmdOk"})
+        move->findChild<QPushButton*>(QString::fromLatin1(name))->click();
     ASSERT_EQ(db.rows(QStringLiteral("select gbts from res_baseroom where roomcode='%1'")
                           .arg(test::Fixture::roomCode(4))),
               QStringList{QStringLiteral("101")});

@@ -87,7 +87,7 @@ TEST_F(PlanWindow, ARefusedRowBlocksTheApplyTheResultIsExportedAndTheFileAsSaved
     EXPECT_EQ(window.sheet()->TextRC(2, 6), QStringLiteral("找不到编号为 9999999 的C网基站"));
     EXPECT_EQ(prompt.shown, QStringList{QStringLiteral(
                                 "计划中有 1 行不能调整（见“结果”一列），请修改计划文件，保存后再检查。")});
-    EXPECT_FALSE(window.cmdApplyClick());
+    EXPECT_FALSE(window.findChild<QPushButton*>(QStringLiteral("cmdApply"))->isEnabled());
     EXPECT_EQ(PlanFixture::resources(db), before);
 
     // The exported result names its columns under the title, then the rows as shown.
@@ -129,7 +129,7 @@ TEST_F(PlanWindow, ARefusedRowBlocksTheApplyTheResultIsExportedAndTheFileAsSaved
     const QStringList gone = pressed("cmdCheck");
     ASSERT_EQ(gone.size(), 1);
     EXPECT_TRUE(gone.at(0).startsWith(frmPlan::Unreadable)) << gone.at(0).toStdString();
-    EXPECT_FALSE(window.cmdApplyClick());
+    EXPECT_FALSE(window.findChild<QPushButton*>(QStringLiteral("cmdApply"))->isEnabled());
 
     // Chosen again and checked, then saved once more (by a program that writes no byte-order
     // mark): the apply checks the saved file, asks and applies it once, the plan kept with its
@@ -194,7 +194,7 @@ TEST_F(PlanWindow, FileDialogsInTheDatabasesFolderLeaveItsLocksInPlace)
     } dialogs[] = {
         {"选择文件",
          [&] {
-             window.cmdOpenClick();
+             window.findChild<QPushButton*>(QStringLiteral("cmdOpen"))->click();
          }},
         {"导出计划模板",
          [&] {

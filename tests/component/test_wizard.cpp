@@ -432,7 +432,7 @@ TEST_F(MoveBtsTest, WithoutABtsPageNextStaysClosed)
     host.recorder()->failWhen([](const QString& sql) { return sql.contains(QLatin1String("gui_option")); });
     wizard->showBts(QStringLiteral("G"), main->attrMap(), true);
     EXPECT_FALSE(button("cmdNext")->isEnabled());
-    wizard->cmdNextClick();
+    QTest::keyClick(wizard, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(wizard->currentPage(), 0);
     host.recorder()->failWhen({});
     wizard->showBts(QStringLiteral("G"), main->attrMap(), true);
