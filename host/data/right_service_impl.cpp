@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "data/right_service_impl.h"
 
+#include "data/sql_quote.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -21,13 +23,6 @@ bool cityBefore(const QString& a, const QString& b)
     if (aNumeric && aValue != bValue)
         return aValue < bValue;
     return a < b;
-}
-
-QString quoted(const QString& text)
-{
-    QString doubled = text;
-    doubled.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
 }
 
 } // namespace
@@ -77,7 +72,7 @@ QString RightServiceImpl::GetRightCityList(const QString& function)
 {
     QStringList items;
     for (const QString& city : cities(function))
-        items.append(quoted(city));
+        items.append(sqlQuoted(city));
     return items.join(QLatin1Char(','));
 }
 

@@ -2,6 +2,7 @@
 #include "data/sql_data_service.h"
 
 #include "data/pg_rows.h"
+#include "data/sql_quote.h"
 #include "data/sqlite_dialect.h"
 #include "data/sqlite_locks.h"
 #include "data/sqlite_rows.h"
@@ -578,8 +579,7 @@ bool SqlDataService::LockCities(const QStringList& cityIds)
     cities.sort();
     QStringList quoted;
     for (const QString& city : std::as_const(cities))
-        quoted << QLatin1Char('\'') + QString(city).replace(QLatin1Char('\''), QStringLiteral("''")) +
-                      QLatin1Char('\'');
+        quoted << sqlQuoted(city);
     // Locked as they come, in the order of their codes: two writers never wait for each other
     // in a circle.
     QSqlQuery lock(database());

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "data/sql_trace.h"
 
+#include "data/sql_quote.h"
+
 namespace corvan::host {
 
 namespace {
@@ -57,10 +59,7 @@ QString SqlTrace::bound(const QString& statement, const QStringList& values)
     QStringList literals;
     literals.reserve(values.size());
     for (const QString& value : values)
-        literals << (value.isNull() ? QStringLiteral("null")
-                                    : QLatin1Char('\'') +
-                                          QString(value).replace(QLatin1Char('\''), QLatin1String("''")) +
-                                          QLatin1Char('\''));
+        literals << (value.isNull() ? QStringLiteral("null") : sqlQuoted(value));
     return statement + QStringLiteral(" -- ") + literals.join(QLatin1Char(','));
 }
 
