@@ -14,14 +14,12 @@ if(NOT DEFINED CMAKE_INSTALL_LIBDIR AND CMAKE_LIBRARY_ARCHITECTURE AND EXISTS /e
 endif()
 include(GNUInstallDirs)
 
-# The libraries corvan and its plug-in load. A new library target is one more line here.
+# The shared libraries corvan and its plug-in load: the controls, which a host's developer
+# links too. The component's and the host's own libraries are static, inside the plug-in and
+# the program. A new shared library target is one more line here.
 set(CORVAN_INSTALLED_LIBRARIES
   corvan-items
   corvan-controls
-  corvan-core
-  corvan-component
-  corvan-host-data
-  corvan-host-desktop
 )
 
 set(CORVAN_INSTALL_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/corvan)
@@ -70,7 +68,7 @@ function(corvan_install_rules)
   install(TARGETS ${CORVAN_INSTALLED_LIBRARIES}
     LIBRARY DESTINATION ${CORVAN_INSTALL_PRIVATE_LIBDIR} COMPONENT runtime NAMELINK_SKIP)
   install(TARGETS prjCorvan LIBRARY DESTINATION ${CORVAN_INSTALL_PLUGINDIR} COMPONENT runtime)
-  # The .xlsx reader module, which the sheet service loads from beside its own library.
+  # The .xlsx reader module, which the sheet service loads from beside the controls' library.
   install(TARGETS corvan-xlsx-reader LIBRARY DESTINATION ${CORVAN_INSTALL_PRIVATE_LIBDIR} COMPONENT runtime)
   install(FILES ${PROJECT_SOURCE_DIR}/db/schema-sqlite.sql ${PROJECT_SOURCE_DIR}/db/schema-postgresql.sql
     DESTINATION ${CORVAN_INSTALL_DATADIR} COMPONENT runtime)

@@ -291,13 +291,15 @@ bool SheetServiceImpl::finish(Sheet* sheet, bool done, const QString& path, cons
 
 namespace {
 
-// The .xlsx reader module beside this library, loaded once
-// (xlsx/xlsx_reader.h says why); null with the reason when it cannot be.
+// The .xlsx reader module, loaded once (xlsx/xlsx_reader.h says why); null with the
+// reason when it cannot be. It sits beside the controls' shared library, in the build's
+// library folder as in an installed corvan's private one; this code itself may be linked
+// into any program.
 ReadXlsx xlsxReader(QString* reason)
 {
     static const auto loaded = []() -> std::pair<ReadXlsx, QString> {
         Dl_info self{};
-        if (dladdr(reinterpret_cast<void*>(&xlsxReader), &self) == 0 || !self.dli_fname)
+        if (dladdr(static_cast<const void*>(&Sheet::staticMetaObject), &self) == 0 || !self.dli_fname)
             return {nullptr, u"找不到读取 .xlsx 的模块（无法确定主机库的位置）"_s};
         const QString path = QFileInfo(QString::fromLocal8Bit(self.dli_fname))
                                  .absoluteDir()

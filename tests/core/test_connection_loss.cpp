@@ -21,8 +21,6 @@ using corvan::test::WizardFixture;
 
 namespace {
 
-const QString Lost = ConnectionLoss::message(ConnectionLoss::Work::Relocation);
-
 class ConnectionLossTest : public corvan::test::WizardContextTest {
 protected:
     void SetUp() override
@@ -103,7 +101,9 @@ TEST_F(ConnectionLossTest, ABreakAnywhereInTheCommitLeavesEveryTableAsItWasAndTh
         EXPECT_FALSE(done);
         ASSERT_EQ(prompt.shown.size(), 1);
         const QString told = prompt.shown.first();
-        EXPECT_TRUE(told.startsWith(Lost + QStringLiteral("\r\n"))) << told.toStdString();
+        EXPECT_TRUE(told.startsWith(ConnectionLoss::message(ConnectionLoss::Work::Relocation) +
+                                    QStringLiteral("\r\n")))
+            << told.toStdString();
         EXPECT_EQ(WizardFixture::dump(db), before);
     }
     // Once the database is there again, the same Commit goes through.

@@ -25,8 +25,8 @@ using corvan::test::WizardFixture;
 
 namespace {
 
-const QString Success = RelocationCommit::SuccessMessage;
-const QString Undone = RelocationCommit::UndoneMessage;
+const QString& Success = RelocationCommit::SuccessMessage;
+const QString& Undone = RelocationCommit::UndoneMessage;
 
 class SessionTest : public corvan::test::WizardContextTest {
 protected:

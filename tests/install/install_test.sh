@@ -137,6 +137,21 @@ $(diff <(echo "$help") <(echo "$manual") || true)"
     grep -vE "${own}${library#*:}(::|\$)" <<<"$exported" | grep . &&
       fail "libcorvan-${library%%:*} exports more than its marked classes"
   done
+  # The component and the host live inside the plug-in and the program: the plug-in shows
+  # a host its factory, the reader module its one function, the program nothing of ours.
+  local module entries
+  for module in "$CORVAN_PLUGINDIR/libprjCorvan.so":'qt_plugin_instance qt_plugin_query_metadata_v2' \
+    "$CORVAN_LIBDIR/libcorvan-xlsx-reader.so":'corvan_read_xlsx' "$CORVAN_BINDIR/corvan":''; do
+    exported=$(nm -DC --defined-only "$stage/${module%%:*}" | cut -d' ' -f3- | grep -E "$own|^(corvan|qt_plugin)_" || true)
+    entries=$(tr ' ' '\n' <<<"${module#*:}" | grep . || true)
+    [ "$exported" = "$entries" ] || fail "${module%%:*} exports '$(echo $exported)', not '${module#*:}'"
+  done
+  # The private library folder holds the shared libraries above and the reader, nothing more.
+  local name known
+  known=" libcorvan-xlsx-reader $(for soname in $CORVAN_LIBRARIES; do echo -n "${soname%%.so*} "; done)"
+  while read -r name; do
+    [[ $known == *" ${name%%.so*} "* ]] || fail "$CORVAN_LIBDIR holds $name, which is no installed library"
+  done < <(find "$stage/$CORVAN_LIBDIR" -maxdepth 1 -name '*.so*' -printf '%f\n')
 
   # pkg-config finds the staged controls library and plug-in.
   local pc_dir=$stage/${CORVAN_LIBDIR%/corvan}/pkgconfig
