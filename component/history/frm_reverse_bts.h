@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include "core/context/wizard_prompt.h"
+#include "core/relocation/summary_row.h"
 
 class QPushButton;
 
@@ -30,7 +31,7 @@ public:
     // The record to reverse, and whether it may be (the refusal otherwise).
     const QString& discode() const { return m_discode; }
     const QString& refusal() const { return m_refusal; }
-    const QList<QStringList>& rows() const { return m_rows; }
+    const SummaryRows& rows() const { return m_rows; }
 
 signals:
     // The record was reversed by the new record.
@@ -46,7 +47,7 @@ private:
     mdlPubVar& m_context;
     QString m_discode;
     QString m_refusal;
-    QList<QStringList> m_rows;
+    SummaryRows m_rows;
     Sheet* m_fbReverse = nullptr;
     QPushButton* m_cmdOk = nullptr;
     QPushButton* m_cmdCancel = nullptr;

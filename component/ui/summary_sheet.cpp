@@ -37,8 +37,7 @@ void SummarySheet::prepare(SheetService* service, Sheet* sheet)
     sheet->setColText(4, QStringLiteral("修改属性"));
 }
 
-void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows,
-                         const QString& note)
+void SummarySheet::paint(SheetService* service, Sheet* sheet, const SummaryRows& rows, const QString& note)
 {
     if (!service || !sheet)
         return;
@@ -49,23 +48,23 @@ void SummarySheet::paint(SheetService* service, Sheet* sheet, const QList<QStrin
         sheet->setMaxCol(Columns);
     int r = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const QStringList& row = rows.at(i);
+        const QStringList texts = rows.at(i).texts();
         sheet->setMaxRow(++r);
         if (i == 0) {
             service->AlignRange(sheet, r, 1, r, Columns, true);
-            sheet->setTextRC(r, 1, row.value(0));
+            sheet->setTextRC(r, 1, texts.value(0));
             if (!note.isEmpty()) {
                 sheet->setMaxRow(++r);
                 sheet->setSpan(r, 1, r, Columns);
                 sheet->setTextRC(r, 1, note);
             }
-        } else if (ChangeSummary::isBand(row)) {
+        } else if (rows.at(i).isBand()) {
             service->AlignRange(sheet, r, 1, r, Columns, true);
             service->StyleRange(sheet, r, 1, r, 1, ChangeSummary::BandForeground,
                                 ChangeSummary::BandBackground, -1, ChangeSummary::BandFontSize, -1);
         } else {
             for (int c = 1; c <= Columns; ++c)
-                sheet->setTextRC(r, c, row.value(c - 1));
+                sheet->setTextRC(r, c, texts.value(c - 1));
         }
     }
     fitColumns(sheet);

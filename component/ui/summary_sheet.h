@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QList>
-#include <QStringList>
+#include <QString>
+
+#include "core/relocation/summary_row.h"
 
 namespace corvan {
 
@@ -19,7 +20,7 @@ public:
     // The rows from an empty sheet: the title across it, the note (when there is one) on a
     // line of its own across it, each section's band across it and styled as one, then the
     // data rows; the columns then widen to their texts.
-    static void paint(SheetService* service, Sheet* sheet, const QList<QStringList>& rows,
+    static void paint(SheetService* service, Sheet* sheet, const SummaryRows& rows,
                       const QString& note = QString());
     // Widens each column to the longest text of its data rows and its heading; the title,
     // note and bands span the sheet and do not count.

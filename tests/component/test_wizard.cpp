@@ -203,7 +203,7 @@ TEST_F(MoveBtsTest, NextShowsTheSummaryAndCommitClosesTheWizard)
     EXPECT_EQ(rows.takeAt(1), QStringLiteral("本次调整将删除：小区 4 个，天线 6 副，馈线 5 条|||"));
     ASSERT_EQ(rows.size(), wizard->session().summary().size());
     for (qsizetype i = 0; i < rows.size(); ++i)
-        EXPECT_EQ(rows.at(i), wizard->session().summary().at(i).join(QLatin1Char('|'))) << i;
+        EXPECT_EQ(rows.at(i), wizard->session().summary().at(i).texts().join(QLatin1Char('|'))) << i;
     EXPECT_EQ(rows.at(2), QStringLiteral("BTS|所属机房|一号机房|三号机房"));
 
     // Back keeps the values; Next again paints the summary from scratch.

@@ -204,8 +204,8 @@ TEST_F(BtsPageTest, TheLastFieldIsWrittenWhenModifiedOrCleared)
         EXPECT_EQ(BtsSave::updateStatements(state),
                   QStringList{u"update res_gbts set remark='%1' where basecode='%2'"_s.arg(
                       written, Fixture::btsCode(101))});
-        const QList<QStringList> summary = ChangeSummary::rows(context, state);
-        EXPECT_EQ(summary.last(), (QStringList{u"BTS"_s, u"备注"_s, u"老站"_s, written}));
+        const SummaryRows summary = ChangeSummary::rows(context, state);
+        EXPECT_EQ(summary.last().texts(), (QStringList{u"BTS"_s, u"备注"_s, u"老站"_s, written}));
         EXPECT_TRUE(RelocationRecord::disinfo(summary).contains(entry + RelocationRecord::LineMarker))
             << RelocationRecord::disinfo(summary).toStdString();
         ASSERT_TRUE(RelocationCommit::saveBtsDataInDB(context, state));

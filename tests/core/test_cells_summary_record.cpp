@@ -297,8 +297,8 @@ MoveBtsState unchanged()
 QStringList summary(const mdlPubVar& context, const MoveBtsState& state)
 {
     QStringList out;
-    for (const QStringList& row : ChangeSummary::rows(context, state))
-        out << (ChangeSummary::isBand(row) ? u"band"_s : QString()) + row.join(u'|');
+    for (const SummaryRow& row : ChangeSummary::rows(context, state))
+        out << (row.isBand() ? u"band"_s : QString()) + row.texts().join(u'|');
     return out;
 }
 
@@ -369,21 +369,42 @@ TEST_F(ChangeSummaryTest, SectionsOnlyWhereThereIsSomething)
     EXPECT_EQ(summary(context, s), (QStringList{u"未知 D网基站:  调整记录|||"_s, Band}));
 }
 
-// Rows of four texts: rows apart by ';', texts by '|'.
-QList<QStringList> rows(const char* texts)
+using Kind = SummaryRow::Kind;
+using Action = SummaryRow::Action;
+
+// Summary rows written as the sheet shows them: rows apart by ';', texts by '|'; the first
+// row is the title, an empty one a band.
+SummaryRows rows(const char* texts)
 {
-    QList<QStringList> out;
+    const std::map<QString, Kind> kinds{{u"BTS"_s, Kind::Bts},
+                                        {u"机房"_s, Kind::Room},
+                                        {u"CELL"_s, Kind::Cell},
+                                        {u"天线"_s, Kind::Antenna},
+                                        {u"馈线"_s, Kind::Feeder}};
+    SummaryRows out;
     for (const QString& row : QString::fromUtf8(texts).split(u';')) {
-        out << row.split(u'|');
-        while (out.last().size() < 4)
-            out.last() << QString();
+        QStringList t = row.split(u'|');
+        while (t.size() < 4)
+            t << QString();
+        const Kind kind = kinds.count(t[0]) ? kinds.at(t[0]) : Kind::Band;
+        if (out.isEmpty())
+            out << SummaryRow::title(t[0]);
+        else if (row.isEmpty())
+            out << SummaryRow::band();
+        else if (kind == Kind::Bts || kind == Kind::Room)
+            out << SummaryRow::change(kind, t[1], t[2], t[3]);
+        else
+            out << SummaryRow::resource(kind, t[1], t[2],
+                                        t[3] == u"删除"_s   ? Action::Delete
+                                        : t[3] == u"恢复"_s ? Action::Restore
+                                                            : Action::Change);
     }
     return out;
 }
 
 // The finish page of a G relocation from 一号机房 to 二号机房 that deletes a cell, an
 // antenna and a feeder, and the disinfo it is stored as.
-const QList<QStringList> WorkedExample =
+const SummaryRows WorkedExample =
     rows("甲市 G网基站: 一号机房 调整记录;;BTS|所属机房|一号机房|二号机房;BTS|备注|旧备注|;;"
          "CELL|小区|3021|删除;;天线|小区3021所属|天线1|删除;馈线|小区3021所属|L-07|删除");
 const QString WorkedExampleText = u"甲市 G网基站: 一号机房 调整记录 H=62s2QH=62s2Q"
@@ -407,27 +428,44 @@ MoveBtsState moved(bool simpleMode = true)
 TEST(RelocationRecord, DisinfoEntriesAndTheInsertStatement)
 {
     EXPECT_EQ(RelocationRecord::disinfo(WorkedExample), WorkedExampleText);
-    // Short rows read their missing texts as empty.
-    EXPECT_EQ(RelocationRecord::disinfo({QStringList{u"title"_s}, QStringList{u"BTS"_s, u"备注"_s}}),
+    EXPECT_EQ(RelocationRecord::disinfo(
+                  {SummaryRow::title(u"title"_s), SummaryRow::change(Kind::Bts, u"备注"_s, {}, {})}),
               u"title H=62s2QBTS属性:备注,从:,修改为:空;H=62s2Q"_s);
-    const std::pair<const char*, QString> entries[] = {
+    // Each row as the sheet shows it, and its entry in the record.
+    const struct {
+        SummaryRow row;
+        QString texts;
+        QString entry;
+    } entries[] = {
         // A cleared attribute, an attribute without an old value; blanks are values like any other.
-        {"BTS|所属BSC|BSC1|", u"BTS属性:所属BSC,从:BSC1,修改为:空;"_s},
-        {"BTS|备注||新备注", u"BTS属性:备注,从:,修改为:新备注;"_s},
-        {"BTS|备注| | ", u"BTS属性:备注,从: ,修改为: ;"_s},
+        {SummaryRow::change(Kind::Bts, u"所属BSC"_s, u"BSC1"_s, {}), u"BTS|所属BSC|BSC1|"_s,
+         u"BTS属性:所属BSC,从:BSC1,修改为:空;"_s},
+        {SummaryRow::change(Kind::Bts, u"备注"_s, {}, u"新备注"_s), u"BTS|备注||新备注"_s,
+         u"BTS属性:备注,从:,修改为:新备注;"_s},
+        {SummaryRow::change(Kind::Bts, u"备注"_s, u" "_s, u" "_s), u"BTS|备注| | "_s,
+         u"BTS属性:备注,从: ,修改为: ;"_s},
         // A value holding the marker is taken as it is; the history shows it as a line break.
-        {"BTS|备注|a H=62s2Q b|", u"BTS属性:备注,从:a H=62s2Q b,修改为:空;"_s},
-        {"|x|y|z", QString()},
-        // Kinds compare exactly; anything else counts as a title.
-        {"bts|x|y|z", u"bts "_s},
-        {"Cell|小区|3021|删除", u"Cell "_s},
-        // Cell, antenna and feeder rows count only as deletions.
-        {"CELL|小区|3021|保留", QString()},
-        {"天线|小区3021所属|天线1|", QString()},
-        {"馈线|小区3021所属|L-07|x", QString()}};
-    for (const auto& [texts, entry] : entries) {
-        const QStringList r = rows(texts).first();
-        EXPECT_EQ(RelocationRecord::entry(r.at(0), r.at(1), r.at(2), r.at(3)), entry) << texts;
+        {SummaryRow::change(Kind::Bts, u"备注"_s, u"a H=62s2Q b"_s, {}), u"BTS|备注|a H=62s2Q b|"_s,
+         u"BTS属性:备注,从:a H=62s2Q b,修改为:空;"_s},
+        // A band, a room's network column and a resource neither deleted nor restored: no entry.
+        {SummaryRow::band(), u"|||"_s, QString()},
+        {SummaryRow::change(Kind::Room, u"三号机房 G网"_s, u"101"_s, {}), u"机房|三号机房 G网|101|"_s,
+         QString()},
+        {SummaryRow::resource(Kind::Cell, u"小区"_s, u"3021"_s, Action::Change), u"CELL|小区|3021|"_s,
+         QString()},
+        // A reversal's restorations in the deletions' words.
+        {SummaryRow::resource(Kind::Cell, u"小区"_s, u"3021"_s, Action::Restore), u"CELL|小区|3021|恢复"_s,
+         u"恢复BTS所属小区:3021;"_s},
+        {SummaryRow::resource(Kind::Antenna, u"小区3021所属"_s, u"天线1"_s, Action::Restore),
+         u"天线|小区3021所属|天线1|恢复"_s, u"恢复:小区3021所属天线1;"_s},
+        {SummaryRow::resource(Kind::Feeder, u"小区3021所属"_s, u"L-07"_s, Action::Delete),
+         u"馈线|小区3021所属|L-07|删除"_s, u"删除:小区3021所属馈线L-07;"_s},
+        // A title is its text and a blank; an empty title is no entry.
+        {SummaryRow::title(u"BTS"_s), u"BTS|||"_s, u"BTS "_s},
+        {SummaryRow::title(QString()), u"|||"_s, QString()}};
+    for (const auto& [row, texts, entry] : entries) {
+        EXPECT_EQ(row.texts().join(u'|'), texts);
+        EXPECT_EQ(RelocationRecord::entry(row), entry) << texts.toStdString();
     }
 
     EXPECT_EQ(
@@ -453,7 +491,7 @@ TEST_F(RelocationRecordTest, SaveModifyLogWritesTheSummaryAsOneRowOrNothing)
 {
     // The row stored under the code saveModifyLog gives, its date read around the call
     // (should the day turn meanwhile); or that it refused and gave no code.
-    const auto save = [this](const MoveBtsState& state, const QList<QStringList>& summary) {
+    const auto save = [this](const MoveBtsState& state, const SummaryRows& summary) {
         const QString before = u'|' + QDate::currentDate().toString(Qt::ISODate) + u'|';
         QString saved = u"none"_s;
         const bool written = RelocationRecord::saveModifyLog(context, state, summary, &saved);

@@ -150,12 +150,19 @@ TEST(Desk, RememberedWindowsLandWhollyOnAScreen)
 
 TEST(Desk, SummaryTotalsAndHistoryListOrder)
 {
-    const QList<QStringList> rows{
-        {QStringLiteral("title")},
-        {QStringLiteral("BTS"), QStringLiteral("备注"), QStringLiteral("a"), QString()},
-        {QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("1"), QStringLiteral("删除")},
-        {QStringLiteral("CELL"), QStringLiteral("小区"), QStringLiteral("2"), QStringLiteral("删除")},
-        {QStringLiteral("馈线"), QStringLiteral("小区1所属"), QStringLiteral("L"), QStringLiteral("删除")}};
+    using Kind = SummaryRow::Kind;
+    // A restored cell is no deletion.
+    const SummaryRows rows{
+        SummaryRow::title(QStringLiteral("title")),
+        SummaryRow::change(Kind::Bts, QStringLiteral("备注"), QStringLiteral("a"), QString()),
+        SummaryRow::resource(Kind::Cell, QStringLiteral("小区"), QStringLiteral("1"),
+                             SummaryRow::Action::Delete),
+        SummaryRow::resource(Kind::Cell, QStringLiteral("小区"), QStringLiteral("2"),
+                             SummaryRow::Action::Delete),
+        SummaryRow::resource(Kind::Cell, QStringLiteral("小区"), QStringLiteral("3"),
+                             SummaryRow::Action::Restore),
+        SummaryRow::resource(Kind::Feeder, QStringLiteral("小区1所属"), QStringLiteral("L"),
+                             SummaryRow::Action::Delete)};
     EXPECT_EQ(ChangeSummary::deletionTotals(rows),
               QStringLiteral("本次调整将删除：小区 2 个，天线 0 副，馈线 1 条"));
 

@@ -94,7 +94,7 @@ TEST_F(RoomMoveTest, EveryBtsMovesInOneCommitWithItsOwnRecordAndJournal)
                                     QStringLiteral("remark"), QStringLiteral("belongbsc")}));
     // One titled section per BTS, in the single summary's format.
     QStringList titles;
-    for (const QStringList& row : move.summary())
+    for (const QStringList& row : summaryTexts(move.summary()))
         if (row.value(0).endsWith(QStringLiteral(" 调整记录 ")) ||
             row.value(0).contains(QStringLiteral("网基站: ")))
             titles << row.value(0);

@@ -22,7 +22,7 @@ public:
         QString discode;
         QString net;
         QString basecode;
-        QList<QStringList> summary; // what its reversal changes, as a single reversal shows it
+        SummaryRows summary; // what its reversal changes, as a single reversal shows it
     };
     struct Preview {
         QString plan;

@@ -6,15 +6,9 @@
 
 namespace corvan {
 
-const QString ChangeSummary::BtsKind = QStringLiteral("BTS");
-const QString ChangeSummary::CellKind = QStringLiteral("CELL");
-const QString ChangeSummary::AntennaKind = QStringLiteral("天线");
-const QString ChangeSummary::FeederKind = QStringLiteral("馈线");
-const QString ChangeSummary::Deleted = QStringLiteral("删除");
-
 namespace {
 
-constexpr int Columns = 4;
+using Kind = SummaryRow::Kind;
 const QString CellCaption = QStringLiteral("小区");
 const QString Belongs = QStringLiteral("所属");
 
@@ -30,16 +24,6 @@ QString trimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-QStringList band()
-{
-    return QStringList(Columns, QString());
-}
-
-QStringList data(const QString& c1, const QString& c2, const QString& c3, const QString& c4)
-{
-    return QStringList{c1, c2, c3, c4};
-}
-
 } // namespace
 
 QString ChangeSummary::title(const mdlPubVar& context, const MoveBtsState& state)
@@ -48,30 +32,22 @@ QString ChangeSummary::title(const mdlPubVar& context, const MoveBtsState& state
            QStringLiteral("网基站: ") + state.oldRoomValue + QStringLiteral(" 调整记录");
 }
 
-bool ChangeSummary::isBand(const QStringList& row)
+SummaryRows ChangeSummary::rows(const mdlPubVar& context, const MoveBtsState& state)
 {
-    for (const QString& text : row)
-        if (!text.isEmpty())
-            return false;
-    return true;
-}
-
-QList<QStringList> ChangeSummary::rows(const mdlPubVar& context, const MoveBtsState& state)
-{
-    QList<QStringList> rows;
-    rows << data(title(context, state), QString(), QString(), QString());
-    rows << band();
+    SummaryRows rows;
+    rows << SummaryRow::title(title(context, state));
+    rows << SummaryRow::band();
     rows << btsRows(state);
     if (state.cellCount != 0)
-        rows << band() << cellRows(state);
+        rows << SummaryRow::band() << cellRows(state);
     if (state.antCount != 0 || state.lineCount != 0)
-        rows << band() << lineRows(state);
+        rows << SummaryRow::band() << lineRows(state);
     return rows;
 }
 
-QList<QStringList> ChangeSummary::btsRows(const MoveBtsState& state)
+SummaryRows ChangeSummary::btsRows(const MoveBtsState& state)
 {
-    QList<QStringList> rows;
+    SummaryRows rows;
     for (const BtsField& field : state.fields) {
         // The city and the room as the user chose them; every other field as the commit
         // leaves it, in the words the user saw.
@@ -79,14 +55,14 @@ QList<QStringList> ChangeSummary::btsRows(const MoveBtsState& state)
                                 : field.name == FieldName::BelongRoom ? state.newRoomName
                                                                       : field.text;
         if (trimBlanks(changed) != trimBlanks(field.shown))
-            rows << data(BtsKind, field.caption, field.shown, changed);
+            rows << SummaryRow::change(Kind::Bts, field.caption, field.shown, changed);
     }
     return rows;
 }
 
-QList<QStringList> ChangeSummary::cellRows(const MoveBtsState& state)
+SummaryRows ChangeSummary::cellRows(const MoveBtsState& state)
 {
-    QList<QStringList> rows;
+    SummaryRows rows;
     for (const CellTable& loaded : state.cellMap) {
         QString ci;
         for (const CellEntry& cell : state.cellList) {
@@ -95,32 +71,33 @@ QList<QStringList> ChangeSummary::cellRows(const MoveBtsState& state)
                 break;
             }
         }
-        rows << data(CellKind, CellCaption, ci, Deleted);
+        rows << SummaryRow::resource(Kind::Cell, CellCaption, ci, SummaryRow::Action::Delete);
     }
     return rows;
 }
 
-QList<QStringList> ChangeSummary::lineRows(const MoveBtsState& state)
+SummaryRows ChangeSummary::lineRows(const MoveBtsState& state)
 {
-    QList<QStringList> rows;
+    SummaryRows rows;
     // The counts are those of the entries listed; an entry past them is not deleted.
     const qsizetype count =
         qMin(qsizetype(state.antCount) + qsizetype(state.lineCount), state.lineList.size());
     for (qsizetype k = 0; k < count; ++k) {
         const LineEntry& entry = state.lineList.at(k);
-        rows << data(entry.kind == LineEntry::Kind::Antenna ? AntennaKind : FeederKind,
-                     CellCaption + entry.ci + Belongs, trimBlanks(entry.label), Deleted);
+        rows << SummaryRow::resource(entry.kind == LineEntry::Kind::Antenna ? Kind::Antenna : Kind::Feeder,
+                                     CellCaption + entry.ci + Belongs, trimBlanks(entry.label),
+                                     SummaryRow::Action::Delete);
     }
     return rows;
 }
 
-QString ChangeSummary::deletionTotals(const QList<QStringList>& rows)
+QString ChangeSummary::deletionTotals(const SummaryRows& rows)
 {
     int counts[3] = {};
-    const QString kinds[3] = {CellKind, AntennaKind, FeederKind};
-    for (const QStringList& row : rows)
+    const Kind kinds[3] = {Kind::Cell, Kind::Antenna, Kind::Feeder};
+    for (const SummaryRow& row : rows)
         for (int k = 0; k < 3; ++k)
-            if (row.value(0) == kinds[k] && row.value(3) == Deleted)
+            if (row.kind == kinds[k] && row.action == SummaryRow::Action::Delete)
                 ++counts[k];
     return QStringLiteral("本次调整将删除：小区 %1 个，天线 %2 副，馈线 %3 条")
         .arg(counts[0])

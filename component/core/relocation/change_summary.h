@@ -2,10 +2,9 @@
 #pragma once
 
 #include "core/relocation/move_bts_state.h"
+#include "core/relocation/summary_row.h"
 
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace corvan {
 
@@ -16,26 +15,16 @@ class mdlPubVar;
 // record is made from these rows, so their kinds and texts are the record's format.
 class ChangeSummary {
 public:
-    // The rows, four texts each: the title row, then per section a band row (four empty
-    // texts) and its data rows. The wizard paints them into its sheet; the record is
-    // written from them.
-    static QList<QStringList> rows(const mdlPubVar& context, const MoveBtsState& state);
-    // A band row: the first of each section, empty, merged across the sheet.
-    static bool isBand(const QStringList& row);
+    // The title row, then per section a band row and its data rows. The wizard paints them
+    // into its sheet; the record is written from them.
+    static SummaryRows rows(const mdlPubVar& context, const MoveBtsState& state);
 
     // One line for a reader, never a row of the record: how many cells, antennas and
     // feeders the rows delete.
-    static QString deletionTotals(const QList<QStringList>& rows);
+    static QString deletionTotals(const SummaryRows& rows);
 
     // Row 1: city name + " " + network + "网基站: " + the present room + " 调整记录".
     static QString title(const mdlPubVar& context, const MoveBtsState& state);
-
-    // Texts of column 1 by row kind, and of column 4 for deleted resources.
-    static const QString BtsKind;
-    static const QString CellKind;
-    static const QString AntennaKind;
-    static const QString FeederKind;
-    static const QString Deleted;
 
     // How a band row is styled, in the host's 0x00BBGGRR colour order.
     static constexpr qint32 BandForeground = 0xFFFFFF;
@@ -44,9 +33,9 @@ public:
 
 private:
     // Each BTS field whose text the relocation changes.
-    static QList<QStringList> btsRows(const MoveBtsState& state);
-    static QList<QStringList> cellRows(const MoveBtsState& state);
-    static QList<QStringList> lineRows(const MoveBtsState& state);
+    static SummaryRows btsRows(const MoveBtsState& state);
+    static SummaryRows cellRows(const MoveBtsState& state);
+    static SummaryRows lineRows(const MoveBtsState& state);
 };
 
 } // namespace corvan

@@ -130,8 +130,7 @@ CommitOutcome RelocationCommit::staleChange(const mdlPubVar& context, const Move
 }
 
 CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsState& state,
-                                      const QList<QStringList>& summary, bool atomic,
-                                      const Journal::PlanRow& plan)
+                                      const SummaryRows& summary, bool atomic, const Journal::PlanRow& plan)
 {
     const SystemDb& db = context.db();
     const auto failed = [&](const QString& step,
@@ -177,7 +176,7 @@ CommitOutcome RelocationCommit::write(const mdlPubVar& context, const MoveBtsSta
 }
 
 CommitOutcome RelocationCommit::run(const mdlPubVar& context, const MoveBtsState& state,
-                                    const QList<QStringList>& summary)
+                                    const SummaryRows& summary)
 {
     const SystemDb& db = context.db();
     // The four steps are one transaction where the host offers one: any failure undoes

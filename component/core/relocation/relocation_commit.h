@@ -8,6 +8,7 @@
 #include "core/journal/journal.h"
 #include "core/relocation/commit_outcome.h"
 #include "core/relocation/move_bts_state.h"
+#include "core/relocation/summary_row.h"
 
 namespace corvan {
 
@@ -20,8 +21,7 @@ class RelocationCommit {
 public:
     // Begin, re-check, write, commit; any failure rolls everything back. Without the host's
     // transactions the steps run one by one and a failure keeps what was written before it.
-    static CommitOutcome run(const mdlPubVar& context, const MoveBtsState& state,
-                             const QList<QStringList>& summary);
+    static CommitOutcome run(const mdlPubVar& context, const MoveBtsState& state, const SummaryRows& summary);
 
     // Inside an open transaction: why this relocation can no longer go ahead (the target
     // room filled, the BTS moved by someone else), a database failure, or Done.
@@ -30,8 +30,7 @@ public:
     // the record's code, or the step's failure.
     // A row of a relocation plan names the plan in its journal entry.
     static CommitOutcome write(const mdlPubVar& context, const MoveBtsState& state,
-                               const QList<QStringList>& summary, bool atomic,
-                               const Journal::PlanRow& plan = {});
+                               const SummaryRows& summary, bool atomic, const Journal::PlanRow& plan = {});
     // saveBtsDataInDB: the BTS row, the new room, the old room, each only after the one
     // before succeeded. Nothing to write is a failure.
     static bool saveBtsDataInDB(const mdlPubVar& context, const MoveBtsState& state);

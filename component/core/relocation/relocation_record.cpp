@@ -4,7 +4,6 @@
 #include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
-#include "core/relocation/change_summary.h"
 
 namespace corvan {
 
@@ -12,24 +11,13 @@ const QString RelocationRecord::LineMarker = QStringLiteral("H=62s2Q");
 
 namespace {
 
-// The record reads back the kinds the summary writes in column 1, and its word for a deletion.
-const QString& KindBts = ChangeSummary::BtsKind;
-const QString& KindCell = ChangeSummary::CellKind;
-const QString& KindAntenna = ChangeSummary::AntennaKind;
-const QString& KindFeeder = ChangeSummary::FeederKind;
-const QString& Deleted = ChangeSummary::Deleted;
-
 const QString BtsAttribute = QStringLiteral("BTS属性:");
 const QString From = QStringLiteral(",从:");
 const QString ChangedTo = QStringLiteral(",修改为:");
 const QString Nothing = QStringLiteral("空");
 // "删除BTS所属小区:" and "删除:" for deletions; a reversal's restorations read "恢复…".
-const QString DeletedWord = QStringLiteral("删除");
-const QString RestoredWord = QStringLiteral("恢复");
 const QString CellWord = QStringLiteral("BTS所属小区:");
 const QString Colon = QStringLiteral(":");
-const QString RoomWord = QStringLiteral("机房");
-const QString FeederWord = QStringLiteral("馈线");
 const QString EntryEnd = QStringLiteral(";");
 
 QString quoted(const QString& value)
@@ -44,36 +32,44 @@ QString twoDigits(int number)
 
 } // namespace
 
-QString RelocationRecord::entry(const QString& c1, const QString& c2, const QString& c3, const QString& c4)
+QString RelocationRecord::entry(const SummaryRow& row)
 {
-    if (c1.isEmpty())
+    using Kind = SummaryRow::Kind;
+    switch (row.kind) {
+    case Kind::Band:
         return {};
-    if (c1 == KindBts)
-        return BtsAttribute + c2 + From + c3 + ChangedTo + (c4.isEmpty() ? Nothing : c4) + EntryEnd;
-    // A reversal restores what a relocation deleted, and says so in the same words.
-    const QString* done = c4 == Deleted ? &DeletedWord : c4 == RestoredWord ? &RestoredWord : nullptr;
-    if (c1 == KindCell)
-        return done ? *done + CellWord + c3 + EntryEnd : QString();
-    if (c1 == KindAntenna)
-        return done ? *done + Colon + c2 + c3 + EntryEnd : QString();
-    if (c1 == KindFeeder)
-        // A feeder's lineid carries no kind word, unlike an antenna's "天线" + number.
-        return done ? *done + Colon + c2 + FeederWord + c3 + EntryEnd : QString();
+    // An empty title is no entry, as the band that follows it.
+    case Kind::Title:
+        return row.caption.isEmpty() ? QString() : row.caption + QLatin1Char(' ');
+    case Kind::Bts:
+        return BtsAttribute + row.caption + From + row.before + ChangedTo +
+               (row.after.isEmpty() ? Nothing : row.after) + EntryEnd;
     // A room's network column changes with the BTS's room, which the BTS rows tell.
-    if (c1 == RoomWord)
+    case Kind::Room:
         return {};
-    // The title row.
-    return c1 + QLatin1Char(' ');
+    case Kind::Cell:
+    case Kind::Antenna:
+    case Kind::Feeder:
+        break;
+    }
+    // A reversal restores what a relocation deleted, and says so in the same words.
+    if (row.action == SummaryRow::Action::Change)
+        return {};
+    const QString& done =
+        row.action == SummaryRow::Action::Delete ? SummaryRow::DeleteWord : SummaryRow::RestoreWord;
+    if (row.kind == Kind::Cell)
+        return done + CellWord + row.before + EntryEnd;
+    if (row.kind == Kind::Antenna)
+        return done + Colon + row.caption + row.before + EntryEnd;
+    // A feeder's lineid carries no kind word, unlike an antenna's "天线" + number.
+    return done + Colon + row.caption + SummaryRow::FeederWord + row.before + EntryEnd;
 }
 
-QString RelocationRecord::disinfo(const QList<QStringList>& rows)
+QString RelocationRecord::disinfo(const SummaryRows& rows)
 {
     QString text;
-    for (const QStringList& row : rows) {
-        const auto column = [&row](qsizetype i) {
-            return i < row.size() ? row.at(i) : QString();
-        };
-        text += entry(column(0), column(1), column(2), column(3));
+    for (const SummaryRow& row : rows) {
+        text += entry(row);
         text += LineMarker;
     }
     return text;
@@ -96,7 +92,7 @@ QString RelocationRecord::insertStatement(const QString& code, const QDate& date
 }
 
 bool RelocationRecord::saveModifyLog(const mdlPubVar& context, const MoveBtsState& state,
-                                     const QList<QStringList>& summary, QString* recordCode)
+                                     const SummaryRows& summary, QString* recordCode)
 {
     corvan::ContextService* host = context.ContextService();
     if (!context.DataService() || !host)

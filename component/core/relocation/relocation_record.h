@@ -2,11 +2,10 @@
 #pragma once
 
 #include "core/relocation/move_bts_state.h"
+#include "core/relocation/summary_row.h"
 
 #include <QDate>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 namespace corvan {
 
@@ -21,13 +20,12 @@ public:
     // Stands for a line break inside disinfo.
     static const QString LineMarker;
 
-    // The entry of one summary row (resource kind, attribute, old value, new value),
-    // without its marker. An empty kind gives nothing, as does a cell, antenna or feeder
-    // row that is not a deletion (the summary writes none); any other kind is the title.
-    static QString entry(const QString& c1, const QString& c2, const QString& c3, const QString& c4);
-    // Every row's entry followed by the marker; a row with fewer than four texts reads the
-    // missing ones as empty.
-    static QString disinfo(const QList<QStringList>& rows);
+    // The entry of one summary row, without its marker: a BTS attribute's change, a cell,
+    // antenna or feeder deleted or restored, the title. A band, a room's row and a resource
+    // row that is neither give nothing.
+    static QString entry(const SummaryRow& row);
+    // Every row's entry followed by the marker.
+    static QString disinfo(const SummaryRows& rows);
 
     // The insert of the record. Every quoted value has its quotes doubled, so a value is
     // stored exactly as held. Empty for an invalid date.
@@ -37,8 +35,8 @@ public:
     // Writes the record of a relocation with the summary rows the user confirmed: a new
     // discode (given back through code), today's local date and the current user. False
     // when no code could be had, the host services are missing, or the insert fails.
-    static bool saveModifyLog(const mdlPubVar& context, const MoveBtsState& state,
-                              const QList<QStringList>& summary, QString* code = nullptr);
+    static bool saveModifyLog(const mdlPubVar& context, const MoveBtsState& state, const SummaryRows& summary,
+                              QString* code = nullptr);
 };
 
 } // namespace corvan

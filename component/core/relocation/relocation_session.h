@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include "core/relocation/move_bts_state.h"
+#include "core/relocation/summary_row.h"
 #include "corvan/attr_table.h"
 #include "corvan/controls/property_items.h"
 
@@ -55,7 +56,7 @@ public:
     bool next();
     const QString& refusedField() const { return m_refusedField; }
     // The summary of the last successful Next: rows of four texts, the title first.
-    const QList<QStringList>& summary() const { return m_summary; }
+    const SummaryRows& summary() const { return m_summary; }
 
     // Commit: writes everything in one transaction, or nothing. Waiting for another user's
     // lock shows the host's busy indication and may be tried again; the user is told the
@@ -77,7 +78,7 @@ private:
     // The hidden page's grids: one per cell, and the antennas and feeders.
     std::vector<std::unique_ptr<PropertyItems>> m_cells;
     PropertyItems m_line;
-    QList<QStringList> m_summary;
+    SummaryRows m_summary;
     QString m_caption;
     QString m_refusedField;
 };

@@ -13,9 +13,9 @@
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/cell_loader.h"
-#include "core/relocation/change_summary.h"
 #include "core/relocation/connection_loss.h"
 #include "core/relocation/relocation_record.h"
+#include "core/relocation/summary_row.h"
 #include "corvan/attr_table.h"
 
 namespace corvan {
@@ -49,8 +49,6 @@ QString recordStatement(const QString& discode)
     return QStringLiteral("select net,fromcity,tocity from h_btsdispatch where discode='") +
            sqlText(discode) + QLatin1Char('\'');
 }
-const QString RoomKind = QStringLiteral("机房");
-const QString Restored = QStringLiteral("恢复");
 const QString PictureText = QStringLiteral("(图片)");
 const QString CellCaption = QStringLiteral("小区");
 const QString RelocateRight = QStringLiteral("13");
@@ -122,19 +120,19 @@ struct Kind {
     QString key;
     QString table;
     QString code;
-    QString summaryKind;
+    SummaryRow::Kind summaryKind;
     QString label;
     QString word;
 
     // A summary row as the relocation's summary writes them: a cell by its CI, an antenna or
     // feeder by its label under its cell.
-    QStringList row(const Rows& rows, const QJsonArray& values, const QString& what) const
+    SummaryRow row(const Rows& rows, const QJsonArray& values, SummaryRow::Action what) const
     {
         const QString ci = textOf(rows.value(values, QStringLiteral("ci")));
-        if (summaryKind == ChangeSummary::CellKind)
-            return {summaryKind, CellCaption, ci, what};
-        return {summaryKind, CellCaption + ci + QStringLiteral("所属"), textOf(rows.value(values, label)),
-                what};
+        if (summaryKind == SummaryRow::Kind::Cell)
+            return SummaryRow::resource(summaryKind, CellCaption, ci, what);
+        return SummaryRow::resource(summaryKind, CellCaption + ci + QStringLiteral("所属"),
+                                    textOf(rows.value(values, label)), what);
     }
 };
 
@@ -327,14 +325,14 @@ private:
     bool readResources()
     {
         m_kinds = {Kind{Journal::Cells, QStringLiteral("res_") + m_n + QStringLiteral("cell"),
-                        QStringLiteral("cellcode"), ChangeSummary::CellKind, QStringLiteral("ci"),
+                        QStringLiteral("cellcode"), SummaryRow::Kind::Cell, QStringLiteral("ci"),
                         CellCaption},
                    Kind{Journal::Antennas, QStringLiteral("res_") + m_n + QStringLiteral("ant"),
-                        QStringLiteral("antcode"), ChangeSummary::AntennaKind, QStringLiteral("antname"),
-                        ChangeSummary::AntennaKind},
+                        QStringLiteral("antcode"), SummaryRow::Kind::Antenna, QStringLiteral("antname"),
+                        SummaryRow::AntennaWord},
                    Kind{Journal::Feeders, QStringLiteral("res_") + m_n + QStringLiteral("antline"),
-                        QStringLiteral("linecode"), ChangeSummary::FeederKind, QStringLiteral("lineid"),
-                        ChangeSummary::FeederKind}};
+                        QStringLiteral("linecode"), SummaryRow::Kind::Feeder, QStringLiteral("lineid"),
+                        SummaryRow::FeederWord}};
         const auto cells =
             Journal::rowsOf(m_db, QStringLiteral("select * from ") + m_kinds[0].table +
                                       QStringLiteral(" where city='") + sqlText(m_city) +
@@ -391,9 +389,9 @@ private:
             const QString to = shown(column, value);
             if (from != to) {
                 const int field = captions.findField(column);
-                m_btsRows << QStringList{ChangeSummary::BtsKind,
-                                         field > 0 ? captions.at(AttrTable::Caption, field) : column, from,
-                                         to};
+                m_btsRows << SummaryRow::change(SummaryRow::Kind::Bts,
+                                                field > 0 ? captions.at(AttrTable::Caption, field) : column,
+                                                from, to);
             }
         };
         const qsizetype roomColumn = m_live.column(RoomField);
@@ -430,8 +428,9 @@ private:
                                                  QStringLiteral(" where roomcode='") + sqlText(room.code) +
                                                  QLatin1Char('\''),
                                              1};
-            m_roomRows << QStringList{RoomKind, room.name + QLatin1Char(' ') + m_net + QStringLiteral("网"),
-                                      textOf(room.holder), textOf(room.before)};
+            m_roomRows << SummaryRow::change(SummaryRow::Kind::Room,
+                                             room.name + QLatin1Char(' ') + m_net + QStringLiteral("网"),
+                                             textOf(room.holder), textOf(room.before));
         }
     }
 
@@ -444,7 +443,7 @@ private:
             const Kind& kind = m_kinds[k];
             const QStringList present = codes(m_present[k], kind);
             for (const QJsonValue& row : std::as_const(m_present[k].rows))
-                m_resourceRows[k] << kind.row(m_present[k], row.toArray(), ChangeSummary::Deleted);
+                m_resourceRows[k] << kind.row(m_present[k], row.toArray(), SummaryRow::Action::Delete);
             if (!present.isEmpty())
                 m_plan.writes << Reversal::Write{QStringLiteral("delete from ") + kind.table +
                                                      QStringLiteral(" where ") + kind.code +
@@ -474,7 +473,7 @@ private:
                 }
                 sql += QLatin1Char(')');
                 inserts << Reversal::Write{sql, 1};
-                m_resourceRows[k] << kind.row(restore, row, Restored);
+                m_resourceRows[k] << kind.row(restore, row, SummaryRow::Action::Restore);
             }
         }
         m_plan.writes << inserts;
@@ -482,13 +481,11 @@ private:
 
     void summarize()
     {
-        const QStringList empty(4, QString());
+        const SummaryRow empty = SummaryRow::band();
         const Room* present = room(m_plan.entry.toRoom);
-        m_plan.rows << QStringList{Reversal::title(mdlPubFun::GetCityName(m_context, m_city), m_net,
-                                                   present ? present->name : QString(), m_plan.entry.discode),
-                                   {},
-                                   {},
-                                   {}};
+        m_plan.rows << SummaryRow::title(Reversal::title(mdlPubFun::GetCityName(m_context, m_city), m_net,
+                                                         present ? present->name : QString(),
+                                                         m_plan.entry.discode));
         m_plan.rows << empty << m_btsRows;
         if (!m_roomRows.isEmpty())
             m_plan.rows << empty << m_roomRows;
@@ -577,9 +574,9 @@ private:
     QList<Kind> m_kinds;
     QList<Rows> m_present;     // per kind, the rows the BTS carries now
     QList<Rows> m_liveColumns; // per kind, the table's columns as it has them now
-    QList<QStringList> m_btsRows;
-    QList<QStringList> m_roomRows;
-    QList<QStringList> m_resourceRows[3];
+    SummaryRows m_btsRows;
+    SummaryRows m_roomRows;
+    SummaryRows m_resourceRows[3];
 };
 
 } // namespace
@@ -616,8 +613,7 @@ std::optional<QStringList> recordCities(const SystemDb& db, const QString& disco
 
 } // namespace
 
-CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode,
-                            const QList<QStringList>& confirmed)
+CommitOutcome Reversal::run(const mdlPubVar& context, const QString& discode, const SummaryRows& confirmed)
 {
     const SystemDb& db = context.db();
     ContextService* host = context.ContextService();

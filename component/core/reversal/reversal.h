@@ -29,12 +29,12 @@ public:
     };
 
     struct Plan {
-        QString refusal;         // why the record cannot be reversed; empty when it can
-        Journal::Entry entry;    // the relocation to reverse
-        QList<QStringList> rows; // what the user confirms, four texts a row
-        QList<Write> writes;     // in the order they run
-        MoveBtsState record;     // net, cities and rooms of the reversal's own record
-        QJsonObject journal;     // the reversal's own entry: what it overwrites and deletes
+        QString refusal;      // why the record cannot be reversed; empty when it can
+        Journal::Entry entry; // the relocation to reverse
+        SummaryRows rows;     // what the user confirms
+        QList<Write> writes;  // in the order they run
+        MoveBtsState record;  // net, cities and rooms of the reversal's own record
+        QJsonObject journal;  // the reversal's own entry: what it overwrites and deletes
         bool ok() const { return refusal.isEmpty(); }
     };
 
@@ -43,8 +43,7 @@ public:
     // In one transaction: plans again, refuses when anything differs from what the user
     // confirmed, writes, records and journals the reversal and marks the record reversed.
     // A host without transactions is refused: a reversal is never half done.
-    static CommitOutcome run(const mdlPubVar& context, const QString& discode,
-                             const QList<QStringList>& confirmed);
+    static CommitOutcome run(const mdlPubVar& context, const QString& discode, const SummaryRows& confirmed);
     // Inside a transaction the caller opened, a plan made in it: its writes, the reversal's
     // record and journal entry, the reversed entry's mark. Done with the reversal's record
     // code, or Failed with the database's words; the caller rolls back.

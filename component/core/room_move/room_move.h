@@ -64,7 +64,7 @@ public:
     // told in one message. True when all pass; the summary is then made.
     bool check();
     // One titled section per BTS, in the single summary's format.
-    const QList<QStringList>& summary() const { return m_summary; }
+    const SummaryRows& summary() const { return m_summary; }
 
     // Everything in one transaction, network by network (G, C, D), each BTS's statements in
     // their order with its own record and journal entry; any failure undoes all and says
@@ -107,7 +107,7 @@ private:
     PropertyItems& m_shared;
     WizardPrompt& m_prompt;
     std::vector<std::unique_ptr<Bts>> m_btss;
-    QList<QStringList> m_summary;
+    SummaryRows m_summary;
 };
 
 } // namespace corvan
