@@ -53,7 +53,8 @@ protected:
         const auto cellGrid = [this](int index) -> PropertyItems& {
             return cellGrids[index];
         };
-        CellLoader::viewCell(context, state, u"11"_s, number, cellGrid, lineGrid);
+        static_cast<LoadedCells&>(state) =
+            CellLoader::loadCells(context, net, u"11"_s, number, cellGrid, lineGrid);
     }
     // The counts, the cells' tables and the cell grids asked for.
     QString counts() const

@@ -89,87 +89,72 @@ QString CellLoader::feederStatement(const QString& net, const QString& city, con
            QStringLiteral("' and(") + ciConditions(cells) + QLatin1Char(')');
 }
 
-void CellLoader::viewCell(const mdlPubVar& context, MoveBtsState& state, const QString& city,
-                          const QString& number, const std::function<PropertyItems&(int index)>& cellGrid,
-                          PropertyItems& lineGrid)
+LoadedCells CellLoader::loadCells(const mdlPubVar& context, const QString& net, const QString& city,
+                                  const QString& number,
+                                  const std::function<PropertyItems&(int index)>& cellGrid,
+                                  PropertyItems& lineGrid)
 {
-    // A wizard filled anew for another BTS must not keep anything of the earlier one,
-    // whatever fails below: the commit deletes what these lists and the grid hold.
-    state.cellList.clear();
-    state.cellCount = 0;
-    state.cellMap.clear();
-    state.lineList.clear();
-    state.antCount = 0;
-    state.lineCount = 0;
+    LoadedCells loaded;
     lineGrid.ClearItems();
-
-    auto rs = context.db().open(cellStatement(state.net, city, number));
+    auto rs = context.db().open(cellStatement(net, city, number));
     if (!rs)
-        return;
-    if (rs->RecordCount() == 0) {
-        viewLine(context, state, city, lineGrid);
-        return;
-    }
-
-    state.cellCount = rs->RecordCount();
-    state.cellList.reserve(state.cellCount);
-    state.cellMap.reserve(state.cellCount);
-    const QString view = QStringLiteral("res_") + state.tableLetter() + QStringLiteral("cell");
+        return loaded;
+    loaded.cellCount = rs->RecordCount();
+    loaded.cellList.reserve(loaded.cellCount);
+    loaded.cellMap.reserve(loaded.cellCount);
+    const QString view = QStringLiteral("res_") + networkName(net) + QStringLiteral("cell");
     int index = 0;
     for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext(), ++index) {
         const CellEntry cell{rs->Text(QStringLiteral("cellcode")), rs->Text(QStringLiteral("ci")),
                              rs->Text(QStringLiteral("cellname"))};
-        state.cellList.append(cell);
+        loaded.cellList.append(cell);
         AttrTable table;
         if (!ResourceView::GetResourceData(context, view, cell.cellcode, &table))
-            return;
-        state.cellMap.append({cell.cellcode, table});
+            return loaded;
+        loaded.cellMap.append({cell.cellcode, table});
         if (!cellGrid || !fillCellGrid(cellGrid(index), table))
-            return;
+            return loaded;
     }
-    viewLine(context, state, city, lineGrid);
+    loadLines(context, net, city, loaded, lineGrid);
+    return loaded;
 }
 
-void CellLoader::viewLine(const mdlPubVar& context, MoveBtsState& state, const QString& city,
-                          PropertyItems& lineGrid)
+void CellLoader::loadLines(const mdlPubVar& context, const QString& net, const QString& city,
+                           LoadedCells& loaded, PropertyItems& lineGrid)
 {
-    lineGrid.ClearItems();
     lineGrid.AddItem(0, ItemKey::AntennaGroup, AntennaGroupCaption, ITEM_GROUP);
-    state.lineList.clear();
-    state.antCount = 0;
-    state.lineCount = 0;
-    if (state.cellList.isEmpty())
+    if (loaded.cellList.isEmpty())
         return;
 
-    auto antennas = context.db().open(antennaStatement(state.net, city, state.cellList));
+    auto antennas = context.db().open(antennaStatement(net, city, loaded.cellList));
     if (!antennas)
         return;
     // The counts grow with the list, so a failure part way never leaves a count that
     // promises entries the list does not hold.
-    state.lineList.reserve(antennas->RecordCount());
+    loaded.lineList.reserve(antennas->RecordCount());
     for (antennas->MoveFirst(); !antennas->isEOF(); antennas->MoveNext()) {
         const QString code = antennas->Text(QStringLiteral("antcode"));
         const QString ci = antennas->Text(QStringLiteral("ci"));
-        const QString label = AntennaGroupCaption + QString::number(state.antCount + 1);
+        const QString label = AntennaGroupCaption + QString::number(loaded.antCount + 1);
         if (!addLineRow(lineGrid, ItemKey::Antenna + code, CellPrefix + ci + AntennaGroupCaption, label))
             return;
-        state.lineList.append({LineEntry::Kind::Antenna, code, ci, label});
-        ++state.antCount;
+        loaded.lineList.append({LineEntry::Kind::Antenna, code, ci, label});
+        ++loaded.antCount;
     }
 
     lineGrid.AddItem(0, ItemKey::FeederGroup, FeederGroupCaption, ITEM_GROUP);
-    auto feeders = context.db().open(feederStatement(state.net, city, state.cellList));
+    auto feeders = context.db().open(feederStatement(net, city, loaded.cellList));
     if (!feeders)
         return;
-    state.lineList.reserve(state.antCount + feeders->RecordCount());
+    loaded.lineList.reserve(loaded.antCount + feeders->RecordCount());
     for (feeders->MoveFirst(); !feeders->isEOF(); feeders->MoveNext()) {
         const QString code = feeders->Text(QStringLiteral("linecode"));
         const QString ci = feeders->Text(QStringLiteral("ci"));
         const QString lineId = feeders->Text(QStringLiteral("lineid"));
         if (!addLineRow(lineGrid, ItemKey::Feeder + code, CellPrefix + ci + FeederGroupCaption, lineId))
             return;
-        state.lineList.append({LineEntry::Kind::Feeder, code, ci, lineId});
-        ++state.lineCount;
+        loaded.lineList.append({LineEntry::Kind::Feeder, code, ci, lineId});
+        ++loaded.lineCount;
     }
 
     PropertyItem* holder = lineGrid.AddItem(0, ItemKey::Menu, QString(), ITEM_MENU);

@@ -18,19 +18,15 @@ class mdlPubVar;
 // there are. Nothing is written to the database.
 class CellLoader {
 public:
-    // The cells of BTS number in city, then viewLine. Fills cellList, cellCount and cellMap
-    // and one read-only grid per cell: cellGrid(i) is the grid of cell i (from 0), which
-    // the window makes on demand. A failure ends the loading silently; what was loaded
-    // before it stays, and a failure before the cells are all in leaves no antenna or
-    // feeder loaded.
-    static void viewCell(const mdlPubVar& context, MoveBtsState& state, const QString& city,
-                         const QString& number, const std::function<PropertyItems&(int index)>& cellGrid,
-                         PropertyItems& lineGrid);
-
-    // The antennas, then the feeders, of the loaded cells: fills lineList, antCount,
-    // lineCount and the antenna and feeder grid. A failure ends it where it is.
-    static void viewLine(const mdlPubVar& context, MoveBtsState& state, const QString& city,
-                         PropertyItems& lineGrid);
+    // The cells of the net's BTS number in city, then their antennas and feeders; fills
+    // one read-only grid per cell (cellGrid(i) is the grid of cell i, from 0, which the
+    // window makes on demand) and the antenna and feeder grid. A failure ends the loading
+    // silently: what was loaded before it is returned, and a failure before the cells are
+    // all in leaves no antenna or feeder loaded.
+    static LoadedCells loadCells(const mdlPubVar& context, const QString& net, const QString& city,
+                                 const QString& number,
+                                 const std::function<PropertyItems&(int index)>& cellGrid,
+                                 PropertyItems& lineGrid);
 
     // The exact statements; empty for a network letter other than G, C or D, and for the
     // antenna and feeder statements also when there is no cell.
@@ -42,6 +38,12 @@ public:
     static const QString AntennaGroupCaption;
     static const QString FeederGroupCaption;
     static const QString DetailMenuCaption;
+
+private:
+    // The antennas, then the feeders, of the loaded cells, into the list and the grid. A
+    // failure ends it where it is.
+    static void loadLines(const mdlPubVar& context, const QString& net, const QString& city,
+                          LoadedCells& loaded, PropertyItems& lineGrid);
 };
 
 } // namespace corvan

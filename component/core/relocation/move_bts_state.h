@@ -37,8 +37,23 @@ struct LineEntry {
     bool operator==(const LineEntry&) const = default;
 };
 
-// What the wizard's procedures share while one BTS is being relocated.
-struct MoveBtsState {
+// What the wizard found the BTS carrying when it opened: its cells and the antennas and
+// feeders of those cells, in load order, without any limit on their number. cellCount is
+// the number of cells found, which a failure part way through the loading leaves above the
+// cells listed; the antenna and feeder counts grow with the list.
+struct LoadedCells {
+    QList<CellEntry> cellList;
+    int cellCount = 0;
+    QList<CellTable> cellMap;
+    QList<LineEntry> lineList; // antennas first, then feeders
+    int antCount = 0;
+    int lineCount = 0;
+    bool operator==(const LoadedCells&) const = default;
+};
+
+// What the wizard's procedures share while one BTS is being relocated; the cells are what
+// the loading returned.
+struct MoveBtsState : LoadedCells {
     // The arguments of showBts.
     QString net;
     QMap<QString, AttrTable> attrMap;
@@ -63,16 +78,6 @@ struct MoveBtsState {
 
     // Whether the BTS page was built for this BTS; without it nothing may be written.
     bool pageBuilt = false;
-
-    // The BTS's cells and the antennas and feeders of those cells, in load order, without
-    // any limit on their number. cellCount is the number of cells found, which a failure
-    // part way through the loading leaves above the cells listed.
-    QList<CellEntry> cellList;
-    int cellCount = 0;
-    QList<CellTable> cellMap;
-    QList<LineEntry> lineList; // antennas first, then feeders
-    int antCount = 0;
-    int lineCount = 0;
 
     // The lower-case letter for table, view and column names; empty for a letter other
     // than G, C or D.

@@ -63,8 +63,8 @@ bool RelocationSession::start(const QString& net, const QMap<QString, AttrTable>
     // Whether this relocation can be journaled is known before anything is written.
     Journal::available(m_context);
     if (m_state.simpleMode)
-        CellLoader::viewCell(
-            m_context, m_state, m_state.cityCode, btsNumber,
+        static_cast<LoadedCells&>(m_state) = CellLoader::loadCells(
+            m_context, m_state.net, m_state.cityCode, btsNumber,
             [this](int index) -> PropertyItems& { return cellGridAt(index); }, m_line);
     return true;
 }
