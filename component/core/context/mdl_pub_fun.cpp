@@ -8,6 +8,7 @@
 
 #include "core/context/item_keys.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/context/option_lists.h"
 #include "core/context/sql_literal.h"
 #include "corvan/controls/property_item.h"
 
@@ -183,11 +184,11 @@ bool AddListOptions(PropertyItem* item, const QString& pairs)
     return true;
 }
 
-void FillListOptions(const mdlPubVar& context, PropertyItem* item, const QString& sql)
+void FillListOptions(const mdlPubVar& context, PropertyItem* item, const QString& sql, OptionCache* kept)
 {
     if (!item)
         return;
-    auto rs = context.optionRows(sql);
+    auto rs = kept ? kept->rows(context.db(), sql) : context.db().open(sql);
     if (!rs || rs->RecordCount() <= 0)
         return;
     // The rows go straight into options rather than through a "code,name;" text: a name

@@ -6,6 +6,7 @@
 
 namespace corvan {
 
+class OptionCache;
 class PropertyItem;
 class mdlPubVar;
 
@@ -44,8 +45,10 @@ QString cityCountiesStatement(const QString& cityId);
 // pairs are separated by ";" and empty pairs skipped. False at a malformed pair or a
 // code the item already has; the options before it stay.
 bool AddListOptions(PropertyItem* item, const QString& pairs);
-// Adds one option per row of a query whose first column is the code, the second the name.
-void FillListOptions(const mdlPubVar& context, PropertyItem* item, const QString& sql);
+// Adds one option per row of a query whose first column is the code, the second the name;
+// the rows come from kept when given.
+void FillListOptions(const mdlPubVar& context, PropertyItem* item, const QString& sql,
+                     OptionCache* kept = nullptr);
 // The code of the option whose caption is the text; the text itself for an item without
 // options; empty when no option matches.
 QString GetOptionCode(const PropertyItem* item, const QString& caption);

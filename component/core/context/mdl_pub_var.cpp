@@ -36,32 +36,16 @@ mdlPubVar::Services mdlPubVar::setServices(const QVector<QObject*>& objArr)
     return Services::Stored;
 }
 
-std::unique_ptr<RecordSet> mdlPubVar::optionRows(const QString& sql) const
+void mdlPubVar::deriveFrom(const mdlPubVar& other, QObject* data)
 {
-    if (m_keepOptionLists) {
-        const auto kept = m_optionLists.constFind(sql);
-        if (kept != m_optionLists.cend())
-            return std::make_unique<RecordSet>(*kept);
-    }
-    auto rows = m_db.open(sql);
-    // A failed read is not kept: the next page tries again.
-    if (rows && m_keepOptionLists)
-        m_optionLists.insert(sql, *rows);
-    return rows;
-}
-
-QVector<QObject*> mdlPubVar::objectArray() const
-{
-    QVector<QObject*> objects(HostSlot::ArraySize, nullptr);
-    objects[HostSlot::Sheet] = m_sheet;
-    objects[HostSlot::Ui] = m_ui;
-    objects[HostSlot::Context] = m_context;
-    objects[HostSlot::Application] = m_application;
-    objects[HostSlot::Message] = m_message;
-    objects[HostSlot::Data] = m_data;
-    objects[HostSlot::Right] = m_right;
-    objects[HostSlot::ResourceView] = m_resourceView;
-    return objects;
+    m_sheet = other.m_sheet;
+    m_ui = other.m_ui;
+    m_context = other.m_context;
+    m_application = other.m_application;
+    m_message = other.m_message;
+    m_right = other.m_right;
+    m_resourceView = other.m_resourceView;
+    setDataService(data);
 }
 
 void mdlPubVar::registerForm(QObject* form)

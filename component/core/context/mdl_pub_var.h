@@ -123,26 +123,10 @@ public:
     WizardPrompt* prompt() const { return m_prompt; }
     void setPrompt(WizardPrompt* prompt) { m_prompt = prompt; }
 
-    // Where the target room is chosen already (a row of a relocation plan), the room lists of
-    // a BTS page offer that room alone, if the city they list has it; empty, they offer every
-    // room of the city, as the wizard does.
-    void setRoomScope(const QString& roomCode) { m_roomScope = roomCode; }
-    const QString& roomScope() const { return m_roomScope; }
-
-    // Pages built in this context keep the option lists they read, each read once: a
-    // relocation plan builds a page per row, and its rows share their cities' lists, as a user
-    // sees a list as it stood when the wizard opened. Off, every page reads its own.
-    void setKeepOptionLists(bool keep)
-    {
-        m_keepOptionLists = keep;
-        m_optionLists.clear();
-    }
-    // The rows of an option list's statement: kept ones, or read now.
-    std::unique_ptr<RecordSet> optionRows(const QString& sql) const;
-
-    // The host's objects as initEnv took them, by subscript, so that another context (a
-    // relocation plan's, which reads through a cache of its own) can take them over.
-    QVector<QObject*> objectArray() const;
+    // Takes over every service of other but its data service, whose place data takes (a
+    // relocation plan's reads through a cache of its own). The rest of this context (its
+    // prompt, its journal answer) starts afresh.
+    void deriveFrom(const mdlPubVar& other, QObject* data);
 
     // Stores an element of the host's array; false when it does not offer the interface.
     bool setSheetService(QObject* object) { return store<corvan::SheetService>(m_sheet, object); }
@@ -200,9 +184,6 @@ private:
     SystemDb m_db;
     WizardPrompt* m_prompt = nullptr;
     mutable std::optional<bool> m_journalTable;
-    QString m_roomScope;
-    bool m_keepOptionLists = false;
-    mutable QHash<QString, RecordSet> m_optionLists;
 };
 
 } // namespace corvan

@@ -102,20 +102,10 @@ struct PlanRun::Row {
 
 PlanRun::PlanRun(const mdlPubVar& context) : m_context(context)
 {
-    // The rows work through a context of their own: the host's services, the data service
-    // behind a cache of what no relocation changes, option lists kept between pages and the
-    // target room as each page's only room.
-    QVector<QObject*> objects = context.objectArray();
-    m_reads = std::make_unique<PlanReads>(objects.value(HostSlot::Data));
-    m_rowContext.setSheetService(objects.value(HostSlot::Sheet));
-    m_rowContext.setUiService(objects.value(HostSlot::Ui));
-    m_rowContext.setContextService(objects.value(HostSlot::Context));
-    m_rowContext.setApplicationService(objects.value(HostSlot::Application));
-    m_rowContext.setMessageService(objects.value(HostSlot::Message));
-    m_rowContext.setDataService(m_reads.get());
-    m_rowContext.setRightService(objects.value(HostSlot::Right));
-    m_rowContext.setResourceViewService(objects.value(HostSlot::ResourceView));
-    m_rowContext.setKeepOptionLists(true);
+    // The rows work through a context of their own: the host's services, with the data
+    // service behind a cache of what no relocation changes.
+    m_reads = std::make_unique<PlanReads>(context.DataObject());
+    m_rowContext.deriveFrom(context, m_reads.get());
 }
 
 PlanRun::~PlanRun() = default;
@@ -329,7 +319,6 @@ CommitOutcome PlanRun::writeRow(Row& row, const JournalPlanRow& plan)
 
 void PlanRun::runRow(Row& row)
 {
-    m_rowContext.setRoomScope(row.roomCode);
     const QString n = row.net.toLower();
     QMap<QString, AttrTable> tables;
     if (!ResourceView::GetResourceData(m_rowContext, QStringLiteral("v_res_") + n + QStringLiteral("bts"),
@@ -339,6 +328,7 @@ void PlanRun::runRow(Row& row)
         return;
     }
     row.session = std::make_unique<RelocationSession>(m_rowContext, row.page, row.prompt);
+    row.session->setLists({row.roomCode, &m_optionLists});
     if (!row.session->start(row.net, tables, true)) {
         row.verdict = QStringLiteral("无法建立基站调整页面");
         return;
@@ -436,7 +426,6 @@ CommitOutcome PlanRun::check(const Progress& progress)
     const int sentBefore = m_reads->sent();
     const CommitOutcome outcome = m_rehearse ? checkByRehearsal(progress) : checkInMemory(progress);
     m_checkStatements = m_reads->sent() - sentBefore;
-    m_rowContext.setRoomScope({});
     if (outcome.result == CommitOutcome::Result::Failed || outcome.result == CommitOutcome::Result::Busy)
         return outcome;
     if (progress)

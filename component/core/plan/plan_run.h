@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include "core/context/mdl_pub_var.h"
+#include "core/context/option_lists.h"
 #include "core/plan/plan_columns.h"
 #include "core/plan/plan_conflicts.h"
 #include "core/relocation/relocation_commit.h"
@@ -141,6 +142,8 @@ private:
     const mdlPubVar& m_context;
     std::unique_ptr<PlanReads> m_reads;
     mdlPubVar m_rowContext;
+    // The option lists its rows' pages share.
+    OptionCache m_optionLists;
     PlanColumns m_columns;
     std::vector<std::unique_ptr<Row>> m_rows;
     QList<PlanRowResult> m_results;

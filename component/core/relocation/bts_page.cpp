@@ -47,7 +47,7 @@ void keepRightCities(const mdlPubVar& context, PropertyItem* row)
 } // namespace
 
 bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid, QString* caption,
-                    QString* btsNumber)
+                    QString* btsNumber, const PageLists& lists)
 {
     if (state.net.isEmpty())
         return false;
@@ -64,7 +64,7 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
     readBts(context, state);
 
     grid.ClearItems();
-    addEditedRows(context, state, grid);
+    addEditedRows(context, state, grid, lists);
     addKeptRows(state, grid);
 
     if (caption)
@@ -99,7 +99,8 @@ void BtsPage::readBts(const mdlPubVar& context, MoveBtsState& state)
     }
 }
 
-void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid)
+void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid,
+                            const PageLists& lists)
 {
     grid.AddItem(0, ItemKey::ModifyGroup, ModifyGroupCaption, ITEM_GROUP);
     for (const BtsField& field : state.fields) {
@@ -110,23 +111,23 @@ void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, Prope
             if (PropertyItem* row = grid.AddItem(0, field.name, field.caption, ITEM_TEXT))
                 row->setValue(ClearedValue);
         } else if (PropertyItem* row = grid.AddItem(0, field.name, field.caption, ITEM_EDIT)) {
-            addOptions(context, state, field, row);
+            addOptions(context, state, lists, field, row);
         }
     }
 }
 
-void BtsPage::addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
-                         PropertyItem* row)
+void BtsPage::addOptions(const mdlPubVar& context, MoveBtsState& state, const PageLists& lists,
+                         const BtsField& field, PropertyItem* row)
 {
     const QString resTable = QStringLiteral("res_") + state.tableLetter() + QStringLiteral("bts");
     const QString rule = FieldRules::getResRule(context, resTable, field.name, state.fields);
     if (rule.trimmed() == YesNoRule)
         mdlPubFun::AddListOptions(row, YesNoOptions);
     else if (!rule.isEmpty())
-        mdlPubFun::FillListOptions(context, row, rule);
+        mdlPubFun::FillListOptions(context, row, rule, lists.kept);
     if (field.name == FieldName::BelongRoom) {
-        mdlPubFun::FillListOptions(context, row,
-                                   RoomLookup::roomOptionsStatement(state.cityCode, context.roomScope()));
+        mdlPubFun::FillListOptions(
+            context, row, RoomLookup::roomOptionsStatement(state.cityCode, lists.roomScope), lists.kept);
         RoomOptions::distinguish(context, row, state.cityCode, state.cityRooms, state.net);
     } else if (field.name == FieldName::City) {
         keepRightCities(context, row);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/context/option_lists.h"
 #include "core/relocation/move_bts_state.h"
 
 #include <QString>
@@ -21,9 +22,9 @@ public:
     // cityCode, and the grid. *caption is city name + BTS name + "基站调整"; *btsNumber the
     // BTS's basenum, for the cells the caller loads next. False when it stopped early (no
     // network, no table for it, rules unreadable): rows already added stay and neither
-    // output is set.
+    // output is set. The list fields' options and the room list come as lists says.
     static bool build(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid, QString* caption,
-                      QString* btsNumber);
+                      QString* btsNumber, const PageLists& lists = {});
 
     // Captions and texts of the page.
     static const QString ModifyGroupCaption;
@@ -41,9 +42,10 @@ private:
     static void readBts(const mdlPubVar& context, MoveBtsState& state);
     // The group to modify: one editable row per field to modify, with its options, and one
     // read-only row per field cleared.
-    static void addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid);
-    static void addOptions(const mdlPubVar& context, MoveBtsState& state, const BtsField& field,
-                           PropertyItem* row);
+    static void addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid,
+                              const PageLists& lists);
+    static void addOptions(const mdlPubVar& context, MoveBtsState& state, const PageLists& lists,
+                           const BtsField& field, PropertyItem* row);
     // The group kept, then the hidden menu holder.
     static void addKeptRows(const MoveBtsState& state, PropertyItems& grid);
 };

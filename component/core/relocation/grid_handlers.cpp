@@ -24,19 +24,20 @@ const QString& CountyKey = FieldName::County;
 const QString& NumberKey = FieldName::BaseNum;
 const QString& CellBtsKey = FieldName::CellBts;
 
-void refill(const mdlPubVar& context, PropertyItems& grid, const QString& key, const QString& sql)
+void refill(const mdlPubVar& context, PropertyItems& grid, const QString& key, const QString& sql,
+            OptionCache* kept)
 {
     if (!grid.HasItem(key))
         return;
     PropertyItem* item = grid.GetItem(key);
     item->Children().ClearItems();
-    mdlPubFun::FillListOptions(context, item, sql);
+    mdlPubFun::FillListOptions(context, item, sql, kept);
 }
 
 } // namespace
 
 void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item,
-                               CityRooms* rooms, const QString& net)
+                               CityRooms* rooms, const QString& net, const PageLists& lists)
 {
     if (!item || item->Key() != CityKey)
         return;
@@ -45,12 +46,12 @@ void GridHandlers::cityCascade(const mdlPubVar& context, PropertyItems& grid, Pr
         return;
     // The rows keep what the user picked before; a room no longer offered is reported
     // when the page is left.
-    refill(context, grid, RoomKey, RoomLookup::cityRoomsStatement(id, context.roomScope()));
+    refill(context, grid, RoomKey, RoomLookup::cityRoomsStatement(id, lists.roomScope), lists.kept);
     if (grid.HasItem(RoomKey)) {
         CityRooms own;
         RoomOptions::distinguish(context, grid.GetItem(RoomKey), id, rooms ? *rooms : own, net);
     }
-    refill(context, grid, CountyKey, mdlPubFun::cityCountiesStatement(id));
+    refill(context, grid, CountyKey, mdlPubFun::cityCountiesStatement(id), lists.kept);
 }
 
 void GridHandlers::roomCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item)

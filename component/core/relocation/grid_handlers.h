@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "core/context/option_lists.h"
 #include "core/relocation/move_bts_state.h"
 
 #include <QList>
@@ -20,9 +21,9 @@ public:
     // ItemValueChanged: a new city refills the options of "belongroom" and "county" with
     // that city's rooms and counties. The rows keep their values. Rooms of one name are told
     // apart through rooms, kept there for the picker (the network's BTS column), or through
-    // rooms read for this call alone.
+    // rooms read for this call alone. The lists come as lists says.
     static void cityCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item,
-                            CityRooms* rooms = nullptr, const QString& net = {});
+                            CityRooms* rooms = nullptr, const QString& net = {}, const PageLists& lists = {});
     // ItemValueChanged: a chosen room sets the county row to the room's own county.
     static void roomCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item);
     // GridEdited: newCityName, newCityCode and newBaseNum from the grid, copied into the

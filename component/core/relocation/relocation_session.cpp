@@ -57,7 +57,7 @@ bool RelocationSession::start(const QString& net, const QMap<QString, AttrTable>
     m_caption.clear();
     m_refusedField.clear();
     QString btsNumber;
-    if (!BtsPage::build(m_context, m_state, m_page, &m_caption, &btsNumber))
+    if (!BtsPage::build(m_context, m_state, m_page, &m_caption, &btsNumber, m_lists))
         return false;
     m_state.pageBuilt = true;
     // Whether this relocation can be journaled is known before anything is written.
@@ -71,7 +71,7 @@ bool RelocationSession::start(const QString& net, const QMap<QString, AttrTable>
 
 void RelocationSession::valueChanged(PropertyItem* item)
 {
-    GridHandlers::cityCascade(m_context, m_page, item, &m_state.cityRooms, m_state.net);
+    GridHandlers::cityCascade(m_context, m_page, item, &m_state.cityRooms, m_state.net, m_lists);
     GridHandlers::roomCascade(m_context, m_page, item);
 }
 

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/context/option_lists.h"
 #include "core/relocation/move_bts_state.h"
 #include "core/relocation/summary_row.h"
 #include "corvan/attr_table.h"
@@ -40,6 +41,8 @@ public:
     // on show, so nothing of an earlier BTS can reach a commit. False when the page could
     // not be built; nothing can then be checked or written.
     bool start(const QString& net, const QMap<QString, AttrTable>& attrMap, bool simpleMode);
+    // Where the pages it builds take their lists from; the wizard's own by default.
+    void setLists(const PageLists& lists) { m_lists = lists; }
     // Whether a BTS page stands, so that Next may check it.
     bool ready() const { return m_state.pageBuilt; }
     // City name + BTS name + "基站调整", once the page is built.
@@ -79,6 +82,7 @@ private:
     std::vector<std::unique_ptr<PropertyItems>> m_cells;
     PropertyItems m_line;
     SummaryRows m_summary;
+    PageLists m_lists;
     QString m_caption;
     QString m_refusedField;
 };
