@@ -23,7 +23,7 @@
 #include <iostream>
 #include <string>
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/divisions.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"

@@ -19,7 +19,7 @@
 #include <cstdio>
 
 #include "browser/frm_main.h"
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/divisions.h"
 #include "core/context/sql_literal.h"
 #include "core/plan/plan_columns.h"
 #include "core/rooms/room_lookup.h"

@@ -17,7 +17,7 @@
 #include <cstdio>
 
 #include "browser/frm_main.h"
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/divisions.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/move_bts_state.h"
 #include "corvan/controls/property_grid.h"

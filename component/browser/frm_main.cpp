@@ -11,8 +11,8 @@
 
 #include "browser/main_desk.h"
 #include "core/context/connection_status.h"
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"

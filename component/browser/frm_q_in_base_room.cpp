@@ -15,7 +15,7 @@
 #endif
 
 #include "core/context/connection_status.h"
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/divisions.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
 #include "core/rooms/room_lookup.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "history/frm_q_dispath_his.h"
 
+#include "core/context/divisions.h"
 #include "core/context/item_keys.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/ui_settings.h"
 #include "core/history/history_list_order.h"

@@ -2,7 +2,7 @@
 // The BTS page: how it is built from the operator's rules, what its events do, and how
 // leaving it becomes the statements that move the BTS.
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/list_options.h"
 #include "core/context/resource_view.h"
 #include "core/relocation/bts_page.h"
 #include "core/relocation/bts_save.h"

@@ -2,7 +2,9 @@
 // The shared lookups: new codes, the user's cities, division and room names, list
 // options, every statement that reads rooms, and how a BTS lies on the property sheet.
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/codes.h"
+#include "core/context/divisions.h"
+#include "core/context/list_options.h"
 #include "core/relocation/bts_property_layout.h"
 #include "core/rooms/city_rooms.h"
 #include "core/rooms/room_lookup.h"

@@ -2,7 +2,7 @@
 // Which fields a relocation touches, where their options come from, and the checks the
 // collected values pass before anything is written.
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/list_options.h"
 #include "core/relocation/disposition_rules.h"
 #include "core/relocation/field_rules.h"
 #include "core/relocation/value_checks.h"

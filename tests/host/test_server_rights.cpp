@@ -3,7 +3,7 @@
 // rights to some cities relocates through the real wizard, and plain SQL from the same role
 // cannot reach further. The SQLite half checks that a file stays one person's.
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/list_options.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/relocation/relocation_session.h"

@@ -5,8 +5,8 @@
 #include <QMap>
 #include <algorithm>
 
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/system_db.h"
 #include "core/history/history_query.h"

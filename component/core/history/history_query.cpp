@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/history/history_query.h"
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/divisions.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/context/system_db.h"

@@ -2,7 +2,6 @@
 #include "core/history/history_rows.h"
 
 #include "core/context/item_keys.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/context/system_db.h"

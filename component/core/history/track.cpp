@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/history/history_query.h"

@@ -8,7 +8,6 @@
 #include <QTime>
 #include <utility>
 
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/rooms/room_lookup.h"

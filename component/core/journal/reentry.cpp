@@ -4,8 +4,8 @@
 #include <QHash>
 #include <QJsonArray>
 
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"

@@ -4,8 +4,9 @@
 #include <QDateTime>
 
 #include "core/context/busy_scope.h"
+#include "core/context/codes.h"
+#include "core/context/divisions.h"
 #include "core/context/item_keys.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"
 #include "core/context/wizard_prompt.h"

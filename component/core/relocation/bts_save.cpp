@@ -2,7 +2,7 @@
 #include "core/relocation/bts_save.h"
 
 #include "core/context/field_names.h"
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/list_options.h"
 #include "core/context/sql_literal.h"
 #include "core/relocation/field_rules.h"
 #include "core/relocation/value_checks.h"

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/change_summary.h"
 
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
-#include "core/context/mdl_pub_fun.h"
 
 namespace corvan {
 

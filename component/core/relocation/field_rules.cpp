@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/field_rules.h"
 
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/rooms/room_lookup.h"

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/grid_handlers.h"
 
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
 #include "core/context/item_keys.h"
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/list_options.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"

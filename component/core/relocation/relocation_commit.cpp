@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/relocation_commit.h"
 
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 #include "core/journal/journal.h"

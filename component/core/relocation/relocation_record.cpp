@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "core/relocation/relocation_record.h"
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/codes.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/sql_literal.h"
 

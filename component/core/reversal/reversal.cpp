@@ -7,8 +7,9 @@
 #include <QJsonArray>
 
 #include "core/context/busy_scope.h"
+#include "core/context/codes.h"
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
-#include "core/context/mdl_pub_fun.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/context/resource_view.h"
 #include "core/context/sql_literal.h"

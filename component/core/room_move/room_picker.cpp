@@ -8,9 +8,10 @@
 #include <numeric>
 #include <vector>
 
+#include "core/context/divisions.h"
 #include "core/context/field_names.h"
 #include "core/context/item_keys.h"
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/list_options.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/relocation/bts_save.h"
 #include "core/relocation/move_bts_state.h"

@@ -5,7 +5,7 @@
 
 #include "core/context/field_names.h"
 #include "core/context/item_keys.h"
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/list_options.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/rooms/city_rooms.h"
 #include "core/rooms/room_lookup.h"

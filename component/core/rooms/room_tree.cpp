@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "core/context/mdl_pub_fun.h"
+#include "core/context/divisions.h"
 #include "corvan/record_set.h"
 
 namespace corvan {
