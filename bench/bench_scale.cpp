@@ -256,7 +256,7 @@ template <class Work> void Bench::measure(Figures& f, Work work)
 // name, and a click on that room.
 void Bench::browser(clsMain& component)
 {
-    auto* main = component.context().form<frmMain>(u"frmMain"_s);
+    auto* main = component.loaded<frmMain>();
     frmQInBaseRoom* search = main->roomSearch();
     auto* city = search->findChild<QComboBox*>(u"cboCity"_s);
     auto* cityIds = search->findChild<QComboBox*>(u"cboCityBack"_s);
@@ -300,13 +300,13 @@ void Bench::browser(clsMain& component)
 // The wizard as the main window's command opens it on the room's G BTS, and its room picker.
 void Bench::wizard(clsMain& component)
 {
-    auto* main = component.context().form<frmMain>(u"frmMain"_s);
+    auto* main = component.loaded<frmMain>();
     main->findChild<QTabWidget*>(u"sstMain"_s)->setCurrentIndex(0);
     Figures open;
     Figures picker;
     for (int run = 0; run < m_runs; ++run) {
         measure(open, [&] { main->bar()->tool(u"mnuDispatch"_s)->trigger(); });
-        auto* wizard = component.context().form<frmMoveBts>(u"frmMoveBts"_s);
+        auto* wizard = component.loaded<frmMoveBts>();
         if (!wizard || !wizard->session().ready())
             fail(u"the wizard did not open on the BTS"_s);
         auto* button = wizard->findChild<QAbstractButton*>(u"cmdRoom"_s);
@@ -329,10 +329,10 @@ void Bench::wizard(clsMain& component)
 // and the list's last screen.
 void Bench::history(clsMain& component)
 {
-    auto* main = component.context().form<frmMain>(u"frmMain"_s);
+    auto* main = component.loaded<frmMain>();
     main->bar()->tool(u"mnuHistory"_s)->trigger();
     settle();
-    auto* window = component.context().form<frmViewHistory>(u"frmViewHistory"_s);
+    auto* window = component.loaded<frmViewHistory>();
     if (!window)
         fail(u"the history window did not open"_s);
     frmQDispathHis* panel = window->queryPanel();

@@ -28,6 +28,7 @@
 #include "corvan/controls/sheet.h"
 #include "entry/cls_main.h"
 #include "history/frm_reverse_bts.h"
+#include "history/frm_track.h"
 #include "history/frm_view_history.h"
 #include "printed_prompt.h"
 #include "relocation/frm_move_room.h"
@@ -190,11 +191,11 @@ int main(int argc, char* argv[])
                             "where s.city=r.city and s.roomname=r.roomname)=1 order by roomcode")
                  .arg(city));
     component.ShowMainForm();
-    auto* main = context.form<frmMain>(QStringLiteral("frmMain"));
+    auto* main = component.loaded<frmMain>();
     main->resize(1200, 760);
     main->showBts(city, roomName);
     main->bar()->tool(QStringLiteral("mnuRoomMove"))->trigger();
-    auto* move = context.form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    auto* move = component.loaded<frmMoveRoom>();
     if (!move || target.isEmpty()) {
         std::fprintf(stderr, "no room with three networks, or no free room beside it\n");
         return 1;
@@ -227,16 +228,16 @@ int main(int argc, char* argv[])
     // Where the G BTS has been: from the main window, showing the room it went to.
     main->showBts(city, RoomLookup::GetRoomName(context, target));
     main->bar()->tool(QStringLiteral("mnuTrack"))->trigger();
-    grab(context.form<QWidget>(QStringLiteral("frmTrack")), out, "track.png");
+    grab(component.loaded<frmTrack>(), out, "track.png");
 
     // The G BTS's record in the history window, its reversal and its worksheet.
     const QString record = text(QStringLiteral("select max(discode) from h_btsdispatch where net='G'"));
     main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
-    auto* history = context.form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    auto* history = component.loaded<frmViewHistory>();
     history->showHistory(record);
     std::printf("re-entry worksheet: %s\n", history->exportReentry() ? "exported" : "not exported");
     history->bar()->tool(QStringLiteral("mnuReverse"))->trigger();
-    auto* reversal = context.form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+    auto* reversal = component.loaded<frmReverseBts>();
     if (reversal)
         reversal->resize(900, 640);
     grab(reversal, out, "reversal.png");
@@ -259,7 +260,7 @@ int main(int argc, char* argv[])
                      .arg(QLatin1String(net), room));
         history->showHistory(code);
         history->bar()->tool(QStringLiteral("mnuReverse"))->trigger();
-        reverse(context.form<frmReverseBts>(QStringLiteral("frmReverseBts")), code);
+        reverse(component.loaded<frmReverseBts>(), code);
     }
 
     // A plan checked in the window, with the rows that fail and why.
@@ -270,7 +271,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     main->bar()->tool(QStringLiteral("mnuPlan"))->trigger();
-    auto* planWindow = context.form<frmPlan>(QStringLiteral("frmPlan"));
+    auto* planWindow = component.loaded<frmPlan>();
     if (!planWindow || !planWindow->openFile(plan))
         return 1;
     tools::press(planWindow, "cmdCheck");

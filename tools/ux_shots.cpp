@@ -80,7 +80,7 @@ bool relocate(clsMain& component, frmMain* main, const QString& city, const QStr
     main->showBts(city, room);
     main->findChild<QTabWidget*>(QStringLiteral("sstMain"))->setCurrentIndex(tab);
     main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
-    auto* wizard = component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
+    auto* wizard = component.loaded<frmMoveBts>();
     if (!wizard)
         return false;
     auto* grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
@@ -97,7 +97,7 @@ bool relocate(clsMain& component, frmMain* main, const QString& city, const QStr
     tools::press(wizard, "cmdNext");
     tools::press(wizard, "cmdOk");
     settle(); // the wizard leaves the collection once its close has been processed
-    const bool done = !component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
+    const bool done = !component.loaded<frmMoveBts>();
     if (!done)
         wizard->close();
     settle();
@@ -124,7 +124,7 @@ int main(int argc, char* argv[])
     component.initEnv(shots.services().objectArray());
     component.context().setPrompt(&quiet);
     component.ShowMainForm();
-    auto* main = component.context().form<frmMain>(QStringLiteral("frmMain"));
+    auto* main = component.loaded<frmMain>();
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
 
     // Relocations to picture: G, C and D BTSs of the first rooms that hold them.
@@ -152,7 +152,7 @@ int main(int argc, char* argv[])
     // 2. The room picker, filtering as the user types.
     main->findChild<QTabWidget*>(QStringLiteral("sstMain"))->setCurrentIndex(0);
     main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
-    if (auto* wizard = component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"))) {
+    if (auto* wizard = component.loaded<frmMoveBts>()) {
         settle();
         wizard->pickRoom(QStringLiteral("站"));
         if (auto* picker = wizard->findChild<RoomPickerDialog*>()) {
@@ -166,7 +166,7 @@ int main(int argc, char* argv[])
     // 3. The history window: a year of records, their count, the chart.
     main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
     settle();
-    auto* history = component.context().form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    auto* history = component.loaded<frmViewHistory>();
     if (!history)
         return 1;
     history->setGeometry(screen.adjusted(60, 40, -60, -40));

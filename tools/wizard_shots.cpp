@@ -121,11 +121,11 @@ int main(int argc, char* argv[])
     component.initEnv(services.objectArray());
     component.context().setPrompt(&told);
     component.ShowMainForm();
-    auto* main = component.context().form<frmMain>(QStringLiteral("frmMain"));
+    auto* main = component.loaded<frmMain>();
     main->showBts(args.at(3), args.at(4));
     main->findChild<QTabWidget*>(QStringLiteral("sstMain"))->setCurrentIndex(args.at(5).toInt());
     main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
-    auto* wizard = component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
+    auto* wizard = component.loaded<frmMoveBts>();
     if (!wizard) {
         std::fprintf(stderr, "no BTS on that tab\n");
         return 1;

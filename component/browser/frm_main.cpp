@@ -69,7 +69,6 @@ frmMain::frmMain(mdlPubVar& context, QWidget* parent) : QMainWindow(parent), m_c
     }
     // Menus, status bar, empty-tab lines and the remembered layout, around the above.
     new MainDesk(*this, m_context);
-    m_context.registerForm(this);
 }
 
 void frmMain::buildToolBar()

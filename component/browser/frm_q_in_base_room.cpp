@@ -73,8 +73,6 @@ frmQInBaseRoom::frmQInBaseRoom(mdlPubVar& context, QWidget* parent) : QWidget(pa
         m_lblEmpty->setText(noCityLine());
         m_lblEmpty->setVisible(true);
     }
-
-    m_context.registerForm(this);
 }
 
 void frmQInBaseRoom::buildControls()

@@ -45,10 +45,25 @@ clsMain::~clsMain()
 QList<QWidget*> clsMain::forms() const
 {
     QList<QWidget*> windows;
-    for (QObject* form : m_context.forms())
-        if (auto* window = qobject_cast<QWidget*>(form))
-            windows.append(window);
+    for (const QPointer<QWidget>& window : m_windows)
+        if (window)
+            windows.append(window.data());
     return windows;
+}
+
+void clsMain::adopt(QWidget* window)
+{
+    if (!window)
+        return;
+    m_windows.removeAll(nullptr);
+    if (!m_windows.contains(window))
+        m_windows.append(window);
+}
+
+void clsMain::refreshMain() const
+{
+    if (m_main)
+        m_main->refreshBts();
 }
 
 void clsMain::unloadForm(QWidget* form)
@@ -111,19 +126,25 @@ void clsMain::ShowMainForm()
 {
     // The host expects this call to come back normally whatever happens.
     try {
-        unloadForm(m_context.form<QWidget>(QStringLiteral("frmQInBaseRoom")));
-        unloadForm(m_context.form<QWidget>(QStringLiteral("frmMain")));
+        if (m_main)
+            unloadForm(m_main->roomSearch());
+        unloadForm(m_main);
         auto* main = new frmMain(m_context);
+        // The room search loads with the main window, docked in it, and so comes first.
+        adopt(main->roomSearch());
+        adopt(main);
+        m_main = main;
+        if (m_wizard)
+            m_wizard->setMainWindow(main);
         connect(main, &frmMain::relocationRequested, this, &clsMain::openWizard);
         connect(main, &frmMain::historyRequested, this, [this, main] { openHistory(main); });
         connect(main, &frmMain::roomMoveRequested, this,
                 [this, main](const QString& roomName, const QMap<QString, AttrTable>& tables) {
                     auto* move = new frmMoveRoom(m_context, roomName, tables);
+                    adopt(move);
+                    move->setMainWindow(main);
                     setWindowOwner(move, main);
-                    connect(move, &frmMoveRoom::moved, this, [this] {
-                        if (auto* shown = m_context.form<frmMain>(QStringLiteral("frmMain")))
-                            shown->refreshBts();
-                    });
+                    connect(move, &frmMoveRoom::moved, this, &clsMain::refreshMain);
                     move->show();
                     // The keys go to the new window at once, as they do to the wizard.
                     move->raise();
@@ -140,7 +161,7 @@ void clsMain::ShowMainForm()
         main->show();
         // A history window opened from the earlier main window stays open, now owned by
         // this one.
-        if (auto* history = m_context.form<frmViewHistory>(QStringLiteral("frmViewHistory")))
+        if (auto* history = loaded<frmViewHistory>())
             history->setOwnerWindow(main);
     } catch (...) {
     }
@@ -165,15 +186,15 @@ int clsMain::reversePlan(const QString& code, const Lines& out, const Lines& err
 void clsMain::openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap)
 {
     // A wizard already open is filled again, not opened twice; it has no owner.
-    auto* wizard = m_context.form<frmMoveBts>(QStringLiteral("frmMoveBts"));
+    auto* wizard = m_wizard.data();
     if (!wizard) {
         wizard = new frmMoveBts(m_context);
+        adopt(wizard);
+        m_wizard = wizard;
+        wizard->setMainWindow(m_main);
         // A relocated BTS no longer stands where the main window (whichever is loaded
         // then) shows it: the room on show is read anew.
-        connect(wizard, &frmMoveBts::relocated, this, [this] {
-            if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-                main->refreshBts();
-        });
+        connect(wizard, &frmMoveBts::relocated, this, &clsMain::refreshMain);
     }
     wizard->showBts(net, attrMap, true);
     wizard->show();
@@ -187,13 +208,13 @@ frmViewHistory* clsMain::openHistory(frmMain* owner)
     // host may unload or reload the main window while it is open. It is modal to the main
     // window without a modal loop of its own, so hiding and showing it never ends it.
     auto* history = new frmViewHistory(m_context);
+    // Its query panel loads with it, and so comes first.
+    adopt(history->queryPanel());
+    adopt(history);
     history->setOwnerWindow(owner);
     connect(history, &frmViewHistory::reverseRequested, this,
             [this, history](const QString& discode) { openReversal(history, discode); });
-    connect(history, &frmViewHistory::planReversed, this, [this] {
-        if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-            main->refreshBts();
-    });
+    connect(history, &frmViewHistory::planReversed, this, &clsMain::refreshMain);
     history->show();
     history->raise();
     history->activateWindow();
@@ -203,6 +224,7 @@ frmViewHistory* clsMain::openHistory(frmMain* owner)
 void clsMain::openReversal(frmViewHistory* history, const QString& discode)
 {
     auto* reversal = new frmReverseBts(m_context, discode);
+    adopt(reversal);
     setWindowOwner(reversal, history);
     // The history lists the reversal's own record at once, and shows it in place of the reversed
     // one; a record the user chose meanwhile (the reversed one again, say, while the success
@@ -215,10 +237,7 @@ void clsMain::openReversal(frmViewHistory* history, const QString& discode)
                 if (untouched)
                     history->showHistory(code);
             });
-    connect(reversal, &frmReverseBts::reversed, this, [this] {
-        if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-            main->refreshBts();
-    });
+    connect(reversal, &frmReverseBts::reversed, this, &clsMain::refreshMain);
     reversal->show();
     reversal->raise();
     reversal->activateWindow();
@@ -227,14 +246,13 @@ void clsMain::openReversal(frmViewHistory* history, const QString& discode)
 void clsMain::openPlan(frmMain* owner)
 {
     // One plan window at a time; asked again, it comes to the front.
-    auto* plan = m_context.form<frmPlan>(QStringLiteral("frmPlan"));
+    auto* plan = m_plan.data();
     if (!plan) {
         plan = new frmPlan(m_context);
+        adopt(plan);
+        m_plan = plan;
         setWindowOwner(plan, owner);
-        connect(plan, &frmPlan::applied, this, [this] {
-            if (auto* main = m_context.form<frmMain>(QStringLiteral("frmMain")))
-                main->refreshBts();
-        });
+        connect(plan, &frmPlan::applied, this, &clsMain::refreshMain);
     }
     plan->show();
     plan->raise();
@@ -245,12 +263,13 @@ void clsMain::openTrack(frmMain* owner, const QString& net, const QString& basec
                         const QString& roomCode, const QString& roomName)
 {
     auto* track = new frmTrack(m_context, net, basecode, btsName, roomCode, roomName);
+    adopt(track);
     setWindowOwner(track, owner);
     // A line chosen opens its record in the history window, the one open or a new one.
     connect(track, &frmTrack::recordChosen, this, [this](const QString& discode) {
-        auto* history = m_context.form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+        auto* history = loaded<frmViewHistory>();
         if (!history)
-            history = openHistory(m_context.form<frmMain>(QStringLiteral("frmMain")));
+            history = openHistory(m_main);
         history->showHistory(discode);
         history->raise();
         history->activateWindow();

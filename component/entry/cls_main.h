@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QVector>
 
 #include "core/context/mdl_pub_var.h"
@@ -14,6 +16,8 @@ class QWidget;
 namespace corvan {
 
 class frmMain;
+class frmMoveBts;
+class frmPlan;
 class frmViewHistory;
 
 // The component's one public class: the host creates it, hands it its services and
@@ -45,13 +49,28 @@ public:
     // a spare entry that stays false.
     const QVector<bool>& visibilityRecord() const { return m_visible; }
     mdlPubVar& context() { return m_context; }
-    // The loaded windows, in load order.
+    // The loaded windows, in load order: a docked query pane before the window that holds
+    // it. A window leaves the collection when it is destroyed.
     QList<QWidget*> forms() const;
+    // The first loaded window of that class, or nullptr.
+    template <class Window> Window* loaded() const
+    {
+        for (QWidget* form : forms())
+            if (auto* window = qobject_cast<Window*>(form))
+                return window;
+        return nullptr;
+    }
 
     // Runs a window's close handling and destroys it.
     static void unloadForm(QWidget* form);
 
+    // Takes a window into the collection, after those loaded before it; the component takes
+    // each window it opens as it loads. One already there keeps its place.
+    void adopt(QWidget* window);
+
 private:
+    // The main window on show, if any, told to show a room anew after a change.
+    void refreshMain() const;
     void openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap);
     frmViewHistory* openHistory(frmMain* owner);
     void openReversal(frmViewHistory* history, const QString& discode);
@@ -61,6 +80,11 @@ private:
 
     mdlPubVar m_context;
     QVector<bool> m_visible;
+    QList<QPointer<QWidget>> m_windows;
+    // The windows there is one of: asked again, each comes to the front.
+    QPointer<frmMain> m_main;
+    QPointer<frmMoveBts> m_wizard;
+    QPointer<frmPlan> m_plan;
 };
 
 } // namespace corvan

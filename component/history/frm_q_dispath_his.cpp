@@ -48,7 +48,6 @@ frmQDispathHis::frmQDispathHis(mdlPubVar& context, QWidget* parent) : QWidget(pa
     // Load.
     fillCriteria();
     restoreCriteria();
-    m_context.registerForm(this);
 }
 
 void frmQDispathHis::buildControls()

@@ -55,7 +55,6 @@ frmReverseBts::frmReverseBts(mdlPubVar& context, const QString& discode, QWidget
     // Nothing to confirm when the record cannot be reversed; Cancel is what is left.
     m_cmdOk->setEnabled(m_refusal.isEmpty());
     (m_refusal.isEmpty() ? m_cmdOk : m_cmdCancel)->setDefault(true);
-    m_context.registerForm(this);
 }
 
 void frmReverseBts::showEvent(QShowEvent* event)

@@ -54,7 +54,6 @@ frmTrack::frmTrack(mdlPubVar& context, const QString& net, const QString& baseco
         if (item && item->Key().startsWith(ItemKey::Code))
             emit recordChosen(ItemKey::codeOf(item->Key()).section(QLatin1Char(':'), 0, 0));
     });
-    m_context.registerForm(this);
 }
 
 } // namespace corvan

@@ -114,7 +114,6 @@ frmViewHistory::frmViewHistory(mdlPubVar& context, QWidget* parent) : QDialog(pa
     // The window opens in its query panel, so that Enter queries instead of pressing 退出.
     m_query->setFocus();
     WindowMemory::attach(this, {m_splitter, right});
-    m_context.registerForm(this);
 }
 
 QToolBar* frmViewHistory::buildToolBar()

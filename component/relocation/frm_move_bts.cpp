@@ -56,7 +56,6 @@ frmMoveBts::frmMoveBts(mdlPubVar& context, QWidget* parent)
     setObjectName(QStringLiteral("frmMoveBts"));
     setAttribute(Qt::WA_DeleteOnClose);
     setUp();
-    m_context.registerForm(this);
 }
 
 frmMoveBts::~frmMoveBts() = default;
@@ -390,7 +389,7 @@ void frmMoveBts::showEvent(QShowEvent* event)
 
 void frmMoveBts::centreOnMainWindow()
 {
-    auto* main = m_context.form<QWidget>(QStringLiteral("frmMain"));
+    QWidget* main = m_mainWindow.data();
     if (main && main->isVisible()) {
         QRect frame = frameGeometry();
         frame.moveCenter(main->frameGeometry().center());

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QMap>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -57,6 +58,10 @@ public:
     // Opens the target room picker (the room row's own editor); typed starts its filter.
     void pickRoom(const QString& typed = QString());
 
+    // The main window it opens over; the entry class tells it, and tells it again when the
+    // main window is loaded anew.
+    void setMainWindow(QWidget* main) { m_mainWindow = main; }
+
 signals:
     // A relocation was written; the main window forgets the BTS it showed.
     void relocated();
@@ -84,6 +89,7 @@ private:
     void syncPage();
     void goToPage(int page);
     void centreOnMainWindow();
+    QPointer<QWidget> m_mainWindow;
     // Whether the wizard may close: nothing was edited, or the user lets the edits go.
     bool mayClose();
 

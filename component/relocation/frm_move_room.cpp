@@ -61,7 +61,6 @@ frmMoveRoom::frmMoveRoom(mdlPubVar& context, const QString& roomName, const QMap
     listBts();
     wire();
     goToPage(0);
-    m_context.registerForm(this);
 }
 
 // The three pages: which BTSs go and where to; one grid per BTS for what is still open,
@@ -330,7 +329,7 @@ void frmMoveRoom::showEvent(QShowEvent* event)
 // Over the main window it was opened from, and wholly on a screen.
 void frmMoveRoom::centreOnMainWindow()
 {
-    auto* main = m_context.form<QWidget>(QStringLiteral("frmMain"));
+    QWidget* main = m_mainWindow.data();
     if (main && main->isVisible()) {
         QRect frame = frameGeometry();
         frame.moveCenter(main->frameGeometry().center());

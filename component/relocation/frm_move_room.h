@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QMap>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -54,6 +55,10 @@ public:
     // Whether the user has ticked, unticked or changed anything since the window opened.
     bool hasEdits() const { return m_edited; }
 
+    // The main window it opens over; the entry class tells it, and tells it again when the
+    // main window is loaded anew.
+    void setMainWindow(QWidget* main) { m_mainWindow = main; }
+
 signals:
     void moved();
 
@@ -74,6 +79,7 @@ private:
     void wire();
     void goToPage(int page);
     void centreOnMainWindow();
+    QPointer<QWidget> m_mainWindow;
 
     mdlPubVar& m_context;
     // The window's own message boxes, used unless the context names another prompt.

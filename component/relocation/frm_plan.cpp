@@ -109,7 +109,6 @@ frmPlan::frmPlan(mdlPubVar& context, QWidget* parent)
     connect(m_cmdExport, &QPushButton::clicked, this, &frmPlan::cmdExportClick);
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmPlan::cmdCancelClick);
     enableCommands();
-    m_context.registerForm(this);
 }
 
 QHBoxLayout* frmPlan::makeFileLine()

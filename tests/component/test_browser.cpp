@@ -22,6 +22,7 @@
 #include "ui/active_bar.h"
 
 #include "core/relocation/move_bts_state.h"
+#include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"
 #include "support/fixture.h"
 #include "support/pg_servers.h"
@@ -79,7 +80,7 @@ protected:
         Fixture::load(db);
         component.initEnv(host.objectArray());
         component.ShowMainForm();
-        main = qobject_cast<frmMain*>(component.context().form<QWidget>(QStringLiteral("frmMain")));
+        main = qobject_cast<frmMain*>(component.loaded<frmMain>());
         ASSERT_NE(main, nullptr);
         search = main->roomSearch();
         tree = child<QTreeWidget>(search, "tvwRoom");
@@ -146,7 +147,7 @@ TEST(BrowserStranger, AUserWithoutCitiesIsToldAtStart)
     clsMain component;
     component.initEnv(host.objectArray());
     component.ShowMainForm();
-    auto* main = qobject_cast<frmMain*>(component.context().form<QWidget>(QStringLiteral("frmMain")));
+    auto* main = qobject_cast<frmMain*>(component.loaded<frmMain>());
     ASSERT_NE(main, nullptr);
     frmQInBaseRoom* search = main->roomSearch();
     const QString told = QStringLiteral("用户 stranger 没有任何地市的查询权限，请联系管理员");
@@ -415,12 +416,12 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
     EXPECT_TRUE(main->attrMap().contains(QStringLiteral("G")));
     bar->tool(QStringLiteral("mnuDispatch"))->trigger();
     EXPECT_EQ(host.messages()->messages.size(), 2);
-    EXPECT_EQ(component.context().form<QWidget>(QStringLiteral("frmMoveBts")), nullptr);
+    EXPECT_EQ(component.loaded<frmMoveBts>(), nullptr);
 
     child<QTabWidget>(main, "sstMain")->setCurrentIndex(1);
     bar->tool(QStringLiteral("mnuDispatch"))->trigger();
     EXPECT_EQ(host.messages()->messages.size(), 2);
-    auto* wizard = qobject_cast<frmMoveBts*>(component.context().form<QWidget>(QStringLiteral("frmMoveBts")));
+    auto* wizard = qobject_cast<frmMoveBts*>(component.loaded<frmMoveBts>());
     ASSERT_NE(wizard, nullptr);
     EXPECT_TRUE(wizard->isVisible());
     EXPECT_EQ(wizard->state().net, QStringLiteral("C"));
@@ -440,7 +441,7 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
 TEST_F(BrowserTest, HistoryWindowOutlivesTheHostsCallsAndStaysModalToTheMainWindow)
 {
     main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
-    QPointer<QWidget> history = component.context().form<QWidget>(QStringLiteral("frmViewHistory"));
+    QPointer<QWidget> history = component.loaded<frmViewHistory>();
     ASSERT_TRUE(history);
     const auto modalToMain = [&](QWidget* owner) {
         return history->isVisible() && QApplication::activeModalWidget() == history &&
@@ -458,7 +459,7 @@ TEST_F(BrowserTest, HistoryWindowOutlivesTheHostsCallsAndStaysModalToTheMainWind
 
     // A fresh main window leaves it open, now owned by the new one.
     component.ShowMainForm();
-    auto* second = qobject_cast<frmMain*>(component.context().form<QWidget>(QStringLiteral("frmMain")));
+    auto* second = qobject_cast<frmMain*>(component.loaded<frmMain>());
     ASSERT_TRUE(history);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(modalToMain(second));
@@ -483,7 +484,7 @@ TEST_F(BrowserTest, ExitClosesTheMainWindowAndKeepsTheRoomSearch)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
     // The room search window stays loaded on its own.
-    EXPECT_NE(component.context().form<QWidget>(QStringLiteral("frmQInBaseRoom")), nullptr);
+    EXPECT_NE(component.loaded<frmQInBaseRoom>(), nullptr);
 }
 
 } // namespace

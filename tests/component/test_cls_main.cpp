@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "browser/frm_main.h"
+#include "browser/frm_q_in_base_room.h"
 #include "corvan/component.h"
 #include "entry/cls_main.h"
 #include "support/test_host.h"
@@ -31,7 +33,7 @@ protected:
     {
         auto* window = new QWidget();
         window->setObjectName(QStringLiteral("extra%1").arg(extras.size()));
-        component.context().registerForm(window);
+        component.adopt(window);
         window->setVisible(visible);
         extras.append(window);
         return window;
@@ -138,8 +140,8 @@ TEST_F(ClsMainTest, ShowMainFormLoadsFreshWindowsEachTime)
     component.initEnv(host.objectArray());
     component.ShowMainForm();
     EXPECT_EQ(formNames(), (QStringList{QStringLiteral("frmQInBaseRoom"), QStringLiteral("frmMain")}));
-    QPointer<QWidget> firstMain = component.context().form<QWidget>(QStringLiteral("frmMain"));
-    QPointer<QWidget> firstSearch = component.context().form<QWidget>(QStringLiteral("frmQInBaseRoom"));
+    QPointer<QWidget> firstMain = component.loaded<frmMain>();
+    QPointer<QWidget> firstSearch = component.loaded<frmQInBaseRoom>();
     ASSERT_TRUE(firstMain);
     EXPECT_TRUE(firstMain->isVisible());
     EXPECT_EQ(firstMain->windowTitle(), QStringLiteral("基站调整"));
@@ -152,7 +154,7 @@ TEST_F(ClsMainTest, ShowMainFormLoadsFreshWindowsEachTime)
     EXPECT_EQ(formNames(), (QStringList{other->objectName(), QStringLiteral("frmQInBaseRoom"),
                                         QStringLiteral("frmMain")}));
     EXPECT_TRUE(other->isVisible());
-    auto* main = component.context().form<QWidget>(QStringLiteral("frmMain"));
+    auto* main = component.loaded<frmMain>();
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(main->findChild<QWidget*>(QStringLiteral("frmQInBaseRoom")));
@@ -234,7 +236,7 @@ TEST_F(ClsMainTest, TwoComponentsInOneProcessDoNotSeeEachOther)
     auto* third = new clsMain();
     third->initEnv(first.objectArray());
     third->ShowMainForm();
-    QPointer<QWidget> thirdMain = third->context().form<QWidget>(QStringLiteral("frmMain"));
+    QPointer<QWidget> thirdMain = third->loaded<frmMain>();
     delete third;
     EXPECT_TRUE(thirdMain.isNull());
 }

@@ -98,7 +98,7 @@ protected:
     void openMain()
     {
         component.ShowMainForm();
-        main = component.context().form<frmMain>(QStringLiteral("frmMain"));
+        main = component.loaded<frmMain>();
         ASSERT_TRUE(QTest::qWaitForWindowActive(main));
     }
     template <class T> T* child(QWidget* parent, const char* name) const
@@ -109,7 +109,7 @@ protected:
     {
         return int(host.recorder()->statements().filter(QStringLiteral("select net,basecode")).size());
     }
-    frmMoveBts* wizard() { return component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts")); }
+    frmMoveBts* wizard() { return component.loaded<frmMoveBts>(); }
 
     TestDatabase db;
     TestHost host{db};
@@ -284,9 +284,7 @@ TEST_F(DeskTest, SearchCriteriaAndWindowSizeComeBack)
     clsMain second;
     second.initEnv(other.objectArray());
     second.ShowMainForm();
-    EXPECT_TRUE(child<QLineEdit>(second.context().form<QWidget>(QStringLiteral("frmMain")), "txtName")
-                    ->text()
-                    .isEmpty());
+    EXPECT_TRUE(child<QLineEdit>(second.loaded<frmMain>(), "txtName")->text().isEmpty());
 }
 
 // The whole room moves by the keyboard alone: ticks, the picker telling a taken room at the
@@ -300,7 +298,7 @@ TEST_F(DeskTest, RoomMoveByKeyboardWithThePicker)
               QStringLiteral("把当前机房的基站一起搬迁到另一个机房（Ctrl+R）"));
     main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
     QTest::keyClick(main, Qt::Key_R, Qt::ControlModifier);
-    auto* w = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    auto* w = component.loaded<frmMoveRoom>();
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(becomesActive(w));
     const QStringList& told = prompt.shown;
@@ -357,7 +355,7 @@ TEST_F(DeskTest, RoomMoveByKeyboardWithThePicker)
     prompt.yes = false;
     press(Qt::Key_Escape);
     EXPECT_EQ(prompt.asked, QStringList{frmMoveRoom::DiscardQuestion.arg(w->windowTitle())});
-    ASSERT_EQ(component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom")), w);
+    ASSERT_EQ(component.loaded<frmMoveRoom>(), w);
 
     // Ctrl+Enter through the pages, Alt+Left back one, and Ctrl+Enter commits.
     press(Qt::Key_Return, Qt::ControlModifier);
@@ -389,7 +387,7 @@ TEST_F(DeskTest, HistoryByKeyboardQueryRecordAndReversal)
 {
     main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
     QTest::keyClick(main, Qt::Key_R, Qt::ControlModifier);
-    auto* move = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    auto* move = component.loaded<frmMoveRoom>();
     ASSERT_NE(move, nullptr);
     move->move().setChosen(QStringLiteral("C"), false);
     move->move().chooseRoom(QStringLiteral("三号机房"));
@@ -402,7 +400,7 @@ TEST_F(DeskTest, HistoryByKeyboardQueryRecordAndReversal)
     main->activateWindow();
     ASSERT_TRUE(becomesActive(main));
     QTest::keyClick(main, Qt::Key_H, Qt::ControlModifier);
-    auto* history = component.context().form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    auto* history = component.loaded<frmViewHistory>();
     ASSERT_NE(history, nullptr);
     ASSERT_TRUE(becomesActive(history));
     // In the query panel, not on 退出: Enter queries and the window stays.
@@ -424,7 +422,7 @@ TEST_F(DeskTest, HistoryByKeyboardQueryRecordAndReversal)
         press(Qt::Key_Tab);
     ASSERT_EQ(focusName(), QStringLiteral("mnuReverse"));
     press(Qt::Key_Return);
-    auto* reversal = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+    auto* reversal = component.loaded<frmReverseBts>();
     ASSERT_NE(reversal, nullptr);
     ASSERT_TRUE(becomesActive(reversal));
     prompt.shown.clear();

@@ -24,6 +24,7 @@
 #include "core/room_move/room_move.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_reverse_bts.h"
+#include "history/frm_track.h"
 #include "history/frm_view_history.h"
 #include "relocation/frm_move_bts.h"
 #include "relocation/frm_move_room.h"
@@ -48,7 +49,7 @@ protected:
         component.initEnv(host.objectArray());
         component.context().setPrompt(&prompt);
         component.ShowMainForm();
-        main = component.context().form<frmMain>(QStringLiteral("frmMain"));
+        main = component.loaded<frmMain>();
         ASSERT_NE(main, nullptr);
         main->showBts(QStringLiteral("11"), QStringLiteral("一号机房"));
         openWizard();
@@ -58,7 +59,7 @@ protected:
     void openWizard()
     {
         main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
-        wizard = component.context().form<frmMoveBts>(QStringLiteral("frmMoveBts"));
+        wizard = component.loaded<frmMoveBts>();
         ASSERT_NE(wizard, nullptr);
         grid = wizard->findChild<PropertyGrid*>(QStringLiteral("smBtsNew"));
         ASSERT_NE(grid, nullptr);
@@ -241,7 +242,7 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
     main->showBts(QStringLiteral("11"), QStringLiteral("三号机房"));
     ASSERT_EQ(main->bar()->tool(QStringLiteral("mnuTrack"))->text(), QStringLiteral("调整轨迹"));
     main->bar()->tool(QStringLiteral("mnuTrack"))->trigger();
-    auto* track = component.context().form<QWidget>(QStringLiteral("frmTrack"));
+    auto* track = component.loaded<frmTrack>();
     ASSERT_NE(track, nullptr);
     auto* list = track->findChild<PropertyGrid*>(QStringLiteral("smTrack"));
     ASSERT_NE(list, nullptr);
@@ -255,7 +256,7 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
 
     // Choosing the line opens the record in the history window, where it can be reversed.
     emit list->ItemChosen(list->Items().GetItem(QStringLiteral("K:00000000000000000001")));
-    auto* history = component.context().form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    auto* history = component.loaded<frmViewHistory>();
     ASSERT_NE(history, nullptr);
     EXPECT_EQ(history->code(), QStringLiteral("00000000000000000001"));
     QAction* reverse = history->bar()->tool(QStringLiteral("mnuReverse"));
@@ -263,7 +264,7 @@ TEST_F(MoveBtsTest, ARelocationIsFollowedAndReversedThroughTheWindows)
     EXPECT_TRUE(reverse->isEnabled());
     EXPECT_TRUE(history->bar()->tool(QStringLiteral("mnuReentry"))->isEnabled());
     reverse->trigger();
-    auto* window = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+    auto* window = component.loaded<frmReverseBts>();
     ASSERT_NE(window, nullptr);
     prompt.shown.clear();
     auto* sheet = window->findChild<Sheet*>(QStringLiteral("fbReverse"));
@@ -293,7 +294,7 @@ TEST_F(MoveBtsTest, TheRecordChosenLastIsTheOneReversedHoweverFastTheClicksCome)
     fillAndNext();
     QTest::mouseClick(button("cmdOk"), Qt::LeftButton);
     main->bar()->tool(QStringLiteral("mnuHistory"))->trigger();
-    auto* history = component.context().form<frmViewHistory>(QStringLiteral("frmViewHistory"));
+    auto* history = component.loaded<frmViewHistory>();
     ASSERT_NE(history, nullptr);
     PropertyGrid* list = history->queryPanel()->list();
     auto* query = history->queryPanel()->findChild<QPushButton*>(QStringLiteral("cmdQuery"));
@@ -328,7 +329,7 @@ TEST_F(MoveBtsTest, TheRecordChosenLastIsTheOneReversedHoweverFastTheClicksCome)
         ASSERT_EQ(history->code(), newest);
         ASSERT_TRUE(reverse->isEnabled());
         reverse->trigger();
-        auto* dialog = component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts"));
+        auto* dialog = component.loaded<frmReverseBts>();
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(dialog->findChild<Sheet*>(QStringLiteral("fbReverse"))->TextRC(1, 1).endsWith(newest));
         // The next clicks: query again, then the record one or two rows below the new reversal.
@@ -353,7 +354,7 @@ TEST_F(MoveBtsTest, TheRecordChosenLastIsTheOneReversedHoweverFastTheClicksCome)
         EXPECT_FALSE(reversible);
         EXPECT_FALSE(reverse->isEnabled());
         history->atbMainToolClick(QStringLiteral("mnuReverse"));
-        EXPECT_EQ(component.context().form<frmReverseBts>(QStringLiteral("frmReverseBts")), nullptr);
+        EXPECT_EQ(component.loaded<frmReverseBts>(), nullptr);
     }
     component.context().setPrompt(&prompt);
 }
@@ -362,7 +363,7 @@ TEST_F(MoveBtsTest, TheRecordChosenLastIsTheOneReversedHoweverFastTheClicksCome)
 TEST_F(MoveBtsTest, AWholeRoomMovesThroughItsWindow)
 {
     main->bar()->tool(QStringLiteral("mnuRoomMove"))->trigger();
-    auto* window = component.context().form<frmMoveRoom>(QStringLiteral("frmMoveRoom"));
+    auto* window = component.loaded<frmMoveRoom>();
     ASSERT_NE(window, nullptr);
     QStringList& heard = told;
     heard.clear();
@@ -419,7 +420,7 @@ TEST_F(MoveBtsTest, ShowBtsWhileOpenStartsOverForTheNewBts)
     prompt.yes = true;
     main->bar()->tool(QStringLiteral("mnuDispatch"))->trigger();
     EXPECT_EQ(prompt.asked.size(), 1);
-    EXPECT_EQ(component.context().form<QWidget>(QStringLiteral("frmMoveBts")), wizard);
+    EXPECT_EQ(component.loaded<frmMoveBts>(), wizard);
     EXPECT_EQ(wizard->currentPage(), 0);
     EXPECT_EQ(wizard->state().btsCode, Fixture::btsCode(202));
     EXPECT_TRUE(grid->Items().GetItem(QStringLiteral("belongroom"))->Value().toString().isEmpty());

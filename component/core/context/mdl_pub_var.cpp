@@ -48,31 +48,4 @@ void mdlPubVar::deriveFrom(const mdlPubVar& other, QObject* data)
     setDataService(data);
 }
 
-void mdlPubVar::registerForm(QObject* form)
-{
-    if (!form)
-        return;
-    for (const auto& known : std::as_const(m_forms))
-        if (known == form)
-            return;
-    m_forms.append(form);
-}
-
-QList<QObject*> mdlPubVar::forms() const
-{
-    QList<QObject*> live;
-    for (const auto& form : m_forms)
-        if (form)
-            live.append(form.data());
-    return live;
-}
-
-QObject* mdlPubVar::form(const QString& objectName) const
-{
-    for (const auto& form : m_forms)
-        if (form && form->objectName() == objectName)
-            return form.data();
-    return nullptr;
-}
-
 } // namespace corvan

@@ -20,11 +20,10 @@ namespace corvan {
 class WizardPrompt;
 
 // The component's context, its module state: the host's services as initEnv handed them
-// over, and the collection of loaded windows in load order.
+// over, and the one road to the database over them.
 // One instance per loaded component, made by its clsMain and handed to every window and
 // procedure that needs it; nothing of it is process-wide, so two components in one
-// process never see each other. Needs no widget: windows are kept as objects, and the
-// entry class, which knows they are windows, shows and hides them.
+// process never see each other. Needs no widget; the entry class keeps the windows.
 class mdlPubVar {
 public:
     mdlPubVar();
@@ -150,18 +149,6 @@ public:
     enum class Services { Stored, SubscriptOutOfRange, TypeMismatch };
     Services setServices(const QVector<QObject*>& objArr);
 
-    // The loaded windows, in load order. Every window of the component registers itself
-    // once it has loaded and leaves the collection when it is destroyed; a destroyed
-    // window is never handed out.
-    void registerForm(QObject* form);
-    QList<QObject*> forms() const;
-    // The loaded window with that object name, or nullptr.
-    QObject* form(const QString& objectName) const;
-    template <class Window> Window* form(const QString& objectName) const
-    {
-        return qobject_cast<Window*>(form(objectName));
-    }
-
 private:
     template <class Interface> static bool store(QPointer<QObject>& field, QObject* object)
     {
@@ -180,7 +167,6 @@ private:
     QPointer<QObject> m_data;
     QPointer<QObject> m_right;
     QPointer<QObject> m_resourceView;
-    QList<QPointer<QObject>> m_forms;
     SystemDb m_db;
     WizardPrompt* m_prompt = nullptr;
     mutable std::optional<bool> m_journalTable;
