@@ -226,10 +226,15 @@ protected:
             row(key)->setValue(QString::fromUtf8(value));
         host.recorder()->clear();
     }
+    // An edit of the page, as the session takes it.
+    void chooseCity(const PropertyItems& page, const QList<PropertyItems*>& cellGrids)
+    {
+        static_cast<ChosenCity&>(state) = GridHandlers::chosenCity(state, page, cellGrids);
+    }
     // Leaving the page: "ok", or what the user is to be told and the field it is about.
     QString save()
     {
-        GridHandlers::recordCityAndBaseNum(state, grid, {});
+        chooseCity(grid, {});
         const Verdict verdict = BtsSave::saveBtsData(context, state, grid);
         return verdict.ok ? u"ok"_s : verdict.message + u'@' + verdict.field;
     }
@@ -438,16 +443,16 @@ TEST_F(GridHandlersTest, RecordsCityAndNumberAndCopiesThemIntoTheCellGrids)
         cell.AddItem(0, u"bts"_s, {}, ITEM_TEXT)->setValue(u"101"_s);
     }
     row("city")->setValue(u"乙市"_s);
-    GridHandlers::recordCityAndBaseNum(state, grid, {&cells[0], nullptr, &cells[1], &cells[2]});
+    chooseCity(grid, {&cells[0], nullptr, &cells[1], &cells[2]});
     EXPECT_EQ(state.newCityName + u'/' + state.newCityCode + u'/' + state.newBaseNum, u"乙市/12/12"_s);
     EXPECT_EQ(itemRows(cells[0]) + itemRows(cells[1]) + itemRows(cells[2]),
               (QStringList{u"city||1201|乙市"_s, u"bts||1201|12"_s, u"city||1201|乙市"_s, u"bts||1201|12"_s,
                            u"bts||1201|12"_s}));
     // A city that is no option has no code; a grid without the rows leaves everything be.
     row("city")->setValue(u"火星市"_s);
-    GridHandlers::recordCityAndBaseNum(state, grid, {});
+    chooseCity(grid, {});
     PropertyItems empty;
-    GridHandlers::recordCityAndBaseNum(state, empty, {&cells[0]});
+    chooseCity(empty, {&cells[0]});
     EXPECT_EQ(state.newCityName + u'/' + state.newCityCode + u'/' + state.newBaseNum, u"火星市//12"_s);
     EXPECT_EQ(itemRows(cells[0]).first(), u"city||1201|乙市"_s);
     // A kept city shows its name and offers no options: the BTS stays in its city, whose
@@ -455,7 +460,7 @@ TEST_F(GridHandlersTest, RecordsCityAndNumberAndCopiesThemIntoTheCellGrids)
     PropertyItems kept;
     kept.AddItem(0, u"city"_s, u"所属地市"_s, ITEM_TEXT)->setValue(u"甲市"_s);
     state.fields[3].disposition = Disposition::Keep;
-    GridHandlers::recordCityAndBaseNum(state, kept, {});
+    chooseCity(kept, {});
     EXPECT_EQ(state.newCityName + u'/' + state.newCityCode, u"甲市/11"_s);
 }
 

@@ -62,27 +62,29 @@ void GridHandlers::roomCascade(const mdlPubVar& context, PropertyItems& grid, Pr
     RoomOptions::followRoom(context, grid, item);
 }
 
-void GridHandlers::recordCityAndBaseNum(MoveBtsState& state, const PropertyItems& grid,
-                                        const QList<PropertyItems*>& cellGrids)
+ChosenCity GridHandlers::chosenCity(const MoveBtsState& state, const PropertyItems& grid,
+                                    const QList<PropertyItems*>& cellGrids)
 {
+    ChosenCity chosen = state;
     if (grid.HasItem(CityKey)) {
         const PropertyItem* city = grid.GetItem(CityKey);
-        state.newCityName = variantText(city->Value());
+        chosen.newCityName = variantText(city->Value());
         // A kept city shows its name and offers no options: the BTS stays in its city,
         // whose identifier is known, and a name must never stand in for it.
-        state.newCityCode = state.fields.dispositionOf(CityKey) == Disposition::Keep
-                                ? state.cityCode
-                                : mdlPubFun::GetOptionCode(city, state.newCityName);
+        chosen.newCityCode = state.fields.dispositionOf(CityKey) == Disposition::Keep
+                                 ? state.cityCode
+                                 : mdlPubFun::GetOptionCode(city, chosen.newCityName);
         for (PropertyItems* cells : cellGrids)
             if (cells && cells->HasItem(CityKey))
-                cells->GetItem(CityKey)->setValue(state.newCityName);
+                cells->GetItem(CityKey)->setValue(chosen.newCityName);
     }
     if (grid.HasItem(NumberKey)) {
-        state.newBaseNum = variantText(grid.GetItem(NumberKey)->Value());
+        chosen.newBaseNum = variantText(grid.GetItem(NumberKey)->Value());
         for (PropertyItems* cells : cellGrids)
             if (cells && cells->HasItem(CellBtsKey))
-                cells->GetItem(CellBtsKey)->setValue(state.newBaseNum);
+                cells->GetItem(CellBtsKey)->setValue(chosen.newBaseNum);
     }
+    return chosen;
 }
 
 void GridHandlers::rightClickSelect(PropertyItems& grid, int button, float x, float y)

@@ -26,10 +26,10 @@ public:
                             CityRooms* rooms = nullptr, const QString& net = {}, const PageLists& lists = {});
     // ItemValueChanged: a chosen room sets the county row to the room's own county.
     static void roomCascade(const mdlPubVar& context, PropertyItems& grid, PropertyItem* item);
-    // GridEdited: newCityName, newCityCode and newBaseNum from the grid, copied into the
-    // "city" and "bts" rows of every cell grid.
-    static void recordCityAndBaseNum(MoveBtsState& state, const PropertyItems& grid,
-                                     const QList<PropertyItems*>& cellGrids);
+    // GridEdited: the city and number the grid shows, each as state has it where the grid
+    // has no row for it, copied into the "city" and "bts" rows of every cell grid.
+    static ChosenCity chosenCity(const MoveBtsState& state, const PropertyItems& grid,
+                                 const QList<PropertyItems*>& cellGrids);
     // GridMouseDown: a right click selects every row whose bounds hold the point.
     static void rightClickSelect(PropertyItems& grid, int button, float x, float y);
     // GridMouseUp: a right click shows the menu of "P:1".

@@ -51,9 +51,18 @@ struct LoadedCells {
     bool operator==(const LoadedCells&) const = default;
 };
 
-// What the wizard's procedures share while one BTS is being relocated; the cells are what
-// the loading returned.
-struct MoveBtsState : LoadedCells {
+// The BTS's new city and number as its page shows them while the user edits it: the
+// city's name, its identifier, and the number.
+struct ChosenCity {
+    QString newCityName;
+    QString newCityCode;
+    QString newBaseNum;
+    bool operator==(const ChosenCity&) const = default;
+};
+
+// What the wizard's procedures share while one BTS is being relocated; the cells and the
+// chosen city are what those steps returned.
+struct MoveBtsState : LoadedCells, ChosenCity {
     // The arguments of showBts.
     QString net;
     QMap<QString, AttrTable> attrMap;
@@ -69,12 +78,9 @@ struct MoveBtsState : LoadedCells {
     // names and the room picker alike.
     mutable CityRooms cityRooms;
 
-    // The target, as chosen on the BTS page.
+    // The target room, as the page was left.
     QString newRoomName;
     QString newRoomCode;
-    QString newCityCode;
-    QString newCityName;
-    QString newBaseNum;
 
     // Whether the BTS page was built for this BTS; without it nothing may be written.
     bool pageBuilt = false;

@@ -77,7 +77,7 @@ void RelocationSession::valueChanged(PropertyItem* item)
 
 void RelocationSession::edited()
 {
-    GridHandlers::recordCityAndBaseNum(m_state, m_page, cellGrids());
+    static_cast<ChosenCity&>(m_state) = GridHandlers::chosenCity(m_state, m_page, cellGrids());
 }
 
 bool RelocationSession::popupChosen(const PropertyItem* item)
