@@ -62,7 +62,7 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
 
     state.fields = BtsFields(table.value());
     DispositionRules::dispose(state.fields, rules);
-    readBts(context, state);
+    static_cast<BtsOrigin&>(state) = readBts(context, state.net, state.fields);
 
     grid.ClearItems();
     addEditedRows(context, state, grid, lists);
@@ -76,28 +76,29 @@ bool BtsPage::build(const mdlPubVar& context, MoveBtsState& state, PropertyItems
     return true;
 }
 
-void BtsPage::readBts(const mdlPubVar& context, MoveBtsState& state)
+BtsOrigin BtsPage::readBts(const mdlPubVar& context, const QString& net, const BtsFields& fields)
 {
-    const BtsFields& fields = state.fields;
-    state.btsCode = fields.shownOf(FieldName::BaseCode);
-    state.oldRoomValue = fields.shownOf(FieldName::BelongRoom);
+    BtsOrigin origin;
+    origin.btsCode = fields.shownOf(FieldName::BaseCode);
+    origin.oldRoomValue = fields.shownOf(FieldName::BelongRoom);
     if (fields.find(FieldName::City))
-        state.cityCode = mdlPubFun::GetCityId(context, fields.shownOf(FieldName::City));
-    state.oldRoomCode =
-        RoomLookup::GetBtsRoomCode(context, state.net, state.cityCode, fields.shownOf(FieldName::BaseName));
+        origin.cityCode = mdlPubFun::GetCityId(context, fields.shownOf(FieldName::City));
+    origin.oldRoomCode =
+        RoomLookup::GetBtsRoomCode(context, net, origin.cityCode, fields.shownOf(FieldName::BaseName));
     // Two BTSs of a city may share a name, and the lookup by name then finds one room for
     // both; a name stored in bytes that are not text finds none although a room holds the BTS,
     // which would stay in that room as well as in the new one. So the room is the one that
     // holds this BTS's own number, or none when no room holds it.
-    if (!state.btsCode.isEmpty()) {
-        if (auto own = context.db().open(RoomLookup::btsRoomStatement(state.net, state.btsCode))) {
-            state.oldRoomCode.clear();
+    if (!origin.btsCode.isEmpty()) {
+        if (auto own = context.db().open(RoomLookup::btsRoomStatement(net, origin.btsCode))) {
+            origin.oldRoomCode.clear();
             if (own->RecordCount() > 0) {
                 own->MoveFirst();
-                state.oldRoomCode = own->Text(0).trimmed();
+                origin.oldRoomCode = own->Text(0).trimmed();
             }
         }
     }
+    return origin;
 }
 
 void BtsPage::addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid,

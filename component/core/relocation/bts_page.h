@@ -39,7 +39,7 @@ public:
 
 private:
     // What the page knows of the BTS from its fields: its code, room and city.
-    static void readBts(const mdlPubVar& context, MoveBtsState& state);
+    static BtsOrigin readBts(const mdlPubVar& context, const QString& net, const BtsFields& fields);
     // The group to modify: one editable row per field to modify, with its options, and one
     // read-only row per field cleared.
     static void addEditedRows(const mdlPubVar& context, MoveBtsState& state, PropertyItems& grid,

@@ -51,6 +51,15 @@ struct LoadedCells {
     bool operator==(const LoadedCells&) const = default;
 };
 
+// Where the BTS stands before the move, as its page reads it from the BTS's fields.
+struct BtsOrigin {
+    QString btsCode;      // basecode
+    QString cityCode;     // the BTS's city identifier before the move
+    QString oldRoomValue; // the BTS's present room as shown (belongroom)
+    QString oldRoomCode;  // and as roomcode
+    bool operator==(const BtsOrigin&) const = default;
+};
+
 // The BTS's new city and number as its page shows them while the user edits it: the
 // city's name, its identifier, and the number.
 struct ChosenCity {
@@ -60,9 +69,9 @@ struct ChosenCity {
     bool operator==(const ChosenCity&) const = default;
 };
 
-// What the wizard's procedures share while one BTS is being relocated; the cells and the
-// chosen city are what those steps returned.
-struct MoveBtsState : LoadedCells, ChosenCity {
+// What the wizard's procedures share while one BTS is being relocated; where the BTS
+// stands, the cells and the chosen city are what those steps returned.
+struct MoveBtsState : BtsOrigin, LoadedCells, ChosenCity {
     // The arguments of showBts.
     QString net;
     QMap<QString, AttrTable> attrMap;
@@ -70,10 +79,6 @@ struct MoveBtsState : LoadedCells, ChosenCity {
 
     // The BTS page: one field per field of the BTS's table, in its order.
     BtsFields fields;
-    QString btsCode;      // basecode
-    QString cityCode;     // the BTS's city identifier before the move
-    QString oldRoomValue; // the BTS's present room as shown (belongroom)
-    QString oldRoomCode;  // and as roomcode
     // The rooms of the city the room row offers, read once per BTS for the row's shared
     // names and the room picker alike.
     mutable CityRooms cityRooms;
