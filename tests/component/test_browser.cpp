@@ -419,11 +419,14 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
     EXPECT_EQ(component.loaded<frmMoveBts>(), nullptr);
 
     child<QTabWidget>(main, "sstMain")->setCurrentIndex(1);
+    main->setGeometry(200, 150, 400, 400);
     bar->tool(QStringLiteral("mnuDispatch"))->trigger();
     EXPECT_EQ(host.messages()->messages.size(), 2);
     auto* wizard = qobject_cast<frmMoveBts*>(component.loaded<frmMoveBts>());
     ASSERT_NE(wizard, nullptr);
     EXPECT_TRUE(wizard->isVisible());
+    // It opens over the main window, which its entry class told it.
+    EXPECT_LE((wizard->frameGeometry().center() - main->frameGeometry().center()).manhattanLength(), 2);
     EXPECT_EQ(wizard->state().net, QStringLiteral("C"));
     EXPECT_TRUE(wizard->state().simpleMode);
     EXPECT_EQ(wizard->state().attrMap.value(QStringLiteral("C")).at(AttrTable::DisplayValue, 1),
