@@ -419,6 +419,9 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
     EXPECT_EQ(component.loaded<frmMoveBts>(), nullptr);
 
     child<QTabWidget>(main, "sstMain")->setCurrentIndex(1);
+    // Somewhere the wizard would not stand by chance; the main window gets its place back, as
+    // the windows of later tests remember it.
+    const QRect placed = main->geometry();
     main->setGeometry(200, 150, 400, 400);
     bar->tool(QStringLiteral("mnuDispatch"))->trigger();
     EXPECT_EQ(host.messages()->messages.size(), 2);
@@ -427,6 +430,7 @@ TEST_F(BrowserTest, DispatchNeedsTheShownBtsOfTheCurrentTab)
     EXPECT_TRUE(wizard->isVisible());
     // It opens over the main window, which its entry class told it.
     EXPECT_LE((wizard->frameGeometry().center() - main->frameGeometry().center()).manhattanLength(), 2);
+    main->setGeometry(placed);
     EXPECT_EQ(wizard->state().net, QStringLiteral("C"));
     EXPECT_TRUE(wizard->state().simpleMode);
     EXPECT_EQ(wizard->state().attrMap.value(QStringLiteral("C")).at(AttrTable::DisplayValue, 1),
