@@ -54,7 +54,7 @@ protected:
             return cellGrids[index];
         };
         static_cast<LoadedCells&>(state) =
-            CellLoader::loadCells(context, net, u"11"_s, number, cellGrid, lineGrid);
+            CellLoader::viewCell(context, net, u"11"_s, number, cellGrid, lineGrid);
     }
     // The counts, the cells' tables and the cell grids asked for.
     QString counts() const

@@ -89,10 +89,10 @@ QString CellLoader::feederStatement(const QString& net, const QString& city, con
            QStringLiteral("' and(") + ciConditions(cells) + QLatin1Char(')');
 }
 
-LoadedCells CellLoader::loadCells(const mdlPubVar& context, const QString& net, const QString& city,
-                                  const QString& number,
-                                  const std::function<PropertyItems&(int index)>& cellGrid,
-                                  PropertyItems& lineGrid)
+LoadedCells CellLoader::viewCell(const mdlPubVar& context, const QString& net, const QString& city,
+                                 const QString& number,
+                                 const std::function<PropertyItems&(int index)>& cellGrid,
+                                 PropertyItems& lineGrid)
 {
     LoadedCells loaded;
     lineGrid.ClearItems();
@@ -115,12 +115,12 @@ LoadedCells CellLoader::loadCells(const mdlPubVar& context, const QString& net, 
         if (!cellGrid || !fillCellGrid(cellGrid(index), table))
             return loaded;
     }
-    loadLines(context, net, city, loaded, lineGrid);
+    viewLine(context, net, city, loaded, lineGrid);
     return loaded;
 }
 
-void CellLoader::loadLines(const mdlPubVar& context, const QString& net, const QString& city,
-                           LoadedCells& loaded, PropertyItems& lineGrid)
+void CellLoader::viewLine(const mdlPubVar& context, const QString& net, const QString& city,
+                          LoadedCells& loaded, PropertyItems& lineGrid)
 {
     lineGrid.AddItem(0, ItemKey::AntennaGroup, AntennaGroupCaption, ITEM_GROUP);
     if (loaded.cellList.isEmpty())

@@ -23,10 +23,10 @@ public:
     // window makes on demand) and the antenna and feeder grid. A failure ends the loading
     // silently: what was loaded before it is returned, and a failure before the cells are
     // all in leaves no antenna or feeder loaded.
-    static LoadedCells loadCells(const mdlPubVar& context, const QString& net, const QString& city,
-                                 const QString& number,
-                                 const std::function<PropertyItems&(int index)>& cellGrid,
-                                 PropertyItems& lineGrid);
+    static LoadedCells viewCell(const mdlPubVar& context, const QString& net, const QString& city,
+                                const QString& number,
+                                const std::function<PropertyItems&(int index)>& cellGrid,
+                                PropertyItems& lineGrid);
 
     // The exact statements; empty for a network letter other than G, C or D, and for the
     // antenna and feeder statements also when there is no cell.
@@ -42,8 +42,8 @@ public:
 private:
     // The antennas, then the feeders, of the loaded cells, into the list and the grid. A
     // failure ends it where it is.
-    static void loadLines(const mdlPubVar& context, const QString& net, const QString& city,
-                          LoadedCells& loaded, PropertyItems& lineGrid);
+    static void viewLine(const mdlPubVar& context, const QString& net, const QString& city,
+                         LoadedCells& loaded, PropertyItems& lineGrid);
 };
 
 } // namespace corvan

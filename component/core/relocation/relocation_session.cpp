@@ -63,7 +63,7 @@ bool RelocationSession::start(const QString& net, const QMap<QString, AttrTable>
     // Whether this relocation can be journaled is known before anything is written.
     Journal::available(m_context);
     if (m_state.simpleMode)
-        static_cast<LoadedCells&>(m_state) = CellLoader::loadCells(
+        static_cast<LoadedCells&>(m_state) = CellLoader::viewCell(
             m_context, m_state.net, m_state.cityCode, btsNumber,
             [this](int index) -> PropertyItems& { return cellGridAt(index); }, m_line);
     return true;
