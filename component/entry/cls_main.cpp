@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "browser/frm_main.h"
+#include "browser/frm_q_in_base_room.h"
 #include "core/plan/plan_command.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_reverse_bts.h"
@@ -126,8 +127,8 @@ void clsMain::ShowMainForm()
 {
     // The host expects this call to come back normally whatever happens.
     try {
-        if (m_main)
-            unloadForm(m_main->roomSearch());
+        // A room search left by a main window the user closed goes too.
+        unloadForm(loaded<frmQInBaseRoom>());
         unloadForm(m_main);
         auto* main = new frmMain(m_context);
         // The room search loads with the main window, docked in it, and so comes first.

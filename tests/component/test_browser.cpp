@@ -490,8 +490,15 @@ TEST_F(BrowserTest, ExitClosesTheMainWindowAndKeepsTheRoomSearch)
     main->bar()->tool(QStringLiteral("mnuExit"))->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(guard.isNull());
-    // The room search window stays loaded on its own.
-    EXPECT_NE(component.loaded<frmQInBaseRoom>(), nullptr);
+    // The room search window stays loaded on its own, until a fresh main window brings its own.
+    QPointer<frmQInBaseRoom> left = component.loaded<frmQInBaseRoom>();
+    ASSERT_FALSE(left.isNull());
+    component.ShowMainForm();
+    EXPECT_TRUE(left.isNull());
+    QStringList names;
+    for (QWidget* form : component.forms())
+        names << form->objectName();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("frmQInBaseRoom"), QStringLiteral("frmMain")}));
 }
 
 } // namespace
