@@ -395,10 +395,13 @@ SummaryRows rows(const char* texts)
         else if (kind == Kind::Bts || kind == Kind::Room)
             out << SummaryRow::change(kind, t[1], t[2], t[3]);
         else
-            out << SummaryRow::resource(kind, t[1], t[2],
-                                        t[3] == u"删除"_s   ? Action::Delete
-                                        : t[3] == u"恢复"_s ? Action::Restore
-                                                            : Action::Change);
+            out << SummaryRow{kind,
+                              t[1],
+                              t[2],
+                              {},
+                              t[3] == u"删除"_s   ? Action::Delete
+                              : t[3] == u"恢复"_s ? Action::Restore
+                                                  : Action::Change};
     }
     return out;
 }
@@ -452,14 +455,12 @@ TEST(RelocationRecord, DisinfoEntriesAndTheInsertStatement)
         {SummaryRow::band(), u"|||"_s, QString()},
         {SummaryRow::change(Kind::Room, u"三号机房 G网"_s, u"101"_s, {}), u"机房|三号机房 G网|101|"_s,
          QString()},
-        {SummaryRow::resource(Kind::Cell, u"小区"_s, u"3021"_s, Action::Change), u"CELL|小区|3021|"_s,
-         QString()},
+        {SummaryRow::cell(u"3021"_s, Action::Change), u"CELL|小区|3021|"_s, QString()},
         // A reversal's restorations in the deletions' words.
-        {SummaryRow::resource(Kind::Cell, u"小区"_s, u"3021"_s, Action::Restore), u"CELL|小区|3021|恢复"_s,
-         u"恢复BTS所属小区:3021;"_s},
-        {SummaryRow::resource(Kind::Antenna, u"小区3021所属"_s, u"天线1"_s, Action::Restore),
+        {SummaryRow::cell(u"3021"_s, Action::Restore), u"CELL|小区|3021|恢复"_s, u"恢复BTS所属小区:3021;"_s},
+        {SummaryRow::line(Kind::Antenna, u"3021"_s, u"天线1"_s, Action::Restore),
          u"天线|小区3021所属|天线1|恢复"_s, u"恢复:小区3021所属天线1;"_s},
-        {SummaryRow::resource(Kind::Feeder, u"小区3021所属"_s, u"L-07"_s, Action::Delete),
+        {SummaryRow::line(Kind::Feeder, u"3021"_s, u"L-07"_s, Action::Delete),
          u"馈线|小区3021所属|L-07|删除"_s, u"删除:小区3021所属馈线L-07;"_s},
         // A title is its text and a blank; an empty title is no entry.
         {SummaryRow::title(u"BTS"_s), u"BTS|||"_s, u"BTS "_s},

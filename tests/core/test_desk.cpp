@@ -155,14 +155,10 @@ TEST(Desk, SummaryTotalsAndHistoryListOrder)
     const SummaryRows rows{
         SummaryRow::title(QStringLiteral("title")),
         SummaryRow::change(Kind::Bts, QStringLiteral("备注"), QStringLiteral("a"), QString()),
-        SummaryRow::resource(Kind::Cell, QStringLiteral("小区"), QStringLiteral("1"),
-                             SummaryRow::Action::Delete),
-        SummaryRow::resource(Kind::Cell, QStringLiteral("小区"), QStringLiteral("2"),
-                             SummaryRow::Action::Delete),
-        SummaryRow::resource(Kind::Cell, QStringLiteral("小区"), QStringLiteral("3"),
-                             SummaryRow::Action::Restore),
-        SummaryRow::resource(Kind::Feeder, QStringLiteral("小区1所属"), QStringLiteral("L"),
-                             SummaryRow::Action::Delete)};
+        SummaryRow::cell(QStringLiteral("1"), SummaryRow::Action::Delete),
+        SummaryRow::cell(QStringLiteral("2"), SummaryRow::Action::Delete),
+        SummaryRow::cell(QStringLiteral("3"), SummaryRow::Action::Restore),
+        SummaryRow::line(Kind::Feeder, QStringLiteral("1"), QStringLiteral("L"), SummaryRow::Action::Delete)};
     EXPECT_EQ(ChangeSummary::deletionTotals(rows),
               QStringLiteral("本次调整将删除：小区 2 个，天线 0 副，馈线 1 条"));
 

@@ -9,8 +9,6 @@ namespace corvan {
 namespace {
 
 using Kind = SummaryRow::Kind;
-const QString CellCaption = QStringLiteral("小区");
-const QString Belongs = QStringLiteral("所属");
 
 // Only blanks count: a tab or a full-width space is part of the text the user typed.
 QString trimBlanks(const QString& text)
@@ -71,7 +69,7 @@ SummaryRows ChangeSummary::cellRows(const MoveBtsState& state)
                 break;
             }
         }
-        rows << SummaryRow::resource(Kind::Cell, CellCaption, ci, SummaryRow::Action::Delete);
+        rows << SummaryRow::cell(ci, SummaryRow::Action::Delete);
     }
     return rows;
 }
@@ -84,9 +82,8 @@ SummaryRows ChangeSummary::lineRows(const MoveBtsState& state)
         qMin(qsizetype(state.antCount) + qsizetype(state.lineCount), state.lineList.size());
     for (qsizetype k = 0; k < count; ++k) {
         const LineEntry& entry = state.lineList.at(k);
-        rows << SummaryRow::resource(entry.kind == LineEntry::Kind::Antenna ? Kind::Antenna : Kind::Feeder,
-                                     CellCaption + entry.ci + Belongs, trimBlanks(entry.label),
-                                     SummaryRow::Action::Delete);
+        rows << SummaryRow::line(entry.kind == LineEntry::Kind::Antenna ? Kind::Antenna : Kind::Feeder,
+                                 entry.ci, trimBlanks(entry.label), SummaryRow::Action::Delete);
     }
     return rows;
 }

@@ -11,6 +11,10 @@ const QString SummaryRow::RoomWord = QStringLiteral("机房");
 const QString SummaryRow::DeleteWord = QStringLiteral("删除");
 const QString SummaryRow::RestoreWord = QStringLiteral("恢复");
 
+namespace {
+const QString CellCaption = QStringLiteral("小区");
+} // namespace
+
 SummaryRow SummaryRow::title(const QString& text)
 {
     return {Kind::Title, text, {}, {}, Action::Change};
@@ -26,38 +30,37 @@ SummaryRow SummaryRow::change(Kind kind, const QString& caption, const QString& 
     return {kind, caption, before, after, Action::Change};
 }
 
-SummaryRow SummaryRow::resource(Kind kind, const QString& caption, const QString& shown, Action action)
+SummaryRow SummaryRow::cell(const QString& ci, Action action)
 {
-    return {kind, caption, shown, {}, action};
+    return {Kind::Cell, CellCaption, ci, {}, action};
+}
+
+SummaryRow SummaryRow::line(Kind kind, const QString& ci, const QString& label, Action action)
+{
+    return {kind, CellCaption + ci + QStringLiteral("所属"), label, {}, action};
 }
 
 QStringList SummaryRow::texts() const
 {
-    const auto word = [this]() -> QString {
-        switch (kind) {
-        case Kind::Title:
-            return caption;
-        case Kind::Band:
-            return {};
-        case Kind::Bts:
-            return BtsWord;
-        case Kind::Room:
-            return RoomWord;
-        case Kind::Cell:
-            return CellWord;
-        case Kind::Antenna:
-            return AntennaWord;
-        case Kind::Feeder:
-            return FeederWord;
-        }
-        return {};
-    };
-    if (kind == Kind::Title || kind == Kind::Band)
-        return {word(), {}, {}, {}};
+    switch (kind) {
+    case Kind::Title:
+        return {caption, {}, {}, {}};
+    case Kind::Band:
+        return QStringList(4, QString());
+    case Kind::Bts:
+        return {BtsWord, caption, before, after};
+    case Kind::Room:
+        return {RoomWord, caption, before, after};
+    case Kind::Cell:
+    case Kind::Antenna:
+    case Kind::Feeder:
+        break;
+    }
+    const QString& word = kind == Kind::Cell ? CellWord : kind == Kind::Antenna ? AntennaWord : FeederWord;
     const QString last = action == Action::Delete    ? DeleteWord
                          : action == Action::Restore ? RestoreWord
                                                      : after;
-    return {word(), caption, before, last};
+    return {word, caption, before, last};
 }
 
 QList<QStringList> summaryTexts(const SummaryRows& rows)

@@ -33,7 +33,9 @@ struct SummaryRow {
     static SummaryRow title(const QString& text);
     static SummaryRow band();
     static SummaryRow change(Kind kind, const QString& caption, const QString& before, const QString& after);
-    static SummaryRow resource(Kind kind, const QString& caption, const QString& shown, Action action);
+    // A cell by its CI; an antenna or feeder (kind) by its label under its cell's CI.
+    static SummaryRow cell(const QString& ci, Action action);
+    static SummaryRow line(Kind kind, const QString& ci, const QString& label, Action action);
 
     bool isBand() const { return kind == Kind::Band; }
     // The four texts of the row as the sheet shows them: the kind's word ("BTS", "CELL",

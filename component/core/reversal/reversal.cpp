@@ -131,9 +131,8 @@ struct Kind {
     {
         const QString ci = textOf(rows.value(values, QStringLiteral("ci")));
         if (summaryKind == SummaryRow::Kind::Cell)
-            return SummaryRow::resource(summaryKind, CellCaption, ci, what);
-        return SummaryRow::resource(summaryKind, CellCaption + ci + QStringLiteral("所属"),
-                                    textOf(rows.value(values, label)), what);
+            return SummaryRow::cell(ci, what);
+        return SummaryRow::line(summaryKind, ci, textOf(rows.value(values, label)), what);
     }
 };
 
