@@ -1253,3 +1253,294 @@ create index ix_h_btsdispatch_page on h_btsdispatch(distime, discode)
   include (disuser, net, fromcity, tocity, fromroom, toroom, simplemode);
 drop index ix_h_btsdispatch_list;
 -- @since-end
+
+-- @since-begin 8
+-- Plans reviewed before they are applied. Whether a province's plans need a second person's
+-- approval before they change anything: the owner's to say.
+create table corvan_review_setting (
+  pro_id   text not null primary key references com_province(pro_id),
+  required boolean not null
+);
+
+-- Each version of a reviewed plan as its author submitted it: the file (name, SHA-256
+-- checksum), its rows as JSON text (headings first) so that the reviewer and the apply need
+-- no file, the check's verdicts at submission (JSON), and the cities the rows touch (each
+-- BTS's city and each target room's, comma-separated), which a reviewer must have the review
+-- right for and an applied record must stay within. Local time, yyyy-mm-dd hh:mi:ss.
+create table corvan_review (
+  reviewno  integer not null check (reviewno > 0),
+  version   integer not null check (version > 0),
+  title     text not null,
+  filename  text not null,
+  checksum  text not null,
+  author    text not null,
+  submitted text not null,
+  rowcount  integer not null check (rowcount > 0),
+  cities    text not null,
+  sheet     text not null,
+  verdicts  text not null,
+  primary key (reviewno, version)
+);
+
+-- Every step of a review, in order: its state is what the last step left. An apply names the
+-- plan it wrote. Nothing here is ever changed or deleted: product roles may only add rows.
+create table corvan_review_log (
+  reviewno integer not null,
+  step     integer not null check (step > 0),
+  version  integer not null,
+  action   text not null check (action in ('submit', 'approve', 'return', 'withdraw', 'apply',
+                                           'overtaken', 'reverse')),
+  actor    text not null,
+  acttime  text not null,
+  comment  text,
+  plancode text references corvan_plan(plancode),
+  primary key (reviewno, step),
+  foreign key (reviewno, version) references corvan_review(reviewno, version)
+);
+create index ix_corvan_review_log_plan on corvan_review_log(plancode) where plancode is not null;
+
+-- Reviewers read everything and may add a review's steps, nothing else; the owner makes them
+-- with corvan_add_reviewer, which also gives them the review right (function 14) per city.
+do $$
+begin
+  if not exists (select 1 from pg_roles where rolname = 'corvan_reviewer') then
+    create role corvan_reviewer nologin in role corvan_reader;
+  end if;
+exception when duplicate_object or unique_violation then
+  null;
+end
+$$;
+revoke all on corvan_review_setting, corvan_review, corvan_review_log from public;
+grant select on corvan_review_setting, corvan_review, corvan_review_log to corvan_reader;
+grant insert on corvan_review, corvan_review_log to corvan_relocator;
+grant insert on corvan_review_log to corvan_reviewer;
+
+-- A version is submitted by its author under the review's next number (or the review's next
+-- version), dated by the server, and only together with its submit step (checked at commit).
+create or replace function corvan_review_check() returns trigger language plpgsql security definer as
+$$
+declare
+  expected integer;
+begin
+  if new.author is distinct from session_user::text then
+    raise exception 'corvan: a plan is submitted by %, not by %', session_user, new.author
+      using errcode = 'insufficient_privilege';
+  end if;
+  new.submitted := to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS');
+  if new.version = 1 then
+    select coalesce(max(reviewno), 0) + 1 into expected from corvan_review;
+    if new.reviewno is distinct from expected then
+      raise exception 'corvan: the next review is %, not %', expected, new.reviewno using errcode = 'check_violation';
+    end if;
+  else
+    perform 1 from corvan_review where reviewno = new.reviewno and version = 1 for update;
+    select max(version) + 1 into expected from corvan_review where reviewno = new.reviewno;
+    if new.version is distinct from expected then
+      raise exception 'corvan: the next version of review % is %, not %', new.reviewno, expected, new.version
+        using errcode = 'check_violation';
+    end if;
+  end if;
+  return new;
+end
+$$;
+create trigger corvan_review_rule before insert on corvan_review
+  for each row when (corvan_subject('corvan_review')) execute function corvan_review_check();
+
+create or replace function corvan_review_submitted() returns trigger language plpgsql security definer as
+$$
+begin
+  if not exists (select 1 from corvan_review_log l where l.reviewno = new.reviewno and l.version = new.version
+                   and l.action = 'submit' and l.xmin = pg_current_xact_id()::xid) then
+    raise exception 'corvan: version % of review % was written without its submit step', new.version,
+      new.reviewno using errcode = 'check_violation';
+  end if;
+  return null;
+end
+$$;
+create constraint trigger corvan_review_submitted after insert on corvan_review
+  deferrable initially deferred
+  for each row when (corvan_subject('corvan_review')) execute function corvan_review_submitted();
+
+-- A step of a review: the next one, by the login that takes it, dated by the server, and one
+-- the review's state allows that login. The review's first version is locked meanwhile, so two
+-- desks acting on one review take turns and the second is told the review changed.
+create or replace function corvan_review_log_check() returns trigger language plpgsql security definer as
+$$
+declare
+  author text;
+  latest corvan_review%rowtype;
+  last_action text;
+  expected integer;
+  missing text;
+  applied text;
+  plan_checksum text;
+  plan_rows integer;
+begin
+  select r.author into author from corvan_review r where r.reviewno = new.reviewno and r.version = 1 for update;
+  if not found then
+    raise exception 'corvan: there is no review %', new.reviewno using errcode = 'foreign_key_violation';
+  end if;
+  if new.actor is distinct from session_user::text then
+    raise exception 'corvan: a step of review % is taken by %, not by %', new.reviewno, session_user, new.actor
+      using errcode = 'insufficient_privilege';
+  end if;
+  new.acttime := to_char(localtimestamp, 'YYYY-MM-DD HH24:MI:SS');
+  select coalesce(max(step), 0) + 1 into expected from corvan_review_log where reviewno = new.reviewno;
+  if new.step is distinct from expected then
+    raise exception 'corvan: review % changed meanwhile: its next step is %, not %', new.reviewno, expected,
+      new.step using errcode = 'check_violation';
+  end if;
+  select * into latest from corvan_review where reviewno = new.reviewno order by version desc limit 1;
+  if new.version is distinct from latest.version then
+    raise exception 'corvan: the step of review % names version %, and its latest is %', new.reviewno,
+      new.version, latest.version using errcode = 'check_violation';
+  end if;
+  select l.action into last_action from corvan_review_log l where l.reviewno = new.reviewno
+    order by l.step desc limit 1;
+  if not (coalesce(last_action, '') = any (case new.action
+            when 'submit' then array['', 'submit', 'overtaken', 'return', 'withdraw']
+            when 'approve' then array['submit', 'overtaken']
+            when 'return' then array['submit', 'overtaken']
+            when 'withdraw' then array['submit', 'overtaken', 'approve', 'return']
+            when 'apply' then array['approve']
+            when 'overtaken' then array['approve']
+            when 'reverse' then array['apply']
+          end)) then
+    raise exception 'corvan: review % cannot take the step % after %', new.reviewno, new.action,
+      coalesce(last_action, 'nothing') using errcode = 'check_violation';
+  end if;
+  if new.action in ('submit', 'withdraw') and session_user::text is distinct from author then
+    raise exception 'corvan: only %, who submitted review %, may take the step %', author, new.reviewno,
+      new.action using errcode = 'insufficient_privilege';
+  end if;
+  if new.action = 'submit' and (not exists (
+        select 1 from corvan_review r where r.reviewno = new.reviewno and r.version = new.version
+          and r.xmin = pg_current_xact_id()::xid) or exists (
+        select 1 from corvan_review_log l where l.reviewno = new.reviewno and l.version = new.version)) then
+    raise exception 'corvan: a submit step comes with a version of its own, written with it'
+      using errcode = 'check_violation';
+  end if;
+  if new.action in ('return', 'overtaken') and coalesce(btrim(new.comment), '') = '' then
+    raise exception 'corvan: the step % of review % needs a comment', new.action, new.reviewno
+      using errcode = 'check_violation';
+  end if;
+  if new.action in ('approve', 'return') then
+    if session_user::text = author then
+      raise exception 'corvan: % cannot review a plan of their own', author using errcode = 'insufficient_privilege';
+    end if;
+    missing := (select string_agg(c, ',') from unnest(string_to_array(latest.cities, ',')) c
+                 where not exists (select 1 from host_right h where h.username = session_user::text
+                                     and h.funcno = '14' and h.city_id = c));
+    if missing is not null then
+      raise exception 'corvan: % has no review right for the cities %', session_user, missing
+        using errcode = 'insufficient_privilege';
+    end if;
+  end if;
+  if new.action in ('apply', 'overtaken') then
+    missing := (select string_agg(c, ',') from unnest(string_to_array(latest.cities, ',')) c
+                 where not exists (select 1 from host_right h where h.username = session_user::text
+                                     and h.funcno = '13' and h.city_id = c));
+    if missing is not null then
+      raise exception 'corvan: % may not relocate in the cities %', session_user, missing
+        using errcode = 'insufficient_privilege';
+    end if;
+  end if;
+  if new.action = 'apply' then
+    select p.checksum, p.rowcount into plan_checksum, plan_rows from corvan_plan p
+      where p.plancode = new.plancode and p.xmin = pg_current_xact_id()::xid;
+    if not found or plan_checksum is distinct from latest.checksum or plan_rows is distinct from latest.rowcount then
+      raise exception 'corvan: review % is applied only by the plan its transaction writes from its rows',
+        new.reviewno using errcode = 'check_violation';
+    end if;
+  elsif new.action = 'reverse' then
+    select l.plancode into applied from corvan_review_log l where l.reviewno = new.reviewno and l.action = 'apply'
+      order by l.step desc limit 1;
+    if new.plancode is distinct from applied or exists (
+         select 1 from corvan_journal j where j.plancode = applied and j.reversedby is null) then
+      raise exception 'corvan: review % is reversed only with every relocation of its plan %', new.reviewno,
+        applied using errcode = 'check_violation';
+    end if;
+  elsif new.plancode is not null then
+    raise exception 'corvan: the step % names no plan', new.action using errcode = 'check_violation';
+  end if;
+  return new;
+end
+$$;
+create trigger corvan_review_log_rule before insert on corvan_review_log
+  for each row when (corvan_subject('corvan_review_log')) execute function corvan_review_log_check();
+
+-- At the commit of a plan: where its province requires review, it is the apply of an approved
+-- review; such a plan wrote one relocation per row of the approved version, each within the
+-- cities the reviewer approved.
+create or replace function corvan_plan_review_check() returns trigger language plpgsql security definer as
+$$
+declare
+  approved corvan_review%rowtype;
+  entries integer;
+  outside text;
+begin
+  select r.* into approved from corvan_review_log l
+    join corvan_review r on r.reviewno = l.reviewno and r.version = l.version
+    where l.plancode = new.plancode and l.action = 'apply';
+  if not found then
+    if exists (select 1 from corvan_review_setting s where s.required and (
+                 s.pro_id in (select c.pro_id from corvan_journal j join h_btsdispatch h on h.discode = j.discode
+                                join com_city c on c.city_id in (h.fromcity, h.tocity)
+                               where j.plancode = new.plancode)
+                 or not exists (select 1 from corvan_journal j where j.plancode = new.plancode))) then
+      raise exception 'corvan: plan % is applied without an approved review, which its province requires',
+        new.plancode using errcode = 'insufficient_privilege';
+    end if;
+    return null;
+  end if;
+  select count(*) into entries from corvan_journal j where j.plancode = new.plancode;
+  if entries <> approved.rowcount then
+    raise exception 'corvan: plan % of review % wrote % relocations for % approved rows', new.plancode,
+      approved.reviewno, entries, approved.rowcount using errcode = 'check_violation';
+  end if;
+  outside := (select string_agg(distinct c, ',') from corvan_journal j join h_btsdispatch h on h.discode = j.discode
+                cross join lateral unnest(array[h.fromcity, h.tocity]) c
+               where j.plancode = new.plancode and not (c = any (string_to_array(approved.cities, ','))));
+  if outside is not null then
+    raise exception 'corvan: plan % of review % relocated in the cities %, which its reviewer did not approve',
+      new.plancode, approved.reviewno, outside using errcode = 'insufficient_privilege';
+  end if;
+  return null;
+end
+$$;
+create constraint trigger corvan_plan_review after insert on corvan_plan
+  deferrable initially deferred
+  for each row when (corvan_subject('corvan_plan')) execute function corvan_plan_review_check();
+
+do $$
+declare
+  f text;
+begin
+  foreach f in array array['corvan_review_check()', 'corvan_review_submitted()', 'corvan_review_log_check()',
+                           'corvan_plan_review_check()'] loop
+    execute format('alter function %s set search_path = %I, pg_catalog, pg_temp', f, current_schema());
+  end loop;
+end
+$$;
+revoke all on function corvan_review_check(), corvan_review_submitted(), corvan_review_log_check(),
+  corvan_plan_review_check() from public;
+
+-- corvan_add_reviewer: how the owner makes a login a reviewer of exactly these cities (function
+-- 14), beside whatever else it may do. The login must exist (corvan_add_user makes it):
+--   select corvan_add_reviewer('zhao', array['11','12']);
+create or replace function corvan_add_reviewer(user_name text, user_cities text[]) returns void
+  language plpgsql as
+$$
+begin
+  if not exists (select 1 from pg_roles where rolname = user_name) then
+    raise exception 'corvan_add_reviewer: there is no login %; make it with corvan_add_user first', user_name;
+  end if;
+  execute format('grant corvan_reviewer to %I', user_name);
+  insert into host_user(username) values (user_name) on conflict (username) do nothing;
+  delete from host_right where username = user_name and funcno = '14';
+  insert into host_right(username, funcno, city_id)
+    select distinct user_name, '14', city from unnest(user_cities) as city;
+end
+$$;
+revoke all on function corvan_add_reviewer(text, text[]) from public;
+-- @since-end

@@ -252,6 +252,69 @@ create index ix_corvan_journal_time on corvan_journal(discode, entrytime);
 -- day, then by record code, already.)
 -- @since-end
 
+-- @since-begin 8
+-- The component's own: plans reviewed before they are applied. Whether a province's plans need
+-- a second person's approval before they change anything; written by the file's owner alone.
+create table corvan_review_setting (
+  pro_id   text not null primary key references com_province(pro_id),
+  required integer not null check (required in (0, 1))
+);
+
+-- Each version of a reviewed plan as its author submitted it: the file (name, SHA-256
+-- checksum), its rows as JSON text (headings first) so that the reviewer and the apply need
+-- no file, the check's verdicts at submission (JSON), and the cities the rows touch (each
+-- BTS's city and each target room's, comma-separated), which a reviewer must have the review
+-- right for. Local time, yyyy-mm-dd hh:mi:ss.
+create table corvan_review (
+  reviewno  integer not null check (reviewno > 0),
+  version   integer not null check (version > 0),
+  title     text not null,
+  filename  text not null,
+  checksum  text not null,
+  author    text not null,
+  submitted text not null,
+  rowcount  integer not null check (rowcount > 0),
+  cities    text not null,
+  sheet     text not null,
+  verdicts  text not null,
+  primary key (reviewno, version)
+);
+
+-- Every step of a review, in order: its state is what the last step left. An apply names the
+-- plan it wrote. Nothing here is ever changed or deleted.
+create table corvan_review_log (
+  reviewno integer not null,
+  step     integer not null check (step > 0),
+  version  integer not null,
+  action   text not null check (action in ('submit', 'approve', 'return', 'withdraw', 'apply',
+                                           'overtaken', 'reverse')),
+  actor    text not null,
+  acttime  text not null,
+  comment  text,
+  plancode text references corvan_plan(plancode),
+  primary key (reviewno, step),
+  foreign key (reviewno, version) references corvan_review(reviewno, version)
+);
+create index ix_corvan_review_log_plan on corvan_review_log(plancode) where plancode is not null;
+
+create trigger corvan_review_kept before update on corvan_review
+begin
+  select raise(abort, 'corvan: a submitted plan is never changed');
+end;
+create trigger corvan_review_not_deleted before delete on corvan_review
+begin
+  select raise(abort, 'corvan: a submitted plan is never deleted');
+end;
+create trigger corvan_review_log_kept before update on corvan_review_log
+begin
+  select raise(abort, 'corvan: a review''s log is never changed');
+end;
+create trigger corvan_review_log_not_deleted before delete on corvan_review_log
+begin
+  select raise(abort, 'corvan: a review''s log is never deleted');
+end;
+-- @since-end
+
 -- The host's own metadata: how a resource record is shown (captions, types, groups,
 -- flags) and which coded columns are displayed through a lookup.
 create table host_field (

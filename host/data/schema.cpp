@@ -123,6 +123,9 @@ QStringList dropStatements(Engine engine)
     QStringList drops;
     for (const QString& statement : schemaStatements(engine)) {
         if (const QRegularExpressionMatch t = trigger.match(statement); t.hasMatch()) {
+            // SQLite drops a table's triggers with it, and its drop names no table.
+            if (engine == Engine::SQLite)
+                continue;
             drops.prepend(u"drop trigger if exists "_s + t.captured(1) + u" on "_s + t.captured(2));
             continue;
         }
@@ -217,6 +220,18 @@ QStringList splitSqlStatements(const QString& script)
             continue;
         }
         if (c == u';') {
+            // An SQLite trigger's body holds statements of its own, each ending in a semicolon,
+            // up to its end.
+            static const QRegularExpression triggerBody(uR"(^\s*create\s+trigger\s.*\sbegin\s)"_s,
+                                                        QRegularExpression::CaseInsensitiveOption |
+                                                            QRegularExpression::DotMatchesEverythingOption);
+            static const QRegularExpression bodyEnd(uR"(\send\s*$)"_s,
+                                                    QRegularExpression::CaseInsensitiveOption);
+            if (triggerBody.match(current).hasMatch() && !bodyEnd.match(current).hasMatch()) {
+                current += c;
+                ++i;
+                continue;
+            }
             finish();
             ++i;
             continue;

@@ -20,7 +20,7 @@ QStringList splitSqlStatements(const QString& script);
 
 // The schema version this program makes and upgrades databases to. Version 1 is the schema
 // of corvan 0.1.0; each later one is what a release added (db/, "-- @since-begin N").
-inline constexpr int LatestSchemaVersion = 7;
+inline constexpr int LatestSchemaVersion = 8;
 
 // The statements of the engine's schema file, the network block expanded for g, c and d.
 QStringList schemaStatements(Engine engine);

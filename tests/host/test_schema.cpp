@@ -54,16 +54,26 @@ create table u (
   b text);
 create function f() returns int language sql as $$ select 1; $$;
 do $body$ begin perform 1; end $body$;
-select $1;select 2
+select $1;select 2;
+create trigger k before delete on t
+begin
+  select raise(abort, 'kept; always');
+  select 1;
+end;
+create trigger p before insert on t for each row execute function f();
 -- trailing comment only
 )"_s;
-    const QStringList expected = {uR"(create table t (a text default 'x;y', "odd;name" text))"_s,
-                                  u"insert into t values ('it''s; fine')"_s,
-                                  u"create table u (\n  a text, \n  b text)"_s,
-                                  u"create function f() returns int language sql as $$ select 1; $$"_s,
-                                  u"do $body$ begin perform 1; end $body$"_s,
-                                  u"select $1"_s,
-                                  u"select 2"_s};
+    const QStringList expected = {
+        uR"(create table t (a text default 'x;y', "odd;name" text))"_s,
+        u"insert into t values ('it''s; fine')"_s,
+        u"create table u (\n  a text, \n  b text)"_s,
+        u"create function f() returns int language sql as $$ select 1; $$"_s,
+        u"do $body$ begin perform 1; end $body$"_s,
+        u"select $1"_s,
+        u"select 2"_s,
+        u"create trigger k before delete on t\nbegin\n  select raise(abort, 'kept; always');\n  "
+        u"select 1;\nend"_s,
+        u"create trigger p before insert on t for each row execute function f()"_s};
     EXPECT_EQ(host::splitSqlStatements(script), expected);
     EXPECT_TRUE(host::splitSqlStatements(u"  -- nothing\n ; ; /* x */"_s).isEmpty());
 }

@@ -94,9 +94,9 @@ TEST(SchemaUpgrade, TheReleasedSchemaBecomesTodaysWithItsDataAndTakesAPlanAndIts
         << error.toStdString();
     // Version by version: the journal's table (2), the time of its entries (3), the history
     // list's index (4), the cities' locks on PostgreSQL (5), the journal's times by record (6),
-    // the history list's pages (7).
-    EXPECT_EQ(reached, (QList<int>{2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(host::LatestSchemaVersion, 7);
+    // the history list's pages (7), the plans' review (8).
+    EXPECT_EQ(reached, (QList<int>{2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(host::LatestSchemaVersion, 8);
     ASSERT_TRUE(host::SchemaVersion::read(old.database(), &version, &error));
     EXPECT_EQ(version, host::LatestSchemaVersion);
     EXPECT_EQ(old.rows(u"select pro_id,pro_name from com_province"_s), QStringList{u"9|旧省"_s});
