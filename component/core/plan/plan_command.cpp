@@ -6,6 +6,7 @@
 
 #include "core/context/mdl_pub_var.h"
 #include "core/plan/plan_reversal.h"
+#include "core/plan/plan_review.h"
 #include "core/plan/plan_run.h"
 #include "core/plan/plan_store.h"
 #include "core/plan/plan_template.h"
@@ -32,6 +33,56 @@ bool writable(const QString& path)
     const QFileInfo file(path);
     const QFileInfo folder(file.absolutePath());
     return folder.isDir() && folder.isWritable() && !file.isDir();
+}
+
+// The plan of a file, loaded: its sheet and its bytes' digest too.
+bool loadFile(const mdlPubVar& context, const QString& path, PlanRun& plan, TextSheet* sheet,
+              QByteArray* digest, const PlanCommand::Lines& err)
+{
+    TextWorkbookService* files = context.TextWorkbookService();
+    if (!files) {
+        err(NoFiles);
+        return false;
+    }
+    QString error;
+    if (!files->ReadTextSheet(path, PlanTemplate::PlanSheet, sheet, digest, &error) ||
+        !plan.load(sheet->rows, &error)) {
+        err(error);
+        return false;
+    }
+    return true;
+}
+
+PlanRun::Progress progressOf(int rows, const QString& doing, const PlanCommand::Lines& err)
+{
+    if (rows <= PlanCommand::ProgressFrom)
+        return {};
+    return [doing, err](int done, int total) {
+        if (done % PlanCommand::ProgressFrom == 0 || done == total)
+            err(QStringLiteral("%1 %2/%3 行").arg(doing).arg(done).arg(total));
+        return true;
+    };
+}
+
+void resultLines(const PlanRun& plan, const PlanCommand::Lines& out)
+{
+    for (const PlanRowResult& result : plan.results())
+        out(PlanTemplate::resultLine(result));
+    out(PlanTemplate::totalsLine(plan.totals()));
+}
+
+// A review's number from its code, or the unknown code told.
+int reviewNumber(const QString& code, const PlanCommand::Lines& err)
+{
+    const int number = ReviewRules::numberOf(code);
+    if (number <= 0)
+        err(QStringLiteral("“%1”不是审核计划的编号（如 R12）").arg(code));
+    return number;
+}
+
+int statusOf(const CommitOutcome& outcome)
+{
+    return outcome.done() ? Passed : Refused;
 }
 
 } // namespace
@@ -71,32 +122,23 @@ int PlanCommand::run(const mdlPubVar& context, const QString& path, bool apply, 
     QByteArray digest;
     QString error;
     PlanRun plan(context);
-    if (!files->ReadTextSheet(path, PlanTemplate::PlanSheet, &sheet, &digest, &error) ||
-        !plan.load(sheet.rows, &error)) {
-        err(error);
+    if (!loadFile(context, path, plan, &sheet, &digest, err))
         return Unusable;
-    }
     const int rows = plan.rowCount();
-    const auto progress = [&](const QString& doing) -> PlanRun::Progress {
-        if (rows <= ProgressFrom)
-            return {};
-        return [doing, err](int done, int total) {
-            if (done % ProgressFrom == 0 || done == total)
-                err(QStringLiteral("%1 %2/%3 行").arg(doing).arg(done).arg(total));
-            return true;
-        };
-    };
-    CommitOutcome outcome = plan.check(progress(QStringLiteral("已检查")));
+    CommitOutcome outcome = plan.check(progressOf(rows, QStringLiteral("已检查"), err));
     int status = outcome.done() ? Passed : Refused;
-    if (outcome.done() && apply) {
+    if (outcome.done() && apply && PlanReview::required(context, plan.cities())) {
+        // Where the province reviews its plans, a file is submitted, never applied as it is.
+        outcome =
+            CommitOutcome::failed(PlanReview::ReviewNeeded + QStringLiteral("：corvan plan submit ") + path);
+        status = Refused;
+    } else if (outcome.done() && apply) {
         outcome = plan.apply({QFileInfo(path).completeBaseName(), QFileInfo(path).fileName(),
                               QString::fromLatin1(digest.toHex())},
-                             progress(QStringLiteral("已执行")));
+                             progressOf(rows, QStringLiteral("已执行"), err));
         status = outcome.done() ? Passed : Refused;
     }
-    for (const PlanRowResult& result : plan.results())
-        out(PlanTemplate::resultLine(result));
-    out(PlanTemplate::totalsLine(plan.totals()));
+    resultLines(plan, out);
     if (!outcome.message.isEmpty() && (outcome.done() || outcome.result != CommitOutcome::Result::Refused))
         lines(outcome.message, outcome.done() ? out : err);
     if (apply && outcome.done() && !outcome.recordCode.isEmpty())
@@ -148,6 +190,141 @@ int PlanCommand::reverse(const mdlPubVar& context, const QString& code, const Li
     }
     lines(outcome.message, out);
     return Passed;
+}
+
+int PlanCommand::submit(const mdlPubVar& context, const QString& path, const QString& review,
+                        const Lines& out, const Lines& err)
+{
+    const int number = review.isEmpty() ? 0 : reviewNumber(review, err);
+    if (!review.isEmpty() && number <= 0)
+        return Unusable;
+    TextSheet sheet;
+    QByteArray digest;
+    PlanRun plan(context);
+    if (!loadFile(context, path, plan, &sheet, &digest, err))
+        return Unusable;
+    CommitOutcome outcome = plan.check(progressOf(plan.rowCount(), QStringLiteral("已检查"), err));
+    resultLines(plan, out);
+    if (!outcome.done()) {
+        if (outcome.result != CommitOutcome::Result::Refused)
+            lines(outcome.message, err);
+        err(QStringLiteral("计划须每一行都可以调整才能提交审核，未作任何修改"));
+        return Refused;
+    }
+    outcome = PlanReview::submit(
+        context, plan, sheet.rows,
+        {QFileInfo(path).completeBaseName(), QFileInfo(path).fileName(), QString::fromLatin1(digest.toHex())},
+        number);
+    lines(outcome.message, outcome.done() ? out : err);
+    return statusOf(outcome);
+}
+
+int PlanCommand::list(const mdlPubVar& context, const QString& state, const Lines& out, const Lines& err)
+{
+    std::optional<ReviewState> only;
+    if (!state.isEmpty() && !(only = ReviewRules::stateOf(state))) {
+        err(QStringLiteral("没有“%1”这种状态：可以是 待审核、已批准、已退回、已撤回、已执行、已撤销")
+                .arg(state));
+        return Unusable;
+    }
+    QString error;
+    const QList<Review> reviews = PlanReview::list(context, only, &error);
+    if (!error.isEmpty()) {
+        err(error);
+        return Refused;
+    }
+    out(QStringLiteral("编号\t状态\t版本\t行数\t标题\t提交人\t提交时间\t审核人\t审核时间\t计划编号"));
+    for (const Review& review : reviews) {
+        const std::optional<ReviewStep> decision = review.decision();
+        out(QStringList{review.code(), ReviewRules::stateCaption(review.state()),
+                        QString::number(review.latest().version), QString::number(review.latest().rows),
+                        review.latest().title, review.author(), review.latest().submitted,
+                        decision ? decision->actor : QString(), decision ? decision->time : QString(),
+                        review.appliedPlan()}
+                .join(QLatin1Char('\t')));
+    }
+    out(QStringLiteral("共 %1 个").arg(reviews.size()));
+    return Passed;
+}
+
+int PlanCommand::show(const mdlPubVar& context, const QString& code, const Lines& out, const Lines& err)
+{
+    const int number = reviewNumber(code, err);
+    if (number <= 0)
+        return Unusable;
+    QString error;
+    const std::optional<Review> review = PlanReview::read(context, number, true, &error);
+    if (!review) {
+        err(error.isEmpty() ? QStringLiteral("没有审核计划 %1").arg(ReviewRules::codeText(number)) : error);
+        return error.isEmpty() ? Unusable : Refused;
+    }
+    const ReviewVersion& latest = review->latest();
+    out(QStringLiteral("审核计划 %1：%2（%3，第 %4 版，%5 行）")
+            .arg(review->code(), latest.title, latest.fileName)
+            .arg(latest.version)
+            .arg(latest.rows));
+    out(QStringLiteral("状态：") + ReviewRules::stateCaption(review->state()));
+    out(QStringLiteral("提交人：%1（%2）").arg(review->author(), latest.submitted));
+    out(QStringLiteral("地市：") + latest.cities.join(QStringLiteral("、")));
+    out(QStringLiteral("提交时的检查结果："));
+    PlanRun::Totals totals;
+    for (const PlanRowResult& result : latest.verdicts) {
+        out(PlanTemplate::resultLine(result));
+        ++totals.rows;
+        totals.passed += result.passed() ? 1 : 0;
+        totals.cells += result.cells;
+        totals.antennas += result.antennas;
+        totals.feeders += result.feeders;
+    }
+    out(PlanTemplate::totalsLine(totals));
+    out(QStringLiteral("审核记录："));
+    for (const ReviewStep& step : review->log)
+        out(QStringList{QStringLiteral("第 %1 步").arg(step.step),
+                        QStringLiteral("第 %1 版").arg(step.version), ReviewRules::actionCaption(step.action),
+                        step.actor, step.time,
+                        step.plan.isEmpty() ? step.comment : QStringLiteral("计划编号 ") + step.plan}
+                .join(QLatin1Char('\t')));
+    return Passed;
+}
+
+int PlanCommand::decide(const mdlPubVar& context, const QString& code, const QString& decision,
+                        const QString& comment, const Lines& out, const Lines& err)
+{
+    static const QList<ReviewAction> decisions{ReviewAction::Approve, ReviewAction::Return,
+                                               ReviewAction::Withdraw};
+    const std::optional<ReviewAction> action = ReviewRules::actionOf(decision);
+    if (!action || !decisions.contains(*action)) {
+        err(QStringLiteral("审核只能批准（approve）、退回（return）或撤回（withdraw），不能“%1”")
+                .arg(decision));
+        return Unusable;
+    }
+    const int number = reviewNumber(code, err);
+    if (number <= 0)
+        return Unusable;
+    const CommitOutcome outcome = PlanReview::decide(context, number, *action, comment);
+    lines(outcome.message, outcome.done() ? out : err);
+    return statusOf(outcome);
+}
+
+int PlanCommand::applyReviewed(const mdlPubVar& context, const QString& code, const Lines& out,
+                               const Lines& err)
+{
+    const int number = ReviewRules::numberOf(code);
+    if (number <= 0) {
+        err(QStringLiteral("“%1”既不是计划文件，也不是审核计划的编号（如 R12）").arg(code));
+        return Unusable;
+    }
+    PlanRun plan(context);
+    std::optional<Review> review = PlanReview::read(context, number, false, nullptr);
+    const int rows = review ? review->latest().rows : 0;
+    const CommitOutcome outcome =
+        PlanReview::apply(context, number, plan, progressOf(rows, QStringLiteral("已执行"), err));
+    if (!plan.results().isEmpty())
+        resultLines(plan, out);
+    lines(outcome.message, outcome.done() ? out : err);
+    if (outcome.done())
+        out(reverseHint(context, outcome.recordCode, plan.results().value(0).record));
+    return statusOf(outcome);
 }
 
 QString PlanCommand::reverseHint(const mdlPubVar& context, const QString& plan, const QString& firstRecord)

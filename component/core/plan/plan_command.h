@@ -27,6 +27,17 @@ public:
     static int reverse(const mdlPubVar& context, const QString& code, const Lines& out, const Lines& err);
     // "计划编号：P（撤销整个计划：corvan plan reverse P）", after an applied plan's message;
     // the first row's record in place of the second P when P names a record of another plan.
+    // A plan's review: submitted (a new review, or the next version of that one), listed (in
+    // that state alone, by its caption or word), shown, approved, returned or withdrawn
+    // (decision approve, return, withdraw), applied from its approved rows.
+    static int submit(const mdlPubVar& context, const QString& path, const QString& review, const Lines& out,
+                      const Lines& err);
+    static int list(const mdlPubVar& context, const QString& state, const Lines& out, const Lines& err);
+    static int show(const mdlPubVar& context, const QString& review, const Lines& out, const Lines& err);
+    static int decide(const mdlPubVar& context, const QString& review, const QString& decision,
+                      const QString& comment, const Lines& out, const Lines& err);
+    static int applyReviewed(const mdlPubVar& context, const QString& review, const Lines& out,
+                             const Lines& err);
     static QString reverseHint(const mdlPubVar& context, const QString& plan, const QString& firstRecord);
     static QString unknownCode(const QString& code);
     static QString ambiguousCode(const QString& code, const QString& otherPlan);

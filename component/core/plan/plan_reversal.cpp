@@ -3,6 +3,7 @@
 
 #include "core/context/busy_scope.h"
 #include "core/context/mdl_pub_var.h"
+#include "core/plan/plan_review.h"
 #include "core/plan/plan_store.h"
 #include "core/reversal/reversal.h"
 
@@ -155,6 +156,14 @@ CommitOutcome PlanReversal::run(const mdlPubVar& context, const Preview& confirm
         if (busyNow)
             result.result = CommitOutcome::Result::Busy;
         return result;
+    }
+    // A plan applied from a review closes its review with the same commit.
+    if (!PlanReview::noteReversed(context, now.plan)) {
+        const CommitOutcome failed = CommitOutcome::failedOrBusy(
+            db.lastErrorIsBusy(), Reversal::UndoneMessage + QStringLiteral("\r\n") + db.lastError(),
+            db.lastError());
+        db.rollback();
+        return failed;
     }
     if (!db.commit())
         return CommitOutcome::failed(Reversal::UndoneMessage + QStringLiteral("\r\n") + db.lastError(),

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "core/plan/plan_run.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 
 #include "core/context/busy_scope.h"
@@ -556,6 +558,8 @@ CommitOutcome PlanRun::apply(const PlanSource& source, const Progress& progress)
                                                QDateTime::currentDateTime(), int(m_rows.size())),
                     1))
         return undone(QStringLiteral("保存计划未能完成。"), db.lastError());
+    if (m_planWritten && !m_planWritten(code))
+        return undone(QStringLiteral("记录计划的审核未能完成。"), db.lastError());
     for (qsizetype i = 0; i < qsizetype(m_rows.size()); ++i) {
         Row& row = *m_rows[size_t(i)];
         if (progress && !progress(int(i), int(m_rows.size())))
@@ -598,6 +602,17 @@ CommitOutcome PlanRun::apply(const PlanSource& source, const Progress& progress)
         progress(int(m_rows.size()), int(m_rows.size()));
     outcome = CommitOutcome::succeeded(successMessage(int(m_rows.size())), code);
     return outcome;
+}
+
+QStringList PlanRun::cities() const
+{
+    QStringList cities;
+    for (const auto& row : m_rows)
+        for (const QString& city : {row->btsCity, row->cityId})
+            if (!city.isEmpty() && !cities.contains(city))
+                cities << city;
+    std::sort(cities.begin(), cities.end());
+    return cities;
 }
 
 PlanRun::Totals PlanRun::totals() const

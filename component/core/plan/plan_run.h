@@ -86,6 +86,15 @@ public:
     // recordCode; anything else writes nothing and its message names the row, BTS and step.
     CommitOutcome apply(const PlanSource& source, const Progress& progress = {});
 
+    // Whether the last check passed every row (and nothing was applied since).
+    bool passed() const { return m_checked; }
+    // The cities the checked rows touch, each BTS's and each target room's, in order.
+    QStringList cities() const;
+    // A write of the apply's own transaction, made right after the plan's row (whose code it is
+    // given): false undoes the apply, with the database's words.
+    using PlanWritten = std::function<bool(const QString& planCode)>;
+    void setPlanWritten(PlanWritten written) { m_planWritten = std::move(written); }
+
     const QList<PlanRowResult>& results() const { return m_results; }
     struct Totals {
         int rows = 0;
@@ -150,6 +159,7 @@ private:
     QHash<QString, CityRoomList> m_cityRooms;
     std::unique_ptr<PlanSnapshot> m_snapshot; // while a check in memory runs
     bool m_checked = false;
+    PlanWritten m_planWritten;
     bool m_rehearse = false;
     int m_checkStatements = 0;
 };

@@ -65,4 +65,57 @@ QString PlanStore::entriesStatement(const QString& plan)
            quoted(plan) + QStringLiteral(" order by j.planrow");
 }
 
+QString PlanStore::reviewVersionsStatement(int number, bool withRows)
+{
+    return QStringLiteral(
+               "select reviewno,version,title,filename,checksum,author,submitted,rowcount,cities") +
+           (withRows ? QStringLiteral(",sheet,verdicts") : QString()) +
+           QStringLiteral(" from corvan_review") +
+           (number > 0 ? QStringLiteral(" where reviewno=") + QString::number(number) : QString()) +
+           QStringLiteral(" order by reviewno,version");
+}
+
+QString PlanStore::reviewLogStatement(int number)
+{
+    return QStringLiteral("select reviewno,step,version,action,actor,acttime,comment,plancode from "
+                          "corvan_review_log") +
+           (number > 0 ? QStringLiteral(" where reviewno=") + QString::number(number) : QString()) +
+           QStringLiteral(" order by reviewno,step");
+}
+
+QString PlanStore::lastReviewStatement()
+{
+    return QStringLiteral("select max(reviewno) from corvan_review");
+}
+
+QString PlanStore::insertReviewStatement()
+{
+    return QStringLiteral(
+        "insert into corvan_review(reviewno,version,title,filename,checksum,author,submitted,"
+        "rowcount,cities,sheet,verdicts) values(?,?,?,?,?,?,?,?,?,?,?)");
+}
+
+QString PlanStore::insertReviewStepStatement()
+{
+    return QStringLiteral("insert into corvan_review_log(reviewno,step,version,action,actor,acttime,comment,"
+                          "plancode) values(?,?,?,?,?,?,?,?)");
+}
+
+QString PlanStore::reviewRequiredStatement(const QStringList& cities)
+{
+    QString sql = QStringLiteral("select count(*) from corvan_review_setting s where s.required");
+    if (!cities.isEmpty())
+        sql += QStringLiteral(" and s.pro_id in (select pro_id from com_city where city_id in (") +
+               sqlTextList(cities) + QStringLiteral("))");
+    return sql;
+}
+
+QString PlanStore::reviewOfPlanStatement(const QString& plan)
+{
+    return QStringLiteral("select l.reviewno,l.version,(select max(step)+1 from corvan_review_log n where "
+                          "n.reviewno=l.reviewno) from corvan_review_log l where l.action='apply' and "
+                          "l.plancode=") +
+           quoted(plan);
+}
+
 } // namespace corvan

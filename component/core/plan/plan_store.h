@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace corvan {
 
@@ -28,6 +29,22 @@ public:
     // The journal entries of a plan, in the plan's row order: record, row, network, BTS
     // code, the record that reversed it.
     static QString entriesStatement(const QString& plan);
+
+    // Reviews: each version's file, author, time, rows and cities (and its stored rows and
+    // verdicts, withRows), by number and version; of one review, or (0) of all.
+    static QString reviewVersionsStatement(int number, bool withRows);
+    // The steps of one review (0: of all), by number and step.
+    static QString reviewLogStatement(int number);
+    static QString lastReviewStatement();
+    // Bound: number, version, title, file, checksum, author, time, rows, cities, rows' text,
+    // verdicts.
+    static QString insertReviewStatement();
+    // Bound: number, step, version, action, actor, time, comment, plan.
+    static QString insertReviewStepStatement();
+    // How many of those cities' provinces (every province, with none) require review.
+    static QString reviewRequiredStatement(const QStringList& cities);
+    // The review whose apply wrote that plan, with its version and next step.
+    static QString reviewOfPlanStatement(const QString& plan);
 };
 
 } // namespace corvan

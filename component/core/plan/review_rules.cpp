@@ -101,6 +101,19 @@ QString ReviewRules::stateCaption(ReviewState state)
     return {};
 }
 
+std::optional<ReviewState> ReviewRules::stateOf(const QString& text)
+{
+    static const QList<std::pair<const char*, ReviewState>> words{
+        {"waiting", ReviewState::Waiting},   {"approved", ReviewState::Approved},
+        {"returned", ReviewState::Returned}, {"withdrawn", ReviewState::Withdrawn},
+        {"applied", ReviewState::Applied},   {"reversed", ReviewState::Reversed}};
+    const QString given = text.trimmed();
+    for (const auto& [word, state] : words)
+        if (given.compare(QLatin1String(word), Qt::CaseInsensitive) == 0 || given == stateCaption(state))
+            return state;
+    return std::nullopt;
+}
+
 QString ReviewRules::refusal(ReviewState state, const Attempt& attempt)
 {
     const ActionInfo& step = info(attempt.action);

@@ -28,6 +28,9 @@ public:
     static ReviewState stateAfter(std::optional<ReviewAction> last);
     // 待审核, 已批准, 已退回, 已撤回, 已执行, 已撤销 (and 未提交 for New).
     static QString stateCaption(ReviewState state);
+    // A state as a script names it: its caption, or waiting, approved, returned, withdrawn,
+    // applied, reversed; none for any other text.
+    static std::optional<ReviewState> stateOf(const QString& text);
 
     struct Attempt {
         ReviewAction action = ReviewAction::Submit;
