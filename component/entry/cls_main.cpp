@@ -184,6 +184,32 @@ int clsMain::reversePlan(const QString& code, const Lines& out, const Lines& err
     return PlanCommand::reverse(m_context, code, out, err);
 }
 
+int clsMain::submitPlan(const QString& path, const QString& review, const Lines& out, const Lines& err)
+{
+    return PlanCommand::submit(m_context, path, review, out, err);
+}
+
+int clsMain::listPlans(const QString& state, const Lines& out, const Lines& err)
+{
+    return PlanCommand::list(m_context, state, out, err);
+}
+
+int clsMain::showPlan(const QString& review, const Lines& out, const Lines& err)
+{
+    return PlanCommand::show(m_context, review, out, err);
+}
+
+int clsMain::decidePlan(const QString& review, const QString& decision, const QString& comment,
+                        const Lines& out, const Lines& err)
+{
+    return PlanCommand::decide(m_context, review, decision, comment, out, err);
+}
+
+int clsMain::applyReviewedPlan(const QString& review, const Lines& out, const Lines& err)
+{
+    return PlanCommand::applyReviewed(m_context, review, out, err);
+}
+
 void clsMain::openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap)
 {
     // A wizard already open is filled again, not opened twice; it has no owner.

@@ -24,11 +24,13 @@ class frmViewHistory;
 // drives the component's windows through it. It owns the component's context, creates
 // the windows with it and wires them to each other: a window that needs another asks
 // through a signal, and this class opens the window it asks for.
-class clsMain : public QObject, public Component, public PlanRunner {
+class clsMain : public QObject, public Component, public PlanRunner, public PlanReviewer {
     Q_OBJECT
-    Q_INTERFACES(corvan::Component corvan::PlanRunner)
+    Q_INTERFACES(corvan::Component corvan::PlanRunner corvan::PlanReviewer)
 
 public:
+    using Lines = PlanRunner::Lines;
+
     explicit clsMain(QObject* parent = nullptr);
     // Unloads every window still loaded: none may outlive the context it works with.
     ~clsMain() override;
@@ -44,6 +46,13 @@ public:
     int runPlan(const QString& path, bool apply, const QString& report, const Lines& out,
                 const Lines& err) override;
     int reversePlan(const QString& code, const Lines& out, const Lines& err) override;
+    // Their review (PlanReviewer).
+    int submitPlan(const QString& path, const QString& review, const Lines& out, const Lines& err) override;
+    int listPlans(const QString& state, const Lines& out, const Lines& err) override;
+    int showPlan(const QString& review, const Lines& out, const Lines& err) override;
+    int decidePlan(const QString& review, const QString& decision, const QString& comment, const Lines& out,
+                   const Lines& err) override;
+    int applyReviewedPlan(const QString& review, const Lines& out, const Lines& err) override;
 
     // The visibility recorded by the last hildFrm: one entry per window then loaded, plus
     // a spare entry that stays false.

@@ -70,6 +70,23 @@ CommandLine::CommandLine()
           QStringLiteral("With plan check or plan apply: also write the result of every row to this "
                          ".xlsx workbook."),
           QStringLiteral("file")),
+      m_reviewOption(QStringLiteral("review"),
+                     QStringLiteral("With plan submit: submit the file as the next version of this review "
+                                    "(its author's, after a return or a withdrawal)."),
+                     QStringLiteral("code")),
+      m_stateOption(
+          QStringLiteral("state"),
+          QStringLiteral("With plan list: only the reviews in this state: waiting (待审核), approved "
+                         "(已批准), returned (已退回), withdrawn (已撤回), applied (已执行) or reversed "
+                         "(已撤销)."),
+          QStringLiteral("state")),
+      m_approveOption(QStringLiteral("approve"), QStringLiteral("With plan review: approve the plan.")),
+      m_returnOption(QStringLiteral("return"),
+                     QStringLiteral("With plan review: return the plan to its author (--comment says why).")),
+      m_commentOption(
+          QStringLiteral("comment"),
+          QStringLiteral("With plan review or plan withdraw: the comment kept in the review's log."),
+          QStringLiteral("text")),
       m_helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                    QStringLiteral("Show this help and exit.")),
       m_versionOption(QStringLiteral("version"), QStringLiteral("Show the version and exit."))
@@ -88,32 +105,49 @@ void CommandLine::setUpParser()
         "commit\n"
         "corvan plan reverse CODE       reverse an applied plan as one, last row first in one "
         "transaction; CODE is the plan's code or the record code of any relocation in it\n"
-        "Exit status of plan: 0 every row passes (or the plan was applied or reversed), 1 a row is "
-        "refused or the apply or reversal failed (nothing written), 2 a file or usage error or an "
-        "unknown code."));
+        "corvan plan submit FILE        check a plan and, when every row passes, submit it for review "
+        "(--review R: as the next version of R)\n"
+        "corvan plan list               the reviews, newest first (--state S: in that state only)\n"
+        "corvan plan show R             a review: its rows, their verdicts at submission, its log\n"
+        "corvan plan review R           --approve, or --return --comment TEXT: a reviewer's decision\n"
+        "corvan plan withdraw R         the author takes the plan back from review\n"
+        "corvan plan apply R            apply an approved review from its stored rows, checked again "
+        "(a FILE that exists is applied as above)\n"
+        "Exit status of plan: 0 every row passes (or the plan was applied, reversed, submitted or "
+        "reviewed), 1 a row is refused or the work was refused or failed (nothing written), 2 a file or "
+        "usage error or an unknown code."));
     m_parser.addPositionalArgument(QStringLiteral("plan"),
-                                   QStringLiteral("plan template|check|apply FILE, or plan reverse CODE"),
+                                   QStringLiteral("plan template|check|apply|submit FILE, plan "
+                                                  "reverse|show|review|withdraw|apply CODE, or plan list"),
                                    QStringLiteral("[plan WHAT FILE|CODE]"));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    m_parser.addOptions({m_databaseOption, m_createDemoOption, m_scaleOption, m_forceOption, m_userOption,
-                         m_provinceOption, m_pluginOption, m_sqlTraceOption, m_readDatabaseOption,
-                         m_readDelayOption, m_screenshotOption, m_roomOption, m_tabOption, m_upgradeOption,
-                         m_reportOption, m_helpOption, m_versionOption});
+    m_parser.addOptions({m_databaseOption,     m_createDemoOption, m_scaleOption,      m_forceOption,
+                         m_userOption,         m_provinceOption,   m_pluginOption,     m_sqlTraceOption,
+                         m_readDatabaseOption, m_readDelayOption,  m_screenshotOption, m_roomOption,
+                         m_tabOption,          m_upgradeOption,    m_reportOption,     m_reviewOption,
+                         m_stateOption,        m_approveOption,    m_returnOption,     m_commentOption,
+                         m_helpOption,         m_versionOption});
 }
 
 bool CommandLine::parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error)
 {
-    static const QStringList works{QStringLiteral("template"), QStringLiteral("check"),
-                                   QStringLiteral("apply"), QStringLiteral("reverse")};
+    // In the order of PlanWork.
+    static const QStringList works{
+        QStringLiteral("template"), QStringLiteral("check"),  QStringLiteral("apply"),
+        QStringLiteral("reverse"),  QStringLiteral("submit"), QStringLiteral("list"),
+        QStringLiteral("show"),     QStringLiteral("review"), QStringLiteral("withdraw")};
     const qsizetype which = works.indexOf(positional.value(1));
-    if (positional.size() != 3 || which < 0 || positional.at(2).trimmed().isEmpty()) {
+    const bool list = which == qsizetype(PlanWork::List);
+    if (which < 0 || positional.size() != (list ? 2 : 3) || (!list && positional.at(2).trimmed().isEmpty())) {
         if (error)
-            *error = QStringLiteral("plan takes template, check or apply and one file, or reverse and "
-                                    "one code: corvan plan check FILE, corvan plan reverse CODE");
+            *error =
+                QStringLiteral("plan takes template, check, apply or submit and one file; reverse, show, "
+                               "review, withdraw or apply and one code; or list: corvan plan check FILE, "
+                               "corvan plan reverse CODE, corvan plan list");
         return false;
     }
     *work = PlanWork(which);
-    *file = positional.at(2);
+    *file = positional.value(2);
     return true;
 }
 
@@ -150,6 +184,8 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
     if (m_parser.isSet(m_reportOption) && (!plan || m_planWork == PlanWork::Template ||
                                            m_planWork == PlanWork::Reverse || m_report.trimmed().isEmpty()))
         return fail(error, QStringLiteral("--report takes a file, and only with plan check or plan apply"));
+    if (!parseReview(plan, error))
+        return false;
     m_force = m_parser.isSet(m_forceOption);
     m_user = m_parser.value(m_userOption);
     m_province = m_parser.value(m_provinceOption);
@@ -160,6 +196,30 @@ bool CommandLine::parse(const QStringList& arguments, QString* error)
     if (!createDemo && m_force)
         return fail(error, QStringLiteral("--force is only used with --create-demo"));
     return parseScreenshot(createDemo || upgrade || plan, error) && parseScale(error);
+}
+
+bool CommandLine::parseReview(bool plan, QString* error)
+{
+    const auto with = [&](PlanWork work) {
+        return plan && m_planWork == work;
+    };
+    m_review = m_parser.value(m_reviewOption);
+    m_state = m_parser.value(m_stateOption);
+    m_comment = m_parser.value(m_commentOption);
+    if (m_parser.isSet(m_reviewOption) && (!with(PlanWork::Submit) || m_review.trimmed().isEmpty()))
+        return fail(error, QStringLiteral("--review takes a review's code, and only with plan submit"));
+    if (m_parser.isSet(m_stateOption) && (!with(PlanWork::List) || m_state.trimmed().isEmpty()))
+        return fail(error, QStringLiteral("--state takes a state, and only with plan list"));
+    if (m_parser.isSet(m_commentOption) && !with(PlanWork::Review) && !with(PlanWork::Withdraw))
+        return fail(error, QStringLiteral("--comment is only used with plan review or plan withdraw"));
+    const bool approve = m_parser.isSet(m_approveOption);
+    const bool giveBack = m_parser.isSet(m_returnOption);
+    if ((approve || giveBack) && !with(PlanWork::Review))
+        return fail(error, QStringLiteral("--approve and --return are only used with plan review"));
+    if (with(PlanWork::Review) && approve == giveBack)
+        return fail(error, QStringLiteral("plan review takes --approve or --return (with --comment)"));
+    m_decision = approve ? QStringLiteral("approve") : giveBack ? QStringLiteral("return") : QString();
+    return true;
 }
 
 bool CommandLine::fail(QString* error, const QString& text)
@@ -242,7 +302,7 @@ QString CommandLine::helpText() const
     // The parser names the program by its full path; the user knows it as corvan.
     QString text = m_parser.helpText();
     const qsizetype lineEnd = text.indexOf(QLatin1Char('\n'));
-    return QStringLiteral("Usage: corvan [options] [plan template|check|apply FILE | plan reverse CODE]") +
+    return QStringLiteral("Usage: corvan [options] [plan WHAT FILE|CODE]") +
            (lineEnd < 0 ? QString() : text.mid(lineEnd));
 }
 

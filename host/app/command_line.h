@@ -13,7 +13,7 @@ class CommandLine {
 public:
     enum class Action { Run, CreateDemo, UpgradeDatabase, Plan, Help, Version };
     // What "corvan plan WHAT FILE" (or "plan reverse CODE") does.
-    enum class PlanWork { Template, Check, Apply, Reverse };
+    enum class PlanWork { Template, Check, Apply, Reverse, Submit, List, Show, Review, Withdraw };
 
     static constexpr int DefaultRooms = 1000;
     static constexpr int MaxRooms = 1000000;
@@ -42,11 +42,17 @@ public:
     QString roomName() const { return m_roomName; }
     // --tab N, the network tab chosen in the screenshot; -1 when not given.
     int tab() const { return m_tab; }
-    // "corvan plan template|check|apply FILE" or "plan reverse CODE": the work, the plan's file
+    // "corvan plan WHAT FILE|CODE": the work, the plan's file
     // (or the code of the plan to reverse), and --report OUT.xlsx.
     PlanWork planWork() const { return m_planWork; }
     QString planFile() const { return m_planFile; }
     QString report() const { return m_report; }
+    // A plan's review: --review R (submit a new version of R), --state S (list), --approve or
+    // --return (review: the decision's word), --comment TEXT.
+    QString review() const { return m_review; }
+    QString state() const { return m_state; }
+    QString decision() const { return m_decision; }
+    QString comment() const { return m_comment; }
 
     QString helpText() const;
 
@@ -54,6 +60,8 @@ private:
     // The program's description, its positional argument and its options, for the parser.
     void setUpParser();
     static bool parsePlan(const QStringList& positional, PlanWork* work, QString* file, QString* error);
+    // The review's options, each only with the plan work it belongs to.
+    bool parseReview(bool plan, QString* error);
     // Each takes its options' values; false, with what is wrong, for a value that cannot be.
     bool parseConnection(QString* error);
     bool parseScreenshot(bool otherWork, QString* error);
@@ -76,6 +84,11 @@ private:
     QCommandLineOption m_tabOption;
     QCommandLineOption m_upgradeOption;
     QCommandLineOption m_reportOption;
+    QCommandLineOption m_reviewOption;
+    QCommandLineOption m_stateOption;
+    QCommandLineOption m_approveOption;
+    QCommandLineOption m_returnOption;
+    QCommandLineOption m_commentOption;
     QCommandLineOption m_helpOption;
     QCommandLineOption m_versionOption;
 
@@ -96,6 +109,10 @@ private:
     PlanWork m_planWork = PlanWork::Check;
     QString m_planFile;
     QString m_report;
+    QString m_review;
+    QString m_state;
+    QString m_decision;
+    QString m_comment;
 };
 
 } // namespace corvan::host

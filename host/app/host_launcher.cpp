@@ -217,6 +217,7 @@ int HostLauncher::runPlan()
     };
     return withComponent(false, [&](Component& component) {
         auto* runner = qobject_cast<PlanRunner*>(dynamic_cast<QObject*>(&component));
+        auto* reviewer = qobject_cast<PlanReviewer*>(dynamic_cast<QObject*>(&component));
         if (!runner)
             return fail(QStringLiteral("the plug-in %1 cannot work on relocation plans").arg(pluginPath()));
         const QString file = m_commandLine.planFile();
@@ -226,9 +227,30 @@ int HostLauncher::runPlan()
         case CommandLine::PlanWork::Check:
             return runner->runPlan(file, false, m_commandLine.report(), out, err);
         case CommandLine::PlanWork::Apply:
-            return runner->runPlan(file, true, m_commandLine.report(), out, err);
+            // A file that exists is applied as it is; anything else names a review.
+            if (QFileInfo::exists(file) || !reviewer)
+                return runner->runPlan(file, true, m_commandLine.report(), out, err);
+            return reviewer->applyReviewedPlan(file, out, err);
         case CommandLine::PlanWork::Reverse:
             return runner->reversePlan(file, out, err);
+        default:
+            break;
+        }
+        if (!reviewer)
+            return fail(QStringLiteral("the plug-in %1 cannot review relocation plans").arg(pluginPath()));
+        switch (m_commandLine.planWork()) {
+        case CommandLine::PlanWork::Submit:
+            return reviewer->submitPlan(file, m_commandLine.review(), out, err);
+        case CommandLine::PlanWork::List:
+            return reviewer->listPlans(m_commandLine.state(), out, err);
+        case CommandLine::PlanWork::Show:
+            return reviewer->showPlan(file, out, err);
+        case CommandLine::PlanWork::Review:
+            return reviewer->decidePlan(file, m_commandLine.decision(), m_commandLine.comment(), out, err);
+        case CommandLine::PlanWork::Withdraw:
+            return reviewer->decidePlan(file, QStringLiteral("withdraw"), m_commandLine.comment(), out, err);
+        default:
+            break;
         }
         return int(Failure);
     });

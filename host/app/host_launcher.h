@@ -39,7 +39,7 @@ public:
     int createDemo();
     // --upgrade-database. Needs a QCoreApplication.
     int upgradeDatabase();
-    // corvan plan template|check|apply FILE, plan reverse CODE: the component's plan work without a window.
+    // corvan plan WHAT FILE|CODE: the component's plan work, and its review, without a window.
     // Needs a QApplication (the component's libraries are a desktop's).
     int runPlan();
 

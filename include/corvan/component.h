@@ -89,6 +89,28 @@ public:
     virtual int reversePlan(const QString& code, const Lines& out, const Lines& err) = 0;
 };
 
+// Plans that a second person reviews before they are applied, for a host's command line,
+// with PlanRunner's statuses and lines. A review is named by its code (R12, or 12).
+class PlanReviewer {
+public:
+    using Lines = PlanRunner::Lines;
+
+    virtual ~PlanReviewer() = default;
+    // Checks the plan's file and, when every row passes, submits it for review: a new review,
+    // or with review the next version of that one (its author's, after a return).
+    virtual int submitPlan(const QString& path, const QString& review, const Lines& out,
+                           const Lines& err) = 0;
+    // One line per review, newest first; only those in that state (待审核, approved, ...) where given.
+    virtual int listPlans(const QString& state, const Lines& out, const Lines& err) = 0;
+    // The review: its versions, its rows with their verdicts at submission, its log.
+    virtual int showPlan(const QString& review, const Lines& out, const Lines& err) = 0;
+    // approve, return (with a comment) or withdraw the review.
+    virtual int decidePlan(const QString& review, const QString& decision, const QString& comment,
+                           const Lines& out, const Lines& err) = 0;
+    // Applies an approved review from its stored rows, checked once more.
+    virtual int applyReviewedPlan(const QString& review, const Lines& out, const Lines& err) = 0;
+};
+
 // The plug-in's root object implements this; the host asks it for a new clsMain.
 class ComponentFactory {
 public:
@@ -101,4 +123,5 @@ public:
 #define CorvanComponentFactory_iid "prjCorvan.clsMain"
 Q_DECLARE_INTERFACE(corvan::Component, "corvan.Component/1.0")
 Q_DECLARE_INTERFACE(corvan::PlanRunner, "corvan.PlanRunner/1.1")
+Q_DECLARE_INTERFACE(corvan::PlanReviewer, "corvan.PlanReviewer/1.0")
 Q_DECLARE_INTERFACE(corvan::ComponentFactory, CorvanComponentFactory_iid)

@@ -110,8 +110,7 @@ TEST_F(CorvanCommand, HelpAndVersion)
 {
     const Outcome help = corvan({u"--help"_s});
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.startsWith(
-        u"Usage: corvan [options] [plan template|check|apply FILE | plan reverse CODE]\n"_s))
+    EXPECT_TRUE(help.out.startsWith(u"Usage: corvan [options] [plan WHAT FILE|CODE]\n"_s))
         << help.out.toStdString();
     for (const char* option : {"--database <location>", "--create-demo", "--scale <rooms>", "--force",
                                "--user <name>", "--province <id|name>", "--plugin <path>",
@@ -180,8 +179,14 @@ TEST_F(CorvanCommand, BadCommandsFailBeforeAnythingIsCreated)
         {{u"--database"_s, noServer}, u"corvan: cannot open the database %1: "_s.arg(noServer)},
         {{u"--create-demo"_s, u"--database"_s, file(u"no/such/folder/demo.sqlite"_s)}, {}},
         {{u"plan"_s, u"reverse"_s},
-         u"corvan: plan takes template, check or apply and one file, or reverse and one code: corvan plan "
-         u"check FILE, corvan plan reverse CODE\n"_s},
+         u"corvan: plan takes template, check, apply or submit and one file; reverse, show, review, withdraw "
+         u"or apply and one code; or list: corvan plan check FILE, corvan plan reverse CODE, corvan plan list\n"_s},
+        {{u"plan"_s, u"review"_s, u"R1"_s},
+         u"corvan: plan review takes --approve or --return (with --comment)\n"_s},
+        {{u"plan"_s, u"list"_s, u"--comment"_s, u"x"_s},
+         u"corvan: --comment is only used with plan review or plan withdraw\n"_s},
+        {{u"plan"_s, u"check"_s, file(u"p.csv"_s), u"--review"_s, u"R1"_s},
+         u"corvan: --review takes a review's code, and only with plan submit\n"_s},
         {{u"plan"_s, u"reverse"_s, u"1"_s, u"--report"_s, file(u"r.xlsx"_s)},
          u"corvan: --report takes a file, and only with plan check or plan apply\n"_s},
     };
