@@ -1424,25 +1424,20 @@ begin
     raise exception 'corvan: the step % of review % needs a comment', new.action, new.reviewno
       using errcode = 'check_violation';
   end if;
-  if new.action in ('approve', 'return') then
-    if session_user::text = author then
-      raise exception 'corvan: % cannot review a plan of their own', author using errcode = 'insufficient_privilege';
-    end if;
-    missing := (select string_agg(c, ',') from unnest(string_to_array(latest.cities, ',')) c
-                 where not exists (select 1 from host_right h where h.username = session_user::text
-                                     and h.funcno = '14' and h.city_id = c));
-    if missing is not null then
-      raise exception 'corvan: % has no review right for the cities %', session_user, missing
-        using errcode = 'insufficient_privilege';
-    end if;
+  if new.action in ('approve', 'return') and session_user::text = author then
+    raise exception 'corvan: % cannot review a plan of their own', author using errcode = 'insufficient_privilege';
   end if;
-  if new.action in ('apply', 'overtaken') then
+  -- A decision needs the review right for every city of the plan; an apply, or the finding that
+  -- the database overtook the plan, the right to relocate there.
+  if new.action in ('approve', 'return', 'apply', 'overtaken') then
     missing := (select string_agg(c, ',') from unnest(string_to_array(latest.cities, ',')) c
                  where not exists (select 1 from host_right h where h.username = session_user::text
-                                     and h.funcno = '13' and h.city_id = c));
+                                     and h.funcno = case when new.action in ('approve', 'return') then '14'
+                                                         else '13' end
+                                     and h.city_id = c));
     if missing is not null then
-      raise exception 'corvan: % may not relocate in the cities %', session_user, missing
-        using errcode = 'insufficient_privilege';
+      raise exception 'corvan: % has no right to % review % in the cities %', session_user, new.action,
+        new.reviewno, missing using errcode = 'insufficient_privilege';
     end if;
   end if;
   if new.action = 'apply' then

@@ -53,12 +53,11 @@ bool loadFile(const mdlPubVar& context, const QString& path, PlanRun& plan, Text
     return true;
 }
 
-PlanRun::Progress progressOf(int rows, const QString& doing, const PlanCommand::Lines& err)
+// Told only for plans long enough to keep a script waiting.
+PlanRun::Progress progressOf(const QString& doing, const PlanCommand::Lines& err)
 {
-    if (rows <= PlanCommand::ProgressFrom)
-        return {};
     return [doing, err](int done, int total) {
-        if (done % PlanCommand::ProgressFrom == 0 || done == total)
+        if (total > PlanCommand::ProgressFrom && (done % PlanCommand::ProgressFrom == 0 || done == total))
             err(QStringLiteral("%1 %2/%3 行").arg(doing).arg(done).arg(total));
         return true;
     };
@@ -78,6 +77,12 @@ int reviewNumber(const QString& code, const PlanCommand::Lines& err)
     if (number <= 0)
         err(QStringLiteral("“%1”不是审核计划的编号（如 R12）").arg(code));
     return number;
+}
+
+PlanSource sourceOf(const QString& path, const QByteArray& digest)
+{
+    return {QFileInfo(path).completeBaseName(), QFileInfo(path).fileName(),
+            QString::fromLatin1(digest.toHex())};
 }
 
 int statusOf(const CommitOutcome& outcome)
@@ -124,19 +129,16 @@ int PlanCommand::run(const mdlPubVar& context, const QString& path, bool apply, 
     PlanRun plan(context);
     if (!loadFile(context, path, plan, &sheet, &digest, err))
         return Unusable;
-    const int rows = plan.rowCount();
-    CommitOutcome outcome = plan.check(progressOf(rows, QStringLiteral("已检查"), err));
-    int status = outcome.done() ? Passed : Refused;
+    CommitOutcome outcome = plan.check(progressOf(QStringLiteral("已检查"), err));
+    int status = statusOf(outcome);
     if (outcome.done() && apply && PlanReview::required(context, plan.cities())) {
         // Where the province reviews its plans, a file is submitted, never applied as it is.
         outcome =
             CommitOutcome::failed(PlanReview::ReviewNeeded + QStringLiteral("：corvan plan submit ") + path);
         status = Refused;
     } else if (outcome.done() && apply) {
-        outcome = plan.apply({QFileInfo(path).completeBaseName(), QFileInfo(path).fileName(),
-                              QString::fromLatin1(digest.toHex())},
-                             progressOf(rows, QStringLiteral("已执行"), err));
-        status = outcome.done() ? Passed : Refused;
+        outcome = plan.apply(sourceOf(path, digest), progressOf(QStringLiteral("已执行"), err));
+        status = statusOf(outcome);
     }
     resultLines(plan, out);
     if (!outcome.message.isEmpty() && (outcome.done() || outcome.result != CommitOutcome::Result::Refused))
@@ -203,7 +205,7 @@ int PlanCommand::submit(const mdlPubVar& context, const QString& path, const QSt
     PlanRun plan(context);
     if (!loadFile(context, path, plan, &sheet, &digest, err))
         return Unusable;
-    CommitOutcome outcome = plan.check(progressOf(plan.rowCount(), QStringLiteral("已检查"), err));
+    CommitOutcome outcome = plan.check(progressOf(QStringLiteral("已检查"), err));
     resultLines(plan, out);
     if (!outcome.done()) {
         if (outcome.result != CommitOutcome::Result::Refused)
@@ -211,10 +213,7 @@ int PlanCommand::submit(const mdlPubVar& context, const QString& path, const QSt
         err(QStringLiteral("计划须每一行都可以调整才能提交审核，未作任何修改"));
         return Refused;
     }
-    outcome = PlanReview::submit(
-        context, plan, sheet.rows,
-        {QFileInfo(path).completeBaseName(), QFileInfo(path).fileName(), QString::fromLatin1(digest.toHex())},
-        number);
+    outcome = PlanReview::submit(context, plan, sheet.rows, sourceOf(path, digest), number);
     lines(outcome.message, outcome.done() ? out : err);
     return statusOf(outcome);
 }
@@ -267,16 +266,9 @@ int PlanCommand::show(const mdlPubVar& context, const QString& code, const Lines
     out(QStringLiteral("提交人：%1（%2）").arg(review->author(), latest.submitted));
     out(QStringLiteral("地市：") + latest.cities.join(QStringLiteral("、")));
     out(QStringLiteral("提交时的检查结果："));
-    PlanRun::Totals totals;
-    for (const PlanRowResult& result : latest.verdicts) {
+    for (const PlanRowResult& result : latest.verdicts)
         out(PlanTemplate::resultLine(result));
-        ++totals.rows;
-        totals.passed += result.passed() ? 1 : 0;
-        totals.cells += result.cells;
-        totals.antennas += result.antennas;
-        totals.feeders += result.feeders;
-    }
-    out(PlanTemplate::totalsLine(totals));
+    out(PlanTemplate::totalsLine(PlanRun::totalsOf(latest.verdicts)));
     out(QStringLiteral("审核记录："));
     for (const ReviewStep& step : review->log)
         out(QStringList{QStringLiteral("第 %1 步").arg(step.step),
@@ -315,10 +307,8 @@ int PlanCommand::applyReviewed(const mdlPubVar& context, const QString& code, co
         return Unusable;
     }
     PlanRun plan(context);
-    std::optional<Review> review = PlanReview::read(context, number, false, nullptr);
-    const int rows = review ? review->latest().rows : 0;
     const CommitOutcome outcome =
-        PlanReview::apply(context, number, plan, progressOf(rows, QStringLiteral("已执行"), err));
+        PlanReview::apply(context, number, plan, progressOf(QStringLiteral("已执行"), err));
     if (!plan.results().isEmpty())
         resultLines(plan, out);
     lines(outcome.message, outcome.done() ? out : err);

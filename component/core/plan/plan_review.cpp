@@ -13,7 +13,6 @@
 namespace corvan {
 
 const QString PlanReview::RightFunction = QStringLiteral("14");
-const QString PlanReview::NoReviewNeeded = QStringLiteral("本省的调整计划无须审核，可直接执行");
 const QString PlanReview::ReviewNeeded =
     QStringLiteral("本省的调整计划须经另一位有审核权限的用户批准后才能执行：请先提交审核");
 
@@ -345,11 +344,6 @@ int PlanReview::waitingFor(const mdlPubVar& context, const QList<Review>& review
             ++waiting;
     }
     return waiting;
-}
-
-int PlanReview::reviewOfPlan(const mdlPubVar& context, const QString& plan)
-{
-    return context.db().firstText(PlanStore::reviewOfPlanStatement(plan)).value_or(QString()).toInt();
 }
 
 QString PlanReview::verdictsText(const QList<PlanRowResult>& results)

@@ -94,8 +94,6 @@ public:
     static QList<Review> list(const mdlPubVar& context, std::optional<ReviewState> state, QString* error);
     // The reviews waiting for the current user: not theirs, every city theirs to review.
     static int waitingFor(const mdlPubVar& context, const QList<Review>& reviews);
-    // The review that applied that plan; 0 for none.
-    static int reviewOfPlan(const mdlPubVar& context, const QString& plan);
 
     // The verdicts a review keeps, as text and back.
     static QString verdictsText(const QList<PlanRowResult>& results);
@@ -103,7 +101,6 @@ public:
     // "第 3 行（G网基站 ...）：..." for each refused row, one per line.
     static QString refusedRows(const QList<PlanRowResult>& results);
 
-    static const QString NoReviewNeeded;
     static const QString ReviewNeeded;
 };
 

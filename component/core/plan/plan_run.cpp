@@ -617,8 +617,13 @@ QStringList PlanRun::cities() const
 
 PlanRun::Totals PlanRun::totals() const
 {
+    return totalsOf(m_results);
+}
+
+PlanRun::Totals PlanRun::totalsOf(const QList<PlanRowResult>& results)
+{
     Totals totals;
-    for (const PlanRowResult& result : m_results) {
+    for (const PlanRowResult& result : results) {
         ++totals.rows;
         if (!result.passed())
             continue;

@@ -104,6 +104,8 @@ public:
         int feeders = 0;
     };
     Totals totals() const;
+    // The same of any rows' results: what passed, and what the passing rows delete.
+    static Totals totalsOf(const QList<PlanRowResult>& results);
 
     // The message of a successful apply: "计划执行成功：调整基站 N 个" and the re-entry reminder.
     static QString successMessage(int relocated);
