@@ -50,14 +50,26 @@ bool enrolDemoUsers(QSqlDatabase& db, QStringList* roles, QString* error)
         names << users.value(0).toString();
     const QString password = qEnvironmentVariable("CORVAN_DEMO_PASSWORD");
     for (const QString& name : std::as_const(names)) {
+        // A user without the relocation right of any city (the reviewer) logs in as a reader.
         QSqlQuery add(db);
         add.prepare(QStringLiteral("select corvan_add_user(?, ?, array(select city_id from host_right where "
+                                   "username = ? and funcno = '13'), exists(select 1 from host_right where "
                                    "username = ? and funcno = '13'))"));
         add.addBindValue(name);
         add.addBindValue(password.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(password));
         add.addBindValue(name);
+        add.addBindValue(name);
         if (!add.exec())
             return fail(error, add.lastError().text().trimmed());
+        QSqlQuery review(db);
+        review.prepare(
+            QStringLiteral("select corvan_add_reviewer(?, array(select city_id from host_right where "
+                           "username = ? and funcno = '14')) where exists(select 1 from host_right "
+                           "where username = ? and funcno = '14')"));
+        for (int i = 0; i < 3; ++i)
+            review.addBindValue(name);
+        if (!review.exec())
+            return fail(error, review.lastError().text().trimmed());
         roles->append(name);
     }
     return true;
@@ -71,6 +83,8 @@ bool DemoCreator::create(const DatabaseLocation& location, int rooms, bool repla
     DemoOptions options;
     options.rooms = rooms;
     options.progress = progress;
+    // The demo is where a plan's review is tried: its province requires it.
+    options.reviewRequired = true;
     return location.isSqlite() ? createSqlite(location, options, replace, report, error)
                                : createPostgresql(location, options, replace, report, error);
 }

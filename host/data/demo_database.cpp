@@ -519,9 +519,12 @@ bool DemoLoad::writeMetadata()
         return false;
 
     // "admin" sees every city; "demo" every city but the last, so rights can be seen at work.
+    // "reviewer" may review plans for every city and relocate none: the second person a plan
+    // of "admin" or "demo" waits for.
     TableWriter* users = writer(u"host_user"_s, u"username,fullname"_s);
     users->add({u"admin"_s, u"系统管理员"_s});
     users->add({u"demo"_s, u"演示用户"_s});
+    users->add({u"reviewer"_s, u"计划审核员"_s});
     if (!done(users))
         return false;
     TableWriter* rights = writer(u"host_right"_s, u"username,funcno,city_id"_s);
@@ -529,8 +532,16 @@ bool DemoLoad::writeMetadata()
         rights->add({u"admin"_s, u"13"_s, text(Cities[c].id)});
         if (c + 1 < CityCount)
             rights->add({u"demo"_s, u"13"_s, text(Cities[c].id)});
+        rights->add({u"reviewer"_s, u"14"_s, text(Cities[c].id)});
     }
-    return done(rights);
+    if (!done(rights))
+        return false;
+    if (!options_.reviewRequired)
+        return true;
+    TableWriter* setting = writer(u"corvan_review_setting"_s, u"pro_id,required"_s);
+    // "1" is true to both engines: a boolean literal on the server, an integer in the file.
+    setting->add({text(ProvinceId), u"1"_s});
+    return done(setting);
 }
 
 RoomName DemoLoad::roomName(int city, int county)

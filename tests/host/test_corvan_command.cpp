@@ -317,15 +317,26 @@ TEST_F(CorvanCommand, PlanTemplateCheckAndApplyWithoutAWindow)
     QTemporaryDir folder;
     const QString database = folder.filePath(u"plan.sqlite"_s);
     ASSERT_EQ(corvan({u"--create-demo"_s, u"--database"_s, database, u"--scale"_s, u"120"_s}).exitCode, 0);
-    const auto plan = [&](const QStringList& arguments) {
+    const auto planAs = [&](const QString& user, const QStringList& arguments) {
         return corvan(QStringList{u"plan"_s} + arguments +
-                          QStringList{u"--database"_s, database, u"--user"_s, u"admin"_s},
+                          QStringList{u"--database"_s, database, u"--user"_s, user},
                       headless());
+    };
+    const auto plan = [&](const QStringList& arguments) {
+        return planAs(u"admin"_s, arguments);
     };
     const QString made = folder.filePath(u"模板.xlsx"_s);
     const Outcome written = plan({u"template"_s, made});
     EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
     EXPECT_TRUE(written.out.startsWith(u"计划模板已写入："_s)) << written.out.toStdString();
+
+    // The demo's province requires review: a file is not applied as it stands.
+    const Outcome unreviewed = plan({u"apply"_s, made});
+    EXPECT_EQ(unreviewed.exitCode, 1);
+    EXPECT_TRUE(unreviewed.err.contains(u"请先提交审核：corvan plan submit "_s))
+        << unreviewed.err.toStdString();
+    EXPECT_EQ(sqliteCount(database, u"corvan_plan"_s), 0);
+    TestDatabase(database).exec(u"delete from corvan_review_setting"_s);
 
     // The template's example row passes; a CSV row naming no BTS is refused, and nothing is written.
     const Outcome checked = plan({u"check"_s, made});
@@ -381,4 +392,68 @@ TEST_F(CorvanCommand, PlanTemplateCheckAndApplyWithoutAWindow)
     const Outcome unknown = plan({u"reverse"_s, u"9'9"_s});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_EQ(unknown.err, u"“9'9”既不是批量调整计划的编号，也不是计划中调整的记录编号\n"_s);
+
+    // With review on again, the same file goes through its whole life from the command line:
+    // each step is taken by whom it may be, in the order the review allows, and nothing else.
+    TestDatabase(database).exec(u"insert into corvan_review_setting(pro_id, required) values ('4', 1)"_s);
+    const qint64 plans = sqliteCount(database, u"corvan_plan"_s);
+    const struct {
+        QString user;
+        QStringList arguments;
+        int exitCode;
+        QString said; // the last line on standard output (status 0) or standard error
+    } life[] = {
+        {u"admin"_s, {u"submit"_s, made}, 0, u"计划已提交审核：R1（第 1 版，1 行）"_s},
+        {u"admin"_s, {u"review"_s, u"R1"_s, u"--approve"_s}, 1, u"不能审核自己提交的计划"_s},
+        {u"demo"_s, {u"review"_s, u"R1"_s, u"--approve"_s}, 1, u"没有审核这些地市计划的权限："_s},
+        {u"reviewer"_s,
+         {u"review"_s, u"R1"_s, u"--return"_s, u"--comment"_s, u" "_s},
+         1,
+         u"退回计划须写明原因"_s},
+        {u"admin"_s, {u"apply"_s, u"R1"_s}, 1, u"该计划待审核，不能执行"_s},
+        {u"reviewer"_s,
+         {u"review"_s, u"R1"_s, u"--return"_s, u"--comment"_s, u"请核对目标机房"_s},
+         0,
+         u"计划 R1 已退回"_s},
+        {u"admin"_s, {u"apply"_s, u"R1"_s}, 1, u"该计划已退回，不能执行"_s},
+        {u"demo"_s, {u"submit"_s, made, u"--review"_s, u"R1"_s}, 1, u"只有计划的提交人 admin 能提交"_s},
+        {u"admin"_s,
+         {u"submit"_s, made, u"--review"_s, u"R1"_s},
+         0,
+         u"计划已提交审核：R1（第 2 版，1 行）"_s},
+        {u"reviewer"_s, {u"review"_s, u"R1"_s, u"--approve"_s}, 0, u"计划 R1 已批准"_s},
+        {u"reviewer"_s, {u"review"_s, u"R1"_s, u"--approve"_s}, 1, u"该计划已批准，不能批准"_s},
+        {u"admin"_s, {u"apply"_s, u"R2"_s}, 1, u"没有这个计划，不能执行"_s},
+        {u"admin"_s, {u"apply"_s, u"R1"_s}, 0, u"（撤销整个计划：corvan plan reverse "_s},
+        {u"admin"_s, {u"apply"_s, u"R1"_s}, 1, u"该计划已执行，不能执行"_s},
+        {u"admin"_s, {u"list"_s, u"--state"_s, u"applied"_s}, 0, u"共 1 个"_s},
+        {u"admin"_s, {u"list"_s, u"--state"_s, u"done"_s}, 2, u"没有“done”这种状态："_s},
+    };
+    for (const auto& step : life) {
+        const Outcome got = planAs(step.user, step.arguments);
+        const QString said = (got.exitCode == 0 ? got.out : got.err).trimmed().section(u'\n', -1);
+        EXPECT_EQ(got.exitCode, step.exitCode) << step.arguments.join(u' ').toStdString() << "\n"
+                                               << got.out.toStdString() << got.err.toStdString();
+        EXPECT_TRUE(said.contains(step.said))
+            << step.user.toStdString() << ": " << step.arguments.join(u' ').toStdString() << " said "
+            << said.toStdString();
+    }
+    EXPECT_EQ(sqliteCount(database, u"corvan_plan"_s), plans + 1);
+    TestDatabase reviewed(database);
+    EXPECT_EQ(
+        reviewed.rows(u"select step, version, action, actor, coalesce(comment, '') from corvan_review_log "
+                      u"where reviewno = 1 order by step"_s),
+        (QStringList{u"1|1|submit|admin|"_s, u"2|1|return|reviewer|请核对目标机房"_s, u"3|2|submit|admin|"_s,
+                     u"4|2|approve|reviewer|"_s, u"5|2|apply|admin|"_s}));
+    const QString reviewedPlan =
+        reviewed.rows(u"select plancode from corvan_review_log where step = 5"_s).value(0);
+    const Outcome shown = plan({u"show"_s, u"R1"_s});
+    EXPECT_TRUE(shown.out.contains(u"状态：已执行\n提交人：admin"_s)) << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains(u"第 5 步\t第 2 版\t执行\tadmin\t"_s + QString()))
+        << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains(u"\t计划编号 "_s + reviewedPlan)) << shown.out.toStdString();
+    EXPECT_EQ(plan({u"reverse"_s, reviewedPlan}).exitCode, 0);
+    EXPECT_EQ(
+        reviewed.rows(u"select action, plancode from corvan_review_log where reviewno = 1 and step = 6"_s),
+        QStringList{u"reverse|"_s + reviewedPlan});
 }

@@ -71,7 +71,11 @@ TEST(DemoDatabase, SameSeedGivesTheSameRowsAnotherSeedOthers)
     ASSERT_NO_FATAL_FAILURE(load(first, options, &a));
     ASSERT_NO_FATAL_FAILURE(load(second, options, &b));
     options.seed += 1;
+    options.reviewRequired = true;
     ASSERT_NO_FATAL_FAILURE(load(third, options, &c));
+    EXPECT_EQ(
+        rows(third, u"select pro_id, case when required then 1 else 0 end from corvan_review_setting"_s),
+        QStringList{u"4|1"_s});
 
     const QString reference = dump(first);
     EXPECT_GT(reference.size(), 10000);
@@ -175,11 +179,22 @@ TEST(DemoDatabase, DefaultLoadIsConsistent)
     EXPECT_GT(nullCellNames, 0);
     EXPECT_GT(nullLineIds, 0);
 
-    // Rights: "demo" lacks exactly one city of the province, "admin" none.
+    // Rights: "demo" lacks exactly one city of the province, "admin" none; "reviewer" reviews
+    // every city and relocates in none. Review is off unless asked for.
     const QString missing = u"select count(*) from com_city where pro_id = '4' and city_id not in "
-                            u"(select city_id from host_right where username = '%1' and funcno = '13')"_s;
-    EXPECT_EQ(number(db, missing.arg(u"demo"_s)), 1);
-    EXPECT_EQ(number(db, missing.arg(u"admin"_s)), 0);
+                            u"(select city_id from host_right where username = '%1' and funcno = '%2')"_s;
+    const struct {
+        QString user, function;
+        int missingCities;
+    } rights[] = {{u"demo"_s, u"13"_s, 1},
+                  {u"admin"_s, u"13"_s, 0},
+                  {u"reviewer"_s, u"13"_s, 9},
+                  {u"reviewer"_s, u"14"_s, 0},
+                  {u"admin"_s, u"14"_s, 9}};
+    for (const auto& r : rights)
+        EXPECT_EQ(number(db, missing.arg(r.user, r.function)), r.missingCities)
+            << r.user.toStdString() << " " << r.function.toStdString();
+    EXPECT_EQ(number(db, u"select count(*) from corvan_review_setting"_s), 0);
 }
 
 TEST(DemoDatabase, OptionsRulesAndMetadataWork)

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -262,27 +263,43 @@ TEST(CorvanAsServerUser, TheDemoMakesItsUsersLoginRoles)
     const Outcome run =
         corvan({u("--create-demo"), u("--scale"), u("3"), u("--database"), db.location()}, env);
     ASSERT_EQ(run.exitCode, 0) << run.output.toStdString();
-    EXPECT_TRUE(run.output.contains(u("\nLogin roles: admin, demo\n"))) << run.output.toStdString();
+    EXPECT_TRUE(run.output.contains(u("\nLogin roles: admin, demo, reviewer\n"))) << run.output.toStdString();
     EXPECT_FALSE(run.output.contains(password));
 
     DatabaseLocation owner;
     QString error;
     ASSERT_TRUE(DatabaseLocation::parse(db.location(), &owner, &error));
-    for (const char* user : {"admin", "demo"}) {
+    // Each logs in over TLS with the rights the demo gave it: admin and demo relocate; the
+    // reviewer reviews every city's plans, relocates none, and the province requires review.
+    const struct {
+        const char* user;
+        int relocateCities;
+        bool relocator;
+        int reviewCities;
+        bool reviewer;
+    } cases[] = {{"admin", 9, true, 0, false}, {"demo", 8, true, 0, false}, {"reviewer", 0, false, 9, true}};
+    for (const auto& c : cases) {
         SqlDataService data;
         ASSERT_TRUE(data.open(u("postgresql://%1:%2@%3:%4/%5?sslmode=verify-full&sslrootcert=%6")
-                                  .arg(u(user), password, owner.hostName())
+                                  .arg(u(c.user), password, owner.hostName())
                                   .arg(owner.port())
                                   .arg(owner.databaseName(), ServerRole::tlsFile(u("root.crt"))),
                               &error))
             << error.toStdString();
         QSqlQuery query(data.database());
-        ASSERT_TRUE(
-            query.exec(u("select count(*), pg_has_role(session_user, 'corvan_relocator', 'member') from "
-                         "host_right where username = session_user and funcno = '13'")) &&
-            query.next());
-        EXPECT_GT(query.value(0).toInt(), 0) << user;
-        EXPECT_TRUE(query.value(1).toBool()) << user;
+        ASSERT_TRUE(query.exec(u("select count(*) filter (where funcno = '13'), "
+                                 "pg_has_role(session_user, 'corvan_relocator', 'member'), "
+                                 "count(*) filter (where funcno = '14'), "
+                                 "pg_has_role(session_user, 'corvan_reviewer', 'member'), "
+                                 "(select bool_and(required) from corvan_review_setting) "
+                                 "from host_right where username = session_user")) &&
+                    query.next())
+            << query.lastError().text().toStdString();
+        EXPECT_EQ(query.value(0).toInt(), c.relocateCities) << c.user;
+        EXPECT_EQ(query.value(1).toBool(), c.relocator) << c.user;
+        EXPECT_EQ(query.value(2).toInt(), c.reviewCities) << c.user;
+        EXPECT_EQ(query.value(3).toBool(), c.reviewer) << c.user;
+        EXPECT_TRUE(query.value(4).toBool()) << c.user;
     }
 }
 
