@@ -423,7 +423,7 @@ TEST_F(CorvanCommand, PlanTemplateCheckAndApplyWithoutAWindow)
          u"计划已提交审核：R1（第 2 版，1 行）"_s},
         {u"reviewer"_s, {u"review"_s, u"R1"_s, u"--approve"_s}, 0, u"计划 R1 已批准"_s},
         {u"reviewer"_s, {u"review"_s, u"R1"_s, u"--approve"_s}, 1, u"该计划已批准，不能批准"_s},
-        {u"admin"_s, {u"apply"_s, u"R2"_s}, 1, u"没有这个计划，不能执行"_s},
+        {u"admin"_s, {u"apply"_s, u"R2"_s}, 1, u"没有审核计划 R2，不能执行"_s},
         {u"admin"_s, {u"apply"_s, u"R1"_s}, 0, u"（撤销整个计划：corvan plan reverse "_s},
         {u"admin"_s, {u"apply"_s, u"R1"_s}, 1, u"该计划已执行，不能执行"_s},
         {u"admin"_s, {u"list"_s, u"--state"_s, u"applied"_s}, 0, u"共 1 个"_s},

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include "core/context/busy_scope.h"
+#include "core/context/divisions.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/plan/plan_store.h"
 
@@ -124,9 +125,10 @@ std::optional<Review> current(const mdlPubVar& context, int number, bool withRow
     QString error;
     std::optional<Review> review = PlanReview::read(context, number, withRows, &error);
     if (!review)
-        *refused = error.isEmpty()
-                       ? CommitOutcome::refused(ReviewRules::refusal(ReviewState::New, attempt(action)))
-                       : CommitOutcome::failed(error, error);
+        *refused = error.isEmpty() ? CommitOutcome::refused(QStringLiteral("没有审核计划 %1，不能%2")
+                                                                .arg(ReviewRules::codeText(number),
+                                                                     ReviewRules::actionCaption(action)))
+                                   : CommitOutcome::failed(error, error);
     return review;
 }
 
@@ -236,9 +238,13 @@ CommitOutcome PlanReview::decide(const mdlPubVar& context, int number, ReviewAct
         return refused;
     const QString user = currentUser(context);
     const QStringList cities = review->latest().cities;
-    const QString why =
-        ReviewRules::refusal(review->state(), attempt(action, user, review->author(),
-                                                      reviewCities(context, cities), cities, comment));
+    const QString why = ReviewRules::refusal(
+        review->state(),
+        attempt(action, user, review->author(), reviewCities(context, cities), cities, comment),
+        [&](const QString& city) {
+            const QString name = mdlPubFun::GetCityName(context, city);
+            return name == mdlPubFun::UnknownName ? city : name;
+        });
     if (!why.isEmpty())
         return CommitOutcome::refused(why);
     // One statement: a reviewer holds no writer's lock, and the step's number is what tells

@@ -114,7 +114,8 @@ std::optional<ReviewState> ReviewRules::stateOf(const QString& text)
     return std::nullopt;
 }
 
-QString ReviewRules::refusal(ReviewState state, const Attempt& attempt)
+QString ReviewRules::refusal(ReviewState state, const Attempt& attempt,
+                             const std::function<QString(const QString& city)>& cityName)
 {
     const ActionInfo& step = info(attempt.action);
     if (!step.from.contains(state))
@@ -137,6 +138,9 @@ QString ReviewRules::refusal(ReviewState state, const Attempt& attempt)
         for (const QString& city : attempt.planCities)
             if (!attempt.actorCities.contains(city) && !missing.contains(city))
                 missing << city;
+        if (cityName)
+            for (QString& city : missing)
+                city = cityName(city);
         if (!missing.isEmpty())
             return QStringLiteral("没有审核这些地市计划的权限：%1").arg(missing.join(QStringLiteral("、")));
         if (attempt.action == ReviewAction::Return && attempt.comment.trimmed().isEmpty())

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QList>
@@ -41,7 +42,9 @@ public:
         QString comment;
     };
     // Empty when the step may be taken from that state; otherwise why not, as the user is told.
-    static QString refusal(ReviewState state, const Attempt& attempt);
+    // A city the actor lacks is named by cityName where given (the code alone otherwise).
+    static QString refusal(ReviewState state, const Attempt& attempt,
+                           const std::function<QString(const QString& city)>& cityName = {});
 
     // A plan's rows (headings first) as the text the review keeps, and back: false for a text
     // that is not such a sheet.
