@@ -119,6 +119,19 @@ TEST_F(ReviewTest, SubmittedReturnedResubmittedApprovedAppliedAndReversedEachSte
     ASSERT_EQ(all.size(), 1) << error.toStdString();
     for (const auto& [user, waiting] : {std::pair{u"reviewer"_s, 1}, {u"admin"_s, 0}, {u"demo"_s, 0}})
         EXPECT_EQ(PlanReview::waitingFor(desk(user).context, all), waiting) << user.toStdString();
+    // The reviewer, who relocates nowhere, checks the stored rows as they stand now: the right
+    // to relocate is whoever applies them's, and nothing is applied from such a check.
+    const std::optional<Review> stored = PlanReview::read(desk(u"reviewer"_s).context, 1, true, &error);
+    ASSERT_TRUE(stored);
+    for (const bool reviewing : {false, true}) {
+        PlanRun now(desk(u"reviewer"_s).context);
+        now.setReviewing(reviewing);
+        ASSERT_TRUE(now.load(stored->latest().sheet, &error)) << error.toStdString();
+        EXPECT_EQ(now.check().done(), reviewing);
+        EXPECT_EQ(now.results().constFirst().verdict,
+                  reviewing ? u"可以调整"_s : u"您没有%1的基站调整权限"_s.arg(moves.constFirst().cityName));
+        EXPECT_EQ(now.apply({u"t"_s, u"t"_s, u"0"_s}).result, CommitOutcome::Result::Refused);
+    }
 
     const struct {
         QString user;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "core/context/divisions.h"
 #include "core/context/mdl_pub_var.h"
 #include "core/plan/plan_reversal.h"
 #include "core/plan/plan_review.h"
@@ -264,11 +265,31 @@ int PlanCommand::show(const mdlPubVar& context, const QString& code, const Lines
             .arg(latest.rows));
     out(QStringLiteral("状态：") + ReviewRules::stateCaption(review->state()));
     out(QStringLiteral("提交人：%1（%2）").arg(review->author(), latest.submitted));
-    out(QStringLiteral("地市：") + latest.cities.join(QStringLiteral("、")));
+    QStringList cityNames;
+    for (const QString& city : latest.cities)
+        cityNames << mdlPubFun::GetCityName(context, city);
+    out(QStringLiteral("地市：") + cityNames.join(QStringLiteral("、")));
     out(QStringLiteral("提交时的检查结果："));
     for (const PlanRowResult& result : latest.verdicts)
         out(PlanTemplate::resultLine(result));
     out(PlanTemplate::totalsLine(PlanRun::totalsOf(latest.verdicts)));
+    // Before it is applied, what its rows would do now, whoever asks: the reviewer decides on
+    // the database as it stands.
+    if (review->state() == ReviewState::Waiting || review->state() == ReviewState::Approved) {
+        PlanRun now(context);
+        now.setReviewing(true);
+        if (now.load(latest.sheet, &error)) {
+            const CommitOutcome checked = now.check();
+            out(QStringLiteral("现在检查的结果："));
+            if (checked.result == CommitOutcome::Result::Failed ||
+                checked.result == CommitOutcome::Result::Busy)
+                out(checked.message);
+            for (const PlanRowResult& result : now.results())
+                out(PlanTemplate::resultLine(result));
+            if (!now.results().isEmpty())
+                out(PlanTemplate::totalsLine(now.totals()));
+        }
+    }
     out(QStringLiteral("审核记录："));
     for (const ReviewStep& step : review->log)
         out(QStringList{QStringLiteral("第 %1 步").arg(step.step),

@@ -80,6 +80,10 @@ public:
     // Commit would, instead of in memory: slower and it holds the rows' cities while it
     // runs, but it is what the check in memory must always agree with.
     void setRehearsal(bool rehearse) { m_rehearse = rehearse; }
+    // Checks for a reviewer, who reads what the rows would do: whose right it is to relocate
+    // in their cities is asked of whoever applies them, so it is left out. Nothing is applied
+    // from such a check.
+    void setReviewing(bool reviewing) { m_reviewing = reviewing; }
     // Statements the last check sent to the database.
     int checkStatements() const { return m_checkStatements; }
     // Applies a plan whose last check passed every row. Done with the plan's code in
@@ -163,6 +167,7 @@ private:
     bool m_checked = false;
     PlanWritten m_planWritten;
     bool m_rehearse = false;
+    bool m_reviewing = false;
     int m_checkStatements = 0;
 };
 
