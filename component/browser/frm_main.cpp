@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QFrame>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -95,6 +96,8 @@ void frmMain::buildToolBar()
                                       QStringLiteral("按计划文件一次检查并调整多个基站")));
     toolBar->addAction(m_bar->addTool(QStringLiteral("mnuPlanTemplate"), QStringLiteral("导出计划模板"),
                                       QStringLiteral("导出批量调整计划的模板工作簿")));
+    toolBar->addAction(m_bar->addTool(QStringLiteral("mnuReview"), QStringLiteral("审核计划"),
+                                      QStringLiteral("查看、审核和执行提交审核的调整计划")));
     m_bar->tool(QStringLiteral("mnuDispatch"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     m_bar->tool(QStringLiteral("mnuHistory"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
     m_bar->tool(QStringLiteral("mnuTrack"))->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -309,6 +312,18 @@ void frmMain::atbMainToolClick(const QString& name)
         emit planRequested();
     else if (name == QLatin1String("mnuPlanTemplate"))
         emit planTemplateRequested();
+    else if (name == QLatin1String("mnuReview"))
+        emit reviewsRequested();
+}
+
+void frmMain::setWaitingReviews(int count)
+{
+    QAction* tool = m_bar->tool(QStringLiteral("mnuReview"));
+    tool->setText(count > 0 ? QStringLiteral("审核计划(%1)").arg(count) : QStringLiteral("审核计划"));
+    if (count > 0)
+        statusBar()->showMessage(QStringLiteral("有 %1 个调整计划等待您审核：请点“审核计划”").arg(count));
+    else
+        statusBar()->clearMessage();
 }
 
 void frmMain::startRelocation()

@@ -40,6 +40,9 @@ public:
     // The room on show read anew, on the tab the user was on (after a relocation its BTSs
     // are others); back to no room when none is on show.
     void refreshBts();
+    // How many plans wait for the current user's review: shown on 审核计划 and in the status
+    // bar while there are any.
+    void setWaitingReviews(int count);
     // The city identifier and name of the room on show; empty when none is.
     QString shownCity() const { return m_cityId; }
     QString shownRoom() const { return m_roomName; }
@@ -71,6 +74,8 @@ signals:
     // The user asks for the relocation plan window, or for the plan template.
     void planRequested();
     void planTemplateRequested();
+    // The user asks for the plans submitted for review.
+    void reviewsRequested();
 
 private:
     void buildToolBar();

@@ -7,6 +7,7 @@
 #include "browser/frm_main.h"
 #include "browser/frm_q_in_base_room.h"
 #include "core/plan/plan_command.h"
+#include "core/plan/plan_review.h"
 #include "history/frm_q_dispath_his.h"
 #include "history/frm_reverse_bts.h"
 #include "history/frm_track.h"
@@ -14,6 +15,7 @@
 #include "relocation/frm_move_bts.h"
 #include "relocation/frm_move_room.h"
 #include "relocation/frm_plan.h"
+#include "relocation/frm_reviews.h"
 #include "ui/window_owner.h"
 
 namespace corvan {
@@ -154,12 +156,14 @@ void clsMain::ShowMainForm()
         connect(main, &frmMain::planRequested, this, [this, main] { openPlan(main); });
         connect(main, &frmMain::planTemplateRequested, this,
                 [this, main] { frmPlan::writeTemplate(m_context, main); });
+        connect(main, &frmMain::reviewsRequested, this, [this, main] { openReviews(main); });
         connect(main, &frmMain::trackRequested, this,
                 [this, main](const QString& net, const QString& basecode, const QString& btsName,
                              const QString& roomCode, const QString& roomName) {
                     openTrack(main, net, basecode, btsName, roomCode, roomName);
                 });
         main->show();
+        noteWaitingReviews();
         // A history window opened from the earlier main window stays open, now owned by
         // this one.
         if (auto* history = loaded<frmViewHistory>())
@@ -270,7 +274,7 @@ void clsMain::openReversal(frmViewHistory* history, const QString& discode)
     reversal->activateWindow();
 }
 
-void clsMain::openPlan(frmMain* owner)
+void clsMain::openPlan(frmMain* owner, int review)
 {
     // One plan window at a time; asked again, it comes to the front.
     auto* plan = m_plan.data();
@@ -280,10 +284,47 @@ void clsMain::openPlan(frmMain* owner)
         m_plan = plan;
         setWindowOwner(plan, owner);
         connect(plan, &frmPlan::applied, this, &clsMain::refreshMain);
+        connect(plan, &frmPlan::submitted, this, [this] {
+            if (m_reviews)
+                m_reviews->refresh();
+        });
     }
+    if (review > 0)
+        plan->setReview(review);
     plan->show();
     plan->raise();
     plan->activateWindow();
+}
+
+void clsMain::openReviews(frmMain* owner)
+{
+    auto* reviews = m_reviews.data();
+    if (!reviews) {
+        reviews = new frmReviews(m_context);
+        adopt(reviews);
+        m_reviews = reviews;
+        setWindowOwner(reviews, owner);
+        connect(reviews, &frmReviews::applied, this, &clsMain::refreshMain);
+        connect(reviews, &frmReviews::resubmitRequested, this,
+                [this](int number) { openPlan(m_main, number); });
+        connect(reviews, &frmReviews::listed, this, &clsMain::noteWaitingReviews);
+    } else {
+        reviews->refresh();
+    }
+    reviews->show();
+    reviews->raise();
+    reviews->activateWindow();
+}
+
+void clsMain::noteWaitingReviews() const
+{
+    // Only a reviewer is asked: others send nothing for it.
+    RightService* rights = m_context.RightService();
+    if (!m_main || !rights || rights->GetRightCityList(PlanReview::RightFunction).isEmpty())
+        return;
+    QString error;
+    const QList<Review> waiting = PlanReview::list(m_context, ReviewState::Waiting, &error);
+    m_main->setWaitingReviews(PlanReview::waitingFor(m_context, waiting));
 }
 
 void clsMain::openTrack(frmMain* owner, const QString& net, const QString& basecode, const QString& btsName,

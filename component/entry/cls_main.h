@@ -18,6 +18,7 @@ namespace corvan {
 class frmMain;
 class frmMoveBts;
 class frmPlan;
+class frmReviews;
 class frmViewHistory;
 
 // The component's one public class: the host creates it, hands it its services and
@@ -83,7 +84,10 @@ private:
     void openWizard(const QString& net, const QMap<QString, AttrTable>& attrMap);
     frmViewHistory* openHistory(frmMain* owner);
     void openReversal(frmViewHistory* history, const QString& discode);
-    void openPlan(frmMain* owner);
+    void openPlan(frmMain* owner, int review = 0);
+    void openReviews(frmMain* owner);
+    // Tells a reviewer on the main window how many plans wait for them.
+    void noteWaitingReviews() const;
     void openTrack(frmMain* owner, const QString& net, const QString& basecode, const QString& btsName,
                    const QString& roomCode, const QString& roomName);
 
@@ -94,6 +98,7 @@ private:
     QPointer<frmMain> m_main;
     QPointer<frmMoveBts> m_wizard;
     QPointer<frmPlan> m_plan;
+    QPointer<frmReviews> m_reviews;
 };
 
 } // namespace corvan

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/context/mdl_pub_var.h"
+#include "core/plan/plan_review.h"
 #include "core/plan/plan_run.h"
 #include "core/plan/plan_template.h"
 #include "corvan/controls/sheet.h"
@@ -91,7 +92,8 @@ private:
 
 frmPlan::frmPlan(mdlPubVar& context, QWidget* parent)
     : QWidget(parent, Qt::Window), m_context(context), m_ownPrompt(std::make_unique<WindowPrompt>(this)),
-      m_prompt(context.prompt() ? *context.prompt() : *m_ownPrompt), m_run(std::make_unique<PlanRun>(context))
+      m_prompt(context.prompt() ? *context.prompt() : *m_ownPrompt),
+      m_run(std::make_unique<PlanRun>(context)), m_reviewRequired(PlanReview::required(context))
 {
     setObjectName(QStringLiteral("frmPlan"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -106,6 +108,7 @@ frmPlan::frmPlan(mdlPubVar& context, QWidget* parent)
     connect(m_cmdOpen, &QPushButton::clicked, this, &frmPlan::cmdOpenClick);
     connect(m_cmdCheck, &QPushButton::clicked, this, &frmPlan::cmdCheckClick);
     connect(m_cmdApply, &QPushButton::clicked, this, &frmPlan::cmdApplyClick);
+    connect(m_cmdSubmit, &QPushButton::clicked, this, &frmPlan::cmdSubmitClick);
     connect(m_cmdExport, &QPushButton::clicked, this, &frmPlan::cmdExportClick);
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmPlan::cmdCancelClick);
     enableCommands();
@@ -151,12 +154,13 @@ QHBoxLayout* frmPlan::makeButtons()
     m_lblTotal = new QLabel(this);
     m_lblTotal->setObjectName(QStringLiteral("lblTotal"));
     m_cmdCheck = makeButton(QStringLiteral("检查计划(&C)"), QStringLiteral("cmdCheck"));
+    m_cmdSubmit = makeButton(QStringLiteral("提交审核(&S)"), QStringLiteral("cmdSubmit"));
     m_cmdApply = makeButton(QStringLiteral("执行计划(&A)"), QStringLiteral("cmdApply"));
     m_cmdExport = makeButton(QStringLiteral("导出检查结果(&E)"), QStringLiteral("cmdExport"));
     m_cmdCancel = makeButton(QStringLiteral("关闭"), QStringLiteral("cmdCancel"));
     auto* buttons = new QHBoxLayout();
     buttons->addWidget(m_lblTotal, 1);
-    for (QPushButton* button : {m_cmdCheck, m_cmdApply, m_cmdExport, m_cmdCancel})
+    for (QPushButton* button : {m_cmdCheck, m_cmdSubmit, m_cmdApply, m_cmdExport, m_cmdCancel})
         buttons->addWidget(button);
     return buttons;
 }
@@ -172,13 +176,30 @@ frmPlan::~frmPlan() = default;
 
 void frmPlan::enableCommands()
 {
-    m_cmdCheck->setEnabled(m_loaded && !m_applied);
-    m_cmdApply->setEnabled(m_checked && !m_applied);
+    const bool open = !m_applied && !m_submitted;
+    m_cmdCheck->setEnabled(m_loaded && open);
+    m_cmdSubmit->setEnabled(m_checked && open);
+    m_cmdApply->setEnabled(m_checked && open && !m_reviewRequired);
+    m_cmdApply->setToolTip(m_reviewRequired ? PlanReview::ReviewNeeded : QString());
+    m_cmdSubmit->setToolTip(
+        m_review > 0 ? QStringLiteral("作为审核计划 %1 的新版本提交").arg(ReviewRules::codeText(m_review))
+                     : QStringLiteral("提交给有审核权限的另一位用户审核，批准后才能执行"));
     m_cmdExport->setEnabled(!m_run->results().isEmpty());
-    (m_checked && !m_applied  ? m_cmdApply
-     : m_loaded && !m_applied ? m_cmdCheck
-                              : m_cmdOpen)
-        ->setDefault(true);
+    QPushButton* next = m_cmdOpen;
+    if (m_checked && open)
+        next = m_reviewRequired ? m_cmdSubmit : m_cmdApply;
+    else if (m_loaded && open)
+        next = m_cmdCheck;
+    next->setDefault(true);
+}
+
+void frmPlan::setReview(int number)
+{
+    m_review = number;
+    setWindowTitle(number > 0
+                       ? Caption + QStringLiteral(" - 重新提交审核计划 ") + ReviewRules::codeText(number)
+                       : Caption);
+    enableCommands();
 }
 
 void frmPlan::tell(const QString& text, bool information)
@@ -198,7 +219,8 @@ void frmPlan::cmdOpenClick()
         openFile(path);
 }
 
-bool frmPlan::readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QString* checksum, QString* error)
+bool frmPlan::readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QList<QStringList>* rows,
+                       QString* checksum, QString* error)
 {
     TextWorkbookService* files = m_context.TextWorkbookService();
     if (!files) {
@@ -212,6 +234,7 @@ bool frmPlan::readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QStri
         !(*run)->load(sheet.rows, error))
         return false;
     *checksum = QString::fromLatin1(digest.toHex());
+    *rows = sheet.rows;
     return true;
 }
 
@@ -221,12 +244,14 @@ bool frmPlan::readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QStri
 frmPlan::FileNow frmPlan::readAgain(QString* error)
 {
     std::unique_ptr<PlanRun> run;
+    QList<QStringList> rows;
     QString checksum;
-    if (!readPlan(m_path, &run, &checksum, error))
+    if (!readPlan(m_path, &run, &rows, &checksum, error))
         return FileNow::Unreadable;
     if (checksum == m_checksum)
         return FileNow::Same;
     m_run = std::move(run);
+    m_rows = rows;
     m_checksum = checksum;
     m_checked = false;
     return FileNow::Changed;
@@ -239,8 +264,8 @@ bool frmPlan::openFile(const QString& path)
         return false;
     }
     QString error;
-    m_loaded = m_checked = m_applied = false;
-    const bool read = readPlan(path, &m_run, &m_checksum, &error);
+    m_loaded = m_checked = m_applied = m_submitted = false;
+    const bool read = readPlan(path, &m_run, &m_rows, &m_checksum, &error);
     m_path = path;
     m_txtFile->setText(QDir::toNativeSeparators(path));
     if (!read) {
@@ -329,10 +354,8 @@ bool frmPlan::checkRows()
     return m_checked;
 }
 
-bool frmPlan::cmdApplyClick()
+bool frmPlan::fileStillPasses()
 {
-    if (!m_checked || m_applied)
-        return false;
     // Nothing is written from a file that changed since its check before it passed again.
     QString error;
     switch (readAgain(&error)) {
@@ -344,12 +367,24 @@ bool frmPlan::cmdApplyClick()
     case FileNow::Changed:
         showRows();
         tell(CheckedAgain, true);
-        if (!checkRows())
-            return false;
-        break;
+        return checkRows();
     case FileNow::Same:
         break;
     }
+    return true;
+}
+
+PlanSource frmPlan::sourceOfFile() const
+{
+    const QString title = m_txtTitle->text().trimmed();
+    return {title.isEmpty() ? QFileInfo(m_path).completeBaseName() : title, QFileInfo(m_path).fileName(),
+            m_checksum};
+}
+
+bool frmPlan::cmdApplyClick()
+{
+    if (!m_checked || m_applied || m_submitted || m_reviewRequired || !fileStillPasses())
+        return false;
     const PlanRun::Totals totals = m_run->totals();
     if (!ask(QStringLiteral("将按计划调整 %1 个基站，删除小区 %2 个、天线 %3 个、馈线 %4 "
                             "个，在一个事务中完成。是否执行？")
@@ -358,9 +393,7 @@ bool frmPlan::cmdApplyClick()
                  .arg(totals.antennas)
                  .arg(totals.feeders)))
         return false;
-    const PlanSource source{m_txtTitle->text().trimmed().isEmpty() ? QFileInfo(m_path).completeBaseName()
-                                                                   : m_txtTitle->text().trimmed(),
-                            QFileInfo(m_path).fileName(), m_checksum};
+    const PlanSource source = sourceOfFile();
     CommitOutcome outcome;
     for (;;) {
         Progress progress(m_context, this, QStringLiteral("正在执行计划…"), m_run->rowCount());
@@ -380,6 +413,45 @@ bool frmPlan::cmdApplyClick()
     enableCommands();
     tell(outcome.message, true);
     emit applied(outcome.recordCode);
+    return true;
+}
+
+bool frmPlan::cmdSubmitClick()
+{
+    if (!m_checked || m_applied || m_submitted || !fileStillPasses())
+        return false;
+    const PlanRun::Totals totals = m_run->totals();
+    const QString as = m_review > 0
+                           ? QStringLiteral("作为审核计划 %1 的新版本").arg(ReviewRules::codeText(m_review))
+                           : QString();
+    if (!ask(QStringLiteral(
+                 "将把计划（%1 行，调整基站 %2 个，删除小区 %3 个、天线 %4 个、馈线 %5 个）%6提交审核，"
+                 "批准后才能执行。是否提交？")
+                 .arg(totals.rows)
+                 .arg(totals.passed)
+                 .arg(totals.cells)
+                 .arg(totals.antennas)
+                 .arg(totals.feeders)
+                 .arg(as)))
+        return false;
+    const PlanSource source = sourceOfFile();
+    CommitOutcome outcome;
+    for (;;) {
+        outcome = PlanReview::submit(m_context, *m_run, m_rows, source, m_review);
+        if (outcome.result != CommitOutcome::Result::Busy ||
+            !m_prompt.askRetry(RelocationCommit::BusyMessage, outcome.details))
+            break;
+    }
+    if (!outcome.done()) {
+        if (outcome.result != CommitOutcome::Result::Busy)
+            tell(outcome.message);
+        return false;
+    }
+    m_submitted = true;
+    enableCommands();
+    m_lblTotal->setText(totalsText() + QStringLiteral("；已提交审核：") + outcome.recordCode);
+    tell(outcome.message, true);
+    emit submitted(outcome.recordCode);
     return true;
 }
 

@@ -4,7 +4,9 @@
 #include <functional>
 #include <memory>
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QHBoxLayout;
@@ -15,6 +17,7 @@ class QPushButton;
 namespace corvan {
 
 class PlanRun;
+struct PlanSource;
 class Sheet;
 class WindowPrompt;
 class WizardPrompt;
@@ -41,6 +44,12 @@ public:
 
     // Reads a plan; false after telling the user why not.
     bool openFile(const QString& path);
+    // The file the user chooses next goes for review as the next version of this review (its
+    // author's, returned or withdrawn), not as a review of its own.
+    void setReview(int number);
+    int review() const { return m_review; }
+    // Whether the province requires its plans reviewed: 执行计划 is then disabled, and says why.
+    bool reviewRequired() const { return m_reviewRequired; }
 
     PlanRun& run() const { return *m_run; }
     Sheet* sheet() const { return m_fbPlan; }
@@ -59,10 +68,18 @@ public:
 signals:
     // A plan was applied; its relocations' records are written.
     void applied(const QString& plan);
+    // A plan went for review under that code.
+    void submitted(const QString& review);
 
 private:
     bool cmdCheckClick();
     bool cmdApplyClick();
+    bool cmdSubmitClick();
+    // Before a write from the file: false when it can no longer be read, or changed and no
+    // longer passes its check (the user has been told).
+    bool fileStillPasses();
+    // The plan's title (the file's name without one), file name and checksum.
+    PlanSource sourceOfFile() const;
     bool cmdExportClick();
     void cmdCancelClick();
     // cmdOpen: asks for a file (through the chooser, by default a file dialog) and reads it.
@@ -72,7 +89,8 @@ private:
     enum class FileNow { Same, Changed, Unreadable };
     FileNow readAgain(QString* error);
     // Reads the plan at path into a new run and its checksum; false with the reason.
-    bool readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QString* checksum, QString* error);
+    bool readPlan(const QString& path, std::unique_ptr<PlanRun>* run, QList<QStringList>* rows,
+                  QString* checksum, QString* error);
     // The check of the rows read; true when every row passed.
     bool checkRows();
     void showRows();
@@ -92,6 +110,10 @@ private:
     std::unique_ptr<PlanRun> m_run;
     QString m_path;
     QString m_checksum;
+    QList<QStringList> m_rows; // the sheet as read, kept with a review
+    int m_review = 0;
+    bool m_reviewRequired = false;
+    bool m_submitted = false;
     bool m_loaded = false;
     bool m_checked = false;
     bool m_applied = false;
@@ -102,6 +124,7 @@ private:
     QPushButton* m_cmdOpen = nullptr;
     QPushButton* m_cmdCheck = nullptr;
     QPushButton* m_cmdApply = nullptr;
+    QPushButton* m_cmdSubmit = nullptr;
     QPushButton* m_cmdExport = nullptr;
     QPushButton* m_cmdCancel = nullptr;
     Chooser m_chooser;

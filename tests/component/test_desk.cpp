@@ -122,12 +122,13 @@ TEST_F(DeskTest, MainWindowByKeyboardStatusBarAndAbout)
 {
     child<QComboBox>(main, "cboCity")->setFocus();
     EXPECT_EQ(
-        tabChain(14),
+        tabChain(15),
         (QStringList{QStringLiteral("txtName"), QStringLiteral("txtNo"), QStringLiteral("cmdOk"),
                      QStringLiteral("tvwRoom"), QStringLiteral("sstMain"), QStringLiteral("cells"),
                      QStringLiteral("mnuDispatch"), QStringLiteral("mnuHistory"), QStringLiteral("mnuExit"),
                      QStringLiteral("mnuTrack"), QStringLiteral("mnuRoomMove"), QStringLiteral("mnuPlan"),
-                     QStringLiteral("mnuPlanTemplate"), QStringLiteral("cboCity")}));
+                     QStringLiteral("mnuPlanTemplate"), QStringLiteral("mnuReview"),
+                     QStringLiteral("cboCity")}));
     // Enter searches; the arrows show each room node reached, once per room.
     QTest::keyClick(child<QLineEdit>(main, "txtName"), Qt::Key_Return);
     auto* tree = child<QTreeWidget>(main, "tvwRoom");
