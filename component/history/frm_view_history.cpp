@@ -6,6 +6,7 @@
 #include "core/journal/journal.h"
 #include "core/journal/reentry.h"
 #include "core/plan/plan_reversal.h"
+#include "core/plan/plan_review.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/sheet.h"
 #include "history/frm_q_dispath_his.h"
@@ -24,6 +25,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTableWidget>
@@ -178,6 +180,13 @@ QWidget* frmViewHistory::buildRecordPane()
     m_fbHis = new Sheet(picBack);
     m_fbHis->setObjectName(QStringLiteral("fbHis"));
     backLayout->addWidget(m_fbHis);
+    m_lblPlan = new QLabel(picBack);
+    m_lblPlan->setObjectName(QStringLiteral("lblPlan"));
+    m_lblPlan->setWordWrap(true);
+    m_lblPlan->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_lblPlan->setContentsMargins(px(50), px(30), px(50), 0);
+    m_lblPlan->hide();
+    backLayout->addWidget(m_lblPlan);
     m_fraInfo = new QGroupBox(InfoCaption, picBack);
     m_fraInfo->setObjectName(QStringLiteral("fraInfo"));
     auto* infoLayout = new QVBoxLayout(m_fraInfo);
@@ -269,6 +278,8 @@ void frmViewHistory::clearView()
 {
     m_code.clear();
     m_disinfo.clear();
+    m_lblPlan->clear();
+    m_lblPlan->hide();
     enableJournalCommands();
     if (SheetService* sheets = m_context.SheetService())
         sheets->ClearSheet(m_fbHis, true);
@@ -300,6 +311,9 @@ void frmViewHistory::showHistory(const QString& code)
         m_txtInfo->setPlainText(HistoryQuery::infoText(record->disinfo));
         m_fbHis->setTextRC(DetailRow, 1, InfoCaption);
         m_fbHis->setTextRC(DetailRow, 2, record->disinfo);
+        const std::optional<PlanOrigin> origin = PlanReview::originOf(m_context, code);
+        m_lblPlan->setText(origin ? origin->text() : QString());
+        m_lblPlan->setVisible(origin.has_value());
         enableJournalCommands();
     }
     restyle();

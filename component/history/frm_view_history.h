@@ -4,6 +4,7 @@
 #include <QDialog>
 
 class QGroupBox;
+class QLabel;
 class QPlainTextEdit;
 class QSplitter;
 class QToolBar;
@@ -101,6 +102,8 @@ private:
     Sheet* m_fbHis = nullptr;
     QGroupBox* m_fraInfo = nullptr;
     QPlainTextEdit* m_txtInfo = nullptr;
+    // A record a plan wrote: the plan, its row, who submitted, reviewed and applied it.
+    QLabel* m_lblPlan = nullptr;
     HistoryChartView* m_chart = nullptr;
     QString m_code;
     QString m_disinfo;

@@ -188,6 +188,18 @@ TEST_F(ReviewTest, SubmittedReturnedResubmittedApprovedAppliedAndReversedEachSte
               QStringList{u"12"_s});
     EXPECT_EQ(apply(u"admin"_s).message, u"该计划已执行，不能执行"_s);
     EXPECT_EQ(count(u"corvan_plan"_s), u"1"_s);
+    // Each of its records names the plan, its row, and who submitted, approved and applied it.
+    const QString approvedAt =
+        db.rows(u"select acttime from corvan_review_log where reviewno = 1 and action = 'approve'"_s)
+            .value(0);
+    const std::optional<PlanOrigin> origin =
+        PlanReview::originOf(desk(u"demo"_s).context, run.results().at(1).record);
+    ASSERT_TRUE(origin);
+    EXPECT_EQ(
+        origin->text(),
+        u"批量调整计划 %1（割接）第 3 行：提交人 admin，审核人 reviewer（审核计划 R1，%2 批准），执行人 admin"_s
+            .arg(applied.recordCode, approvedAt));
+    EXPECT_FALSE(PlanReview::originOf(desk(u"demo"_s).context, u"99999999999999999999"_s));
 
     const PlanReversal::Preview preview = PlanReversal::preview(desk(u"admin"_s).context, applied.recordCode);
     ASSERT_TRUE(preview.ok()) << preview.refusal.toStdString();

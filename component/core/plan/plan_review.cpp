@@ -168,6 +168,33 @@ QString Review::appliedPlan() const
     return {};
 }
 
+QString PlanOrigin::text() const
+{
+    QString text = QStringLiteral("批量调整计划 %1（%2）第 %3 行：").arg(plan, title).arg(row);
+    if (review.isEmpty())
+        return text + QStringLiteral("执行人 %1，未经审核").arg(appliedBy);
+    return text + QStringLiteral("提交人 %1，审核人 %2（审核计划 %3，%4 批准），执行人 %5")
+                      .arg(author, reviewer, review, approved, appliedBy);
+}
+
+std::optional<PlanOrigin> PlanReview::originOf(const mdlPubVar& context, const QString& discode)
+{
+    if (discode.isEmpty())
+        return std::nullopt;
+    const auto rs = context.db().open(PlanStore::originOfRecordStatement(discode));
+    if (!rs || rs->isEOF())
+        return std::nullopt;
+    const int review = rs->Text(4).toInt();
+    return PlanOrigin{rs->Text(0).trimmed(),
+                      rs->Text(1),
+                      rs->Text(2).toInt(),
+                      rs->Text(3),
+                      review > 0 ? ReviewRules::codeText(review) : QString(),
+                      rs->Text(5),
+                      rs->Text(6),
+                      rs->Text(7)};
+}
+
 bool PlanReview::required(const mdlPubVar& context, const QStringList& cities)
 {
     return context.db().firstText(PlanStore::reviewRequiredStatement(cities)).value_or(QString()).toInt() > 0;

@@ -56,6 +56,21 @@ struct Review {
     QString appliedPlan() const;
 };
 
+// Where a relocation record came from when a plan wrote it.
+struct PlanOrigin {
+    QString plan;
+    QString title;
+    int row = 0; // the plan's row (its line in the sheet)
+    QString appliedBy;
+    QString review; // R12; empty for a plan applied without review
+    QString author;
+    QString reviewer;
+    QString approved; // when the reviewer approved it
+
+    // "批量调整计划 …（…）第 N 行：提交人 …，审核人 …（审核计划 R1，…批准），执行人 …".
+    QString text() const;
+};
+
 // Plans reviewed before they are applied: submitted with their rows, approved or returned by a
 // second person with the review right for every city they touch, applied from the approved rows
 // alone (checked once more), reversed as a whole. Each step is a row of the review's log, checked
@@ -94,6 +109,10 @@ public:
     static QList<Review> list(const mdlPubVar& context, std::optional<ReviewState> state, QString* error);
     // The reviews waiting for the current user: not theirs, every city theirs to review.
     static int waitingFor(const mdlPubVar& context, const QList<Review>& reviews);
+
+    // The plan a relocation record was written by, with its review; none for a record of its own
+    // (or one that cannot be read).
+    static std::optional<PlanOrigin> originOf(const mdlPubVar& context, const QString& discode);
 
     // The verdicts a review keeps, as text and back.
     static QString verdictsText(const QList<PlanRowResult>& results);

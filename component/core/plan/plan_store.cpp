@@ -118,4 +118,20 @@ QString PlanStore::reviewOfPlanStatement(const QString& plan)
            quoted(plan);
 }
 
+QString PlanStore::originOfRecordStatement(const QString& discode)
+{
+    return QStringLiteral(
+               "select p.plancode,p.title,j.planrow,p.planuser,l.reviewno,r.author,a.actor,a.acttime from "
+               "corvan_journal j join corvan_plan p on p.plancode=j.plancode left join corvan_review_log l "
+               "on "
+               "l.plancode=p.plancode and l.action='apply' left join corvan_review r on "
+               "r.reviewno=l.reviewno and "
+               "r.version=1 left join corvan_review_log a on a.reviewno=l.reviewno and a.step=(select "
+               "max(s.step) "
+               "from corvan_review_log s where s.reviewno=l.reviewno and s.step<l.step and "
+               "s.action='approve') "
+               "where j.discode=") +
+           quoted(discode);
+}
+
 } // namespace corvan

@@ -45,6 +45,9 @@ public:
     static QString reviewRequiredStatement(const QStringList& cities);
     // The review whose apply wrote that plan, with its version and next step.
     static QString reviewOfPlanStatement(const QString& plan);
+    // Of a relocation record: its plan, title, row and who applied it; where the plan was
+    // reviewed, the review, its author and the last approval's reviewer and time.
+    static QString originOfRecordStatement(const QString& discode);
 };
 
 } // namespace corvan
