@@ -22,6 +22,7 @@
 #include "core/context/divisions.h"
 #include "core/context/sql_literal.h"
 #include "core/plan/plan_columns.h"
+#include "core/plan/plan_run.h"
 #include "core/rooms/room_lookup.h"
 #include "corvan/controls/property_grid.h"
 #include "corvan/controls/property_item.h"
@@ -69,88 +70,6 @@ bool grabWithDialog(QWidget* window, QWidget* dialog, const QDir& out, const cha
     const bool saved = picture.save(out.filePath(QString::fromLatin1(name)));
     std::printf("%s: %s\n", name, saved ? "saved" : "missing");
     return saved;
-}
-
-// A plan of nine rows, three of each network in turn, each BTS to a room of its own city
-// that holds no BTS of that network and that no other row takes; then three rows made to
-// fail. Written as a planner's spreadsheet saves a CSV file (UTF-8 with a byte-order mark).
-bool writePlan(const mdlPubVar& context, const QString& path)
-{
-    const SystemDb& db = context.db();
-    const PlanColumns columns = PlanColumns::of(context);
-    QStringList headings;
-    for (const PlanColumn& column : columns.columns())
-        headings << column.heading;
-    QList<QStringList> rows;
-    QStringList taken;
-    for (int i = 0; i < 3; ++i) {
-        for (const char* letter : {"G", "C", "D"}) {
-            const QString net = QLatin1String(letter);
-            const QString n = net.toLower();
-            auto bts = db.open(QStringLiteral("select b.basenum,c.city_name,b.city,b.longitude,b.latitude,"
-                                              "b.belongbsc from res_%1bts b,com_city c where "
-                                              "c.city_id=b.city and b.basenum<>'' order by b.basecode")
-                                   .arg(n));
-            if (!bts || bts->RecordCount() <= i)
-                return false;
-            bts->MoveFirst();
-            for (int skip = 0; skip < i; ++skip)
-                bts->MoveNext();
-            const QString room =
-                db.firstText(QStringLiteral("select roomno from res_baseroom where city='%1' and (%2bts is "
-                                            "null or %2bts='') and roomno is not null%3 order by roomcode")
-                                 .arg(sqlText(bts->Text(QStringLiteral("city"))), n,
-                                      taken.isEmpty() ? QString()
-                                                      : QStringLiteral(" and roomno not in ('%1')")
-                                                            .arg(taken.join(QStringLiteral("','")))))
-                    .value_or(QString());
-            if (room.isEmpty())
-                return false;
-            taken << room;
-            QStringList row;
-            for (const QString& heading : std::as_const(headings)) {
-                if (heading == QStringLiteral("网络类型"))
-                    row << net;
-                else if (heading == QStringLiteral("所属地市"))
-                    row << bts->Text(QStringLiteral("city_name"));
-                else if (heading == QStringLiteral("基站编号"))
-                    row << bts->Text(QStringLiteral("basenum"));
-                else if (heading == QStringLiteral("目标机房编号"))
-                    row << room;
-                else if (heading == QStringLiteral("经度"))
-                    row << bts->Text(QStringLiteral("longitude"));
-                else if (heading == QStringLiteral("纬度"))
-                    row << bts->Text(QStringLiteral("latitude"));
-                else if (heading == QStringLiteral("是否共享"))
-                    row << (net == QStringLiteral("C") ? QStringLiteral("否") : QString());
-                // Each network's own column: a value under another network's is refused.
-                else if (heading.startsWith(QStringLiteral("所属BSC")))
-                    row << (net != QStringLiteral("D") ? bts->Text(QStringLiteral("belongbsc")) : QString());
-                else if (heading.startsWith(QStringLiteral("所属RNC")))
-                    row << (net == QStringLiteral("D") ? bts->Text(QStringLiteral("belongbsc")) : QString());
-                else
-                    row << QString();
-            }
-            rows << row;
-        }
-    }
-    // Row 2 of the file to a room of its city that holds a G BTS, row 6 with a longitude
-    // written as words, row 9 naming a C BTS that does not exist.
-    const QString held =
-        db.firstText(QStringLiteral("select roomno from res_baseroom where gbts is not null and "
-                                    "gbts<>'' and roomno is not null and city=(select city "
-                                    "from res_gbts where basenum='%1') order by roomcode desc")
-                         .arg(sqlText(rows.at(0).at(headings.indexOf(QStringLiteral("基站编号"))))))
-            .value_or(QString());
-    rows[0][headings.indexOf(QStringLiteral("目标机房编号"))] = held;
-    rows[4][headings.indexOf(QStringLiteral("经度"))] = QStringLiteral("东经113度");
-    rows[7][headings.indexOf(QStringLiteral("基站编号"))] = QStringLiteral("9999999");
-    QByteArray bytes("\xEF\xBB\xBF");
-    rows.prepend(headings);
-    for (const QStringList& row : std::as_const(rows))
-        bytes += row.join(QLatin1Char(',')).toUtf8() + "\r\n";
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -266,7 +185,7 @@ int main(int argc, char* argv[])
     // A plan checked in the window, with the rows that fail and why.
     QTemporaryDir folder;
     const QString plan = folder.filePath(QStringLiteral("割接计划.csv"));
-    if (!writePlan(context, plan)) {
+    if (!tools::writePlan(context, plan, 3, true)) {
         std::fprintf(stderr, "no plan of nine rows could be made on this database\n");
         return 1;
     }
@@ -275,10 +194,7 @@ int main(int argc, char* argv[])
     if (!planWindow || !planWindow->openFile(plan))
         return 1;
     tools::press(planWindow, "cmdCheck");
-    std::printf("plan check: %s\n",
-                planWindow->findChild<QPushButton*>(QStringLiteral("cmdApply"))->isEnabled()
-                    ? "every row passes"
-                    : "rows refused");
+    std::printf("plan check: %s\n", planWindow->run().passed() ? "every row passes" : "rows refused");
     // Wide enough for the longest reason to be read whole.
     planWindow->resize(1400, 420);
     planWindow->sheet()->setColWidth(6, 480);

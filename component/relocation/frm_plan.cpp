@@ -344,6 +344,8 @@ bool frmPlan::checkRows()
     m_checked = outcome.done();
     showResults();
     enableCommands();
+    if (m_checked && m_reviewRequired)
+        m_lblTotal->setText(totalsText() + QStringLiteral("；须经审核批准后执行：请点“提交审核”"));
     if (outcome.result == CommitOutcome::Result::Refused) {
         const PlanRun::Totals totals = m_run->totals();
         tell(QStringLiteral("计划中有 %1 行不能调整（见“结果”一列），请修改计划文件，保存后再检查。")

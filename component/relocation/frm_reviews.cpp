@@ -97,7 +97,7 @@ void frmReviews::makeLayout()
     m_fbRows->setReadOnly(true);
     const QStringList headings = PlanTemplate::resultHeadings() << AtSubmission;
     m_fbRows->setMaxCol(int(headings.size()));
-    const int rowWidths[] = {48, 56, 200, 150, 150, 300, 44, 44, 44, 150, 220};
+    const int rowWidths[] = {48, 56, 200, 150, 150, 220, 44, 44, 44, 170, 160};
     for (int c = 1; c <= int(headings.size()); ++c) {
         m_fbRows->setColText(c, headings.at(c - 1));
         m_fbRows->setColWidth(c, rowWidths[c - 1]);
@@ -279,11 +279,15 @@ void frmReviews::showRows()
                  PlanTemplate::totalsLine(PlanRun::totalsOf(shown))));
     m_fbRows->setMaxRow(int(shown.size()));
     const int atSubmission = m_fbRows->MaxCol();
+    // Once applied, each row names the record it wrote.
+    const QMap<int, QString> records = PlanReview::recordsOf(m_context, m_review->appliedPlan());
     for (int r = 1; r <= int(shown.size()); ++r) {
         const PlanRowResult& result = shown.at(r - 1);
         const QStringList cells = PlanTemplate::resultCells(result);
         for (int c = 1; c <= int(cells.size()); ++c)
             m_fbRows->setTextRC(r, c, cells.at(c - 1));
+        if (records.contains(result.line))
+            m_fbRows->setTextRC(r, atSubmission - 1, records.value(result.line));
         m_fbRows->setCellForeground(r, 6, result.passed() ? Passed : Refused);
         if (r - 1 < latest.verdicts.size())
             m_fbRows->setTextRC(r, atSubmission, latest.verdicts.at(r - 1).verdict);

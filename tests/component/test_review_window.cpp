@@ -98,6 +98,8 @@ TEST(ReviewWindows, SubmittedReturnedResubmittedApprovedAndAppliedByClicks)
         EXPECT_TRUE(plan.reviewRequired());
         EXPECT_FALSE(button(&plan, "cmdApply")->isEnabled());
         EXPECT_EQ(button(&plan, "cmdApply")->toolTip(), PlanReview::ReviewNeeded);
+        EXPECT_EQ(plan.findChild<QLabel*>(u"lblTotal"_s)->text(),
+                  plan.totalsText() + u"；须经审核批准后执行：请点“提交审核”"_s);
         ASSERT_TRUE(button(&plan, "cmdSubmit")->isEnabled());
         button(&plan, "cmdSubmit")->click();
         EXPECT_EQ(author.told(), u"计划已提交审核：R1（第 1 版，2 行）"_s);
@@ -174,6 +176,9 @@ TEST(ReviewWindows, SubmittedReturnedResubmittedApprovedAndAppliedByClicks)
     EXPECT_TRUE(author.told().endsWith(u"\r\n计划编号："_s + plan));
     EXPECT_EQ(mine.list()->TextRC(1, 2), u"已执行"_s);
     EXPECT_EQ(mine.list()->TextRC(1, 10), plan);
+    EXPECT_EQ(mine.rows()->TextRC(3, 10),
+              db.rows(u"select discode from corvan_journal where plancode = '%1' and planrow = 4"_s.arg(plan))
+                  .value(0));
     EXPECT_EQ(db.rows(u"select rowcount, planuser from corvan_plan where plancode = '%1'"_s.arg(plan)),
               QStringList{u"3|admin"_s});
     EXPECT_NE(PlanFixture::resources(db), before);

@@ -195,6 +195,19 @@ std::optional<PlanOrigin> PlanReview::originOf(const mdlPubVar& context, const Q
                       rs->Text(7)};
 }
 
+QMap<int, QString> PlanReview::recordsOf(const mdlPubVar& context, const QString& plan)
+{
+    QMap<int, QString> records;
+    if (plan.isEmpty())
+        return records;
+    const auto rs = context.db().open(PlanStore::recordsOfPlanStatement(plan));
+    if (!rs)
+        return records;
+    for (rs->MoveFirst(); !rs->isEOF(); rs->MoveNext())
+        records.insert(rs->Text(0).toInt(), rs->Text(1));
+    return records;
+}
+
 bool PlanReview::required(const mdlPubVar& context, const QStringList& cities)
 {
     return context.db().firstText(PlanStore::reviewRequiredStatement(cities)).value_or(QString()).toInt() > 0;

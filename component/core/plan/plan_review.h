@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -113,6 +114,9 @@ public:
     // The plan a relocation record was written by, with its review; none for a record of its own
     // (or one that cannot be read).
     static std::optional<PlanOrigin> originOf(const mdlPubVar& context, const QString& discode);
+
+    // The record each row of an applied plan wrote, by the row's line in the sheet.
+    static QMap<int, QString> recordsOf(const mdlPubVar& context, const QString& plan);
 
     // The verdicts a review keeps, as text and back.
     static QString verdictsText(const QList<PlanRowResult>& results);

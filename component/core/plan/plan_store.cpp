@@ -118,6 +118,11 @@ QString PlanStore::reviewOfPlanStatement(const QString& plan)
            quoted(plan);
 }
 
+QString PlanStore::recordsOfPlanStatement(const QString& plan)
+{
+    return QStringLiteral("select planrow,discode from corvan_journal where plancode=") + quoted(plan);
+}
+
 QString PlanStore::originOfRecordStatement(const QString& discode)
 {
     return QStringLiteral(

@@ -48,6 +48,8 @@ public:
     // Of a relocation record: its plan, title, row and who applied it; where the plan was
     // reviewed, the review, its author and the last approval's reviewer and time.
     static QString originOfRecordStatement(const QString& discode);
+    // The plan's rows and the records they wrote.
+    static QString recordsOfPlanStatement(const QString& plan);
 };
 
 } // namespace corvan
