@@ -184,6 +184,15 @@ TEST(ReviewServerRules, EveryRoleIsHeldToTheReviewsStepsWhateverItSends)
     EXPECT_EQ(PlanReview::decide(narrow.context, 1, ReviewAction::Approve, {}).message,
               u"没有审核这些地市计划的权限："_s + moves.constFirst().cityName);
 
+    // The reviewer, a reader on the server, checks the stored rows as they stand now.
+    const std::optional<Review> stored = PlanReview::read(reviewer.context, 1, true, &error);
+    ASSERT_TRUE(stored) << error.toStdString();
+    PlanRun now(reviewer.context);
+    now.setReviewing(true);
+    ASSERT_TRUE(now.load(stored->latest().sheet, &error)) << error.toStdString();
+    EXPECT_TRUE(now.check().done());
+    EXPECT_EQ(now.results().size(), moves.size());
+
     ASSERT_TRUE(PlanReview::decide(reviewer.context, 1, ReviewAction::Approve, {}).done());
     const Attack whileApproved[] = {
         {"an apply step that names no plan", &author, stepBy(3, u"apply"_s, author.name),
